@@ -1,0 +1,36 @@
+#!/usr/bin/env bash
+# Installs what the build and the tests need on a Debian machine, skipping what is there.
+#   install-deps.sh native   the Linux build: compilers, libraries, test tools
+#   install-deps.sh all      also the 32-bit Windows cross compiler and 32-bit Wine
+set -euo pipefail
+want=${1:-all}
+
+native_packages=(build-essential cmake pkg-config libgtest-dev googletest libbenchmark-dev
+                 libcurl4-openssl-dev libcpp-httplib-dev locales-all faketime tinyproxy curl
+                 strace valgrind clang-format)
+windows_packages=(g++-mingw-w64-i686 wine wine32:i386)
+
+sudo_if_needed() { if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi; }
+
+missing=()
+for p in "${native_packages[@]}"; do
+  dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")
+done
+if [ "$want" = all ]; then
+  if ! dpkg --print-foreign-architectures | grep -qx i386; then
+    sudo_if_needed dpkg --add-architecture i386
+    need_update=1
+  fi
+  for p in "${windows_packages[@]}"; do
+    dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")
+  done
+fi
+
+if [ ${#missing[@]} -gt 0 ] || [ -n "${need_update:-}" ]; then
+  echo "installing: ${missing[*]:-(package lists only)}"
+  export DEBIAN_FRONTEND=noninteractive
+  sudo_if_needed apt-get update -q
+  if [ ${#missing[@]} -gt 0 ]; then
+    sudo_if_needed apt-get install -y -q --no-install-recommends "${missing[@]}"
+  fi
+fi

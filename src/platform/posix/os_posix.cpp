@@ -1,0 +1,149 @@
+// The POSIX backend: module, environment, folders, time, locale and the host's proxy.
+#if !defined(_WIN32)
+
+#include <dlfcn.h>
+#include <errno.h>
+#include <langinfo.h>
+#include <locale.h>
+#include <stdlib.h>
+#include <string.h>
+#include <sys/stat.h>
+#include <time.h>
+
+#include "platform/platform.h"
+#include "platform/posix/proxy_url.h"
+
+const char OsPathSeparator = '/';
+const char OsModuleExtension[] = ".so";
+
+// Seconds between 1601-01-01 and 1970-01-01, the two epochs.
+static const uint64_t kEpochDifferenceSeconds = 11644473600ull;
+
+static int CopyOut(const char *source, char *out, size_t capacity) {
+    if (capacity == 0) {
+        return 0;
+    }
+    size_t length = strlen(source);
+    if (length >= capacity) {
+        out[0] = '\0';
+        return 0;
+    }
+    memcpy(out, source, length + 1);
+    return 1;
+}
+
+uint64_t OsUtcNow(void) {
+    struct timespec now;
+    clock_gettime(CLOCK_REALTIME, &now);
+    return ((uint64_t)now.tv_sec + kEpochDifferenceSeconds) * 10000000ull +
+           (uint64_t)now.tv_nsec / 100u;
+}
+
+int OsModulePath(void *instance, char *out, size_t capacity) {
+    Dl_info info;
+    if (capacity > 0) {
+        out[0] = '\0';
+    }
+    if (instance == NULL || dladdr(instance, &info) == 0 || info.dli_fname == NULL ||
+        info.dli_fname[0] != '/') {
+        return 0;
+    }
+    return CopyOut(info.dli_fname, out, capacity);
+}
+
+int OsTempFolder(char *out, size_t capacity) {
+    const char *folder = getenv("TEMP");
+    if (folder == NULL || folder[0] == '\0') {
+        folder = getenv("TMPDIR");
+    }
+    if (folder == NULL || folder[0] == '\0') {
+        folder = "/tmp";
+    }
+    if (!CopyOut(folder, out, capacity)) {
+        return 0;
+    }
+    size_t length = strlen(out);
+    while (length > 1 && out[length - 1] == '/') {
+        out[--length] = '\0';
+    }
+    return 1;
+}
+
+int OsCreateFolder(const char *path) {
+    if (mkdir(path, 0700) == 0) {
+        return 1;
+    }
+    struct stat status;
+    return errno == EEXIST && stat(path, &status) == 0 && S_ISDIR(status.st_mode);
+}
+
+int OsHostProxyValue(const char *name, char *out, size_t capacity) {
+    if (capacity > 0) {
+        out[0] = '\0';
+    }
+    const char *url = ProxyFromEnvironment();
+    if (url == NULL) {
+        return 0;
+    }
+    if (strcmp(name, "UseProxy") == 0) {
+        return CopyOut("1", out, capacity);
+    }
+    ProxyParts parts;
+    ParseProxyUrl(url, &parts);
+    const char *value = strcmp(name, "ProxyServer") == 0     ? parts.server
+                        : strcmp(name, "ProxyPort") == 0     ? parts.port
+                        : strcmp(name, "ProxyUsername") == 0 ? parts.user
+                        : strcmp(name, "ProxyPassword") == 0 ? parts.password
+                                                             : NULL;
+    return value != NULL && value[0] != '\0' && CopyOut(value, out, capacity);
+}
+
+// The user's locale as the environment names it (LC_ALL, LC_*, LANG), without touching the
+// host process's global locale. Falls back on the C locale when the named one is missing.
+static locale_t UserLocale(void) {
+    locale_t locale = newlocale(LC_ALL_MASK, "", (locale_t)0);
+    return locale != (locale_t)0 ? locale : newlocale(LC_ALL_MASK, "C", (locale_t)0);
+}
+
+int OsLocaleMeasure(char *out, size_t capacity) {
+    locale_t locale = UserLocale();
+    if (locale == (locale_t)0) {
+        if (capacity > 0) {
+            out[0] = '\0';
+        }
+        return 0;
+    }
+    // glibc numbers the systems 1 (metric) and 2 (U.S.); Windows says "0" and "1".
+    const char *measurement = nl_langinfo_l(_NL_MEASUREMENT_MEASUREMENT, locale);
+    int metric = measurement == NULL || measurement[0] != 2;
+    freelocale(locale);
+    return CopyOut(metric ? "0" : "1", out, capacity);
+}
+
+size_t OsFormatShortDate(int year, int month, int day, char *out, size_t capacity) {
+    if (capacity == 0) {
+        return 0;
+    }
+    out[0] = '\0';
+    locale_t locale = UserLocale();
+    if (locale == (locale_t)0) {
+        return 0;
+    }
+    struct tm date;
+    memset(&date, 0, sizeof date);
+    date.tm_year = year - 1900;
+    date.tm_mon = month - 1;
+    date.tm_mday = day;
+    date.tm_hour = 12;
+    date.tm_isdst = -1;
+    time_t instant = timegm(&date);
+    gmtime_r(&instant, &date); // fills the weekday and year day
+    size_t written = strftime_l(out, capacity, "%x", &date, locale);
+    freelocale(locale);
+    if (written == 0) {
+        out[0] = '\0';
+    }
+    return written;
+}
+
+#endif

@@ -1,0 +1,154 @@
+// The host protocol, the lifecycle bodies, and the frame of the data exports.
+#include "plugin/exports.h"
+
+#include <string.h>
+
+#include "plugin/frame.h"
+#include "plugin/lifecycle.h"
+#include "plugin/state.h"
+#include "plugin/text.h"
+
+static const char kFunctionList[] =
+    "CurrentConditions|Forecast|Now|Later|Hourly|IconCC|IconForecast|IconNow|IconLater|"
+    "IconHourly|AlertIcon|MoonIcon|LocalRadar|CustomRadar|ListCCTerms|ListForecastTerms|"
+    "ListHourlyTerms";
+
+static const char kExpressionTimeout[] = "ERROR(9): Mutex timeout.";
+static const char kIconTimeout[] = "mutex timeout";
+static const char kNotAvailable[] = "N/A";
+
+static const char kExpressionPrompts[] =
+    "your weather expression|Location ID|Unit Type\nEnglish, Metric or Both|Show degree symbol|";
+static const char kLocationAndFolderPrompts[] = "Location ID|Path to the Images|";
+
+typedef struct PromptEntry {
+    const char *name;
+    const char *prompts; // NULL: formatted at start-up, see PromptsFor
+} PromptEntry;
+
+// In the order getparam compares them; the first exact match wins.
+static const PromptEntry kPrompts[] = {
+    {"CurrentConditions", kExpressionPrompts},
+    {"Forecast", NULL},
+    {"Now", kExpressionPrompts},
+    {"Later", kExpressionPrompts},
+    {"Hourly", NULL},
+    {"IconCC", "Location ID|Path to the Icons|"},
+    {"IconForecast",
+     "Location ID|day number|day or night\n(1 for day, 0 for night)|Path to the Images|"},
+    {"IconHourly", "Location ID|hour number|Path to the Images|"},
+    {"IconNow", kLocationAndFolderPrompts},
+    {"IconLater", kLocationAndFolderPrompts},
+    {"AlertIcon", kLocationAndFolderPrompts},
+    {"LocalRadar", "Location ID|"},
+    {"CustomRadar", "nickname|image url|refresh time (in minutes)|"},
+    {"MoonIcon", "Path to the Images|how many days from now|"},
+};
+
+Text NIMBREL_CALL init(void) {
+    return kFunctionList;
+}
+
+Text NIMBREL_CALL getinfo(unsigned int type) {
+    switch (type) {
+    case 0:
+        return "Nimbrel";
+    case 1:
+        return "vexlin";
+    case 2:
+        return "0.99";
+    case 4:
+        OsFormatShortDate(2005, 1, 23, Plugin.buildDate, sizeof Plugin.buildDate);
+        return Plugin.buildDate;
+    default:
+        return " ";
+    }
+}
+
+// The Forecast and Hourly prompts hold MaxDays and MaxHours, which are fixed from start-up on,
+// so they are formatted once there; no call ever writes them and none can disturb another.
+Text NIMBREL_CALL getparam(Text name) {
+    if (name == NULL) {
+        return "";
+    }
+    for (size_t i = 0; i < sizeof kPrompts / sizeof kPrompts[0]; i++) {
+        if (strcmp(name, kPrompts[i].name) != 0) {
+            continue;
+        }
+        if (kPrompts[i].prompts != NULL) {
+            return kPrompts[i].prompts;
+        }
+        return strcmp(name, "Forecast") == 0 ? Plugin.forecastPrompt : Plugin.hourlyPrompt;
+    }
+    return "";
+}
+
+// The frame of an export whose body has not landed yet: wait, release, no value.
+static Text PendingExport(Text timeoutText) {
+    FrameEntry entry = EnterFrame();
+    if (entry == FRAME_TIMED_OUT) {
+        return timeoutText;
+    }
+    LeaveFrame(entry);
+    return kNotAvailable;
+}
+
+Text NIMBREL_CALL CurrentConditions(Text, Text, Text, Text) {
+    return PendingExport(kExpressionTimeout);
+}
+Text NIMBREL_CALL Forecast(Text, Text, Text, Text, Text) {
+    return PendingExport(kExpressionTimeout);
+}
+Text NIMBREL_CALL Now(Text, Text, Text, Text) {
+    return PendingExport(kExpressionTimeout);
+}
+Text NIMBREL_CALL Later(Text, Text, Text, Text) {
+    return PendingExport(kExpressionTimeout);
+}
+Text NIMBREL_CALL Hourly(Text, Text, Text, Text, Text) {
+    return PendingExport(kExpressionTimeout);
+}
+Text NIMBREL_CALL IconCC(Text, Text) {
+    return PendingExport(kIconTimeout);
+}
+Text NIMBREL_CALL IconForecast(Text, Text, Text, Text) {
+    return PendingExport(kIconTimeout);
+}
+Text NIMBREL_CALL IconNow(Text, Text) {
+    return PendingExport(kIconTimeout);
+}
+Text NIMBREL_CALL IconLater(Text, Text) {
+    return PendingExport(kIconTimeout);
+}
+Text NIMBREL_CALL IconHourly(Text, Text, Text) {
+    return PendingExport(kIconTimeout);
+}
+Text NIMBREL_CALL AlertIcon(Text, Text) {
+    return PendingExport(kIconTimeout);
+}
+Text NIMBREL_CALL MoonIcon(Text, Text) {
+    return PendingExport(kIconTimeout);
+}
+Text NIMBREL_CALL LocalRadar(Text) {
+    return PendingExport(kExpressionTimeout);
+}
+Text NIMBREL_CALL CustomRadar(Text, Text, Text) {
+    return PendingExport(kExpressionTimeout);
+}
+
+Text NIMBREL_CALL ListCCTerms(void) {
+    return kNotAvailable;
+}
+Text NIMBREL_CALL ListForecastTerms(void) {
+    return kNotAvailable;
+}
+Text NIMBREL_CALL ListHourlyTerms(void) {
+    return kNotAvailable;
+}
+
+void NIMBREL_CALL NimbrelStartup(void *instance) {
+    Startup(instance);
+}
+void NIMBREL_CALL NimbrelCleanup(void) {
+    Shutdown();
+}

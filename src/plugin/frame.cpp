@@ -1,0 +1,22 @@
+#include "plugin/frame.h"
+
+#include "plugin/state.h"
+
+FrameEntry EnterFrame(void) {
+    switch (OsMutexWait(Plugin.mutex, FRAME_WAIT_MS)) {
+    case OS_WAIT_OWNED:
+    case OS_WAIT_ABANDONED:
+        return FRAME_OWNED;
+    case OS_WAIT_TIMEOUT:
+        return FRAME_TIMED_OUT;
+    case OS_WAIT_FAILED:
+        break;
+    }
+    return FRAME_UNLOCKED;
+}
+
+void LeaveFrame(FrameEntry entry) {
+    if (entry == FRAME_OWNED) {
+        OsMutexRelease(Plugin.mutex);
+    }
+}

@@ -1,0 +1,3 @@
+#include "plugin/state.h"
+
+PluginState Plugin;

@@ -1,0 +1,110 @@
+// PluginState: the one module-wide state. Declared here, defined once in state.cpp.
+//
+// Every field is a fixed-size buffer of the capacity named beside it; a text in it is
+// zero-terminated and at most its capacity less one. Start-up fills the state and shutdown
+// clears it; in between, every export that touches it holds the plugin mutex.
+#ifndef NIMBREL_STATE_H
+#define NIMBREL_STATE_H
+
+#include <stddef.h>
+#include <stdint.h>
+
+#include "platform/platform.h"
+
+enum {
+    PATH_CAPACITY = 260,          // a Windows MAX_PATH
+    ADDRESS_CAPACITY = 2084,      // a Windows INTERNET_MAX_URL_LENGTH
+    TEXT_CAPACITY = 1024,         // expression, value and work texts
+    SCRATCH_CAPACITY = 64,        // unit and number scratch
+    LOCATION_CAPACITY = 16,       // the default Location ID
+    CALL_LOCATION_CAPACITY = 32,  // the Location ID of the call in progress
+    UNIT_CAPACITY = 16,           // a unit type text
+    LANGUAGE_CAPACITY = 64,       // the CustomLanguage name
+    PROXY_FIELD_CAPACITY = 128,   // each proxy value of the host
+    SEPARATOR_CAPACITY = 8,       // the locale's decimal separator
+    HOST_CAPACITY = 256,          // a service host name, with an optional :port
+    FEED_DOCUMENT_INITIAL = 51200 // the feed document buffer before any growth
+};
+
+// Calendar items that select short or long day and month names.
+enum {
+    CAL_ITEM_SHORT_DAY = 14,   // CAL_SABBREVDAYNAME1
+    CAL_ITEM_LONG_DAY = 7,     // CAL_SDAYNAME1
+    CAL_ITEM_SHORT_MONTH = 34, // CAL_SABBREVMONTHNAME1
+    CAL_ITEM_LONG_MONTH = 21   // CAL_SMONTHNAME1
+};
+
+typedef struct PluginState {
+    int running; // 1 between start-up and shutdown
+
+    // Settings, read at start-up; all but CustomLanguage and the service hosts written back.
+    char defaultLocationId[LOCATION_CAPACITY]; // always upper case
+    char defaultUnit[UNIT_CAPACITY];           // "English", "Metric", "Both" or as written
+    int unitFromAuto;                          // 1: DefaultUnit read "Auto"
+    int maxDays;                               // 1 to 10
+    int maxHours;                              // 1 to 24
+    int dayNameItem;                           // CAL_ITEM_SHORT_DAY or CAL_ITEM_LONG_DAY
+    int monthNameItem;                         // CAL_ITEM_SHORT_MONTH or CAL_ITEM_LONG_MONTH
+    int showMoonPhase;                         // nonzero: night icons carry the moon phase
+    char defaultIconPath[PATH_CAPACITY];       // image folder for an empty folder argument
+    char customLanguage[LANGUAGE_CAPACITY];    // "None" means no language file
+
+    // Service hosts ([Service]), read at start-up, never written back.
+    char feedHost[HOST_CAPACITY];           // host[:port] of the XML feeds
+    char narrativeHost[HOST_CAPACITY];      // host[:port] of the narrative page
+    char pageHost[HOST_CAPACITY];           // host[:port] of the local page
+    char connectivityUrl[ADDRESS_CAPACITY]; // http:// address of the connectivity test
+
+    // Proxy settings of the host application, read at start-up, never written.
+    int useProxy;                             // nonzero: downloads go through the proxy
+    char proxyUser[PROXY_FIELD_CAPACITY];     // or empty
+    char proxyPassword[PROXY_FIELD_CAPACITY]; // or empty
+    char proxyServer[PROXY_FIELD_CAPACITY];   // or empty
+    char proxyPort[PROXY_FIELD_CAPACITY];     // or empty
+    char proxyAddress[TEXT_CAPACITY];         // "server:port" when useProxy, else empty
+
+    // Paths.
+    char settingsPath[PATH_CAPACITY];       // the module path with its extension made ".ini"
+    int settingsWritable;                   // 0: no usable settings path, shutdown writes nothing
+    char languagePath[PATH_CAPACITY];       // or empty when it does not fit
+    char cacheFolder[PATH_CAPACITY];        // TEMP + "Nimbrel", or empty when TEMP is unusable
+    char cacheFilePath[PATH_CAPACITY];      // last cache file name built
+    char downloadPath[PATH_CAPACITY];       // file that the download in progress writes
+    char downloadAddress[ADDRESS_CAPACITY]; // address that the download in progress reads
+    char requestAddress[ADDRESS_CAPACITY];  // last feed request address built
+    char imagePath[PATH_CAPACITY];          // result of the icon functions
+    char linkText[ADDRESS_CAPACITY];        // result of the radar functions
+
+    // Host protocol texts.
+    char forecastPrompt[TEXT_CAPACITY]; // the Forecast prompt list, formatted at start-up
+    char hourlyPrompt[TEXT_CAPACITY];   // the Hourly prompt list, formatted at start-up
+    char buildDate[TEXT_CAPACITY];      // getinfo 4, formatted anew on each call
+
+    // Working buffers of the expression functions.
+    char expression[TEXT_CAPACITY];       // ExpressionBuffer: the expression under substitution
+    char value[TEXT_CAPACITY];            // ValueBuffer: every feed query's result
+    char work[TEXT_CAPACITY];             // WorkBuffer: ReplaceTerm's assembly
+    char unitScratch[SCRATCH_CAPACITY];   // UnitBuffer
+    char numberScratch[SCRATCH_CAPACITY]; // NumberBuffer
+    char pressure[TEXT_CAPACITY];         // PressureBuffer
+    char decimalSeparator[SEPARATOR_CAPACITY];   // DecimalSeparator
+    char callLocationId[CALL_LOCATION_CAPACITY]; // Location ID of the call in progress
+    char callUnit[UNIT_CAPACITY];                // unit type of the call in progress
+    int tagCounter;                              // TagCounter: "<" not yet accounted for
+
+    // FeedDocument: the content of one cache file.
+    char *documentBytes;     // content plus a zero byte; heap, FEED_DOCUMENT_INITIAL or more
+    size_t documentCapacity; // bytes allocated for documentBytes
+    char documentPath[PATH_CAPACITY]; // path as passed when loaded, or empty
+    uint64_t documentTime;            // last-write time of that file, or 0
+
+    // Connectivity memory.
+    uint64_t lastConnectivityTest; // file time of the last real test, or 0
+    int lastConnectivityResult;    // 0 offline, nonzero online
+
+    OsMutex *mutex; // PluginMutex, or NULL when it could not be created
+} PluginState;
+
+extern PluginState Plugin;
+
+#endif

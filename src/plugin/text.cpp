@@ -1,0 +1,144 @@
+#include "plugin/text.h"
+
+#include <limits.h>
+#include <stdarg.h>
+#include <stdio.h>
+#include <string.h>
+
+// Upper bound of replacements in one ReplaceAll call. A text of at most 1023 characters cannot
+// need more unless the replacements keep re-forming the pattern; this stops such a text too.
+static const int kMaxReplacements = 4096;
+
+int CopyText(char *out, size_t capacity, const char *source) {
+    if (capacity == 0) {
+        return 0;
+    }
+    size_t length = strlen(source);
+    if (length >= capacity) {
+        memcpy(out, source, capacity - 1);
+        out[capacity - 1] = '\0';
+        return 0;
+    }
+    memcpy(out, source, length + 1);
+    return 1;
+}
+
+int AppendText(char *out, size_t capacity, const char *source) {
+    size_t used = strnlen(out, capacity);
+    if (used >= capacity) {
+        return 0;
+    }
+    return CopyText(out + used, capacity - used, source);
+}
+
+int FormatText(char *out, size_t capacity, const char *format, ...) {
+    if (capacity == 0) {
+        return 0;
+    }
+    va_list args;
+    va_start(args, format);
+    int written = vsnprintf(out, capacity, format, args);
+    va_end(args);
+    if (written < 0) {
+        out[0] = '\0';
+        return 0;
+    }
+    return (size_t)written < capacity;
+}
+
+int TextToInt(const char *text) {
+    const char *p = text;
+    while (*p == ' ' || *p == '\t' || *p == '\n' || *p == '\r' || *p == '\v' || *p == '\f') {
+        p++;
+    }
+    int negative = 0;
+    if (*p == '+' || *p == '-') {
+        negative = (*p == '-');
+        p++;
+    }
+    long long value = 0;
+    while (*p >= '0' && *p <= '9') {
+        if (value <= (long long)INT_MAX + 1) {
+            value = value * 10 + (*p - '0');
+        }
+        p++;
+    }
+    if (negative) {
+        value = -value;
+    }
+    if (value > INT_MAX) {
+        return INT_MAX;
+    }
+    if (value < INT_MIN) {
+        return INT_MIN;
+    }
+    return (int)value;
+}
+
+void UpperCaseAscii(char *text) {
+    for (char *p = text; *p; p++) {
+        if (*p >= 'a' && *p <= 'z') {
+            *p = (char)(*p - 'a' + 'A');
+        }
+    }
+}
+
+static char LowerAscii(char c) {
+    return (c >= 'A' && c <= 'Z') ? (char)(c - 'A' + 'a') : c;
+}
+
+int EqualsIgnoreCase(const char *a, const char *b) {
+    while (*a && LowerAscii(*a) == LowerAscii(*b)) {
+        a++;
+        b++;
+    }
+    return *a == '\0' && *b == '\0';
+}
+
+// Writes text[0..at) + replacement + text[at+skip..] into text, cut to capacity less one.
+// Returns the offset just past the inserted replacement (clamped to the new length).
+static size_t SpliceAt(char *text, size_t capacity, size_t at, size_t skip,
+                       const char *replacement) {
+    size_t length = strlen(text);
+    size_t insert = strlen(replacement);
+    size_t tail = length - at - skip;
+    size_t room = capacity - 1 - at; // bytes available after the prefix
+    size_t keepInsert = insert < room ? insert : room;
+    size_t keepTail = tail < room - keepInsert ? tail : room - keepInsert;
+    memmove(text + at + keepInsert, text + at + skip, keepTail);
+    memcpy(text + at, replacement, keepInsert);
+    text[at + keepInsert + keepTail] = '\0';
+    return at + keepInsert;
+}
+
+int ReplaceAll(char *text, size_t capacity, const char *pattern, const char *replacement) {
+    if (capacity == 0) {
+        return 0;
+    }
+    size_t patternLength = strlen(pattern);
+    int count = 0;
+    if (patternLength == 0) {
+        // An empty pattern occurs before every character; replacing it once, at the start,
+        // is the one reading of "every occurrence" that ends.
+        if (strstr(text, pattern) != NULL && replacement[0] != '\0') {
+            SpliceAt(text, capacity, 0, 0, replacement);
+            return 1;
+        }
+        return 0;
+    }
+    int singlePass = strstr(replacement, pattern) != NULL;
+    size_t from = 0;
+    while (count < kMaxReplacements) {
+        char *hit = strstr(text + from, pattern);
+        if (hit == NULL) {
+            break;
+        }
+        size_t after = SpliceAt(text, capacity, (size_t)(hit - text), patternLength, replacement);
+        count++;
+        from = singlePass ? after : 0;
+        if (from > strlen(text)) {
+            break;
+        }
+    }
+    return count;
+}

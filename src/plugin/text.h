@@ -1,0 +1,40 @@
+// Bounded text helpers shared by every layer of the core.
+#ifndef NIMBREL_TEXT_H
+#define NIMBREL_TEXT_H
+
+#include <stddef.h>
+
+// Copies `source` into `out` (capacity bytes), cut to capacity less one. Returns 1 when the
+// whole text fit, 0 when it was cut. A capacity of 0 writes nothing and returns 0.
+int CopyText(char *out, size_t capacity, const char *source);
+
+// Appends `source` to the text in `out`, cut to capacity less one. Returns 1 when it fit.
+int AppendText(char *out, size_t capacity, const char *source);
+
+// printf-style formatting into `out`, cut to capacity less one. Returns 1 when the whole text
+// fit, 0 when it was cut or the format failed (and then `out` holds what fit, or is empty).
+int FormatText(char *out, size_t capacity, const char *format, ...)
+#if defined(__GNUC__)
+    __attribute__((format(printf, 3, 4)))
+#endif
+    ;
+
+// The leading decimal integer of a text: blanks skipped, an optional sign, digits up to the first
+// non-digit. Text without digits reads as 0; values beyond the int range saturate.
+int TextToInt(const char *text);
+
+// Upper-cases the ASCII letters a to z in place; every other byte stays.
+void UpperCaseAscii(char *text);
+
+// Case-insensitive (ASCII) comparison of two whole texts: 1 when equal.
+int EqualsIgnoreCase(const char *a, const char *b);
+
+// Replaces every occurrence of `pattern` in `text` (a buffer of `capacity` bytes) by
+// `replacement`, searching again from the start of the text after each replacement, so that
+// an occurrence formed with the neighbouring text is replaced as well. A pattern that is empty,
+// or contained in its replacement, would never be used up that way; such a pair is replaced in
+// one left-to-right pass instead. A result longer than capacity less one is cut, and the number
+// of replacements is bounded, so the call always ends. Returns the number of replacements made.
+int ReplaceAll(char *text, size_t capacity, const char *pattern, const char *replacement);
+
+#endif

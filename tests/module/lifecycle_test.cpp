@@ -1,0 +1,101 @@
+// Start-up and shutdown seen from outside: the files the module creates beside itself and in
+// TEMP, and the values it writes back.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "support/plugin_copy.h"
+
+#if defined(_WIN32)
+#include <windows.h>
+static std::string Setting(const std::string &path, const char *section, const char *key) {
+    char value[512];
+    GetPrivateProfileStringA(section, key, "(missing)", value, sizeof value, path.c_str());
+    return value;
+}
+#else
+#include "platform/platform.h"
+static std::string Setting(const std::string &path, const char *section, const char *key) {
+    char value[512];
+    OsProfileGetString(path.c_str(), section, key, "(missing)", value, sizeof value);
+    return value;
+}
+#endif
+
+TEST(Lifecycle, FirstRunCreatesTheCacheFolderAndTheSettingsFile) {
+    PluginCopy plugin("fresh");
+    ASSERT_FALSE(sandbox::Exists(plugin.settings));
+    ASSERT_TRUE(plugin.Load());
+    EXPECT_TRUE(sandbox::IsFolder(sandbox::Join(plugin.temp, "Nimbrel")));
+    EXPECT_FALSE(sandbox::Exists(plugin.settings)); // written at shutdown, not before
+    plugin.Unload();
+
+    const std::string &ini = plugin.settings;
+    ASSERT_TRUE(sandbox::Exists(ini));
+    EXPECT_EQ("1", Setting(ini, "General", "ShowMoonPhase"));
+    EXPECT_EQ("5", Setting(ini, "Forecast", "MaxDays"));
+    EXPECT_EQ("12", Setting(ini, "Hourly", "MaxHours"));
+    EXPECT_EQ("1", Setting(ini, "General", "ShortDayNames"));
+    EXPECT_EQ("1", Setting(ini, "General", "ShortMonthNames"));
+    EXPECT_EQ("Auto", Setting(ini, "Unit", "DefaultUnit"));
+    EXPECT_EQ("90210", Setting(ini, "LocationID", "DefaultLocationID"));
+    EXPECT_EQ("C:\\Program Files\\Orvane\\weather.images",
+              Setting(ini, "General", "DefaultIconPath"));
+    EXPECT_EQ("(missing)", Setting(ini, "General", "CustomLanguage"));
+    EXPECT_EQ("(missing)", Setting(ini, "Service", "FeedHost"));
+}
+
+TEST(Lifecycle, ClampedAndNormalisedValuesAreWhatShutdownWrites) {
+    PluginCopy plugin("clamp");
+    plugin.WriteSettings("[Forecast]\nMaxDays=11\n[Hourly]\nMaxHours=-3\n[General]\n"
+                         "ShortDayNames=2\nCustomLanguage=German\n[LocationID]\n"
+                         "DefaultLocationID=abc12\n[Unit]\nDefaultUnit=Both\n");
+    ASSERT_TRUE(plugin.Load());
+    std::string prompts = plugin.Call1("getparam", "Forecast");
+    EXPECT_NE(std::string::npos, prompts.find("day number (1 to 10)")) << prompts;
+    prompts = plugin.Call1("getparam", "Hourly");
+    EXPECT_NE(std::string::npos, prompts.find("hour number (1 to 24)")) << prompts;
+    plugin.Unload();
+
+    EXPECT_EQ("10", Setting(plugin.settings, "Forecast", "MaxDays"));
+    EXPECT_EQ("24", Setting(plugin.settings, "Hourly", "MaxHours"));
+    EXPECT_EQ("1", Setting(plugin.settings, "General", "ShortDayNames"));
+    EXPECT_EQ("ABC12", Setting(plugin.settings, "LocationID", "DefaultLocationID"));
+    EXPECT_EQ("Both", Setting(plugin.settings, "Unit", "DefaultUnit"));
+    EXPECT_EQ("German", Setting(plugin.settings, "General", "CustomLanguage"));
+}
+
+TEST(Lifecycle, PromptsShowTheConfiguredCounts) {
+    PluginCopy plugin("counts");
+    plugin.WriteSettings("[Forecast]\nMaxDays=7\n[Hourly]\nMaxHours=24\n");
+    ASSERT_TRUE(plugin.Load());
+    EXPECT_NE(std::string::npos,
+              std::string(plugin.Call1("getparam", "Forecast")).find("|day number (1 to 7)|"));
+    EXPECT_NE(std::string::npos,
+              std::string(plugin.Call1("getparam", "Hourly")).find("|hour number (1 to 24)|"));
+}
+
+TEST(Lifecycle, AModuleExtensionInCapitalsNeverReceivesTheSettings) {
+    std::string upper = sandbox::kModuleExtension;
+    for (char &c : upper) {
+        c = (char)toupper((unsigned char)c);
+    }
+    PluginCopy plugin("upper", "WX", upper);
+    std::string original = sandbox::ReadFile(plugin.module);
+    ASSERT_TRUE(plugin.Load());
+    plugin.Unload();
+    EXPECT_EQ(original, sandbox::ReadFile(plugin.module));
+    EXPECT_EQ("5", Setting(sandbox::Join(plugin.folder, "WX.ini"), "Forecast", "MaxDays"));
+}
+
+TEST(Lifecycle, AnUnusableTempCreatesNoCacheFolderAnywhere) {
+    PluginCopy plugin("longtemp");
+    // A TEMP whose cache folder would not fit its 260-byte field.
+    plugin.temp = sandbox::Join(plugin.folder, std::string(250, 't'));
+    sandbox::MakeFolderAt(plugin.temp);
+    ASSERT_TRUE(plugin.Load());
+    EXPECT_STREQ("Nimbrel", plugin.Info(0));
+    plugin.Unload();
+    EXPECT_FALSE(sandbox::Exists(sandbox::Join(plugin.temp, "Nimbrel")));
+    EXPECT_TRUE(sandbox::Exists(plugin.settings));
+}

@@ -1,0 +1,111 @@
+// The POSIX INI module reads and writes as the Windows profile functions do.
+#include <gtest/gtest.h>
+
+#include <stdlib.h>
+
+#include <string>
+
+#include "platform/platform.h"
+#include "platform/posix/ini.h"
+#include "support/sandbox.h"
+
+static std::string Find(const std::string &text, const char *section, const char *key) {
+    const char *value;
+    size_t length;
+    if (!IniFind(text.data(), text.size(), section, key, &value, &length)) {
+        return "(absent)";
+    }
+    return std::string(value, length);
+}
+
+static std::string With(const std::string &text, const char *section, const char *key,
+                        const char *value) {
+    size_t length = 0;
+    char *updated = IniWithValue(text.data(), text.size(), section, key, value, &length);
+    std::string result(updated, length);
+    free(updated);
+    return result;
+}
+
+TEST(IniFind, MatchesNamesWithoutRegardToCaseAndTrimsValues) {
+    std::string text = "top=1\n[ General ]\n  ShowMoonPhase =  0  \r\nquoted=\" a b \"\n"
+                       "single='x'\nbare\nempty=\n[Other]\nShowMoonPhase=9\n";
+    EXPECT_EQ("0", Find(text, "general", "showmoonphase"));
+    EXPECT_EQ(" a b ", Find(text, "GENERAL", "quoted"));
+    EXPECT_EQ("x", Find(text, "General", "single"));
+    EXPECT_EQ("", Find(text, "General", "bare"));
+    EXPECT_EQ("", Find(text, "General", "empty"));
+    EXPECT_EQ("9", Find(text, "other", "ShowMoonPhase"));
+    EXPECT_EQ("(absent)", Find(text, "General", "top"));
+    EXPECT_EQ("(absent)", Find(text, "Missing", "ShowMoonPhase"));
+    EXPECT_EQ("(absent)", Find(text, "General", "Missing"));
+}
+
+TEST(IniFind, SurvivesMalformedText) {
+    EXPECT_EQ("(absent)", Find("", "a", "b"));
+    EXPECT_EQ("v", Find("[unclosed\nk=v", "unclosed", "k"));
+    EXPECT_EQ("(absent)", Find("[a]\n=v\n", "a", "b"));
+    EXPECT_EQ("\"", Find("[a]\nk=\"\n", "a", "k"));
+}
+
+TEST(IniWithValue, ReplacesAddsAndKeepsEveryOtherLine) {
+    std::string text =
+        "; settings\n[General]\nShowMoonPhase=1\nother = x\n\n[Unit]\nDefaultUnit=Auto\n";
+    EXPECT_EQ("; settings\n[General]\nShowMoonPhase=0\nother = x\n\n[Unit]\nDefaultUnit=Auto\n",
+              With(text, "general", "SHOWMOONPHASE", "0"));
+    EXPECT_EQ(
+        "; settings\n[General]\nShowMoonPhase=1\nother = x\nNew=v\n\n[Unit]\nDefaultUnit=Auto\n",
+        With(text, "General", "New", "v"));
+    EXPECT_EQ(text + "\n[Hourly]\nMaxHours=24\n", With(text, "Hourly", "MaxHours", "24"));
+    EXPECT_EQ("[Unit]\nDefaultUnit=Auto\nK=1\n",
+              With("[Unit]\nDefaultUnit=Auto", "Unit", "K", "1"));
+    EXPECT_EQ("[S]\nK=1\n", With("", "S", "K", "1"));
+}
+
+TEST(IniWithValue, KeepsWindowsLineEndings) {
+    std::string text = "[General]\r\nA=1\r\n";
+    EXPECT_EQ("[General]\r\nA=2\r\n", With(text, "General", "A", "2"));
+    EXPECT_EQ("[General]\r\nA=1\r\nB=3\r\n", With(text, "General", "B", "3"));
+    EXPECT_EQ("[General]\r\nA=1\r\n\r\n[X]\r\nY=z\r\n", With(text, "X", "Y", "z"));
+}
+
+class IniFile : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        folder = sandbox::MakeFolder("ini");
+        path = sandbox::Join(folder, "wx.ini");
+    }
+    void TearDown() override { sandbox::RemoveTree(folder); }
+    std::string folder, path;
+};
+
+TEST_F(IniFile, ReadsLikeTheProfileFunctions) {
+    char out[8];
+    EXPECT_EQ(4u, OsProfileGetString(path.c_str(), "S", "K", "dflt   ", out, sizeof out));
+    EXPECT_STREQ("dflt", out); // the default loses its trailing blanks
+    EXPECT_EQ(7, OsProfileGetInt(path.c_str(), "S", "K", 7));
+
+    sandbox::WriteFile(path, "[S]\nlong=abcdefghijk\nnum= -12x\nword=abc\nempty=\n");
+    EXPECT_EQ(7u, OsProfileGetString(path.c_str(), "s", "LONG", "", out, sizeof out));
+    EXPECT_STREQ("abcdefg", out);
+    EXPECT_EQ(-12, OsProfileGetInt(path.c_str(), "S", "num", 5));
+    EXPECT_EQ(0, OsProfileGetInt(path.c_str(), "S", "word", 5));
+    EXPECT_EQ(5, OsProfileGetInt(path.c_str(), "S", "empty", 5));
+    EXPECT_EQ(5, OsProfileGetInt(path.c_str(), "S", "missing", 5));
+
+    // A zero byte ends the text, as it ends every text the profile functions read.
+    sandbox::WriteFile(path, std::string("[a]\nk=1\0[b]\nk=2\n", 17));
+    EXPECT_EQ(1, OsProfileGetInt(path.c_str(), "a", "k", 5));
+    EXPECT_EQ(5, OsProfileGetInt(path.c_str(), "b", "k", 5));
+}
+
+TEST_F(IniFile, WriteCreatesTheFileAndKeepsOtherContent) {
+    EXPECT_EQ(1, OsProfileWriteString(path.c_str(), "General", "ShowMoonPhase", "1"));
+    EXPECT_EQ("[General]\nShowMoonPhase=1\n", sandbox::ReadFile(path));
+    EXPECT_EQ(1, OsProfileWriteString(path.c_str(), "Forecast", "MaxDays", "5"));
+    EXPECT_EQ(1, OsProfileWriteString(path.c_str(), "general", "showmoonphase", "0"));
+    EXPECT_EQ("[General]\nShowMoonPhase=0\n\n[Forecast]\nMaxDays=5\n", sandbox::ReadFile(path));
+
+    std::string missingFolder = sandbox::Join(sandbox::Join(folder, "nope"), "wx.ini");
+    EXPECT_EQ(0, OsProfileWriteString(missingFolder.c_str(), "S", "K", "V"));
+}

@@ -1,0 +1,133 @@
+// Reading the settings file: defaults, clamps, the locale's unit, and what shutdown writes back.
+#include <gtest/gtest.h>
+
+#include <string.h>
+
+#include <string>
+
+#include "plugin/settings.h"
+#include "plugin/state.h"
+#include "support/sandbox.h"
+
+class SettingsFile : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        folder = sandbox::MakeFolder("settings");
+        path = sandbox::Join(folder, "wx.ini");
+    }
+    void TearDown() override { sandbox::RemoveTree(folder); }
+
+    std::string Read(const char *section, const char *key) {
+        char value[PATH_CAPACITY];
+        OsProfileGetString(path.c_str(), section, key, "(missing)", value, sizeof value);
+        return value;
+    }
+
+    std::string folder, path;
+};
+
+static std::string LocaleUnit() {
+    char measure[2];
+    OsLocaleMeasure(measure, sizeof measure);
+    return strchr(measure, '0') ? "Metric" : "English";
+}
+
+TEST_F(SettingsFile, MissingFileGivesEveryDefault) {
+    ReadSettings(path.c_str());
+    EXPECT_EQ(1, Plugin.showMoonPhase);
+    EXPECT_EQ(5, Plugin.maxDays);
+    EXPECT_EQ(12, Plugin.maxHours);
+    EXPECT_EQ(CAL_ITEM_SHORT_DAY, Plugin.dayNameItem);
+    EXPECT_EQ(CAL_ITEM_SHORT_MONTH, Plugin.monthNameItem);
+    EXPECT_STREQ("90210", Plugin.defaultLocationId);
+    EXPECT_EQ(LocaleUnit(), Plugin.defaultUnit);
+    EXPECT_EQ(1, Plugin.unitFromAuto);
+    EXPECT_STREQ("None", Plugin.customLanguage);
+    EXPECT_STREQ(DEFAULT_ICON_PATH, Plugin.defaultIconPath);
+    EXPECT_STREQ(DEFAULT_FEED_HOST, Plugin.feedHost);
+    EXPECT_STREQ(DEFAULT_CONNECTIVITY_URL, Plugin.connectivityUrl);
+}
+
+TEST_F(SettingsFile, DayAndHourCountsOutOfRangeBecomeTheMaximum) {
+    const struct {
+        const char *days, *hours;
+        int wantDays, wantHours;
+    } cases[] = {{"11", "25", 10, 24},
+                 {"0", "-3", 10, 24},
+                 {"10", "1", 10, 1},
+                 {"x", "", 10, 12},
+                 {"7days", "24", 7, 24}};
+    for (const auto &c : cases) {
+        sandbox::WriteFile(path, std::string("[Forecast]\nMaxDays=") + c.days +
+                                     "\n[Hourly]\nMaxHours=" + c.hours + "\n");
+        ReadSettings(path.c_str());
+        EXPECT_EQ(c.wantDays, Plugin.maxDays) << c.days;
+        EXPECT_EQ(c.wantHours, Plugin.maxHours) << c.hours;
+    }
+}
+
+TEST_F(SettingsFile, ValuesAsWrittenAndAsWrittenBack) {
+    sandbox::WriteFile(path, "[general]\nshortdaynames=2\nShortMonthNames=0\nShowMoonPhase=0\n"
+                             "CustomLanguage=German\nDefaultIconPath=  D:\\Icons  \n"
+                             "[UNIT]\nDefaultUnit=auto\n[LocationID]\nDefaultLocationID=abc12\n"
+                             "[Forecast]\nMaxDays=11\n[Hourly]\nMaxHours=-3\n"
+                             "[Service]\nFeedHost=127.0.0.1:8470\n");
+    ReadSettings(path.c_str());
+    EXPECT_EQ(CAL_ITEM_SHORT_DAY, Plugin.dayNameItem);
+    EXPECT_EQ(CAL_ITEM_LONG_MONTH, Plugin.monthNameItem);
+    EXPECT_EQ(0, Plugin.showMoonPhase);
+    EXPECT_STREQ("German", Plugin.customLanguage);
+    EXPECT_STREQ("D:\\Icons", Plugin.defaultIconPath);
+    EXPECT_STREQ("auto", Plugin.defaultUnit); // only "Auto" itself asks the locale
+    EXPECT_EQ(0, Plugin.unitFromAuto);
+    EXPECT_STREQ("ABC12", Plugin.defaultLocationId);
+    EXPECT_STREQ("127.0.0.1:8470", Plugin.feedHost);
+
+    WriteSettings(path.c_str());
+    EXPECT_EQ("1", Read("General", "ShortDayNames"));
+    EXPECT_EQ("0", Read("General", "ShortMonthNames"));
+    EXPECT_EQ("0", Read("General", "ShowMoonPhase"));
+    EXPECT_EQ("10", Read("Forecast", "MaxDays"));
+    EXPECT_EQ("24", Read("Hourly", "MaxHours"));
+    EXPECT_EQ("auto", Read("Unit", "DefaultUnit"));
+    EXPECT_EQ("ABC12", Read("LocationID", "DefaultLocationID"));
+    EXPECT_EQ("D:\\Icons", Read("General", "DefaultIconPath"));
+    // Never written: the language, and the service hosts.
+    EXPECT_EQ("German", Read("General", "CustomLanguage"));
+    EXPECT_EQ("127.0.0.1:8470", Read("Service", "FeedHost"));
+}
+
+TEST_F(SettingsFile, AutoIsWrittenBackAsAuto) {
+    sandbox::WriteFile(path, "[Unit]\nDefaultUnit=Auto\n");
+    ReadSettings(path.c_str());
+    EXPECT_EQ(LocaleUnit(), Plugin.defaultUnit);
+    WriteSettings(path.c_str());
+    EXPECT_EQ("Auto", Read("Unit", "DefaultUnit"));
+
+    sandbox::WriteFile(path, "[Unit]\nDefaultUnit=Both\n");
+    ReadSettings(path.c_str());
+    EXPECT_STREQ("Both", Plugin.defaultUnit);
+    WriteSettings(path.c_str());
+    EXPECT_EQ("Both", Read("Unit", "DefaultUnit"));
+}
+
+TEST_F(SettingsFile, LongValuesAreCutToTheirFields) {
+    sandbox::WriteFile(path, "[LocationID]\nDefaultLocationID=abcdefghijklmnopqrstuvwxyz\n"
+                             "[General]\nCustomLanguage=" +
+                                 std::string(100, 'L') + "\n");
+    ReadSettings(path.c_str());
+    EXPECT_STREQ("ABCDEFGHIJKLMNO", Plugin.defaultLocationId);
+    EXPECT_EQ(std::string(63, 'L'), Plugin.customLanguage);
+}
+
+#if !defined(_WIN32)
+TEST_F(SettingsFile, AutoFollowsTheLocaleMeasurementSystem) {
+    sandbox::SetEnv("LC_ALL", "de_DE.UTF-8");
+    ReadSettings(path.c_str());
+    EXPECT_STREQ("Metric", Plugin.defaultUnit);
+    sandbox::SetEnv("LC_ALL", "en_US.UTF-8");
+    ReadSettings(path.c_str());
+    EXPECT_STREQ("English", Plugin.defaultUnit);
+    sandbox::UnsetEnv("LC_ALL");
+}
+#endif

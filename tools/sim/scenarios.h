@@ -1,0 +1,48 @@
+// How the service misbehaves, chosen by Location ID or by a control request.
+#pragma once
+
+#include <chrono>
+#include <string>
+
+namespace httplib {
+struct Response;
+}
+
+enum class Scenario {
+    Normal,
+    Alert,        // the current feed carries an alert section with two alerts
+    ServiceError, // the feed's own error document, status 200
+    NotAvailable, // values read "N/A"
+    Dash,         // condition codes read "-"
+    Empty,        // empty body, status 200
+    Http500,      // a web server error page, status 500
+    Drop,         // Content-Length larger than the body; the connection closes early
+    Stall,        // no answer at all for up to a minute
+    Drip,         // the document one byte every 500 ms
+    Huge,         // the document padded to 20 MiB
+};
+
+// Returns false for an unknown name.
+bool ScenarioFromName(const std::string &name, Scenario *scenario);
+const char *ScenarioName(Scenario scenario);
+// Every scenario name, separated by blanks, for help and error texts.
+std::string ScenarioNames();
+
+// The scenario that an upper-cased Location ID selects (SIMALERT and so on).
+Scenario ScenarioForLocation(const std::string &upperCasedId);
+
+// The scenario set by control request; Normal lets the Location ID decide.
+void SetServiceScenario(Scenario scenario);
+Scenario ServiceScenario();
+Scenario EffectiveScenario(const std::string &upperCasedId);
+
+// Shutdown wakes every handler that waits, so the server can stop at once.
+void BeginShutdown();
+bool ShuttingDown();
+// Waits for the duration or until shutdown; returns true when shutting down.
+bool WaitUnlessShuttingDown(std::chrono::milliseconds duration);
+
+// Puts body into the response, delivered as the scenario says. Scenarios that
+// change content are delivered normally: the caller has built the body.
+void DeliverWithScenario(httplib::Response &response, Scenario scenario, const std::string &body,
+                         const std::string &contentType);

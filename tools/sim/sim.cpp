@@ -1,0 +1,500 @@
+// nimbrel-sim: a local weather service for testing the plugin on loopback.
+//
+//   nimbrel-sim [--port N] [--log FILE] [--bind ADDRESS] [--clock YYYY-MM-DDTHH:MM]
+//
+// On start it prints one line "port N" to stdout, then serves until SIGTERM or
+// SIGINT. Only loopback addresses are accepted for --bind. --clock fixes the
+// service's clock (UTC), which moves every stamp, day name and hour of day;
+// without it the computer's clock is used.
+//
+// Addresses served (the Location ID is matched without regard to case):
+//   /weather/local/ID?cc=*&unit=s|m&par=..&key=..&random=N          current feed
+//   /weather/local/ID?dayf=N&unit=..&prod=xoap&par=..&key=..&random forecast, N days (1-10)
+//   /weather/local/ID?hbhf=N&unit=..&random=N                      hourly, N hours (1-24)
+//   /weather/mpdwcr/narrative?locid=ID&adprodname=..&channel=..    narrative page
+//   /weather/local/ID                                              local page (radar link)
+//   /images/radar/ID.png, /images/ANY                              PNG pictures
+//   /alerts/ID/N                                                   alert page
+//   / and /connectivity[/ANY]                                      "ok"
+// unit=m (or "Metric") gives the metric feed; any other unit the English one.
+// A par or key other than the plugin's constants gives the service error
+// document with type 1; an ID that is not 1 to 31 letters, digits, '-', '_'
+// or '.' gives the service error document with type 2.
+//
+// Scenarios, chosen by Location ID:
+//   SIMALERT  alert section with two alerts (titles and links)
+//   SIMERROR  service error document, status 200, on every address of the ID
+//   SIMNA     "N/A" for every observed and forecast value
+//   SIMDASH   condition code "-" everywhere
+//   SIMEMPTY  empty body, status 200
+//   SIM500    web server error page, status 500
+//   SIMDROP   Content-Length of the whole document, half of it sent, then closed
+//   SIMSTALL  accepted, never answered (the handler waits up to 60 s or shutdown)
+//   SIMDRIP   the document at one byte every 500 ms, chunked
+//   SIMHUGE   the document padded to 20 MiB
+// Any other ID gives ordinary weather; IDs ending in 7 also carry one alert.
+//
+// Control requests (not kept in the in-memory log; the log file has them):
+//   /_control/scenario?name=NAME  NAME is normal, alert, error, na, dash, empty,
+//                                 http500, drop, stall, drip or huge; applies to
+//                                 every later request, whatever its ID, until
+//                                 name=normal. Without name: the current one.
+//   /_control/log                 the request lines kept so far, one a line
+//   /_control/reset               clears the kept lines, scenario back to normal
+//
+// Every request is logged as "METHOD TARGET", the target exactly as received,
+// to stderr and to the --log file (appended, flushed per line).
+
+#include "feed_documents.h"
+#include "png_image.h"
+#include "request_log.h"
+#include "scenarios.h"
+#include "weather_model.h"
+
+#include <httplib.h>
+
+#include <arpa/inet.h>
+#include <atomic>
+#include <cctype>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <pthread.h>
+#include <string>
+#include <thread>
+#include <unistd.h>
+
+namespace {
+
+const char *const kPartnerId = "4827316590";
+const char *const kPartnerKey = "c7e2a19f40b63d85";
+const size_t kMaxLocationIdLength = 31;
+// Stalled handlers each hold a thread, so keep plenty for everyone else.
+const size_t kWorkerThreads = 64;
+const int kRadarWidth = 120;
+const int kRadarHeight = 90;
+
+struct Settings {
+    int port = 0;
+    std::string bindAddress = "127.0.0.1";
+    std::string logPath;
+    time_t fixedClock = 0; // 0: use the computer's clock
+};
+
+Settings g_settings;
+int g_boundPort = 0;
+std::atomic<bool> g_listenFinished(false);
+
+time_t ServiceNow() {
+    return g_settings.fixedClock != 0 ? g_settings.fixedClock : time(nullptr);
+}
+
+void PrintUsage(std::FILE *to) {
+    std::fprintf(to, "usage: nimbrel-sim [--port N] [--log FILE] [--bind 127.0.0.1] "
+                     "[--clock YYYY-MM-DDTHH:MM]\n"
+                     "  --port 0 (the default) picks a free port; the port is printed as "
+                     "\"port N\".\n"
+                     "  --bind accepts loopback addresses only (127.x.x.x or localhost).\n"
+                     "  --clock fixes the service clock, in UTC.\n");
+}
+
+bool ParsePort(const char *text, int *port) {
+    if (text[0] == '\0' || std::strlen(text) > 5)
+        return false;
+    for (const char *c = text; *c != '\0'; ++c) {
+        if (!std::isdigit(static_cast<unsigned char>(*c)))
+            return false;
+    }
+    int value = std::atoi(text);
+    if (value > 65535)
+        return false;
+    *port = value;
+    return true;
+}
+
+bool IsLoopbackAddress(const std::string &address) {
+    in_addr parsed{};
+    if (inet_pton(AF_INET, address.c_str(), &parsed) != 1)
+        return false;
+    return (ntohl(parsed.s_addr) >> 24) == 127;
+}
+
+bool ParseClock(const char *text, time_t *clock) {
+    int year, month, day, hour, minute;
+    char extra;
+    if (std::sscanf(text, "%4d-%2d-%2dT%2d:%2d%c", &year, &month, &day, &hour, &minute, &extra) !=
+        5)
+        return false;
+    if (year < 1971 || month < 1 || month > 12 || day < 1 || day > 31 || hour > 23 || minute > 59)
+        return false;
+    std::tm broken{};
+    broken.tm_year = year - 1900;
+    broken.tm_mon = month - 1;
+    broken.tm_mday = day;
+    broken.tm_hour = hour;
+    broken.tm_min = minute;
+    *clock = timegm(&broken);
+    return *clock > 0;
+}
+
+// Returns false with a message printed when the command line is unusable.
+bool ParseCommandLine(int argc, char **argv, Settings *settings, bool *helpOnly) {
+    *helpOnly = false;
+    for (int i = 1; i < argc; ++i) {
+        std::string option = argv[i];
+        if (option == "--help" || option == "-h") {
+            *helpOnly = true;
+            return true;
+        }
+        if (i + 1 >= argc) {
+            std::fprintf(stderr, "nimbrel-sim: %s needs a value\n", option.c_str());
+            return false;
+        }
+        const char *value = argv[++i];
+        if (option == "--port") {
+            if (!ParsePort(value, &settings->port)) {
+                std::fprintf(stderr, "nimbrel-sim: --port needs a number from 0 to 65535, not %s\n",
+                             value);
+                return false;
+            }
+        } else if (option == "--log") {
+            settings->logPath = value;
+        } else if (option == "--bind") {
+            std::string address = value;
+            if (address == "localhost")
+                address = "127.0.0.1";
+            if (!IsLoopbackAddress(address)) {
+                std::fprintf(stderr,
+                             "nimbrel-sim: --bind accepts only a loopback address "
+                             "(127.x.x.x or localhost), not %s\n",
+                             value);
+                return false;
+            }
+            settings->bindAddress = address;
+        } else if (option == "--clock") {
+            if (!ParseClock(value, &settings->fixedClock)) {
+                std::fprintf(stderr,
+                             "nimbrel-sim: --clock needs a UTC time as YYYY-MM-DDTHH:MM, not %s\n",
+                             value);
+                return false;
+            }
+        } else {
+            std::fprintf(stderr, "nimbrel-sim: unknown option %s\n", option.c_str());
+            return false;
+        }
+    }
+    return true;
+}
+
+// The upper-cased ID, or false when it is no ID this service knows how to name.
+bool NormalizeLocationId(const std::string &raw, std::string *id) {
+    if (raw.empty() || raw.size() > kMaxLocationIdLength)
+        return false;
+    id->clear();
+    for (char c : raw) {
+        unsigned char u = static_cast<unsigned char>(c);
+        if (!std::isalnum(u) && c != '-' && c != '_' && c != '.')
+            return false;
+        *id += static_cast<char>(std::toupper(u));
+    }
+    return true;
+}
+
+// The address this request reached us by, for links back to this service. The
+// Host header is used only when it names loopback, so no document ever points
+// elsewhere.
+std::string BaseUrl(const httplib::Request &request) {
+    std::string fallback = "http://" + g_settings.bindAddress + ":" + std::to_string(g_boundPort);
+    std::string host = request.get_header_value("Host");
+    size_t colon = host.rfind(':');
+    std::string name = colon == std::string::npos ? host : host.substr(0, colon);
+    std::string port = colon == std::string::npos ? "" : host.substr(colon + 1);
+    if (port.empty() || port.size() > 5 ||
+        port.find_first_not_of("0123456789") != std::string::npos)
+        return fallback;
+    if (name != "localhost" && !IsLoopbackAddress(name))
+        return fallback;
+    return "http://" + name + ":" + port;
+}
+
+int LeadingInt(const std::string &text, int fallback) {
+    char *end = nullptr;
+    long value = std::strtol(text.c_str(), &end, 10);
+    if (end == text.c_str())
+        return fallback;
+    if (value > 1000)
+        return 1000;
+    if (value < -1000)
+        return -1000;
+    return static_cast<int>(value);
+}
+
+bool IsMetricUnit(const std::string &unit) {
+    std::string lower;
+    for (char c : unit)
+        lower += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return lower == "m" || lower == "metric";
+}
+
+bool PartnerMatches(const httplib::Request &request) {
+    if (request.has_param("par") && request.get_param_value("par") != kPartnerId)
+        return false;
+    if (request.has_param("key") && request.get_param_value("key") != kPartnerKey)
+        return false;
+    return true;
+}
+
+DocumentOptions OptionsFor(const Location &location, Scenario scenario,
+                           const httplib::Request &request) {
+    DocumentOptions options;
+    options.metric = IsMetricUnit(request.get_param_value("unit"));
+    options.notAvailable = scenario == Scenario::NotAvailable;
+    options.dashIcons = scenario == Scenario::Dash;
+    if (scenario == Scenario::Alert)
+        options.alertCount = 2;
+    else if (location.hasAlerts)
+        options.alertCount = 1;
+    options.baseUrl = BaseUrl(request);
+    options.utcNow = ServiceNow();
+    return options;
+}
+
+const char *const kXmlType = "text/xml";
+const char *const kHtmlType = "text/html";
+const char *const kPngType = "image/png";
+
+std::string InvalidLocationDocument() {
+    return ServiceErrorDocument('2', "Invalid location provided.");
+}
+
+// /weather/local/ID: the three feeds by their query, the local page without one.
+void ServeWeatherLocal(const httplib::Request &request, httplib::Response &response) {
+    std::string id;
+    bool valid = NormalizeLocationId(request.matches[1], &id);
+    Scenario scenario = valid ? EffectiveScenario(id) : ServiceScenario();
+    if (!valid || scenario == Scenario::ServiceError) {
+        DeliverWithScenario(response, scenario, InvalidLocationDocument(), kXmlType);
+        return;
+    }
+    bool current = request.has_param("cc");
+    bool forecast = request.has_param("dayf");
+    bool hourly = request.has_param("hbhf");
+    if ((current || forecast) && !PartnerMatches(request)) {
+        DeliverWithScenario(response, scenario, ServiceErrorDocument('1', "Invalid partner code."),
+                            kXmlType);
+        return;
+    }
+    Location location = MakeLocation(id);
+    DocumentOptions options = OptionsFor(location, scenario, request);
+    if (current)
+        DeliverWithScenario(response, scenario, CurrentFeed(location, options), kXmlType);
+    else if (forecast)
+        DeliverWithScenario(
+            response, scenario,
+            ForecastFeed(location, LeadingInt(request.get_param_value("dayf"), 1), options),
+            kXmlType);
+    else if (hourly)
+        DeliverWithScenario(
+            response, scenario,
+            HourlyFeed(location, LeadingInt(request.get_param_value("hbhf"), 1), options),
+            kXmlType);
+    else
+        DeliverWithScenario(response, scenario, LocalPage(location, options), kHtmlType);
+}
+
+void ServeNarrative(const httplib::Request &request, httplib::Response &response) {
+    std::string id;
+    bool valid = NormalizeLocationId(request.get_param_value("locid"), &id);
+    Scenario scenario = valid ? EffectiveScenario(id) : ServiceScenario();
+    if (!valid || scenario == Scenario::ServiceError) {
+        DeliverWithScenario(response, scenario, InvalidLocationDocument(), kXmlType);
+        return;
+    }
+    Location location = MakeLocation(id);
+    DeliverWithScenario(response, scenario,
+                        NarrativePage(location, OptionsFor(location, scenario, request)),
+                        kHtmlType);
+}
+
+// A picture, or the service error document when that is the scenario.
+void DeliverPicture(httplib::Response &response, Scenario scenario, uint64_t seed) {
+    if (scenario == Scenario::ServiceError)
+        DeliverWithScenario(response, scenario, InvalidLocationDocument(), kXmlType);
+    else
+        DeliverWithScenario(response, scenario, RadarPicturePng(seed, kRadarWidth, kRadarHeight),
+                            kPngType);
+}
+
+void ServeRadarImage(const httplib::Request &request, httplib::Response &response) {
+    std::string id;
+    if (!NormalizeLocationId(request.matches[1], &id)) {
+        response.status = 404;
+        return;
+    }
+    DeliverPicture(response, EffectiveScenario(id), MakeLocation(id).seed);
+}
+
+// Any other picture, for images the user names by address.
+void ServeOtherImage(const httplib::Request &request, httplib::Response &response) {
+    DeliverPicture(response, ServiceScenario(), MakeLocation(request.matches[1]).seed);
+}
+
+void ServeAlertPage(const httplib::Request &request, httplib::Response &response) {
+    std::string id;
+    if (!NormalizeLocationId(request.matches[1], &id)) {
+        response.status = 404;
+        return;
+    }
+    Scenario scenario = EffectiveScenario(id);
+    std::string body = scenario == Scenario::ServiceError
+                           ? InvalidLocationDocument()
+                           : AlertPage(MakeLocation(id), LeadingInt(request.matches[2], 1));
+    DeliverWithScenario(response, scenario, body, kHtmlType);
+}
+
+void ServeScenarioControl(const httplib::Request &request, httplib::Response &response) {
+    if (!request.has_param("name")) {
+        response.set_content(std::string("scenario ") + ScenarioName(ServiceScenario()) + "\n",
+                             "text/plain");
+        return;
+    }
+    std::string name = request.get_param_value("name");
+    Scenario scenario;
+    if (!ScenarioFromName(name, &scenario)) {
+        response.status = 400;
+        response.set_content("unknown scenario \"" + name + "\"; known: " + ScenarioNames() + "\n",
+                             "text/plain");
+        return;
+    }
+    SetServiceScenario(scenario);
+    response.set_content(std::string("scenario ") + ScenarioName(scenario) + "\n", "text/plain");
+}
+
+void ServeConnectivity(const httplib::Request &, httplib::Response &response) {
+    response.set_content("ok", "text/plain");
+}
+
+// A request may name its target in absolute form ("http://host:port/path"),
+// as clients do towards a proxy; a server must accept that form too.
+std::string Route(const char *pathPattern) {
+    return std::string("(?:http://[^/]+)?") + pathPattern;
+}
+
+std::string OriginFormPath(const std::string &path) {
+    if (path.compare(0, 7, "http://") != 0)
+        return path;
+    size_t slash = path.find('/', 7);
+    return slash == std::string::npos ? "/" : path.substr(slash);
+}
+
+void SetUpRoutes(httplib::Server &server) {
+    server.set_pre_routing_handler([](const httplib::Request &request, httplib::Response &) {
+        bool control = OriginFormPath(request.path).compare(0, 10, "/_control/") == 0;
+        LogRequestLine(request.method + " " + request.target, !control);
+        return httplib::Server::HandlerResponse::Unhandled;
+    });
+    server.Get(Route("/"), ServeConnectivity);
+    server.Get(Route(R"(/connectivity(/.*)?)"), ServeConnectivity);
+    server.Get(Route(R"(/weather/local/([^/]*))"), ServeWeatherLocal);
+    server.Get(Route("/weather/mpdwcr/narrative"), ServeNarrative);
+    server.Get(Route(R"(/images/radar/([^/]+)\.png)"), ServeRadarImage);
+    server.Get(Route(R"(/images/(.+))"), ServeOtherImage);
+    server.Get(Route(R"(/alerts/([^/]+)/([0-9]+))"), ServeAlertPage);
+    server.Get(Route("/_control/scenario"), ServeScenarioControl);
+    server.Get(Route("/_control/log"), [](const httplib::Request &, httplib::Response &response) {
+        response.set_content(RequestLogText(), "text/plain");
+    });
+    server.Get(Route("/_control/reset"), [](const httplib::Request &, httplib::Response &response) {
+        ClearRequestLog();
+        SetServiceScenario(Scenario::Normal);
+        response.set_content("reset\n", "text/plain");
+    });
+    // Only answers that carry no body of their own get a short text.
+    httplib::Server::HandlerWithResponse notFound = [](const httplib::Request &request,
+                                                       httplib::Response &response) {
+        if (!response.body.empty() || response.status != 404)
+            return httplib::Server::HandlerResponse::Unhandled;
+        response.set_content("not found: " + request.path + "\n", "text/plain");
+        return httplib::Server::HandlerResponse::Handled;
+    };
+    server.set_error_handler(notFound);
+}
+
+} // namespace
+
+int main(int argc, char **argv) {
+    bool helpOnly = false;
+    if (!ParseCommandLine(argc, argv, &g_settings, &helpOnly)) {
+        PrintUsage(stderr);
+        return 2;
+    }
+    if (helpOnly) {
+        PrintUsage(stdout);
+        return 0;
+    }
+    std::string reason;
+    if (!g_settings.logPath.empty() && !OpenRequestLogFile(g_settings.logPath, &reason)) {
+        std::fprintf(stderr, "nimbrel-sim: cannot open log file %s: %s\n",
+                     g_settings.logPath.c_str(), reason.c_str());
+        return 2;
+    }
+
+    // A client that hangs up mid-answer must not end the service.
+    std::signal(SIGPIPE, SIG_IGN);
+    // SIGTERM and SIGINT go to one waiting thread, which stops the server:
+    // stopping from a signal handler itself would not be safe. A shell starts
+    // background jobs with SIGINT ignored, and an ignored signal never reaches
+    // sigwait, so both get their default action back first.
+    std::signal(SIGINT, SIG_DFL);
+    std::signal(SIGTERM, SIG_DFL);
+    sigset_t stopSignals;
+    sigemptyset(&stopSignals);
+    sigaddset(&stopSignals, SIGTERM);
+    sigaddset(&stopSignals, SIGINT);
+    pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
+
+    httplib::Server server;
+    server.new_task_queue = [] { return new httplib::ThreadPool(kWorkerThreads); };
+    server.set_keep_alive_timeout(2);
+    SetUpRoutes(server);
+
+    if (g_settings.port == 0) {
+        g_boundPort = server.bind_to_any_port(g_settings.bindAddress);
+    } else if (server.bind_to_port(g_settings.bindAddress, g_settings.port)) {
+        g_boundPort = g_settings.port;
+    } else {
+        g_boundPort = -1;
+    }
+    if (g_boundPort <= 0) {
+        std::fprintf(stderr, "nimbrel-sim: cannot listen on %s port %d\n",
+                     g_settings.bindAddress.c_str(), g_settings.port);
+        CloseRequestLogFile();
+        return 1;
+    }
+    std::printf("port %d\n", g_boundPort);
+    std::fflush(stdout);
+
+    std::thread stopper([&server, &stopSignals] {
+        int received = 0;
+        sigwait(&stopSignals, &received);
+        BeginShutdown();
+        // A stop that arrives before the listening loop runs is not seen by
+        // it, so repeat until the loop has ended.
+        while (!g_listenFinished.load()) {
+            server.stop();
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        }
+    });
+    server.listen_after_bind();
+    g_listenFinished.store(true);
+    bool stoppedBySignal = ShuttingDown();
+    if (!stoppedBySignal) {
+        std::fprintf(stderr, "nimbrel-sim: the server stopped unexpectedly\n");
+        kill(getpid(), SIGTERM); // wakes the stopper thread, which then ends
+    }
+    stopper.join();
+    CloseRequestLogFile();
+    return stoppedBySignal ? 0 : 1;
+}

@@ -71,6 +71,82 @@ int OsLocaleMeasure(char *out, size_t capacity);
 // failure (and then `out` is empty).
 size_t OsFormatShortDate(int year, int month, int day, char *out, size_t capacity);
 
+// ---- Files -------------------------------------------------------------------------------
+// Every open allows other readers and writers to keep the file open meanwhile.
+
+typedef struct OsFile OsFile;
+
+// Opens an existing file for reading. Returns NULL when it is missing or cannot be opened.
+OsFile *OsFileOpenRead(const char *path);
+
+// Creates the file, or truncates an existing one, for writing. Returns NULL on failure.
+OsFile *OsFileCreate(const char *path);
+
+// The size of an open file in bytes, or -1 when it cannot be had.
+int64_t OsFileSize(OsFile *file);
+
+// Reads up to `count` bytes. Returns the number read; 0 at the end or on failure.
+size_t OsFileRead(OsFile *file, void *buffer, size_t count);
+
+// Writes `count` bytes at the current end. Returns the number written (fewer on failure).
+size_t OsFileWrite(OsFile *file, const void *bytes, size_t count);
+
+// Closes the file. Returns 1 when everything written reached the file, 0 otherwise. NULL is
+// ignored.
+int OsFileClose(OsFile *file);
+
+// The last-write time of a file as a file time (see OsUtcNow), read through a shared open.
+// Returns 1 on success, 0 when the file cannot be opened.
+int OsFileLastWrite(const char *path, uint64_t *time);
+
+// Puts `from` in the place of `to` in one step where the system allows it, so that readers
+// see the old whole file or the new whole file. Returns 1 on success; on failure `to` is
+// unchanged.
+int OsFileReplace(const char *from, const char *to);
+
+// Deletes a file. Returns 1 when it is gone.
+int OsFileDelete(const char *path);
+
+// ---- HTTP ----------------------------------------------------------------------------------
+
+typedef struct OsHttpRequest {
+    const char *address;       // full http:// address
+    const char *userAgent;     // sent as User-Agent
+    int useProxy;              // nonzero: through the proxy, but names without a dot go direct
+    const char *proxyAddress;  // "server:port"
+    const char *proxyUser;     // or empty
+    const char *proxyPassword; // or empty
+    unsigned connectTimeoutMs; // bound of the connection
+    unsigned readTimeoutMs;    // bound of the wait for each piece of the body
+    unsigned totalTimeoutMs;   // bound of the whole request, body included
+} OsHttpRequest;
+
+// Receives the body piece by piece, each at most OS_HTTP_PIECE bytes. Returns 1 to go on, 0 to
+// stop the transfer.
+typedef int (*OsBodySink)(void *context, const char *bytes, size_t count);
+
+enum { OS_HTTP_PIECE = 4096 };
+
+enum OsHttpResult {
+    OS_HTTP_COMPLETE = 0,   // the whole body went to the sink; *status holds the HTTP status
+    OS_HTTP_NO_SESSION = 1, // no internet session could be opened
+    OS_HTTP_NOT_OPENED = 2, // the address could not be opened (no connection, no answer)
+    OS_HTTP_INCOMPLETE = 3, // the body broke off, or a bound ran out
+    OS_HTTP_STOPPED = 4     // the sink asked to stop
+};
+
+// Fetches the address with a reload that passes every cache on the way, and streams the body
+// into the sink. Never blocks longer than the request's bounds allow (plus a little).
+enum OsHttpResult OsHttpGet(const OsHttpRequest *request, OsBodySink sink, void *context,
+                            int *status);
+
+// Nonzero when the machine has some network connection configured.
+int OsInternetConnected(void);
+
+// Nonzero when a connection to the server of the http:// address can be made now, within
+// `timeoutMs`.
+int OsCheckConnection(const char *address, unsigned timeoutMs);
+
 // ---- The named mutex -----------------------------------------------------------------------
 // One mutex per name for every thread and every process of the user that opens it. A holder
 // that ends while holding it leaves it abandoned; the next waiter then owns it.

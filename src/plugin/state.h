@@ -34,6 +34,13 @@ enum {
     CAL_ITEM_LONG_MONTH = 21   // CAL_SMONTHNAME1
 };
 
+enum { FAILED_DOWNLOAD_SLOTS = 16 }; // cache files remembered after a failed download
+
+typedef struct FailedDownload {
+    char path[PATH_CAPACITY]; // the target of the failed download, or empty
+    uint64_t time;            // file time of the failure
+} FailedDownload;
+
 typedef struct PluginState {
     int running; // 1 between start-up and shutdown
 
@@ -99,8 +106,10 @@ typedef struct PluginState {
     uint64_t documentTime;            // last-write time of that file, or 0
 
     // Connectivity memory.
-    uint64_t lastConnectivityTest; // file time of the last real test, or 0
-    int lastConnectivityResult;    // 0 offline, nonzero online
+    uint64_t lastConnectivityTest;                         // file time of the last real test, or 0
+    int lastConnectivityResult;                            // 0 offline, nonzero online
+    FailedDownload failedDownloads[FAILED_DOWNLOAD_SLOTS]; // not asked again for a while
+    int lastVerdict; // cache verdict of the query in progress: 0 fresh, 1 stale, 2 missing
 
     OsMutex *mutex; // PluginMutex, or NULL when it could not be created
 } PluginState;

@@ -1,0 +1,176 @@
+#include "feed/cache.h"
+
+#include <stdlib.h>
+#include <string.h>
+
+#include "plugin/state.h"
+#include "plugin/text.h"
+
+static const uint64_t kTicksPerMinute = 600000000ull; // 100-ns units
+
+static int IsNameSafe(unsigned char c) {
+    if (c < 0x20 || c == 0x7f) {
+        return 0;
+    }
+    return strchr("\\/:*?\"<>|%", c) == NULL;
+}
+
+// Appends one byte to a name: as it is, upper-cased when `upper`, or as %XX when unsafe.
+// Returns 0 when it does not fit.
+static int PutNameByte(char *out, size_t capacity, size_t *n, unsigned char c, int upper) {
+    static const char kHex[] = "0123456789ABCDEF";
+    if (IsNameSafe(c)) {
+        if (*n + 1 >= capacity) {
+            return 0;
+        }
+        out[(*n)++] = (upper && c >= 'a' && c <= 'z') ? (char)(c - 'a' + 'A') : (char)c;
+        return 1;
+    }
+    if (*n + 3 >= capacity) {
+        return 0;
+    }
+    out[(*n)++] = '%';
+    out[(*n)++] = kHex[c >> 4];
+    out[(*n)++] = kHex[c & 15];
+    return 1;
+}
+
+static int NamePart(const char *text, char *out, size_t capacity, int upper) {
+    size_t n = 0;
+    if (capacity == 0) {
+        return 0;
+    }
+    for (const unsigned char *p = (const unsigned char *)text; *p; p++) {
+        if (!PutNameByte(out, capacity, &n, *p, upper)) {
+            out[0] = '\0';
+            return 0;
+        }
+    }
+    out[n] = '\0';
+    return 1;
+}
+
+int SafeNamePart(const char *text, char *out, size_t capacity) {
+    return NamePart(text, out, capacity, 1);
+}
+
+const char *CacheFilePath(const char *kind) {
+    char *out = Plugin.cacheFilePath;
+    out[0] = '\0';
+    if (Plugin.cacheFolder[0] == '\0') {
+        return out;
+    }
+    // The Location ID enters the name in upper case, so that every spelling of an ID names
+    // one file even where the file system tells case apart.
+    char id[3 * CALL_LOCATION_CAPACITY];
+    char unit[3 * UNIT_CAPACITY];
+    // The unit keeps its spelling; only what could leave the folder is escaped.
+    if (!SafeNamePart(Plugin.callLocationId, id, sizeof id) ||
+        !NamePart(Plugin.callUnit, unit, sizeof unit, 0)) {
+        return out;
+    }
+
+    const char *folder = Plugin.cacheFolder;
+    char sep = OsPathSeparator;
+    int fits = 0;
+    if (strcmp(kind, "Current") == 0 || strcmp(kind, "Details") == 0) {
+        fits =
+            FormatText(out, PATH_CAPACITY, "%s%cWeather.%s.%s.%s.xml", folder, sep, kind, id, unit);
+    } else if (strcmp(kind, "Forecast") == 0) {
+        fits = FormatText(out, PATH_CAPACITY, "%s%cWeather.%s.%s.%s.%d.Days.xml", folder, sep, kind,
+                          id, unit, Plugin.maxDays);
+    } else if (strcmp(kind, "Hourly") == 0) {
+        fits = FormatText(out, PATH_CAPACITY, "%s%cWeather.%s.%s.%s.%d.Hours.xml", folder, sep,
+                          kind, id, unit, Plugin.maxHours);
+    } else if (strcmp(kind, "Radar") == 0) {
+        fits = FormatText(out, PATH_CAPACITY, "%s%cRadar.%s.jpg", folder, sep, id);
+    } else if (strcmp(kind, "Home") == 0) {
+        fits = FormatText(out, PATH_CAPACITY, "%s%cHome.%s.html", folder, sep, id);
+    }
+    if (!fits) {
+        out[0] = '\0';
+    }
+    return out;
+}
+
+enum LoadResult LoadFeedDocument(const char *path, int force) {
+    if (!force && strcmp(path, Plugin.documentPath) == 0 && path[0] != '\0') {
+        return LOAD_OK;
+    }
+    OsFile *file = path[0] ? OsFileOpenRead(path) : NULL;
+    if (file == NULL) {
+        return LOAD_NO_FILE;
+    }
+    int64_t size = OsFileSize(file);
+    if (size == 0) {
+        OsFileClose(file);
+        return LOAD_EMPTY;
+    }
+    if (size < 0 || (uint64_t)size > FEED_DOCUMENT_LIMIT) {
+        OsFileClose(file);
+        return LOAD_NO_BYTES;
+    }
+    size_t needed = (size_t)size + 1;
+    if (needed > Plugin.documentCapacity) {
+        char *grown = (char *)realloc(Plugin.documentBytes, needed);
+        if (grown == NULL) {
+            OsFileClose(file);
+            return LOAD_NO_BYTES;
+        }
+        Plugin.documentBytes = grown;
+        Plugin.documentCapacity = needed;
+    }
+    // Read into the held buffer only once something arrives, so a failed read leaves the
+    // document as it was. A file that shrank meanwhile is held as far as it now goes.
+    size_t total = 0;
+    while (total < (size_t)size) {
+        size_t got = OsFileRead(file, Plugin.documentBytes + total, (size_t)size - total);
+        if (got == 0) {
+            break;
+        }
+        total += got;
+    }
+    OsFileClose(file);
+    if (total == 0) {
+        return LOAD_NO_BYTES;
+    }
+    Plugin.documentBytes[total] = '\0';
+    CopyText(Plugin.documentPath, sizeof Plugin.documentPath, path);
+    uint64_t time = 0;
+    OsFileLastWrite(path, &time);
+    Plugin.documentTime = time;
+    return LOAD_OK;
+}
+
+int64_t CacheAgeMinutes(uint64_t fileTime, uint64_t now) {
+    if (now >= fileTime) {
+        return (int64_t)((now - fileTime) / kTicksPerMinute);
+    }
+    return -(int64_t)((fileTime - now) / kTicksPerMinute);
+}
+
+enum CacheVerdict CheckCacheFile(const char *path, int limitMinutes) {
+    uint64_t fileTime = 0;
+    if (path[0] == '\0' || !OsFileLastWrite(path, &fileTime)) {
+        return CACHE_MISSING;
+    }
+    int64_t age = CacheAgeMinutes(fileTime, OsUtcNow());
+    // A file dated further ahead of the clock than the limit (the clock was set back) would
+    // otherwise stay fresh until the clock caught up; it is stale like an old one.
+    if (age > limitMinutes || age < -(int64_t)limitMinutes) {
+        return CACHE_STALE;
+    }
+    if (fileTime != Plugin.documentTime) {
+        LoadFeedDocument(path, 1);
+    }
+    return CACHE_FRESH;
+}
+
+int FileExists(const char *path) {
+    OsFile *file = path[0] ? OsFileOpenRead(path) : NULL;
+    if (file == NULL) {
+        return 0;
+    }
+    OsFileClose(file);
+    return 1;
+}

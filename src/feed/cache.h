@@ -1,0 +1,45 @@
+// Cache files: their names, their freshness, and the one document held in memory.
+#ifndef NIMBREL_CACHE_H
+#define NIMBREL_CACHE_H
+
+#include <stddef.h>
+#include <stdint.h>
+
+// The largest file LoadFeedDocument holds; far above any feed, page or image.
+#define FEED_DOCUMENT_LIMIT (8u * 1024u * 1024u)
+
+enum CacheVerdict { CACHE_FRESH = 0, CACHE_STALE = 1, CACHE_MISSING = 2 };
+
+enum LoadResult {
+    LOAD_OK = 0,      // the file is held in the feed document
+    LOAD_NO_FILE = 1, // the file cannot be opened
+    LOAD_EMPTY = 2,   // the file is empty
+    LOAD_NO_BYTES = 3 // nothing could be read (or the file is beyond the limit)
+};
+
+// Writes the cache file name of a feed kind ("Current", "Forecast", "Details", "Hourly",
+// "Radar", "Home") for the per-call Location ID and unit type into the cache file path field
+// and returns it. Returns the field empty when the kind is unknown, there is no cache folder,
+// or the name would not fit: such a name opens nothing and creates nothing.
+const char *CacheFilePath(const char *kind);
+
+// Writes `text` into `out` as a piece of a file name: ASCII letters in upper case, and every
+// byte that could leave the folder or is not allowed in a Windows name as %XX. Letters, digits
+// and the other common characters stay as they are. Returns 1 when it fit, else 0 (out empty).
+int SafeNamePart(const char *text, char *out, size_t capacity);
+
+// Loads the file into the feed document unless it is already held and `force` is 0.
+enum LoadResult LoadFeedDocument(const char *path, int force);
+
+// Freshness under an age limit in minutes. A fresh file that changed since it was loaded is
+// loaded again.
+enum CacheVerdict CheckCacheFile(const char *path, int limitMinutes);
+
+// Whole minutes from `fileTime` to `now` (file times); negative when the file is younger than
+// the clock says it can be.
+int64_t CacheAgeMinutes(uint64_t fileTime, uint64_t now);
+
+// 1 when the file can be opened for reading, else 0.
+int FileExists(const char *path);
+
+#endif

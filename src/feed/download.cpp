@@ -1,0 +1,148 @@
+#include "feed/download.h"
+
+#include <string.h>
+
+#include "feed/cache.h"
+#include "plugin/state.h"
+#include "plugin/text.h"
+
+static const char kPartName[] = "download.part";
+
+typedef struct BodyTarget {
+    OsFile *file;
+    uint64_t written; // bytes stored so far
+    int failed;       // a short write, or a body past the limit
+} BodyTarget;
+
+static int StoreBodyPiece(void *context, const char *bytes, size_t count) {
+    BodyTarget *target = (BodyTarget *)context;
+    if (target->written + count > DOWNLOAD_BODY_LIMIT ||
+        OsFileWrite(target->file, bytes, count) != count) {
+        target->failed = 1;
+        return 0;
+    }
+    target->written += count;
+    return 1;
+}
+
+static FailedDownload *FindFailure(const char *path) {
+    for (int i = 0; i < FAILED_DOWNLOAD_SLOTS; i++) {
+        if (strcmp(Plugin.failedDownloads[i].path, path) == 0) {
+            return &Plugin.failedDownloads[i];
+        }
+    }
+    return NULL;
+}
+
+static int FailedRecently(const char *path, uint64_t now) {
+    FailedDownload *failure = FindFailure(path);
+    return failure != NULL && now >= failure->time && now - failure->time < OFFLINE_MEMORY_TICKS;
+}
+
+// Remembers a failure, in the slot of the same file or else the oldest one.
+static void RememberFailure(const char *path, uint64_t now) {
+    FailedDownload *slot = FindFailure(path);
+    for (int i = 0; slot == NULL && i < FAILED_DOWNLOAD_SLOTS; i++) {
+        FailedDownload *candidate = &Plugin.failedDownloads[i];
+        if (slot == NULL || candidate->path[0] == '\0' || candidate->time < slot->time) {
+            slot = candidate;
+        }
+    }
+    CopyText(slot->path, sizeof slot->path, path);
+    slot->time = now;
+}
+
+static void ForgetFailure(const char *path) {
+    FailedDownload *failure = FindFailure(path);
+    if (failure != NULL) {
+        failure->path[0] = '\0';
+        failure->time = 0;
+    }
+}
+
+// The temporary file beside the target: the same folder, so that it can replace the target in
+// one step.
+static int PartPath(const char *path, char *out, size_t capacity) {
+    const char *slash = strrchr(path, OsPathSeparator);
+    if (slash == NULL) {
+        return 0;
+    }
+    size_t folder = (size_t)(slash - path) + 1;
+    if (folder + sizeof kPartName > capacity) {
+        return 0;
+    }
+    memcpy(out, path, folder);
+    memcpy(out + folder, kPartName, sizeof kPartName);
+    return 1;
+}
+
+int IsOnline(void) {
+    uint64_t now = OsUtcNow();
+    if (Plugin.useProxy) {
+        return 1;
+    }
+    if (now < Plugin.lastConnectivityTest + OFFLINE_MEMORY_TICKS &&
+        Plugin.lastConnectivityResult == 0) {
+        return 0;
+    }
+    Plugin.lastConnectivityTest = now;
+    if (!OsInternetConnected()) {
+        Plugin.lastConnectivityResult = 0;
+        return 0;
+    }
+    Plugin.lastConnectivityResult = OsCheckConnection(Plugin.connectivityUrl, CONNECTIVITY_TEST_MS);
+    return Plugin.lastConnectivityResult;
+}
+
+// Runs the transfer into the temporary file and puts it in place. Returns 1 on success.
+static int Transfer(const char *partPath) {
+    BodyTarget target = {OsFileCreate(partPath), 0, 0};
+    if (target.file == NULL) {
+        return 0;
+    }
+    OsHttpRequest request;
+    request.address = Plugin.downloadAddress;
+    request.userAgent = DOWNLOAD_USER_AGENT;
+    request.useProxy = Plugin.useProxy;
+    request.proxyAddress = Plugin.proxyAddress;
+    request.proxyUser = Plugin.proxyUser;
+    request.proxyPassword = Plugin.proxyPassword;
+    request.connectTimeoutMs = DOWNLOAD_CONNECT_MS;
+    request.readTimeoutMs = DOWNLOAD_READ_MS;
+    request.totalTimeoutMs = DOWNLOAD_TOTAL_MS;
+    int status = 0;
+    enum OsHttpResult result = OsHttpGet(&request, StoreBodyPiece, &target, &status);
+    int closed = OsFileClose(target.file);
+    // An error page never takes the place of a good file.
+    int whole =
+        result == OS_HTTP_COMPLETE && !target.failed && closed && status >= 200 && status <= 299;
+    if (whole && OsFileReplace(partPath, Plugin.downloadPath)) {
+        return 1;
+    }
+    OsFileDelete(partPath);
+    return 0;
+}
+
+int FetchToFile(const char *path, const char *address) {
+    CopyText(Plugin.downloadAddress, sizeof Plugin.downloadAddress, address);
+    CopyText(Plugin.downloadPath, sizeof Plugin.downloadPath, path);
+    char partPath[PATH_CAPACITY];
+    if (Plugin.downloadPath[0] == '\0' || Plugin.downloadAddress[0] == '\0' ||
+        !PartPath(Plugin.downloadPath, partPath, sizeof partPath)) {
+        return 1;
+    }
+    uint64_t now = OsUtcNow();
+    if (FailedRecently(Plugin.downloadPath, now)) {
+        return 1;
+    }
+    if (!IsOnline()) {
+        return 1;
+    }
+    if (!Transfer(partPath)) {
+        RememberFailure(Plugin.downloadPath, OsUtcNow());
+        return 1;
+    }
+    ForgetFailure(Plugin.downloadPath);
+    LoadFeedDocument(Plugin.downloadPath, 1);
+    return 0;
+}

@@ -1,0 +1,154 @@
+#include "feed/query.h"
+
+#include <string.h>
+
+#include "feed/address.h"
+#include "feed/cache.h"
+#include "feed/download.h"
+#include "plugin/state.h"
+#include "plugin/text.h"
+
+// The head of the service's "<err ...>" element, counted from its "<".
+static const size_t kErrorHeadLength = 14;
+
+static const char *SetValue(const char *text) {
+    CopyText(Plugin.value, sizeof Plugin.value, text);
+    return Plugin.value;
+}
+
+// Copies [start, end) into the value buffer, cut to its capacity.
+static const char *SetValueSpan(const char *start, const char *end) {
+    size_t length = (size_t)(end - start);
+    if (length >= sizeof Plugin.value) {
+        length = sizeof Plugin.value - 1;
+    }
+    memmove(Plugin.value, start, length);
+    Plugin.value[length] = '\0';
+    return Plugin.value;
+}
+
+// "ERROR: " and the service's message, which follows the head of its "<err " element up to
+// the next "</err>". Without "<err " the message says so; without "</err>" it runs to the end.
+static const char *ServiceError(const char *from) {
+    static const char kPrefix[] = "ERROR: ";
+    const char *element = strstr(from, "<err ");
+    CopyText(Plugin.value, sizeof Plugin.value, kPrefix);
+    if (element == NULL) {
+        AppendText(Plugin.value, sizeof Plugin.value, "unknown service error");
+        return Plugin.value;
+    }
+    const char *message = element;
+    for (size_t i = 0; i < kErrorHeadLength && *message; i++) {
+        message++;
+    }
+    const char *end = strstr(message, "</err>");
+    if (end == NULL) {
+        end = message + strlen(message);
+    }
+    size_t prefix = sizeof kPrefix - 1;
+    size_t length = (size_t)(end - message);
+    if (prefix + length >= sizeof Plugin.value) {
+        length = sizeof Plugin.value - 1 - prefix;
+    }
+    memcpy(Plugin.value + prefix, message, length);
+    Plugin.value[prefix + length] = '\0';
+    return Plugin.value;
+}
+
+const char *ExtractElement(const char *path, const char *open, const char *close, int n) {
+    if (LoadFeedDocument(path, 0) != LOAD_OK) {
+        return SetValue(TEXT_CACHE_READ_ERROR);
+    }
+    const char *document = Plugin.documentBytes;
+    const char *start = document;
+    const char *alert = strstr(document, "<swa>");
+    if (alert != NULL && strcmp(open, "<t>") == 0 && n != 0) {
+        // Alert titles are "<t>" too; count from the end of the section. A section that never
+        // ends leaves nothing to count.
+        const char *alertEnd = strstr(document, "</swa>");
+        start = alertEnd != NULL ? alertEnd : document + strlen(document);
+    }
+    if (n == 0 && strstr(start, "<swa>") == NULL) {
+        return SetValue(TEXT_NO_ALERT);
+    }
+    if (strstr(start, "<error>") != NULL) {
+        return ServiceError(start);
+    }
+    if (n == 0) {
+        n = 1;
+    }
+    if (n < 0 || open[0] == '\0' || close[0] == '\0') {
+        return SetValue(TEXT_TOO_FEW_MARKS);
+    }
+    const char *closing = NULL;
+    for (int pass = 0; pass < n; pass++) {
+        const char *found = strstr(start, open);
+        if (found == NULL) {
+            return SetValue(TEXT_TOO_FEW_MARKS);
+        }
+        start = found + strlen(open);
+        closing = strstr(start, close);
+        if (closing == NULL) {
+            return SetValue(TEXT_NO_CLOSING_MARK);
+        }
+    }
+    return SetValueSpan(start, closing);
+}
+
+typedef const char *(*AddressBuilder)(void);
+
+typedef struct Feed {
+    const char *kind;
+    int ageLimit;
+    AddressBuilder address;
+} Feed;
+
+static const Feed kCurrentFeed = {"Current", CURRENT_AGE_LIMIT, CurrentAddress};
+static const Feed kForecastFeed = {"Forecast", FORECAST_AGE_LIMIT, ForecastAddress};
+static const Feed kDetailsFeed = {"Details", DETAILS_AGE_LIMIT, DetailsAddress};
+static const Feed kHourlyFeed = {"Hourly", HOURLY_AGE_LIMIT, HourlyAddress};
+
+static const char *QueryFeed(const Feed *feed, const char *locationId, const char *unitType,
+                             const char *open, const char *close, int n) {
+    CopyText(Plugin.callLocationId, sizeof Plugin.callLocationId,
+             locationId[0] ? locationId : Plugin.defaultLocationId);
+    CopyText(Plugin.callUnit, sizeof Plugin.callUnit, unitType[0] ? unitType : Plugin.defaultUnit);
+    Plugin.lastVerdict = CheckCacheFile(CacheFilePath(feed->kind), feed->ageLimit);
+    if (Plugin.lastVerdict != CACHE_FRESH) {
+        const char *address = feed->address();
+        if (FetchToFile(CacheFilePath(feed->kind), address) != 0) {
+            if (feed == &kCurrentFeed && strcmp(open, "<l>") == 0) {
+                return SetValue("ERROR");
+            }
+            if (Plugin.lastVerdict == CACHE_MISSING) {
+                return SetValue(TEXT_NOT_AVAILABLE);
+            }
+        }
+    }
+    return ExtractElement(CacheFilePath(feed->kind), open, close, n);
+}
+
+// A NULL text from a careless caller reads as empty.
+static const char *OrEmpty(const char *text) {
+    return text ? text : "";
+}
+
+const char *QueryCurrent(const char *locationId, const char *unitType, const char *open,
+                         const char *close, int n) {
+    return QueryFeed(&kCurrentFeed, OrEmpty(locationId), OrEmpty(unitType), open, close, n);
+}
+
+const char *QueryForecast(const char *locationId, const char *unitType, const char *open,
+                          const char *close, int n) {
+    return QueryFeed(&kForecastFeed, OrEmpty(locationId), OrEmpty(unitType), open, close, n);
+}
+
+const char *QueryDetails(const char *locationId, const char *unitType, const char *open,
+                         const char *close, int n) {
+    return QueryFeed(&kDetailsFeed, OrEmpty(locationId), OrEmpty(unitType), open, close, n);
+}
+
+const char *QueryHourly(const char *locationId, const char *unitType, const char *open,
+                        const char *close, int n) {
+    return QueryFeed(&kHourlyFeed, OrEmpty(locationId), OrEmpty(unitType), open, close, n);
+}

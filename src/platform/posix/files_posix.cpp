@@ -1,0 +1,122 @@
+// Files of the POSIX port.
+#if !defined(_WIN32)
+
+#include <errno.h>
+#include <fcntl.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "platform/platform.h"
+
+// Seconds between 1601-01-01 and 1970-01-01.
+static const uint64_t kEpochDifferenceSeconds = 11644473600ull;
+
+struct OsFile {
+    int fd;
+    int writing; // written files are flushed to the disk before they are closed
+    int failed;  // a write failed
+};
+
+static OsFile *Wrap(int fd, int writing) {
+    if (fd < 0) {
+        return NULL;
+    }
+    OsFile *file = (OsFile *)malloc(sizeof(OsFile));
+    if (file == NULL) {
+        close(fd);
+        return NULL;
+    }
+    file->fd = fd;
+    file->writing = writing;
+    file->failed = 0;
+    return file;
+}
+
+OsFile *OsFileOpenRead(const char *path) {
+    return Wrap(open(path, O_RDONLY | O_CLOEXEC), 0);
+}
+
+OsFile *OsFileCreate(const char *path) {
+    return Wrap(open(path, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644), 1);
+}
+
+int64_t OsFileSize(OsFile *file) {
+    struct stat status;
+    if (fstat(file->fd, &status) != 0 || !S_ISREG(status.st_mode)) {
+        return -1;
+    }
+    return (int64_t)status.st_size;
+}
+
+size_t OsFileRead(OsFile *file, void *buffer, size_t count) {
+    for (;;) {
+        ssize_t got = read(file->fd, buffer, count);
+        if (got >= 0) {
+            return (size_t)got;
+        }
+        if (errno != EINTR) {
+            return 0;
+        }
+    }
+}
+
+size_t OsFileWrite(OsFile *file, const void *bytes, size_t count) {
+    size_t done = 0;
+    while (done < count) {
+        ssize_t wrote = write(file->fd, (const char *)bytes + done, count - done);
+        if (wrote < 0 && errno == EINTR) {
+            continue;
+        }
+        if (wrote <= 0) {
+            file->failed = 1;
+            break;
+        }
+        done += (size_t)wrote;
+    }
+    return done;
+}
+
+int OsFileClose(OsFile *file) {
+    if (file == NULL) {
+        return 1;
+    }
+    int ok = !file->failed;
+    // Written through to the disk, so that a file put in place of another is whole after a
+    // crash too.
+    if (file->writing && fdatasync(file->fd) != 0) {
+        ok = 0;
+    }
+    if (close(file->fd) != 0) {
+        ok = 0;
+    }
+    free(file);
+    return ok;
+}
+
+int OsFileLastWrite(const char *path, uint64_t *time) {
+    int fd = open(path, O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        return 0;
+    }
+    struct stat status;
+    int ok = fstat(fd, &status) == 0;
+    close(fd);
+    if (!ok) {
+        return 0;
+    }
+    *time = ((uint64_t)status.st_mtim.tv_sec + kEpochDifferenceSeconds) * 10000000ull +
+            (uint64_t)status.st_mtim.tv_nsec / 100u;
+    return 1;
+}
+
+int OsFileReplace(const char *from, const char *to) {
+    return rename(from, to) == 0;
+}
+
+int OsFileDelete(const char *path) {
+    return unlink(path) == 0 || errno == ENOENT;
+}
+
+#endif

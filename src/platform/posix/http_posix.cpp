@@ -1,0 +1,156 @@
+// HTTP for the POSIX port, through libcurl, with the effects the Windows build gets from
+// WinINet: the agent, a reload past every cache, the proxy with its "<local>" bypass and its
+// credentials, and pieces of at most 4096 bytes. Every transfer is bounded.
+#if !defined(_WIN32)
+
+#include <curl/curl.h>
+#include <ifaddrs.h>
+#include <net/if.h>
+#include <pthread.h>
+#include <string.h>
+
+#include "platform/platform.h"
+
+static pthread_once_t gCurlOnce = PTHREAD_ONCE_INIT;
+static int gCurlReady;
+
+static void InitialiseCurl(void) {
+    gCurlReady = curl_global_init(CURL_GLOBAL_DEFAULT) == 0;
+}
+
+static int CurlReady(void) {
+    pthread_once(&gCurlOnce, InitialiseCurl);
+    return gCurlReady;
+}
+
+// WinINet's "<local>" bypass: a host name without a dot goes direct.
+static int HostHasDot(const char *address) {
+    const char *host = strstr(address, "://");
+    host = host ? host + 3 : address;
+    if (*host == '[') {
+        return 0; // a bracketed IPv6 literal has no dots
+    }
+    size_t length = strcspn(host, ":/?#");
+    const char *at = (const char *)memchr(host, '@', length);
+    if (at != NULL) {
+        length -= (size_t)(at + 1 - host);
+        host = at + 1;
+    }
+    return memchr(host, '.', length) != NULL;
+}
+
+typedef struct SinkCall {
+    OsBodySink sink;
+    void *context;
+    int stopped;
+} SinkCall;
+
+static size_t WriteBody(char *bytes, size_t size, size_t count, void *user) {
+    SinkCall *call = (SinkCall *)user;
+    size_t total = size * count;
+    // libcurl hands over at most the buffer size set below, but pieces stay at 4096 bytes
+    // whatever it does.
+    for (size_t done = 0; done < total; done += OS_HTTP_PIECE) {
+        size_t piece = total - done < (size_t)OS_HTTP_PIECE ? total - done : (size_t)OS_HTTP_PIECE;
+        if (!call->sink(call->context, bytes + done, piece)) {
+            call->stopped = 1;
+            return 0;
+        }
+    }
+    return total;
+}
+
+static void SetCommonOptions(CURL *curl, const char *address, unsigned connectTimeoutMs) {
+    curl_easy_setopt(curl, CURLOPT_URL, address);
+    curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L); // no SIGALRM inside the host process
+    curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT_MS, (long)connectTimeoutMs);
+    curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "http,https");
+    curl_easy_setopt(curl, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+    curl_easy_setopt(curl, CURLOPT_PROXY, ""); // no proxy from the environment unless asked
+}
+
+enum OsHttpResult OsHttpGet(const OsHttpRequest *request, OsBodySink sink, void *context,
+                            int *status) {
+    *status = 0;
+    CURL *curl = CurlReady() ? curl_easy_init() : NULL;
+    if (curl == NULL) {
+        return OS_HTTP_NO_SESSION;
+    }
+    SetCommonOptions(curl, request->address, request->connectTimeoutMs);
+    curl_easy_setopt(curl, CURLOPT_USERAGENT, request->userAgent);
+    curl_easy_setopt(curl, CURLOPT_TIMEOUT_MS, (long)request->totalTimeoutMs);
+    // Less than one byte a second for the read bound ends the transfer: the bound of each
+    // wait for the next piece.
+    curl_easy_setopt(curl, CURLOPT_LOW_SPEED_LIMIT, 1L);
+    curl_easy_setopt(curl, CURLOPT_LOW_SPEED_TIME, (long)(request->readTimeoutMs + 999) / 1000);
+    curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 1L);
+    curl_easy_setopt(curl, CURLOPT_MAXREDIRS, 5L);
+    curl_easy_setopt(curl, CURLOPT_BUFFERSIZE, (long)OS_HTTP_PIECE);
+    struct curl_slist *headers = curl_slist_append(NULL, "Cache-Control: no-cache");
+    struct curl_slist *more = headers ? curl_slist_append(headers, "Pragma: no-cache") : NULL;
+    if (more == NULL) {
+        curl_slist_free_all(headers);
+        curl_easy_cleanup(curl);
+        return OS_HTTP_NO_SESSION;
+    }
+    headers = more;
+    curl_easy_setopt(curl, CURLOPT_HTTPHEADER, headers);
+    if (request->useProxy && HostHasDot(request->address)) {
+        curl_easy_setopt(curl, CURLOPT_PROXY, request->proxyAddress);
+        curl_easy_setopt(curl, CURLOPT_PROXYTYPE, (long)CURLPROXY_HTTP);
+        curl_easy_setopt(curl, CURLOPT_PROXYAUTH, (long)CURLAUTH_ANY);
+        if (request->proxyUser[0] != '\0') {
+            curl_easy_setopt(curl, CURLOPT_PROXYUSERNAME, request->proxyUser);
+            curl_easy_setopt(curl, CURLOPT_PROXYPASSWORD, request->proxyPassword);
+        }
+    }
+    SinkCall call = {sink, context, 0};
+    curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, WriteBody);
+    curl_easy_setopt(curl, CURLOPT_WRITEDATA, &call);
+
+    CURLcode code = curl_easy_perform(curl);
+    long responseCode = 0;
+    curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &responseCode);
+    *status = (int)responseCode;
+    curl_slist_free_all(headers);
+    curl_easy_cleanup(curl);
+
+    if (code == CURLE_OK) {
+        return OS_HTTP_COMPLETE;
+    }
+    if (call.stopped) {
+        return OS_HTTP_STOPPED;
+    }
+    return responseCode == 0 ? OS_HTTP_NOT_OPENED : OS_HTTP_INCOMPLETE;
+}
+
+int OsInternetConnected(void) {
+    struct ifaddrs *interfaces;
+    if (getifaddrs(&interfaces) != 0) {
+        return 0;
+    }
+    int up = 0;
+    for (struct ifaddrs *i = interfaces; i != NULL; i = i->ifa_next) {
+        if ((i->ifa_flags & IFF_UP) && (i->ifa_flags & IFF_RUNNING)) {
+            up = 1;
+            break;
+        }
+    }
+    freeifaddrs(interfaces);
+    return up;
+}
+
+int OsCheckConnection(const char *address, unsigned timeoutMs) {
+    CURL *curl = CurlReady() ? curl_easy_init() : NULL;
+    if (curl == NULL) {
+        return 0;
+    }
+    SetCommonOptions(curl, address, timeoutMs);
+    curl_easy_setopt(curl, CURLOPT_CONNECT_ONLY, 1L);
+    curl_easy_setopt(curl, CURLOPT_TIMEOUT_MS, (long)timeoutMs);
+    CURLcode code = curl_easy_perform(curl);
+    curl_easy_cleanup(curl);
+    return code == CURLE_OK;
+}
+
+#endif

@@ -1,0 +1,211 @@
+// Cache files: names, freshness under the age limits, the held document, request addresses.
+#include <gtest/gtest.h>
+
+#include <string.h>
+
+#include <string>
+
+#include "feed/address.h"
+#include "feed/cache.h"
+#include "plugin/state.h"
+#include "plugin/text.h"
+#include "support/core_state.h"
+#include "support/sandbox.h"
+
+class Cache : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        folder = sandbox::MakeFolder("cache");
+        cache = sandbox::Join(folder, "Nimbrel");
+        ResetCoreState(cache, "feed.test:8470");
+    }
+    void TearDown() override { sandbox::RemoveTree(folder); }
+
+    void SetCall(const char *id, const char *unit) {
+        CopyText(Plugin.callLocationId, sizeof Plugin.callLocationId, id);
+        CopyText(Plugin.callUnit, sizeof Plugin.callUnit, unit);
+    }
+    std::string Name(const char *kind) {
+        std::string path = CacheFilePath(kind);
+        return path.empty() ? "" : path.substr(cache.size() + 1);
+    }
+    std::string Write(const std::string &name, const std::string &content) {
+        std::string path = sandbox::Join(cache, name);
+        sandbox::WriteFile(path, content);
+        return path;
+    }
+    std::string Held() { return std::string(Plugin.documentBytes); }
+
+    std::string folder, cache;
+};
+
+TEST_F(Cache, NamesEachKind) {
+    SetCall("90210", "Metric");
+    EXPECT_EQ("Weather.Current.90210.Metric.xml", Name("Current"));
+    EXPECT_EQ("Weather.Forecast.90210.Metric.5.Days.xml", Name("Forecast"));
+    EXPECT_EQ("Weather.Details.90210.Metric.xml", Name("Details"));
+    EXPECT_EQ("Weather.Hourly.90210.Metric.12.Hours.xml", Name("Hourly"));
+    EXPECT_EQ("Radar.90210.jpg", Name("Radar"));
+    EXPECT_EQ("Home.90210.html", Name("Home"));
+    EXPECT_EQ("", Name("current"));
+    Plugin.maxDays = 10;
+    Plugin.maxHours = 24;
+    SetCall("90210", "Both");
+    EXPECT_EQ("Weather.Forecast.90210.Both.10.Days.xml", Name("Forecast"));
+    EXPECT_EQ("Weather.Hourly.90210.Both.24.Hours.xml", Name("Hourly"));
+}
+
+TEST_F(Cache, OneFileForEverySpellingOfALocationId) {
+    SetCall("usny0996", "English");
+    std::string lower = Name("Current");
+    SetCall("USNY0996", "English");
+    EXPECT_EQ(lower, Name("Current"));
+    EXPECT_EQ("Weather.Current.USNY0996.English.xml", lower);
+}
+
+TEST_F(Cache, HostileLocationIdsStayInsideTheCacheFolder) {
+    for (const char *id : {"../../etc/passwd", "..\\..\\boot", "C:evil", "a\x01z", "a%2Fb"}) {
+        SetCall(id, "English");
+        std::string name = Name("Current");
+        EXPECT_EQ(std::string::npos, name.find_first_of("/\\:\x01")) << name;
+        EXPECT_EQ(0u, name.find("Weather.Current.")) << name;
+    }
+    SetCall("../x", "../y");
+    EXPECT_EQ("Radar...%2FX.jpg", Name("Radar"));
+    EXPECT_EQ("Weather.Current...%2FX...%2Fy.xml", Name("Current"));
+}
+
+TEST_F(Cache, ANameThatWouldNotFitIsEmpty) {
+    std::string deep = sandbox::Join(cache, std::string(230, 'd'));
+    CopyText(Plugin.cacheFolder, sizeof Plugin.cacheFolder, deep.c_str());
+    SetCall("0123456789012345678901234567890", "English");
+    EXPECT_STREQ("", CacheFilePath("Forecast"));
+    EXPECT_EQ(CACHE_MISSING, CheckCacheFile(CacheFilePath("Forecast"), 125));
+    Plugin.cacheFolder[0] = '\0';
+    SetCall("90210", "English");
+    EXPECT_STREQ("", CacheFilePath("Current"));
+}
+
+TEST_F(Cache, AgeInWholeMinutes) {
+    const uint64_t minute = 600000000ull;
+    EXPECT_EQ(0, CacheAgeMinutes(1000 * minute, 1000 * minute + minute - 1));
+    EXPECT_EQ(1500, CacheAgeMinutes(0, 25 * 60 * minute));
+    EXPECT_EQ(-2, CacheAgeMinutes(1002 * minute, 1000 * minute));
+}
+
+TEST_F(Cache, FreshUntilTheLimitIsPassedByAWholeMinute) {
+    const struct {
+        long long ageSeconds;
+        int limit;
+        CacheVerdict verdict;
+    } cases[] = {
+        {31 * 60 + 59, 31, CACHE_FRESH},     {32 * 60, 31, CACHE_STALE},
+        {24 * 3600 + 600, 125, CACHE_STALE}, {1441 * 60, 1440, CACHE_STALE},
+        {1440 * 60, 1440, CACHE_FRESH},      {0, 31, CACHE_FRESH},
+        {-10 * 60, 31, CACHE_FRESH},         {-400 * 60, 31, CACHE_STALE}, // a clock set back
+    };
+    std::string path = Write("Weather.Current.90210.English.xml", "<ut>F</ut>");
+    for (const auto &c : cases) {
+        ASSERT_TRUE(SetFileAge(path, c.ageSeconds));
+        EXPECT_EQ(c.verdict, CheckCacheFile(path.c_str(), c.limit))
+            << c.ageSeconds << " s under " << c.limit;
+    }
+    EXPECT_EQ(CACHE_MISSING, CheckCacheFile(sandbox::Join(cache, "none.xml").c_str(), 31));
+}
+
+TEST_F(Cache, AHeldFileIsReadOnceUntilALoadIsForced) {
+    std::string path = Write("a.xml", "first");
+    EXPECT_EQ(LOAD_OK, LoadFeedDocument(path.c_str(), 0));
+    EXPECT_EQ("first", Held());
+    sandbox::WriteFile(path, "second");
+    EXPECT_EQ(LOAD_OK, LoadFeedDocument(path.c_str(), 0));
+    EXPECT_EQ("first", Held());
+    EXPECT_EQ(LOAD_OK, LoadFeedDocument(path.c_str(), 1));
+    EXPECT_EQ("second", Held());
+}
+
+TEST_F(Cache, AFailedLoadLeavesTheDocumentAsItWas) {
+    std::string good = Write("good.xml", "kept");
+    std::string empty = Write("empty.xml", "");
+    ASSERT_EQ(LOAD_OK, LoadFeedDocument(good.c_str(), 0));
+    uint64_t time = Plugin.documentTime;
+    EXPECT_EQ(LOAD_EMPTY, LoadFeedDocument(empty.c_str(), 0));
+    EXPECT_EQ(LOAD_NO_FILE, LoadFeedDocument(sandbox::Join(cache, "none").c_str(), 1));
+    EXPECT_EQ(LOAD_NO_FILE, LoadFeedDocument("", 1));
+    EXPECT_EQ("kept", Held());
+    EXPECT_EQ(good, Plugin.documentPath);
+    EXPECT_EQ(time, Plugin.documentTime);
+}
+
+TEST_F(Cache, ASmallerFileShowsNothingOfALargerOne) {
+    std::string large = Write("large.xml", std::string(60000, 'L'));
+    std::string small = Write("small.xml", std::string(10000, 's'));
+    ASSERT_EQ(LOAD_OK, LoadFeedDocument(large.c_str(), 0));
+    EXPECT_GE(Plugin.documentCapacity, 60001u);
+    ASSERT_EQ(LOAD_OK, LoadFeedDocument(small.c_str(), 0));
+    EXPECT_EQ(std::string(10000, 's'), Held());
+}
+
+TEST_F(Cache, AFreshFileRewrittenSinceItWasLoadedIsLoadedAgain) {
+    std::string path = Write("Weather.Current.90210.English.xml", "old");
+    ASSERT_TRUE(SetFileAge(path, 120));
+    ASSERT_EQ(LOAD_OK, LoadFeedDocument(path.c_str(), 0));
+    sandbox::WriteFile(path, "new");
+    ASSERT_TRUE(SetFileAge(path, 60));
+    EXPECT_EQ(CACHE_FRESH, CheckCacheFile(path.c_str(), 31));
+    EXPECT_EQ("new", Held());
+    EXPECT_EQ(FileTime(path), Plugin.documentTime);
+}
+
+TEST_F(Cache, FileExistsLeavesNothingOpen) {
+    std::string path = Write("x.xml", "x");
+    EXPECT_EQ(1, FileExists(path.c_str()));
+    EXPECT_TRUE(OsFileDelete(path.c_str())); // fails on Windows if a handle were left open
+    EXPECT_EQ(0, FileExists(path.c_str()));
+}
+
+static std::string WithoutTag(const std::string &address, int *tag) {
+    size_t at = address.rfind("random=");
+    *tag = TextToInt(address.c_str() + at + 7);
+    return address.substr(0, at + 7);
+}
+
+TEST_F(Cache, RequestAddressesByteForByte) {
+    int tag = -1;
+    SetCall("90210", "English");
+    EXPECT_EQ("http://feed.test:8470/weather/local/90210?cc=*&unit=s&par=4827316590&key="
+              "c7e2a19f40b63d85&random=",
+              WithoutTag(CurrentAddress(), &tag));
+    EXPECT_TRUE(tag >= 0 && tag <= 999);
+    SetCall("90210", "Metric");
+    EXPECT_EQ("http://feed.test:8470/weather/local/90210?dayf=5&unit=m&prod=xoap&par=4827316590&"
+              "key=c7e2a19f40b63d85&random=",
+              WithoutTag(ForecastAddress(), &tag));
+    EXPECT_EQ("http://feed.test:8470/weather/mpdwcr/narrative?locid=90210&adprodname=lap_golf_"
+              "main&channel=golf&random=",
+              WithoutTag(DetailsAddress(), &tag));
+    EXPECT_EQ("http://feed.test:8470/weather/local/90210?hbhf=12&unit=m&random=",
+              WithoutTag(HourlyAddress(), &tag));
+    EXPECT_TRUE(tag >= 0 && tag <= 999);
+}
+
+TEST_F(Cache, AddressesCarryTheLocationIdUpperCasedAndEncoded) {
+    int tag;
+    SetCall("usny0996", "English");
+    EXPECT_NE(std::string::npos, WithoutTag(CurrentAddress(), &tag).find("/local/USNY0996?"));
+    EXPECT_STREQ("USNY0996", Plugin.callLocationId);
+    SetCall("a b&c=d/../e", "English");
+    EXPECT_NE(std::string::npos,
+              WithoutTag(HourlyAddress(), &tag).find("/local/A%20B%26C%3DD%2F..%2FE?hbhf="));
+}
+
+TEST_F(Cache, UnitCodes) {
+    for (const char *metric : {"metric", "METRIC", "Metric"}) {
+        SetCall("1", metric);
+        EXPECT_STREQ("m", UnitCode()) << metric;
+    }
+    SetCall("1", "english");
+    EXPECT_STREQ("s", UnitCode());
+    SetCall("1", "Both");
+    EXPECT_STREQ("English", UnitCode()); // the default unit's own text
+}

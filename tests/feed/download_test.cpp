@@ -1,0 +1,171 @@
+// Feed queries against the local weather service: what is downloaded and when, the exact
+// request addresses, and that no failing server ever costs the cached copy.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "feed/cache.h"
+#include "feed/download.h"
+#include "feed/query.h"
+#include "plugin/state.h"
+#include "plugin/text.h"
+#include "support/core_state.h"
+#include "support/sandbox.h"
+#include "support/services.h"
+
+static const char kPartner[] = "par=4827316590&key=c7e2a19f40b63d85&random=";
+
+class Download : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        if (services::SimHost().empty()) {
+            GTEST_SKIP() << "the local weather service is not running";
+        }
+        folder = sandbox::MakeFolder("download");
+        cache = sandbox::Join(folder, "Nimbrel");
+        ResetCoreState(cache, services::SimHost());
+    }
+    void TearDown() override {
+        if (!folder.empty()) {
+            sandbox::RemoveTree(folder);
+        }
+    }
+
+    std::string CachePath(const std::string &name) { return sandbox::Join(cache, name); }
+
+    // A cached Current file of the English feed with its own temperature unit, `minutes` old.
+    std::string Cached(const std::string &id, const std::string &unitText, int minutes) {
+        std::string path = CachePath("Weather.Current." + id + ".English.xml");
+        sandbox::WriteFile(path, "<ut>" + unitText + "</ut><l>http://cached</l>");
+        SetFileAge(path, minutes * 60LL);
+        return path;
+    }
+
+    std::string Current(const std::string &id, const char *open, const char *close, int n = 1) {
+        return QueryCurrent(id.c_str(), "", open, close, n);
+    }
+
+    std::string folder, cache;
+};
+
+TEST_F(Download, AMissingFileIsDownloadedOnceThenServedFresh) {
+    EXPECT_EQ("F", Current("dl1001", "<ut>", "</ut>"));
+    EXPECT_EQ(
+        1, services::SimRequests(std::string("GET /weather/local/DL1001?cc=*&unit=s&") + kPartner));
+    EXPECT_TRUE(sandbox::Exists(CachePath("Weather.Current.DL1001.English.xml")));
+    EXPECT_EQ("mi", Current("DL1001", "<ud>", "</ud>"));
+    EXPECT_EQ("mi", Current("dl1001", "<ud>", "</ud>"));
+    EXPECT_EQ(1, services::SimRequests("/weather/local/DL1001?"));
+}
+
+TEST_F(Download, EachFeedSendsItsAddress) {
+    EXPECT_NE(std::string::npos, std::string(QueryForecast("dl1002", "Metric", "<hi>", "</hi>", 1))
+                                     .find_first_of("0123456789"));
+    EXPECT_EQ(1, services::SimRequests(std::string("GET /weather/local/DL1002?dayf=5&unit=m&"
+                                                   "prod=xoap&") +
+                                       kPartner));
+    EXPECT_TRUE(sandbox::Exists(CachePath("Weather.Forecast.DL1002.Metric.5.Days.xml")));
+
+    QueryHourly("dl1002", "", "<t>", "</t>", 1);
+    EXPECT_EQ(1, services::SimRequests("GET /weather/local/DL1002?hbhf=12&unit=s&random="));
+    EXPECT_TRUE(sandbox::Exists(CachePath("Weather.Hourly.DL1002.English.12.Hours.xml")));
+
+    QueryDetails("dl1002", "Metric", "mpdNObj('", "'", 1);
+    EXPECT_EQ(1, services::SimRequests("GET /weather/mpdwcr/narrative?locid=DL1002&adprodname="
+                                       "lap_golf_main&channel=golf&random="));
+    EXPECT_TRUE(sandbox::Exists(CachePath("Weather.Details.DL1002.Metric.xml")));
+}
+
+TEST_F(Download, AStaleFileIsReplacedByANewDownload) {
+    std::string path = Cached("DL1003", "OLD", 40);
+    EXPECT_EQ("F", Current("DL1003", "<ut>", "</ut>"));
+    EXPECT_EQ(1, services::SimRequests("/weather/local/DL1003?cc=*"));
+    EXPECT_EQ(std::string::npos, sandbox::ReadFile(path).find("OLD"));
+    EXPECT_EQ(CACHE_FRESH, CheckCacheFile(path.c_str(), CURRENT_AGE_LIMIT));
+
+    Cached("DL1004", "KEPT", 30);
+    EXPECT_EQ("KEPT", Current("DL1004", "<ut>", "</ut>"));
+    EXPECT_EQ(0, services::SimRequests("/weather/local/DL1004?"));
+}
+
+TEST_F(Download, AFailingServerNeverCostsTheCachedCopy) {
+    for (const char *id : {"SIMDROP", "SIM500", "SIMHUGE", "SIMSTALL", "SIMDRIP"}) {
+        ResetCoreState(cache, services::SimHost());
+        std::string path = Cached(id, "OLD", 40);
+        std::string before = sandbox::ReadFile(path);
+        uint64_t time = FileTime(path);
+
+        long long start = sandbox::NowMilliseconds();
+        EXPECT_EQ("OLD", Current(id, "<ut>", "</ut>")) << id;
+        long long took = sandbox::NowMilliseconds() - start;
+        EXPECT_LT(took, 20000) << id;
+
+        EXPECT_EQ(before, sandbox::ReadFile(path)) << id;
+        EXPECT_EQ(time, FileTime(path)) << id;
+        EXPECT_FALSE(sandbox::Exists(CachePath("download.part"))) << id;
+        EXPECT_EQ(1, services::SimRequests(std::string("/weather/local/") + id + "?cc=*")) << id;
+
+        // Not asked again for a while: the stale copy serves meanwhile.
+        EXPECT_EQ("OLD", Current(id, "<ut>", "</ut>")) << id;
+        EXPECT_EQ(1, services::SimRequests(std::string("/weather/local/") + id + "?cc=*")) << id;
+    }
+}
+
+TEST_F(Download, WithoutACachedCopyAFailedDownloadIsNotAvailable) {
+    EXPECT_EQ(TEXT_NOT_AVAILABLE, Current("SIM500", "<ut>", "</ut>"));
+    ResetCoreState(cache, services::SimHost());
+    EXPECT_EQ("ERROR", Current("SIM500", "<l>", "</l>"));
+    EXPECT_FALSE(sandbox::Exists(CachePath("Weather.Current.SIM500.English.xml")));
+}
+
+TEST_F(Download, BodiesThatArriveWholeAreStoredAsTheyAre) {
+    EXPECT_EQ(TEXT_CACHE_READ_ERROR, Current("SIMEMPTY", "<ut>", "</ut>"));
+    EXPECT_TRUE(sandbox::Exists(CachePath("Weather.Current.SIMEMPTY.English.xml")));
+    EXPECT_EQ("ERROR: Invalid location provided.", Current("SIMERROR", "<ut>", "</ut>"));
+    EXPECT_EQ("ERROR: Invalid location provided.", Current("SIMERROR", "<tmp>", "</tmp>", 3));
+}
+
+TEST_F(Download, TheAlertSectionEndToEnd) {
+    std::string title = Current("SIMALERT", "<t>", "</t>", 0);
+    std::string condition = Current("SIMALERT", "<t>", "</t>", 1);
+    EXPECT_NE(TEXT_NO_ALERT, title);
+    EXPECT_NE(title, condition);
+    EXPECT_EQ(0u, std::string(Current("SIMALERT", "<l>", "</l>", 1)).find("http://"));
+    EXPECT_EQ(TEXT_NO_ALERT, Current("DL1005", "<t>", "</t>", 0));
+}
+
+TEST_F(Download, OfflineNothingIsAskedAndTheCacheServes) {
+    CopyText(Plugin.connectivityUrl, sizeof Plugin.connectivityUrl, "http://127.0.0.1:9/");
+    Cached("OFF1001", "OLD", 40);
+    EXPECT_EQ("OLD", Current("OFF1001", "<ut>", "</ut>"));
+    EXPECT_EQ("ERROR", Current("OFF1001", "<l>", "</l>"));
+    EXPECT_EQ(TEXT_NOT_AVAILABLE, Current("OFF1002", "<ut>", "</ut>"));
+    EXPECT_EQ(0, services::SimRequests("/weather/local/OFF100"));
+    EXPECT_EQ(0, IsOnline()); // the offline verdict is kept
+}
+
+TEST_F(Download, ThroughTheProxyWithItsCredentials) {
+    if (services::ProxyHost().empty()) {
+        GTEST_SKIP() << "no proxy running";
+    }
+    Plugin.useProxy = 1;
+    CopyText(Plugin.proxyAddress, sizeof Plugin.proxyAddress, services::ProxyHost().c_str());
+    CopyText(Plugin.proxyUser, sizeof Plugin.proxyUser, "alice");
+    CopyText(Plugin.proxyPassword, sizeof Plugin.proxyPassword, "wrong");
+    EXPECT_EQ(TEXT_NOT_AVAILABLE, Current("PX1001", "<ut>", "</ut>"));
+    EXPECT_EQ(0, services::SimRequests("/weather/local/PX1001?"));
+
+    CopyText(Plugin.proxyPassword, sizeof Plugin.proxyPassword, "s3cret");
+    EXPECT_EQ("F", Current("PX1002", "<ut>", "</ut>"));
+    EXPECT_EQ(1, services::SimRequests("/weather/local/PX1002?cc=*"));
+}
+
+TEST_F(Download, NamesWithoutADotBypassTheProxy) {
+    std::string host = services::SimHost();
+    std::string local = "localhost" + host.substr(host.find(':'));
+    ResetCoreState(cache, local);
+    Plugin.useProxy = 1;
+    CopyText(Plugin.proxyAddress, sizeof Plugin.proxyAddress, "127.0.0.1:9");
+    EXPECT_EQ("F", Current("PX1003", "<ut>", "</ut>"));
+    EXPECT_EQ(1, services::SimRequests("/weather/local/PX1003?cc=*"));
+}

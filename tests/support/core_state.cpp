@@ -1,0 +1,73 @@
+#include "support/core_state.h"
+
+#include <stdlib.h>
+#include <string.h>
+
+#include "platform/platform.h"
+#include "plugin/settings.h"
+#include "plugin/state.h"
+#include "plugin/text.h"
+
+#if defined(_WIN32)
+#include <windows.h>
+#else
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <time.h>
+#endif
+
+void ResetCoreState(const std::string &cacheFolder, const std::string &hostPort) {
+    ReadSettings(NULL);
+    CopyText(Plugin.defaultUnit, sizeof Plugin.defaultUnit, "English");
+    Plugin.unitFromAuto = 0;
+    if (Plugin.documentBytes == NULL) {
+        Plugin.documentBytes = (char *)malloc(FEED_DOCUMENT_INITIAL);
+        Plugin.documentCapacity = FEED_DOCUMENT_INITIAL;
+    }
+    Plugin.documentBytes[0] = '\0';
+    Plugin.documentPath[0] = '\0';
+    Plugin.documentTime = 0;
+    Plugin.lastConnectivityTest = 0;
+    Plugin.lastConnectivityResult = 0;
+    memset(Plugin.failedDownloads, 0, sizeof Plugin.failedDownloads);
+    Plugin.useProxy = 0;
+    Plugin.proxyAddress[0] = Plugin.proxyUser[0] = Plugin.proxyPassword[0] = '\0';
+    CopyText(Plugin.cacheFolder, sizeof Plugin.cacheFolder, cacheFolder.c_str());
+    OsCreateFolder(Plugin.cacheFolder);
+    CopyText(Plugin.feedHost, sizeof Plugin.feedHost, hostPort.c_str());
+    CopyText(Plugin.narrativeHost, sizeof Plugin.narrativeHost, hostPort.c_str());
+    CopyText(Plugin.pageHost, sizeof Plugin.pageHost, hostPort.c_str());
+    std::string url = "http://" + hostPort + "/";
+    CopyText(Plugin.connectivityUrl, sizeof Plugin.connectivityUrl, url.c_str());
+    Plugin.callLocationId[0] = Plugin.callUnit[0] = '\0';
+}
+
+bool SetFileAge(const std::string &path, long long secondsAgo) {
+    uint64_t time = OsUtcNow() - (uint64_t)(secondsAgo * 10000000LL);
+#if defined(_WIN32)
+    HANDLE file = CreateFileA(path.c_str(), FILE_WRITE_ATTRIBUTES,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE, NULL, OPEN_EXISTING, 0, NULL);
+    if (file == INVALID_HANDLE_VALUE) {
+        return false;
+    }
+    FILETIME written;
+    written.dwLowDateTime = (DWORD)time;
+    written.dwHighDateTime = (DWORD)(time >> 32);
+    BOOL ok = SetFileTime(file, NULL, NULL, &written);
+    CloseHandle(file);
+    return ok != 0;
+#else
+    const uint64_t epochDifference = 11644473600ull * 10000000ull;
+    struct timespec times[2];
+    uint64_t unixTicks = time - epochDifference;
+    times[0].tv_sec = times[1].tv_sec = (time_t)(unixTicks / 10000000ull);
+    times[0].tv_nsec = times[1].tv_nsec = (long)(unixTicks % 10000000ull) * 100;
+    return utimensat(AT_FDCWD, path.c_str(), times, 0) == 0;
+#endif
+}
+
+uint64_t FileTime(const std::string &path) {
+    uint64_t time = 0;
+    OsFileLastWrite(path.c_str(), &time);
+    return time;
+}

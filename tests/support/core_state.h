@@ -1,0 +1,20 @@
+// Puts the core's module-wide state into a known shape for a test, without loading a module.
+#ifndef NIMBREL_TEST_CORE_STATE_H
+#define NIMBREL_TEST_CORE_STATE_H
+
+#include <stdint.h>
+
+#include <string>
+
+// Every setting at its default (English as the default unit), an empty feed document, no
+// connectivity or failure memory, the cache folder `cacheFolder` (created), and every service
+// host set to `hostPort` (for example "127.0.0.1:8470"), the connectivity test included.
+void ResetCoreState(const std::string &cacheFolder, const std::string &hostPort);
+
+// Sets the last-write time of a file to `secondsAgo` before now (negative: in the future).
+bool SetFileAge(const std::string &path, long long secondsAgo);
+
+// The last-write time of a file as a file time, or 0.
+uint64_t FileTime(const std::string &path);
+
+#endif

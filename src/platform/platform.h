@@ -61,15 +61,64 @@ int OsProfileWriteString(const char *path, const char *section, const char *key,
 // "ProxyServer") as text. Returns 1 when the value exists; 0 otherwise, and then `out` is empty.
 int OsHostProxyValue(const char *name, char *out, size_t capacity);
 
-// ---- Locale --------------------------------------------------------------------------------
+// ---- Locale ----------------------------------------------------------------------------
+// Every text is formatted for the user's default locale and the Gregorian calendar. On Windows
+// texts are in the ANSI code page; on POSIX they are UTF-8.
+
+// Nonzero when texts are UTF-8 (POSIX); zero for the Windows ANSI code page, where the
+// characters 0x80 to 0xFF of Latin-1 are single bytes.
+extern const int OsTextIsUtf8;
 
 // Writes the user's measurement system: "0" metric, "1" U.S. Returns 1 on success; 0 when it
 // cannot be had, and then `out` is empty.
 int OsLocaleMeasure(char *out, size_t capacity);
 
-// Formats a calendar date in the user's short date format. Returns the length written, 0 on
-// failure (and then `out` is empty).
+// A calendar date and time of day.
+typedef struct OsDateTime {
+    int year, month, day;            // month 1 to 12, day 1 to 31
+    int hour, minute, second, milli; // 0 to 23, 0 to 59, 0 to 59, 0 to 999
+    int weekday;                     // 0 Sunday to 6 Saturday
+} OsDateTime;
+
+// Converts a file time (see OsUtcNow) to its UTC calendar date and time. Returns 1, or 0 for a
+// time the calendar functions cannot show.
+int OsFileTimeToDateTime(uint64_t fileTime, OsDateTime *out);
+
+// The local date and time of the computer's clock.
+void OsLocalNow(OsDateTime *out);
+
+// Formats a date in the user's short date format. Returns the length written, 0 on failure
+// (and then `out` is empty).
 size_t OsFormatShortDate(int year, int month, int day, char *out, size_t capacity);
+
+enum OsTimeForm {
+    OS_TIME_FULL = 0,       // the locale's time with seconds
+    OS_TIME_NO_SECONDS = 1, // hours and minutes
+    OS_TIME_HOUR_ONLY = 2   // the hour alone, with its AM/PM marker where the locale has one
+};
+
+// Formats a time of day in the locale's own form. Returns the length written, 0 on failure.
+size_t OsFormatTime(const OsDateTime *time, enum OsTimeForm form, char *out, size_t capacity);
+
+// Formats a time of day with a Windows time picture (h hh H HH m mm s ss t tt, text in single
+// quotes as it stands). Returns the length written, 0 on failure (an empty or invalid picture).
+size_t OsFormatTimePicture(const OsDateTime *time, const char *picture, char *out, size_t capacity);
+
+// Formats a decimal number text ("2.8", "-12.05") with the locale's decimal separator,
+// grouping and number of fractional digits. Returns the length written, 0 on failure.
+size_t OsFormatNumber(const char *number, char *out, size_t capacity);
+
+// Writes the locale's decimal separator (at most 3 characters). Returns 1, or 0 on failure.
+int OsDecimalSeparator(char *out, size_t capacity);
+
+// Writes a day or month name of the locale. `item` is a Windows calendar item: 7 to 13 the day
+// names Monday to Sunday, 14 to 20 their abbreviations, 21 to 32 the month names January to
+// December, 34 to 45 their abbreviations. Returns the length written, 0 for another item.
+size_t OsCalendarName(int item, char *out, size_t capacity);
+
+// Writes the name of the computer's time zone as the system gives it: the daylight name while
+// daylight time is in force, else the standard name. Returns 1, or 0 when it cannot be read.
+int OsTimeZoneName(char *out, size_t capacity);
 
 // ---- Files -------------------------------------------------------------------------------
 // Every open allows other readers and writers to keep the file open meanwhile.

@@ -1,9 +1,8 @@
-// The host protocol, the lifecycle bodies, and the frame of the data exports.
+// The host protocol and the lifecycle bodies.
 #include "plugin/exports.h"
 
 #include <string.h>
 
-#include "plugin/frame.h"
 #include "plugin/lifecycle.h"
 #include "plugin/state.h"
 #include "plugin/text.h"
@@ -12,10 +11,6 @@ static const char kFunctionList[] =
     "CurrentConditions|Forecast|Now|Later|Hourly|IconCC|IconForecast|IconNow|IconLater|"
     "IconHourly|AlertIcon|MoonIcon|LocalRadar|CustomRadar|ListCCTerms|ListForecastTerms|"
     "ListHourlyTerms";
-
-static const char kExpressionTimeout[] = "ERROR(9): Mutex timeout.";
-static const char kIconTimeout[] = "mutex timeout";
-static const char kNotAvailable[] = "N/A";
 
 static const char kExpressionPrompts[] =
     "your weather expression|Location ID|Unit Type\nEnglish, Metric or Both|Show degree symbol|";
@@ -81,69 +76,6 @@ Text NIMBREL_CALL getparam(Text name) {
         return strcmp(name, "Forecast") == 0 ? Plugin.forecastPrompt : Plugin.hourlyPrompt;
     }
     return "";
-}
-
-// The frame of an export whose body has not landed yet: wait, release, no value.
-static Text PendingExport(Text timeoutText) {
-    FrameEntry entry = EnterFrame();
-    if (entry == FRAME_TIMED_OUT) {
-        return timeoutText;
-    }
-    LeaveFrame(entry);
-    return kNotAvailable;
-}
-
-Text NIMBREL_CALL CurrentConditions(Text, Text, Text, Text) {
-    return PendingExport(kExpressionTimeout);
-}
-Text NIMBREL_CALL Forecast(Text, Text, Text, Text, Text) {
-    return PendingExport(kExpressionTimeout);
-}
-Text NIMBREL_CALL Now(Text, Text, Text, Text) {
-    return PendingExport(kExpressionTimeout);
-}
-Text NIMBREL_CALL Later(Text, Text, Text, Text) {
-    return PendingExport(kExpressionTimeout);
-}
-Text NIMBREL_CALL Hourly(Text, Text, Text, Text, Text) {
-    return PendingExport(kExpressionTimeout);
-}
-Text NIMBREL_CALL IconCC(Text, Text) {
-    return PendingExport(kIconTimeout);
-}
-Text NIMBREL_CALL IconForecast(Text, Text, Text, Text) {
-    return PendingExport(kIconTimeout);
-}
-Text NIMBREL_CALL IconNow(Text, Text) {
-    return PendingExport(kIconTimeout);
-}
-Text NIMBREL_CALL IconLater(Text, Text) {
-    return PendingExport(kIconTimeout);
-}
-Text NIMBREL_CALL IconHourly(Text, Text, Text) {
-    return PendingExport(kIconTimeout);
-}
-Text NIMBREL_CALL AlertIcon(Text, Text) {
-    return PendingExport(kIconTimeout);
-}
-Text NIMBREL_CALL MoonIcon(Text, Text) {
-    return PendingExport(kIconTimeout);
-}
-Text NIMBREL_CALL LocalRadar(Text) {
-    return PendingExport(kExpressionTimeout);
-}
-Text NIMBREL_CALL CustomRadar(Text, Text, Text) {
-    return PendingExport(kExpressionTimeout);
-}
-
-Text NIMBREL_CALL ListCCTerms(void) {
-    return kNotAvailable;
-}
-Text NIMBREL_CALL ListForecastTerms(void) {
-    return kNotAvailable;
-}
-Text NIMBREL_CALL ListHourlyTerms(void) {
-    return kNotAvailable;
 }
 
 void NIMBREL_CALL NimbrelStartup(void *instance) {

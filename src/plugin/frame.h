@@ -6,6 +6,11 @@
 // How long an export waits for the plugin mutex, in milliseconds.
 #define FRAME_WAIT_MS 5000u
 
+// What an export answers when the wait runs out: the expression and radar functions, and the
+// icon functions.
+#define TIMEOUT_TEXT "ERROR(9): Mutex timeout."
+#define ICON_TIMEOUT_TEXT "mutex timeout"
+
 typedef enum FrameEntry {
     FRAME_TIMED_OUT = 0, // not entered: return the export's time-out text, touch nothing
     FRAME_OWNED = 1,     // entered, holding the mutex (also after an abandoned holder)
@@ -17,5 +22,8 @@ FrameEntry EnterFrame(void);
 
 // Releases what EnterFrame took. Call exactly once for every entered frame.
 void LeaveFrame(FrameEntry entry);
+
+// The frame of an export whose body has not landed yet: wait, release, "N/A".
+const char *PendingExport(const char *timeoutText);
 
 #endif

@@ -118,13 +118,7 @@ int ReplaceAll(char *text, size_t capacity, const char *pattern, const char *rep
     size_t patternLength = strlen(pattern);
     int count = 0;
     if (patternLength == 0) {
-        // An empty pattern occurs before every character; replacing it once, at the start,
-        // is the one reading of "every occurrence" that ends.
-        if (strstr(text, pattern) != NULL && replacement[0] != '\0') {
-            SpliceAt(text, capacity, 0, 0, replacement);
-            return 1;
-        }
-        return 0;
+        return 0; // an empty pattern names no text to replace
     }
     int singlePass = strstr(replacement, pattern) != NULL;
     size_t from = 0;

@@ -31,10 +31,11 @@ int EqualsIgnoreCase(const char *a, const char *b);
 
 // Replaces every occurrence of `pattern` in `text` (a buffer of `capacity` bytes) by
 // `replacement`, searching again from the start of the text after each replacement, so that
-// an occurrence formed with the neighbouring text is replaced as well. A pattern that is empty,
-// or contained in its replacement, would never be used up that way; such a pair is replaced in
-// one left-to-right pass instead. A result longer than capacity less one is cut, and the number
-// of replacements is bounded, so the call always ends. Returns the number of replacements made.
+// an occurrence formed with the neighbouring text is replaced as well. A pattern contained in
+// its replacement would never be used up that way; such a pair is replaced in one left-to-right
+// pass instead. An empty pattern replaces nothing. A result longer than capacity less one is cut,
+// and the number of replacements is bounded, so the call always ends. Returns the number of
+// replacements made.
 int ReplaceAll(char *text, size_t capacity, const char *pattern, const char *replacement);
 
 #endif

@@ -99,36 +99,6 @@ int OsHostProxyValue(const char *name, char *out, size_t capacity) {
     return 1;
 }
 
-int OsLocaleMeasure(char *out, size_t capacity) {
-    if (capacity == 0) {
-        return 0;
-    }
-    if (GetLocaleInfoA(LOCALE_USER_DEFAULT, LOCALE_IMEASURE, out, (int)ClampCapacity(capacity)) ==
-        0) {
-        out[0] = '\0';
-        return 0;
-    }
-    return 1;
-}
-
-size_t OsFormatShortDate(int year, int month, int day, char *out, size_t capacity) {
-    if (capacity == 0) {
-        return 0;
-    }
-    SYSTEMTIME date;
-    memset(&date, 0, sizeof date);
-    date.wYear = (WORD)year;
-    date.wMonth = (WORD)month;
-    date.wDay = (WORD)day;
-    int written =
-        GetDateFormatA(LOCALE_USER_DEFAULT, 0, &date, NULL, out, (int)ClampCapacity(capacity));
-    if (written <= 0) {
-        out[0] = '\0';
-        return 0;
-    }
-    return (size_t)written - 1;
-}
-
 struct OsMutex {
     HANDLE handle;
 };

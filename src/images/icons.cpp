@@ -1,0 +1,1 @@
+// (built in a later step)

@@ -1,10 +1,13 @@
 // The expression functions and their term lists.
+#include "expr/current.h"
 #include "plugin/exports.h"
 #include "plugin/frame.h"
 
-Text NIMBREL_CALL CurrentConditions(Text, Text, Text, Text) {
-    return PendingExport(TIMEOUT_TEXT);
+Text NIMBREL_CALL CurrentConditions(Text expression, Text locationId, Text unitType,
+                                    Text degreeFlag) {
+    return CurrentConditionsText(expression, locationId, unitType, degreeFlag);
 }
+
 Text NIMBREL_CALL Forecast(Text, Text, Text, Text, Text) {
     return PendingExport(TIMEOUT_TEXT);
 }
@@ -19,7 +22,7 @@ Text NIMBREL_CALL Hourly(Text, Text, Text, Text, Text) {
 }
 
 Text NIMBREL_CALL ListCCTerms(void) {
-    return "N/A";
+    return CurrentTermsHelp();
 }
 Text NIMBREL_CALL ListForecastTerms(void) {
     return "N/A";

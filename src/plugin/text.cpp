@@ -1,5 +1,7 @@
 #include "plugin/text.h"
 
+#include "platform/platform.h"
+
 #include <limits.h>
 #include <stdarg.h>
 #include <stdio.h>
@@ -135,4 +137,22 @@ int ReplaceAll(char *text, size_t capacity, const char *pattern, const char *rep
         }
     }
     return count;
+}
+
+const char *Latin1Text(unsigned char c) {
+    // The characters the plugin shows: the degree sign and the pressure-trend symbols.
+    switch (c) {
+    case 0xB0:
+        return OsTextIsUtf8 ? "\xC2\xB0" : "\xB0";
+    case 0xA1:
+        return OsTextIsUtf8 ? "\xC2\xA1" : "\xA1";
+    case 0xE1:
+        return OsTextIsUtf8 ? "\xC3\xA1" : "\xE1";
+    case 0xE2:
+        return OsTextIsUtf8 ? "\xC3\xA2" : "\xE2";
+    case 0xF4:
+        return OsTextIsUtf8 ? "\xC3\xB4" : "\xF4";
+    default:
+        return "";
+    }
 }

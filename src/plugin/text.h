@@ -38,4 +38,9 @@ int EqualsIgnoreCase(const char *a, const char *b);
 // replacements made.
 int ReplaceAll(char *text, size_t capacity, const char *pattern, const char *replacement);
 
+// A Latin-1 character the plugin shows (the degree sign 0xB0 and the trend symbols 0xA1, 0xE1,
+// 0xE2, 0xF4) as a text of the platform's encoding: the byte itself in the Windows code page,
+// its UTF-8 form on POSIX. Returns a constant text; "" for any other character.
+const char *Latin1Text(unsigned char c);
+
 #endif

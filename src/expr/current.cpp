@@ -1,0 +1,262 @@
+#include "expr/current.h"
+
+#include <string.h>
+
+#include "expr/datetime.h"
+#include "expr/expression.h"
+#include "expr/measure.h"
+#include "feed/query.h"
+#include "moon/moon.h"
+#include "plugin/frame.h"
+#include "plugin/language.h"
+#include "plugin/state.h"
+#include "plugin/text.h"
+
+static const char kHelp[] = "Use these terms in your CurrentConditions expression:\n"
+                            "\n"
+                            "<temp> - temperature\n"
+                            "<feel> - feels like\n"
+                            "<tempunit> - temperature unit\n"
+                            "<city> - city associated with LocationID\n"
+                            "<locid> - your Location ID\n"
+                            "<citydata> - city where data actually gathered\n"
+                            "<cond> - condition description\n"
+                            "<humidity>\n"
+                            "<vis> - visibility\n"
+                            "<visunit> - visibility unit\n"
+                            "<dewpoint>\n"
+                            "<update> - when data was last updated by the weather service\n"
+                            "<download> - when data was last downloaded\n"
+                            "<uv> - uv description\n"
+                            "<uvnum> - uv rating number\n"
+                            "<long> - longitude\n"
+                            "<lat> - latitude\n"
+                            "<sunrise>\n"
+                            "<sunset>\n"
+                            "<timezone>\n"
+                            "<press> - barometric pressure\n"
+                            "<pressdir> - pressure movement\n"
+                            "<pressunit> - pressure unit\n"
+                            "<wind> - wind speed\n"
+                            "<windgust> - gust speed\n"
+                            "<winddir> - cardinal direction\n"
+                            "<winddeg> - numeric direction\n"
+                            "<windunit> - windspeed unit";
+
+const char *CurrentTermsHelp(void) {
+    return kHelp;
+}
+
+// An element of the Current feed: with the call's unit type, the default one, or a fixed one.
+static char *Ask(const ExpressionCall *c, const char *unit, const char *open, const char *close,
+                 int n) {
+    return (char *)QueryCurrent(c->locationId, unit, open, close, n);
+}
+static char *AskCall(const ExpressionCall *c, const char *open, const char *close) {
+    return Ask(c, c->unitType, open, close, 1);
+}
+static char *AskDefault(const ExpressionCall *c, const char *open, const char *close, int n) {
+    return Ask(c, Plugin.defaultUnit, open, close, n);
+}
+
+static const char *Temperature(const ExpressionCall *c) {
+    return FormatMeasure(c->locationId, c->unitType, c->degreeFlag, "0", "<tmp>", "</tmp>", 0);
+}
+static const char *TemperatureUnit(const ExpressionCall *c) {
+    return AskCall(c, "<ut>", "</ut>");
+}
+static const char *FeelsLike(const ExpressionCall *c) {
+    return FormatMeasure(c->locationId, c->unitType, c->degreeFlag, "0", "<flik>", "</flik>", 0);
+}
+static const char *City(const ExpressionCall *c) {
+    return CityName(AskDefault(c, "<dnam>", "</dnam>", 1));
+}
+static const char *LocationId(const ExpressionCall *c) {
+    return LocationIdText(c->locationId);
+}
+static const char *CityData(const ExpressionCall *c) {
+    return AskDefault(c, "<obst>", "</obst>", 1);
+}
+static const char *Condition(const ExpressionCall *c) {
+    return ConditionText(c->locationId, 0, 0);
+}
+static const char *Humidity(const ExpressionCall *c) {
+    return AskDefault(c, "<hmid>", "</hmid>", 1);
+}
+static const char *Visibility(const ExpressionCall *c) {
+    return FormatVisibility(c->locationId, c->unitType, "0", "<vis>", "</vis>");
+}
+static const char *VisibilityUnit(const ExpressionCall *c) {
+    return AskCall(c, "<ud>", "</ud>");
+}
+static const char *DewPoint(const ExpressionCall *c) {
+    return FormatMeasure(c->locationId, c->unitType, c->degreeFlag, "0", "<dewp>", "</dewp>", 0);
+}
+static const char *Update(const ExpressionCall *c) {
+    return FormatUpdateStamp(CutAfterMeridiem(AskDefault(c, "<lsup>", "</lsup>", 1)));
+}
+static const char *TimeZone(const ExpressionCall *c) {
+    return TimeZoneFromStamp(AskDefault(c, "<lsup>", "</lsup>", 1));
+}
+static const char *DownloadTime(const ExpressionCall *c) {
+    return FormatClockTime(AskDefault(c, "<tm>", "</tm>", 1));
+}
+static const char *UvNumber(const ExpressionCall *c) {
+    return AskDefault(c, "<i>", "</i>", 1);
+}
+static const char *Uv(const ExpressionCall *c) {
+    return Translate("UV", AskDefault(c, "<t>", "</t>", 3));
+}
+static const char *Longitude(const ExpressionCall *c) {
+    return AskDefault(c, "<lon>", "</lon>", 1);
+}
+static const char *Latitude(const ExpressionCall *c) {
+    return AskDefault(c, "<lat>", "</lat>", 1);
+}
+static const char *Moon(const ExpressionCall *) {
+    return MoonPhaseName(0);
+}
+static const char *MoonVisible(const ExpressionCall *) {
+    return MoonIllumination(0, 0);
+}
+static const char *MoonPhase(const ExpressionCall *) {
+    return MoonIllumination(0, 1);
+}
+static const char *NextFullMoon(const ExpressionCall *) {
+    return NextMoonDate(1);
+}
+static const char *NextNewMoon(const ExpressionCall *) {
+    return NextMoonDate(0);
+}
+static const char *MoonAgeTerm(const ExpressionCall *) {
+    return MoonAge();
+}
+static const char *Sunrise(const ExpressionCall *c) {
+    return FormatClockTime(AskDefault(c, "<sunr>", "</sunr>", 1));
+}
+static const char *Sunset(const ExpressionCall *c) {
+    return FormatClockTime(AskDefault(c, "<suns>", "</suns>", 1));
+}
+static const char *ZoneGmt(const ExpressionCall *c) {
+    return GmtZoneText(c->locationId);
+}
+static const char *ZoneLocal(const ExpressionCall *) {
+    return LocalZoneAbbreviation();
+}
+static const char *Pressure(const ExpressionCall *c) {
+    return FormatPressure(c->locationId, c->unitType, "0", "<r>", "</r>");
+}
+static const char *PressureTrend(const ExpressionCall *c) {
+    return AskDefault(c, "<d>", "</d>", 1);
+}
+static const char *PressureTrendSymbol(const ExpressionCall *c) {
+    return PressureSymbol(AskDefault(c, "<d>", "</d>", 1));
+}
+static const char *PressureUnit(const ExpressionCall *c) {
+    return AskCall(c, "<up>", "</up>");
+}
+static const char *Wind(const ExpressionCall *c) {
+    return FormatWind(c->locationId, c->unitType, "0", "<s>", "</s>", 0);
+}
+static const char *WindMetresPerSecond(const ExpressionCall *c) {
+    return FormatWind(c->locationId, "Metric", "0", "<s>", "</s>", 1);
+}
+static const char *WindKnots(const ExpressionCall *c) {
+    return FormatKnots(Ask(c, "English", "<s>", "</s>", 1));
+}
+static const char *WindBeaufort(const ExpressionCall *c) {
+    return BeaufortWind(Ask(c, "English", "<s>", "</s>", 1), 1);
+}
+static const char *WindStrength(const ExpressionCall *c) {
+    return BeaufortWind(Ask(c, "English", "<s>", "</s>", 1), 0);
+}
+static const char *GustMetresPerSecond(const ExpressionCall *c) {
+    return FormatWind(c->locationId, "Metric", "0", "<gust>", "</gust>", 1);
+}
+static const char *Gust(const ExpressionCall *c) {
+    return FormatWind(c->locationId, c->unitType, "0", "<gust>", "</gust>", 0);
+}
+static const char *WindDirection(const ExpressionCall *c) {
+    return Translate("Wind", AskDefault(c, "<t>", "</t>", 2));
+}
+static const char *WindDegrees(const ExpressionCall *c) {
+    return AskDefault(c, "<d>", "</d>", 2);
+}
+static const char *WindUnit(const ExpressionCall *c) {
+    return AskCall(c, "<us>", "</us>");
+}
+static const char *Alert(const ExpressionCall *c) {
+    return AskDefault(c, "<t>", "</t>", 0);
+}
+
+// In this order: a value inserted by an earlier term is searched by the later ones.
+static const Term kTerms[] = {
+    {"<temp>", Temperature, TERM_TESTED},
+    {"<tempunit>", TemperatureUnit, TERM_TESTED},
+    {"<feel>", FeelsLike, TERM_TESTED},
+    {"<city>", City, TERM_TESTED},
+    {"<locid>", LocationId, TERM_TESTED},
+    {"<citydata>", CityData, TERM_TESTED},
+    {"<cond>", Condition, TERM_TESTED},
+    {"<humidity>", Humidity, TERM_TESTED},
+    {"<vis>", Visibility, TERM_TESTED},
+    {"<visunit>", VisibilityUnit, TERM_TESTED},
+    {"<dewpoint>", DewPoint, TERM_TESTED},
+    {"<update>", Update, TERM_TESTED},
+    {"<timezone>", TimeZone, TERM_TESTED},
+    {"<download>", DownloadTime, TERM_TESTED},
+    {"<uvnum>", UvNumber, TERM_TESTED},
+    {"<uv>", Uv, TERM_TESTED},
+    {"<long>", Longitude, TERM_TESTED},
+    {"<lat>", Latitude, TERM_TESTED},
+    {"<moon>", Moon, TERM_TESTED},
+    {"<moonvis>", MoonVisible, TERM_TESTED},
+    {"<moonphase>", MoonPhase, TERM_TESTED},
+    {"<nextfullmoon>", NextFullMoon, TERM_TESTED},
+    {"<nextnewmoon>", NextNewMoon, TERM_TESTED},
+    {"<moonage>", MoonAgeTerm, TERM_TESTED},
+    {"<systemtime", NULL, TERM_SELF_REPLACING},
+    {"<sunrise>", Sunrise, TERM_TESTED},
+    {"<sunset>", Sunset, TERM_TESTED},
+    {"<timezonegmt>", ZoneGmt, TERM_TESTED},
+    {"<timezonelocal>", ZoneLocal, TERM_TESTED},
+    {"<time>", DownloadTime, TERM_TESTED},
+    {"<press>", Pressure, TERM_TESTED},
+    {"<pressdir>", PressureTrend, TERM_TESTED},
+    {"<presssymbol>", PressureTrendSymbol, TERM_TESTED},
+    {"<pressunit>", PressureUnit, TERM_TESTED},
+    {"<wind>", Wind, TERM_TESTED},
+    {"<windms>", WindMetresPerSecond, TERM_TESTED},
+    {"<windknots>", WindKnots, TERM_TESTED},
+    {"<windbeaufort>", WindBeaufort, TERM_TESTED},
+    {"<windstrength>", WindStrength, TERM_TESTED},
+    {"<windgustms>", GustMetresPerSecond, TERM_TESTED},
+    {"<windgust>", Gust, TERM_TESTED},
+    {"<winddir>", WindDirection, TERM_TESTED},
+    {"<winddeg>", WindDegrees, TERM_TESTED},
+    {"<windunit>", WindUnit, TERM_NOT_TESTED},
+    {"<alert>", Alert, TERM_NOT_TESTED},
+};
+
+const char *CurrentConditionsText(const char *expression, const char *locationId,
+                                  const char *unitType, const char *degreeFlag) {
+    FrameEntry entry = EnterFrame();
+    if (entry == FRAME_TIMED_OUT) {
+        return TIMEOUT_TEXT;
+    }
+    ExpressionCall call = {ArgumentText(locationId), ArgumentText(unitType),
+                           ArgumentText(degreeFlag), 0};
+    expression = ArgumentText(expression);
+    QueryCurrent(call.locationId, Plugin.defaultUnit, "<ut>", "</ut>", 1);
+    if (ProbeFailed(Plugin.value, 1)) {
+        if (strstr(expression, "<update>") != NULL) {
+            QueryCurrent(call.locationId, Plugin.defaultUnit, "<lsup>", "</lsup>", 1);
+        }
+        CopyText(Plugin.expression, sizeof Plugin.expression, Plugin.value);
+    } else {
+        SubstituteTerms(expression, kTerms, sizeof kTerms / sizeof kTerms[0], &call,
+                        SystemTimeTerm);
+    }
+    LeaveFrame(entry);
+    return Plugin.expression;
+}

@@ -1,0 +1,278 @@
+#include "expr/datetime.h"
+
+#include <string.h>
+
+#include "expr/terms.h"
+#include "feed/query.h"
+#include "plugin/language.h"
+#include "plugin/state.h"
+#include "plugin/text.h"
+
+enum {
+    CLOCK_SCRATCH = 64,     // a feed time
+    STAMP_SCRATCH = 256,    // each half of an update stamp
+    PICTURE_CAPACITY = 256, // a time picture of the system-clock term
+    ZONE_NAME_CAPACITY = 32 // the computer's zone name
+};
+
+static const char *const kEnglishDays[] = {"Monday", "Tuesday",  "Wednesday", "Thursday",
+                                           "Friday", "Saturday", "Sunday"};
+static const char *const kMonthAbbreviations[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                                  "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+static const char kSystemTimeTag[] = "<systemtime";
+
+static int Holds(const char *text, const char *part) {
+    return strstr(text, part) != NULL;
+}
+
+char *FormatClockTime(char *text) {
+    if (Holds(text, "N/A") || Holds(text, "ERROR")) {
+        return text;
+    }
+    char time[CLOCK_SCRATCH];
+    CopyText(time, sizeof time, text);
+    char *colon = strchr(time, ':');
+    if (colon == NULL) {
+        return text; // not a clock time: shown as the feed wrote it
+    }
+    *colon = '\0';
+    int hour = TextToInt(time);
+    *colon = ':';
+    if (Holds(text, "AM") && hour == 12) {
+        hour = 0;
+    }
+    if (Holds(text, "PM") && hour != 12) {
+        hour += 12;
+    }
+    int minute = TextToInt(colon + 1);
+    OsDateTime when = {2000, 1, 1, hour, minute, 0, 0, 6};
+    if (hour < 0 || hour > 23 || minute < 0 || minute > 59 ||
+        OsFormatTime(&when, OS_TIME_NO_SECONDS, text, TEXT_CAPACITY) == 0) {
+        return text;
+    }
+    return text;
+}
+
+char *FormatMonthDay(char *text) {
+    char *slash = strchr(text, '/');
+    if (slash == NULL) {
+        return text;
+    }
+    int month = TextToInt(text);
+    int day = TextToInt(slash + 1);
+    OsDateTime today;
+    if (!OsFileTimeToDateTime(OsUtcNow(), &today) || month < 1 || month > 12 || day < 1 ||
+        day > 31) {
+        return text;
+    }
+    char date[TEXT_CAPACITY];
+    if (OsFormatShortDate(today.year, month, day, date, sizeof date) > 0) {
+        CopyText(text, TEXT_CAPACITY, date);
+    }
+    return text;
+}
+
+char *CutAfterMeridiem(char *text) {
+    if (Holds(text, "ERROR")) {
+        return text;
+    }
+    char *mark = strstr(text, "AM");
+    if (mark == NULL) {
+        mark = strstr(text, "PM");
+    }
+    if (mark != NULL) {
+        mark[2] = '\0';
+    }
+    return text;
+}
+
+char *FormatUpdateStamp(char *text) {
+    if (Holds(text, "N/A")) {
+        return text;
+    }
+    char *blank = strchr(text, ' ');
+    if (blank == NULL) {
+        return text; // not a stamp: shown as it came
+    }
+    char date[STAMP_SCRATCH], time[STAMP_SCRATCH];
+    *blank = '\0';
+    CopyText(date, sizeof date, text);
+    *blank = ' ';
+    CopyText(time, sizeof time, blank + 1);
+    FormatMonthDay(date);
+    FormatClockTime(time);
+    FormatText(text, TEXT_CAPACITY, "%s %s", date, time);
+    return text;
+}
+
+const char *TimeZoneFromStamp(char *text) {
+    char *mark = strstr(text, " PM ");
+    if (mark == NULL) {
+        mark = strstr(text, " AM ");
+    }
+    if (mark == NULL) {
+        return "???";
+    }
+    memmove(text, mark + 4, strlen(mark + 4) + 1);
+    return text;
+}
+
+char *FormatHourName(char *text) {
+    if (Holds(text, "N/A")) {
+        return text;
+    }
+    int hour = TextToInt(text);
+    OsDateTime when = {2000, 1, 1, hour, 0, 0, 0, 6};
+    if (hour >= 0 && hour <= 23) {
+        OsFormatTime(&when, OS_TIME_HOUR_ONLY, text, TEXT_CAPACITY);
+    }
+    return text;
+}
+
+char *DayName(char *text, int day) {
+    if (day == 1) {
+        if (LanguageChosen()) {
+            return ReadLanguageText("Daynames", "Today", "Today", text, 64);
+        }
+        CopyText(text, TEXT_CAPACITY, "Today");
+        return text;
+    }
+    for (int index = 0; index < 7; index++) {
+        if (strcmp(text, kEnglishDays[index]) == 0) {
+            char name[TEXT_CAPACITY];
+            if (OsCalendarName(Plugin.dayNameItem + index, name, sizeof name) > 0) {
+                CopyText(text, TEXT_CAPACITY, name);
+            }
+            return text;
+        }
+    }
+    return text; // no day of the week: the feed's text stays
+}
+
+char *FormatDayDate(char *text) {
+    int day = strlen(text) >= 5 ? TextToInt(text + 4) : 0;
+    for (int index = 0; index < 12; index++) {
+        if (strstr(text, kMonthAbbreviations[index]) != NULL) {
+            char month[TEXT_CAPACITY];
+            if (OsCalendarName(Plugin.monthNameItem + index, month, sizeof month) > 0) {
+                FormatText(text, TEXT_CAPACITY, "%s %d", month, day);
+            }
+            return text;
+        }
+    }
+    return text; // no month: the feed's text stays
+}
+
+char *CityName(char *text) {
+    char *open = strrchr(text, '(');
+    if (open == NULL || open == text) {
+        return text;
+    }
+    open[-1] = '\0';
+    return text;
+}
+
+const char *GmtZoneText(const char *locationId) {
+    QueryCurrent(locationId, Plugin.defaultUnit, "<zone>", "</zone>", 1);
+    CopyText(Plugin.unitScratch, sizeof Plugin.unitScratch, Plugin.value);
+    FormatText(Plugin.value, sizeof Plugin.value, "GMT%s", Plugin.unitScratch);
+    return Plugin.value;
+}
+
+const char *LocationIdText(const char *locationId) {
+    return locationId[0] ? locationId : Plugin.defaultLocationId;
+}
+
+const char *LocalZoneAbbreviation(void) {
+    char name[ZONE_NAME_CAPACITY];
+    if (!OsTimeZoneName(name, sizeof name)) {
+        return "error";
+    }
+    size_t n = 0;
+    for (const char *p = name; *p; p++) {
+        if ((signed char)*p < 'a' && *p != ' ') {
+            Plugin.value[n++] = *p;
+        }
+    }
+    Plugin.value[n] = '\0';
+    return Plugin.value;
+}
+
+const char *FormatNarrative(char *text) {
+    if (Holds(text, "ERROR")) {
+        return "Data Unavailable";
+    }
+    const char *marks[12];
+    int found = 0;
+    for (const char *p = text; *p && found < 12; p++) {
+        if (*p == '\'') {
+            marks[found++] = p;
+        }
+    }
+    if (found < 12) {
+        return text; // not a narrative entry ("N/A" among them): shown as it came
+    }
+    char narrative[TEXT_CAPACITY];
+    size_t length = (size_t)(marks[11] - marks[10] - 1);
+    memcpy(narrative, marks[10] + 1, length);
+    narrative[length] = '\0';
+    const char *rest = marks[11] + 1;
+    for (int skip = 0; skip < 2 && *rest; skip++) {
+        rest++;
+    }
+    char result[TEXT_CAPACITY];
+    FormatText(result, sizeof result, "%s: %s", rest, narrative);
+    CopyText(text, TEXT_CAPACITY, result);
+    return text;
+}
+
+const char *FormatNarrativeStamp(char *text) {
+    char *mark = strstr(text, "AM");
+    if (mark == NULL) {
+        mark = strstr(text, "PM");
+    }
+    if (mark == NULL) {
+        return "";
+    }
+    mark[2] = '\0';
+    char *blank = strchr(text, ' ');
+    if (blank != NULL) {
+        memmove(text, blank + 1, strlen(blank + 1) + 1);
+    }
+    ReplaceTerm(text, TEXT_CAPACITY, ", at", ",");
+    Plugin.tagCounter++;
+    return text;
+}
+
+const char *SystemTimeTerm(size_t tag) {
+    char *expression = Plugin.expression + tag;
+    size_t room = sizeof Plugin.expression - tag;
+    size_t head = sizeof kSystemTimeTag; // the tag's name and the one character after it
+    Plugin.value[0] = '\0';
+    if (strlen(expression) < head) {
+        return Plugin.value;
+    }
+    const char *close = strchr(expression + head - 1, '>');
+    if (close == NULL || close < expression + head) {
+        return Plugin.value; // no picture, or no end to the tag: it stays as written
+    }
+    size_t length = (size_t)(close - (expression + head));
+    if (length == 0 || length >= PICTURE_CAPACITY) {
+        return Plugin.value;
+    }
+    char picture[PICTURE_CAPACITY];
+    memcpy(picture, expression + head, length);
+    picture[length] = '\0';
+
+    OsDateTime now;
+    OsLocalNow(&now);
+    OsFormatTimePicture(&now, picture, Plugin.value, sizeof Plugin.value);
+    ReplaceTerm(expression, room, picture, "");
+    Plugin.tagCounter++;
+    char milliseconds[8];
+    FormatText(milliseconds, sizeof milliseconds, "%03d", now.milli);
+    ReplaceTerm(Plugin.value, sizeof Plugin.value, "zzz", milliseconds);
+    Plugin.tagCounter++;
+    ReplaceTerm(expression, room, "<systemtime >", Plugin.value);
+    return Plugin.value;
+}

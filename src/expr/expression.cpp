@@ -1,0 +1,41 @@
+#include "expr/expression.h"
+
+#include <string.h>
+
+#include "expr/terms.h"
+#include "plugin/state.h"
+#include "plugin/text.h"
+
+const char *SubstituteTerms(const char *expression, const Term *terms, size_t count,
+                            const ExpressionCall *call, TagHandler tagHandler) {
+    CopyText(Plugin.expression, sizeof Plugin.expression, expression);
+    // Counted on what will be substituted: a "<" cut off with the tail counts for nothing.
+    Plugin.tagCounter = CountTerms(Plugin.expression);
+    for (size_t i = 0; i < count; i++) {
+        const Term *term = &terms[i];
+        const char *at = strstr(Plugin.expression, term->text);
+        if (at == NULL) {
+            continue;
+        }
+        if (term->flags & TERM_SELF_REPLACING) {
+            if (tagHandler != NULL) {
+                tagHandler((size_t)(at - Plugin.expression));
+            }
+            continue;
+        }
+        const char *value = term->value(call);
+        int left = ReplaceTerm(Plugin.expression, sizeof Plugin.expression, term->text, value);
+        if (left == 0 && !(term->flags & TERM_NOT_TESTED)) {
+            break;
+        }
+    }
+    return Plugin.expression;
+}
+
+int ProbeFailed(const char *value, int naIsError) {
+    return strstr(value, "ERROR") != NULL || (naIsError && strstr(value, "N/A") != NULL);
+}
+
+const char *ArgumentText(const char *argument) {
+    return argument ? argument : "";
+}

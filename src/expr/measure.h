@@ -1,0 +1,49 @@
+// Measurement formatting: temperatures, wind, visibility and pressure for English, Metric or
+// Both, with unit texts, the degree sign and the pressure-trend symbol. Each formatter makes
+// its own feed queries, so callers pass element marks, not values.
+#ifndef NIMBREL_MEASURE_H
+#define NIMBREL_MEASURE_H
+
+enum UnitKind { UNIT_SPEED, UNIT_TEMPERATURE, UNIT_PRESSURE, UNIT_DISTANCE };
+
+// "" when the flag is exactly "0", else the degree sign.
+const char *DegreeSign(const char *degreeFlag);
+
+// The unit text of a kind from the Current feed (in the unit buffer), or "" when the unit flag
+// is exactly "0".
+const char *UnitText(const char *locationId, const char *unitType, const char *unitFlag,
+                     enum UnitKind kind);
+
+// A temperature-like value with degree sign and unit: occurrence 0 the Current feed, n > 0
+// occurrence n of the Forecast feed, n < 0 occurrence -n of the Hourly feed. "Both" gives
+// "English (Metric)" with both units; any "N/A" makes the whole value "N/A". Value buffer.
+const char *FormatMeasure(const char *locationId, const char *unitType, const char *degreeFlag,
+                          const char *unitFlag, const char *open, const char *close,
+                          int occurrence);
+
+// A wind or gust speed of the Current feed; with `metresPerSecond` and the unit flag "0" the
+// km/h value turned into m/s in the locale's number form. Value buffer.
+const char *FormatWind(const char *locationId, const char *unitType, const char *unitFlag,
+                       const char *open, const char *close, int metresPerSecond);
+
+// Visibility of the Current feed; "Both" with "Unlimited" in either half is "Unlimited".
+const char *FormatVisibility(const char *locationId, const char *unitType, const char *unitFlag,
+                             const char *open, const char *close);
+
+// Pressure of the Current feed, without thousands commas and with the locale's decimal
+// separator. Value buffer.
+const char *FormatPressure(const char *locationId, const char *unitType, const char *unitFlag,
+                           const char *open, const char *close);
+
+// One symbol for "steady", "rising", "falling" and anything else.
+const char *PressureSymbol(const char *trend);
+
+// An mph value in knots, in place (a 1024-byte buffer); a value whose leading integer is 0
+// stays as it is.
+char *FormatKnots(char *text);
+
+// An mph value on the Beaufort scale, in place: the number (numberSwitch nonzero) or the name,
+// translated through the language file. A value whose leading integer is 0 stays as it is.
+char *BeaufortWind(char *text, int numberSwitch);
+
+#endif

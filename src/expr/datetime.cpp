@@ -183,19 +183,25 @@ const char *LocationIdText(const char *locationId) {
     return locationId[0] ? locationId : Plugin.defaultLocationId;
 }
 
+char *AbbreviateZoneName(const char *name, char *out, size_t capacity) {
+    size_t n = 0;
+    for (const char *p = name; *p && n + 1 < capacity; p++) {
+        if ((signed char)*p < 'a' && *p != ' ') {
+            out[n++] = *p;
+        }
+    }
+    if (capacity > 0) {
+        out[n] = '\0';
+    }
+    return out;
+}
+
 const char *LocalZoneAbbreviation(void) {
     char name[ZONE_NAME_CAPACITY];
     if (!OsTimeZoneName(name, sizeof name)) {
         return "error";
     }
-    size_t n = 0;
-    for (const char *p = name; *p; p++) {
-        if ((signed char)*p < 'a' && *p != ' ') {
-            Plugin.value[n++] = *p;
-        }
-    }
-    Plugin.value[n] = '\0';
-    return Plugin.value;
+    return AbbreviateZoneName(name, Plugin.value, sizeof Plugin.value);
 }
 
 const char *FormatNarrative(char *text) {

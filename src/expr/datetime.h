@@ -40,8 +40,11 @@ const char *GmtZoneText(const char *locationId);
 // The Location ID argument, or the default Location ID for an empty one.
 const char *LocationIdText(const char *locationId);
 
-// The capitals, digits and punctuation of the computer's zone name ("PST"). Value buffer, or
-// "error".
+// Keeps the bytes of a zone name below "a" (as signed bytes) but blanks: capitals, digits,
+// punctuation and every byte from 0x80 up. "Pacific Standard Time" gives "PST".
+char *AbbreviateZoneName(const char *name, char *out, size_t capacity);
+
+// The abbreviation of the computer's zone name. Value buffer, or "error".
 const char *LocalZoneAbbreviation(void);
 
 // The narrative element "…'text','name'…" as "name: text"; "Data Unavailable" for an error.

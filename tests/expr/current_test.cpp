@@ -1,0 +1,168 @@
+// CurrentConditions over documents of known values: every term, the units and flags, the
+// early exit and the probe.
+#include <string>
+
+#include "expr/current.h"
+#include "expr/datetime.h"
+#include "expr/terms.h"
+#include "moon/moon.h"
+#include "tests/expr/expr_fixture.h"
+
+static std::string Conditions(const std::string &expression, const char *id = "T1",
+                              const char *unit = "English", const char *degree = "1") {
+    return CurrentConditionsText(expression.c_str(), id, unit, degree);
+}
+
+TEST_F(ExprTest, EveryCurrentTermHasItsValue) {
+    OsDateTime now;
+    OsFileTimeToDateTime(OsUtcNow(), &now);
+    char stampDate[128];
+    OsFormatShortDate(now.year, 1, 23, stampDate, sizeof stampDate);
+    const std::pair<const char *, std::string> cases[] = {
+        {"<temp>", "72" + Degree()},
+        {"<tempunit>", "F"},
+        {"<feel>", "70" + Degree()},
+        {"<city>", "Springfield, ST"},
+        {"<locid>", "T1"},
+        {"<citydata>", "Springfield Airport"},
+        {"<cond>", "Partly Cloudy"},
+        {"<humidity>", "45"},
+        {"<vis>", "Unlimited"},
+        {"<visunit>", "mi"},
+        {"<dewpoint>", "50" + Degree()},
+        {"<update>", std::string(stampDate) + " " + Time(22, 45)},
+        {"<timezone>", "EST"},
+        {"<download>", Time(13, 15)},
+        {"<time>", Time(13, 15)},
+        {"<uvnum>", "5"},
+        {"<uv>", "Moderate"},
+        {"<long>", "-75.2"},
+        {"<lat>", "40.1"},
+        {"<sunrise>", Time(6, 35)},
+        {"<sunset>", Time(0, 5)},
+        {"<timezonegmt>", "GMT-5"},
+        {"<press>", Number("30.12").find(',') != std::string::npos ? "30,12" : "30.12"},
+        {"<pressdir>", "rising"},
+        {"<presssymbol>", Latin1Text(0xE1)},
+        {"<pressunit>", "in"},
+        {"<wind>", "10"},
+        {"<windms>", Number("4.4")},
+        {"<windknots>", Number("8.7")},
+        {"<windbeaufort>", "3"},
+        {"<windstrength>", "Gentle Breeze"},
+        {"<windgustms>", Number("11.1")},
+        {"<windgust>", "25"},
+        {"<winddir>", "SSW"},
+        {"<winddeg>", "200"},
+        {"<windunit>", "mph"},
+        {"<alert>", "None"},
+    };
+    std::string all, want;
+    for (const auto &c : cases) {
+        EXPECT_EQ(c.second, Conditions(c.first)) << c.first;
+        all += std::string(c.first) + "|";
+        want += c.second + "|";
+    }
+    // All at once: no value of one term disturbs another.
+    EXPECT_EQ(want, Conditions(all));
+
+    // The moon terms and the time-zone abbreviation come from the clock and the computer.
+    EXPECT_EQ(MoonPhaseName(0), Conditions("<moon>"));
+    EXPECT_EQ(std::string(MoonIllumination(0, 1)), Conditions("<moonphase>"));
+    EXPECT_EQ(std::string(MoonAge()), Conditions("<moonage>"));
+    EXPECT_EQ(std::string(LocalZoneAbbreviation()), Conditions("<timezonelocal>"));
+    EXPECT_EQ(std::string::npos, Conditions("<moonvis> <nextfullmoon> <nextnewmoon>").find('<'));
+}
+
+TEST_F(ExprTest, UnitTypesAndFlags) {
+    EXPECT_EQ("72" + Degree() + "F (22" + Degree() + "C)", Conditions("<temp>", "T1", "Both"));
+    EXPECT_EQ("72F (22C)", Conditions("<temp>", "T1", "Both", "0"));
+    EXPECT_EQ("22" + Degree(), Conditions("<temp>", "T1", "Metric"));
+    EXPECT_EQ("72", Conditions("<temp>", "T1", "English", "0"));
+    EXPECT_EQ("10 mph (16 km/h)", Conditions("<wind>", "T1", "Both"));
+    EXPECT_EQ("Unlimited", Conditions("<vis>", "T1", "Both"));
+    EXPECT_EQ(Number("4.4"), Conditions("<windms>", "T1", "English"));
+    // Metric values come from the metric feed while the others keep the default one.
+    EXPECT_EQ("22" + Degree() + " 16 45 Springfield, ST",
+              Conditions("<temp> <wind> <humidity> <city>", "T1", "Metric"));
+    // An empty unit type is the default unit type.
+    EXPECT_EQ("72" + Degree(), Conditions("<temp>", "T1", ""));
+}
+
+TEST_F(ExprTest, TheEarlyExitAndTheCountOfAngleBrackets) {
+    Place("Current", "T2", "English",
+          "<ut>F</ut><tmp>60</tmp><cc><t>Fog</t><wind><s>5</s><t>N</t></wind>"
+          "<uv><i>1</i><t><wind></t></uv></cc>");
+    // One term and nothing else: the walk ends at it, so "<wind>" in its value stays.
+    EXPECT_EQ("<wind>", Conditions("<uv>", "T2"));
+    // Another "<" keeps the walk going, and the later term is found inside the value.
+    EXPECT_EQ("5 <", Conditions("<uv> <", "T2"));
+    // The same term twice is one replacement, counted once.
+    EXPECT_EQ("60" + Degree() + "60" + Degree() + " N", Conditions("<temp><temp> <winddir>", "T2"));
+    EXPECT_EQ("60" + Degree() + " < 70", Conditions("<temp> < 70", "T2"));
+    EXPECT_EQ("<unknown> 60" + Degree(), Conditions("<unknown> <temp>", "T2"));
+}
+
+TEST_F(ExprTest, AProbeThatFailsIsTheWholeResult) {
+    EXPECT_EQ("N/A", Conditions("<temp> <city>", "NOFILE"));
+    EXPECT_EQ("N/A", Conditions("<update>", "NOFILE"));
+    Place("Current", "T3", "English", "<error><err type=\"2\">Invalid location.</err></error>");
+    EXPECT_EQ("ERROR: Invalid location.", Conditions("<temp>", "T3"));
+    Place("Current", "T4", "English", "<ut>N/A</ut><lsup>1/2/05 3:04 PM EST</lsup>");
+    EXPECT_EQ("N/A", Conditions("<temp>", "T4"));
+    // With "<update>" the raw stamp comes back instead, unformatted.
+    EXPECT_EQ("1/2/05 3:04 PM EST", Conditions("<update> <temp>", "T4"));
+}
+
+TEST_F(ExprTest, ValuesThatHoldTheirOwnTermEndAtOnce) {
+    Place("Current", "T5", "English", "<ut>F</ut><cc><t><cond> and <cond></t></cc>");
+    EXPECT_EQ("x<cond> and <cond>y", Conditions("x<cond>y", "T5"));
+    EXPECT_EQ("<cond> and <cond>|<cond> and <cond>", Conditions("<cond>|<cond>", "T5"));
+}
+
+TEST_F(ExprTest, LongExpressionsAreCutNeverOverrun) {
+    std::string expression(3000, 'x');
+    expression.replace(10, 6, "<temp>");
+    std::string result = Conditions(expression);
+    EXPECT_EQ(1023u - 6u + 2u + Degree().size(), result.size());
+    EXPECT_EQ(0u, result.find("xxxxxxxxxx72"));
+
+    // Values that would grow the text past the buffer are cut at its end.
+    std::string many;
+    for (int i = 0; i < 200; i++) {
+        many += "<city>";
+    }
+    result = Conditions(many);
+    EXPECT_LE(result.size(), 1023u);
+    EXPECT_GT(result.size(), 1000u);
+    EXPECT_EQ(0u, result.find("Springfield, STSpringfield, ST"));
+}
+
+TEST_F(ExprTest, TheClockTerm) {
+    std::string result = Conditions("at <systemtime HH:mm:ss.zzz>!");
+    ASSERT_EQ(16u, result.size()) << result;
+    for (size_t i : {3u, 4u, 6u, 7u, 9u, 10u, 12u, 13u, 14u}) {
+        EXPECT_TRUE(result[i] >= '0' && result[i] <= '9') << result;
+    }
+    EXPECT_EQ('!', result.back());
+    // The same picture twice gives one time; the picture is deleted after the tag.
+    result = Conditions("<systemtime HH:mm> <systemtime HH:mm> HH:mm <sunrise>");
+    ASSERT_EQ(5u, result.find(' '));
+    EXPECT_EQ(result.substr(0, 5), result.substr(6, 5));
+    EXPECT_EQ(" " + Time(6, 35), result.substr(result.size() - Time(6, 35).size() - 1));
+    // Malformed tags stay as written, and the walk goes on.
+    for (const char *tag : {"<systemtime>", "<systemtime >", "<systemtime HH:mm", "<systemtime"}) {
+        EXPECT_EQ(std::string(tag) + " 72" + Degree(), Conditions(std::string(tag) + " <temp>"))
+            << tag;
+    }
+    std::string longPicture = "<systemtime " + std::string(300, 'H') + ">";
+    EXPECT_EQ(longPicture, Conditions(longPicture));
+}
+
+TEST_F(ExprTest, TheHelpTextListsTwentyEightTerms) {
+    std::string help = CurrentTermsHelp();
+    EXPECT_EQ(0u, help.find("Use these terms in your CurrentConditions expression:\n\n<temp> - "));
+    EXPECT_EQ(28 + 2, 1 + (int)std::count(help.begin(), help.end(), '\n'));
+    EXPECT_NE('\n', help.back());
+    EXPECT_EQ(28, (int)std::count(help.begin(), help.end(), '<'));
+}

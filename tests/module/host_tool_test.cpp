@@ -25,8 +25,9 @@ TEST_F(HostTool, PrintsTheResultAsRawBytesAndALineFeed) {
     EXPECT_EQ(0, Run({"getparam", "IconForecast"}, &out));
     EXPECT_EQ("Location ID|day number|day or night\n(1 for day, 0 for night)|Path to the Images|\n",
               out);
-    EXPECT_EQ(0, Run({"IconCC", "90210", ""}, &out));
-    EXPECT_EQ("N/A\n", out);
+    EXPECT_EQ(0, Run({"ListCCTerms"}, &out));
+    EXPECT_EQ(0u, out.find("Use these terms in your CurrentConditions expression:\n\n<temp>"));
+    EXPECT_EQ(out.size() - 28, out.find("<windunit> - windspeed unit\n"));
     EXPECT_EQ(0, Run({"init"}, &out));
     EXPECT_EQ(0u, out.find("CurrentConditions|Forecast|"));
 }
@@ -56,13 +57,14 @@ TEST_F(HostTool, ListsFunctionsAndInfo) {
 TEST_F(HostTool, BatchRunsOneCallPerLineInOneLoad) {
     std::string out;
     EXPECT_EQ(0, Run({"--batch", "-"}, &out,
-                     "getinfo\t1\ngetparam\tForecast\r\n\ngetparam\tforecast\nMoonIcon\t\t3\n"));
+                     "getinfo\t1\ngetparam\tForecast\r\n\ngetparam\tforecast\nListCCTerms\n"));
     EXPECT_EQ("vexlin\n"
               "your weather expression|Location ID|day number (1 to 5)|Unit Type\\nEnglish, "
               "Metric or Both|Show degree symbol\\nEnter 0 for No|\n"
               "\n"
-              "N/A\n",
-              out);
+              "Use these terms in your CurrentConditions expression:\\n\\n<temp> - "
+              "temperature\\n<feel>",
+              out.substr(0, out.find(" - feels like")));
     // A bad line is refused on its own; the batch goes on and ends with status 2.
     EXPECT_EQ(2, Run({"--batch", "-"}, &out, "IconCC\tonly-one\ngetinfo\t2\n"));
     EXPECT_EQ("\n0.99\n", out);

@@ -70,27 +70,54 @@ const char *CacheFilePath(const char *kind) {
         return out;
     }
 
-    const char *folder = Plugin.cacheFolder;
-    char sep = OsPathSeparator;
-    int fits = 0;
+    // Put together piece by piece: this runs for every feed query.
+    char separator[2] = {OsPathSeparator, '\0'};
+    char count[16] = "";
+    const char *prefix, *middle, *suffix;
     if (strcmp(kind, "Current") == 0 || strcmp(kind, "Details") == 0) {
-        fits =
-            FormatText(out, PATH_CAPACITY, "%s%cWeather.%s.%s.%s.xml", folder, sep, kind, id, unit);
+        prefix = "Weather.", middle = ".", suffix = ".xml";
     } else if (strcmp(kind, "Forecast") == 0) {
-        fits = FormatText(out, PATH_CAPACITY, "%s%cWeather.%s.%s.%s.%d.Days.xml", folder, sep, kind,
-                          id, unit, Plugin.maxDays);
+        prefix = "Weather.", middle = ".", suffix = ".Days.xml";
+        FormatText(count, sizeof count, ".%d", Plugin.maxDays);
     } else if (strcmp(kind, "Hourly") == 0) {
-        fits = FormatText(out, PATH_CAPACITY, "%s%cWeather.%s.%s.%s.%d.Hours.xml", folder, sep,
-                          kind, id, unit, Plugin.maxHours);
-    } else if (strcmp(kind, "Radar") == 0) {
-        fits = FormatText(out, PATH_CAPACITY, "%s%cRadar.%s.jpg", folder, sep, id);
-    } else if (strcmp(kind, "Home") == 0) {
-        fits = FormatText(out, PATH_CAPACITY, "%s%cHome.%s.html", folder, sep, id);
+        prefix = "Weather.", middle = ".", suffix = ".Hours.xml";
+        FormatText(count, sizeof count, ".%d", Plugin.maxHours);
+    } else if (strcmp(kind, "Radar") == 0 || strcmp(kind, "Home") == 0) {
+        prefix = kind, middle = NULL, suffix = kind[0] == 'R' ? ".jpg" : ".html";
+    } else {
+        return out;
     }
+    int fits = CopyText(out, PATH_CAPACITY, Plugin.cacheFolder) &&
+               AppendText(out, PATH_CAPACITY, separator) && AppendText(out, PATH_CAPACITY, prefix);
+    if (middle != NULL) { // Weather.<kind>.<id>.<unit>[.<count>]<suffix>
+        fits = fits && AppendText(out, PATH_CAPACITY, kind) &&
+               AppendText(out, PATH_CAPACITY, middle) && AppendText(out, PATH_CAPACITY, id) &&
+               AppendText(out, PATH_CAPACITY, ".") && AppendText(out, PATH_CAPACITY, unit) &&
+               AppendText(out, PATH_CAPACITY, count);
+    } else { // <kind>.<id><suffix>
+        fits = fits && AppendText(out, PATH_CAPACITY, ".") && AppendText(out, PATH_CAPACITY, id);
+    }
+    fits = fits && AppendText(out, PATH_CAPACITY, suffix);
     if (!fits) {
         out[0] = '\0';
     }
     return out;
+}
+
+static long OffsetOf(const char *found) {
+    return found ? (long)(found - Plugin.documentBytes) : -1;
+}
+
+// Finds the marks of the alert section and of a service error once, for every later query.
+static void IndexDocument(void) {
+    const char *text = Plugin.documentBytes;
+    Plugin.documentAlert = OffsetOf(strstr(text, "<swa>"));
+    Plugin.documentAlertEnd = OffsetOf(strstr(text, "</swa>"));
+    const char *last = NULL;
+    for (const char *at = strstr(text, "<error>"); at != NULL; at = strstr(at + 1, "<error>")) {
+        last = at;
+    }
+    Plugin.documentLastError = OffsetOf(last);
 }
 
 enum LoadResult LoadFeedDocument(const char *path, int force) {
@@ -135,6 +162,7 @@ enum LoadResult LoadFeedDocument(const char *path, int force) {
         return LOAD_NO_BYTES;
     }
     Plugin.documentBytes[total] = '\0';
+    IndexDocument();
     CopyText(Plugin.documentPath, sizeof Plugin.documentPath, path);
     uint64_t time = 0;
     OsFileLastWrite(path, &time);

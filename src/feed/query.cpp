@@ -61,17 +61,17 @@ const char *ExtractElement(const char *path, const char *open, const char *close
     }
     const char *document = Plugin.documentBytes;
     const char *start = document;
-    const char *alert = strstr(document, "<swa>");
-    if (alert != NULL && strcmp(open, "<t>") == 0 && n != 0) {
+    if (Plugin.documentAlert >= 0 && strcmp(open, "<t>") == 0 && n != 0) {
         // Alert titles are "<t>" too; count from the end of the section. A section that never
         // ends leaves nothing to count.
-        const char *alertEnd = strstr(document, "</swa>");
-        start = alertEnd != NULL ? alertEnd : document + strlen(document);
+        start = Plugin.documentAlertEnd >= 0 ? document + Plugin.documentAlertEnd
+                                             : document + strlen(document);
     }
-    if (n == 0 && strstr(start, "<swa>") == NULL) {
+    // The search start moves only when n is not 0, so the first "<swa>" answers for n = 0.
+    if (n == 0 && Plugin.documentAlert < 0) {
         return SetValue(TEXT_NO_ALERT);
     }
-    if (strstr(start, "<error>") != NULL) {
+    if (Plugin.documentLastError >= (long)(start - document)) {
         return ServiceError(start);
     }
     if (n == 0) {
@@ -113,10 +113,14 @@ static const char *QueryFeed(const Feed *feed, const char *locationId, const cha
     CopyText(Plugin.callLocationId, sizeof Plugin.callLocationId,
              locationId[0] ? locationId : Plugin.defaultLocationId);
     CopyText(Plugin.callUnit, sizeof Plugin.callUnit, unitType[0] ? unitType : Plugin.defaultUnit);
-    Plugin.lastVerdict = CheckCacheFile(CacheFilePath(feed->kind), feed->ageLimit);
+    // Built once: every name of the query is the same, as the address builder upper-cases the
+    // Location ID and the name holds it upper-cased anyway.
+    char path[PATH_CAPACITY];
+    CopyText(path, sizeof path, CacheFilePath(feed->kind));
+    Plugin.lastVerdict = CheckCacheFile(path, feed->ageLimit);
     if (Plugin.lastVerdict != CACHE_FRESH) {
         const char *address = feed->address();
-        if (FetchToFile(CacheFilePath(feed->kind), address) != 0) {
+        if (FetchToFile(path, address) != 0) {
             if (feed == &kCurrentFeed && strcmp(open, "<l>") == 0) {
                 return SetValue("ERROR");
             }
@@ -125,7 +129,7 @@ static const char *QueryFeed(const Feed *feed, const char *locationId, const cha
             }
         }
     }
-    return ExtractElement(CacheFilePath(feed->kind), open, close, n);
+    return ExtractElement(path, open, close, n);
 }
 
 // A NULL text from a careless caller reads as empty.

@@ -106,6 +106,7 @@ void Startup(void *instance) {
     }
     Plugin.documentPath[0] = '\0';
     Plugin.documentTime = 0;
+    Plugin.documentAlert = Plugin.documentAlertEnd = Plugin.documentLastError = -1;
     Plugin.tagCounter = 0;
     Plugin.lastConnectivityTest = 0;
     Plugin.lastConnectivityResult = 0;

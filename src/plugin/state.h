@@ -104,6 +104,10 @@ typedef struct PluginState {
     size_t documentCapacity; // bytes allocated for documentBytes
     char documentPath[PATH_CAPACITY]; // path as passed when loaded, or empty
     uint64_t documentTime;            // last-write time of that file, or 0
+    // Marks every extraction asks about, found once per load: offsets into documentBytes.
+    long documentAlert;     // the first "<swa>", or -1
+    long documentAlertEnd;  // the first "</swa>", or -1
+    long documentLastError; // the last "<error>", or -1
 
     // Connectivity memory.
     uint64_t lastConnectivityTest;                         // file time of the last real test, or 0

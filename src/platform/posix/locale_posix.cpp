@@ -5,6 +5,7 @@
 
 #include <langinfo.h>
 #include <limits.h>
+#include <pthread.h>
 #include <locale.h>
 #include <stdio.h>
 #include <stdlib.h>
@@ -23,10 +24,67 @@ static const int64_t kEpochDifferenceSeconds = 11644473600LL;
 // none), numbers show two, as most Windows locales do.
 static const int kFractionDigits = 2;
 
-// The locale of the environment; the C locale when the named one is not installed.
+// Locales made for the environments seen so far. Making one reads the locale files, far too
+// slow for every call, so each is kept for the life of the process; the environment names a new
+// one only when a program changes its LC_* variables, which programs rarely do.
+enum { LOCALE_SLOTS = 16, LOCALE_KEY = 512 };
+
+typedef struct CachedLocale {
+    char key[LOCALE_KEY]; // the environment's locale variables, joined
+    locale_t locale;
+} CachedLocale;
+
+static CachedLocale gLocales[LOCALE_SLOTS];
+static int gLocaleCount;
+static pthread_mutex_t gLocaleLock = PTHREAD_MUTEX_INITIALIZER;
+
+static size_t AppendVariable(char *key, size_t used, size_t capacity, const char *name) {
+    const char *value = getenv(name);
+    for (const char *p = value ? value : ""; *p && used + 2 < capacity; p++) {
+        key[used++] = *p;
+    }
+    key[used++] = ';';
+    key[used] = '\0';
+    return used;
+}
+
+// The locale of the environment (LC_ALL, the LC_* categories, LANG); the C locale when the
+// named one is not installed. The result stays valid for the life of the process: never free
+// it. Returns (locale_t)0 only when not even the C locale can be had.
 static locale_t UserLocale(void) {
-    locale_t locale = newlocale(LC_ALL_MASK, "", (locale_t)0);
-    return locale != (locale_t)0 ? locale : newlocale(LC_ALL_MASK, "C", (locale_t)0);
+    static const char *const kVariables[] = {"LC_ALL", "LC_TIME", "LC_NUMERIC", "LC_MEASUREMENT",
+                                             "LANG"};
+    char key[LOCALE_KEY];
+    size_t used = 0;
+    key[0] = '\0';
+    // LC_ALL, when set, overrides every other variable.
+    const char *all = getenv("LC_ALL");
+    size_t names = (all != NULL && all[0] != '\0') ? 1 : sizeof kVariables / sizeof kVariables[0];
+    for (size_t i = 0; i < names; i++) {
+        used = AppendVariable(key, used, sizeof key, kVariables[i]);
+    }
+    pthread_mutex_lock(&gLocaleLock);
+    locale_t found = (locale_t)0;
+    for (int i = 0; i < gLocaleCount && found == (locale_t)0; i++) {
+        if (strcmp(gLocales[i].key, key) == 0) {
+            found = gLocales[i].locale;
+        }
+    }
+    if (found == (locale_t)0) {
+        found = newlocale(LC_ALL_MASK, "", (locale_t)0);
+        if (found == (locale_t)0) {
+            found = newlocale(LC_ALL_MASK, "C", (locale_t)0);
+        }
+        // When every slot is taken the newest locale replaces the last one; the old one stays
+        // allocated, as another thread may still be using it.
+        int slot = gLocaleCount < LOCALE_SLOTS ? gLocaleCount++ : LOCALE_SLOTS - 1;
+        if (found != (locale_t)0) {
+            snprintf(gLocales[slot].key, sizeof gLocales[slot].key, "%s", key);
+            gLocales[slot].locale = found;
+        }
+    }
+    pthread_mutex_unlock(&gLocaleLock);
+    return found;
 }
 
 static size_t CopyOut(const char *text, char *out, size_t capacity) {
@@ -55,7 +113,6 @@ int OsLocaleMeasure(char *out, size_t capacity) {
     // glibc numbers the systems 1 (metric) and 2 (U.S.); Windows says "0" and "1".
     const char *measurement = nl_langinfo_l(_NL_MEASUREMENT_MEASUREMENT, locale);
     int metric = measurement == NULL || measurement[0] != 2;
-    freelocale(locale);
     return CopyOut(metric ? "0" : "1", out, capacity) > 0;
 }
 
@@ -114,7 +171,6 @@ static size_t FormatWith(const char *format, const struct tm *time, char *out, s
         return 0;
     }
     size_t written = strftime_l(out, capacity, format, time, locale);
-    freelocale(locale);
     if (written == 0) {
         out[0] = '\0';
     }
@@ -206,7 +262,6 @@ size_t OsFormatTime(const OsDateTime *time, enum OsTimeForm form, char *out, siz
     }
     char format[256];
     ExpandTimeFormat(nl_langinfo_l(T_FMT, locale), locale, format, sizeof format);
-    freelocale(locale);
     if (form != OS_TIME_FULL) {
         RemoveField(format, 'S');
     }
@@ -228,7 +283,6 @@ size_t OsFormatTimePicture(const OsDateTime *time, const char *picture, char *ou
     char am[64], pm[64];
     CopyOut(nl_langinfo_l(AM_STR, locale), am, sizeof am);
     CopyOut(nl_langinfo_l(PM_STR, locale), pm, sizeof pm);
-    freelocale(locale);
     // Locales without a marker (de_DE) still show one for "tt", as Windows does.
     if (am[0] == '\0') {
         CopyOut("AM", am, sizeof am);
@@ -246,12 +300,16 @@ size_t OsFormatNumber(const char *number, char *out, size_t capacity) {
     }
     out[0] = '\0';
     char *end = NULL;
-    locale_t c = newlocale(LC_ALL_MASK, "C", (locale_t)0);
+    static locale_t c = (locale_t)0;
+    pthread_mutex_lock(&gLocaleLock);
+    if (c == (locale_t)0) {
+        c = newlocale(LC_ALL_MASK, "C", (locale_t)0);
+    }
+    pthread_mutex_unlock(&gLocaleLock);
     if (c == (locale_t)0) {
         return 0;
     }
     double value = strtod_l(number, &end, c);
-    freelocale(c);
     if (end == number) {
         return 0;
     }
@@ -261,8 +319,11 @@ size_t OsFormatNumber(const char *number, char *out, size_t capacity) {
     if (*end != '\0') {
         return 0; // like GetNumberFormat, only a whole number text is formatted
     }
+    // Rounded in the C locale: the host process may have set a comma for its own numbers.
     char plain[512];
+    locale_t previous = uselocale(c);
     snprintf(plain, sizeof plain, "%.*f", kFractionDigits, value);
+    uselocale(previous);
 
     locale_t locale = UserLocale();
     if (locale == (locale_t)0) {
@@ -323,7 +384,6 @@ size_t OsFormatNumber(const char *number, char *out, size_t capacity) {
         }
     }
     result[n] = '\0';
-    freelocale(locale);
     return CopyOut(result, out, capacity);
 }
 
@@ -335,7 +395,6 @@ int OsDecimalSeparator(char *out, size_t capacity) {
     }
     char separator[8];
     CopyOut(nl_langinfo_l(RADIXCHAR, locale), separator, capacity < 4 ? capacity : 4);
-    freelocale(locale);
     CopyOut(separator, out, capacity < 4 ? capacity : 4);
     return out[0] != '\0';
 }
@@ -361,7 +420,6 @@ size_t OsCalendarName(int item, char *out, size_t capacity) {
         return 0;
     }
     size_t written = CopyOut(nl_langinfo_l(name, locale), out, capacity);
-    freelocale(locale);
     return written;
 }
 

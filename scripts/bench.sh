@@ -1,0 +1,29 @@
+#!/usr/bin/env bash
+# Benchmarks of warm expression calls with every term: time per call (Google Benchmark),
+# instructions per call (callgrind) and system calls per call (strace).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scripts/install-deps.sh native
+cmake --preset native >/dev/null
+cmake --build --preset native --target nimbrel-bench
+bench=build/native/nimbrel-bench
+export LC_ALL=${LC_ALL:-en_US.UTF-8}
+"$bench"
+for case in CurrentAllTerms/English CurrentAllTerms/Both ForecastAllTerms HourlyAllTerms; do
+  case $case in
+    Forecast*) function=ForecastText ;;
+    Hourly*) function=HourlyText ;;
+    *) function=CurrentConditionsText ;;
+  esac
+  out=$(mktemp)
+  valgrind --tool=callgrind --callgrind-out-file="$out" "--toggle-collect=${function}*" \
+    "$bench" --benchmark_filter="^$case\$" --benchmark_min_time=0.2 2>/dev/null >"$out.txt"
+  calls=$(awk -v c="$case" '$1 == c {print $NF}' "$out.txt")
+  total=$(callgrind_annotate "$out" 2>/dev/null | awk '/PROGRAM TOTALS/{gsub(",", "", $1); print $1}')
+  strace -c -o "$out.st" "$bench" --benchmark_filter="^$case\$" --benchmark_min_time=0.2 \
+    >"$out.txt" 2>&1
+  straced=$(awk -v c="$case" '$1 == c {print $NF}' "$out.txt")
+  syscalls=$(awk '$NF == "total" {print $3}' "$out.st")
+  echo "$case: $((total / calls)) instructions, $((syscalls / straced)) system calls per call"
+  rm -f "$out" "$out.txt" "$out.st"
+done

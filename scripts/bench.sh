@@ -23,7 +23,7 @@ for case in CurrentAllTerms/English CurrentAllTerms/Both ForecastAllTerms Hourly
   strace -c -o "$out.st" "$bench" --benchmark_filter="^$case\$" --benchmark_min_time=0.2 \
     >"$out.txt" 2>&1
   straced=$(awk -v c="$case" '$1 == c {print $NF}' "$out.txt")
-  syscalls=$(awk '$NF == "total" {print $3}' "$out.st")
+  syscalls=$(awk '$NF == "total" {print $4}' "$out.st")
   echo "$case: $((total / calls)) instructions, $((syscalls / straced)) system calls per call"
   rm -f "$out" "$out.txt" "$out.st"
 done

@@ -1,15 +1,100 @@
 #!/usr/bin/env bash
-# The main job: builds the Linux module and the stand-in host, then shows what the module
-# offers the host.
+# The main job: builds the Linux module, the stand-in host and the local weather service, then
+# shows a panel filled by the module against the service on loopback: every current-conditions
+# term in English, Metric and Both, forecast days, Now, Later, hours, icons and radar.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh native
 cmake --preset native >/dev/null
 cmake --build --preset native
-host=build/native/nimbrel-host
+
+build=build/native
+demo=$(mktemp -d /tmp/nimbrel-demo.XXXXXX)
+cleanup() {
+  [ -n "${sim_pid:-}" ] && kill "$sim_pid" 2>/dev/null || true
+  rm -rf "$demo"
+}
+trap cleanup EXIT
+
+"$build/nimbrel-sim" --port 0 --log "$demo/requests.log" >"$demo/sim.out" 2>/dev/null &
+sim_pid=$!
+for _ in $(seq 1 100); do
+  port=$(awk '/^port /{print $2; exit}' "$demo/sim.out" 2>/dev/null || true)
+  [ -n "$port" ] && break
+  sleep 0.1
+done
+host="127.0.0.1:$port"
+
+# The module as a user installs it: its settings file beside it, pointing at the service.
+mkdir -p "$demo/plugin" "$demo/temp" "$demo/images"
+cp "$build/nimbrel.so" "$build/nimbrel-host" "$demo/plugin/"
+cat >"$demo/plugin/nimbrel.ini" <<INI
+[Service]
+FeedHost=$host
+NarrativeHost=$host
+PageHost=$host
+ConnectivityUrl=http://$host/
+[LocationID]
+DefaultLocationID=90210
+[Unit]
+DefaultUnit=English
+[General]
+DefaultIconPath=$demo/images
+INI
+
+# An image folder of the service's own picture under every name the icons look for.
+curl -s -o "$demo/picture.png" "http://$host/images/icon.png"
+for name in $(seq 0 47) NA WEATHERALERT; do cp "$demo/picture.png" "$demo/images/$name.png"; done
+for code in 27 29 31 33 45 46 47; do
+  for phase in $(seq 1 8); do cp "$demo/picture.png" "$demo/images/${code}_$phase.png"; done
+done
+
+labels=()
+calls=()
+call() { labels+=("$1"); shift; local IFS=$'\t'; calls+=("$*"); }
+
+# "%b" is the host's line break.
+current='<city> (<locid>), <cond>: <temp><tempunit>, feels <feel>, dew point <dewpoint>, humidity <humidity>%'
+current+='%bwind <wind> <windunit> <winddir> (<winddeg> degrees), gust <windgust>, <windms> m/s, <windknots> kn, Beaufort <windbeaufort> (<windstrength>), gust <windgustms> m/s'
+current+='%bpressure <press> <pressunit> <pressdir> <presssymbol>, visibility <vis> <visunit>, UV <uvnum> <uv>'
+current+='%bsun <sunrise> to <sunset>, updated <update> <timezone> (<timezonegmt>, here <timezonelocal>), downloaded <download> = <time>'
+current+='%bobserved at <citydata>, <lat> <long>, alert: <alert>'
+current+='%bmoon <moon>, <moonvis>% lit, phase <moonphase>/40, age <moonage>, full <nextfullmoon>, new <nextnewmoon>'
+current+='%bclock <systemtime HH:mm:ss>'
+for unit in English Metric Both; do
+  call "Current conditions, $unit" CurrentConditions "$current" "" "$unit" 1
+done
+call "Current conditions with an alert" CurrentConditions '<alert>: <cond>, <temp><tempunit>' SIMALERT "" 1
+forecast='<dayname> <daydate>: <high>/<low><tempunit>, <cond> / <condn>, rain <precip>%/<precipn>%, wind <wind> <winddir> / <windn> <winddirn> <windunit>, sun <sunrise>-<sunset>, moon <moon>'
+for day in 1 2 3 4 5; do call "Forecast day $day" Forecast "$forecast" "" "$day" "" 1; done
+call "Forecast narrative" Forecast '<details> (<detailsupdate>)' "" 2 "" 1
+call "Now" Now '<name>: <temp> <cond>, wind <wind> <winddir>' "" "" 1
+call "Later" Later '<name>: <temp> <cond>, wind <wind> <winddir>' "" "" 1
+for hour in 1 2 3 6 12; do
+  call "Hour $hour" Hourly '<hourname>: <temp><tempunit> (feels <feel>), <cond>, rain <precip>%, wind <wind> <windunit> <winddir>' "" "$hour" Metric 1
+done
+call "Icon now" IconCC "" ""
+call "Icon day 2 night" IconForecast "" 2 0 ""
+call "Icon Now / Later" IconNow "" ""
+call "Icon Later" IconLater "" ""
+call "Icon hour 3" IconHourly "" 3 ""
+call "Alert icon" AlertIcon SIMALERT ""
+call "Moon icon in 7 days" MoonIcon "" 7
+call "Local radar" LocalRadar ""
+call "Custom radar" CustomRadar sat "http://$host/images/sat.png" 10
+call "Invalid day" Forecast '<high>' "" 9 "" 1
+
+batch="$demo/calls.txt"
+printf '%s\n' "${calls[@]}" >"$batch"
+mapfile -t results < <(cd "$demo/plugin" && TEMP="$demo/temp" ./nimbrel-host --batch "$batch" || true)
+
 echo
-echo "--- nimbrel-host --info"
-"$host" --info
+for i in "${!labels[@]}"; do
+  echo "== ${labels[$i]}"
+  # The batch escapes line breaks as \n and backslashes as \\; the host shows %b as a line
+  # break and %l as the seam between an image and its link.
+  printf '%s\n' "${results[$i]}" | sed 's/\\n/\n/g; s/\\\\/\\/g; s/%b/\n/g; s/%l/\n   link: /'
+done
 echo
-echo "--- nimbrel-host --list"
-"$host" --list
+echo "== The weather service answered $(wc -l <"$demo/requests.log") requests; the cache holds:"
+ls "$demo/temp/Nimbrel"

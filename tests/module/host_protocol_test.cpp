@@ -16,7 +16,10 @@ static const char kFunctionList[] =
 
 class HostProtocol : public ::testing::Test {
   protected:
-    void SetUp() override { ASSERT_TRUE(plugin.Load()); }
+    void SetUp() override {
+        plugin.UseServiceAt();
+        ASSERT_TRUE(plugin.Load());
+    }
     PluginCopy plugin{"protocol"};
 };
 

@@ -13,6 +13,7 @@ class HostTool : public ::testing::Test {
         args.insert(args.begin(),
                     {sandbox::ProgramPath("nimbrel-host"), "--module", plugin.module});
         sandbox::SetEnv("TEMP", plugin.temp);
+        plugin.UseServiceAt();
         return sandbox::RunProcess(args, input, output);
     }
     PluginCopy plugin{"host"};

@@ -10,6 +10,7 @@
 class MutexFrame : public ::testing::Test {
   protected:
     void SetUp() override {
+        plugin.UseServiceAt();
         ASSERT_TRUE(plugin.Load());
         ready = sandbox::Join(plugin.folder, "held");
     }
@@ -26,6 +27,9 @@ TEST_F(MutexFrame, ExportsTimeOutWhileAnotherProcessHoldsTheMutex) {
     // Exports that never wait answer at once.
     EXPECT_STREQ("Nimbrel", plugin.Info(0));
     EXPECT_NE(std::string::npos, std::string(plugin.Call0("init")).find("CurrentConditions"));
+    std::string help = plugin.Call0("ListCCTerms");
+    EXPECT_EQ(0u, help.find("Use these terms in your CurrentConditions expression:"));
+    EXPECT_EQ(0u, std::string(plugin.Call0("ListHourlyTerms")).find("Use these terms"));
 
     long long start = sandbox::NowMilliseconds();
     auto icon = std::async(std::launch::async, [&] {

@@ -1,0 +1,55 @@
+// The expression functions through the loaded module, as the host calls them, against the
+// local weather service.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "support/plugin_copy.h"
+#include "support/services.h"
+
+class Expressions : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        if (services::SimHost().empty()) {
+            GTEST_SKIP() << "the local weather service is not running";
+        }
+        plugin.UseServiceAt(services::SimHost(), "[Unit]\nDefaultUnit=English\n");
+        ASSERT_TRUE(plugin.Load());
+    }
+    std::string Current(const char *expression, const char *id, const char *unit) {
+        return plugin.loaded.Get<Export4>("CurrentConditions")(expression, id, unit, "1");
+    }
+    PluginCopy plugin{"expressions"};
+};
+
+TEST_F(Expressions, EveryFunctionFillsItsTerms) {
+    std::string english = Current("<temp><tempunit> <wind> <windunit>", "E2E01", "English");
+    std::string metric = Current("<temp><tempunit> <wind> <windunit>", "E2E01", "Metric");
+    EXPECT_NE(std::string::npos, english.find("F ")) << english;
+    EXPECT_NE(std::string::npos, english.find(" mph")) << english;
+    EXPECT_NE(std::string::npos, metric.find("C ")) << metric;
+    EXPECT_NE(std::string::npos, metric.find(" km/h")) << metric;
+    EXPECT_EQ(std::string::npos, (english + metric).find('<'));
+    EXPECT_EQ(1, services::SimRequests("/weather/local/E2E01?cc=*&unit=s&"));
+    EXPECT_EQ(1, services::SimRequests("/weather/local/E2E01?cc=*&unit=m&"));
+
+    auto forecast = plugin.loaded.Get<Export5>("Forecast");
+    std::string day = forecast("<dayname>: <high>/<low> <cond>", "E2E01", "2", "", "1");
+    EXPECT_EQ(std::string::npos, day.find('<')) << day;
+    EXPECT_STREQ("ERROR(10): Invalid day number.", forecast("<high>", "E2E01", "6", "", "1"));
+    std::string hour =
+        plugin.loaded.Get<Export5>("Hourly")("<hourname> <temp> <cond>", "E2E01", "3", "", "1");
+    EXPECT_EQ(std::string::npos, hour.find('<')) << hour;
+    std::string now = plugin.loaded.Get<Export4>("Now")("<name>: <temp>", "E2E01", "", "1");
+    EXPECT_TRUE(now.find("Today: ") == 0 || now.find("Tonight: ") == 0) << now;
+    std::string later = plugin.loaded.Get<Export4>("Later")("<name>", "E2E01", "", "1");
+    EXPECT_TRUE(later == "Tonight" || later == "Tomorrow") << later;
+}
+
+TEST_F(Expressions, TheServicesErrorsComeBackAsTexts) {
+    EXPECT_EQ("ERROR: Invalid location provided.", Current("<temp>", "SIMERROR", ""));
+    EXPECT_EQ("ERROR(5): Cache read error.", Current("<temp>", "SIMEMPTY", ""));
+    EXPECT_EQ("N/A", Current("<temp>", "SIM500", ""));
+    EXPECT_EQ("None", Current("<alert>", "E2E02", ""));
+    EXPECT_NE("None", Current("<alert>", "SIMALERT", ""));
+}

@@ -1,1 +1,130 @@
-// (built in a later step)
+#include "images/radar.h"
+
+#include <string.h>
+
+#include "feed/address.h"
+#include "feed/cache.h"
+#include "feed/download.h"
+#include "feed/query.h"
+#include "plugin/state.h"
+#include "plugin/text.h"
+
+static const char kFieldSeparator[] = "','";
+
+int RadarAddressFromPage(const char *cut, char *out, size_t capacity) {
+    if (capacity == 0) {
+        return 0;
+    }
+    out[0] = '\0';
+    const char *first = strstr(cut, kFieldSeparator);
+    if (first == NULL) {
+        return 0;
+    }
+    const char *start = first + strlen(kFieldSeparator);
+    const char *end = strstr(start, kFieldSeparator);
+    if (end == NULL || end == start || (size_t)(end - start) >= capacity) {
+        return 0;
+    }
+    memcpy(out, start, (size_t)(end - start));
+    out[end - start] = '\0';
+    return 1;
+}
+
+// The local page's address for the per-call Location ID, in the link text, which holds it while
+// the page is fetched. Empty when it does not fit.
+static const char *LocalPageAddress(void) {
+    char id[3 * CALL_LOCATION_CAPACITY];
+    if (!PercentEncode(Plugin.callLocationId, id, sizeof id) ||
+        !FormatText(Plugin.linkText, sizeof Plugin.linkText, "http://%s/weather/local/%s",
+                    Plugin.pageHost, id)) {
+        Plugin.linkText[0] = '\0';
+    }
+    return Plugin.linkText;
+}
+
+// A page that names no radar image is removed, so that the next call fetches it again, and the
+// copy held in memory goes with it: a later extraction reads the file or nothing.
+static void DiscardLocalPage(const char *pagePath) {
+    OsFileDelete(pagePath);
+    if (strcmp(Plugin.documentPath, pagePath) == 0) {
+        Plugin.documentPath[0] = '\0';
+        Plugin.documentTime = 0;
+    }
+}
+
+// The text cut from the local page names an image when it is no error of the extraction or
+// of the service and holds the address field.
+static int ReadRadarAddress(const char *pagePath, char *address, size_t capacity) {
+    const char *cut = ExtractElement(pagePath, LOCAL_PAGE_OPEN_MARK, LOCAL_PAGE_CLOSE_MARK, 1);
+    if (strstr(cut, "ERROR(") != NULL || strncmp(cut, "ERROR: ", 7) == 0) {
+        return 0;
+    }
+    return RadarAddressFromPage(cut, address, capacity);
+}
+
+const char *LocalRadarLink(const char *locationId) {
+    CopyText(Plugin.callLocationId, sizeof Plugin.callLocationId,
+             (locationId != NULL && locationId[0] != '\0') ? locationId : Plugin.defaultLocationId);
+    char radarPath[PATH_CAPACITY];
+    char pagePath[PATH_CAPACITY];
+    CopyText(radarPath, sizeof radarPath, CacheFilePath("Radar"));
+    CopyText(pagePath, sizeof pagePath, CacheFilePath("Home"));
+
+    int radarVerdict = CheckCacheFile(radarPath, RADAR_AGE_LIMIT);
+    if (radarVerdict != CACHE_FRESH) {
+        if (CheckCacheFile(pagePath, LOCAL_PAGE_AGE_LIMIT) != CACHE_FRESH &&
+            FetchToFile(pagePath, LocalPageAddress()) != 0 && radarVerdict == CACHE_MISSING) {
+            return TEXT_RADAR_PAGE_FAILED;
+        }
+        char address[ADDRESS_CAPACITY];
+        if (!ReadRadarAddress(pagePath, address, sizeof address)) {
+            DiscardLocalPage(pagePath);
+            return TEXT_RADAR_INVALID_LOCATION;
+        }
+        // A stale image serves when the refresh fails.
+        if (FetchToFile(radarPath, address) != 0 && radarVerdict == CACHE_MISSING) {
+            return TEXT_RADAR_IMAGE_FAILED;
+        }
+    }
+    // The image is its own link.
+    FormatText(Plugin.linkText, sizeof Plugin.linkText, "%s%%l%s", radarPath, radarPath);
+    return Plugin.linkText;
+}
+
+// The last three characters of the address as a file extension: letters and digits as they
+// are, anything else (a separator, "%", "?") as "_". Shorter addresses give what they have.
+static void CustomExtension(const char *address, char out[4]) {
+    size_t length = strlen(address);
+    const char *tail = address + (length > 3 ? length - 3 : 0);
+    size_t n = 0;
+    for (; tail[n] != '\0'; n++) {
+        char c = tail[n];
+        int plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
+        out[n] = plain ? c : '_';
+    }
+    out[n] = '\0';
+}
+
+const char *CustomRadarLink(const char *nickname, const char *address, int refreshMinutes) {
+    if (Plugin.cacheFolder[0] == '\0') {
+        return TEXT_CUSTOM_IMAGE_FAILED; // nowhere to keep the image
+    }
+    char name[PATH_CAPACITY];
+    char extension[4];
+    char path[PATH_CAPACITY];
+    CustomExtension(address, extension);
+    if (!SafeNamePart(nickname, name, sizeof name) ||
+        !FormatText(path, sizeof path, "%s%cCustom.Radar.%s.%s", Plugin.cacheFolder,
+                    OsPathSeparator, name, extension)) {
+        return TEXT_CUSTOM_NICKNAME_TOO_LONG;
+    }
+    // Checked before anything is fetched: a cut address would fetch and link some other image.
+    if (strlen(path) + 2 + strlen(address) >= sizeof Plugin.linkText) {
+        return TEXT_CUSTOM_ADDRESS_TOO_LONG;
+    }
+    if (CheckCacheFile(path, refreshMinutes) != CACHE_FRESH && FetchToFile(path, address) != 0) {
+        return TEXT_CUSTOM_IMAGE_FAILED;
+    }
+    FormatText(Plugin.linkText, sizeof Plugin.linkText, "%s%%l%s", path, address);
+    return Plugin.linkText;
+}

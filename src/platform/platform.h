@@ -19,6 +19,12 @@ extern const char OsPathSeparator;
 // The file-name ending of the module itself: ".dll" on Windows, ".so" on POSIX.
 extern const char OsModuleExtension[];
 
+// ---- The backend's own state -------------------------------------------------------------
+
+// Releases what the backend keeps between calls (the POSIX locales it has made). Called at
+// shutdown, when no export runs any more.
+void OsReleaseCaches(void);
+
 // ---- Time ----------------------------------------------------------------------------------
 
 // The current UTC time as a count of 100-ns intervals since 1601-01-01 (a Windows file time).

@@ -145,5 +145,6 @@ void Shutdown(void) {
         WriteSettings(Plugin.settingsPath);
     }
     ReleaseState();
+    OsReleaseCaches();
     Plugin.running = 0;
 }

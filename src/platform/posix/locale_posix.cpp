@@ -36,7 +36,25 @@ typedef struct CachedLocale {
 
 static CachedLocale gLocales[LOCALE_SLOTS];
 static int gLocaleCount;
+static locale_t gCLocale; // for reading and rounding numbers whatever the host's locale
 static pthread_mutex_t gLocaleLock = PTHREAD_MUTEX_INITIALIZER;
+
+void OsReleaseCaches(void) {
+    pthread_mutex_lock(&gLocaleLock);
+    for (int i = 0; i < gLocaleCount; i++) {
+        if (gLocales[i].locale != (locale_t)0) {
+            freelocale(gLocales[i].locale);
+        }
+        gLocales[i].locale = (locale_t)0;
+        gLocales[i].key[0] = '\0';
+    }
+    gLocaleCount = 0;
+    if (gCLocale != (locale_t)0) {
+        freelocale(gCLocale);
+        gCLocale = (locale_t)0;
+    }
+    pthread_mutex_unlock(&gLocaleLock);
+}
 
 static size_t AppendVariable(char *key, size_t used, size_t capacity, const char *name) {
     const char *value = getenv(name);
@@ -76,7 +94,7 @@ static locale_t UserLocale(void) {
             found = newlocale(LC_ALL_MASK, "C", (locale_t)0);
         }
         // When every slot is taken the newest locale replaces the last one; the old one stays
-        // allocated, as another thread may still be using it.
+        // allocated (and is lost), as another thread may still be using it.
         int slot = gLocaleCount < LOCALE_SLOTS ? gLocaleCount++ : LOCALE_SLOTS - 1;
         if (found != (locale_t)0) {
             snprintf(gLocales[slot].key, sizeof gLocales[slot].key, "%s", key);
@@ -300,11 +318,11 @@ size_t OsFormatNumber(const char *number, char *out, size_t capacity) {
     }
     out[0] = '\0';
     char *end = NULL;
-    static locale_t c = (locale_t)0;
     pthread_mutex_lock(&gLocaleLock);
-    if (c == (locale_t)0) {
-        c = newlocale(LC_ALL_MASK, "C", (locale_t)0);
+    if (gCLocale == (locale_t)0) {
+        gCLocale = newlocale(LC_ALL_MASK, "C", (locale_t)0);
     }
+    locale_t c = gCLocale;
     pthread_mutex_unlock(&gLocaleLock);
     if (c == (locale_t)0) {
         return 0;

@@ -17,6 +17,8 @@ static DWORD ClampCapacity(size_t capacity) {
     return capacity > 0x7fffffffu ? 0x7fffffffu : (DWORD)capacity;
 }
 
+void OsReleaseCaches(void) {}
+
 uint64_t OsUtcNow(void) {
     FILETIME now;
     GetSystemTimeAsFileTime(&now);

@@ -244,19 +244,11 @@ const char *CurrentConditionsText(const char *expression, const char *locationId
     if (entry == FRAME_TIMED_OUT) {
         return TIMEOUT_TEXT;
     }
+    static const Probe kProbe = {QueryCurrent, "<ut>", "</ut>", 1};
     ExpressionCall call = {ArgumentText(locationId), ArgumentText(unitType),
                            ArgumentText(degreeFlag), 0};
-    expression = ArgumentText(expression);
-    QueryCurrent(call.locationId, Plugin.defaultUnit, "<ut>", "</ut>", 1);
-    if (ProbeFailed(Plugin.value, 1)) {
-        if (strstr(expression, "<update>") != NULL) {
-            QueryCurrent(call.locationId, Plugin.defaultUnit, "<lsup>", "</lsup>", 1);
-        }
-        CopyText(Plugin.expression, sizeof Plugin.expression, Plugin.value);
-    } else {
-        SubstituteTerms(expression, kTerms, sizeof kTerms / sizeof kTerms[0], &call,
-                        SystemTimeTerm);
-    }
+    ProbeAndSubstitute(&kProbe, ArgumentText(expression), kTerms, sizeof kTerms / sizeof kTerms[0],
+                       &call, SystemTimeTerm);
     LeaveFrame(entry);
     return Plugin.expression;
 }

@@ -19,7 +19,8 @@ static const char *const kEnglishDays[] = {"Monday", "Tuesday",  "Wednesday", "T
                                            "Friday", "Saturday", "Sunday"};
 static const char *const kMonthAbbreviations[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
                                                   "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
-static const char kSystemTimeTag[] = "<systemtime";
+// The tag's name and the one character after it (sizeof counts the zero for that one).
+static const size_t kSystemTimeHead = sizeof "<systemtime";
 
 static int Holds(const char *text, const char *part) {
     return strstr(text, part) != NULL;
@@ -253,7 +254,7 @@ const char *FormatNarrativeStamp(char *text) {
 const char *SystemTimeTerm(size_t tag) {
     char *expression = Plugin.expression + tag;
     size_t room = sizeof Plugin.expression - tag;
-    size_t head = sizeof kSystemTimeTag; // the tag's name and the one character after it
+    size_t head = kSystemTimeHead;
     Plugin.value[0] = '\0';
     if (strlen(expression) < head) {
         return Plugin.value;

@@ -32,8 +32,22 @@ const char *SubstituteTerms(const char *expression, const Term *terms, size_t co
     return Plugin.expression;
 }
 
-int ProbeFailed(const char *value, int naIsError) {
-    return strstr(value, "ERROR") != NULL || (naIsError && strstr(value, "N/A") != NULL);
+const char *ProbeAndSubstitute(const Probe *probe, const char *expression, const Term *terms,
+                               size_t count, const ExpressionCall *call, TagHandler tagHandler) {
+    // The expression may lie in the expression buffer itself (Now and Later put it there).
+    char copy[TEXT_CAPACITY];
+    CopyText(copy, sizeof copy, expression);
+    const char *value =
+        probe->query(call->locationId, Plugin.defaultUnit, probe->open, probe->close, 1);
+    int failed = strstr(value, "ERROR") != NULL || (probe->naIsError && strstr(value, "N/A"));
+    if (!failed) {
+        return SubstituteTerms(copy, terms, count, call, tagHandler);
+    }
+    if (strstr(copy, "<update>") != NULL) {
+        probe->query(call->locationId, Plugin.defaultUnit, "<lsup>", "</lsup>", 1);
+    }
+    CopyText(Plugin.expression, sizeof Plugin.expression, Plugin.value);
+    return Plugin.expression;
 }
 
 const char *ArgumentText(const char *argument) {

@@ -37,9 +37,23 @@ typedef const char *(*TagHandler)(size_t tag);
 const char *SubstituteTerms(const char *expression, const Term *terms, size_t count,
                             const ExpressionCall *call, TagHandler tagHandler);
 
-// The probe's verdict: 1 when the value holds one of the error marks ("ERROR", and "N/A" when
-// `naIsError`).
-int ProbeFailed(const char *value, int naIsError);
+// One of the feed queries (QueryCurrent, QueryForecast, QueryHourly).
+typedef const char *(*FeedQuery)(const char *locationId, const char *unitType, const char *open,
+                                 const char *close, int n);
+
+// What an expression function asks its feed before it substitutes anything.
+typedef struct Probe {
+    FeedQuery query;
+    const char *open, *close; // the probe element
+    int naIsError;            // 1: "N/A" stops the function as "ERROR" does
+} Probe;
+
+// The common body of the expression functions, run under the plugin mutex: probes the feed
+// with the default unit type; when the probe holds an error mark, the result is its text (or,
+// for an expression with "<update>", the raw last-update element); otherwise the terms are
+// substituted. Returns the expression buffer.
+const char *ProbeAndSubstitute(const Probe *probe, const char *expression, const Term *terms,
+                               size_t count, const ExpressionCall *call, TagHandler tagHandler);
 
 // A NULL argument from a careless host reads as the empty text.
 const char *ArgumentText(const char *argument);

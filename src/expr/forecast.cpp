@@ -191,21 +191,11 @@ const char *ForecastText(const char *expression, const char *locationId, const c
         LeaveFrame(entry);
         return TEXT_INVALID_DAY;
     }
+    static const Probe kProbe = {QueryForecast, "<ut>", "</ut>", 0};
     ExpressionCall call = {ArgumentText(locationId), ArgumentText(unitType),
                            ArgumentText(degreeFlag), d};
-    // The expression may be the expression buffer itself (from Now and Later).
-    char copy[TEXT_CAPACITY];
-    CopyText(copy, sizeof copy, ArgumentText(expression));
-    QueryForecast(call.locationId, Plugin.defaultUnit, "<ut>", "</ut>", 1);
-    if (ProbeFailed(Plugin.value, 0)) {
-        if (strstr(copy, "<update>") != NULL) {
-            QueryForecast(call.locationId, Plugin.defaultUnit, "<lsup>", "</lsup>", 1);
-        }
-        CopyText(Plugin.expression, sizeof Plugin.expression, Plugin.value);
-    } else {
-        SubstituteTerms(copy, kForecastTerms, sizeof kForecastTerms / sizeof kForecastTerms[0],
-                        &call, NULL);
-    }
+    ProbeAndSubstitute(&kProbe, ArgumentText(expression), kForecastTerms,
+                       sizeof kForecastTerms / sizeof kForecastTerms[0], &call, NULL);
     LeaveFrame(entry);
     return Plugin.expression;
 }
@@ -352,19 +342,11 @@ const char *HourlyText(const char *expression, const char *locationId, const cha
         LeaveFrame(entry);
         return TEXT_INVALID_HOUR;
     }
+    static const Probe kProbe = {QueryHourly, "<t>", "</t>", 1};
     ExpressionCall call = {ArgumentText(locationId), ArgumentText(unitType),
                            ArgumentText(degreeFlag), h};
-    expression = ArgumentText(expression);
-    QueryHourly(call.locationId, Plugin.defaultUnit, "<t>", "</t>", 1);
-    if (ProbeFailed(Plugin.value, 1)) {
-        if (strstr(expression, "<update>") != NULL) {
-            QueryHourly(call.locationId, Plugin.defaultUnit, "<lsup>", "</lsup>", 1);
-        }
-        CopyText(Plugin.expression, sizeof Plugin.expression, Plugin.value);
-    } else {
-        SubstituteTerms(expression, kHourlyTerms, sizeof kHourlyTerms / sizeof kHourlyTerms[0],
-                        &call, NULL);
-    }
+    ProbeAndSubstitute(&kProbe, ArgumentText(expression), kHourlyTerms,
+                       sizeof kHourlyTerms / sizeof kHourlyTerms[0], &call, NULL);
     LeaveFrame(entry);
     return Plugin.expression;
 }

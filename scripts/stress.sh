@@ -1,0 +1,64 @@
+#!/usr/bin/env bash
+# Stress across processes: several processes with several threads each call every export of
+# the module against the local weather service while its cached files keep going stale, and
+# one process is killed again and again, often in the middle of a download. Every call must
+# return within the mutex wait plus the download bound, a killed holder's mutex must pass to
+# the next waiter, and no cache file may ever be seen broken.
+#   stress.sh [SECONDS] [PROCESSES] [THREADS]
+set -euo pipefail
+cd "$(dirname "$0")/.."
+seconds=${1:-20}
+processes=${2:-3}
+threads=${3:-3}
+build=build/native
+[ -x "$build/nimbrel-stress" ] || cmake --build --preset native --target nimbrel-stress
+work=$(mktemp -d /tmp/nimbrel-stress.XXXXXX)
+pids=()
+cleanup() {
+  for p in "${pids[@]}" ${victim:-} ${sim:-}; do kill -9 "$p" 2>/dev/null || true; done
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+"$build/nimbrel-sim" --port 0 >"$work/sim.out" 2>/dev/null &
+sim=$!
+for _ in $(seq 1 100); do
+  port=$(awk '/^port /{print $2; exit}' "$work/sim.out" 2>/dev/null || true)
+  [ -n "$port" ] && break
+  sleep 0.1
+done
+mkdir -p "$work/plugin" "$work/temp"
+cp "$build/nimbrel.so" "$work/plugin/"
+cat >"$work/plugin/nimbrel.ini" <<INI
+[Service]
+FeedHost=127.0.0.1:$port
+NarrativeHost=127.0.0.1:$port
+PageHost=127.0.0.1:$port
+ConnectivityUrl=http://127.0.0.1:$port/
+INI
+export TEMP="$work/temp"
+run() { "$build/nimbrel-stress" --module "$work/plugin/nimbrel.so" --seconds "$1" --threads "$threads"; }
+
+for i in $(seq 1 "$processes"); do
+  run "$seconds" >"$work/out.$i" 2>&1 &
+  pids+=($!)
+done
+kills=0
+end=$((SECONDS + seconds))
+while [ $SECONDS -lt $((end - 2)) ]; do
+  run 60 >/dev/null 2>&1 &
+  victim=$!
+  sleep "0.$((RANDOM % 9 + 1))"
+  sleep 1
+  kill -9 "$victim" 2>/dev/null && kills=$((kills + 1))
+  wait "$victim" 2>/dev/null || true
+  victim=
+done
+status=0
+for i in "${!pids[@]}"; do
+  wait "${pids[$i]}" || status=1
+  echo "process $((i + 1)): $(cat "$work/out.$((i + 1))")"
+done
+echo "processes killed mid-run: $kills"
+if [ $status -eq 0 ]; then echo "stress: 1 passed, 0 failed"; else echo "stress: 0 passed, 1 failed"; fi
+exit $status

@@ -1,0 +1,210 @@
+// nimbrel-stress: several threads of one process call every export of the module against the
+// local weather service for a while, as panels of many meters would, and report how long the
+// longest call took. A watcher thread keeps checking that every cached document is whole.
+//
+//   nimbrel-stress --module PATH --seconds N [--threads N] [--bound-ms N]
+//
+// Exit status 0 when every call returned within the bound and no cache file was ever seen
+// broken; 1 otherwise.
+#include <dirent.h>
+#include <dlfcn.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+#include <sys/stat.h>
+#include <sys/time.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <random>
+#include <string>
+#include <thread>
+#include <vector>
+
+typedef const char *(*Call0)(void);
+typedef const char *(*Call1)(const char *);
+typedef const char *(*Call2)(const char *, const char *);
+typedef const char *(*Call3)(const char *, const char *, const char *);
+typedef const char *(*Call4)(const char *, const char *, const char *, const char *);
+typedef const char *(*Call5)(const char *, const char *, const char *, const char *, const char *);
+
+static void *gModule;
+static std::atomic<long> gCalls{0}, gTimeouts{0}, gLongestMs{0}, gBroken{0}, gChecks{0};
+static std::atomic<bool> gStop{false};
+
+static const char *const kIds[] = {"90210",    "10001", "SIMALERT", "SIM500",
+                                   "SIMERROR", "60601", "",         "SIMDROP"};
+// Servers that stall or drip hold the mutex for a whole download bound: asked now and then.
+static const char *const kSlowIds[] = {"SIMDRIP", "SIMSTALL"};
+static const char *const kUnits[] = {"English", "Metric", "Both", ""};
+
+static void *Get(const char *name) {
+    return dlsym(gModule, name);
+}
+
+static long long NowMs() {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+static void Note(const char *result, long long took) {
+    gCalls++;
+    if (strstr(result, "Mutex timeout") || strstr(result, "mutex timeout")) {
+        gTimeouts++;
+    }
+    long previous = gLongestMs.load();
+    while (took > previous && !gLongestMs.compare_exchange_weak(previous, (long)took)) {
+    }
+}
+
+static void Caller(unsigned seed) {
+    std::mt19937 random(seed);
+    auto pick = [&](int n) { return (int)(random() % (unsigned)n); };
+    while (!gStop) {
+        const char *id = pick(20) == 0 ? kSlowIds[pick(2)] : kIds[pick(8)];
+        const char *unit = kUnits[pick(4)];
+        std::string day = std::to_string(pick(7));
+        long long start = NowMs();
+        const char *result = "";
+        switch (pick(12)) {
+        case 0:
+            result = ((Call4)Get("CurrentConditions"))(
+                "<temp><tempunit> <cond> <wind> <press> <update> <moon> <alert>", id, unit, "1");
+            break;
+        case 1:
+            result = ((Call5)Get("Forecast"))("<dayname> <high>/<low> <cond> <details>", id,
+                                              day.c_str(), unit, "1");
+            break;
+        case 2:
+            result = ((Call4)Get("Now"))("<name> <temp> <cond>", id, unit, "1");
+            break;
+        case 3:
+            result = ((Call4)Get("Later"))("<name> <temp> <cond>", id, unit, "0");
+            break;
+        case 4:
+            result = ((Call5)Get("Hourly"))("<hourname> <temp> <cond>", id, day.c_str(), unit, "1");
+            break;
+        case 5:
+            result = ((Call2)Get("IconCC"))(id, "/nonexistent");
+            break;
+        case 6:
+            result = ((Call4)Get("IconForecast"))(id, day.c_str(), "0", "");
+            break;
+        case 7:
+            result = ((Call3)Get("IconHourly"))(id, day.c_str(), "");
+            break;
+        case 8:
+            result = ((Call2)Get("AlertIcon"))(id, "");
+            break;
+        case 9:
+            result = ((Call1)Get("LocalRadar"))(id);
+            break;
+        case 10:
+            result = ((Call3)Get("CustomRadar"))("stress", "http://127.0.0.1:1/x.png", "0");
+            break;
+        default:
+            result = ((Call0)Get("ListCCTerms"))();
+            break;
+        }
+        Note(result ? result : "", NowMs() - start);
+    }
+}
+
+// A cached document is whole when it ends as the service ends its documents, or is the
+// service's empty or error answer.
+static bool Whole(const std::string &name, const std::string &content) {
+    if (content.empty() || content.find("<error>") != std::string::npos) {
+        return true;
+    }
+    if (name.size() > 4 && name.compare(name.size() - 4, 4, ".xml") == 0) {
+        return content.find("</weather>") != std::string::npos ||
+               content.find("</html>") != std::string::npos;
+    }
+    if (name.size() > 5 && name.compare(name.size() - 5, 5, ".html") == 0) {
+        return content.find("</html>") != std::string::npos;
+    }
+    return true; // pictures: not checked
+}
+
+static void Watcher(const std::string &cache) {
+    while (!gStop) {
+        DIR *dir = opendir(cache.c_str());
+        if (dir != NULL) {
+            time_t old = time(NULL) - 3 * 3600;
+            for (dirent *entry = readdir(dir); entry != NULL; entry = readdir(dir)) {
+                std::string name = entry->d_name;
+                if (name.compare(0, 8, "Weather.") != 0 && name.compare(0, 5, "Home.") != 0) {
+                    continue;
+                }
+                std::string path = cache + "/" + name;
+                FILE *file = fopen(path.c_str(), "rb");
+                if (file == NULL) {
+                    continue;
+                }
+                std::string content;
+                char buffer[65536];
+                size_t got;
+                while ((got = fread(buffer, 1, sizeof buffer, file)) > 0) {
+                    content.append(buffer, got);
+                }
+                fclose(file);
+                gChecks++;
+                if (!Whole(name, content)) {
+                    gBroken++;
+                    fprintf(stderr, "nimbrel-stress: broken cache file %s (%zu bytes)\n",
+                            path.c_str(), content.size());
+                }
+                // Age every file past its limit, so that the next query downloads it again.
+                struct timeval times[2] = {{old, 0}, {old, 0}};
+                utimes(path.c_str(), times);
+            }
+            closedir(dir);
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(1000));
+    }
+}
+
+int main(int argc, char **argv) {
+    const char *module = NULL;
+    int seconds = 10, threads = 4;
+    long boundMs = 26000; // the mutex wait, a whole download, and room for a loaded machine
+    for (int i = 1; i + 1 < argc; i += 2) {
+        if (strcmp(argv[i], "--module") == 0) {
+            module = argv[i + 1];
+        } else if (strcmp(argv[i], "--seconds") == 0) {
+            seconds = atoi(argv[i + 1]);
+        } else if (strcmp(argv[i], "--threads") == 0) {
+            threads = atoi(argv[i + 1]);
+        } else if (strcmp(argv[i], "--bound-ms") == 0) {
+            boundMs = atol(argv[i + 1]);
+        }
+    }
+    if (module == NULL) {
+        fprintf(stderr, "usage: nimbrel-stress --module PATH --seconds N [--threads N]\n");
+        return 2;
+    }
+    gModule = dlopen(module, RTLD_NOW);
+    if (gModule == NULL) {
+        fprintf(stderr, "nimbrel-stress: %s\n", dlerror());
+        return 2;
+    }
+    const char *temp = getenv("TEMP");
+    std::string cache = std::string(temp ? temp : "/tmp") + "/Nimbrel";
+    std::vector<std::thread> workers;
+    for (int i = 0; i < threads; i++) {
+        workers.emplace_back(Caller, (unsigned)(i * 7919 + getpid()));
+    }
+    std::thread watcher(Watcher, cache);
+    std::this_thread::sleep_for(std::chrono::seconds(seconds));
+    gStop = true;
+    for (auto &w : workers) {
+        w.join();
+    }
+    watcher.join();
+    printf("calls %ld, mutex time-outs %ld, longest call %ld ms, cache checks %ld, broken %ld\n",
+           gCalls.load(), gTimeouts.load(), gLongestMs.load(), gChecks.load(), gBroken.load());
+    dlclose(gModule);
+    return (gBroken == 0 && gLongestMs <= boundMs) ? 0 : 1;
+}

@@ -69,6 +69,16 @@ TEST(IniWithValue, KeepsWindowsLineEndings) {
     EXPECT_EQ("[General]\r\nA=1\r\n\r\n[X]\r\nY=z\r\n", With(text, "X", "Y", "z"));
 }
 
+TEST(IniWithValue, CompletesALastLineThatEndsInABareCarriageReturn) {
+    // Another "\r\n" after the "\r" would make the header read "a \r": the key written to
+    // section "a" would be lost, and every later write would add another section.
+    std::string written = With(" \r\n[a \r", "a", "k2", "y");
+    EXPECT_EQ(" \r\n[a \r\nk2=y\r\n", written);
+    EXPECT_EQ("y", Find(written, "a", "k2"));
+    EXPECT_EQ(written, With(written, "a", "k2", "y"));
+    EXPECT_EQ("[a]\r\nk=1\r\n\r\n[b]\r\nk=2\r\n", With("[a]\r\nk=1\r", "b", "k", "2"));
+}
+
 class IniFile : public ::testing::Test {
   protected:
     void SetUp() override {

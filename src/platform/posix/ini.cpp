@@ -173,6 +173,16 @@ static int PutKeyLine(Builder *b, const char *key, size_t keyLength, const char 
     return Put(b, key, keyLength) && PutText(b, "=") && PutText(b, value) && PutText(b, newline);
 }
 
+// Ends the last line of the text before another line follows. A last line that stops at a
+// bare "\r" only needs its "\n": a whole newline after it would leave the "\r" inside the
+// line, and a section header would then name another section.
+static int EndLastLine(Builder *b, const char *newline) {
+    if (b->length == 0 || b->bytes[b->length - 1] == '\n') {
+        return 1;
+    }
+    return PutText(b, b->bytes[b->length - 1] == '\r' ? "\n" : newline);
+}
+
 char *IniWithValue(const char *text, size_t length, const char *section, const char *key,
                    const char *value, size_t *newLength) {
     Builder b = {NULL, 0, 0};
@@ -229,8 +239,8 @@ char *IniWithValue(const char *text, size_t length, const char *section, const c
         offset = line.next;
     }
     if (ok && inSection && !done) {
-        if (b.length > 0 && sectionEnd == b.length && b.bytes[b.length - 1] != '\n') {
-            ok = PutText(&b, newline);
+        if (sectionEnd == b.length) {
+            ok = EndLastLine(&b, newline);
             sectionEnd = b.length;
         }
         Builder tail = {NULL, 0, 0};
@@ -242,9 +252,7 @@ char *IniWithValue(const char *text, size_t length, const char *section, const c
         done = 1;
     }
     if (ok && !done) {
-        if (b.length > 0 && b.bytes[b.length - 1] != '\n') {
-            ok = PutText(&b, newline);
-        }
+        ok = EndLastLine(&b, newline);
         if (ok && b.length > 0) {
             ok = PutText(&b, newline);
         }

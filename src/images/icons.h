@@ -5,8 +5,8 @@
 
 #define TEXT_PATH_TOO_LONG "ERROR: Image path too long."
 
-// The prefix that takes the place of "www." in alert links: the host that serves the alert
-// pages in their short form. It keeps the "www." itself, so the link stays on the same site.
+// The prefix that takes the place of "www." in alert links. It holds "www." itself, which is
+// why the rewrite passes through a marker.
 #define ALERT_HOST_PREFIX "www.alerts."
 
 // The image folder: `folder` itself when it is not empty, else the DefaultIconPath setting.

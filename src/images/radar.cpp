@@ -11,7 +11,9 @@
 
 static const char kFieldSeparator[] = "','";
 
-int RadarAddressFromPage(const char *cut, char *out, size_t capacity) {
+// The image address in the text cut from the local page: the characters after the first
+// "','" up to the second. Returns 1 when there is a nonempty address that fits; else 0.
+static int RadarAddressFromPage(const char *cut, char *out, size_t capacity) {
     if (capacity == 0) {
         return 0;
     }

@@ -4,8 +4,6 @@
 #ifndef NIMBREL_RADAR_H
 #define NIMBREL_RADAR_H
 
-#include <stddef.h>
-
 #define TEXT_RADAR_PAGE_FAILED "ERROR: Image Download Failed (1)"
 #define TEXT_RADAR_INVALID_LOCATION "ERROR: Invalid Location ID"
 #define TEXT_RADAR_IMAGE_FAILED "ERROR: Image Download Failed (2)"
@@ -20,11 +18,6 @@ enum { RADAR_AGE_LIMIT = 30, LOCAL_PAGE_AGE_LIMIT = 1440 };
 // field of the text between these two marks.
 #define LOCAL_PAGE_OPEN_MARK "new mw_propsObj("
 #define LOCAL_PAGE_CLOSE_MARK "Radar"
-
-// Copies the image address out of the text cut from the local page: the characters after the
-// first "','" up to the second. Returns 1 when there is a nonempty address that fits; else 0
-// (out empty).
-int RadarAddressFromPage(const char *cut, char *out, size_t capacity);
 
 // The radar image of the Location ID (the default one when empty), cached as "Radar" for 30
 // minutes; its address is read from the local page, cached as "Home" for a day and fetched only

@@ -1,1 +1,261 @@
+// The local radar and custom images against the local weather service: which of the image and
+// the local page is fetched for each state of the cache, online and offline, and what comes back.
 #include <gtest/gtest.h>
+
+#include <string>
+
+#include "feed/cache.h"
+#include "images/radar.h"
+#include "plugin/state.h"
+#include "plugin/text.h"
+#include "support/core_state.h"
+#include "support/plugin_copy.h"
+#include "support/sandbox.h"
+#include "support/services.h"
+
+static const long long kMinute = 60;
+static const long long kDay = 24 * 60 * kMinute;
+
+// Counts the service's requests from the moment it is made: the log is shared with every
+// other test of the run, and never reset.
+struct RequestCount {
+    std::string needle;
+    int before;
+    explicit RequestCount(const std::string &text)
+        : needle(text), before(services::SimRequests(text)) {}
+    int Since() const { return services::SimRequests(needle) - before; }
+};
+
+class Radar : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        if (services::SimHost().empty()) {
+            GTEST_SKIP() << "the local weather service is not running";
+        }
+        folder = sandbox::MakeFolder("radar");
+        cache = sandbox::Join(folder, "Nimbrel");
+        ResetCoreState(cache, services::SimHost());
+    }
+    void TearDown() override {
+        if (!folder.empty()) {
+            sandbox::RemoveTree(folder);
+        }
+    }
+
+    void GoOffline() {
+        CopyText(Plugin.connectivityUrl, sizeof Plugin.connectivityUrl, "http://127.0.0.1:9/");
+    }
+    std::string RadarFile(const std::string &id) {
+        return sandbox::Join(cache, "Radar." + id + ".jpg");
+    }
+    std::string PageFile(const std::string &id) {
+        return sandbox::Join(cache, "Home." + id + ".html");
+    }
+    std::string Linked(const std::string &path) { return path + "%l" + path; }
+
+    void OldImage(const std::string &id, long long secondsAgo) {
+        sandbox::WriteFile(RadarFile(id), "OLD IMAGE");
+        SetFileAge(RadarFile(id), secondsAgo);
+    }
+    // A local page naming `address` as its radar image.
+    void Page(const std::string &id, const std::string &address, long long secondsAgo) {
+        PageText(id,
+                 "<html>var localMap = new mw_propsObj('" + id + "','" + address +
+                     "','Local Radar','120','90');</html>",
+                 secondsAgo);
+    }
+    void PageText(const std::string &id, const std::string &text, long long secondsAgo) {
+        sandbox::WriteFile(PageFile(id), text);
+        SetFileAge(PageFile(id), secondsAgo);
+    }
+    std::string SimImage(const std::string &name) {
+        return "http://" + services::SimHost() + "/images/" + name;
+    }
+    std::string Local(const char *id) { return LocalRadarLink(id); }
+
+    std::string folder, cache;
+};
+
+TEST_F(Radar, AMissingImageIsReadFromANewPageThenServedFresh) {
+    RequestCount page("GET /weather/local/rdr01"), image("GET /images/radar/RDR01.png");
+    EXPECT_EQ(Linked(RadarFile("RDR01")), Local("rdr01"));
+    EXPECT_EQ(1, page.Since()); // the ID as the caller gave it, no query, no tag
+    EXPECT_EQ(1, image.Since());
+    EXPECT_EQ(0u, sandbox::ReadFile(RadarFile("RDR01")).find("\x89PNG"));
+    EXPECT_NE(std::string::npos, sandbox::ReadFile(PageFile("RDR01")).find("mw_propsObj("));
+
+    // Fresh: no network at all.
+    RequestCount any("/RDR01");
+    EXPECT_EQ(Linked(RadarFile("RDR01")), Local("RDR01"));
+    EXPECT_EQ(0, any.Since());
+    EXPECT_EQ(1, page.Since());
+}
+
+TEST_F(Radar, AStaleImageIsFetchedFromTheAddressOfTheCachedPage) {
+    OldImage("RDR02", 31 * kMinute);
+    Page("RDR02", SimImage("elsewhere-rdr02.png"), kDay - 10 * kMinute);
+    RequestCount page("/weather/local/rdr02"), image("/images/elsewhere-rdr02.png");
+    EXPECT_EQ(Linked(RadarFile("RDR02")), Local("rdr02"));
+    EXPECT_EQ(0, page.Since());
+    EXPECT_EQ(1, image.Since());
+    EXPECT_NE("OLD IMAGE", sandbox::ReadFile(RadarFile("RDR02")));
+
+    // A page over a day old is fetched again with the image.
+    OldImage("RDR03", 40 * kMinute);
+    Page("RDR03", SimImage("elsewhere-rdr03.png"), kDay + 2 * kMinute);
+    RequestCount page3("GET /weather/local/RDR03"), image3("/images/radar/RDR03.png");
+    EXPECT_EQ(Linked(RadarFile("RDR03")), Local("RDR03"));
+    EXPECT_EQ(1, page3.Since());
+    EXPECT_EQ(1, image3.Since());
+
+    // An address beyond the image path field's 259 characters is fetched whole.
+    std::string longName = std::string(300, 'x') + ".png";
+    OldImage("RDR04", 40 * kMinute);
+    Page("RDR04", SimImage(longName), 0);
+    RequestCount image4(longName);
+    EXPECT_EQ(Linked(RadarFile("RDR04")), Local("RDR04"));
+    EXPECT_EQ(1, image4.Since());
+}
+
+TEST_F(Radar, OfflineTheCacheDecides) {
+    GoOffline();
+    // Both stale: the old image, without an error.
+    OldImage("RDR10", 2 * kDay);
+    Page("RDR10", SimImage("rdr10.png"), 2 * kDay);
+    EXPECT_EQ(Linked(RadarFile("RDR10")), Local("RDR10"));
+    EXPECT_EQ("OLD IMAGE", sandbox::ReadFile(RadarFile("RDR10")));
+    EXPECT_TRUE(sandbox::Exists(PageFile("RDR10")));
+
+    // No image: the page could not be had, or the image could not.
+    EXPECT_EQ(TEXT_RADAR_PAGE_FAILED, Local("RDR11"));
+    Page("RDR12", SimImage("rdr12.png"), 2 * kDay);
+    EXPECT_EQ(TEXT_RADAR_PAGE_FAILED, Local("RDR12"));
+    Page("RDR13", SimImage("rdr13.png"), kMinute);
+    EXPECT_EQ(TEXT_RADAR_IMAGE_FAILED, Local("RDR13"));
+    EXPECT_FALSE(sandbox::Exists(RadarFile("RDR13")));
+
+    // A stale image with no page to read its address from.
+    OldImage("RDR14", 2 * kDay);
+    EXPECT_EQ(TEXT_RADAR_INVALID_LOCATION, Local("RDR14"));
+    EXPECT_FALSE(sandbox::Exists(PageFile("RDR14")));
+    EXPECT_EQ("OLD IMAGE", sandbox::ReadFile(RadarFile("RDR14")));
+}
+
+TEST_F(Radar, APageThatNamesNoImageIsRemoved) {
+    GoOffline(); // the pages are fresh: nothing is fetched
+    const std::string pages[] = {
+        "<html>no properties here</html>",
+        "<html>new mw_propsObj('RDR20','http://x/a.png','Local map');</html>", // no end mark
+        "<html>new mw_propsObj('RDR20','http://x/a.png Radar</html>",          // one separator
+        "<html>new mw_propsObj('RDR20' Radar</html>",                          // none
+        "<html>new mw_propsObj('RDR20','','Local Radar');</html>",             // empty address
+        "<error>\n  <err type=\"2\">Invalid location provided.</err>\n</error>",
+        "",
+    };
+    for (const std::string &text : pages) {
+        PageText("RDR20", text, kMinute);
+        EXPECT_EQ(TEXT_RADAR_INVALID_LOCATION, Local("RDR20")) << text;
+        EXPECT_FALSE(sandbox::Exists(PageFile("RDR20"))) << text;
+    }
+
+    // The service's error document fetched as the page.
+    ResetCoreState(cache, services::SimHost());
+    EXPECT_EQ(TEXT_RADAR_INVALID_LOCATION, Local("SIMERROR"));
+    EXPECT_FALSE(sandbox::Exists(PageFile("SIMERROR")));
+}
+
+TEST_F(Radar, AnEmptyLocationIdTakesTheDefault) {
+    CopyText(Plugin.defaultLocationId, sizeof Plugin.defaultLocationId, "RDR30");
+    RequestCount page("GET /weather/local/RDR30"), image("/images/radar/RDR30.png");
+    EXPECT_EQ(Linked(RadarFile("RDR30")), Local(""));
+    EXPECT_EQ(1, page.Since());
+    EXPECT_EQ(1, image.Since());
+    EXPECT_TRUE(sandbox::Exists(PageFile("RDR30")));
+}
+
+class CustomImage : public Radar {
+  protected:
+    std::string Custom(const std::string &nick, const std::string &address, int minutes) {
+        return CustomRadarLink(nick.c_str(), address.c_str(), minutes);
+    }
+    std::string CustomFile(const std::string &name) {
+        return sandbox::Join(cache, "Custom.Radar." + name);
+    }
+};
+
+TEST_F(CustomImage, TheImageIsRefreshedByItsOwnAge) {
+    std::string address = SimImage("cst01.gif");
+    RequestCount fetched("/images/cst01.gif");
+    EXPECT_EQ(CustomFile("SAT.gif") + "%l" + address, Custom("sat", address, 0));
+    EXPECT_EQ(1, fetched.Since());
+    // Under a minute old is fresh even for the refresh time 0.
+    EXPECT_EQ(CustomFile("SAT.gif") + "%l" + address, Custom("sat", address, 0));
+    EXPECT_EQ(1, fetched.Since());
+    SetFileAge(CustomFile("SAT.gif"), kMinute + 5);
+    Custom("sat", address, 0);
+    EXPECT_EQ(2, fetched.Since());
+    SetFileAge(CustomFile("SAT.gif"), 9 * kMinute);
+    Custom("sat", address, 10);
+    EXPECT_EQ(2, fetched.Since());
+
+    // Two nicknames keep two files of one address.
+    Custom("sat2", address, 10);
+    EXPECT_EQ(3, fetched.Since());
+    EXPECT_TRUE(sandbox::Exists(CustomFile("SAT2.gif")));
+    EXPECT_TRUE(sandbox::Exists(CustomFile("SAT.gif")));
+}
+
+TEST_F(CustomImage, AFailedRefreshIsReportedEvenWithAnOldCopy) {
+    std::string address = SimImage("cst02.png");
+    sandbox::WriteFile(CustomFile("RAIN.png"), "OLD IMAGE");
+    SetFileAge(CustomFile("RAIN.png"), 20 * kMinute);
+    GoOffline();
+    EXPECT_EQ(TEXT_CUSTOM_IMAGE_FAILED, Custom("rain", address, 15));
+    EXPECT_EQ("OLD IMAGE", sandbox::ReadFile(CustomFile("RAIN.png")));
+    EXPECT_EQ(CustomFile("RAIN.png") + "%l" + address, Custom("rain", address, 30));
+}
+
+TEST_F(CustomImage, NamesStayInTheCacheFolderAndWithinTheirBuffers) {
+    // The extension is the address's last three characters, made safe.
+    EXPECT_EQ(CustomFile("A.peg") + "%l" + SimImage("cst03.jpeg"),
+              Custom("a", SimImage("cst03.jpeg"), 5));
+    EXPECT_EQ(CustomFile("B.x_y") + "%l" + SimImage("cst03/x/y"),
+              Custom("b", SimImage("cst03/x/y"), 5));
+    EXPECT_EQ(TEXT_CUSTOM_IMAGE_FAILED, Custom("c", "ab", 5));
+    EXPECT_EQ(TEXT_CUSTOM_IMAGE_FAILED, Custom("c", "", 5));
+
+    // A nickname that would leave the folder is escaped.
+    std::string link = Custom("../up", SimImage("cst04.png"), 5);
+    EXPECT_EQ(CustomFile("..%2FUP.png") + "%l" + SimImage("cst04.png"), link);
+
+    RequestCount any("/images/cst05");
+    EXPECT_EQ(TEXT_CUSTOM_NICKNAME_TOO_LONG,
+              Custom(std::string(300, 'n'), SimImage("cst05.png"), 5));
+    EXPECT_EQ(TEXT_CUSTOM_ADDRESS_TOO_LONG,
+              Custom("long", SimImage("cst05/" + std::string(2100, 'a') + ".png"), 5));
+    EXPECT_EQ(0, any.Since());
+}
+
+// The two exports as the host calls them.
+TEST(RadarExports, ThroughTheLoadedModule) {
+    if (services::SimHost().empty()) {
+        GTEST_SKIP() << "the local weather service is not running";
+    }
+    PluginCopy plugin("radar-exports");
+    plugin.UseServiceAt(services::SimHost(), "[LocationID]\nDefaultLocationID=rdr40\n");
+    ASSERT_TRUE(plugin.Load());
+    auto local = plugin.loaded.Get<Export1>("LocalRadar");
+    auto custom = plugin.loaded.Get<Export3>("CustomRadar");
+    std::string cacheFolder = sandbox::Join(plugin.temp, "Nimbrel");
+
+    std::string radar = sandbox::Join(cacheFolder, "Radar.RDR40.jpg");
+    EXPECT_EQ(radar + "%l" + radar, std::string(local(NULL)));
+    EXPECT_TRUE(sandbox::Exists(radar));
+
+    std::string address = "http://" + services::SimHost() + "/images/cst40.gif";
+    RequestCount fetched("/images/cst40.gif");
+    std::string image = sandbox::Join(cacheFolder, "Custom.Radar.SKY.gif");
+    EXPECT_EQ(image + "%l" + address, std::string(custom("sky", address.c_str(), "soon")));
+    EXPECT_EQ(1, fetched.Since());
+    EXPECT_STREQ(TEXT_CUSTOM_IMAGE_FAILED, custom(NULL, NULL, NULL));
+}

@@ -124,4 +124,58 @@ static void HourlyAllTerms(benchmark::State &state) {
 }
 BENCHMARK(HourlyAllTerms);
 
-BENCHMARK_MAIN();
+// Resident memory in KiB, from the kernel's account of this process.
+static long ResidentKiB() {
+    FILE *status = fopen("/proc/self/status", "r");
+    char line[256];
+    long kib = -1;
+    while (status != NULL && fgets(line, sizeof line, status) != NULL) {
+        if (strncmp(line, "VmRSS:", 6) == 0) {
+            kib = atol(line + 6);
+        }
+    }
+    if (status != NULL) {
+        fclose(status);
+    }
+    return kib;
+}
+
+// --soak N: N warm calls of every expression function in turn, with the resident memory
+// after the first tenth and at the end; it must not grow.
+static int Soak(long calls) {
+    Prepare();
+    long early = 0;
+    for (long i = 0; i < calls; i++) {
+        switch (i % 4) {
+        case 0:
+            CurrentConditionsText(kAllCurrentTerms, "B1", "Both", "1");
+            break;
+        case 1:
+            ForecastText(kAllForecastTerms, "B1", "2", "English", "1");
+            break;
+        case 2:
+            HourlyText(kAllHourlyTerms, "B1", "3", "Metric", "1");
+            break;
+        default:
+            NowOrLaterText("<name> <temp> <cond>", "B1", "", "1", 1, (int)(i % 24));
+            break;
+        }
+        if (i == calls / 10) {
+            early = ResidentKiB();
+        }
+    }
+    long late = ResidentKiB();
+    printf("soak: %ld calls, resident %ld KiB after a tenth, %ld KiB at the end\n", calls, early,
+           late);
+    return late > early + 1024 ? 1 : 0;
+}
+
+int main(int argc, char **argv) {
+    if (argc == 3 && strcmp(argv[1], "--soak") == 0) {
+        return Soak(atol(argv[2]));
+    }
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

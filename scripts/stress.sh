@@ -4,14 +4,28 @@
 # one process is killed again and again, often in the middle of a download. Every call must
 # return within the mutex wait plus the download bound, a killed holder's mutex must pass to
 # the next waiter, and no cache file may ever be seen broken.
-#   stress.sh [SECONDS] [PROCESSES] [THREADS]
+#   stress.sh [--wine] [SECONDS] [PROCESSES] [THREADS]
+# --wine runs the Windows module and the Windows stress program under Wine instead.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+wine=
+if [ "${1:-}" = --wine ]; then wine=1; shift; fi
 seconds=${1:-20}
 processes=${2:-3}
 threads=${3:-3}
-build=build/native
-[ -x "$build/nimbrel-stress" ] || cmake --build --preset native --target nimbrel-stress
+native=build/native
+[ -x "$native/nimbrel-sim" ] || cmake --build --preset native --target nimbrel-sim
+if [ -n "$wine" ]; then
+  build=build/win32
+  cmake --build --preset win32 --target nimbrel nimbrel-stress >/dev/null
+  module=nimbrel.dll
+  runner=(cmake/wine-run.sh "$PWD/$build/wineprefix" "$build/nimbrel-stress.exe")
+else
+  build=build/native
+  cmake --build --preset native --target nimbrel nimbrel-stress >/dev/null
+  module=nimbrel.so
+  runner=("$build/nimbrel-stress")
+fi
 work=$(mktemp -d /tmp/nimbrel-stress.XXXXXX)
 pids=()
 cleanup() {
@@ -20,7 +34,7 @@ cleanup() {
 }
 trap cleanup EXIT
 
-"$build/nimbrel-sim" --port 0 >"$work/sim.out" 2>/dev/null &
+"$native/nimbrel-sim" --port 0 >"$work/sim.out" 2>/dev/null &
 sim=$!
 for _ in $(seq 1 100); do
   port=$(awk '/^port /{print $2; exit}' "$work/sim.out" 2>/dev/null || true)
@@ -28,7 +42,7 @@ for _ in $(seq 1 100); do
   sleep 0.1
 done
 mkdir -p "$work/plugin" "$work/temp"
-cp "$build/nimbrel.so" "$work/plugin/"
+cp "$build/$module" "$work/plugin/"
 cat >"$work/plugin/nimbrel.ini" <<INI
 [Service]
 FeedHost=127.0.0.1:$port
@@ -37,7 +51,9 @@ PageHost=127.0.0.1:$port
 ConnectivityUrl=http://127.0.0.1:$port/
 INI
 export TEMP="$work/temp"
-run() { "$build/nimbrel-stress" --module "$work/plugin/nimbrel.so" --seconds "$1" --threads "$threads"; }
+module_path="$work/plugin/$module"
+[ -n "$wine" ] && module_path="Z:${module_path//\//\\}"
+run() { "${runner[@]}" --module "$module_path" --seconds "$1" --threads "$threads"; }
 
 for i in $(seq 1 "$processes"); do
   run "$seconds" >"$work/out.$i" 2>&1 &

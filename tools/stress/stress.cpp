@@ -1,19 +1,23 @@
-// nimbrel-stress: several threads of one process call every export of the module against the
-// local weather service for a while, as panels of many meters would, and report how long the
-// longest call took. A watcher thread keeps checking that every cached document is whole.
+// nimbrel-stress (both platforms): several threads of one process call every export of the module
+// against the local weather service for a while, as panels of many meters would, and report how
+// long the longest call took. A watcher thread keeps checking that every cached document is whole.
 //
 //   nimbrel-stress --module PATH --seconds N [--threads N] [--bound-ms N]
 //
 // Exit status 0 when every call returned within the bound and no cache file was ever seen
 // broken; 1 otherwise.
-#include <dirent.h>
+#if defined(_WIN32)
+#include <windows.h>
+#define STRESS_CALL __stdcall
+#else
 #include <dlfcn.h>
+#define STRESS_CALL
+#endif
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
-#include <sys/stat.h>
-#include <sys/time.h>
-#include <unistd.h>
+
+#include <filesystem>
 
 #include <atomic>
 #include <chrono>
@@ -22,12 +26,15 @@
 #include <thread>
 #include <vector>
 
-typedef const char *(*Call0)(void);
-typedef const char *(*Call1)(const char *);
-typedef const char *(*Call2)(const char *, const char *);
-typedef const char *(*Call3)(const char *, const char *, const char *);
-typedef const char *(*Call4)(const char *, const char *, const char *, const char *);
-typedef const char *(*Call5)(const char *, const char *, const char *, const char *, const char *);
+typedef const char *(STRESS_CALL *Call0)(void);
+typedef const char *(STRESS_CALL *Call1)(const char *);
+typedef const char *(STRESS_CALL *Call2)(const char *, const char *);
+typedef const char *(STRESS_CALL *Call3)(const char *, const char *, const char *);
+typedef const char *(STRESS_CALL *Call4)(const char *, const char *, const char *, const char *);
+typedef const char *(STRESS_CALL *Call5)(const char *, const char *, const char *, const char *,
+                                         const char *);
+
+namespace fs = std::filesystem;
 
 static void *gModule;
 static std::atomic<long> gCalls{0}, gTimeouts{0}, gLongestMs{0}, gBroken{0}, gChecks{0};
@@ -40,7 +47,11 @@ static const char *const kSlowIds[] = {"SIMDRIP", "SIMSTALL"};
 static const char *const kUnits[] = {"English", "Metric", "Both", ""};
 
 static void *Get(const char *name) {
+#if defined(_WIN32)
+    return (void *)GetProcAddress((HMODULE)gModule, name);
+#else
     return dlsym(gModule, name);
+#endif
 }
 
 static long long NowMs() {
@@ -130,37 +141,34 @@ static bool Whole(const std::string &name, const std::string &content) {
 
 static void Watcher(const std::string &cache) {
     while (!gStop) {
-        DIR *dir = opendir(cache.c_str());
-        if (dir != NULL) {
-            time_t old = time(NULL) - 3 * 3600;
-            for (dirent *entry = readdir(dir); entry != NULL; entry = readdir(dir)) {
-                std::string name = entry->d_name;
-                if (name.compare(0, 8, "Weather.") != 0 && name.compare(0, 5, "Home.") != 0) {
-                    continue;
-                }
-                std::string path = cache + "/" + name;
-                FILE *file = fopen(path.c_str(), "rb");
-                if (file == NULL) {
-                    continue;
-                }
-                std::string content;
-                char buffer[65536];
-                size_t got;
-                while ((got = fread(buffer, 1, sizeof buffer, file)) > 0) {
-                    content.append(buffer, got);
-                }
-                fclose(file);
-                gChecks++;
-                if (!Whole(name, content)) {
-                    gBroken++;
-                    fprintf(stderr, "nimbrel-stress: broken cache file %s (%zu bytes)\n",
-                            path.c_str(), content.size());
-                }
-                // Age every file past its limit, so that the next query downloads it again.
-                struct timeval times[2] = {{old, 0}, {old, 0}};
-                utimes(path.c_str(), times);
+        std::error_code error;
+        for (const auto &entry : fs::directory_iterator(cache, error)) {
+            std::string name = entry.path().filename().string();
+            if (name.compare(0, 8, "Weather.") != 0 && name.compare(0, 5, "Home.") != 0) {
+                continue;
             }
-            closedir(dir);
+            std::string path = entry.path().string();
+            FILE *file = fopen(path.c_str(), "rb");
+            if (file == NULL) {
+                continue;
+            }
+            std::string content;
+            char buffer[65536];
+            size_t got;
+            while ((got = fread(buffer, 1, sizeof buffer, file)) > 0) {
+                content.append(buffer, got);
+            }
+            fclose(file);
+            gChecks++;
+            if (!Whole(name, content)) {
+                gBroken++;
+                fprintf(stderr, "nimbrel-stress: broken cache file %s (%zu bytes)\n", path.c_str(),
+                        content.size());
+            }
+            // Age every file past its limit, so that the next query downloads it again.
+            std::error_code ignored;
+            fs::last_write_time(entry.path(),
+                                fs::file_time_type::clock::now() - std::chrono::hours(3), ignored);
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(1000));
     }
@@ -185,16 +193,24 @@ int main(int argc, char **argv) {
         fprintf(stderr, "usage: nimbrel-stress --module PATH --seconds N [--threads N]\n");
         return 2;
     }
+#if defined(_WIN32)
+    gModule = (void *)LoadLibraryA(module);
+    char temp[MAX_PATH] = "";
+    GetEnvironmentVariableA("TEMP", temp, sizeof temp);
+    std::string cache = std::string(temp) + "\\Nimbrel";
+#else
     gModule = dlopen(module, RTLD_NOW);
-    if (gModule == NULL) {
-        fprintf(stderr, "nimbrel-stress: %s\n", dlerror());
-        return 2;
-    }
     const char *temp = getenv("TEMP");
     std::string cache = std::string(temp ? temp : "/tmp") + "/Nimbrel";
+#endif
+    if (gModule == NULL) {
+        fprintf(stderr, "nimbrel-stress: cannot load %s\n", module);
+        return 2;
+    }
+    std::random_device seeds;
     std::vector<std::thread> workers;
     for (int i = 0; i < threads; i++) {
-        workers.emplace_back(Caller, (unsigned)(i * 7919 + getpid()));
+        workers.emplace_back(Caller, seeds() + (unsigned)i);
     }
     std::thread watcher(Watcher, cache);
     std::this_thread::sleep_for(std::chrono::seconds(seconds));
@@ -205,6 +221,10 @@ int main(int argc, char **argv) {
     watcher.join();
     printf("calls %ld, mutex time-outs %ld, longest call %ld ms, cache checks %ld, broken %ld\n",
            gCalls.load(), gTimeouts.load(), gLongestMs.load(), gChecks.load(), gBroken.load());
+#if defined(_WIN32)
+    FreeLibrary((HMODULE)gModule);
+#else
     dlclose(gModule);
+#endif
     return (gBroken == 0 && gLongestMs <= boundMs) ? 0 : 1;
 }

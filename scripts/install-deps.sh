@@ -7,7 +7,7 @@ want=${1:-all}
 
 native_packages=(build-essential cmake pkg-config libgtest-dev googletest libbenchmark-dev
                  libcurl4-openssl-dev libcpp-httplib-dev locales-all faketime tinyproxy curl
-                 strace valgrind clang-format)
+                 strace valgrind clang-format clang libclang-rt-14-dev)
 windows_packages=(g++-mingw-w64-i686 wine wine32:i386)
 
 sudo_if_needed() { if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi; }

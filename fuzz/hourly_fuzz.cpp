@@ -1,0 +1,26 @@
+// Hourly on arbitrary expressions, Location IDs, hour numbers, unit types and degree flags,
+// against arbitrary documents placed fresh in the cache.
+// Fields: options, expression, Location ID, hour, unit type, degree flag, language file,
+// English document, Metric document.
+#include <stdlib.h>
+#include <string.h>
+
+#include "expr/forecast.h"
+#include "fuzz_support.h"
+#include "plugin/state.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
+    std::vector<std::string> f = SplitFields(data, size, 9);
+    const std::string &cache = CoreReady();
+    ApplyOptions(f[0]);
+    UseLanguage(f[6]);
+    ForgetDocument();
+    PlaceAllFeeds(f[2].c_str(), f[4].c_str(), f[7], f[8], std::string());
+    const char *text =
+        HourlyText(f[1].c_str(), f[2].c_str(), f[3].c_str(), f[4].c_str(), f[5].c_str());
+    if (text == NULL || strlen(text) >= TEXT_CAPACITY) {
+        abort();
+    }
+    EmptyFolder(cache);
+    return 0;
+}

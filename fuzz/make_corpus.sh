@@ -1,0 +1,198 @@
+#!/usr/bin/env bash
+# Writes the seed corpora of the fuzz targets into fuzz/corpus/<target>/ from the documents of
+# the local weather service (nimbrel-sim, run on loopback with a fixed clock) and from the edge
+# cases of the test suite. The seeds are kept in the repository; run this again when the
+# service's documents or a target's fields change.
+#
+#   fuzz/make_corpus.sh [PATH_TO_NIMBREL_SIM]     (default build/native/nimbrel-sim)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+SIM=${1:-build/native/nimbrel-sim}
+OUT=fuzz/corpus
+WORK=$(mktemp -d)
+SIM_PID=""
+cleanup() {
+    if [[ -n $SIM_PID ]]; then kill -TERM "$SIM_PID" 2>/dev/null || true; wait "$SIM_PID" 2>/dev/null || true; fi
+    rm -rf "$WORK"
+}
+trap cleanup EXIT
+
+"$SIM" --port 0 --clock 2005-01-23T13:15 >"$WORK/port" 2>/dev/null &
+SIM_PID=$!
+for _ in $(seq 50); do grep -q '^port ' "$WORK/port" 2>/dev/null && break; sleep 0.1; done
+PORT=$(awk '/^port /{print $2}' "$WORK/port")
+BASE="http://127.0.0.1:$PORT"
+PARTNER="par=4827316590&key=c7e2a19f40b63d85"
+fetch() { curl -s --noproxy '*' --max-time 5 "$BASE$1"; }
+
+# Documents of the service, by name.
+D="$WORK/doc"
+mkdir -p "$D"
+for id in T1 SIMALERT SIMERROR SIMNA SIMDASH 90217; do
+    for unit in s m; do
+        fetch "/weather/local/$id?cc=*&unit=$unit&$PARTNER&random=1" >"$D/current.$id.$unit"
+        fetch "/weather/local/$id?dayf=5&unit=$unit&prod=xoap&$PARTNER&random=1" >"$D/forecast.$id.$unit"
+        fetch "/weather/local/$id?hbhf=12&unit=$unit&random=1" >"$D/hourly.$id.$unit"
+    done
+    fetch "/weather/mpdwcr/narrative?locid=$id&adprodname=lap_golf_main&channel=golf&random=1" >"$D/details.$id"
+    fetch "/weather/local/$id" >"$D/home.$id"
+done
+fetch "/weather/local/T1?dayf=10&unit=s&prod=xoap&$PARTNER&random=1" >"$D/forecast10.T1.s"
+fetch "/weather/local/T1?hbhf=24&unit=s&random=1" >"$D/hourly24.T1.s"
+
+# Edge cases of the suite: alert sections that never end, service errors, missing marks.
+printf '<weather><swa><a><t>Heat Advisory</t><l>http://a/1</l></a></swa><cc><t>Sunny</t><l>http://other</l><t>W</t></cc></weather>' >"$D/edge.alerts"
+printf '<swa><t>A</t><cc><t>B</t>' >"$D/edge.openalert"
+printf '<error><err type="2">Invalid location provided.</err></error>' >"$D/edge.error"
+printf '<error><err type="1">runs on' >"$D/edge.errorruns"
+printf '<error><err x' >"$D/edge.errorshort"
+printf '<weather><head><ut>F</ut></head><cc><empty></empty><open>no close</cc>' >"$D/edge.open"
+printf '<b><b>x</b></b>' >"$D/edge.nested"
+
+rm -rf "$OUT"
+mkdir -p "$OUT"/{extract,current,forecast,hourly,now_later,ini,language,time_picture,replace,icons,radar}
+n=0
+seed() { # target, then the fields; the last one is a file
+    local target=$1
+    shift
+    n=$((n + 1))
+    {
+        while [[ $# -gt 1 ]]; do printf '%s\x1f' "$1"; shift; done
+        cat "$1"
+    } >"$OUT/$target/seed-$n"
+}
+# A field that is a file, not the last one.
+field_file() { cat "$1"; printf '\x1f'; }
+expr_seed() { # target, options (printf escapes), expression, id, [number,] unit, flag, language, en, m, details
+    local target=$1 out
+    n=$((n + 1))
+    out="$OUT/$target/seed-$n"
+    shift
+    {
+        local count=$(($# - 4))
+        printf "$1"; printf '\x1f' # the options, as printf escapes
+        for ((i = 2; i <= count; i++)); do printf '%s\x1f' "${!i}"; done
+        local lang=$((count + 1)) en=$((count + 2)) m=$((count + 3)) details=$((count + 4))
+        if [[ -n ${!lang} ]]; then cat "${!lang}"; fi
+        printf '\x1f'
+        cat "${!en}"; printf '\x1f'; cat "${!m}"; printf '\x1f'; cat "${!details}"
+    } >"$out"
+}
+
+# Element extraction: the marks the queries read, over every document.
+for doc in "$D"/*; do
+    seed extract "<tmp>" "</tmp>" 1 "$doc"
+done
+seed extract "<t>" "</t>" 0 "$D/edge.alerts"
+seed extract "<t>" "</t>" 2 "$D/edge.openalert"
+seed extract "<hi>" "</hi>" 9 "$D/forecast.T1.s"
+seed extract "<part p=\"n\">" "</part>" 4 "$D/forecast.T1.s"
+seed extract "<hour h=\"" "\"" 12 "$D/hourly.T1.s"
+seed extract "mpdFObj('" "');" 1 "$D/details.T1"
+seed extract "new mw_propsObj(" "Radar" 1 "$D/home.T1"
+seed extract "<b>" "</b></b>" 1 "$D/edge.nested"
+
+# A language file of every section the lookups read.
+LANG_FILE="$WORK/language.ini"
+cat >"$LANG_FILE" <<'INI'
+[Conditions]
+Cond30=Teilweise bewölkt
+Cond-=Keine Angabe
+Partly Cloudy=Teilweise bewölkt
+[Wind]
+SSW=SSW
+Gentle Breeze=Schwache Brise
+[UV]
+Moderate=Mäßig
+[Days]
+Monday=Montag
+Sunday=Sonntag
+[Moon]
+Waxing Crescent=Zunehmende Sichel
+INI
+EMPTY="$WORK/empty"
+: >"$EMPTY"
+
+CURRENT_ALL='<temp><tempunit> <feel> <city> <locid> <citydata> <cond> <humidity> <vis><visunit> <dewpoint> <update> <timezone> <download> <time> <uvnum> <uv> <long> <lat> <sunrise> <sunset> <timezonegmt> <timezonelocal> <press><pressunit> <pressdir> <presssymbol> <wind> <windms> <windknots> <windbeaufort> <windstrength> <windgustms> <windgust> <winddir> <winddeg> <windunit> <alert> <moon> <moonphase> <moonage> <moonvis> <nextfullmoon> <nextnewmoon> <systemtime HH:mm>'
+FORECAST_ALL='<high> <low> <tempunit> <sunrise> <sunset> <download> <update> <precip> <precipn> <humidity> <humidityn> <dayname> <daydate> <cond> <condn> <wind> <windn> <windgust> <windgustn> <winddir> <winddirn> <winddeg> <winddegn> <windunit> <narrative> <narrativen>'
+HOURLY_ALL='<update> <download> <temp> <tempunit> <feel> <hourname> <precip> <cond> <dewpoint> <humidity> <wind> <windgust> <winddir> <winddeg> <windunit>'
+
+for id in T1 SIMALERT SIMERROR SIMNA SIMDASH 90217; do
+    c="$D/current.$id"
+    f="$D/forecast.$id"
+    h="$D/hourly.$id"
+    expr_seed current '' "$CURRENT_ALL" "$id" English 1 "" "$c.s" "$c.m" "$D/details.$id"
+    expr_seed forecast '' "$FORECAST_ALL" "$id" 2 English 1 "" "$f.s" "$f.m" "$D/details.$id"
+    expr_seed hourly '' "$HOURLY_ALL" "$id" 3 English 1 "" "$h.s" "$h.m" "$EMPTY"
+    expr_seed now_later '' "$FORECAST_ALL" "$id" English 1 "" "$f.s" "$f.m" "$D/details.$id"
+done
+expr_seed current '' "<temp> <feel> <wind> <press> <dewpoint> <vis>" T1 Both 0 "" "$D/current.T1.s" "$D/current.T1.m" "$EMPTY"
+expr_seed current '' "<cond> <winddir> <windstrength> <uv> <moon>" T1 Metric 1 "$LANG_FILE" "$D/current.T1.s" "$D/current.T1.m" "$EMPTY"
+expr_seed current '' "<temp><<temp>>" "" "" "" "" "$D/edge.alerts" "$D/edge.openalert" "$EMPTY"
+expr_seed current '' "<alert> <temp>" T1 English 1 "" "$D/edge.error" "$D/edge.errorruns" "$EMPTY"
+expr_seed forecast '' "<high> <low> <cond> <condn> <dayname>" T1 5 Both 0 "$LANG_FILE" "$D/forecast.T1.s" "$D/forecast.T1.m" "$D/details.T1"
+expr_seed forecast '\x09' "<high> <dayname> <daydate>" T1 10 Metric 1 "" "$D/forecast10.T1.s" "$D/forecast.T1.m" "$D/details.T1"
+expr_seed forecast '' "<high>" T1 -1 English 1 "" "$D/forecast.T1.s" "$D/forecast.T1.m" "$EMPTY"
+expr_seed hourly '\x01\x17' "<temp> <hourname> <cond>" T1 24 Both 0 "$LANG_FILE" "$D/hourly24.T1.s" "$D/hourly.T1.m" "$EMPTY"
+expr_seed hourly '' "<temp>" T1 0 English 1 "" "$D/hourly.T1.s" "$D/hourly.T1.m" "$EMPTY"
+expr_seed now_later '\x04\x0b\x00\x00\x01\x1b' "<high> <cond> <narrative>" T1 Both 0 "$LANG_FILE" "$D/forecast.T1.s" "$D/forecast.T1.m" "$D/details.T1"
+expr_seed now_later '\x04\x0b\x00\x00\x01\x02' "<low> <condn>" T1 Metric 1 "" "$D/forecast.T1.s" "$D/forecast.T1.m" "$D/details.T1"
+
+# The INI reader and writer: settings files as the module writes them, and malformed ones.
+INI_FILE="$WORK/settings.ini"
+printf '[General]\nShowMoonPhase=1\nShortDayNames=1\nShortMonthNames=1\nDefaultIconPath=C:\\Images\n\n[Forecast]\nMaxDays=5\n[Hourly]\nMaxHours=12\n[Unit]\nDefaultUnit=Auto\n[LocationID]\nDefaultLocationID=90210\n[Service]\nFeedHost=127.0.0.1:8470\n' >"$INI_FILE"
+seed ini General ShowMoonPhase 0 "$INI_FILE"
+seed ini Unit DefaultUnit Metric "$INI_FILE"
+seed ini New Key value "$INI_FILE"
+printf '[a]\r\nk = "quoted" \r\n[A]\r\nk2=x\r\n' >"$WORK/crlf.ini"
+seed ini a k2 y "$WORK/crlf.ini"
+printf '[unclosed\nk=v\n[]\n=empty key\nnoequals\n  [ spaced ]  \n\tk\t=\t v \t' >"$WORK/odd.ini"
+seed ini spaced k w "$WORK/odd.ini"
+seed ini unclosed k v2 "$WORK/odd.ini"
+seed ini "" "" "" "$EMPTY"
+seed language Conditions Cond30 64 "$LANG_FILE"
+seed language Wind "Gentle Breeze" 8 "$LANG_FILE"
+seed language Days Monday 255 "$LANG_FILE"
+seed language Conditions 47 1 "$LANG_FILE"
+
+# Time pictures as users write them in <systemtime ...>.
+for picture in "HH:mm:ss" "h:mm tt" "hh 'o''clock' t" "H'h'm" "''" "'unclosed" "hhhh mmm sss ttt"; do
+    seed time_picture $'\x0d\x05\x09\x40' AM PM <(printf '%s' "$picture")
+done
+seed time_picture $'\x00\x00\x00\x08' 午前 午後 <(printf 'tt t h')
+
+# Term replacement as the expression walk does it.
+seed replace $'\xff' "<temp>" "72°" <(printf '<temp><tempunit> <temp>')
+seed replace $'\x02' "<t>" "<<t>>" <(printf '<t><t><t>')
+seed replace $'\xff' "aa" "a" <(printf 'aaaaaaaaaaaaaaaa')
+seed replace $'\xff' "ab" "ba" <(printf 'aaaaabbbbb')
+# Icons: picture folders with plain, moon and NA pictures, over the documents of each period.
+PICTURES=$'30.png\n31_3.png\n27.gif\n27_12.gif\nNA.png\nWEATHERALERT.png\n13.jpeg'
+icon_seed() { # options (printf escapes), id, folder, period, current-or-forecast-or-hourly file stem
+    n=$((n + 1))
+    { printf "$1"; printf '\x1f%s\x1f%s\x1f%s\x1f%s\x1f' "$2" "$3" "$4" "$PICTURES"
+      cat "$5.s"; printf '\x1f'; cat "$5.m"; } >"$OUT/icons/seed-$n"
+}
+for id in T1 SIMALERT SIMERROR SIMNA SIMDASH 90217; do
+    icon_seed '\x04\x0b\x00\x00\x01\x01\x00' "$id" "" 0 "$D/current.$id"
+    icon_seed '\x04\x0b\x00\x00\x01\x00\x03' "$id" "" 2 "$D/forecast.$id"
+    icon_seed '\x04\x0b\x00\x00\x01\x01\x1d' "$id" "" -3 "$D/hourly.$id"
+done
+icon_seed '\x04\x0b\x00\x00\x00\x00\x00' SIMALERT "missing folder" 0 "$D/current.SIMALERT"
+icon_seed '\x04\x0b\x00\x00\x01\x00\x00' T1 "" 2147483647 "$D/forecast.T1"
+
+# Radar: local pages naming an image, fresh, stale and missing pages and images.
+radar_seed() { # options (printf escapes), id, nickname, address, refresh, page file
+    n=$((n + 1))
+    { printf "$1"; printf '\x1f%s\x1f%s\x1f%s\x1f%s\x1f' "$2" "$3" "$4" "$5"; cat "$6"
+      printf '\x1f\x89PNG\r\n\x1a\n'; } >"$OUT/radar/seed-$n"
+}
+for id in T1 SIMERROR 90217; do
+    radar_seed '\x04\x0b\x00\x00\x01\x01' "$id" Regional images/radar/big.gif 15 "$D/home.$id"
+    radar_seed '\x04\x0b\x00\x00\x01\x15' "$id" "my radar" images/x.png 0 "$D/home.$id"
+    radar_seed '\x04\x0b\x00\x00\x01\x2a' "$id" ../up images/radar.jpg -5 "$D/home.$id"
+    radar_seed '\x04\x0b\x00\x00\x01\x3f' "$id" Z images/z?size=2 30 "$D/home.$id"
+done
+radar_seed '\x04\x0b\x00\x00\x01\x01' T1 N a 1 <(printf "new mw_propsObj('x','','')Radar")
+radar_seed '\x04\x0b\x00\x00\x01\x01' T1 N a 1 "$D/edge.error"
+echo "seeds written: $n"

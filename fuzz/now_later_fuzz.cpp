@@ -1,0 +1,29 @@
+// Now and Later on arbitrary expressions, Location IDs, unit types, degree flags and local
+// hours, against arbitrary documents placed fresh in the cache.
+// Fields: options (its sixth byte picks Now or Later and the hour), expression, Location ID,
+// unit type, degree flag, language file, English document, Metric document, narrative page.
+#include <stdlib.h>
+#include <string.h>
+
+#include "expr/forecast.h"
+#include "fuzz_support.h"
+#include "plugin/state.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
+    std::vector<std::string> f = SplitFields(data, size, 9);
+    const std::string &cache = CoreReady();
+    ApplyOptions(f[0]);
+    unsigned char pick = f[0].size() > 5 ? static_cast<unsigned char>(f[0][5]) : 0;
+    int later = pick & 1;
+    int hour = (pick >> 1) % 24;
+    UseLanguage(f[5]);
+    ForgetDocument();
+    PlaceAllFeeds(f[2].c_str(), f[3].c_str(), f[6], f[7], f[8]);
+    const char *text =
+        NowOrLaterText(f[1].c_str(), f[2].c_str(), f[3].c_str(), f[4].c_str(), later, hour);
+    if (text == NULL || strlen(text) >= TEXT_CAPACITY) {
+        abort();
+    }
+    EmptyFolder(cache);
+    return 0;
+}

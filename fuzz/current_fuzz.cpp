@@ -16,7 +16,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     UseLanguage(f[5]);
     ForgetDocument();
     PlaceAllFeeds(f[2].c_str(), f[3].c_str(), f[6], f[7], f[8]);
-    const char *text = CurrentConditionsText(f[1].c_str(), f[2].c_str(), f[3].c_str(), f[4].c_str());
+    const char *text =
+        CurrentConditionsText(f[1].c_str(), f[2].c_str(), f[3].c_str(), f[4].c_str());
     if (text == NULL || strlen(text) >= TEXT_CAPACITY) {
         abort();
     }

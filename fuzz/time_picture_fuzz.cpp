@@ -18,8 +18,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     size_t capacity = b[3];
     // Exactly `capacity` bytes, so that a write past the end is caught.
     char *out = static_cast<char *>(malloc(capacity ? capacity : 1));
-    size_t length =
-        FormatTimePicture(hour, minute, second, f[1].c_str(), f[2].c_str(), f[3].c_str(), out, capacity);
+    size_t length = FormatTimePicture(hour, minute, second, f[1].c_str(), f[2].c_str(),
+                                      f[3].c_str(), out, capacity);
     if (capacity > 0 && (length >= capacity || strlen(out) != length)) {
         abort();
     }

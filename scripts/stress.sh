@@ -29,7 +29,11 @@ fi
 work=$(mktemp -d /tmp/nimbrel-stress.XXXXXX)
 pids=()
 cleanup() {
-  for p in "${pids[@]}" ${victim:-} ${sim:-}; do kill -9 "$p" 2>/dev/null || true; done
+  for p in "${pids[@]}" ${victim:-}; do kill -9 "$p" 2>/dev/null || true; done
+  if [ -n "${sim:-}" ]; then
+    kill "$sim" 2>/dev/null || true
+    wait "$sim" 2>/dev/null || true
+  fi
   rm -rf "$work"
 }
 trap cleanup EXIT

@@ -31,6 +31,7 @@ case "$action" in
     done
     [ -n "${port:-}" ] || { echo "the weather service did not start"; cat "$state/sim.err"; exit 1; }
     echo "$port" >"$state/sim.port"
+    awk '/^raw-port /{print $2; exit}' "$state/sim.out" >"$state/raw.port"
     echo "weather service on 127.0.0.1:$port"
 
     if command -v tinyproxy >/dev/null; then

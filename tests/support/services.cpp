@@ -39,6 +39,9 @@ std::string SimHost() {
 std::string ProxyHost() {
     return Port("proxy.port");
 }
+std::string RawHost() {
+    return Port("raw.port");
+}
 
 static int Collect(void *context, const char *bytes, size_t count) {
     ((std::string *)context)->append(bytes, count);

@@ -9,6 +9,9 @@ namespace services {
 
 // The weather service's "127.0.0.1:PORT", or empty when it is not running.
 std::string SimHost();
+// The service's raw listener, "127.0.0.1:PORT", which answers below HTTP's rules (Location IDs
+// RAWHEADERS, RAWTRICKLE, RAWRANDOM, RAWGARBAGE), or empty.
+std::string RawHost();
 // The proxy's "127.0.0.1:PORT" (user alice, password s3cret), or empty.
 std::string ProxyHost();
 

@@ -45,6 +45,7 @@
 // Every request is logged as "METHOD TARGET", the target exactly as received,
 // to stderr and to the --log file (appended, flushed per line).
 
+#include "raw_server.h"
 #include "feed_documents.h"
 #include "png_image.h"
 #include "request_log.h"
@@ -474,6 +475,10 @@ int main(int argc, char **argv) {
         return 1;
     }
     std::printf("port %d\n", g_boundPort);
+    int rawPort = StartRawServer(g_settings.bindAddress);
+    if (rawPort > 0) {
+        std::printf("raw-port %d\n", rawPort);
+    }
     std::fflush(stdout);
 
     std::thread stopper([&server, &stopSignals] {

@@ -1,7 +1,9 @@
 // HTTP for the Windows build, through WinINet. Every wait is bounded: the connection and each
 // receive by the request handle's time-outs (WinINet under Wine honours them there, not on the
-// session), and the body by a clock check between pieces, since a server that drips never lets
-// a receive time out.
+// session), the body by a clock check between pieces, since a server that drips never lets a
+// receive time out, and the whole request by a worker thread that the caller leaves behind at
+// the bound, since headers that trickle in hold HttpSendRequest past every time-out and closing
+// its handles does not end it under Wine.
 #if defined(_WIN32)
 
 #include <windows.h>
@@ -143,8 +145,10 @@ static int SendRequest(HINTERNET request, const OsHttpRequest *options, int *sta
     return 1;
 }
 
-enum OsHttpResult OsHttpGet(const OsHttpRequest *request, OsBodySink sink, void *context,
-                            int *status) {
+// The whole request in the calling thread; bounded by the time-outs of WinINet, which a server
+// that trickles its headers a byte at a time never trips.
+static enum OsHttpResult HttpGetBlocking(const OsHttpRequest *request, OsBodySink sink,
+                                         void *context, int *status) {
     *status = 0;
     DWORD started = GetTickCount();
     char host[256], path[2084];
@@ -183,6 +187,109 @@ enum OsHttpResult OsHttpGet(const OsHttpRequest *request, OsBodySink sink, void 
         InternetCloseHandle(connection);
     }
     InternetCloseHandle(session);
+    return result;
+}
+
+// A request handed to a worker thread, so that the caller can give up on it at the bound.
+// The caller and the worker share the block; the last one out frees it. Once the caller has
+// given up, the worker no longer calls the sink, whose target the caller has dropped.
+typedef struct HttpJob {
+    OsHttpRequest request; // points into the texts below
+    char address[2084], userAgent[64], proxyAddress[1024], proxyUser[128], proxyPassword[128];
+    OsBodySink sink;
+    void *context;
+    CRITICAL_SECTION lock;
+    int abandoned;            // set by the caller under the lock
+    enum OsHttpResult result; // set by the worker
+    int status;               // set by the worker
+    volatile LONG users;
+    HMODULE module; // held by the worker, so the module outlives it
+} HttpJob;
+
+static void LeaveJob(HttpJob *job) {
+    if (InterlockedDecrement(&job->users) == 0) {
+        DeleteCriticalSection(&job->lock);
+        HeapFree(GetProcessHeap(), 0, job);
+    }
+}
+
+static int GuardedSink(void *context, const char *bytes, size_t count) {
+    HttpJob *job = (HttpJob *)context;
+    EnterCriticalSection(&job->lock);
+    int goOn = !job->abandoned && job->sink(job->context, bytes, count);
+    LeaveCriticalSection(&job->lock);
+    return goOn;
+}
+
+static DWORD WINAPI HttpWorker(LPVOID argument) {
+    HttpJob *job = (HttpJob *)argument;
+    int status = 0;
+    job->result = HttpGetBlocking(&job->request, GuardedSink, job, &status);
+    job->status = status;
+    HMODULE module = job->module;
+    LeaveJob(job);
+    FreeLibraryAndExitThread(module, 0);
+    return 0;
+}
+
+static int CopyField(char *out, size_t capacity, const char *text) {
+    size_t length = strlen(text);
+    if (length >= capacity) {
+        return 0;
+    }
+    memcpy(out, text, length + 1);
+    return 1;
+}
+
+enum OsHttpResult OsHttpGet(const OsHttpRequest *request, OsBodySink sink, void *context,
+                            int *status) {
+    *status = 0;
+    HttpJob *job = (HttpJob *)HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, sizeof(HttpJob));
+    if (job == NULL) {
+        return OS_HTTP_NO_SESSION;
+    }
+    if (!CopyField(job->address, sizeof job->address, request->address) ||
+        !CopyField(job->userAgent, sizeof job->userAgent, request->userAgent) ||
+        !CopyField(job->proxyAddress, sizeof job->proxyAddress, request->proxyAddress) ||
+        !CopyField(job->proxyUser, sizeof job->proxyUser, request->proxyUser) ||
+        !CopyField(job->proxyPassword, sizeof job->proxyPassword, request->proxyPassword) ||
+        !GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS, (LPCSTR)(void *)&HttpWorker,
+                            &job->module)) {
+        HeapFree(GetProcessHeap(), 0, job);
+        return OS_HTTP_NOT_OPENED;
+    }
+    job->request = *request;
+    job->request.address = job->address;
+    job->request.userAgent = job->userAgent;
+    job->request.proxyAddress = job->proxyAddress;
+    job->request.proxyUser = job->proxyUser;
+    job->request.proxyPassword = job->proxyPassword;
+    job->sink = sink;
+    job->context = context;
+    job->users = 2;
+    InitializeCriticalSection(&job->lock);
+    HANDLE thread = CreateThread(NULL, 0, HttpWorker, job, 0, NULL);
+    if (thread == NULL) {
+        FreeLibrary(job->module);
+        DeleteCriticalSection(&job->lock);
+        HeapFree(GetProcessHeap(), 0, job);
+        return OS_HTTP_NO_SESSION;
+    }
+    // The whole request and one last wait for a piece: past that the caller goes on, and the
+    // worker finishes by itself whenever WinINet lets it.
+    DWORD bound = request->totalTimeoutMs + request->readTimeoutMs;
+    enum OsHttpResult result;
+    if (WaitForSingleObject(thread, bound) == WAIT_OBJECT_0) {
+        result = job->result;
+        *status = job->status;
+    } else {
+        EnterCriticalSection(&job->lock);
+        job->abandoned = 1;
+        LeaveCriticalSection(&job->lock);
+        result = OS_HTTP_INCOMPLETE;
+    }
+    CloseHandle(thread);
+    LeaveJob(job);
     return result;
 }
 

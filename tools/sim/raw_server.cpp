@@ -1,0 +1,124 @@
+#include "raw_server.h"
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <random>
+#include <string>
+#include <thread>
+
+namespace {
+
+// How long a trickle goes on at most, and the pause between its bytes.
+const int kTrickleLimitSeconds = 60;
+const int kTrickleStepMs = 300;
+const size_t kHugeHeaderBytes = 1024 * 1024;
+const size_t kRandomBodyBytes = 4096;
+
+bool SendAll(int fd, const std::string &bytes) {
+    size_t sent = 0;
+    while (sent < bytes.size()) {
+        ssize_t n = send(fd, bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL);
+        if (n <= 0) {
+            return false;
+        }
+        sent += static_cast<size_t>(n);
+    }
+    return true;
+}
+
+// Reads the request head (bounded), so the client sees its request taken.
+std::string ReadHead(int fd) {
+    std::string head;
+    char buffer[1024];
+    while (head.find("\r\n\r\n") == std::string::npos && head.size() < 65536) {
+        ssize_t n = recv(fd, buffer, sizeof buffer, 0);
+        if (n <= 0) {
+            break;
+        }
+        head.append(buffer, static_cast<size_t>(n));
+    }
+    return head;
+}
+
+std::string Upper(std::string text) {
+    std::transform(text.begin(), text.end(), text.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
+    return text;
+}
+
+void Serve(int fd) {
+    std::string head = Upper(ReadHead(fd));
+    std::string line = head.substr(0, head.find("\r\n"));
+    std::string body = "<weather><head><ut>F</ut></head></weather>";
+    std::mt19937 random(static_cast<unsigned>(line.size() * 2654435761u));
+    if (line.find("RAWHEADERS") != std::string::npos) {
+        std::string answer = "HTTP/1.1 200 OK\r\nX-Filler: " + std::string(kHugeHeaderBytes, 'a') +
+                             "\r\nContent-Length: " + std::to_string(body.size()) +
+                             "\r\nConnection: close\r\n\r\n" + body;
+        SendAll(fd, answer);
+    } else if (line.find("RAWTRICKLE") != std::string::npos) {
+        std::string answer =
+            "HTTP/1.1 200 OK\r\nContent-Type: text/xml\r\nX-Slow: " + std::string(400, 's') +
+            "\r\nContent-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body;
+        auto end = std::chrono::steady_clock::now() + std::chrono::seconds(kTrickleLimitSeconds);
+        for (size_t i = 0; i < answer.size() && std::chrono::steady_clock::now() < end; i++) {
+            if (!SendAll(fd, answer.substr(i, 1))) {
+                break;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(kTrickleStepMs));
+        }
+    } else if (line.find("RAWRANDOM") != std::string::npos) {
+        std::string noise(kRandomBodyBytes, '\0');
+        for (char &c : noise) {
+            c = static_cast<char>(random() & 0xFF);
+        }
+        SendAll(fd, "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(noise.size()) +
+                        "\r\nConnection: close\r\n\r\n" + noise);
+    } else {
+        std::string noise(kRandomBodyBytes, '\0');
+        for (char &c : noise) {
+            c = static_cast<char>(random() & 0xFF);
+        }
+        SendAll(fd, noise); // RAWGARBAGE and anything else: no HTTP at all
+    }
+    shutdown(fd, SHUT_WR);
+    close(fd);
+}
+
+} // namespace
+
+int StartRawServer(const std::string &bindAddress) {
+    int listener = socket(AF_INET, SOCK_STREAM, 0);
+    if (listener < 0) {
+        return -1;
+    }
+    int on = 1;
+    setsockopt(listener, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = 0;
+    if (inet_pton(AF_INET, bindAddress == "localhost" ? "127.0.0.1" : bindAddress.c_str(),
+                  &address.sin_addr) != 1 ||
+        bind(listener, reinterpret_cast<sockaddr *>(&address), sizeof address) != 0 ||
+        listen(listener, 64) != 0) {
+        close(listener);
+        return -1;
+    }
+    socklen_t length = sizeof address;
+    getsockname(listener, reinterpret_cast<sockaddr *>(&address), &length);
+    std::thread([listener] {
+        for (;;) {
+            int fd = accept(listener, nullptr, nullptr);
+            if (fd < 0) {
+                continue;
+            }
+            std::thread(Serve, fd).detach();
+        }
+    }).detach();
+    return ntohs(address.sin_port);
+}

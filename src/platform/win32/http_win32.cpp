@@ -204,11 +204,13 @@ typedef struct HttpJob {
     int status;               // set by the worker
     volatile LONG users;
     HMODULE module; // held by the worker, so the module outlives it
+    HANDLE done;    // set by the worker when its result is in
 } HttpJob;
 
 static void LeaveJob(HttpJob *job) {
     if (InterlockedDecrement(&job->users) == 0) {
         DeleteCriticalSection(&job->lock);
+        CloseHandle(job->done);
         HeapFree(GetProcessHeap(), 0, job);
     }
 }
@@ -226,6 +228,7 @@ static DWORD WINAPI HttpWorker(LPVOID argument) {
     int status = 0;
     job->result = HttpGetBlocking(&job->request, GuardedSink, job, &status);
     job->status = status;
+    SetEvent(job->done);
     HMODULE module = job->module;
     LeaveJob(job);
     FreeLibraryAndExitThread(module, 0);
@@ -267,19 +270,24 @@ enum OsHttpResult OsHttpGet(const OsHttpRequest *request, OsBodySink sink, void 
     job->sink = sink;
     job->context = context;
     job->users = 2;
+    job->done = CreateEventA(NULL, TRUE, FALSE, NULL);
     InitializeCriticalSection(&job->lock);
-    HANDLE thread = CreateThread(NULL, 0, HttpWorker, job, 0, NULL);
+    HANDLE thread = job->done ? CreateThread(NULL, 0, HttpWorker, job, 0, NULL) : NULL;
     if (thread == NULL) {
         FreeLibrary(job->module);
         DeleteCriticalSection(&job->lock);
+        if (job->done) {
+            CloseHandle(job->done);
+        }
         HeapFree(GetProcessHeap(), 0, job);
         return OS_HTTP_NO_SESSION;
     }
     // The whole request and one last wait for a piece: past that the caller goes on, and the
-    // worker finishes by itself whenever WinINet lets it.
+    // worker finishes by itself whenever WinINet lets it. The wait is for the worker's event,
+    // not its end: a thread's end waits for the loader lock, which others may hold long.
     DWORD bound = request->totalTimeoutMs + request->readTimeoutMs;
     enum OsHttpResult result;
-    if (WaitForSingleObject(thread, bound) == WAIT_OBJECT_0) {
+    if (WaitForSingleObject(job->done, bound) == WAIT_OBJECT_0) {
         result = job->result;
         *status = job->status;
     } else {
@@ -303,10 +311,12 @@ typedef struct ConnectionCheck {
     volatile LONG result;
     volatile LONG users; // the caller and the thread; the last one out frees the block
     HMODULE module;      // held by the thread, so the module outlives it
+    HANDLE done;         // set by the thread when its result is in
 } ConnectionCheck;
 
 static void LeaveCheck(ConnectionCheck *check) {
     if (InterlockedDecrement(&check->users) == 0) {
+        CloseHandle(check->done);
         HeapFree(GetProcessHeap(), 0, check);
     }
 }
@@ -314,6 +324,7 @@ static void LeaveCheck(ConnectionCheck *check) {
 static DWORD WINAPI CheckConnectionThread(LPVOID argument) {
     ConnectionCheck *check = (ConnectionCheck *)argument;
     check->result = InternetCheckConnectionA(check->address, FLAG_ICC_FORCE_CONNECTION, 0) ? 1 : 0;
+    SetEvent(check->done);
     HMODULE module = check->module;
     LeaveCheck(check);
     FreeLibraryAndExitThread(module, 0);
@@ -336,14 +347,19 @@ int OsCheckConnection(const char *address, unsigned timeoutMs) {
     }
     strcpy(check->address, address);
     check->users = 2;
-    HANDLE thread = CreateThread(NULL, 0, CheckConnectionThread, check, 0, NULL);
+    check->done = CreateEventA(NULL, TRUE, FALSE, NULL);
+    HANDLE thread =
+        check->done ? CreateThread(NULL, 0, CheckConnectionThread, check, 0, NULL) : NULL;
     if (thread == NULL) {
         FreeLibrary(check->module);
+        if (check->done) {
+            CloseHandle(check->done);
+        }
         HeapFree(GetProcessHeap(), 0, check);
         return 0;
     }
     int result = 0;
-    if (WaitForSingleObject(thread, timeoutMs) == WAIT_OBJECT_0) {
+    if (WaitForSingleObject(check->done, timeoutMs) == WAIT_OBJECT_0) {
         result = check->result;
     }
     CloseHandle(thread);

@@ -19,6 +19,8 @@ if [ -n "$wine" ]; then
   build=build/win32
   cmake --build --preset win32 --target nimbrel nimbrel-stress >/dev/null
   module=nimbrel.dll
+  # Windows programs under Wine keep their TEMP in the prefix: start from an empty cache there.
+  rm -rf "$build/wineprefix/drive_c/users/$(id -un)/Temp/Nimbrel"
   runner=(cmake/wine-run.sh "$PWD/$build/wineprefix" "$build/nimbrel-stress.exe")
 else
   build=build/native

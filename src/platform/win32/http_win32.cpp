@@ -67,10 +67,12 @@ static enum OsHttpResult CopyBody(HINTERNET request, OsBodySink sink, void *cont
         }
         DWORD available = 0, got = 0;
         BOOL ok = InternetQueryDataAvailable(request, &available, 0, 0);
-        if (ok && available > 0) {
-            ok = InternetReadFile(request, buffer,
-                                  available < sizeof buffer ? available : sizeof buffer, &got);
-        }
+        // Nothing available is not yet the end: Wine says so between the pieces of a chunked
+        // body too. A read of one byte waits for the next piece, and only a read that succeeds
+        // with nothing is the end.
+        DWORD ask =
+            (ok && available > 0) ? (available < sizeof buffer ? available : sizeof buffer) : 1;
+        ok = InternetReadFile(request, buffer, ask, &got);
         if (got > 0) {
             if (!sink(context, buffer, got)) {
                 return OS_HTTP_STOPPED;

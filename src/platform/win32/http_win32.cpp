@@ -13,6 +13,11 @@
 
 #include "platform/platform.h"
 
+// Requests go out as HTTP/1.0, so that no server answers with a chunked body: WinINet under Wine
+// takes a chunked body cut off mid-stream for a whole one, while a body of announced length is
+// checked against its length here.
+static const char kHttpVersion[] = "HTTP/1.0";
+
 // Failed empty reads in a row that end a copy: the first try and ten retries.
 static const int kReadTries = 11;
 
@@ -177,7 +182,8 @@ static enum OsHttpResult HttpGetBlocking(const OsHttpRequest *request, OsBodySin
     DWORD flags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_PRAGMA_NOCACHE |
                   INTERNET_FLAG_NO_CACHE_WRITE | (secure ? INTERNET_FLAG_SECURE : 0);
     HINTERNET url =
-        connection ? HttpOpenRequestA(connection, "GET", path, NULL, NULL, NULL, flags, 0) : NULL;
+        connection ? HttpOpenRequestA(connection, "GET", path, kHttpVersion, NULL, NULL, flags, 0)
+                   : NULL;
     if (url != NULL) {
         SetTimeouts(url, request);
         if (SendRequest(url, request, status)) {

@@ -30,7 +30,7 @@
 //   SIM500    web server error page, status 500
 //   SIMDROP   Content-Length of the whole document, half of it sent, then closed
 //   SIMSTALL  accepted, never answered (the handler waits up to 60 s or shutdown)
-//   SIMDRIP   the document at one byte every 500 ms, its length announced
+//   SIMDRIP   the document at one byte every 500 ms, chunked
 //   SIMHUGE   the document padded to 20 MiB
 // Any other ID gives ordinary weather; IDs ending in 7 also carry one alert.
 //

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Runs every test of every build: the Linux module, the same under AddressSanitizer and
-# UBSan, and the 32-bit Windows DLL under Wine; then a short run of every fuzz target and a
-# short stress across processes (stress.sh --wine runs the Windows one by hand).
+# UBSan, and the 32-bit Windows DLL under Wine; then a short run of every fuzz target.
+# (scripts/stress.sh, natively or with --wine, runs the stress across processes by hand.)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh all
@@ -12,6 +12,4 @@ for preset in native native-asan win32; do
 done
 echo "=== fuzz"
 scripts/fuzz.sh || status=1
-echo "=== stress"
-scripts/stress.sh 20 3 3 || status=1
 exit $status

@@ -35,7 +35,7 @@ static const char *SetValue(const char *text) {
 }
 
 // The value buffer becomes "english (metric)"; the English half is in the value buffer, the
-// Metric half in `metric`.
+// Metric half in `metric` (the work or pressure buffer, which nothing clears in between).
 static const char *JoinBoth(const char *metric) {
     char joined[TEXT_CAPACITY];
     FormatText(joined, sizeof joined, "%s (%s)", Plugin.value, metric);
@@ -79,9 +79,7 @@ const char *FormatMeasure(const char *locationId, const char *unitType, const ch
         FormatMeasure(locationId, "Metric", degreeFlag, "1", open, close, occurrence);
         CopyText(Plugin.work, sizeof Plugin.work, Plugin.value);
         FormatMeasure(locationId, "English", degreeFlag, "1", open, close, occurrence);
-        char metric[TEXT_CAPACITY];
-        CopyText(metric, sizeof metric, Plugin.work);
-        JoinBoth(metric);
+        JoinBoth(Plugin.work);
     } else {
         const char *unit = UnitText(locationId, unitType, unitFlag, UNIT_TEMPERATURE);
         const char *degree = DegreeSign(degreeFlag);
@@ -112,9 +110,7 @@ const char *FormatWind(const char *locationId, const char *unitType, const char 
         FormatWind(locationId, "Metric", "1", open, close, metresPerSecond);
         CopyText(Plugin.work, sizeof Plugin.work, Plugin.value);
         FormatWind(locationId, "English", "1", open, close, metresPerSecond);
-        char metric[TEXT_CAPACITY];
-        CopyText(metric, sizeof metric, Plugin.work);
-        return JoinBoth(metric);
+        return JoinBoth(Plugin.work);
     }
     const char *value = QueryCurrent(locationId, unitType, open, close, 1);
     if (!IsOff(unitFlag)) {
@@ -137,9 +133,7 @@ const char *FormatVisibility(const char *locationId, const char *unitType, const
         FormatVisibility(locationId, "Metric", "1", open, close);
         CopyText(Plugin.work, sizeof Plugin.work, Plugin.value);
         FormatVisibility(locationId, "English", "1", open, close);
-        char metric[TEXT_CAPACITY];
-        CopyText(metric, sizeof metric, Plugin.work);
-        JoinBoth(metric);
+        JoinBoth(Plugin.work);
         if (strstr(Plugin.value, "Unlimited") != NULL) {
             SetValue("Unlimited");
         }
@@ -159,9 +153,7 @@ const char *FormatPressure(const char *locationId, const char *unitType, const c
         FormatPressure(locationId, "Metric", "1", open, close);
         CopyText(Plugin.pressure, sizeof Plugin.pressure, Plugin.value);
         FormatPressure(locationId, "English", "1", open, close);
-        char metric[TEXT_CAPACITY];
-        CopyText(metric, sizeof metric, Plugin.pressure);
-        return JoinBoth(metric);
+        return JoinBoth(Plugin.pressure);
     }
     QueryCurrent(locationId, unitType, open, close, 1);
     ReplaceTerm(Plugin.value, sizeof Plugin.value, ",", "");

@@ -42,10 +42,13 @@ static int FailedRecently(const char *path, uint64_t now) {
 // Remembers a failure, in the slot of the same file or else the oldest one.
 static void RememberFailure(const char *path, uint64_t now) {
     FailedDownload *slot = FindFailure(path);
-    for (int i = 0; slot == NULL && i < FAILED_DOWNLOAD_SLOTS; i++) {
-        FailedDownload *candidate = &Plugin.failedDownloads[i];
-        if (slot == NULL || candidate->path[0] == '\0' || candidate->time < slot->time) {
-            slot = candidate;
+    if (slot == NULL) {
+        slot = &Plugin.failedDownloads[0];
+        for (int i = 1; i < FAILED_DOWNLOAD_SLOTS && slot->path[0] != '\0'; i++) {
+            FailedDownload *candidate = &Plugin.failedDownloads[i];
+            if (candidate->path[0] == '\0' || candidate->time < slot->time) {
+                slot = candidate;
+            }
         }
     }
     CopyText(slot->path, sizeof slot->path, path);

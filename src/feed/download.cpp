@@ -97,8 +97,30 @@ int IsOnline(void) {
     return Plugin.lastConnectivityResult;
 }
 
-// Runs the transfer into the temporary file and puts it in place. Returns 1 on success.
-static int Transfer(const char *partPath) {
+void StartCallDownloads(void) {
+    Plugin.callDownloadDeadline = OsMonotonicMs() + CALL_DOWNLOAD_BUDGET_MS;
+}
+
+void EndCallDownloads(void) {
+    Plugin.callDownloadDeadline = 0;
+}
+
+// What is left of the call's budget, in milliseconds; outside a call, more than any bound.
+static uint64_t CallBudgetLeft(void) {
+    if (Plugin.callDownloadDeadline == 0) {
+        return UINT64_MAX;
+    }
+    uint64_t now = OsMonotonicMs();
+    return now < Plugin.callDownloadDeadline ? Plugin.callDownloadDeadline - now : 0;
+}
+
+static unsigned AtMost(unsigned bound, uint64_t left) {
+    return left < bound ? (unsigned)left : bound;
+}
+
+// Runs the transfer into the temporary file and puts it in place, within `totalMs`. Returns 1 on
+// success.
+static int Transfer(const char *partPath, unsigned totalMs) {
     BodyTarget target = {OsFileCreate(partPath), 0, 0};
     if (target.file == NULL) {
         return 0;
@@ -110,9 +132,9 @@ static int Transfer(const char *partPath) {
     request.proxyAddress = Plugin.proxyAddress;
     request.proxyUser = Plugin.proxyUser;
     request.proxyPassword = Plugin.proxyPassword;
-    request.connectTimeoutMs = DOWNLOAD_CONNECT_MS;
-    request.readTimeoutMs = DOWNLOAD_READ_MS;
-    request.totalTimeoutMs = DOWNLOAD_TOTAL_MS;
+    request.connectTimeoutMs = AtMost(DOWNLOAD_CONNECT_MS, totalMs);
+    request.readTimeoutMs = AtMost(DOWNLOAD_READ_MS, totalMs);
+    request.totalTimeoutMs = totalMs;
     int status = 0;
     enum OsHttpResult result = OsHttpGet(&request, StoreBodyPiece, &target, &status);
     int closed = OsFileClose(target.file);
@@ -138,11 +160,18 @@ int FetchToFile(const char *path, const char *address) {
     if (FailedRecently(Plugin.downloadPath, now)) {
         return 1;
     }
+    if (CallBudgetLeft() < CALL_DOWNLOAD_MIN_START_MS) {
+        return 1;
+    }
     if (!IsOnline()) {
         return 1;
     }
-    if (!Transfer(partPath)) {
-        RememberFailure(Plugin.downloadPath, OsUtcNow());
+    unsigned totalMs = AtMost(DOWNLOAD_TOTAL_MS, CallBudgetLeft());
+    if (totalMs == 0 || !Transfer(partPath, totalMs)) {
+        // Only a download that had its whole bound tells against the server.
+        if (totalMs == DOWNLOAD_TOTAL_MS) {
+            RememberFailure(Plugin.downloadPath, OsUtcNow());
+        }
         return 1;
     }
     ForgetFailure(Plugin.downloadPath);

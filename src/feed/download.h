@@ -14,6 +14,17 @@ enum {
     DOWNLOAD_TOTAL_MS = 8000     // the whole request, body included
 };
 
+// Bounds of one export call. A call may need several files (a forecast in both units with its
+// narrative needs five); against a server that drips, each would take its whole bound. So all
+// downloads of one call share one budget, counted from the moment the call owns the mutex, and
+// none starts once too little of it is left for a connectivity test and a short transfer. A
+// download skipped or cut short by the budget is not remembered as failed: a later call, with a
+// budget of its own, tries it again.
+enum {
+    CALL_DOWNLOAD_BUDGET_MS = CONNECTIVITY_TEST_MS + DOWNLOAD_TOTAL_MS,
+    CALL_DOWNLOAD_MIN_START_MS = CONNECTIVITY_TEST_MS + 1000
+};
+
 // The largest body kept; a larger one is a failed download.
 #define DOWNLOAD_BODY_LIMIT (8u * 1024u * 1024u)
 
@@ -27,8 +38,15 @@ enum {
 // takes the file's place only when the whole body has arrived with a success status, and the
 // new file is then loaded into the feed document. Returns 0 then; 1 when the download could not
 // run or did not complete, and then the file at `path` keeps its content and its age. A file
-// whose download failed is not tried again for two minutes.
+// whose download failed is not tried again for two minutes. Within an export call, every
+// download fits in the call's budget (see above).
 int FetchToFile(const char *path, const char *address);
+
+// Starts the download budget of the export call that has just taken the mutex.
+void StartCallDownloads(void);
+
+// Ends it: downloads outside an export call (as the tests make them) have their own bounds only.
+void EndCallDownloads(void);
 
 // Nonzero when the network may be used: always with a proxy; otherwise the connectivity test,
 // whose offline verdict is kept for two minutes.

@@ -30,6 +30,10 @@ void OsReleaseCaches(void);
 // The current UTC time as a count of 100-ns intervals since 1601-01-01 (a Windows file time).
 uint64_t OsUtcNow(void);
 
+// Milliseconds from an arbitrary start on a clock that only moves forward: changes of the
+// calendar clock, and clocks faked for the process, neither stretch nor shrink its intervals.
+uint64_t OsMonotonicMs(void);
+
 // ---- Module and environment ----------------------------------------------------------------
 
 // Writes the full path of the module that holds `instance` (a Windows instance handle, or on

@@ -1,21 +1,27 @@
 #include "plugin/frame.h"
 
+#include "feed/download.h"
 #include "plugin/state.h"
 
 FrameEntry EnterFrame(void) {
     switch (OsMutexWait(Plugin.mutex, FRAME_WAIT_MS)) {
     case OS_WAIT_OWNED:
     case OS_WAIT_ABANDONED:
+        StartCallDownloads();
         return FRAME_OWNED;
     case OS_WAIT_TIMEOUT:
         return FRAME_TIMED_OUT;
     case OS_WAIT_FAILED:
         break;
     }
+    StartCallDownloads();
     return FRAME_UNLOCKED;
 }
 
 void LeaveFrame(FrameEntry entry) {
+    if (entry != FRAME_TIMED_OUT) {
+        EndCallDownloads();
+    }
     if (entry == FRAME_OWNED) {
         OsMutexRelease(Plugin.mutex);
     }

@@ -114,6 +114,62 @@ TEST_F(Download, AFailingServerNeverCostsTheCachedCopy) {
     }
 }
 
+TEST_F(Download, EveryRecentFailureIsRemembered) {
+    // A panel asks for several files of one failing server in turn; none of them may be asked
+    // again while its failure is remembered, whichever failed last.
+    int asked = services::SimRequests("/weather/local/SIMDROP?");
+    EXPECT_EQ(TEXT_NOT_AVAILABLE, Current("SIMDROP", "<ut>", "</ut>"));
+    EXPECT_EQ(TEXT_NOT_AVAILABLE,
+              std::string(QueryCurrent("SIMDROP", "Metric", "<ut>", "</ut>", 1)));
+    EXPECT_EQ(TEXT_NOT_AVAILABLE, std::string(QueryForecast("SIMDROP", "", "<hi>", "</hi>", 1)));
+    EXPECT_EQ(TEXT_NOT_AVAILABLE, std::string(QueryHourly("SIMDROP", "", "<t>", "</t>", 1)));
+    EXPECT_EQ(asked + 4, services::SimRequests("/weather/local/SIMDROP?"));
+    Current("SIMDROP", "<ut>", "</ut>");
+    QueryCurrent("SIMDROP", "Metric", "<ut>", "</ut>", 1);
+    QueryForecast("SIMDROP", "", "<hi>", "</hi>", 1);
+    EXPECT_EQ(asked + 4, services::SimRequests("/weather/local/SIMDROP?"));
+
+    // When the slots are full, a new failure takes the oldest one's place.
+    ResetCoreState(cache, services::SimHost());
+    CopyText(Plugin.feedHost, sizeof Plugin.feedHost, "127.0.0.1:9"); // refuses every download
+    for (int i = 0; i <= FAILED_DOWNLOAD_SLOTS; i++) {
+        Current("FAIL" + std::to_string(i), "<ut>", "</ut>");
+    }
+    auto remembered = [](const std::string &id) {
+        for (const FailedDownload &failure : Plugin.failedDownloads) {
+            if (std::string(failure.path).find("." + id + ".") != std::string::npos) {
+                return true;
+            }
+        }
+        return false;
+    };
+    EXPECT_FALSE(remembered("FAIL0"));
+    for (int i = 1; i <= FAILED_DOWNLOAD_SLOTS; i++) {
+        EXPECT_TRUE(remembered("FAIL" + std::to_string(i))) << i;
+    }
+}
+
+TEST_F(Download, TheDownloadsOfOneCallShareOneBudget) {
+    // A dripping server takes each download's whole bound; a call that needs several files
+    // would hold its caller for all of them in turn.
+    int asked = services::SimRequests("/weather/local/SIMDRIP?");
+    int askedCurrent = services::SimRequests("/weather/local/SIMDRIP?cc=*");
+    long long start = sandbox::NowMilliseconds();
+    StartCallDownloads();
+    Current("SIMDRIP", "<ut>", "</ut>");
+    QueryCurrent("SIMDRIP", "Metric", "<ut>", "</ut>", 1);
+    QueryForecast("SIMDRIP", "", "<hi>", "</hi>", 1);
+    EndCallDownloads();
+    EXPECT_LT(sandbox::NowMilliseconds() - start, CALL_DOWNLOAD_BUDGET_MS + 5000);
+    EXPECT_EQ(asked + 1, services::SimRequests("/weather/local/SIMDRIP?"));
+
+    // What the budget left out was not the server's failure: the next call asks for it.
+    StartCallDownloads();
+    QueryCurrent("SIMDRIP", "Metric", "<ut>", "</ut>", 1);
+    EndCallDownloads();
+    EXPECT_EQ(askedCurrent + 2, services::SimRequests("/weather/local/SIMDRIP?cc=*"));
+}
+
 TEST_F(Download, AnswersBelowHttpsRulesNeverHoldTheCallerOrCostTheCache) {
     if (services::RawHost().empty()) {
         GTEST_SKIP() << "no raw listener";

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "support/plugin_copy.h"
+#include "support/sandbox.h"
 #include "support/services.h"
 
 class Expressions : public ::testing::Test {
@@ -52,4 +53,16 @@ TEST_F(Expressions, TheServicesErrorsComeBackAsTexts) {
     EXPECT_EQ("N/A", Current("<temp>", "SIM500", ""));
     EXPECT_EQ("None", Current("<alert>", "E2E02", ""));
     EXPECT_NE("None", Current("<alert>", "SIMALERT", ""));
+}
+
+TEST_F(Expressions, OneCallIsHeldForOneDownloadBudgetOnly) {
+    // A forecast in both units with its narrative needs five files; against a dripping server
+    // each would take its whole bound in turn.
+    auto forecast = plugin.loaded.Get<Export5>("Forecast");
+    int asked = services::SimRequests("SIMDRIP");
+    long long start = sandbox::NowMilliseconds();
+    EXPECT_EQ("N/A N/A N/A",
+              std::string(forecast("<high> <low> <details>", "SIMDRIP", "2", "Both", "1")));
+    EXPECT_LT(sandbox::NowMilliseconds() - start, 20000);
+    EXPECT_EQ(asked + 1, services::SimRequests("SIMDRIP"));
 }

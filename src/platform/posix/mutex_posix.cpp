@@ -12,7 +12,6 @@
 #include <sys/file.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
-#include <sys/syscall.h>
 #include <time.h>
 #include <unistd.h>
 
@@ -92,26 +91,14 @@ OsMutex *OsMutexOpen(const char *name) {
     return mutex;
 }
 
-// The monotonic clock straight from the kernel: a clock faked for the process (as tests do to
-// move the calendar) must not stretch or shrink the wait.
-static void KernelMonotonicNow(struct timespec *now) {
-    if (syscall(SYS_clock_gettime, CLOCK_MONOTONIC, now) != 0) {
-        clock_gettime(CLOCK_MONOTONIC, now);
-    }
-}
-
 enum OsWaitResult OsMutexWait(OsMutex *mutex, unsigned milliseconds) {
     if (mutex == NULL) {
         return OS_WAIT_FAILED;
     }
+    uint64_t end = OsMonotonicMs() + milliseconds;
     struct timespec deadline;
-    KernelMonotonicNow(&deadline);
-    deadline.tv_sec += milliseconds / 1000u;
-    deadline.tv_nsec += (long)(milliseconds % 1000u) * 1000000L;
-    if (deadline.tv_nsec >= 1000000000L) {
-        deadline.tv_sec += 1;
-        deadline.tv_nsec -= 1000000000L;
-    }
+    deadline.tv_sec = (time_t)(end / 1000u);
+    deadline.tv_nsec = (long)(end % 1000u) * 1000000L;
     int result;
     do {
         result = pthread_mutex_clocklock(&mutex->block->mutex, CLOCK_MONOTONIC, &deadline);

@@ -25,6 +25,10 @@ uint64_t OsUtcNow(void) {
     return ((uint64_t)now.dwHighDateTime << 32) | now.dwLowDateTime;
 }
 
+uint64_t OsMonotonicMs(void) {
+    return GetTickCount64();
+}
+
 int OsModulePath(void *instance, char *out, size_t capacity) {
     if (capacity == 0) {
         return 0;

@@ -5,6 +5,8 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <stdio.h>
+
 #include <algorithm>
 #include <chrono>
 #include <random>
@@ -18,6 +20,10 @@ const int kTrickleLimitSeconds = 60;
 const int kTrickleStepMs = 300;
 const size_t kHugeHeaderBytes = 1024 * 1024;
 const size_t kRandomBodyBytes = 4096;
+// A body of announced length that drips: one byte every step, for at most the limit.
+const int kDripStepMs = 200;
+const int kDripLimitSeconds = 60;
+const size_t kDripAnnouncedBytes = 100000;
 
 bool SendAll(int fd, const std::string &bytes) {
     size_t sent = 0;
@@ -43,6 +49,13 @@ std::string ReadHead(int fd) {
         head.append(buffer, static_cast<size_t>(n));
     }
     return head;
+}
+
+// One chunk of a chunked body, its size in hexadecimal.
+std::string Chunk(const std::string &bytes) {
+    char size[16];
+    snprintf(size, sizeof size, "%zx\r\n", bytes.size());
+    return size + bytes + "\r\n";
 }
 
 std::string Upper(std::string text) {
@@ -71,6 +84,28 @@ void Serve(int fd) {
                 break;
             }
             std::this_thread::sleep_for(std::chrono::milliseconds(kTrickleStepMs));
+        }
+    } else if (line.find("RAWCHUNKCUT") != std::string::npos) {
+        // A chunked body that ends before its last chunk: what arrived reads like a document
+        // but is not the whole one.
+        SendAll(fd, "HTTP/1.1 200 OK\r\nContent-Type: text/xml\r\nTransfer-Encoding: "
+                    "chunked\r\nConnection: close\r\n\r\n" +
+                        Chunk("<weather><head><ut>F</ut>"));
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        SendAll(fd, Chunk("</head>"));
+    } else if (line.find("RAWCHUNKED") != std::string::npos) {
+        // A whole chunked body, to a client that may have asked for HTTP/1.0.
+        SendAll(fd, "HTTP/1.1 200 OK\r\nContent-Type: text/xml\r\nTransfer-Encoding: "
+                    "chunked\r\nConnection: close\r\n\r\n" +
+                        Chunk(body.substr(0, 20)) + Chunk(body.substr(20)) + "0\r\n\r\n");
+    } else if (line.find("RAWDRIPLENGTH") != std::string::npos) {
+        std::string answer = "HTTP/1.1 200 OK\r\nContent-Type: text/xml\r\nContent-Length: " +
+                             std::to_string(kDripAnnouncedBytes) + "\r\nConnection: close\r\n\r\n";
+        bool sent = SendAll(fd, answer + body);
+        auto end = std::chrono::steady_clock::now() + std::chrono::seconds(kDripLimitSeconds);
+        while (sent && std::chrono::steady_clock::now() < end) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(kDripStepMs));
+            sent = SendAll(fd, " ");
         }
     } else if (line.find("RAWRANDOM") != std::string::npos) {
         std::string noise(kRandomBodyBytes, '\0');

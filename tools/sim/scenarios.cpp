@@ -76,16 +76,14 @@ void DeliverDrop(httplib::Response &response, const std::string &body,
 void DeliverDrip(httplib::Response &response, const std::string &body,
                  const std::string &contentType) {
     auto shared = std::make_shared<std::string>(body);
-    response.set_chunked_content_provider(contentType,
-                                          [shared](size_t offset, httplib::DataSink &sink) {
-                                              if (offset >= shared->size()) {
-                                                  sink.done();
-                                                  return true;
-                                              }
-                                              if (WaitUnlessShuttingDown(kDripInterval))
-                                                  return false;
-                                              return sink.write(shared->data() + offset, 1);
-                                          });
+    // The whole length is announced, as HTTP/1.0 clients need it: chunked bodies, whole and cut
+    // short, come from the raw listener.
+    response.set_content_provider(shared->size(), contentType,
+                                  [shared](size_t offset, size_t, httplib::DataSink &sink) {
+                                      if (WaitUnlessShuttingDown(kDripInterval))
+                                          return false;
+                                      return sink.write(shared->data() + offset, 1);
+                                  });
 }
 
 void DeliverHuge(httplib::Response &response, const std::string &body,

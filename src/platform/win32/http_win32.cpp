@@ -15,7 +15,7 @@
 
 // Requests go out as HTTP/1.0, so that no server answers with a chunked body: WinINet under Wine
 // takes a chunked body cut off mid-stream for a whole one, while a body of announced length is
-// checked against its length here.
+// checked against its length here. A server that chunks anyway is not believed (see IsChunked).
 static const char kHttpVersion[] = "HTTP/1.0";
 
 // Failed empty reads in a row that end a copy: the first try and ten retries.
@@ -58,6 +58,19 @@ static long long ContentLength(HINTERNET request) {
     return length;
 }
 
+// Nonzero when the answer's body comes in chunks. WinINet undoes the chunks and keeps no trace
+// of the last one, so a body whose connection broke before it cannot be told from a whole one;
+// such an answer, to a request that allowed none, is taken for an incomplete one.
+static int IsChunked(HINTERNET request) {
+    char text[64];
+    DWORD size = sizeof text;
+    if (!HttpQueryInfoA(request, HTTP_QUERY_TRANSFER_ENCODING, text, &size, NULL)) {
+        return 0;
+    }
+    CharLowerBuffA(text, size < sizeof text ? size : sizeof text - 1);
+    return strstr(text, "chunked") != NULL;
+}
+
 // Copies the body into the sink in pieces of at most 4096 bytes. A failed read that brought
 // nothing is tried again at once, up to ten times in a row. Each read asks only for what has
 // arrived, so that the clock is looked at between pieces.
@@ -66,6 +79,9 @@ static enum OsHttpResult CopyBody(HINTERNET request, OsBodySink sink, void *cont
     char buffer[OS_HTTP_PIECE];
     long long expected = ContentLength(request), received = 0;
     int failures = 0;
+    if (IsChunked(request)) {
+        return OS_HTTP_INCOMPLETE;
+    }
     for (;;) {
         if (GetTickCount() - started > bound) {
             return OS_HTTP_INCOMPLETE;

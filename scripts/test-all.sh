@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Runs every test of every build: the Linux module, the same under AddressSanitizer and
-# UBSan, and the 32-bit Windows DLL under Wine; then a short run of every fuzz target.
-# (scripts/stress.sh, natively or with --wine, runs the stress across processes by hand.)
+# UBSan, and the 32-bit Windows DLL under Wine; then every Linux test program under valgrind's
+# memcheck, a short run of every fuzz target, and a short stress across processes, natively
+# and under Wine (scripts/stress.sh runs longer ones by hand).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh all
@@ -10,6 +11,12 @@ for preset in native native-asan win32; do
   echo "=== $preset"
   cmake --workflow --preset "$preset" || status=1
 done
+echo "=== memcheck"
+scripts/memcheck.sh || status=1
 echo "=== fuzz"
 scripts/fuzz.sh || status=1
+echo "=== stress"
+scripts/stress.sh 20 3 3 || status=1
+echo "=== stress under Wine"
+scripts/stress.sh --wine 20 2 3 || status=1
 exit $status

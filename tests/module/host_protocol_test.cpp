@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <stdlib.h>
+#include <string.h>
 
 #include <string>
 #include <vector>
@@ -86,8 +87,23 @@ TEST_F(HostProtocol, ShortDateFollowsTheLocale) {
     EXPECT_STREQ(expected, plugin.Info(4));
 }
 
-TEST_F(HostProtocol, EveryExportAnswersWithAText) {
-    const char *a = "";
+// Whatever a careless or hostile host passes in every argument: nothing, an empty text, texts
+// far past every buffer, format directives, paths that climb out, bytes of no encoding.
+TEST_F(HostProtocol, EveryExportAnswersWithATextWhateverItsArguments) {
+    std::string longTerms, longPath(5000, 'x');
+    for (int i = 0; i < 600; i++) {
+        longTerms += "<temp>";
+    }
+    const std::vector<const char *> arguments = {"",
+                                                 nullptr,
+                                                 longTerms.c_str(),
+                                                 longPath.c_str(),
+                                                 "%s%n%x%p",
+                                                 "..\\..\\../../x",
+                                                 "\xff\xfe\x80<",
+                                                 "-2147483649",
+                                                 "99999999999999999999",
+                                                 "<<<>>>"};
     const std::vector<std::pair<const char *, int>> exports = {{"CurrentConditions", 4},
                                                                {"Forecast", 5},
                                                                {"Now", 4},
@@ -105,31 +121,38 @@ TEST_F(HostProtocol, EveryExportAnswersWithAText) {
                                                                {"ListCCTerms", 0},
                                                                {"ListForecastTerms", 0},
                                                                {"ListHourlyTerms", 0}};
-    for (const auto &e : exports) {
-        void *symbol = plugin.loaded.Symbol(e.first);
-        ASSERT_NE(nullptr, symbol) << e.first;
-        const char *result = nullptr;
-        switch (e.second) {
-        case 0:
-            result = ((Export0)symbol)();
-            break;
-        case 1:
-            result = ((Export1)symbol)(a);
-            break;
-        case 2:
-            result = ((Export2)symbol)(a, a);
-            break;
-        case 3:
-            result = ((Export3)symbol)(a, a, a);
-            break;
-        case 4:
-            result = ((Export4)symbol)(a, a, a, a);
-            break;
-        default:
-            result = ((Export5)symbol)(a, a, a, a, a);
-            break;
+    for (const char *a : arguments) {
+        for (const auto &e : exports) {
+            void *symbol = plugin.loaded.Symbol(e.first);
+            ASSERT_NE(nullptr, symbol) << e.first;
+            const char *result = nullptr;
+            switch (e.second) {
+            case 0:
+                result = ((Export0)symbol)();
+                break;
+            case 1:
+                result = ((Export1)symbol)(a);
+                break;
+            case 2:
+                result = ((Export2)symbol)(a, a);
+                break;
+            case 3:
+                result = ((Export3)symbol)(a, a, a);
+                break;
+            case 4:
+                result = ((Export4)symbol)(a, a, a, a);
+                break;
+            default:
+                result = ((Export5)symbol)(a, a, a, a, a);
+                break;
+            }
+            ASSERT_NE(nullptr, result) << e.first;
+            // No result outgrows the largest buffer a result lives in (an image link); the
+            // term lists are constant texts.
+            if (e.second > 0) {
+                EXPECT_LT(strlen(result), 2084u) << e.first << " of " << (a ? a : "(null)");
+            }
         }
-        EXPECT_NE(nullptr, result) << e.first;
     }
 }
 

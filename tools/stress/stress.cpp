@@ -143,7 +143,7 @@ static void Caller(unsigned seed) {
 }
 
 // A cached document is whole when it ends as the service ends its documents, or is the
-// service's empty or error answer.
+// service's empty or error answer; a cached picture when it ends as its format ends.
 static bool Whole(const std::string &name, const std::string &content) {
     if (content.empty() || content.find("<error>") != std::string::npos) {
         return true;
@@ -155,7 +155,13 @@ static bool Whole(const std::string &name, const std::string &content) {
     if (name.size() > 5 && name.compare(name.size() - 5, 5, ".html") == 0) {
         return content.find("</html>") != std::string::npos;
     }
-    return true; // pictures: not checked
+    // The service's pictures are PNG files, whole when they end with their IEND chunk.
+    static const char kPngStart[] = "\x89PNG";
+    static const char kPngEnd[] = "IEND\xae\x42\x60\x82";
+    if (content.compare(0, 4, kPngStart) == 0) {
+        return content.size() >= 8 && content.compare(content.size() - 8, 8, kPngEnd) == 0;
+    }
+    return true;
 }
 
 static void Watcher(const std::string &cache) {
@@ -163,7 +169,8 @@ static void Watcher(const std::string &cache) {
         std::error_code error;
         for (const auto &entry : fs::directory_iterator(cache, error)) {
             std::string name = entry.path().filename().string();
-            if (name.compare(0, 8, "Weather.") != 0 && name.compare(0, 5, "Home.") != 0) {
+            if (name.compare(0, 8, "Weather.") != 0 && name.compare(0, 5, "Home.") != 0 &&
+                name.compare(0, 6, "Radar.") != 0) {
                 continue;
             }
             std::string path = entry.path().string();

@@ -39,6 +39,9 @@ char *FormatClockTime(char *text) {
     *colon = '\0';
     int hour = TextToInt(time);
     *colon = ':';
+    if (hour < 0 || hour > 23) {
+        return text; // checked before the afternoon's 12 are added to it
+    }
     if (Holds(text, "AM") && hour == 12) {
         hour = 0;
     }

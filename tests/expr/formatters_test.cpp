@@ -80,6 +80,11 @@ TEST_F(ExprTest, ClockTimesDatesAndStamps) {
     EXPECT_EQ("N/A", Apply(FormatClockTime, "N/A"));
     EXPECT_EQ("ERROR(7): problem parsing.", Apply(FormatClockTime, "ERROR(7): problem parsing."));
     EXPECT_EQ("noon", Apply(FormatClockTime, "noon"));
+    // Hours past any clock stay as the feed wrote them, even ones past an int.
+    EXPECT_EQ("13:15 PM", Apply(FormatClockTime, "13:15 PM"));
+    EXPECT_EQ("99999999999:00 PM", Apply(FormatClockTime, "99999999999:00 PM"));
+    std::string stamp = Apply(FormatUpdateStamp, "1/2 99999999999:00 PM");
+    EXPECT_EQ(" 99999999999:00 PM", stamp.substr(stamp.find(' '))) << stamp;
     EXPECT_EQ("1/23/05 10:45 PM", Apply(CutAfterMeridiem, "1/23/05 10:45 PM EST"));
     EXPECT_EQ("2/1 9:00 AM", Apply(CutAfterMeridiem, "2/1 9:00 AM CAMT"));
     EXPECT_EQ("N/A", Apply(CutAfterMeridiem, "N/A"));

@@ -120,6 +120,53 @@ static void IndexDocument(void) {
     Plugin.documentLastError = OffsetOf(last);
 }
 
+void StartCallCacheChecks(void) {
+    for (int i = 0; i < CACHE_CHECK_SLOTS; i++) {
+        Plugin.cacheChecks[i].path[0] = '\0';
+    }
+    Plugin.cacheChecksActive = 1;
+}
+
+void EndCallCacheChecks(void) {
+    Plugin.cacheChecksActive = 0;
+}
+
+void ForgetCacheCheck(const char *path) {
+    for (int i = 0; i < CACHE_CHECK_SLOTS; i++) {
+        if (strcmp(Plugin.cacheChecks[i].path, path) == 0) {
+            Plugin.cacheChecks[i].path[0] = '\0';
+        }
+    }
+}
+
+// The file's last-write time: from this call's earlier look, or from the file, then kept in a
+// free slot or in place of the first one. Missing files are not kept.
+static int CacheFileTime(const char *path, uint64_t *time) {
+    if (!Plugin.cacheChecksActive) {
+        return OsFileLastWrite(path, time);
+    }
+    CacheCheck *slot = &Plugin.cacheChecks[0];
+    for (int i = 0; i < CACHE_CHECK_SLOTS; i++) {
+        CacheCheck *check = &Plugin.cacheChecks[i];
+        if (strcmp(check->path, path) == 0) {
+            *time = check->time;
+            return 1;
+        }
+        if (check->path[0] == '\0' && slot->path[0] != '\0') {
+            slot = check;
+        }
+    }
+    if (!OsFileLastWrite(path, time)) {
+        return 0;
+    }
+    if (CopyText(slot->path, sizeof slot->path, path)) {
+        slot->time = *time;
+    } else {
+        slot->path[0] = '\0';
+    }
+    return 1;
+}
+
 enum LoadResult LoadFeedDocument(const char *path, int force) {
     if (!force && strcmp(path, Plugin.documentPath) == 0 && path[0] != '\0') {
         return LOAD_OK;
@@ -165,7 +212,7 @@ enum LoadResult LoadFeedDocument(const char *path, int force) {
     IndexDocument();
     CopyText(Plugin.documentPath, sizeof Plugin.documentPath, path);
     uint64_t time = 0;
-    OsFileLastWrite(path, &time);
+    CacheFileTime(path, &time);
     Plugin.documentTime = time;
     return LOAD_OK;
 }
@@ -179,7 +226,7 @@ int64_t CacheAgeMinutes(uint64_t fileTime, uint64_t now) {
 
 enum CacheVerdict CheckCacheFile(const char *path, int limitMinutes) {
     uint64_t fileTime = 0;
-    if (path[0] == '\0' || !OsFileLastWrite(path, &fileTime)) {
+    if (path[0] == '\0' || !CacheFileTime(path, &fileTime)) {
         return CACHE_MISSING;
     }
     int64_t age = CacheAgeMinutes(fileTime, OsUtcNow());

@@ -35,6 +35,14 @@ enum LoadResult LoadFeedDocument(const char *path, int force);
 // loaded again.
 enum CacheVerdict CheckCacheFile(const char *path, int limitMinutes);
 
+// Within one export call CheckCacheFile looks up each file's time once: every writer of the
+// cache holds the mutex the call holds, and an expression with every term asks the same few
+// files some sixty times. Start and end bracket the call; Forget drops one file's time, as a
+// download does when it may have rewritten the file.
+void StartCallCacheChecks(void);
+void EndCallCacheChecks(void);
+void ForgetCacheCheck(const char *path);
+
 // Whole minutes from `fileTime` to `now` (file times); negative when the file is younger than
 // the clock says it can be.
 int64_t CacheAgeMinutes(uint64_t fileTime, uint64_t now);

@@ -167,7 +167,9 @@ int FetchToFile(const char *path, const char *address) {
         return 1;
     }
     unsigned totalMs = AtMost(DOWNLOAD_TOTAL_MS, CallBudgetLeft());
-    if (totalMs == 0 || !Transfer(partPath, totalMs)) {
+    int whole = totalMs > 0 && Transfer(partPath, totalMs);
+    ForgetCacheCheck(Plugin.downloadPath);
+    if (!whole) {
         // Only a download that had its whole bound tells against the server.
         if (totalMs == DOWNLOAD_TOTAL_MS) {
             RememberFailure(Plugin.downloadPath, OsUtcNow());

@@ -48,6 +48,7 @@ static const char *LocalPageAddress(void) {
 // copy held in memory goes with it: a later extraction reads the file or nothing.
 static void DiscardLocalPage(const char *pagePath) {
     OsFileDelete(pagePath);
+    ForgetCacheCheck(pagePath);
     if (strcmp(Plugin.documentPath, pagePath) == 0) {
         Plugin.documentPath[0] = '\0';
         Plugin.documentTime = 0;

@@ -1,5 +1,6 @@
 #include "plugin/frame.h"
 
+#include "feed/cache.h"
 #include "feed/download.h"
 #include "plugin/state.h"
 
@@ -8,6 +9,7 @@ FrameEntry EnterFrame(void) {
     case OS_WAIT_OWNED:
     case OS_WAIT_ABANDONED:
         StartCallDownloads();
+        StartCallCacheChecks();
         return FRAME_OWNED;
     case OS_WAIT_TIMEOUT:
         return FRAME_TIMED_OUT;
@@ -15,12 +17,14 @@ FrameEntry EnterFrame(void) {
         break;
     }
     StartCallDownloads();
+    StartCallCacheChecks();
     return FRAME_UNLOCKED;
 }
 
 void LeaveFrame(FrameEntry entry) {
     if (entry != FRAME_TIMED_OUT) {
         EndCallDownloads();
+        EndCallCacheChecks();
     }
     if (entry == FRAME_OWNED) {
         OsMutexRelease(Plugin.mutex);

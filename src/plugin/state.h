@@ -41,6 +41,13 @@ typedef struct FailedDownload {
     uint64_t time;            // file time of the failure
 } FailedDownload;
 
+enum { CACHE_CHECK_SLOTS = 4 }; // cache files whose time one export call remembers
+
+typedef struct CacheCheck {
+    char path[PATH_CAPACITY]; // a cache file looked at in this call, or empty
+    uint64_t time;            // its last-write time then
+} CacheCheck;
+
 typedef struct PluginState {
     int running; // 1 between start-up and shutdown
 
@@ -102,8 +109,10 @@ typedef struct PluginState {
     // FeedDocument: the content of one cache file.
     char *documentBytes;     // content plus a zero byte; heap, FEED_DOCUMENT_INITIAL or more
     size_t documentCapacity; // bytes allocated for documentBytes
-    char documentPath[PATH_CAPACITY]; // path as passed when loaded, or empty
-    uint64_t documentTime;            // last-write time of that file, or 0
+    char documentPath[PATH_CAPACITY];          // path as passed when loaded, or empty
+    uint64_t documentTime;                     // last-write time of that file, or 0
+    int cacheChecksActive;                     // 1 within an export call
+    CacheCheck cacheChecks[CACHE_CHECK_SLOTS]; // file times looked up in this call
     // Marks every extraction asks about, found once per load: offsets into documentBytes.
     long documentAlert;     // the first "<swa>", or -1
     long documentAlertEnd;  // the first "</swa>", or -1

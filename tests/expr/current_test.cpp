@@ -103,6 +103,24 @@ TEST_F(ExprTest, TheEarlyExitAndTheCountOfAngleBrackets) {
     EXPECT_EQ("<unknown> 60" + Degree(), Conditions("<unknown> <temp>", "T2"));
 }
 
+TEST_F(ExprTest, EachCallSeesTheFilesAsTheyAreWhenItStarts) {
+    // One call looks each file's time up once; the next call sees a file rewritten since,
+    // in both units, even one whose time moved back.
+    std::string both = Conditions("<temp>", "T1", "Both");
+    EXPECT_NE(std::string::npos, both.find("72")) << both;
+    EXPECT_NE(std::string::npos, both.find("22")) << both;
+    std::string english = sandbox::Join(cache, "Weather.Current.T1.English.xml");
+    std::string metric = sandbox::Join(cache, "Weather.Current.T1.Metric.xml");
+    sandbox::WriteFile(english, "<ut>F</ut><tmp>90</tmp>");
+    sandbox::WriteFile(metric, "<ut>C</ut><tmp>32</tmp>");
+    SetFileAge(english, 120);
+    both = Conditions("<temp>", "T1", "Both");
+    EXPECT_NE(std::string::npos, both.find("90")) << both;
+    EXPECT_NE(std::string::npos, both.find("32")) << both;
+    EXPECT_EQ("90" + Degree(), Conditions("<temp>", "T1"));
+    EXPECT_EQ("32" + Degree(), Conditions("<temp>", "T1", "Metric"));
+}
+
 TEST_F(ExprTest, AProbeThatFailsIsTheWholeResult) {
     EXPECT_EQ("N/A", Conditions("<temp> <city>", "NOFILE"));
     EXPECT_EQ("N/A", Conditions("<update>", "NOFILE"));

@@ -88,6 +88,19 @@ TEST_F(Download, AStaleFileIsReplacedByANewDownload) {
     EXPECT_EQ(0, services::SimRequests("/weather/local/DL1004?"));
 }
 
+TEST_F(Download, WithinOneCallADownloadedFileIsReadAsNew) {
+    // The call looked up the stale file's time before the download replaced it; its later
+    // queries read the new file.
+    Cached("DL1006", "OLD", 40);
+    StartCallCacheChecks();
+    EXPECT_EQ(CACHE_STALE, CheckCacheFile(CachePath("Weather.Current.DL1006.English.xml").c_str(),
+                                          CURRENT_AGE_LIMIT));
+    EXPECT_EQ("F", Current("DL1006", "<ut>", "</ut>"));
+    EXPECT_EQ("mi", Current("DL1006", "<ud>", "</ud>"));
+    EndCallCacheChecks();
+    EXPECT_EQ(1, services::SimRequests("/weather/local/DL1006?cc=*"));
+}
+
 TEST_F(Download, AFailingServerNeverCostsTheCachedCopy) {
     for (const char *id : {"SIMDROP", "SIM500", "SIMHUGE", "SIMSTALL", "SIMDRIP"}) {
         ResetCoreState(cache, services::SimHost());

@@ -37,8 +37,9 @@ enum CacheVerdict CheckCacheFile(const char *path, int limitMinutes);
 
 // Within one export call CheckCacheFile looks up each file's time once: every writer of the
 // cache holds the mutex the call holds, and an expression with every term asks the same few
-// files some sixty times. Start and end bracket the call; Forget drops one file's time, as a
-// download does when it may have rewritten the file.
+// files some sixty times. (Without a mutex, a file another process rewrites while a call runs
+// is seen by the next call.) Start and end bracket the call; Forget drops one file's time, as
+// a download does when it may have rewritten the file.
 void StartCallCacheChecks(void);
 void EndCallCacheChecks(void);
 void ForgetCacheCheck(const char *path);

@@ -122,10 +122,19 @@ static size_t CopyOut(const char *text, char *out, size_t capacity) {
     return length;
 }
 
-int OsLocaleMeasure(char *out, size_t capacity) {
+// The user's locale, for a function that writes `out`; when there is none, `out` is left empty
+// and the result is 0.
+static locale_t LocaleOrEmpty(char *out, size_t capacity) {
     locale_t locale = UserLocale();
     if (locale == (locale_t)0) {
         CopyOut("", out, capacity);
+    }
+    return locale;
+}
+
+int OsLocaleMeasure(char *out, size_t capacity) {
+    locale_t locale = LocaleOrEmpty(out, capacity);
+    if (locale == (locale_t)0) {
         return 0;
     }
     // glibc numbers the systems 1 (metric) and 2 (U.S.); Windows says "0" and "1".
@@ -183,9 +192,8 @@ static size_t FormatWith(const char *format, const struct tm *time, char *out, s
     if (capacity == 0) {
         return 0;
     }
-    locale_t locale = UserLocale();
+    locale_t locale = LocaleOrEmpty(out, capacity);
     if (locale == (locale_t)0) {
-        out[0] = '\0';
         return 0;
     }
     size_t written = strftime_l(out, capacity, format, time, locale);
@@ -273,9 +281,8 @@ size_t OsFormatTime(const OsDateTime *time, enum OsTimeForm form, char *out, siz
     if (capacity == 0) {
         return 0;
     }
-    locale_t locale = UserLocale();
+    locale_t locale = LocaleOrEmpty(out, capacity);
     if (locale == (locale_t)0) {
-        out[0] = '\0';
         return 0;
     }
     char format[256];
@@ -293,9 +300,8 @@ size_t OsFormatTime(const OsDateTime *time, enum OsTimeForm form, char *out, siz
 
 size_t OsFormatTimePicture(const OsDateTime *time, const char *picture, char *out,
                            size_t capacity) {
-    locale_t locale = UserLocale();
+    locale_t locale = LocaleOrEmpty(out, capacity);
     if (locale == (locale_t)0) {
-        CopyOut("", out, capacity);
         return 0;
     }
     char am[64], pm[64];
@@ -406,9 +412,8 @@ size_t OsFormatNumber(const char *number, char *out, size_t capacity) {
 }
 
 int OsDecimalSeparator(char *out, size_t capacity) {
-    locale_t locale = UserLocale();
+    locale_t locale = LocaleOrEmpty(out, capacity);
     if (locale == (locale_t)0) {
-        CopyOut("", out, capacity);
         return 0;
     }
     char separator[8];
@@ -432,9 +437,8 @@ size_t OsCalendarName(int item, char *out, size_t capacity) {
         CopyOut("", out, capacity);
         return 0;
     }
-    locale_t locale = UserLocale();
+    locale_t locale = LocaleOrEmpty(out, capacity);
     if (locale == (locale_t)0) {
-        CopyOut("", out, capacity);
         return 0;
     }
     size_t written = CopyOut(nl_langinfo_l(name, locale), out, capacity);

@@ -1,5 +1,10 @@
 #include "raw_server.h"
 
+#include "feed_documents.h"
+#include "open_meteo_api.h"
+#include "request_log.h"
+#include "scenarios.h"
+
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
@@ -24,6 +29,9 @@ const size_t kRandomBodyBytes = 4096;
 const int kDripStepMs = 200;
 const int kDripLimitSeconds = 60;
 const size_t kDripAnnouncedBytes = 100000;
+const size_t kPaddingPiece = 64 * 1024;
+
+time_t (*g_clock)() = nullptr;
 
 bool SendAll(int fd, const std::string &bytes) {
     size_t sent = 0;
@@ -64,8 +72,161 @@ std::string Upper(std::string text) {
     return text;
 }
 
+int HexValue(char c) {
+    if (c >= '0' && c <= '9') {
+        return c - '0';
+    }
+    if (c >= 'a' && c <= 'f') {
+        return c - 'a' + 10;
+    }
+    if (c >= 'A' && c <= 'F') {
+        return c - 'A' + 10;
+    }
+    return -1;
+}
+
+// Percent-decoding of a query name or value; '+' stands for a blank.
+std::string DecodeQueryText(const std::string &text) {
+    std::string decoded;
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '+') {
+            decoded += ' ';
+        } else if (text[i] == '%' && i + 2 < text.size() && HexValue(text[i + 1]) >= 0 &&
+                   HexValue(text[i + 2]) >= 0) {
+            decoded += static_cast<char>(HexValue(text[i + 1]) * 16 + HexValue(text[i + 2]));
+            i += 2;
+        } else {
+            decoded += text[i];
+        }
+    }
+    return decoded;
+}
+
+QueryParameters ParseQuery(const std::string &query) {
+    QueryParameters parameters;
+    size_t start = 0;
+    while (start < query.size()) {
+        size_t end = query.find('&', start);
+        if (end == std::string::npos) {
+            end = query.size();
+        }
+        std::string pair = query.substr(start, end - start);
+        size_t equals = pair.find('=');
+        if (!pair.empty()) {
+            parameters.emplace(DecodeQueryText(pair.substr(0, equals)),
+                               equals == std::string::npos
+                                   ? std::string()
+                                   : DecodeQueryText(pair.substr(equals + 1)));
+        }
+        start = end + 1;
+    }
+    return parameters;
+}
+
+const char *ReasonPhrase(int status) {
+    switch (status) {
+    case 200:
+        return "OK";
+    case 400:
+        return "Bad Request";
+    case 429:
+        return "Too Many Requests";
+    case 500:
+        return "Internal Server Error";
+    default:
+        return "Unknown";
+    }
+}
+
+std::string CloseDelimitedHead(int status, const char *contentType) {
+    return "HTTP/1.0 " + std::to_string(status) + " " + ReasonPhrase(status) +
+           "\r\nContent-Type: " + contentType + "\r\nConnection: close\r\n\r\n";
+}
+
+// A JSON answer whose end is the closing of the connection, delivered as the scenario says.
+// With no length announced, a dropped answer reads as a whole one of half the size.
+void SendCloseDelimited(int fd, const JsonAnswer &answer, Scenario scenario) {
+    std::string head = CloseDelimitedHead(answer.status, kJsonContentType);
+    switch (scenario) {
+    case Scenario::Empty:
+        SendAll(fd, head);
+        break;
+    case Scenario::Http500:
+        SendAll(fd, CloseDelimitedHead(500, "text/html") + ServerErrorPage());
+        break;
+    case Scenario::Drop:
+        SendAll(fd, head + answer.body.substr(0, answer.body.size() / 2));
+        break;
+    case Scenario::Stall:
+        WaitUnlessShuttingDown(kStallLimit); // then close, having said nothing
+        break;
+    case Scenario::Drip:
+        if (SendAll(fd, head)) {
+            for (char c : answer.body) {
+                if (WaitUnlessShuttingDown(kDripInterval) || !SendAll(fd, std::string(1, c))) {
+                    break;
+                }
+            }
+        }
+        break;
+    case Scenario::Huge: {
+        bool sent = SendAll(fd, head + answer.body);
+        size_t length = answer.body.size() < kHugeSize ? kHugeSize - answer.body.size() : 0;
+        for (size_t offset = 0; sent && offset < length && !ShuttingDown();
+             offset += kPaddingPiece) {
+            std::string piece(std::min(kPaddingPiece, length - offset), ' ');
+            for (size_t i = 0; i < piece.size(); ++i) {
+                piece[i] = PaddingByte(offset + i, length, Padding::Blanks);
+            }
+            sent = SendAll(fd, piece);
+        }
+        break;
+    }
+    default:
+        SendAll(fd, head + answer.body);
+        break;
+    }
+}
+
+// "GET /v1/forecast?... HTTP/1.0" and "GET /v1/search?...": the HTTP port's JSON answers,
+// logged as that port logs them. Returns false for any other request line.
+bool ServeJson(int fd, const std::string &requestLine) {
+    size_t methodEnd = requestLine.find(' ');
+    if (methodEnd == std::string::npos || requestLine.compare(0, methodEnd, "GET") != 0) {
+        return false;
+    }
+    size_t targetEnd = requestLine.find(' ', methodEnd + 1);
+    std::string target = requestLine.substr(methodEnd + 1, targetEnd == std::string::npos
+                                                               ? std::string::npos
+                                                               : targetEnd - methodEnd - 1);
+    size_t question = target.find('?');
+    std::string path = target.substr(0, question);
+    if (path.compare(0, 7, "http://") == 0) {
+        size_t slash = path.find('/', 7);
+        path = slash == std::string::npos ? "/" : path.substr(slash);
+    }
+    bool forecast = path == "/v1/forecast";
+    if (!forecast && path != "/v1/search") {
+        return false;
+    }
+    LogRequestLine("GET " + target, true);
+    QueryParameters query =
+        ParseQuery(question == std::string::npos ? std::string() : target.substr(question + 1));
+    Scenario scenario = forecast ? ServiceScenario() : SearchScenario(query);
+    JsonAnswer answer =
+        forecast ? ForecastAnswer(query, g_clock(), scenario) : SearchAnswer(query, scenario);
+    SendCloseDelimited(fd, answer, scenario);
+    return true;
+}
+
 void Serve(int fd) {
-    std::string head = Upper(ReadHead(fd));
+    std::string original = ReadHead(fd);
+    if (ServeJson(fd, original.substr(0, original.find("\r\n")))) {
+        shutdown(fd, SHUT_WR);
+        close(fd);
+        return;
+    }
+    std::string head = Upper(original);
     std::string line = head.substr(0, head.find("\r\n"));
     std::string body = "<weather><head><ut>F</ut></head></weather>";
     std::mt19937 random(static_cast<unsigned>(line.size() * 2654435761u));
@@ -127,7 +288,8 @@ void Serve(int fd) {
 
 } // namespace
 
-int StartRawServer(const std::string &bindAddress) {
+int StartRawServer(const std::string &bindAddress, time_t (*clock)()) {
+    g_clock = clock;
     int listener = socket(AF_INET, SOCK_STREAM, 0);
     if (listener < 0) {
         return -1;

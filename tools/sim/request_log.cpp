@@ -11,6 +11,7 @@ namespace {
 std::mutex g_logMutex;
 std::FILE *g_logFile = nullptr;
 std::vector<std::string> g_keptLines;
+std::vector<std::string> g_userAgents;
 
 // A bound on the memory the kept lines take; the file has every line.
 const size_t kMaxKeptLines = 100000;
@@ -54,7 +55,26 @@ std::string RequestLogText() {
     return text;
 }
 
+void NoteUserAgent(const std::string &agent) {
+    std::lock_guard<std::mutex> lock(g_logMutex);
+    for (const std::string &seen : g_userAgents) {
+        if (seen == agent)
+            return;
+    }
+    if (g_userAgents.size() < 100)
+        g_userAgents.push_back(agent);
+}
+
+std::string UserAgentText() {
+    std::lock_guard<std::mutex> lock(g_logMutex);
+    std::string text;
+    for (const std::string &agent : g_userAgents)
+        text += agent + "\n";
+    return text;
+}
+
 void ClearRequestLog() {
     std::lock_guard<std::mutex> lock(g_logMutex);
     g_keptLines.clear();
+    g_userAgents.clear();
 }

@@ -12,6 +12,11 @@ void CloseRequestLogFile();
 // true the line is also kept in memory for RequestLogText.
 void LogRequestLine(const std::string &line, bool kept);
 
+// Notes the User-Agent of a request that is kept in the log.
+void NoteUserAgent(const std::string &agent);
+
 // The kept lines since start or the last reset, each ending in a line feed.
 std::string RequestLogText();
+// Every User-Agent seen since start or the last reset, once each, in order, one a line.
+std::string UserAgentText();
 void ClearRequestLog();

@@ -29,35 +29,18 @@ const ScenarioEntry kScenarios[] = {
     {Scenario::Stall, "stall", "SIMSTALL"},
     {Scenario::Drip, "drip", "SIMDRIP"},
     {Scenario::Huge, "huge", "SIMHUGE"},
+    {Scenario::RateLimit, "ratelimit", "SIMRATELIMIT"},
+    {Scenario::BadJson, "badjson", "SIMBADJSON"},
+    {Scenario::Hostile, "hostile", "SIMHOSTILE"},
+    {Scenario::Nulls, "nulls", "SIMNULLS"},
 };
 
-const std::chrono::seconds kStallLimit(60);
-const std::chrono::milliseconds kDripInterval(500);
-const size_t kHugeSize = 20u * 1024u * 1024u;
 const size_t kHugePiece = 64u * 1024u;
 
 std::atomic<int> g_serviceScenario(static_cast<int>(Scenario::Normal));
 std::atomic<bool> g_shuttingDown(false);
 std::mutex g_shutdownMutex;
 std::condition_variable g_shutdownSignal;
-
-bool IsTextType(const std::string &contentType) {
-    return contentType.compare(0, 5, "text/") == 0;
-}
-
-// Padding after the document: an XML/HTML comment for texts, so that the
-// document still reads as one; zero bytes after a picture, which decoders skip.
-char PaddingByte(size_t index, size_t length, bool text) {
-    if (!text)
-        return '\0';
-    static const char kOpen[] = "\n<!--";
-    static const char kClose[] = "-->\n";
-    if (length >= 9 && index < 5)
-        return kOpen[index];
-    if (length >= 9 && index >= length - 4)
-        return kClose[index - (length - 4)];
-    return index % 80 == 79 ? '\n' : 'x';
-}
 
 void DeliverDrop(httplib::Response &response, const std::string &body,
                  const std::string &contentType) {
@@ -90,10 +73,10 @@ void DeliverHuge(httplib::Response &response, const std::string &body,
                  const std::string &contentType) {
     auto shared = std::make_shared<std::string>(body);
     size_t total = shared->size() > kHugeSize ? shared->size() : kHugeSize;
-    bool text = IsTextType(contentType);
+    Padding padding = PaddingFor(contentType);
     response.set_content_provider(
         total, contentType,
-        [shared, total, text](size_t offset, size_t length, httplib::DataSink &sink) {
+        [shared, total, padding](size_t offset, size_t length, httplib::DataSink &sink) {
             if (ShuttingDown())
                 return false;
             if (length > kHugePiece)
@@ -106,7 +89,7 @@ void DeliverHuge(httplib::Response &response, const std::string &body,
             size_t paddingOffset = offset - shared->size();
             std::string piece(length, '\0');
             for (size_t i = 0; i < length; ++i)
-                piece[i] = PaddingByte(paddingOffset + i, paddingLength, text);
+                piece[i] = PaddingByte(paddingOffset + i, paddingLength, padding);
             return sink.write(piece.data(), piece.size());
         });
 }
@@ -121,6 +104,26 @@ void DeliverStall(httplib::Response &response, const std::string &contentType) {
 }
 
 } // namespace
+
+Padding PaddingFor(const std::string &contentType) {
+    if (contentType.compare(0, 16, "application/json") == 0)
+        return Padding::Blanks;
+    return contentType.compare(0, 5, "text/") == 0 ? Padding::Comment : Padding::Zeros;
+}
+
+char PaddingByte(size_t index, size_t length, Padding padding) {
+    if (padding == Padding::Blanks)
+        return index % 80 == 79 ? '\n' : ' ';
+    if (padding == Padding::Zeros)
+        return '\0';
+    static const char kOpen[] = "\n<!--";
+    static const char kClose[] = "-->\n";
+    if (length >= 9 && index < 5)
+        return kOpen[index];
+    if (length >= 9 && index >= length - 4)
+        return kClose[index - (length - 4)];
+    return index % 80 == 79 ? '\n' : 'x';
+}
 
 bool ScenarioFromName(const std::string &name, Scenario *scenario) {
     for (const ScenarioEntry &entry : kScenarios) {

@@ -20,7 +20,24 @@ enum class Scenario {
     Stall,        // no answer at all for up to a minute
     Drip,         // the document one byte every 500 ms
     Huge,         // the document padded to 20 MiB
+    // The rest change only the JSON answers (/v1/forecast, /v1/search); the feed addresses
+    // answer as usual under them.
+    RateLimit, // 429 and the public service's "limit exceeded" error
+    BadJson,   // status 200, the answer cut off in the middle
+    Hostile,   // status 200, valid JSON of a shape no answer has
+    Nulls,     // the usual shape with null for every weather value
 };
+
+// How long a stalled answer waits, and the pause between the bytes of a dripping one.
+const std::chrono::seconds kStallLimit(60);
+const std::chrono::milliseconds kDripInterval(500);
+// The size a huge answer is padded to, and the padding's byte at `index` of `length`: a
+// comment in XML and HTML, blanks after JSON (both still read as one document), zero
+// bytes after a picture, which decoders skip.
+const size_t kHugeSize = 20u * 1024u * 1024u;
+enum class Padding { Zeros, Comment, Blanks };
+Padding PaddingFor(const std::string &contentType);
+char PaddingByte(size_t index, size_t length, Padding padding);
 
 // Returns false for an unknown name.
 bool ScenarioFromName(const std::string &name, Scenario *scenario);

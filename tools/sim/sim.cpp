@@ -16,6 +16,8 @@
 //   /images/radar/ID.png, /images/ANY                              PNG pictures
 //   /alerts/ID/N                                                   alert page
 //   / and /connectivity[/ANY]                                      "ok"
+//   /v1/forecast?latitude=..&longitude=..&hourly=..                JSON forecast
+//   /v1/search?name=..&count=..                                    JSON place search
 // unit=m (or "Metric") gives the metric feed; any other unit the English one.
 // A par or key other than the plugin's constants gives the service error
 // document with type 1; an ID that is not 1 to 31 letters, digits, '-', '_'
@@ -33,13 +35,18 @@
 //   SIMDRIP   the document at one byte every 500 ms, chunked
 //   SIMHUGE   the document padded to 20 MiB
 // Any other ID gives ordinary weather; IDs ending in 7 also carry one alert.
+// The JSON addresses take the same scenarios from the control request (/v1/search also
+// by the searched name, read as an ID), and four of their own: ratelimit (429), badjson
+// (the answer cut in half), hostile (valid JSON of a wrong shape) and nulls (null values).
 //
 // Control requests (not kept in the in-memory log; the log file has them):
 //   /_control/scenario?name=NAME  NAME is normal, alert, error, na, dash, empty,
-//                                 http500, drop, stall, drip or huge; applies to
+//                                 http500, drop, stall, drip, huge, ratelimit,
+//                                 badjson, hostile or nulls; applies to
 //                                 every later request, whatever its ID, until
 //                                 name=normal. Without name: the current one.
 //   /_control/log                 the request lines kept so far, one a line
+//   /_control/agents              the User-Agent headers of those requests, once each
 //   /_control/reset               clears the kept lines, scenario back to normal
 //
 // Every request is logged as "METHOD TARGET", the target exactly as received,
@@ -47,6 +54,7 @@
 
 #include "raw_server.h"
 #include "feed_documents.h"
+#include "open_meteo_api.h"
 #include "png_image.h"
 #include "request_log.h"
 #include "scenarios.h"
@@ -355,6 +363,23 @@ void ServeAlertPage(const httplib::Request &request, httplib::Response &response
     DeliverWithScenario(response, scenario, body, kHtmlType);
 }
 
+// /v1/forecast: the JSON forecast. Only the control request's scenario applies, as the
+// address carries no Location ID.
+void ServeJsonForecast(const httplib::Request &request, httplib::Response &response) {
+    Scenario scenario = ServiceScenario();
+    JsonAnswer answer = ForecastAnswer(request.params, ServiceNow(), scenario);
+    response.status = answer.status;
+    DeliverWithScenario(response, scenario, answer.body, kJsonContentType);
+}
+
+// /v1/search: the place search, where the searched name also works as a Location ID.
+void ServeJsonSearch(const httplib::Request &request, httplib::Response &response) {
+    Scenario scenario = SearchScenario(request.params);
+    JsonAnswer answer = SearchAnswer(request.params, scenario);
+    response.status = answer.status;
+    DeliverWithScenario(response, scenario, answer.body, kJsonContentType);
+}
+
 void ServeScenarioControl(const httplib::Request &request, httplib::Response &response) {
     if (!request.has_param("name")) {
         response.set_content(std::string("scenario ") + ScenarioName(ServiceScenario()) + "\n",
@@ -394,6 +419,8 @@ void SetUpRoutes(httplib::Server &server) {
     server.set_pre_routing_handler([](const httplib::Request &request, httplib::Response &) {
         bool control = OriginFormPath(request.path).compare(0, 10, "/_control/") == 0;
         LogRequestLine(request.method + " " + request.target, !control);
+        if (!control)
+            NoteUserAgent(request.get_header_value("User-Agent"));
         return httplib::Server::HandlerResponse::Unhandled;
     });
     server.Get(Route("/"), ServeConnectivity);
@@ -403,10 +430,16 @@ void SetUpRoutes(httplib::Server &server) {
     server.Get(Route(R"(/images/radar/([^/]+)\.png)"), ServeRadarImage);
     server.Get(Route(R"(/images/(.+))"), ServeOtherImage);
     server.Get(Route(R"(/alerts/([^/]+)/([0-9]+))"), ServeAlertPage);
+    server.Get(Route("/v1/forecast"), ServeJsonForecast);
+    server.Get(Route("/v1/search"), ServeJsonSearch);
     server.Get(Route("/_control/scenario"), ServeScenarioControl);
     server.Get(Route("/_control/log"), [](const httplib::Request &, httplib::Response &response) {
         response.set_content(RequestLogText(), "text/plain");
     });
+    server.Get(Route("/_control/agents"),
+               [](const httplib::Request &, httplib::Response &response) {
+                   response.set_content(UserAgentText(), "text/plain");
+               });
     server.Get(Route("/_control/reset"), [](const httplib::Request &, httplib::Response &response) {
         ClearRequestLog();
         SetServiceScenario(Scenario::Normal);
@@ -475,7 +508,7 @@ int main(int argc, char **argv) {
         return 1;
     }
     std::printf("port %d\n", g_boundPort);
-    int rawPort = StartRawServer(g_settings.bindAddress);
+    int rawPort = StartRawServer(g_settings.bindAddress, ServiceNow);
     if (rawPort > 0) {
         std::printf("raw-port %d\n", rawPort);
     }

@@ -215,6 +215,255 @@ sleep 0.3
 wait "$stall_pid"
 [[ $? -eq 28 ]] || fail "stalled request was answered"
 
+# --- JSON forecast (/v1/forecast) and place search (/v1/search)
+# The interpreter itself, not a version manager's wrapper that may start slowly each time.
+PYTHON=$(python3 -c 'import sys; print(sys.executable)')
+HOURLY=temperature_2m,relative_humidity_2m,dew_point_2m,apparent_temperature
+HOURLY+=,precipitation_probability,precipitation,weather_code,cloud_cover,pressure_msl
+HOURLY+=,surface_pressure,visibility,wind_speed_10m,wind_direction_10m,wind_gusts_10m,uv_index,is_day
+DAILY=weather_code,temperature_2m_max,temperature_2m_min,apparent_temperature_max
+DAILY+=,apparent_temperature_min,sunrise,sunset,precipitation_probability_max,precipitation_sum
+DAILY+=,wind_speed_10m_max,wind_gusts_10m_max,wind_direction_10m_dominant,uv_index_max
+FORECAST="/v1/forecast?latitude=34.1&longitude=-118.38&current=$HOURLY&hourly=$HOURLY"
+FORECAST+="&daily=$DAILY&timezone=auto&past_days=1&forecast_days=3"
+ENGLISH="&temperature_unit=fahrenheit&wind_speed_unit=mph&precipitation_unit=inch"
+
+# Prints one line per broken rule; nothing when the answers hold.
+cat >"$WORK/forecast_check.py" <<'EOF'
+import datetime, json, sys
+
+metric = json.load(open(sys.argv[1], encoding="utf-8"))
+english = json.load(open(sys.argv[2], encoding="utf-8"))
+hourly_names, daily_names = sys.argv[3].split(","), sys.argv[4].split(",")
+wmo = {0, 1, 2, 3, 45, 48, 51, 53, 55, 56, 57, 61, 63, 65, 66, 67, 71, 73, 75, 77,
+       80, 81, 82, 85, 86, 95, 96, 99}
+problems = []
+def check(ok, text):
+    if not ok:
+        problems.append(text)
+
+check(list(metric)[:7] == ["latitude", "longitude", "generationtime_ms", "utc_offset_seconds",
+      "timezone", "timezone_abbreviation", "elevation"], "top-level members: %s" % list(metric))
+check(list(metric)[7:] == ["current_units", "current", "hourly_units", "hourly", "daily_units",
+      "daily"], "sections: %s" % list(metric)[7:])
+check(0 < abs(metric["latitude"] - 34.1) <= 0.125 and 0 < abs(metric["longitude"] + 118.38) <= 0.125,
+      "grid cell %s %s" % (metric["latitude"], metric["longitude"]))
+offset = metric["utc_offset_seconds"]
+check(offset % 3600 == 0 and metric["timezone_abbreviation"], "zone %s" % offset)
+
+hourly, daily, current = metric["hourly"], metric["daily"], metric["current"]
+check(list(hourly) == ["time"] + hourly_names, "hourly order: %s" % list(hourly))
+check(list(daily) == ["time"] + daily_names, "daily order: %s" % list(daily))
+check(list(current) == ["time", "interval"] + hourly_names, "current order: %s" % list(current))
+check(all(len(v) == 4 * 24 for v in hourly.values()), "hourly arrays are not 96 long")
+check(all(len(v) == 4 for v in daily.values()), "daily arrays are not 4 long")
+
+# The service clock is 2026-12-08T09:53 UTC.
+now = datetime.datetime(2026, 12, 8, 9, 53) + datetime.timedelta(seconds=offset)
+check(current["time"] == now.replace(minute=now.minute // 15 * 15).strftime("%Y-%m-%dT%H:%M")
+      and current["interval"] == 900, "current time %s" % current["time"])
+first = (now - datetime.timedelta(days=1)).strftime("%Y-%m-%d")
+check(hourly["time"][0] == first + "T00:00" and daily["time"][0] == first,
+      "first hour %s, first day %s" % (hourly["time"][0], daily["time"][0]))
+at = hourly["time"].index(now.strftime("%Y-%m-%dT%H:00"))
+check(all(current[n] == hourly[n][at] for n in hourly_names), "current differs from its hour")
+
+units = metric["hourly_units"]
+check(units["temperature_2m"] == "\u00b0C" and units["visibility"] == "m" and
+      units["wind_speed_10m"] == "km/h" and units["precipitation"] == "mm" and
+      units["pressure_msl"] == "hPa" and units["weather_code"] == "wmo code" and
+      units["wind_direction_10m"] == "\u00b0" and units["is_day"] == "", "metric units %s" % units)
+check(metric["daily_units"]["sunrise"] == "iso8601", "sunrise unit")
+check(set(hourly["weather_code"]) <= wmo, "codes outside WMO: %s" % set(hourly["weather_code"]))
+check(all(isinstance(v, int) for n in ("relative_humidity_2m", "weather_code", "cloud_cover",
+      "is_day", "wind_direction_10m") for v in hourly[n]), "whole numbers written as decimals")
+
+for d, date in enumerate(daily["time"]):
+    hours = [i for i, t in enumerate(hourly["time"]) if t.startswith(date)]
+    check(len(hours) == 24, "%s has %d hours" % (date, len(hours)))
+    sunrise, sunset = daily["sunrise"][d], daily["sunset"][d]
+    check(sunrise.startswith(date) and sunrise < sunset, "sun times %s %s" % (sunrise, sunset))
+    for i in hours:
+        t = hourly["time"][i]
+        check(hourly["is_day"][i] == (1 if sunrise <= t < sunset else 0), "is_day at %s" % t)
+        check(hourly["is_day"][i] or hourly["uv_index"][i] == 0, "UV at night, %s" % t)
+        check(daily["temperature_2m_min"][d] <= hourly["temperature_2m"][i] <=
+              daily["temperature_2m_max"][d], "temperature at %s outside the day's range" % t)
+    check(daily["weather_code"][d] == max(hourly["weather_code"][i] for i in hours),
+          "%s: daily code is not the most severe hour" % date)
+    check(daily["precipitation_probability_max"][d] ==
+          max(hourly["precipitation_probability"][i] for i in hours), "%s: chance max" % date)
+    check(abs(daily["precipitation_sum"][d] - sum(hourly["precipitation"][i] for i in hours)) < 0.05,
+          "%s: precipitation sum" % date)
+
+# The same weather in English units.
+e_units = english["hourly_units"]
+check(e_units["temperature_2m"] == "\u00b0F" and e_units["visibility"] == "ft" and
+      e_units["wind_speed_10m"] == "mph" and e_units["precipitation"] == "inch",
+      "English units %s" % e_units)
+e = english["hourly"]
+check(e["time"] == hourly["time"] and e["weather_code"] == hourly["weather_code"],
+      "English answer has other hours or skies")
+def close(name, convert, tolerance):
+    bad = [(m, x) for m, x in zip(hourly[name], e[name]) if abs(convert(m) - x) > tolerance]
+    check(not bad, "%s: English values do not match metric ones: %s" % (name, bad[:3]))
+close("temperature_2m", lambda c: c * 9 / 5 + 32, 0.2)
+close("visibility", lambda m: m / 0.3048, 1.0)
+close("wind_speed_10m", lambda k: k / 1.609344, 0.1)
+close("precipitation", lambda mm: mm / 25.4, 0.003)
+close("pressure_msl", lambda p: p, 0.0)
+
+# Unix times in UTC, days at local midnight; other wind units.
+unix = json.load(open(sys.argv[5]))
+epoch = lambda text: int(datetime.datetime.fromisoformat(text).replace(
+    tzinfo=datetime.timezone.utc).timestamp()) - offset
+check(unix["hourly"]["time"] == [epoch(t) for t in hourly["time"]] and
+      unix["daily"]["time"] == [epoch(t + "T00:00") for t in daily["time"]] and
+      unix["daily"]["sunrise"] == [epoch(t) for t in daily["sunrise"]] and
+      unix["hourly_units"]["wind_speed_10m"] == "m/s" and unix["hourly_units"]["time"] == "unixtime",
+      "unixtime answer does not match the iso8601 one")
+check(all(abs(k / 3.6 - m) <= 0.1 for k, m in
+          zip(hourly["wind_gusts_10m"], unix["hourly"]["wind_gusts_10m"])), "m/s gusts")
+
+# Hours counted from the current one.
+window = json.load(open(sys.argv[6]))["hourly"]["time"]
+check(window == hourly["time"][at - 2:at + 3], "past_hours=2, forecast_hours=3: %s" % window)
+
+# Over the last three hours the pressure rises at some places and falls at others.
+changes = []
+for name in sys.argv[7:]:
+    p = json.load(open(name))["hourly"]["pressure_msl"]
+    changes.append(p[3] - p[0])
+check(max(changes) >= 1.0 and min(changes) <= -1.0, "no pressure trends: %s" % changes)
+print("\n".join(problems[:10]))
+EOF
+
+fetch "$FORECAST" >"$WORK/metric.json"
+fetch "$FORECAST$ENGLISH" >"$WORK/english.json"
+fetch "$FORECAST&timeformat=unixtime&wind_speed_unit=ms" >"$WORK/unix.json"
+fetch "${FORECAST%%&daily=*}&past_hours=2&forecast_hours=3" >"$WORK/window.json"
+trends=()
+for place in 1 2 3 4 5 6 7 8; do
+    fetch "/v1/forecast?latitude=$place$place.5&longitude=-$place&hourly=pressure_msl&past_hours=3&forecast_hours=1" \
+        >"$WORK/trend$place.json"
+    trends+=("$WORK/trend$place.json")
+done
+problems=$("$PYTHON" "$WORK/forecast_check.py" "$WORK/metric.json" "$WORK/english.json" \
+    "$HOURLY" "$DAILY" "$WORK/unix.json" "$WORK/window.json" "${trends[@]}" 2>&1)
+[[ -z $problems ]] || fail "forecast: $problems"
+[[ $(fetch "$FORECAST") == "$(cat "$WORK/metric.json")" ]] || fail "the same forecast request changed"
+encoded=$(fetch "/v1/forecast?latitude=1&longitude=2&hourly=temperature_2m%2Cweather_code")
+expect_contains "encoded commas" "$encoded" '"weather_code":['
+
+# Answers the forecast as status, then the error reason or "-".
+json_status() { # target [port]
+    curl -s --noproxy '*' --max-time 5 -o "$WORK/answer.json" -w '%{http_code}' \
+        "http://127.0.0.1:${2:-$PORT}$1"
+    "$PYTHON" -c 'import json, sys
+try:
+    d = json.load(open(sys.argv[1], encoding="utf-8"))
+    print("", d.get("reason", "-") if d.get("error") is True else "-")
+except ValueError:
+    print(" not JSON")' "$WORK/answer.json"
+}
+expect_status() { # description, target, status, words the reason holds...
+    local got
+    got=$(json_status "$2")
+    [[ $got == "$3" || $got == "$3 "* ]] || fail "$1: $got"
+    for word in "${@:4}"; do
+        [[ $got == *"$word"* ]] || fail "$1: \"$word\" missing from $got"
+    done
+}
+expect_status "latitude 95" "/v1/forecast?latitude=95&longitude=1" 400 "Latitude" "90°" "95.0"
+expect_status "longitude -181" "/v1/forecast?latitude=1&longitude=-181" 400 "Longitude" "-181.0"
+expect_status "latitude text" "/v1/forecast?latitude=nan&longitude=1" 400 "latitude"
+expect_status "no coordinates" "/v1/forecast?hourly=temperature_2m" 400 "latitude"
+expect_status "unknown variable" "/v1/forecast?latitude=1&longitude=2&hourly=tempeture_2m" 400 \
+    "tempeture_2m" "hourly"
+expect_status "daily without zone" "/v1/forecast?latitude=1&longitude=2&daily=sunrise" 400 "Timezone"
+expect_status "17 days" "/v1/forecast?latitude=1&longitude=2&forecast_days=17" 400 "16" "17"
+expect_status "kelvin" "/v1/forecast?latitude=1&longitude=2&temperature_unit=kelvin" 400 "kelvin"
+expect_status "knots" "/v1/forecast?latitude=1&longitude=2&hourly=wind_speed_10m&wind_speed_unit=kn" 200
+expect_status "16 days" "/v1/forecast?latitude=-90&longitude=180&forecast_days=16" 200
+
+search_check() { # target, python expression over the answer d; prints it when false
+    fetch "$1" >"$WORK/search.json"
+    "$PYTHON" -c 'import json, sys
+d = json.load(open(sys.argv[1], encoding="utf-8"))
+if not eval("(" + sys.argv[2] + ")"):
+    print("search %s: %s" % (sys.argv[3], json.dumps(d, ensure_ascii=False)[:300]))' \
+        "$WORK/search.json" "$2" "$1"
+}
+problems=$(
+    search_check "/v1/search?name=Berlin&count=10&language=en&format=json" \
+        '1 <= len(d["results"]) <= 3 and list(d) == ["results", "generationtime_ms"]'
+    search_check "/v1/search?name=Berlin&count=1" \
+        'len(d["results"]) == 1 and d["results"][0]["country_code"] == "US"
+         and {"id", "name", "latitude", "longitude", "timezone", "admin1"} <= set(d["results"][0])'
+    search_check "/v1/search?name=NowhereLand" 'list(d) == ["generationtime_ms"]'
+    search_check "/v1/search?name=x" 'list(d) == ["generationtime_ms"]'
+    search_check "/v1/search?name=umlaut" \
+        'd["results"][0]["name"] == "Z\u00fcrich" and d["results"][0]["country"] == "Switzerland"'
+    search_check "/v1/search?name=APOSTROPHE" \
+        'd["results"][0]["name"] == "Val-d'"'"'Or" and d["results"][0]["admin1"] == "Qu\u00e9bec"'
+    search_check "/v1/search?name=NOADMIN" \
+        '"admin1" not in d["results"][0] and d["results"][0]["country_code"] == "GB"'
+    search_check "/v1/search?name=90210" 'd["results"][0]["postcodes"] == ["90210"]'
+    search_check "/v1/search?name=umlaut&countryCode=US" '"results" not in d'
+    search_check "/v1/search?name=SIMNULLS" 'd["results"][0]["latitude"] is None'
+)
+[[ -z $problems ]] || fail "$problems"
+expect_status "count 0" "/v1/search?name=Berlin&count=0" 400 \
+    "Parameter count must be between 1 and 100."
+expect_status "search error ID" "/v1/search?name=SIMERROR" 400 "Simulated"
+expect_status "search 500 ID" "/v1/search?name=SIM500" "500 not JSON"
+read -r code size < <(curl -s --noproxy '*' --max-time 20 -o "$WORK/huge.json" \
+    -w '%{http_code} %{size_download}\n' "$BASE/v1/search?name=simhuge")
+[[ $code == 200 && $size == 20971520 ]] || fail "huge search: $code $size"
+"$PYTHON" -c 'import json, sys; json.load(open(sys.argv[1]))' "$WORK/huge.json" ||
+    fail "a huge JSON answer does not parse"
+
+# Scenarios set by control request reach both addresses.
+small="/v1/forecast?latitude=1&longitude=2&current=temperature_2m&hourly=temperature_2m,is_day"
+small+="&daily=sunrise&timezone=auto&forecast_days=1"
+fetch "/_control/scenario?name=ratelimit" >/dev/null
+expect_status "ratelimit" "$small" 429 "Daily API request limit exceeded."
+expect_status "ratelimit search" "/v1/search?name=Berlin" 429 "limit"
+fetch "/_control/scenario?name=badjson" >/dev/null
+expect_status "badjson" "$small" "200 not JSON"
+fetch "/_control/scenario?name=nulls" >/dev/null
+fetch "$small" >"$WORK/nulls.json"
+"$PYTHON" -c 'import json, sys
+d = json.load(open(sys.argv[1]))
+values = [d["current"]["temperature_2m"]] + d["hourly"]["temperature_2m"] + d["hourly"]["is_day"]
+assert set(values) == {None} and len(d["hourly"]["time"]) == 24 and d["daily"]["sunrise"] == [None]
+' "$WORK/nulls.json" || fail "nulls"
+fetch "/_control/scenario?name=hostile" >/dev/null
+fetch "$small" >"$WORK/hostile.json"
+"$PYTHON" -c 'import json, sys
+sys.setrecursionlimit(20000)
+d = json.load(open(sys.argv[1]))
+h = d["hourly"]
+assert isinstance(d["current"], list) and len(set(map(len, h.values()))) > 1
+' "$WORK/hostile.json" || fail "hostile"
+fetch "/_control/scenario?name=http500" >/dev/null
+expect_status "http500" "$small" "500 not JSON"
+fetch "/_control/scenario?name=normal" >/dev/null
+expect_status "normal again" "$small" 200
+
+# --- the raw listener answers JSON with no length, ended by closing the connection
+RAW_PORT=$(awk '/^raw-port / { print $2 }' "$WORK/stdout")
+curl -s --noproxy '*' --max-time 5 --http1.0 -D "$WORK/raw.head" -o "$WORK/raw.json" \
+    "http://127.0.0.1:$RAW_PORT$FORECAST"
+[[ $(head -1 "$WORK/raw.head") == "HTTP/1.0 200 OK"$'\r' ]] || fail "raw status line"
+grep -qi '^content-length' "$WORK/raw.head" && fail "raw JSON answer announces a length"
+grep -qi '^connection: close' "$WORK/raw.head" || fail "raw JSON answer without Connection: close"
+cmp -s "$WORK/raw.json" "$WORK/metric.json" || fail "raw forecast differs from the HTTP port's"
+raw_error=$(json_status "/v1/forecast?latitude=95&longitude=1" "$RAW_PORT")
+[[ $raw_error == "400 Latitude"* ]] || fail "raw latitude 95: $raw_error"
+grep -qxF "GET /v1/forecast?latitude=95&longitude=1" "$WORK/sim.log" ||
+    fail "raw JSON request not logged"
+
 # --- control requests and the request log
 expect_contains "set scenario" "$(fetch "/_control/scenario?name=error")" "scenario error"
 expect_contains "scenario for every ID" "$(fetch "/weather/local/90210?hbhf=2&unit=s")" "<error>"

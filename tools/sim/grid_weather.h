@@ -1,0 +1,84 @@
+// Hour-by-hour weather at a point, for the JSON forecast answers.
+//
+// The values come from the location's weather model (weather_model.h): each local hour takes
+// the day or night part of the model's forecast day it falls in, the temperature follows a
+// smooth curve from the day's low near sunrise to its high at three in the afternoon, and the
+// pressure drifts slowly, so that the last hours show the model's trend. Everything is kept in
+// one set of units (degrees Celsius, km/h, mm, hPa, metres); answers convert from these.
+//
+// Hours and days are counted in the location's local wall-clock time, from 1970-01-01 00:00
+// local: local hour h begins at UTC second h * 3600 - zone offset. Days before today and days
+// past the model's last one reuse the model's days in turn, so any hour has weather.
+#pragma once
+
+#include "weather_model.h"
+
+#include <ctime>
+#include <vector>
+
+struct GridHour {
+    double temperatureC;
+    double dewPointC;
+    double apparentTemperatureC;
+    int humidityPercent;
+    int precipitationProbabilityPercent;
+    double precipitationMm;
+    int weatherCode; // WMO code
+    int cloudCoverPercent;
+    double pressureMslHpa;
+    double surfacePressureHpa;
+    double visibilityMetres;
+    double windKmh;
+    int windDegrees; // 0 to 359
+    double gustKmh;
+    double uvIndex;
+    bool isDay;
+};
+
+struct GridDay {
+    double temperatureMaxC;
+    double temperatureMinC;
+    double apparentTemperatureMaxC;
+    double apparentTemperatureMinC;
+    int sunriseMinutes; // after local midnight
+    int sunsetMinutes;
+    int weatherCode; // the most severe code of the day's hours
+    int precipitationProbabilityMaxPercent;
+    double precipitationSumMm;
+    double windMaxKmh;
+    double gustMaxKmh;
+    int dominantWindDegrees;
+    double uvIndexMax;
+};
+
+class GridWeather {
+  public:
+    GridWeather(const Location &location, time_t utcNow);
+
+    const Location &location() const { return location_; }
+    int utcOffsetSeconds() const { return location_.zoneOffsetHours * 3600; }
+    double elevationMetres() const { return elevationMetres_; }
+    // Seconds since 1970-01-01 00:00 local time.
+    long long localNow() const { return localNow_; }
+    long long currentLocalHour() const;
+    long long todayLocalDay() const;
+
+    GridHour Hour(long long localHour) const;
+    GridDay Day(long long localDay) const;
+
+  private:
+    const ForecastDay &ModelDay(long long localDay) const;
+    double TemperatureAt(long long localHour) const;
+
+    Location location_;
+    long long localNow_;
+    double elevationMetres_;
+    double basePressureHpa_;
+    int pressureTrend_; // +1 rising, -1 falling, 0 steady
+    double clearVisibilityMetres_;
+    std::vector<ForecastDay> modelDays_; // the model's days 1 to kMaxForecastDays
+};
+
+// Integer division and remainder that round towards minus infinity.
+long long FloorDiv(long long value, long long divisor);
+long long FloorMod(long long value, long long divisor);

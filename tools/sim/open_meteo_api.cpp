@@ -1,0 +1,1230 @@
+#include "open_meteo_api.h"
+
+#include "grid_weather.h"
+#include "weather_model.h"
+
+#include <rapidjson/stringbuffer.h>
+#include <rapidjson/writer.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <vector>
+
+const char *const kJsonContentType = "application/json; charset=utf-8";
+
+namespace {
+
+using JsonWriter = rapidjson::Writer<rapidjson::StringBuffer>;
+
+const char *const kServiceErrorReason = "Simulated service error.";
+const char *const kRateLimitReason = "Daily API request limit exceeded. Please try again tomorrow.";
+const double kForecastGenerationMs = 0.05;
+const double kSearchGenerationMs = 0.3;
+const double kEmptySearchGenerationMs = 0.1;
+const double kGridStep = 0.25;
+const int kMaxForecastDaysParameter = 16;
+const int kMaxPastDaysParameter = 92;
+const long long kMaxForecastHoursParameter = kMaxForecastDaysParameter * 24;
+const long long kMaxPastHoursParameter = kMaxPastDaysParameter * 24;
+const int kDefaultForecastDays = 7;
+const int kCurrentInterval = 900;
+const int kDefaultSearchCount = 10;
+const int kMaxSearchCount = 100;
+const size_t kMaxEchoBytes = 200;
+const size_t kMaxPostcodeLength = 10;
+// Nesting of the unknown member in hostile answers, deeper than a recursive parser may go.
+const int kHostileDepth = 3000;
+
+// --- text of the query
+
+const std::string *Parameter(const QueryParameters &query, const char *name) {
+    auto found = query.find(name);
+    return found == query.end() ? nullptr : &found->second;
+}
+
+// The length of the well-formed UTF-8 sequence at text[at], or 0 when there is none.
+size_t Utf8SequenceLength(const std::string &text, size_t at) {
+    unsigned char lead = static_cast<unsigned char>(text[at]);
+    size_t length;
+    unsigned char low = 0x80, high = 0xBF; // range of the second byte
+    if (lead < 0x80)
+        return 1;
+    if (lead >= 0xC2 && lead <= 0xDF)
+        length = 2;
+    else if (lead >= 0xE0 && lead <= 0xEF) {
+        length = 3;
+        if (lead == 0xE0)
+            low = 0xA0;
+        if (lead == 0xED)
+            high = 0x9F; // no surrogates
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        length = 4;
+        if (lead == 0xF0)
+            low = 0x90;
+        if (lead == 0xF4)
+            high = 0x8F;
+    } else
+        return 0;
+    if (at + length > text.size())
+        return 0;
+    for (size_t i = 1; i < length; ++i) {
+        unsigned char c = static_cast<unsigned char>(text[at + i]);
+        if (c < (i == 1 ? low : 0x80) || c > (i == 1 ? high : 0xBF))
+            return 0;
+    }
+    return length;
+}
+
+// A caller's text as it may stand in an answer: cut short, and every byte that is no UTF-8
+// replaced, so that the answer stays valid JSON whatever the query held.
+std::string EchoText(const std::string &text) {
+    std::string echo;
+    size_t at = 0;
+    while (at < text.size() && echo.size() < kMaxEchoBytes) {
+        size_t length = Utf8SequenceLength(text, at);
+        if (length == 0) {
+            echo += "\uFFFD";
+            ++at;
+        } else {
+            echo.append(text, at, length);
+            at += length;
+        }
+    }
+    if (at < text.size())
+        echo += "...";
+    return echo;
+}
+
+// Characters, not bytes: "Zü" is two.
+size_t CharacterCount(const std::string &text) {
+    size_t count = 0;
+    for (size_t at = 0; at < text.size(); ++count) {
+        size_t length = Utf8SequenceLength(text, at);
+        at += length == 0 ? 1 : length;
+    }
+    return count;
+}
+
+std::string UpperAscii(std::string text) {
+    for (char &c : text)
+        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return text;
+}
+
+bool AllDigits(const std::string &text) {
+    return !text.empty() && std::all_of(text.begin(), text.end(), [](char c) {
+        return std::isdigit(static_cast<unsigned char>(c)) != 0;
+    });
+}
+
+// A plain decimal: optional sign, digits, at most one point. No exponent, no "nan" or "inf".
+bool ParseDecimal(const std::string &text, double *value) {
+    if (text.empty() || text.size() > 40)
+        return false;
+    size_t at = (text[0] == '-' || text[0] == '+') ? 1 : 0;
+    size_t digits = 0;
+    bool point = false;
+    for (; at < text.size(); ++at) {
+        if (std::isdigit(static_cast<unsigned char>(text[at])))
+            ++digits;
+        else if (text[at] == '.' && !point)
+            point = true;
+        else
+            return false;
+    }
+    if (digits == 0)
+        return false;
+    *value = std::strtod(text.c_str(), nullptr);
+    return std::isfinite(*value);
+}
+
+bool ParseInteger(const std::string &text, long long *value) {
+    size_t at = (!text.empty() && text[0] == '-') ? 1 : 0;
+    if (text.size() == at || text.size() - at > 18 || !AllDigits(text.substr(at)))
+        return false;
+    *value = std::strtoll(text.c_str(), nullptr, 10);
+    return true;
+}
+
+// The shortest text that reads back as the value, with a decimal point: "95.0", "95.25".
+std::string NumberText(double value) {
+    char text[64] = "0";
+    for (int precision = 1; precision <= 17; ++precision) {
+        std::snprintf(text, sizeof text, "%.*g", precision, value);
+        if (std::strtod(text, nullptr) == value)
+            break;
+    }
+    std::string result = text;
+    if (result.find_first_of(".e") == std::string::npos)
+        result += ".0";
+    return result;
+}
+
+std::vector<std::string> SplitList(const std::string &text) {
+    std::vector<std::string> items;
+    size_t start = 0;
+    while (start <= text.size()) {
+        size_t comma = text.find(',', start);
+        if (comma == std::string::npos)
+            comma = text.size();
+        if (comma > start)
+            items.push_back(text.substr(start, comma - start));
+        start = comma + 1;
+    }
+    return items;
+}
+
+// --- units and variables
+
+enum class SpeedUnit { Kmh, Ms, Mph, Kn };
+
+struct Units {
+    bool fahrenheit = false;
+    SpeedUnit speed = SpeedUnit::Kmh;
+    bool inch = false;
+    bool unixTime = false;
+};
+
+enum class Quantity {
+    Temperature,
+    Percent,
+    Precipitation,
+    Code,
+    Pressure,
+    Visibility,
+    Speed,
+    Direction,
+    Uv,
+    Flag,
+    Time, // minutes after local midnight of the day, as sunrise and sunset
+};
+
+struct HourlyVariable {
+    const char *name;
+    const char *legacyName; // the name older clients still send; answered under that name
+    Quantity quantity;
+    double (*value)(const GridHour &);
+};
+
+const HourlyVariable kHourlyVariables[] = {
+    {"temperature_2m", nullptr, Quantity::Temperature,
+     [](const GridHour &h) { return h.temperatureC; }},
+    {"relative_humidity_2m", "relativehumidity_2m", Quantity::Percent,
+     [](const GridHour &h) { return static_cast<double>(h.humidityPercent); }},
+    {"dew_point_2m", "dewpoint_2m", Quantity::Temperature,
+     [](const GridHour &h) { return h.dewPointC; }},
+    {"apparent_temperature", nullptr, Quantity::Temperature,
+     [](const GridHour &h) { return h.apparentTemperatureC; }},
+    {"precipitation_probability", nullptr, Quantity::Percent,
+     [](const GridHour &h) { return static_cast<double>(h.precipitationProbabilityPercent); }},
+    {"precipitation", nullptr, Quantity::Precipitation,
+     [](const GridHour &h) { return h.precipitationMm; }},
+    {"weather_code", "weathercode", Quantity::Code,
+     [](const GridHour &h) { return static_cast<double>(h.weatherCode); }},
+    {"cloud_cover", "cloudcover", Quantity::Percent,
+     [](const GridHour &h) { return static_cast<double>(h.cloudCoverPercent); }},
+    {"pressure_msl", nullptr, Quantity::Pressure,
+     [](const GridHour &h) { return h.pressureMslHpa; }},
+    {"surface_pressure", nullptr, Quantity::Pressure,
+     [](const GridHour &h) { return h.surfacePressureHpa; }},
+    {"visibility", nullptr, Quantity::Visibility,
+     [](const GridHour &h) { return h.visibilityMetres; }},
+    {"wind_speed_10m", "windspeed_10m", Quantity::Speed,
+     [](const GridHour &h) { return h.windKmh; }},
+    {"wind_direction_10m", "winddirection_10m", Quantity::Direction,
+     [](const GridHour &h) { return static_cast<double>(h.windDegrees); }},
+    {"wind_gusts_10m", "windgusts_10m", Quantity::Speed,
+     [](const GridHour &h) { return h.gustKmh; }},
+    {"uv_index", nullptr, Quantity::Uv, [](const GridHour &h) { return h.uvIndex; }},
+    {"is_day", nullptr, Quantity::Flag, [](const GridHour &h) { return h.isDay ? 1.0 : 0.0; }},
+};
+
+struct DailyVariable {
+    const char *name;
+    const char *legacyName;
+    Quantity quantity;
+    double (*value)(const GridDay &);
+};
+
+const DailyVariable kDailyVariables[] = {
+    {"weather_code", "weathercode", Quantity::Code,
+     [](const GridDay &d) { return static_cast<double>(d.weatherCode); }},
+    {"temperature_2m_max", nullptr, Quantity::Temperature,
+     [](const GridDay &d) { return d.temperatureMaxC; }},
+    {"temperature_2m_min", nullptr, Quantity::Temperature,
+     [](const GridDay &d) { return d.temperatureMinC; }},
+    {"apparent_temperature_max", nullptr, Quantity::Temperature,
+     [](const GridDay &d) { return d.apparentTemperatureMaxC; }},
+    {"apparent_temperature_min", nullptr, Quantity::Temperature,
+     [](const GridDay &d) { return d.apparentTemperatureMinC; }},
+    {"sunrise", nullptr, Quantity::Time,
+     [](const GridDay &d) { return static_cast<double>(d.sunriseMinutes); }},
+    {"sunset", nullptr, Quantity::Time,
+     [](const GridDay &d) { return static_cast<double>(d.sunsetMinutes); }},
+    {"precipitation_probability_max", nullptr, Quantity::Percent,
+     [](const GridDay &d) { return static_cast<double>(d.precipitationProbabilityMaxPercent); }},
+    {"precipitation_sum", nullptr, Quantity::Precipitation,
+     [](const GridDay &d) { return d.precipitationSumMm; }},
+    {"wind_speed_10m_max", "windspeed_10m_max", Quantity::Speed,
+     [](const GridDay &d) { return d.windMaxKmh; }},
+    {"wind_gusts_10m_max", "windgusts_10m_max", Quantity::Speed,
+     [](const GridDay &d) { return d.gustMaxKmh; }},
+    {"wind_direction_10m_dominant", "winddirection_10m_dominant", Quantity::Direction,
+     [](const GridDay &d) { return static_cast<double>(d.dominantWindDegrees); }},
+    {"uv_index_max", nullptr, Quantity::Uv, [](const GridDay &d) { return d.uvIndexMax; }},
+};
+
+template <typename T, size_t N> size_t CountOf(const T (&)[N]) {
+    return N;
+}
+
+const char *UnitText(Quantity quantity, const Units &units) {
+    switch (quantity) {
+    case Quantity::Temperature:
+        return units.fahrenheit ? "\u00B0F" : "\u00B0C";
+    case Quantity::Percent:
+        return "%";
+    case Quantity::Precipitation:
+        return units.inch ? "inch" : "mm";
+    case Quantity::Code:
+        return "wmo code";
+    case Quantity::Pressure:
+        return "hPa";
+    case Quantity::Visibility:
+        // Visibility goes to feet with Fahrenheit, as the public service does.
+        return units.fahrenheit ? "ft" : "m";
+    case Quantity::Speed:
+        switch (units.speed) {
+        case SpeedUnit::Ms:
+            return "m/s";
+        case SpeedUnit::Mph:
+            return "mph";
+        case SpeedUnit::Kn:
+            return "kn";
+        default:
+            return "km/h";
+        }
+    case Quantity::Direction:
+        return "\u00B0";
+    case Quantity::Time:
+        return units.unixTime ? "unixtime" : "iso8601";
+    default:
+        return "";
+    }
+}
+
+bool IsWholeNumber(Quantity quantity) {
+    return quantity == Quantity::Percent || quantity == Quantity::Code ||
+           quantity == Quantity::Direction || quantity == Quantity::Flag;
+}
+
+// A value in the caller's units, from the one the weather is kept in.
+double Converted(Quantity quantity, double value, const Units &units) {
+    switch (quantity) {
+    case Quantity::Temperature:
+        return units.fahrenheit ? value * 9.0 / 5.0 + 32.0 : value;
+    case Quantity::Precipitation:
+        return units.inch ? value / 25.4 : value;
+    case Quantity::Visibility:
+        return units.fahrenheit ? value / 0.3048 : value;
+    case Quantity::Speed:
+        switch (units.speed) {
+        case SpeedUnit::Ms:
+            return value / 3.6;
+        case SpeedUnit::Mph:
+            return value / 1.609344;
+        case SpeedUnit::Kn:
+            return value / 1.852;
+        default:
+            return value;
+        }
+    default:
+        return value;
+    }
+}
+
+int DecimalsOf(Quantity quantity, const Units &units) {
+    return quantity == Quantity::Precipitation && units.inch ? 3 : 1;
+}
+
+void WriteDecimal(JsonWriter &writer, double value, int decimals) {
+    double scale = std::pow(10.0, decimals);
+    // Adding zero turns a rounded -0.0 into 0.0.
+    writer.Double(std::round(value * scale) / scale + 0.0);
+}
+
+// --- local times
+
+std::string LocalTimeText(long long localSeconds, bool withClock) {
+    time_t moment = static_cast<time_t>(localSeconds);
+    std::tm broken{};
+    gmtime_r(&moment, &broken);
+    char text[64];
+    if (withClock)
+        std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d", broken.tm_year + 1900,
+                      broken.tm_mon + 1, broken.tm_mday, broken.tm_hour, broken.tm_min);
+    else
+        std::snprintf(text, sizeof text, "%04d-%02d-%02d", broken.tm_year + 1900, broken.tm_mon + 1,
+                      broken.tm_mday);
+    return text;
+}
+
+// A local time as the caller asked: wall-clock text, or Unix seconds (UTC).
+void WriteTime(JsonWriter &writer, long long localSeconds, bool withClock, const Units &units,
+               int utcOffsetSeconds) {
+    if (units.unixTime)
+        writer.Int64(localSeconds - utcOffsetSeconds);
+    else
+        writer.String(LocalTimeText(localSeconds, withClock).c_str());
+}
+
+void WriteValue(JsonWriter &writer, Quantity quantity, double value, const Units &units) {
+    if (IsWholeNumber(quantity))
+        writer.Int(static_cast<int>(std::lround(value)));
+    else
+        WriteDecimal(writer, Converted(quantity, value, units), DecimalsOf(quantity, units));
+}
+
+// --- places and zones
+
+struct ZoneName {
+    int offsetHours;
+    const char *name;
+};
+
+const ZoneName kZoneNames[] = {
+    {-10, "Pacific/Honolulu"},   {-9, "America/Anchorage"},
+    {-8, "America/Los_Angeles"}, {-7, "America/Denver"},
+    {-6, "America/Chicago"},     {-5, "America/New_York"},
+    {-3, "America/Sao_Paulo"},   {0, "GMT"},
+    {1, "Europe/Berlin"},        {2, "Europe/Athens"},
+    {9, "Asia/Tokyo"},           {10, "Australia/Brisbane"},
+};
+
+std::string TimezoneName(int offsetHours) {
+    for (const ZoneName &zone : kZoneNames) {
+        if (zone.offsetHours == offsetHours)
+            return zone.name;
+    }
+    // The zone database names fixed offsets with the sign turned round.
+    char name[32];
+    std::snprintf(name, sizeof name, "Etc/GMT%+d", -offsetHours);
+    return name;
+}
+
+// The centre of the grid cell that holds the coordinate, as the forecast reports it.
+double CellCentre(double coordinate, double limit) {
+    double centre = std::floor(coordinate / kGridStep) * kGridStep + kGridStep / 2;
+    double highest = limit - kGridStep / 2;
+    return std::min(highest, std::max(-highest, centre));
+}
+
+// "34.10,-118.38": the coordinates to hundredths, so that the same point always gets the
+// same weather.
+std::string CoordinateKey(double latitude, double longitude) {
+    auto hundredths = [](double value) {
+        long long whole = std::llround(value * 100.0);
+        char text[32];
+        std::snprintf(text, sizeof text, "%s%lld.%02lld", whole < 0 ? "-" : "",
+                      std::llabs(whole) / 100, std::llabs(whole) % 100);
+        return std::string(text);
+    };
+    return hundredths(latitude) + "," + hundredths(longitude);
+}
+
+// --- answers
+
+JsonAnswer ErrorAnswer(int status, const std::string &reason) {
+    rapidjson::StringBuffer buffer;
+    JsonWriter writer(buffer);
+    writer.StartObject();
+    writer.Key("error");
+    writer.Bool(true);
+    writer.Key("reason");
+    writer.String(reason.c_str(), static_cast<rapidjson::SizeType>(reason.size()));
+    writer.EndObject();
+    JsonAnswer answer;
+    answer.status = status;
+    answer.body = buffer.GetString();
+    return answer;
+}
+
+JsonAnswer OkAnswer(const rapidjson::StringBuffer &buffer) {
+    JsonAnswer answer;
+    answer.body.assign(buffer.GetString(), buffer.GetSize());
+    return answer;
+}
+
+// The answer of a service that lost its connection to its back end half way: the first half.
+JsonAnswer CutShort(JsonAnswer answer) {
+    answer.body.resize(answer.body.size() / 2);
+    return answer;
+}
+
+void WriteDeepArrays(JsonWriter &writer, int depth) {
+    for (int i = 0; i < depth; ++i)
+        writer.StartArray();
+    writer.Int(0);
+    for (int i = 0; i < depth; ++i)
+        writer.EndArray();
+}
+
+// --- the forecast
+
+struct Requested {
+    std::string name; // as the caller spelled it
+    size_t index;     // into the variable table
+};
+
+struct ForecastRequest {
+    double latitude = 0.0;
+    double longitude = 0.0;
+    std::vector<Requested> current;
+    std::vector<Requested> hourly;
+    std::vector<Requested> daily;
+    Units units;
+    int forecastDays = kDefaultForecastDays;
+    int pastDays = 0;
+    long long forecastHours = -1; // -1: not given
+    long long pastHours = -1;
+};
+
+template <typename Variable, size_t N>
+bool ParseVariables(const QueryParameters &query, const char *key, const Variable (&table)[N],
+                    const char *typeName, std::vector<Requested> *requested, std::string *reason) {
+    const std::string *text = Parameter(query, key);
+    if (text == nullptr)
+        return true;
+    for (const std::string &name : SplitList(*text)) {
+        size_t index = N;
+        for (size_t i = 0; i < N; ++i) {
+            if (name == table[i].name ||
+                (table[i].legacyName != nullptr && name == table[i].legacyName))
+                index = i;
+        }
+        if (index == N) {
+            *reason = std::string("Cannot initialize ") + typeName + " from invalid String value " +
+                      EchoText(name) + " for key " + key;
+            return false;
+        }
+        bool repeated = std::any_of(requested->begin(), requested->end(),
+                                    [&](const Requested &r) { return r.name == name; });
+        if (!repeated)
+            requested->push_back({name, index});
+    }
+    return true;
+}
+
+// Reads one of a few names; the first is the default when the parameter is absent.
+bool ParseChoice(const QueryParameters &query, const char *key, const char *alias,
+                 std::vector<const char *> names, const char *typeName, int *choice,
+                 std::string *reason) {
+    const std::string *text = Parameter(query, key);
+    if (text == nullptr && alias != nullptr) {
+        text = Parameter(query, alias);
+        key = alias;
+    }
+    *choice = 0;
+    if (text == nullptr)
+        return true;
+    for (size_t i = 0; i < names.size(); ++i) {
+        if (*text == names[i]) {
+            *choice = static_cast<int>(i);
+            return true;
+        }
+    }
+    *reason = std::string("Cannot initialize ") + typeName + " from invalid String value " +
+              EchoText(*text) + " for key " + key;
+    return false;
+}
+
+bool ParseCount(const QueryParameters &query, const char *key, const char *label, long long highest,
+                long long *value, std::string *reason) {
+    const std::string *text = Parameter(query, key);
+    if (text == nullptr)
+        return true;
+    if (!ParseInteger(*text, value)) {
+        *reason = std::string("Value of type 'Int' required for key '") + key + "'.";
+        return false;
+    }
+    if (*value < 0 || *value > highest) {
+        *reason = std::string(label) + " is invalid. Allowed range 0 to " +
+                  std::to_string(highest) + ". Given " + std::to_string(*value) + ".";
+        return false;
+    }
+    return true;
+}
+
+bool ParseCoordinate(const std::string &text, const char *key, const char *label, double limit,
+                     double *value, std::string *reason) {
+    if (!ParseDecimal(text, value)) {
+        *reason = std::string("Data corrupted at path '") + key + "'. '" + EchoText(text) +
+                  "' is not a number.";
+        return false;
+    }
+    if (*value < -limit || *value > limit) {
+        char range[64];
+        std::snprintf(range, sizeof range,
+                      " must be in range of -%d to %d\u00B0. Given: ", static_cast<int>(limit),
+                      static_cast<int>(limit));
+        *reason = std::string(label) + range + NumberText(*value) + ".";
+        return false;
+    }
+    return true;
+}
+
+bool ParseForecastRequest(const QueryParameters &query, ForecastRequest *request,
+                          std::string *reason) {
+    const std::string *latitude = Parameter(query, "latitude");
+    const std::string *longitude = Parameter(query, "longitude");
+    if (latitude == nullptr && longitude == nullptr) {
+        *reason = "Parameter 'latitude' and 'longitude' are required.";
+        return false;
+    }
+    size_t latitudes = latitude == nullptr ? 0 : SplitList(*latitude).size();
+    size_t longitudes = longitude == nullptr ? 0 : SplitList(*longitude).size();
+    if (latitudes != longitudes) {
+        *reason = "Parameter 'latitude' and 'longitude' must have the same number of elements";
+        return false;
+    }
+    if (latitudes > 1) {
+        *reason = "This service answers one location per request.";
+        return false;
+    }
+    if (!ParseCoordinate(*latitude, "latitude", "Latitude", 90, &request->latitude, reason) ||
+        !ParseCoordinate(*longitude, "longitude", "Longitude", 180, &request->longitude, reason))
+        return false;
+
+    if (!ParseVariables(query, "current", kHourlyVariables, "WeatherVariable", &request->current,
+                        reason) ||
+        !ParseVariables(query, "hourly", kHourlyVariables, "WeatherVariable", &request->hourly,
+                        reason) ||
+        !ParseVariables(query, "daily", kDailyVariables, "DailyWeatherVariable", &request->daily,
+                        reason))
+        return false;
+
+    int temperature, speed, precipitation, timeFormat;
+    if (!ParseChoice(query, "temperature_unit", nullptr, {"celsius", "fahrenheit"},
+                     "TemperatureUnit", &temperature, reason) ||
+        !ParseChoice(query, "wind_speed_unit", "windspeed_unit", {"kmh", "ms", "mph", "kn"},
+                     "WindspeedUnit", &speed, reason) ||
+        !ParseChoice(query, "precipitation_unit", nullptr, {"mm", "inch"}, "PrecipitationUnit",
+                     &precipitation, reason) ||
+        !ParseChoice(query, "timeformat", nullptr, {"iso8601", "unixtime"}, "Timeformat",
+                     &timeFormat, reason))
+        return false;
+    request->units.fahrenheit = temperature == 1;
+    request->units.speed = static_cast<SpeedUnit>(speed);
+    request->units.inch = precipitation == 1;
+    request->units.unixTime = timeFormat == 1;
+
+    long long forecastDays = kDefaultForecastDays, pastDays = 0;
+    if (!ParseCount(query, "forecast_days", "Forecast days", kMaxForecastDaysParameter,
+                    &forecastDays, reason) ||
+        !ParseCount(query, "past_days", "Past days", kMaxPastDaysParameter, &pastDays, reason) ||
+        !ParseCount(query, "forecast_hours", "Forecast hours", kMaxForecastHoursParameter,
+                    &request->forecastHours, reason) ||
+        !ParseCount(query, "past_hours", "Past hours", kMaxPastHoursParameter, &request->pastHours,
+                    reason))
+        return false;
+    request->forecastDays = static_cast<int>(forecastDays);
+    request->pastDays = static_cast<int>(pastDays);
+
+    // Any zone name is taken as "auto": the location's own zone.
+    if (!request->daily.empty() && Parameter(query, "timezone") == nullptr) {
+        *reason = "Timezone is required";
+        return false;
+    }
+    return true;
+}
+
+// The hours of the hourly arrays: from local midnight past_days ago for past_days +
+// forecast_days whole days, or, with forecast_hours or past_hours, counted from the
+// current hour.
+void HourlyRange(const ForecastRequest &request, const GridWeather &grid, long long *first,
+                 long long *count) {
+    long long now = grid.currentLocalHour();
+    long long midnight = grid.todayLocalDay() * 24;
+    long long start = request.pastHours >= 0       ? now - request.pastHours
+                      : request.forecastHours >= 0 ? now
+                                                   : midnight - request.pastDays * 24LL;
+    long long end = request.forecastHours >= 0 ? now + request.forecastHours
+                                               : midnight + request.forecastDays * 24LL;
+    *first = start;
+    *count = std::max(0LL, end - start);
+}
+
+template <typename Variable, size_t N>
+void WriteUnits(JsonWriter &writer, const char *key, const std::vector<Requested> &requested,
+                const Variable (&table)[N], const Units &units, bool withInterval) {
+    writer.Key(key);
+    writer.StartObject();
+    writer.Key("time");
+    writer.String(units.unixTime ? "unixtime" : "iso8601");
+    if (withInterval) {
+        writer.Key("interval");
+        writer.String("seconds");
+    }
+    for (const Requested &variable : requested) {
+        writer.Key(variable.name.c_str());
+        writer.String(UnitText(table[variable.index].quantity, units));
+    }
+    writer.EndObject();
+}
+
+std::string ForecastBody(const ForecastRequest &request, const GridWeather &grid, bool nulls) {
+    const Units &units = request.units;
+    int offset = grid.utcOffsetSeconds();
+    rapidjson::StringBuffer buffer;
+    JsonWriter writer(buffer);
+    writer.StartObject();
+    writer.Key("latitude");
+    writer.Double(CellCentre(request.latitude, 90));
+    writer.Key("longitude");
+    writer.Double(CellCentre(request.longitude, 180));
+    writer.Key("generationtime_ms");
+    writer.Double(kForecastGenerationMs);
+    writer.Key("utc_offset_seconds");
+    writer.Int(offset);
+    writer.Key("timezone");
+    writer.String(TimezoneName(grid.location().zoneOffsetHours).c_str());
+    writer.Key("timezone_abbreviation");
+    writer.String(grid.location().zoneAbbreviation.c_str());
+    writer.Key("elevation");
+    writer.Double(grid.elevationMetres());
+
+    if (!request.current.empty()) {
+        WriteUnits(writer, "current_units", request.current, kHourlyVariables, units, true);
+        GridHour hour = grid.Hour(grid.currentLocalHour());
+        writer.Key("current");
+        writer.StartObject();
+        writer.Key("time");
+        WriteTime(writer, grid.localNow() - FloorMod(grid.localNow(), kCurrentInterval), true,
+                  units, offset);
+        writer.Key("interval");
+        writer.Int(kCurrentInterval);
+        for (const Requested &variable : request.current) {
+            const HourlyVariable &entry = kHourlyVariables[variable.index];
+            writer.Key(variable.name.c_str());
+            if (nulls)
+                writer.Null();
+            else
+                WriteValue(writer, entry.quantity, entry.value(hour), units);
+        }
+        writer.EndObject();
+    }
+
+    if (!request.hourly.empty()) {
+        WriteUnits(writer, "hourly_units", request.hourly, kHourlyVariables, units, false);
+        long long first, count;
+        HourlyRange(request, grid, &first, &count);
+        std::vector<GridHour> hours;
+        hours.reserve(static_cast<size_t>(count));
+        for (long long i = 0; i < count; ++i)
+            hours.push_back(grid.Hour(first + i));
+        writer.Key("hourly");
+        writer.StartObject();
+        writer.Key("time");
+        writer.StartArray();
+        for (long long i = 0; i < count; ++i)
+            WriteTime(writer, (first + i) * 3600, true, units, offset);
+        writer.EndArray();
+        for (const Requested &variable : request.hourly) {
+            const HourlyVariable &entry = kHourlyVariables[variable.index];
+            writer.Key(variable.name.c_str());
+            writer.StartArray();
+            for (const GridHour &hour : hours) {
+                if (nulls)
+                    writer.Null();
+                else
+                    WriteValue(writer, entry.quantity, entry.value(hour), units);
+            }
+            writer.EndArray();
+        }
+        writer.EndObject();
+    }
+
+    if (!request.daily.empty()) {
+        WriteUnits(writer, "daily_units", request.daily, kDailyVariables, units, false);
+        long long firstDay = grid.todayLocalDay() - request.pastDays;
+        int dayCount = request.pastDays + request.forecastDays;
+        std::vector<GridDay> days;
+        for (int i = 0; i < dayCount; ++i)
+            days.push_back(grid.Day(firstDay + i));
+        writer.Key("daily");
+        writer.StartObject();
+        writer.Key("time");
+        writer.StartArray();
+        for (int i = 0; i < dayCount; ++i)
+            WriteTime(writer, (firstDay + i) * 86400, false, units, offset);
+        writer.EndArray();
+        for (const Requested &variable : request.daily) {
+            const DailyVariable &entry = kDailyVariables[variable.index];
+            writer.Key(variable.name.c_str());
+            writer.StartArray();
+            for (int i = 0; i < dayCount; ++i) {
+                double value = entry.value(days[static_cast<size_t>(i)]);
+                if (nulls)
+                    writer.Null();
+                else if (entry.quantity == Quantity::Time)
+                    WriteTime(writer, (firstDay + i) * 86400 + static_cast<long long>(value) * 60,
+                              true, units, offset);
+                else
+                    WriteValue(writer, entry.quantity, value, units);
+            }
+            writer.EndArray();
+        }
+        writer.EndObject();
+    }
+    writer.EndObject();
+    return std::string(buffer.GetString(), buffer.GetSize());
+}
+
+// Mixed rubbish for one array of a hostile answer; its length depends on the variant.
+void WriteHostileArray(JsonWriter &writer, size_t variant) {
+    switch (variant % 4) {
+    case 0:
+        writer.StartArray();
+        writer.Double(1e308);
+        writer.String("12.5");
+        writer.Null();
+        writer.Double(-1e308);
+        writer.Int64(-9223372036854775807LL - 1);
+        writer.Bool(true);
+        writer.StartObject();
+        writer.EndObject();
+        writer.StartArray();
+        writer.Double(1.5);
+        writer.EndArray();
+        writer.String("");
+        writer.Double(4.9e-324);
+        writer.Uint64(18446744073709551615ULL);
+        writer.String("NaN");
+        writer.EndArray();
+        break;
+    case 1:
+        writer.StartArray();
+        writer.Int(7);
+        writer.EndArray();
+        break;
+    case 2:
+        writer.StartArray();
+        writer.EndArray();
+        break;
+    default:
+        writer.String("not an array");
+        break;
+    }
+}
+
+// Valid JSON in a shape no forecast has: wrong types everywhere, arrays that disagree in
+// length, numbers at the edge of the range, and one member nested thousands deep.
+std::string HostileForecastBody(const ForecastRequest &request) {
+    std::vector<std::string> hourly;
+    for (const Requested &variable : request.hourly)
+        hourly.push_back(variable.name);
+    if (hourly.empty())
+        hourly = {"temperature_2m", "weather_code"};
+    std::vector<std::string> daily;
+    for (const Requested &variable : request.daily)
+        daily.push_back(variable.name);
+    if (daily.empty())
+        daily = {"weather_code", "temperature_2m_max", "sunrise"};
+
+    rapidjson::StringBuffer buffer;
+    JsonWriter writer(buffer);
+    writer.StartObject();
+    writer.Key("latitude");
+    writer.String("34.125");
+    writer.Key("longitude");
+    writer.Double(1e308);
+    writer.Key("generationtime_ms");
+    writer.Null();
+    writer.Key("utc_offset_seconds");
+    writer.String("-28800");
+    writer.Key("timezone");
+    writer.Int(42);
+    writer.Key("timezone_abbreviation");
+    writer.StartArray();
+    writer.EndArray();
+    writer.Key("elevation");
+    writer.Double(-1e308);
+    writer.Key("x_nested");
+    WriteDeepArrays(writer, kHostileDepth);
+    writer.Key("current_units");
+    writer.StartArray();
+    writer.String("\u00B0C");
+    writer.EndArray();
+    writer.Key("current");
+    writer.StartArray();
+    writer.Int(1);
+    writer.Null();
+    writer.String("2026-12-08T14:00");
+    writer.StartObject();
+    writer.Key("temperature_2m");
+    writer.String("warm");
+    writer.EndObject();
+    writer.EndArray();
+    writer.Key("hourly_units");
+    writer.StartObject();
+    writer.Key("time");
+    writer.Int(8601);
+    for (const std::string &name : hourly) {
+        writer.Key(name.c_str());
+        writer.Null();
+    }
+    writer.EndObject();
+    writer.Key("hourly");
+    writer.StartObject();
+    writer.Key("time");
+    writer.StartArray();
+    for (const char *text : {"yesterday", "2026-13-45T25:61", "", "T", "2026-12-08T00:00",
+                             "99999-99-99T99:99", "2026-12-08T01:00:00+99:00"})
+        writer.String(text);
+    writer.Int(1765152000);
+    writer.Null();
+    writer.EndArray();
+    for (size_t i = 0; i < hourly.size(); ++i) {
+        writer.Key(hourly[i].c_str());
+        WriteHostileArray(writer, i);
+    }
+    writer.EndObject();
+    writer.Key("daily_units");
+    writer.Null();
+    writer.Key("daily");
+    writer.StartObject();
+    writer.Key("time");
+    writer.String("2026-12-08");
+    for (size_t i = 0; i < daily.size(); ++i) {
+        writer.Key(daily[i].c_str());
+        WriteHostileArray(writer, i + 1);
+    }
+    writer.Key("sunrise");
+    writer.StartArray();
+    writer.Int(5);
+    writer.String("25:99");
+    writer.Null();
+    writer.String("2026-12-08T");
+    writer.EndArray();
+    writer.EndObject();
+    writer.Key("x_garbage");
+    writer.StartObject();
+    writer.Key("");
+    writer.Null();
+    writer.Key("control\x01\x1f\n\"\\");
+    writer.String(std::string(4096, 'x').c_str());
+    writer.EndObject();
+    // A member named twice, the second time out of range.
+    writer.Key("latitude");
+    writer.Double(91.0);
+    writer.EndObject();
+    return std::string(buffer.GetString(), buffer.GetSize());
+}
+
+// --- the geocoding search
+
+struct Place {
+    long long id;
+    std::string name;
+    double latitude;
+    double longitude;
+    double elevation;
+    std::string countryCode;
+    long long admin1Id; // 0: no first-level division
+    std::string timezone;
+    long long population;
+    long long countryId;
+    std::string country;
+    std::string admin1;
+};
+
+uint64_t TextHash(const std::string &text) {
+    uint64_t hash = 0xCBF29CE484222325ULL; // FNV-1a
+    for (unsigned char c : text) {
+        hash ^= c;
+        hash *= 0x100000001B3ULL;
+    }
+    return hash;
+}
+
+// Names that bring back places whose text needs care: accents, an apostrophe, and a place
+// with no first-level division.
+bool SpecialPlace(const std::string &upperName, Place *place) {
+    if (upperName == "UMLAUT") {
+        *place = {7110001, "Z\u00FCrich",   47.37,  8.55,    408.0,         "CH",
+                  7110000, "Europe/Zurich", 421878, 7110099, "Switzerland", "Z\u00FCrich"};
+        return true;
+    }
+    if (upperName == "APOSTROPHE") {
+        *place = {7120001, "Val-d'Or",        48.1,  -77.78,  337.0,    "CA",
+                  7120000, "America/Toronto", 32491, 7120099, "Canada", "Qu\u00E9bec"};
+        return true;
+    }
+    if (upperName == "NOADMIN") {
+        Location location = MakeLocation(upperName);
+        std::string city = location.cityName.substr(0, location.cityName.find(", "));
+        *place = {
+            7130001,          city, 54.6, -2.97, 132.0, "GB", 0, "Europe/London", 12850, 7130099,
+            "United Kingdom", ""};
+        return true;
+    }
+    return false;
+}
+
+Place OrdinaryPlace(const Location &location, const std::string &name) {
+    size_t comma = location.cityName.find(", ");
+    std::string region = comma == std::string::npos ? "" : location.cityName.substr(comma + 2);
+    Place place;
+    place.id = 1000000 + static_cast<long long>(location.seed % 8000000);
+    place.name = name;
+    place.latitude = location.latitudeHundredths / 100.0;
+    place.longitude = location.longitudeHundredths / 100.0;
+    place.elevation = static_cast<double>((location.seed >> 16) % 1500);
+    place.countryCode = "US";
+    place.admin1Id = 5000000 + static_cast<long long>(TextHash(region) % 100000);
+    place.timezone = TimezoneName(location.zoneOffsetHours);
+    place.population = 500 + static_cast<long long>((location.seed >> 24) % 900000);
+    place.countryId = 6252001;
+    place.country = "United States";
+    place.admin1 = region;
+    return place;
+}
+
+// Up to three places of the name: the first from the name's own weather model, the others
+// namesakes elsewhere.
+std::vector<Place> PlacesNamed(const std::string &upperName) {
+    Place special;
+    if (SpecialPlace(upperName, &special))
+        return {special};
+    Location location = MakeLocation(upperName);
+    std::string city = location.cityName.substr(0, location.cityName.find(", "));
+    std::vector<Place> places = {OrdinaryPlace(location, city)};
+    int namesakes = static_cast<int>(location.seed % 3);
+    for (int i = 1; i <= namesakes; ++i)
+        places.push_back(OrdinaryPlace(MakeLocation(upperName + "/" + std::to_string(i)), city));
+    return places;
+}
+
+void WritePlace(JsonWriter &writer, const Place &place, const std::string &postcode, bool nulls) {
+    auto number = [&](double value) {
+        if (nulls)
+            writer.Null();
+        else
+            writer.Double(value);
+    };
+    writer.StartObject();
+    writer.Key("id");
+    writer.Int64(place.id);
+    writer.Key("name");
+    writer.String(place.name.c_str());
+    writer.Key("latitude");
+    number(place.latitude);
+    writer.Key("longitude");
+    number(place.longitude);
+    writer.Key("elevation");
+    number(place.elevation);
+    writer.Key("feature_code");
+    writer.String("PPL");
+    writer.Key("country_code");
+    writer.String(place.countryCode.c_str());
+    if (place.admin1Id != 0) {
+        writer.Key("admin1_id");
+        writer.Int64(place.admin1Id);
+    }
+    writer.Key("timezone");
+    if (nulls)
+        writer.Null();
+    else
+        writer.String(place.timezone.c_str());
+    writer.Key("population");
+    if (nulls)
+        writer.Null();
+    else
+        writer.Int64(place.population);
+    if (!postcode.empty()) {
+        writer.Key("postcodes");
+        writer.StartArray();
+        writer.String(postcode.c_str());
+        writer.EndArray();
+    }
+    writer.Key("country_id");
+    writer.Int64(place.countryId);
+    writer.Key("country");
+    writer.String(place.country.c_str());
+    if (place.admin1Id != 0) {
+        writer.Key("admin1");
+        writer.String(place.admin1.c_str());
+    }
+    writer.EndObject();
+}
+
+std::string HostileSearchBody() {
+    rapidjson::StringBuffer buffer;
+    JsonWriter writer(buffer);
+    writer.StartObject();
+    writer.Key("results");
+    writer.StartArray();
+    writer.String("a place");
+    writer.Int(42);
+    writer.Null();
+    writer.StartArray();
+    writer.StartArray();
+    writer.EndArray();
+    writer.EndArray();
+    writer.StartObject();
+    writer.Key("id");
+    writer.String("7");
+    writer.Key("name");
+    writer.Int(12345);
+    writer.Key("latitude");
+    writer.String("47.1");
+    writer.Key("longitude");
+    writer.Double(1e308);
+    writer.Key("elevation");
+    writer.Null();
+    writer.Key("feature_code");
+    writer.StartArray();
+    writer.EndArray();
+    writer.Key("country_code");
+    writer.StartObject();
+    writer.Key("x");
+    writer.Int(1);
+    writer.EndObject();
+    writer.Key("timezone");
+    writer.Int(-5);
+    writer.Key("population");
+    writer.Double(-1e308);
+    writer.Key("postcodes");
+    writer.String("90210");
+    writer.Key("country");
+    writer.Null();
+    writer.Key("admin1");
+    writer.StartArray();
+    writer.String("x");
+    writer.EndArray();
+    writer.EndObject();
+    writer.StartObject();
+    writer.Key("id");
+    writer.Int(-1);
+    writer.Key("name");
+    std::string longName = std::string("Long\0name\x01", 10) + std::string(4000, 'n');
+    writer.String(longName.c_str(), static_cast<rapidjson::SizeType>(longName.size()));
+    writer.Key("latitude");
+    writer.Double(-1e308);
+    writer.Key("longitude");
+    writer.Null();
+    writer.Key("timezone");
+    writer.String("Not/A_Zone");
+    writer.EndObject();
+    writer.StartObject();
+    writer.Key("id");
+    writer.Double(1e308);
+    writer.Key("name");
+    writer.String("");
+    writer.Key("latitude");
+    writer.Double(91.5);
+    writer.Key("longitude");
+    writer.Double(-181.0);
+    writer.Key("country_code");
+    writer.String("XX");
+    writer.EndObject();
+    writer.StartObject();
+    writer.Key("name");
+    writer.String("Deep");
+    writer.Key("admin1");
+    WriteDeepArrays(writer, kHostileDepth);
+    writer.EndObject();
+    writer.EndArray();
+    writer.Key("generationtime_ms");
+    writer.String("soon");
+    writer.EndObject();
+    return std::string(buffer.GetString(), buffer.GetSize());
+}
+
+} // namespace
+
+JsonAnswer ForecastAnswer(const QueryParameters &query, time_t utcNow, Scenario scenario) {
+    if (scenario == Scenario::ServiceError)
+        return ErrorAnswer(400, kServiceErrorReason);
+    if (scenario == Scenario::RateLimit)
+        return ErrorAnswer(429, kRateLimitReason);
+    ForecastRequest request;
+    std::string reason;
+    if (!ParseForecastRequest(query, &request, &reason))
+        return ErrorAnswer(400, reason);
+    JsonAnswer answer;
+    if (scenario == Scenario::Hostile) {
+        answer.body = HostileForecastBody(request);
+        return answer;
+    }
+    GridWeather grid(MakeLocation(CoordinateKey(request.latitude, request.longitude)), utcNow);
+    bool nulls = scenario == Scenario::Nulls || scenario == Scenario::NotAvailable;
+    answer.body = ForecastBody(request, grid, nulls);
+    return scenario == Scenario::BadJson ? CutShort(answer) : answer;
+}
+
+Scenario SearchScenario(const QueryParameters &query) {
+    const std::string *name = Parameter(query, "name");
+    return EffectiveScenario(name == nullptr ? std::string() : UpperAscii(*name));
+}
+
+JsonAnswer SearchAnswer(const QueryParameters &query, Scenario scenario) {
+    if (scenario == Scenario::ServiceError)
+        return ErrorAnswer(400, kServiceErrorReason);
+    if (scenario == Scenario::RateLimit)
+        return ErrorAnswer(429, kRateLimitReason);
+    const std::string *name = Parameter(query, "name");
+    if (name == nullptr)
+        return ErrorAnswer(400, "Parameter 'name' is required.");
+    long long count = kDefaultSearchCount;
+    const std::string *countText = Parameter(query, "count");
+    if (countText != nullptr &&
+        (!ParseInteger(*countText, &count) || count < 1 || count > kMaxSearchCount))
+        return ErrorAnswer(400, "Parameter count must be between 1 and 100.");
+    const std::string *format = Parameter(query, "format");
+    if (format != nullptr && *format != "json")
+        return ErrorAnswer(400, "This service answers format=json only.");
+    if (scenario == Scenario::Hostile) {
+        JsonAnswer answer;
+        answer.body = HostileSearchBody();
+        return answer;
+    }
+
+    std::string upperName = UpperAscii(*name);
+    std::vector<Place> places;
+    if (CharacterCount(*name) >= 2 && upperName.compare(0, 7, "NOWHERE") != 0)
+        places = PlacesNamed(upperName);
+    const std::string *countryCode = Parameter(query, "countryCode");
+    if (countryCode != nullptr && !countryCode->empty()) {
+        std::string wanted = UpperAscii(*countryCode);
+        places.erase(std::remove_if(places.begin(), places.end(),
+                                    [&](const Place &p) { return p.countryCode != wanted; }),
+                     places.end());
+    }
+    if (places.size() > static_cast<size_t>(count))
+        places.resize(static_cast<size_t>(count));
+
+    rapidjson::StringBuffer buffer;
+    JsonWriter writer(buffer);
+    writer.StartObject();
+    if (!places.empty()) {
+        // A postcode search names the code it matched.
+        std::string postcode =
+            AllDigits(*name) && name->size() <= kMaxPostcodeLength ? *name : std::string();
+        bool nulls = scenario == Scenario::Nulls || scenario == Scenario::NotAvailable;
+        writer.Key("results");
+        writer.StartArray();
+        for (const Place &place : places)
+            WritePlace(writer, place, postcode, nulls);
+        writer.EndArray();
+    }
+    // Nothing found is an answer without "results".
+    writer.Key("generationtime_ms");
+    writer.Double(places.empty() ? kEmptySearchGenerationMs : kSearchGenerationMs);
+    writer.EndObject();
+    JsonAnswer answer = OkAnswer(buffer);
+    return scenario == Scenario::BadJson ? CutShort(answer) : answer;
+}

@@ -1,11 +1,12 @@
 #!/usr/bin/env bash
 # Benchmarks of warm expression calls with every term: time per call (Google Benchmark),
-# instructions per call (callgrind) and system calls per call (strace).
+# instructions per call (callgrind) and system calls per call (strace); then the requests that a
+# whole panel of one place costs the weather service over an hour, against the local service.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh native
 cmake --preset native >/dev/null
-cmake --build --preset native --target nimbrel-bench
+cmake --build --preset native --target nimbrel-bench nimbrel-panel-requests nimbrel-sim
 bench=build/native/nimbrel-bench
 export LC_ALL=${LC_ALL:-en_US.UTF-8}
 "$bench"
@@ -26,4 +27,12 @@ for case in CurrentAllTerms/English CurrentAllTerms/Both ForecastAllTerms Hourly
   syscalls=$(awk '$NF == "total" {print $4}' "$out.st")
   echo "$case: $((total / calls)) instructions, $((syscalls / straced)) system calls per call"
   rm -f "$out" "$out.txt" "$out.st"
+done
+
+# A whole panel, looked at every minute for an hour, by place name and by coordinates.
+state=$(mktemp -d /tmp/nimbrel-bench.XXXXXX)
+trap 'tests/services.sh stop "$state" >/dev/null; rm -rf "$state"' EXIT
+tests/services.sh start "$state" build/native/nimbrel-sim >/dev/null
+for id in 90210 34.0901,-118.4065; do
+  build/native/nimbrel-panel-requests "127.0.0.1:$(cat "$state/sim.port")" 60 "$id"
 done

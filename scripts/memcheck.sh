@@ -12,7 +12,7 @@ trap 'tests/services.sh stop "$state"; rm -rf "$state"' EXIT
 tests/services.sh start "$state" "$build/nimbrel-sim"
 export NIMBREL_TEST_SERVICES=$state LC_ALL=${LC_ALL:-en_US.UTF-8}
 status=0
-for program in unit_tests feed_tests expr_tests image_tests host_tests module_tests; do
+for program in unit_tests feed_tests expr_tests provider_tests image_tests host_tests module_tests; do
   filter=()
   [ "$program" = module_tests ] && filter=(--gtest_filter=-*ShortDate*)
   if valgrind --error-exitcode=9 --leak-check=full -q "$build/$program" "${filter[@]}" \

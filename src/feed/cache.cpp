@@ -84,6 +84,8 @@ const char *CacheFilePath(const char *kind) {
         FormatText(count, sizeof count, ".%d", Plugin.maxHours);
     } else if (strcmp(kind, "Radar") == 0 || strcmp(kind, "Home") == 0) {
         prefix = kind, middle = NULL, suffix = kind[0] == 'R' ? ".jpg" : ".html";
+    } else if (strcmp(kind, "Place") == 0 || strcmp(kind, "OpenMeteo") == 0) {
+        prefix = kind, middle = NULL, suffix = ".json";
     } else {
         return out;
     }
@@ -224,21 +226,81 @@ int64_t CacheAgeMinutes(uint64_t fileTime, uint64_t now) {
     return -(int64_t)((fileTime - now) / kTicksPerMinute);
 }
 
-enum CacheVerdict CheckCacheFile(const char *path, int limitMinutes) {
-    uint64_t fileTime = 0;
-    if (path[0] == '\0' || !CacheFileTime(path, &fileTime)) {
+// The verdict and the file's time.
+static enum CacheVerdict Judge(const char *path, int limitMinutes, uint64_t *fileTime) {
+    if (path[0] == '\0' || !CacheFileTime(path, fileTime)) {
         return CACHE_MISSING;
     }
-    int64_t age = CacheAgeMinutes(fileTime, OsUtcNow());
+    int64_t age = CacheAgeMinutes(*fileTime, OsUtcNow());
     // A file dated further ahead of the clock than the limit (the clock was set back) would
     // otherwise stay fresh until the clock caught up; it is stale like an old one.
     if (age > limitMinutes || age < -(int64_t)limitMinutes) {
         return CACHE_STALE;
     }
-    if (fileTime != Plugin.documentTime) {
+    return CACHE_FRESH;
+}
+
+enum CacheVerdict CacheFileAge(const char *path, int limitMinutes) {
+    uint64_t fileTime = 0;
+    return Judge(path, limitMinutes, &fileTime);
+}
+
+enum CacheVerdict CheckCacheFile(const char *path, int limitMinutes) {
+    uint64_t fileTime = 0;
+    enum CacheVerdict verdict = Judge(path, limitMinutes, &fileTime);
+    if (verdict == CACHE_FRESH && fileTime != Plugin.documentTime) {
         LoadFeedDocument(path, 1);
     }
-    return CACHE_FRESH;
+    return verdict;
+}
+
+int StoreFile(const char *path, const char *bytes, size_t length) {
+    static const char kPartName[] = "store.part";
+    const char *slash = strrchr(path, OsPathSeparator);
+    char partPath[PATH_CAPACITY];
+    if (slash == NULL || (size_t)(slash - path) + 1 + sizeof kPartName > sizeof partPath) {
+        return 0;
+    }
+    size_t folder = (size_t)(slash - path) + 1;
+    memcpy(partPath, path, folder);
+    memcpy(partPath + folder, kPartName, sizeof kPartName);
+    OsFile *file = OsFileCreate(partPath);
+    if (file == NULL) {
+        return 0;
+    }
+    int written = OsFileWrite(file, bytes, length) == length;
+    int closed = OsFileClose(file);
+    if (!written || !closed || !OsFileReplace(partPath, path)) {
+        OsFileDelete(partPath);
+        return 0;
+    }
+    ForgetCacheCheck(path);
+    return 1;
+}
+
+char *ReadWholeFile(const char *path, size_t limit, size_t *length) {
+    OsFile *file = path[0] ? OsFileOpenRead(path) : NULL;
+    if (file == NULL) {
+        return NULL;
+    }
+    int64_t size = OsFileSize(file);
+    char *bytes = (size > 0 && (uint64_t)size <= limit) ? (char *)malloc((size_t)size + 1) : NULL;
+    size_t total = 0;
+    while (bytes != NULL && total < (size_t)size) {
+        size_t got = OsFileRead(file, bytes + total, (size_t)size - total);
+        if (got == 0) {
+            break;
+        }
+        total += got;
+    }
+    OsFileClose(file);
+    if (bytes == NULL || total == 0) {
+        free(bytes);
+        return NULL;
+    }
+    bytes[total] = '\0';
+    *length = total;
+    return bytes;
 }
 
 int FileExists(const char *path) {

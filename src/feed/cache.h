@@ -18,9 +18,10 @@ enum LoadResult {
 };
 
 // Writes the cache file name of a feed kind ("Current", "Forecast", "Details", "Hourly",
-// "Radar", "Home") for the per-call Location ID and unit type into the cache file path field
-// and returns it. Returns the field empty when the kind is unknown, there is no cache folder,
-// or the name would not fit: such a name opens nothing and creates nothing.
+// "Radar", "Home"; and the provider's kept answers "Place" and "OpenMeteo") for the per-call
+// Location ID and unit type into the cache file path field and returns it. Returns the field empty
+// when the kind is unknown, there is no cache folder, or the name would not fit: such a name opens
+// nothing and creates nothing.
 const char *CacheFilePath(const char *kind);
 
 // Writes `text` into `out` as a piece of a file name: ASCII letters in upper case, and every
@@ -34,6 +35,19 @@ enum LoadResult LoadFeedDocument(const char *path, int force);
 // Freshness under an age limit in minutes. A fresh file that changed since it was loaded is
 // loaded again.
 enum CacheVerdict CheckCacheFile(const char *path, int limitMinutes);
+
+// Freshness alone, as CheckCacheFile judges it, without loading anything.
+enum CacheVerdict CacheFileAge(const char *path, int limitMinutes);
+
+// Puts `length` bytes in place as the file `path`, in one step: they go to a temporary file in
+// the same folder first, so that a reader sees the old whole file or the new whole file.
+// Returns 1; 0 when they could not be written, and then `path` is unchanged.
+int StoreFile(const char *path, const char *bytes, size_t length);
+
+// The whole content of a file, zero-terminated, in a heap block the caller frees; its length
+// (without the terminator) in *length. Returns NULL when the file cannot be read, is empty or is
+// longer than `limit` bytes.
+char *ReadWholeFile(const char *path, size_t limit, size_t *length);
 
 // Within one export call CheckCacheFile looks up each file's time once: every writer of the
 // cache holds the mutex the call holds, and an expression with every term asks the same few

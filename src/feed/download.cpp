@@ -3,8 +3,10 @@
 #include <string.h>
 
 #include "feed/cache.h"
+#include "plugin/grow_text.h"
 #include "plugin/state.h"
 #include "plugin/text.h"
+#include "provider/provider.h"
 
 static const char kPartName[] = "download.part";
 
@@ -118,16 +120,15 @@ static unsigned AtMost(unsigned bound, uint64_t left) {
     return left < bound ? (unsigned)left : bound;
 }
 
-// Runs the transfer into the temporary file and puts it in place, within `totalMs`. Returns 1 on
-// success.
-static int Transfer(const char *partPath, unsigned totalMs) {
-    BodyTarget target = {OsFileCreate(partPath), 0, 0};
-    if (target.file == NULL) {
-        return 0;
-    }
+const char *DownloadUserAgent(void) {
+    return Plugin.provider == PROVIDER_FEED ? DOWNLOAD_USER_AGENT : PROVIDER_USER_AGENT;
+}
+
+// The request for the download address, within `totalMs`.
+static OsHttpRequest DownloadRequest(unsigned totalMs) {
     OsHttpRequest request;
     request.address = Plugin.downloadAddress;
-    request.userAgent = DOWNLOAD_USER_AGENT;
+    request.userAgent = DownloadUserAgent();
     request.useProxy = Plugin.useProxy;
     request.proxyAddress = Plugin.proxyAddress;
     request.proxyUser = Plugin.proxyUser;
@@ -135,6 +136,17 @@ static int Transfer(const char *partPath, unsigned totalMs) {
     request.connectTimeoutMs = AtMost(DOWNLOAD_CONNECT_MS, totalMs);
     request.readTimeoutMs = AtMost(DOWNLOAD_READ_MS, totalMs);
     request.totalTimeoutMs = totalMs;
+    return request;
+}
+
+// Runs the transfer into the temporary file and puts it in place, within `totalMs`. Returns 1 on
+// success.
+static int Transfer(const char *partPath, unsigned totalMs) {
+    BodyTarget target = {OsFileCreate(partPath), 0, 0};
+    if (target.file == NULL) {
+        return 0;
+    }
+    OsHttpRequest request = DownloadRequest(totalMs);
     int status = 0;
     enum OsHttpResult result = OsHttpGet(&request, StoreBodyPiece, &target, &status);
     int closed = OsFileClose(target.file);
@@ -148,6 +160,64 @@ static int Transfer(const char *partPath, unsigned totalMs) {
     return 0;
 }
 
+// Whether a download may start now: not failed lately, enough of the call's budget left, and
+// online. Returns the time it may take, or 0 when it may not start.
+static unsigned DownloadAllowance(void) {
+    if (FailedRecently(Plugin.downloadPath, OsUtcNow()) ||
+        CallBudgetLeft() < CALL_DOWNLOAD_MIN_START_MS || !IsOnline()) {
+        return 0;
+    }
+    return AtMost(DOWNLOAD_TOTAL_MS, CallBudgetLeft());
+}
+
+// Only a download that had its whole bound tells against the server.
+static void RememberUnlessCut(unsigned totalMs) {
+    if (totalMs == DOWNLOAD_TOTAL_MS) {
+        RememberFailure(Plugin.downloadPath, OsUtcNow());
+    }
+}
+
+void RememberDownloadFailure(const char *key) {
+    RememberFailure(key, OsUtcNow());
+}
+
+typedef struct AnswerTarget {
+    GrowText *body;
+    size_t limit;
+} AnswerTarget;
+
+static int KeepAnswerPiece(void *context, const char *bytes, size_t count) {
+    AnswerTarget *target = (AnswerTarget *)context;
+    if (target->body->length + count > target->limit) {
+        target->body->failed = 1;
+        return 0;
+    }
+    return GrowTextAppendBytes(target->body, bytes, count);
+}
+
+int FetchAnswer(const char *key, const char *address, GrowText *body, size_t limit, int *status) {
+    GrowTextInit(body, limit);
+    *status = 0;
+    CopyText(Plugin.downloadAddress, sizeof Plugin.downloadAddress, address);
+    CopyText(Plugin.downloadPath, sizeof Plugin.downloadPath, key);
+    if (Plugin.downloadPath[0] == '\0' || Plugin.downloadAddress[0] == '\0') {
+        return 1;
+    }
+    unsigned totalMs = DownloadAllowance();
+    if (totalMs == 0) {
+        return 1;
+    }
+    OsHttpRequest request = DownloadRequest(totalMs);
+    AnswerTarget target = {body, limit};
+    enum OsHttpResult result = OsHttpGet(&request, KeepAnswerPiece, &target, status);
+    if (result != OS_HTTP_COMPLETE || body->failed || body->length == 0) {
+        RememberUnlessCut(totalMs);
+        return 1;
+    }
+    ForgetFailure(Plugin.downloadPath);
+    return 0;
+}
+
 int FetchToFile(const char *path, const char *address) {
     CopyText(Plugin.downloadAddress, sizeof Plugin.downloadAddress, address);
     CopyText(Plugin.downloadPath, sizeof Plugin.downloadPath, path);
@@ -156,24 +226,14 @@ int FetchToFile(const char *path, const char *address) {
         !PartPath(Plugin.downloadPath, partPath, sizeof partPath)) {
         return 1;
     }
-    uint64_t now = OsUtcNow();
-    if (FailedRecently(Plugin.downloadPath, now)) {
+    unsigned totalMs = DownloadAllowance();
+    if (totalMs == 0) {
         return 1;
     }
-    if (CallBudgetLeft() < CALL_DOWNLOAD_MIN_START_MS) {
-        return 1;
-    }
-    if (!IsOnline()) {
-        return 1;
-    }
-    unsigned totalMs = AtMost(DOWNLOAD_TOTAL_MS, CallBudgetLeft());
     int whole = totalMs > 0 && Transfer(partPath, totalMs);
     ForgetCacheCheck(Plugin.downloadPath);
     if (!whole) {
-        // Only a download that had its whole bound tells against the server.
-        if (totalMs == DOWNLOAD_TOTAL_MS) {
-            RememberFailure(Plugin.downloadPath, OsUtcNow());
-        }
+        RememberUnlessCut(totalMs);
         return 1;
     }
     ForgetFailure(Plugin.downloadPath);

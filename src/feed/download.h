@@ -2,6 +2,7 @@
 #ifndef NIMBREL_DOWNLOAD_H
 #define NIMBREL_DOWNLOAD_H
 
+#include <stddef.h>
 #include <stdint.h>
 
 // Bounds of one download, in milliseconds. The connectivity test, the whole transfer and one
@@ -34,6 +35,8 @@ enum {
 
 #define DOWNLOAD_USER_AGENT "nimbrel"
 
+struct GrowText;
+
 // Downloads `address` into the file `path`. The body goes to a temporary file beside it that
 // takes the file's place only when the whole body has arrived with a success status, and the
 // new file is then loaded into the feed document. Returns 0 then; 1 when the download could not
@@ -41,6 +44,23 @@ enum {
 // whose download failed is not tried again for two minutes. Within an export call, every
 // download fits in the call's budget (see above).
 int FetchToFile(const char *path, const char *address);
+
+// Downloads `address` into memory, for an answer its caller reads itself: the body goes to
+// `body` (started here; the caller frees it with GrowTextFree whatever the result), at most
+// `limit` bytes, and the HTTP status to *status. Returns 0 when a whole body arrived, whatever
+// its status: the caller judges it, and calls RememberDownloadFailure when it cannot use it.
+// Returns 1 when the download could not run or did not complete. `key` names the download in the
+// failure memory (the file the answer is kept in): a download that failed is not tried again for
+// two minutes. It shares the call's budget and the connectivity test with FetchToFile.
+int FetchAnswer(const char *key, const char *address, struct GrowText *body, size_t limit,
+                int *status);
+
+// Remembers the download named `key` as failed, as a failed FetchToFile remembers its file.
+void RememberDownloadFailure(const char *key);
+
+// The user agent of every request: the feed's "nimbrel", or the provider's agent with the
+// version, which the public services ask for.
+const char *DownloadUserAgent(void);
 
 // Starts the download budget of the export call that has just taken the mutex.
 void StartCallDownloads(void);

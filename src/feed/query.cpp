@@ -7,6 +7,7 @@
 #include "feed/download.h"
 #include "plugin/state.h"
 #include "plugin/text.h"
+#include "provider/provider.h"
 
 // The head of the service's "<err ...>" element, counted from its "<".
 static const size_t kErrorHeadLength = 14;
@@ -119,8 +120,9 @@ static const char *QueryFeed(const Feed *feed, const char *locationId, const cha
     CopyText(path, sizeof path, CacheFilePath(feed->kind));
     Plugin.lastVerdict = CheckCacheFile(path, feed->ageLimit);
     if (Plugin.lastVerdict != CACHE_FRESH) {
-        const char *address = feed->address();
-        if (FetchToFile(path, address) != 0) {
+        int failed = Plugin.provider == PROVIDER_FEED ? FetchToFile(path, feed->address())
+                                                      : ProviderFetch(feed->kind, path);
+        if (failed) {
             if (feed == &kCurrentFeed && strcmp(open, "<l>") == 0) {
                 return SetValue("ERROR");
             }

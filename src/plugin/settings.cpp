@@ -4,6 +4,7 @@
 
 #include "plugin/state.h"
 #include "plugin/text.h"
+#include "provider/openmeteo.h"
 
 static int ReadInt(const char *path, const char *section, const char *key, int fallback) {
     return path ? OsProfileGetInt(path, section, key, fallback) : fallback;
@@ -63,8 +64,41 @@ void ReadSettings(const char *path) {
                sizeof Plugin.narrativeHost);
     ReadString(path, "Service", "PageHost", DEFAULT_PAGE_HOST, Plugin.pageHost,
                sizeof Plugin.pageHost);
-    ReadString(path, "Service", "ConnectivityUrl", DEFAULT_CONNECTIVITY_URL, Plugin.connectivityUrl,
+
+    char provider[32];
+    ReadString(path, "Service", "Provider", PROVIDER_NAME_OPEN_METEO, provider, sizeof provider);
+    // Anything but "feed" is the provider, which a user who mistyped the name sees written back.
+    Plugin.provider =
+        EqualsIgnoreCase(provider, PROVIDER_NAME_FEED) ? PROVIDER_FEED : PROVIDER_OPEN_METEO;
+    ReadString(path, "Service", "ForecastApi", OPEN_METEO_FORECAST_API, Plugin.forecastApi,
+               sizeof Plugin.forecastApi);
+    ReadString(path, "Service", "GeocodingApi", OPEN_METEO_GEOCODING_API, Plugin.geocodingApi,
+               sizeof Plugin.geocodingApi);
+    // Without an address of its own, the connectivity test asks the service that is used.
+    ReadString(path, "Service", "ConnectivityUrl", "", Plugin.connectivityUrl,
                sizeof Plugin.connectivityUrl);
+    if (Plugin.connectivityUrl[0] == '\0') {
+        if (Plugin.provider == PROVIDER_FEED ||
+            !ServiceRootAddress(Plugin.forecastApi, Plugin.connectivityUrl,
+                                sizeof Plugin.connectivityUrl)) {
+            CopyText(Plugin.connectivityUrl, sizeof Plugin.connectivityUrl,
+                     DEFAULT_CONNECTIVITY_URL);
+        }
+    }
+}
+
+int ServiceRootAddress(const char *address, char *out, size_t capacity) {
+    const char *scheme = strstr(address, "://");
+    const char *host = scheme ? scheme + 3 : NULL;
+    size_t hostLength = host ? strcspn(host, "/?#") : 0;
+    if (hostLength == 0 ||
+        !FormatText(out, capacity, "%.*s/", (int)(host + hostLength - address), address)) {
+        if (capacity > 0) {
+            out[0] = '\0';
+        }
+        return 0;
+    }
+    return 1;
 }
 
 void WriteSettings(const char *path) {
@@ -83,4 +117,7 @@ void WriteSettings(const char *path) {
                          Plugin.unitFromAuto == 1 ? "Auto" : Plugin.defaultUnit);
     OsProfileWriteString(path, "LocationID", "DefaultLocationID", Plugin.defaultLocationId);
     OsProfileWriteString(path, "General", "DefaultIconPath", Plugin.defaultIconPath);
+    OsProfileWriteString(path, "Service", "Provider",
+                         Plugin.provider == PROVIDER_FEED ? PROVIDER_NAME_FEED
+                                                          : PROVIDER_NAME_OPEN_METEO);
 }

@@ -2,6 +2,8 @@
 #ifndef NIMBREL_SETTINGS_H
 #define NIMBREL_SETTINGS_H
 
+#include <stddef.h>
+
 // Default values of the settings file.
 #define DEFAULT_LOCATION_ID "90210"
 #define DEFAULT_ICON_PATH "C:\\Program Files\\Orvane\\weather.images"
@@ -9,12 +11,19 @@
 #define DEFAULT_NARRATIVE_HOST "narrative.nimbrel.example"
 #define DEFAULT_PAGE_HOST "local.nimbrel.example"
 #define DEFAULT_CONNECTIVITY_URL "http://www.nimbrel.example/"
+#define PROVIDER_NAME_FEED "feed"
+#define PROVIDER_NAME_OPEN_METEO "open-meteo"
 
 // Reads every setting from the file at `path` into PluginState, with the defaults, clamps and
 // the locale's unit for "Auto". A NULL path gives every default without reading anything.
 void ReadSettings(const char *path);
 
-// Writes the effective settings (all but CustomLanguage and the service hosts) to `path`.
+// Writes the effective settings (all but CustomLanguage and the service addresses) to `path`.
 void WriteSettings(const char *path);
+
+// The address of the connectivity test for a service address: its scheme, host and port with
+// the path "/" ("https://api.open-meteo.com/"). Returns 1, or 0 when the address has no host
+// (out empty).
+int ServiceRootAddress(const char *address, char *out, size_t capacity);
 
 #endif

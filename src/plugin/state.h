@@ -16,7 +16,7 @@ enum {
     ADDRESS_CAPACITY = 2084,      // a Windows INTERNET_MAX_URL_LENGTH
     TEXT_CAPACITY = 1024,         // expression, value and work texts
     SCRATCH_CAPACITY = 64,        // unit and number scratch
-    LOCATION_CAPACITY = 16,       // the default Location ID
+    LOCATION_CAPACITY = 32,       // the default Location ID, as long as a call's may be
     CALL_LOCATION_CAPACITY = 32,  // the Location ID of the call in progress
     UNIT_CAPACITY = 16,           // a unit type text
     LANGUAGE_CAPACITY = 64,       // the CustomLanguage name
@@ -32,6 +32,12 @@ enum {
     CAL_ITEM_LONG_DAY = 7,     // CAL_SDAYNAME1
     CAL_ITEM_SHORT_MONTH = 34, // CAL_SABBREVMONTHNAME1
     CAL_ITEM_LONG_MONTH = 21   // CAL_SMONTHNAME1
+};
+
+// Where the weather comes from ([Service] Provider).
+enum ProviderKind {
+    PROVIDER_FEED = 0,      // the feed's own request addresses on FeedHost and its siblings
+    PROVIDER_OPEN_METEO = 1 // Open-Meteo's forecast, written into the feed's documents
 };
 
 enum { FAILED_DOWNLOAD_SLOTS = 16 }; // cache files remembered after a failed download
@@ -63,11 +69,16 @@ typedef struct PluginState {
     char defaultIconPath[PATH_CAPACITY];       // image folder for an empty folder argument
     char customLanguage[LANGUAGE_CAPACITY];    // "None" means no language file
 
-    // Service hosts ([Service]), read at start-up, never written back.
+    // The weather source ([Service]), read at start-up; Provider is written back, the rest not.
+    int provider;                        // PROVIDER_OPEN_METEO or PROVIDER_FEED
+    char forecastApi[ADDRESS_CAPACITY];  // the provider's forecast address
+    char geocodingApi[ADDRESS_CAPACITY]; // the provider's place search address
+
+    // Service hosts of the feed ([Service]), read at start-up, never written back.
     char feedHost[HOST_CAPACITY];           // host[:port] of the XML feeds
     char narrativeHost[HOST_CAPACITY];      // host[:port] of the narrative page
     char pageHost[HOST_CAPACITY];           // host[:port] of the local page
-    char connectivityUrl[ADDRESS_CAPACITY]; // http:// address of the connectivity test
+    char connectivityUrl[ADDRESS_CAPACITY]; // address of the connectivity test
 
     // Proxy settings of the host application, read at start-up, never written.
     int useProxy;                             // nonzero: downloads go through the proxy

@@ -66,3 +66,26 @@ TEST_F(Expressions, OneCallIsHeldForOneDownloadBudgetOnly) {
     EXPECT_LT(sandbox::NowMilliseconds() - start, 20000);
     EXPECT_EQ(asked + 1, services::SimRequests("SIMDRIP"));
 }
+
+// A module whose settings name only where the provider's services are: everything else is the
+// default, as on a fresh install.
+TEST(ProviderModule, AFreshInstallShowsTheWeatherOfItsDefaultPlace) {
+    if (services::SimHost().empty()) {
+        GTEST_SKIP() << "the local weather service is not running";
+    }
+    PluginCopy plugin("fresh-provider");
+    std::string base = "http://" + services::SimHost();
+    plugin.WriteSettings("[Service]\nForecastApi=" + base + "/v1/forecast\nGeocodingApi=" + base +
+                         "/v1/search\n");
+    ASSERT_TRUE(plugin.Load());
+    services::SimReset();
+    auto current = plugin.loaded.Get<Export4>("CurrentConditions");
+    std::string city = current("<city>|<temp>|<cond>", "", "", "1");
+    // The service's place for the postal code 90210, and real values.
+    EXPECT_EQ(0u, city.find("Ironcrest, Eastvale|")) << city;
+    EXPECT_EQ(std::string::npos, city.find("N/A")) << city;
+    EXPECT_EQ(1, services::SimRequests("/v1/search?name=90210&count=1&"));
+    EXPECT_EQ(1, services::SimRequests("/v1/forecast?latitude=38.5400&longitude=-125.7700&"));
+    // Every request of the provider names the plugin and its version.
+    EXPECT_EQ("nimbrel/0.99\n", services::SimGet("/_control/agents"));
+}

@@ -43,6 +43,10 @@ TEST(Lifecycle, FirstRunCreatesTheCacheFolderAndTheSettingsFile) {
               Setting(ini, "General", "DefaultIconPath"));
     EXPECT_EQ("(missing)", Setting(ini, "General", "CustomLanguage"));
     EXPECT_EQ("(missing)", Setting(ini, "Service", "FeedHost"));
+    // The weather source is shown, so that a user finds where to switch it; its addresses are
+    // not written.
+    EXPECT_EQ("open-meteo", Setting(ini, "Service", "Provider"));
+    EXPECT_EQ("(missing)", Setting(ini, "Service", "ForecastApi"));
 }
 
 TEST(Lifecycle, ClampedAndNormalisedValuesAreWhatShutdownWrites) {

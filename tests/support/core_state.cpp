@@ -18,6 +18,7 @@
 
 void ResetCoreState(const std::string &cacheFolder, const std::string &hostPort) {
     ReadSettings(NULL);
+    Plugin.provider = PROVIDER_FEED;
     CopyText(Plugin.defaultUnit, sizeof Plugin.defaultUnit, "English");
     Plugin.unitFromAuto = 0;
     if (Plugin.documentBytes == NULL) {

@@ -6,7 +6,8 @@
 
 #include <string>
 
-// Every setting at its default (English as the default unit), an empty feed document, no
+// Every setting at its default (English as the default unit, the feed as the weather source), an
+// empty feed document, no
 // connectivity or failure memory, the cache folder `cacheFolder` (created), and every service
 // host set to `hostPort` (for example "127.0.0.1:8470"), the connectivity test included.
 void ResetCoreState(const std::string &cacheFolder, const std::string &hostPort);

@@ -31,12 +31,12 @@ struct PluginCopy {
 
     void WriteSettings(const std::string &content) { sandbox::WriteFile(settings, content); }
 
-    // Points every service host at `hostPort` (default: a closed loopback port, so that any
-    // download fails at once and nothing leaves the machine).
+    // Takes the weather from the feed and points every service host at `hostPort` (default: a
+    // closed loopback port, so that any download fails at once and nothing leaves the machine).
     void UseServiceAt(const std::string &hostPort = "127.0.0.1:9", const std::string &more = "") {
-        WriteSettings("[Service]\nFeedHost=" + hostPort + "\nNarrativeHost=" + hostPort +
-                      "\nPageHost=" + hostPort + "\nConnectivityUrl=http://" + hostPort + "/\n" +
-                      more);
+        WriteSettings("[Service]\nProvider=feed\nFeedHost=" + hostPort +
+                      "\nNarrativeHost=" + hostPort + "\nPageHost=" + hostPort +
+                      "\nConnectivityUrl=http://" + hostPort + "/\n" + more);
     }
 
     // Loads the copy with TEMP pointing at `temp`.

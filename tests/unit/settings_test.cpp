@@ -45,7 +45,40 @@ TEST_F(SettingsFile, MissingFileGivesEveryDefault) {
     EXPECT_STREQ("None", Plugin.customLanguage);
     EXPECT_STREQ(DEFAULT_ICON_PATH, Plugin.defaultIconPath);
     EXPECT_STREQ(DEFAULT_FEED_HOST, Plugin.feedHost);
-    EXPECT_STREQ(DEFAULT_CONNECTIVITY_URL, Plugin.connectivityUrl);
+    // Real weather out of the box, and the connectivity test asks the service that gives it.
+    EXPECT_EQ(PROVIDER_OPEN_METEO, Plugin.provider);
+    EXPECT_STREQ("https://api.open-meteo.com/v1/forecast", Plugin.forecastApi);
+    EXPECT_STREQ("https://geocoding-api.open-meteo.com/v1/search", Plugin.geocodingApi);
+    EXPECT_STREQ("https://api.open-meteo.com/", Plugin.connectivityUrl);
+}
+
+TEST_F(SettingsFile, TheWeatherSourceAndItsConnectivityTest) {
+    const struct {
+        const char *service;
+        int provider;
+        const char *connectivity, *writtenBack;
+    } cases[] = {
+        {"Provider=feed\n", PROVIDER_FEED, DEFAULT_CONNECTIVITY_URL, "feed"},
+        {"Provider=FEED\n", PROVIDER_FEED, DEFAULT_CONNECTIVITY_URL, "feed"},
+        {"Provider=open-meteo\nForecastApi=http://127.0.0.1:8470/v1/forecast?x=1\n",
+         PROVIDER_OPEN_METEO, "http://127.0.0.1:8470/", "open-meteo"},
+        // A name the plugin does not know: the provider, shown as such in the file.
+        {"Provider=metno\n", PROVIDER_OPEN_METEO, "https://api.open-meteo.com/", "open-meteo"},
+        {"ConnectivityUrl=http://own.example/\n", PROVIDER_OPEN_METEO, "http://own.example/",
+         "open-meteo"},
+        {"Provider=feed\nConnectivityUrl=http://own.example/\n", PROVIDER_FEED,
+         "http://own.example/", "feed"},
+        // An address without a host gives the test nothing to ask but the built-in address.
+        {"ForecastApi=nonsense\n", PROVIDER_OPEN_METEO, DEFAULT_CONNECTIVITY_URL, "open-meteo"},
+    };
+    for (const auto &c : cases) {
+        sandbox::WriteFile(path, std::string("[Service]\n") + c.service);
+        ReadSettings(path.c_str());
+        EXPECT_EQ(c.provider, Plugin.provider) << c.service;
+        EXPECT_STREQ(c.connectivity, Plugin.connectivityUrl) << c.service;
+        WriteSettings(path.c_str());
+        EXPECT_EQ(c.writtenBack, Read("Service", "Provider")) << c.service;
+    }
 }
 
 TEST_F(SettingsFile, DayAndHourCountsOutOfRangeBecomeTheMaximum) {
@@ -116,8 +149,12 @@ TEST_F(SettingsFile, LongValuesAreCutToTheirFields) {
                              "[General]\nCustomLanguage=" +
                                  std::string(100, 'L') + "\n");
     ReadSettings(path.c_str());
-    EXPECT_STREQ("ABCDEFGHIJKLMNO", Plugin.defaultLocationId);
+    // As long as a call's Location ID may be: coordinates such as -33.8688,151.2093 fit whole.
+    EXPECT_STREQ("ABCDEFGHIJKLMNOPQRSTUVWXYZ", Plugin.defaultLocationId);
     EXPECT_EQ(std::string(63, 'L'), Plugin.customLanguage);
+    sandbox::WriteFile(path, "[LocationID]\nDefaultLocationID=" + std::string(40, 'x') + "\n");
+    ReadSettings(path.c_str());
+    EXPECT_EQ(std::string(31, 'X'), Plugin.defaultLocationId);
 }
 
 #if !defined(_WIN32)

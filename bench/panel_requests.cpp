@@ -1,0 +1,134 @@
+// What a whole panel costs the weather service: every current-conditions, forecast, Now, Later
+// and hourly term in English, Metric and Both, and every icon, for one place, looked at every
+// minute for an hour. The hour passes by moving the cache files' times back a minute at each
+// look, which is all the plugin sees of time going by. Counts the requests the local service
+// received, by address.
+//
+//   nimbrel-panel-requests HOST:PORT [MINUTES] [LOCATION_ID]
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+
+#include <chrono>
+#include <filesystem>
+#include <string>
+
+#include "expr/current.h"
+#include "expr/forecast.h"
+#include "feed/download.h"
+#include "images/icons.h"
+#include "plugin/settings.h"
+#include "plugin/state.h"
+#include "plugin/text.h"
+
+namespace fs = std::filesystem;
+
+static const char kCurrentTerms[] =
+    "<temp><tempunit><feel><city><locid><citydata><cond><humidity><vis><visunit><dewpoint>"
+    "<update><timezone><download><uvnum><uv><long><lat><moon><sunrise><sunset><timezonegmt>"
+    "<press><pressdir><presssymbol><pressunit><wind><windms><windknots><windbeaufort>"
+    "<windstrength><windgustms><windgust><winddir><winddeg><windunit><alert>";
+static const char kForecastTerms[] =
+    "<high><low><tempunit><sunrise><city><sunset><download><update><timezone><precip><precipn>"
+    "<humidity><humidityn><dayname><daydate><cond><condn><details><detailsupdate><wind><windn>"
+    "<winddir><winddirn><winddeg><winddegn><windunit>";
+static const char kHourlyTerms[] = "<update><timezone><download><temp><tempunit><feel><hourname>"
+                                   "<precip><cond><dewpoint><humidity><wind><winddir><winddeg>"
+                                   "<windunit>";
+
+static int Collect(void *context, const char *bytes, size_t count) {
+    ((std::string *)context)->append(bytes, count);
+    return 1;
+}
+
+static std::string Get(const std::string &address) {
+    OsHttpRequest request = {address.c_str(), "nimbrel-bench", 0, "", "", "", 2000, 5000, 10000};
+    std::string body;
+    int status = 0;
+    OsHttpGet(&request, Collect, &body, &status);
+    return body;
+}
+
+static int Lines(const std::string &log, const char *needle) {
+    int count = 0;
+    for (size_t at = log.find(needle); at != std::string::npos; at = log.find(needle, at + 1)) {
+        count++;
+    }
+    return count;
+}
+
+// One look at the panel.
+static long Look(const char *id) {
+    long calls = 0;
+    for (const char *unit : {"English", "Metric", "Both"}) {
+        CurrentConditionsText(kCurrentTerms, id, unit, "1");
+        for (int day = 1; day <= Plugin.maxDays; day++) {
+            char number[8];
+            FormatText(number, sizeof number, "%d", day);
+            ForecastText(kForecastTerms, id, number, unit, "1");
+            calls++;
+        }
+        NowOrLaterText("<name> <temp> <cond> <wind>", id, unit, "1", 0, 15);
+        NowOrLaterText("<name> <temp> <cond> <wind>", id, unit, "1", 1, 15);
+        for (int hour = 1; hour <= Plugin.maxHours; hour++) {
+            char number[8];
+            FormatText(number, sizeof number, "%d", hour);
+            HourlyText(kHourlyTerms, id, number, unit, "1");
+            calls++;
+        }
+        calls += 3;
+    }
+    ResolveIcon(id, "", 0, 0);
+    for (int day = 1; day <= Plugin.maxDays; day++) {
+        ResolveIcon(id, "", day, 1);
+        ResolveIcon(id, "", day, 0);
+    }
+    for (int hour = 1; hour <= Plugin.maxHours; hour++) {
+        ResolveIcon(id, "", -hour, 0);
+    }
+    AlertIconLink(id, "");
+    return calls + 2 + 2 * Plugin.maxDays + Plugin.maxHours;
+}
+
+int main(int argc, char **argv) {
+    if (argc < 2) {
+        fprintf(stderr, "usage: nimbrel-panel-requests HOST:PORT [MINUTES] [LOCATION_ID]\n");
+        return 2;
+    }
+    std::string base = std::string("http://") + argv[1];
+    int minutes = argc > 2 ? atoi(argv[2]) : 60;
+    const char *id = argc > 3 ? argv[3] : "90210";
+
+    char pattern[] = "/tmp/nimbrel-panel-XXXXXX";
+    std::string folder = mkdtemp(pattern);
+    ReadSettings(NULL);
+    Plugin.documentBytes = (char *)malloc(FEED_DOCUMENT_INITIAL);
+    Plugin.documentCapacity = FEED_DOCUMENT_INITIAL;
+    Plugin.documentBytes[0] = '\0';
+    CopyText(Plugin.cacheFolder, sizeof Plugin.cacheFolder, folder.c_str());
+    CopyText(Plugin.defaultUnit, sizeof Plugin.defaultUnit, "English");
+    CopyText(Plugin.forecastApi, sizeof Plugin.forecastApi, (base + "/v1/forecast").c_str());
+    CopyText(Plugin.geocodingApi, sizeof Plugin.geocodingApi, (base + "/v1/search").c_str());
+    CopyText(Plugin.connectivityUrl, sizeof Plugin.connectivityUrl, (base + "/").c_str());
+    Get(base + "/_control/reset");
+
+    long calls = 0;
+    auto started = std::chrono::steady_clock::now();
+    for (int minute = 0; minute <= minutes; minute++) {
+        calls += Look(id);
+        std::error_code error;
+        for (const auto &entry : fs::directory_iterator(folder, error)) {
+            fs::last_write_time(entry.path(), entry.last_write_time() - std::chrono::minutes(1),
+                                error);
+        }
+    }
+    double seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+    std::string log = Get(base + "/_control/log");
+    printf("%s: %ld export calls over %d minutes (%.1f s): %d forecast requests, %d place "
+           "searches, %d requests in all\n",
+           id, calls, minutes, seconds, Lines(log, "/v1/forecast?"), Lines(log, "/v1/search?"),
+           Lines(log, "GET "));
+    fs::remove_all(folder);
+    return 0;
+}

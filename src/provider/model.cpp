@@ -1,0 +1,173 @@
+#include "provider/model.h"
+
+#include <math.h>
+#include <stdio.h>
+#include <string.h>
+
+int ModelHas(double value) {
+    return !isnan(value);
+}
+
+static void ClearValues(ModelValues *values) {
+    values->time = MODEL_NO_TIME;
+    values->temperature = values->apparent = values->dewPoint = NAN;
+    values->humidity = values->precipChance = values->pressure = NAN;
+    values->windSpeed = values->windDirection = values->windGust = NAN;
+    values->visibility = values->uvIndex = NAN;
+    values->weatherCode = MODEL_NO_CODE;
+    values->isDay = -1;
+}
+
+void ModelClear(ModelWeather *model) {
+    model->latitude = model->longitude = NAN;
+    model->hasOffset = 0;
+    model->utcOffsetSeconds = 0;
+    model->zoneAbbreviation[0] = '\0';
+    ClearValues(&model->current);
+    model->hourCount = 0;
+    model->dayCount = 0;
+}
+
+// The civil calendar's day count: the proleptic Gregorian calendar, in whole 400-year eras.
+int64_t DaysFromCivil(int year, int month, int day) {
+    int64_t y = (int64_t)year - (month <= 2 ? 1 : 0);
+    int64_t era = (y >= 0 ? y : y - 399) / 400;
+    int64_t yearOfEra = y - era * 400;
+    int64_t dayOfYear = (153 * (month + (month > 2 ? -3 : 9)) + 2) / 5 + day - 1;
+    int64_t dayOfEra = yearOfEra * 365 + yearOfEra / 4 - yearOfEra / 100 + dayOfYear;
+    return era * 146097 + dayOfEra - 719468;
+}
+
+void CivilFromDays(int64_t days, int *year, int *month, int *day) {
+    days += 719468;
+    int64_t era = (days >= 0 ? days : days - 146096) / 146097;
+    int64_t dayOfEra = days - era * 146097;
+    int64_t yearOfEra = (dayOfEra - dayOfEra / 1460 + dayOfEra / 36524 - dayOfEra / 146096) / 365;
+    int64_t dayOfYear = dayOfEra - (365 * yearOfEra + yearOfEra / 4 - yearOfEra / 100);
+    int64_t monthIndex = (5 * dayOfYear + 2) / 153;
+    *day = (int)(dayOfYear - (153 * monthIndex + 2) / 5 + 1);
+    *month = (int)(monthIndex < 10 ? monthIndex + 3 : monthIndex - 9);
+    *year = (int)(yearOfEra + era * 400 + (*month <= 2 ? 1 : 0));
+}
+
+int WeekdayOfDays(int64_t days) {
+    // 1970-01-01 was a Thursday.
+    int64_t weekday = (days + 4) % 7;
+    return (int)(weekday < 0 ? weekday + 7 : weekday);
+}
+
+// Reads exactly `count` digits.
+static int Digits(const char *text, int count, int *value) {
+    *value = 0;
+    for (int i = 0; i < count; i++) {
+        if (text[i] < '0' || text[i] > '9') {
+            return 0;
+        }
+        *value = *value * 10 + (text[i] - '0');
+    }
+    return 1;
+}
+
+static int DaysInMonth(int year, int month) {
+    static const int kDays[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    int leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+    return month == 2 && leap ? 29 : kDays[month - 1];
+}
+
+int ParseLocalTime(const char *text, int64_t *minutes) {
+    int year, month, day, hour = 0, minute = 0;
+    size_t length = strlen(text);
+    if (length < 10 || !Digits(text, 4, &year) || text[4] != '-' || !Digits(text + 5, 2, &month) ||
+        text[7] != '-' || !Digits(text + 8, 2, &day)) {
+        return 0;
+    }
+    if (length > 10) {
+        int second = 0;
+        if ((length != 16 && length != 19) || text[10] != 'T' || !Digits(text + 11, 2, &hour) ||
+            text[13] != ':' || !Digits(text + 14, 2, &minute)) {
+            return 0;
+        }
+        if (length == 19 && (text[16] != ':' || !Digits(text + 17, 2, &second) || second > 59)) {
+            return 0;
+        }
+    }
+    if (year < 1900 || month < 1 || month > 12 || day < 1 || day > DaysInMonth(year, month) ||
+        hour > 23 || minute > 59) {
+        return 0;
+    }
+    *minutes = DaysFromCivil(year, month, day) * 1440 + hour * 60 + minute;
+    return 1;
+}
+
+int64_t DayOfMinutes(int64_t minutes) {
+    return minutes >= 0 ? minutes / 1440 : -((-minutes + 1439) / 1440);
+}
+
+int MinuteOfDay(int64_t minutes) {
+    return (int)(minutes - DayOfMinutes(minutes) * 1440);
+}
+
+int FormatFixed(double value, int decimals, char *out, size_t capacity) {
+    static const long long kScale[5] = {1, 10, 100, 1000, 10000};
+    if (capacity > 0) {
+        out[0] = '\0';
+    }
+    if (isnan(value) || fabs(value) > 1e12 || decimals < 0 || decimals > 4) {
+        return 0;
+    }
+    long long scaled = llround(fabs(value) * (double)kScale[decimals]);
+    const char *sign = (value < 0 && scaled != 0) ? "-" : "";
+    long long whole = scaled / kScale[decimals];
+    long long fraction = scaled % kScale[decimals];
+    int written = decimals == 0
+                      ? snprintf(out, capacity, "%s%lld", sign, whole)
+                      : snprintf(out, capacity, "%s%lld.%0*lld", sign, whole, decimals, fraction);
+    if (written < 0 || (size_t)written >= capacity) {
+        if (capacity > 0) {
+            out[0] = '\0';
+        }
+        return 0;
+    }
+    return 1;
+}
+
+int ParseDecimal(const char *text, size_t length, double *value) {
+    size_t i = 0;
+    while (i < length && text[i] == ' ') {
+        i++;
+    }
+    while (length > i && text[length - 1] == ' ') {
+        length--;
+    }
+    int negative = 0;
+    if (i < length && (text[i] == '-' || text[i] == '+')) {
+        negative = text[i] == '-';
+        i++;
+    }
+    double number = 0, scale = 1;
+    int digits = 0, afterDot = 0;
+    for (; i < length; i++) {
+        char c = text[i];
+        if (c == '.' && !afterDot) {
+            afterDot = 1;
+            continue;
+        }
+        if (c < '0' || c > '9' || digits >= 15) {
+            return 0;
+        }
+        number = number * 10 + (c - '0');
+        if (afterDot) {
+            scale *= 10;
+        }
+        digits++;
+    }
+    if (digits == 0) {
+        return 0;
+    }
+    *value = (negative ? -number : number) / scale;
+    return 1;
+}
+
+int RoundToInt(double value) {
+    return (int)lround(value);
+}

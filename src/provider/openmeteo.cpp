@@ -1,0 +1,390 @@
+#include "provider/openmeteo.h"
+
+#include <math.h>
+#include <string.h>
+
+#include "feed/address.h"
+#include "plugin/text.h"
+#include "provider/json.h"
+#include "provider/service_text.h"
+
+using rapidjson::Value;
+
+// What is asked, in one request: the current conditions, every hour and every day of the
+// forecast. Pressure comes hourly too, for its trend over the last three hours.
+static const char kCurrentVariables[] =
+    "temperature_2m,relative_humidity_2m,apparent_temperature,dew_point_2m,is_day,weather_code,"
+    "pressure_msl,wind_speed_10m,wind_direction_10m,wind_gusts_10m,visibility,uv_index";
+static const char kHourlyVariables[] =
+    "temperature_2m,relative_humidity_2m,apparent_temperature,dew_point_2m,"
+    "precipitation_probability,weather_code,is_day,pressure_msl,wind_speed_10m,"
+    "wind_direction_10m,wind_gusts_10m";
+static const char kDailyVariables[] =
+    "weather_code,temperature_2m_max,temperature_2m_min,sunrise,sunset,"
+    "precipitation_probability_max";
+
+static char QuerySeparator(const char *api) {
+    return strchr(api, '?') ? '&' : '?';
+}
+
+int ForecastRequestAddress(const char *api, const char *latitude, const char *longitude, char *out,
+                           size_t capacity) {
+    if (!FormatText(out, capacity,
+                    "%s%clatitude=%s&longitude=%s&current=%s&hourly=%s&daily=%s&timezone=auto&"
+                    "past_days=%d&forecast_days=%d",
+                    api, QuerySeparator(api), latitude, longitude, kCurrentVariables,
+                    kHourlyVariables, kDailyVariables, PAST_DAYS_ASKED, FORECAST_DAYS_ASKED)) {
+        out[0] = '\0';
+        return 0;
+    }
+    return 1;
+}
+
+int PlaceRequestAddress(const char *api, const char *name, char *out, size_t capacity) {
+    char encoded[256];
+    if (!PercentEncode(name, encoded, sizeof encoded) ||
+        !FormatText(out, capacity, "%s%cname=%s&count=1&language=en&format=json", api,
+                    QuerySeparator(api), encoded)) {
+        out[0] = '\0';
+        return 0;
+    }
+    return 1;
+}
+
+// ---- Reading JSON values -------------------------------------------------------------------
+
+static const Value *Member(const Value *object, const char *name) {
+    if (object == NULL || !object->IsObject()) {
+        return NULL;
+    }
+    Value::ConstMemberIterator found = object->FindMember(name);
+    return found == object->MemberEnd() ? NULL : &found->value;
+}
+
+// The value of a variable: the member itself (index < 0), or element `index` of its array.
+static const Value *Field(const Value *section, const char *name, int index) {
+    const Value *value = Member(section, name);
+    if (value == NULL || index < 0) {
+        return value;
+    }
+    if (!value->IsArray() || (rapidjson::SizeType)index >= value->Size()) {
+        return NULL;
+    }
+    return &(*value)[(rapidjson::SizeType)index];
+}
+
+// A number within [low, high], else NaN.
+static double NumberIn(const Value *value, double low, double high) {
+    if (value == NULL || !value->IsNumber()) {
+        return NAN;
+    }
+    double number = value->GetDouble();
+    return (isfinite(number) && number >= low && number <= high) ? number : NAN;
+}
+
+// A whole number within [low, high], else `absent`.
+static int WholeIn(const Value *value, int low, int high, int absent) {
+    double number = NumberIn(value, low, high);
+    return (ModelHas(number) && number == floor(number)) ? (int)number : absent;
+}
+
+static int TimeIn(const Value *value, int64_t *minutes) {
+    if (value == NULL || !value->IsString() || value->GetStringLength() >= 32) {
+        return 0;
+    }
+    char text[32];
+    memcpy(text, value->GetString(), value->GetStringLength());
+    text[value->GetStringLength()] = '\0';
+    return ParseLocalTime(text, minutes);
+}
+
+// A string member as a bounded service text; empty when absent.
+static void TextIn(const Value *value, char *out, size_t capacity) {
+    out[0] = '\0';
+    if (value != NULL && value->IsString()) {
+        ServiceText(value->GetString(), value->GetStringLength(), out, capacity);
+    }
+}
+
+static int Parse(rapidjson::Document *document, const char *json, size_t length) {
+    document->Parse<NIMBREL_JSON_FLAGS>(json, length);
+    return !document->HasParseError() && document->IsObject();
+}
+
+// The service's refusal: {"error": true, "reason": "..."}. Returns 1 with the reason.
+static int Refusal(const Value *answer, char *reason, size_t capacity) {
+    const Value *error = Member(answer, "error");
+    const Value *text = Member(answer, "reason");
+    if (error == NULL || !error->IsBool() || !error->GetBool() || text == NULL ||
+        !text->IsString()) {
+        return 0;
+    }
+    TextIn(text, reason, capacity);
+    if (reason[0] == '\0') {
+        CopyText(reason, capacity, "The service refused the request.");
+    }
+    return 1;
+}
+
+// ---- The forecast answer -------------------------------------------------------------------
+
+// Factors to the model's units from the units an answer names.
+typedef struct Units {
+    int fahrenheit;          // temperatures in degrees Fahrenheit
+    double speedToKmh;       // wind speeds
+    double distanceToMetres; // visibility
+} Units;
+
+static int EndsWith(const char *text, size_t length, const char *suffix) {
+    size_t n = strlen(suffix);
+    return length >= n && memcmp(text + length - n, suffix, n) == 0;
+}
+
+static Units UnitsOf(const Value *units) {
+    Units result = {0, 1.0, 1.0};
+    const Value *temperature = Member(units, "temperature_2m");
+    if (temperature && temperature->IsString()) {
+        result.fahrenheit = EndsWith(temperature->GetString(), temperature->GetStringLength(), "F");
+    }
+    const Value *speed = Member(units, "wind_speed_10m");
+    if (speed && speed->IsString()) {
+        const char *text = speed->GetString();
+        if (strcmp(text, "mph") == 0) {
+            result.speedToKmh = 1.609344;
+        } else if (strcmp(text, "m/s") == 0 || strcmp(text, "ms") == 0) {
+            result.speedToKmh = 3.6;
+        } else if (strcmp(text, "kn") == 0) {
+            result.speedToKmh = 1.852;
+        }
+    }
+    const Value *distance = Member(units, "visibility");
+    if (distance && distance->IsString()) {
+        const char *text = distance->GetString();
+        if (strcmp(text, "ft") == 0) {
+            result.distanceToMetres = 0.3048;
+        } else if (strcmp(text, "km") == 0) {
+            result.distanceToMetres = 1000.0;
+        } else if (strcmp(text, "mi") == 0) {
+            result.distanceToMetres = 1609.344;
+        }
+    }
+    return result;
+}
+
+static double Temperature(const Value *value, const Units *units) {
+    double t = units->fahrenheit ? NumberIn(value, -150, 160) : NumberIn(value, -100, 70);
+    if (ModelHas(t) && units->fahrenheit) {
+        t = (t - 32.0) * 5.0 / 9.0;
+    }
+    return t;
+}
+
+static double Scaled(double value, double factor, double highest) {
+    double scaled = value * factor;
+    return (ModelHas(value) && scaled <= highest) ? scaled : NAN;
+}
+
+// The values of one instant: the members of `section` (index < 0) or element `index` of its
+// arrays.
+static void ReadValues(const Value *section, int index, const Units *units, ModelValues *out) {
+    out->temperature = Temperature(Field(section, "temperature_2m", index), units);
+    out->apparent = Temperature(Field(section, "apparent_temperature", index), units);
+    out->dewPoint = Temperature(Field(section, "dew_point_2m", index), units);
+    out->humidity = NumberIn(Field(section, "relative_humidity_2m", index), 0, 100);
+    out->precipChance = NumberIn(Field(section, "precipitation_probability", index), 0, 100);
+    out->pressure = NumberIn(Field(section, "pressure_msl", index), 800, 1100);
+    out->windSpeed =
+        Scaled(NumberIn(Field(section, "wind_speed_10m", index), 0, 1000), units->speedToKmh, 500);
+    out->windGust =
+        Scaled(NumberIn(Field(section, "wind_gusts_10m", index), 0, 1000), units->speedToKmh, 500);
+    out->windDirection = NumberIn(Field(section, "wind_direction_10m", index), 0, 360);
+    out->visibility =
+        Scaled(NumberIn(Field(section, "visibility", index), 0, 1e7), units->distanceToMetres, 1e6);
+    out->uvIndex = NumberIn(Field(section, "uv_index", index), 0, 30);
+    out->weatherCode = WholeIn(Field(section, "weather_code", index), 0, 99, MODEL_NO_CODE);
+    out->isDay = WholeIn(Field(section, "is_day", index), 0, 1, -1);
+}
+
+// Entry `i` of a time array, when it can be read and comes after the last entry kept (and, for
+// days, is a midnight): then it becomes the last. A series that runs backwards or repeats itself
+// keeps only what moves forward, so every later search can count on the order.
+static int LaterTime(const Value *times, rapidjson::SizeType i, int midnights, int64_t *last,
+                     int64_t *time) {
+    if (!TimeIn(&(*times)[i], time) || (midnights && MinuteOfDay(*time) != 0) ||
+        (*last != MODEL_NO_TIME && *time <= *last)) {
+        return 0;
+    }
+    *last = *time;
+    return 1;
+}
+
+static void ReadHours(const Value *hourly, const Units *units, ModelWeather *model) {
+    const Value *times = Member(hourly, "time");
+    if (times == NULL || !times->IsArray()) {
+        return;
+    }
+    int64_t last = MODEL_NO_TIME, time;
+    for (rapidjson::SizeType i = 0; i < times->Size() && model->hourCount < MODEL_HOUR_CAPACITY;
+         i++) {
+        if (LaterTime(times, i, 0, &last, &time)) {
+            ModelValues *hour = &model->hours[model->hourCount++];
+            hour->time = time;
+            ReadValues(hourly, (int)i, units, hour);
+        }
+    }
+}
+
+static void ReadDays(const Value *daily, const Units *units, ModelWeather *model) {
+    const Value *dates = Member(daily, "time");
+    if (dates == NULL || !dates->IsArray()) {
+        return;
+    }
+    int64_t last = MODEL_NO_TIME, date;
+    for (rapidjson::SizeType i = 0; i < dates->Size() && model->dayCount < MODEL_DAY_CAPACITY;
+         i++) {
+        if (!LaterTime(dates, i, 1, &last, &date)) {
+            continue;
+        }
+        ModelDay *day = &model->days[model->dayCount++];
+        day->date = date;
+        int index = (int)i;
+        day->high = Temperature(Field(daily, "temperature_2m_max", index), units);
+        day->low = Temperature(Field(daily, "temperature_2m_min", index), units);
+        day->precipChance = NumberIn(Field(daily, "precipitation_probability_max", index), 0, 100);
+        day->weatherCode = WholeIn(Field(daily, "weather_code", index), 0, 99, MODEL_NO_CODE);
+        // Sun times belong to their own date; anything else (a polar day gives none) is absent.
+        if (!TimeIn(Field(daily, "sunrise", index), &day->sunrise) ||
+            DayOfMinutes(day->sunrise) != DayOfMinutes(date)) {
+            day->sunrise = MODEL_NO_TIME;
+        }
+        if (!TimeIn(Field(daily, "sunset", index), &day->sunset) ||
+            DayOfMinutes(day->sunset) != DayOfMinutes(date)) {
+            day->sunset = MODEL_NO_TIME;
+        }
+    }
+}
+
+// Letters, digits and the signs of an offset ("GMT+5:30"); anything else ends the text.
+static void ReadZoneAbbreviation(const Value *value, char *out, size_t capacity) {
+    out[0] = '\0';
+    if (value == NULL || !value->IsString() || value->GetStringLength() >= capacity) {
+        return;
+    }
+    const char *text = value->GetString();
+    size_t n = 0;
+    for (; n < value->GetStringLength(); n++) {
+        char c = text[n];
+        int allowed = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
+                      c == '+' || c == '-' || c == ':';
+        if (!allowed) {
+            break;
+        }
+        out[n] = c;
+    }
+    out[n] = '\0';
+}
+
+enum AnswerKind ReadForecastAnswer(const char *json, size_t length, ModelWeather *model,
+                                   char *reason, size_t reasonCapacity) {
+    ModelClear(model);
+    if (reasonCapacity > 0) {
+        reason[0] = '\0';
+    }
+    rapidjson::Document document;
+    if (!Parse(&document, json, length)) {
+        return ANSWER_UNREADABLE;
+    }
+    if (Refusal(&document, reason, reasonCapacity)) {
+        return ANSWER_REFUSED;
+    }
+    model->latitude = NumberIn(Member(&document, "latitude"), -90, 90);
+    model->longitude = NumberIn(Member(&document, "longitude"), -180, 180);
+    int offset = WholeIn(Member(&document, "utc_offset_seconds"), -18 * 3600, 18 * 3600, INT32_MIN);
+    model->hasOffset = offset != INT32_MIN;
+    model->utcOffsetSeconds = model->hasOffset ? offset : 0;
+    ReadZoneAbbreviation(Member(&document, "timezone_abbreviation"), model->zoneAbbreviation,
+                         sizeof model->zoneAbbreviation);
+
+    const Value *current = Member(&document, "current");
+    if (current != NULL && current->IsObject()) {
+        Units units = UnitsOf(Member(&document, "current_units"));
+        ReadValues(current, -1, &units, &model->current);
+        if (!TimeIn(Member(current, "time"), &model->current.time)) {
+            model->current.time = MODEL_NO_TIME;
+        }
+    }
+    Units hourlyUnits = UnitsOf(Member(&document, "hourly_units"));
+    ReadHours(Member(&document, "hourly"), &hourlyUnits, model);
+    Units dailyUnits = UnitsOf(Member(&document, "daily_units"));
+    // The daily maxima and minima name their unit under their own names.
+    const Value *dailyUnitsObject = Member(&document, "daily_units");
+    const Value *maximum = Member(dailyUnitsObject, "temperature_2m_max");
+    if (maximum && maximum->IsString()) {
+        dailyUnits.fahrenheit = EndsWith(maximum->GetString(), maximum->GetStringLength(), "F");
+    }
+    ReadDays(Member(&document, "daily"), &dailyUnits, model);
+
+    // An answer without the current time, the hours or the days is not what was asked: one that
+    // has them may still lack any value, which then reads "N/A".
+    if (model->current.time == MODEL_NO_TIME || model->hourCount == 0 || model->dayCount == 0) {
+        return ANSWER_UNREADABLE;
+    }
+    return ANSWER_WEATHER;
+}
+
+// ---- The geocoding answer ------------------------------------------------------------------
+
+enum AnswerKind ReadPlaceAnswer(const char *json, size_t length, PlaceInfo *place, char *reason,
+                                size_t reasonCapacity) {
+    place->latitude = place->longitude = NAN;
+    place->name[0] = place->country[0] = '\0';
+    if (reasonCapacity > 0) {
+        reason[0] = '\0';
+    }
+    rapidjson::Document document;
+    if (!Parse(&document, json, length)) {
+        return ANSWER_UNREADABLE;
+    }
+    if (Refusal(&document, reason, reasonCapacity)) {
+        return ANSWER_REFUSED;
+    }
+    const Value *results = Member(&document, "results");
+    if (results == NULL) {
+        return ANSWER_NO_PLACE; // how the service says that nothing matched
+    }
+    if (!results->IsArray()) {
+        return ANSWER_UNREADABLE;
+    }
+    const Value *first = results->Size() > 0 ? &(*results)[0] : NULL;
+    place->latitude = NumberIn(Member(first, "latitude"), -90, 90);
+    place->longitude = NumberIn(Member(first, "longitude"), -180, 180);
+    if (!ModelHas(place->latitude) || !ModelHas(place->longitude)) {
+        return ANSWER_NO_PLACE;
+    }
+    char name[PLACE_NAME_CAPACITY], region[PLACE_NAME_CAPACITY], country[PLACE_NAME_CAPACITY];
+    TextIn(Member(first, "name"), name, sizeof name);
+    TextIn(Member(first, "admin1"), region, sizeof region);
+    TextIn(Member(first, "country_code"), country, sizeof country);
+    if (strlen(country) == 2) {
+        CopyText(place->country, sizeof place->country, country);
+        UpperCaseAscii(place->country);
+    }
+    const char *second = (region[0] != '\0' && strcmp(region, name) != 0) ? region : place->country;
+    if (name[0] == '\0') {
+        CopyText(place->name, sizeof place->name, second);
+    } else if (second[0] == '\0') {
+        CopyText(place->name, sizeof place->name, name);
+    } else {
+        FormatText(place->name, sizeof place->name, "%s, %s", name, second);
+    }
+    return ANSWER_WEATHER;
+}
+
+int ParseCoordinateId(const char *id, double *latitude, double *longitude) {
+    const char *comma = strchr(id, ',');
+    if (comma == NULL || strchr(comma + 1, ',') != NULL) {
+        return 0;
+    }
+    return ParseDecimal(id, (size_t)(comma - id), latitude) &&
+           ParseDecimal(comma + 1, strlen(comma + 1), longitude);
+}

@@ -1,0 +1,234 @@
+#include "provider/provider.h"
+
+#include <stdlib.h>
+#include <string.h>
+
+#include "feed/cache.h"
+#include "feed/download.h"
+#include "plugin/grow_text.h"
+#include "plugin/state.h"
+#include "plugin/text.h"
+#include "provider/model.h"
+#include "provider/openmeteo.h"
+#include "provider/render.h"
+
+// What came of asking for an answer: one of the AnswerKind values, or this.
+enum { ANSWER_MISSING = -1 }; // no answer could be had
+
+typedef enum AnswerKind (*AnswerReader)(const char *json, size_t length, void *record, char *reason,
+                                        size_t reasonCapacity);
+
+static enum AnswerKind ReadForecast(const char *json, size_t length, void *record, char *reason,
+                                    size_t reasonCapacity) {
+    return ReadForecastAnswer(json, length, (ModelWeather *)record, reason, reasonCapacity);
+}
+
+static enum AnswerKind ReadPlace(const char *json, size_t length, void *record, char *reason,
+                                 size_t reasonCapacity) {
+    return ReadPlaceAnswer(json, length, (PlaceInfo *)record, reason, reasonCapacity);
+}
+
+// An answer worth keeping: what the service says about the place, or its refusal. A refusal
+// counts only from a successful status or a client error that is no throttling or time-out: a
+// server in trouble says nothing about the request.
+static int Keepable(enum AnswerKind kind, int status) {
+    if (status >= 200 && status <= 299) {
+        return kind != ANSWER_UNREADABLE;
+    }
+    return kind == ANSWER_REFUSED && status >= 400 && status <= 499 && status != 408 &&
+           status != 429;
+}
+
+// The answer kept in the file `path`, read into `record`. Returns its kind, or ANSWER_MISSING
+// when the file cannot be read (and then an unreadable one is removed).
+static int ReadKeptAnswer(const char *path, AnswerReader read, void *record, char *reason,
+                          size_t reasonCapacity) {
+    size_t length = 0;
+    char *bytes = ReadWholeFile(path, OPEN_METEO_ANSWER_LIMIT, &length);
+    if (bytes == NULL) {
+        return ANSWER_MISSING;
+    }
+    enum AnswerKind kind = read(bytes, length, record, reason, reasonCapacity);
+    free(bytes);
+    if (kind == ANSWER_UNREADABLE) {
+        OsFileDelete(path);
+        return ANSWER_MISSING;
+    }
+    return kind;
+}
+
+// The answer to `address`, kept in the file `path` for `limitMinutes` (a refusal only for
+// ANSWER_AGE_LIMIT) and asked for anew after that. When the new request fails, a stale answer
+// serves only where `staleServes`. Sets *fetched when the answer was fetched just now.
+static int KeptAnswer(const char *path, const char *address, int limitMinutes, int staleServes,
+                      AnswerReader read, void *record, char *reason, size_t reasonCapacity,
+                      int *fetched) {
+    *fetched = 0;
+    if (path[0] == '\0') {
+        return ANSWER_MISSING;
+    }
+    enum CacheVerdict verdict = CacheFileAge(path, limitMinutes);
+    if (verdict == CACHE_FRESH) {
+        int kind = ReadKeptAnswer(path, read, record, reason, reasonCapacity);
+        if (kind == ANSWER_MISSING) {
+            verdict = CACHE_MISSING;
+        } else if (kind == ANSWER_REFUSED && limitMinutes > ANSWER_AGE_LIMIT &&
+                   CacheFileAge(path, ANSWER_AGE_LIMIT) != CACHE_FRESH) {
+            verdict = CACHE_STALE; // a refusal is asked about again sooner
+        } else {
+            return kind;
+        }
+    }
+    GrowText body;
+    int status = 0;
+    if (address[0] != '\0' &&
+        FetchAnswer(path, address, &body, OPEN_METEO_ANSWER_LIMIT, &status) == 0) {
+        enum AnswerKind kind =
+            read(GrowTextChars(&body), body.length, record, reason, reasonCapacity);
+        if (Keepable(kind, status)) {
+            StoreFile(path, body.bytes, body.length);
+            GrowTextFree(&body);
+            *fetched = 1;
+            return kind;
+        }
+        RememberDownloadFailure(path);
+    }
+    GrowTextFree(&body);
+    if (verdict == CACHE_STALE && staleServes) {
+        return ReadKeptAnswer(path, read, record, reason, reasonCapacity);
+    }
+    return ANSWER_MISSING;
+}
+
+// The place of the per-call Location ID: its coordinates, or the first result of a search for
+// it, which is kept for a month (and served stale while a new search fails: places stay put).
+static int ResolvePlace(PlaceInfo *place, char *reason, size_t reasonCapacity) {
+    place->name[0] = place->country[0] = '\0';
+    if (ParseCoordinateId(Plugin.callLocationId, &place->latitude, &place->longitude)) {
+        return ANSWER_WEATHER;
+    }
+    char path[PATH_CAPACITY], address[ADDRESS_CAPACITY];
+    CopyText(path, sizeof path, CacheFilePath("Place"));
+    PlaceRequestAddress(Plugin.geocodingApi, Plugin.callLocationId, address, sizeof address);
+    int fetched = 0;
+    int kind = KeptAnswer(path, address, PLACE_AGE_LIMIT, 1, ReadPlace, place, reason,
+                          reasonCapacity, &fetched);
+    if (kind == ANSWER_NO_PLACE) {
+        CopyText(reason, reasonCapacity, TEXT_NO_PLACE);
+        return ANSWER_REFUSED;
+    }
+    return kind;
+}
+
+// Metric for "Metric", English for "English" (either in any case); any other unit type has the
+// default unit type's files, as the feed sends it the default unit.
+static int IsMetricUnit(const char *unitType) {
+    if (EqualsIgnoreCase(unitType, "Metric")) {
+        return 1;
+    }
+    if (EqualsIgnoreCase(unitType, "English")) {
+        return 0;
+    }
+    return EqualsIgnoreCase(Plugin.defaultUnit, "Metric");
+}
+
+// Writes the document of `kind` for `unitType` into `path`: the weather when `model` is given,
+// else the service error document with `reason`.
+static int WriteDocument(const char *kind, const char *unitType, const char *path,
+                         const ModelWeather *model, const PlaceInfo *place, uint64_t downloadTime,
+                         const char *reason) {
+    GrowText document;
+    GrowTextInit(&document, 0);
+    int rendered;
+    if (model != NULL) {
+        RenderContext context;
+        context.model = model;
+        context.place = place;
+        context.locationId = Plugin.callLocationId;
+        context.metric = IsMetricUnit(unitType);
+        context.days = Plugin.maxDays;
+        context.hours = Plugin.maxHours;
+        context.downloadTime = downloadTime;
+        rendered = RenderFeedDocument(kind, &context, &document);
+    } else {
+        rendered = RenderServiceError(reason, &document);
+    }
+    int stored = rendered && StoreFile(path, document.bytes, document.length);
+    GrowTextFree(&document);
+    return stored;
+}
+
+// After a new answer, every other document of the Location ID that is cached already is written
+// anew from it, so that the English and Metric values of one refresh agree and no file keeps
+// older weather than its siblings.
+static void RewriteSiblings(const char *path, const ModelWeather *model, const PlaceInfo *place,
+                            uint64_t downloadTime, const char *reason) {
+    static const char *const kKinds[] = {"Current", "Forecast", "Details", "Hourly"};
+    char callUnit[UNIT_CAPACITY];
+    CopyText(callUnit, sizeof callUnit, Plugin.callUnit);
+    const char *const units[] = {"English", "Metric", "Both", Plugin.defaultUnit, callUnit};
+    for (size_t u = 0; u < sizeof units / sizeof units[0]; u++) {
+        int seen = 0;
+        for (size_t earlier = 0; earlier < u; earlier++) {
+            seen = seen || strcmp(units[earlier], units[u]) == 0;
+        }
+        if (seen) {
+            continue;
+        }
+        CopyText(Plugin.callUnit, sizeof Plugin.callUnit, units[u]);
+        for (size_t k = 0; k < sizeof kKinds / sizeof kKinds[0]; k++) {
+            char sibling[PATH_CAPACITY];
+            CopyText(sibling, sizeof sibling, CacheFilePath(kKinds[k]));
+            if (sibling[0] != '\0' && strcmp(sibling, path) != 0 && FileExists(sibling)) {
+                WriteDocument(kKinds[k], units[u], sibling, model, place, downloadTime, reason);
+            }
+        }
+    }
+    CopyText(Plugin.callUnit, sizeof Plugin.callUnit, callUnit);
+}
+
+int ProviderFetch(const char *kind, const char *path) {
+    UpperCaseAscii(Plugin.callLocationId);
+    char reason[TEXT_CAPACITY] = "";
+    PlaceInfo place;
+    int placeKind = ResolvePlace(&place, reason, sizeof reason);
+    if (placeKind == ANSWER_MISSING) {
+        return 1;
+    }
+    ModelWeather *model = NULL;
+    int fetched = 0;
+    uint64_t downloadTime = OsUtcNow();
+    char answerPath[PATH_CAPACITY];
+    CopyText(answerPath, sizeof answerPath, CacheFilePath("OpenMeteo"));
+    if (placeKind == ANSWER_WEATHER) {
+        model = (ModelWeather *)malloc(sizeof *model);
+        char latitude[32], longitude[32], address[ADDRESS_CAPACITY];
+        if (model == NULL || !FormatFixed(place.latitude, 4, latitude, sizeof latitude) ||
+            !FormatFixed(place.longitude, 4, longitude, sizeof longitude)) {
+            free(model);
+            return 1;
+        }
+        ForecastRequestAddress(Plugin.forecastApi, latitude, longitude, address, sizeof address);
+        int answerKind = KeptAnswer(answerPath, address, ANSWER_AGE_LIMIT, 0, ReadForecast, model,
+                                    reason, sizeof reason, &fetched);
+        if (answerKind == ANSWER_MISSING) {
+            free(model);
+            return 1;
+        }
+        if (answerKind != ANSWER_WEATHER) {
+            free(model);
+            model = NULL; // a refusal: the error document with the service's reason
+        }
+        OsFileLastWrite(answerPath, &downloadTime);
+    }
+    int written = WriteDocument(kind, Plugin.callUnit, path, model, &place, downloadTime, reason);
+    if (written && fetched) {
+        RewriteSiblings(path, model, &place, downloadTime, reason);
+    }
+    free(model);
+    if (!written) {
+        return 1;
+    }
+    LoadFeedDocument(path, 1);
+    return 0;
+}

@@ -1,0 +1,771 @@
+#include "provider/render.h"
+
+#include <math.h>
+#include <string.h>
+
+#include "platform/platform.h"
+#include "plugin/text.h"
+#include "provider/wmo.h"
+
+static const char kNotAvailable[] = "N/A";
+static const char kNoIcon[] = "-"; // the feed's "no picture for this period"
+
+static const char *const kDayNames[7] = {"Sunday",   "Monday", "Tuesday", "Wednesday",
+                                         "Thursday", "Friday", "Saturday"};
+static const char *const kMonthNames[12] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                            "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+static const char *const kCompass[16] = {"N", "NNE", "NE", "ENE", "E", "ESE", "SE", "SSE",
+                                         "S", "SSW", "SW", "WSW", "W", "WNW", "NW", "NNW"};
+
+static const uint64_t kUnixEpochFileTime = 116444736000000000ull; // 1970-01-01 00:00 UTC
+static const double kPi = 3.14159265358979323846;
+static const double kKmhPerMph = 1.609344;
+static const double kMetresPerMile = 1609.344;
+static const double kInchesPerHpa = 0.02953;
+static const double kCalmBelowKmh = 1.0;
+static const double kSteadyWithinHpa = 1.0; // change over three hours that is no trend
+static const int kTrendMinutes = 180;
+static const int kNarrativeDays = 10; // the narrative page always holds ten days
+
+// Sun times assumed where the model gives none (a polar day or night).
+static const int kDefaultSunrise = 7 * 60;
+static const int kDefaultSunset = 19 * 60;
+
+enum { VALUE_CAPACITY = 64 };
+
+// ---- Values as the feed writes them --------------------------------------------------------
+
+static const char *Whole(double value, char *out) {
+    if (!ModelHas(value)) {
+        return kNotAvailable;
+    }
+    FormatText(out, VALUE_CAPACITY, "%d", RoundToInt(value));
+    return out;
+}
+
+static const char *TemperatureText(double celsius, int metric, char *out) {
+    return Whole(metric || !ModelHas(celsius) ? celsius : celsius * 9.0 / 5.0 + 32.0, out);
+}
+
+static int IsCalm(double kmh) {
+    return ModelHas(kmh) && kmh < kCalmBelowKmh;
+}
+
+// A speed in the unit of the document; a wind that is not calm never reads 0.
+static const char *SpeedText(double kmh, int metric, char *out) {
+    if (!ModelHas(kmh)) {
+        return kNotAvailable;
+    }
+    int speed = RoundToInt(metric ? kmh : kmh / kKmhPerMph);
+    FormatText(out, VALUE_CAPACITY, "%d", speed < 1 ? 1 : speed);
+    return out;
+}
+
+static const char *WindSpeedText(double kmh, int metric, char *out) {
+    return IsCalm(kmh) ? "calm" : SpeedText(kmh, metric, out);
+}
+
+static const char *CompassText(double degrees, double kmh) {
+    if (IsCalm(kmh)) {
+        return "CALM";
+    }
+    if (!ModelHas(degrees)) {
+        return kNotAvailable;
+    }
+    return kCompass[RoundToInt(degrees / 22.5) % 16];
+}
+
+static const char *DegreesText(double degrees, double kmh, char *out) {
+    if (IsCalm(kmh)) {
+        return "0";
+    }
+    if (!ModelHas(degrees)) {
+        return kNotAvailable;
+    }
+    FormatText(out, VALUE_CAPACITY, "%d", RoundToInt(degrees) % 360);
+    return out;
+}
+
+// Inches of mercury with two decimals, or millibars with one and a thousands comma.
+static const char *PressureText(double hpa, int metric, char *out) {
+    if (!ModelHas(hpa)) {
+        return kNotAvailable;
+    }
+    if (!metric) {
+        FormatFixed(hpa * kInchesPerHpa, 2, out, VALUE_CAPACITY);
+        return out;
+    }
+    char plain[VALUE_CAPACITY];
+    FormatFixed(hpa, 1, plain, sizeof plain);
+    size_t wholeDigits = strcspn(plain, ".");
+    if (wholeDigits > 3) {
+        FormatText(out, VALUE_CAPACITY, "%.*s,%s", (int)(wholeDigits - 3), plain,
+                   plain + wholeDigits - 3);
+    } else {
+        CopyText(out, VALUE_CAPACITY, plain);
+    }
+    return out;
+}
+
+static const char *VisibilityText(double metres, int metric, char *out) {
+    if (!ModelHas(metres)) {
+        return kNotAvailable;
+    }
+    if (metres >= 10 * kMetresPerMile) {
+        return "Unlimited";
+    }
+    FormatFixed(metric ? metres / 1000.0 : metres / kMetresPerMile, 1, out, VALUE_CAPACITY);
+    return out;
+}
+
+static const char *UvBand(double index) {
+    if (!ModelHas(index)) {
+        return kNotAvailable;
+    }
+    int rounded = RoundToInt(index);
+    if (rounded <= 2) {
+        return "Low";
+    }
+    if (rounded <= 5) {
+        return "Moderate";
+    }
+    if (rounded <= 7) {
+        return "High";
+    }
+    return rounded <= 10 ? "Very High" : "Extreme";
+}
+
+// "h:mm AM" of local minutes.
+static const char *ClockText(int64_t minutes, char *out) {
+    if (minutes == MODEL_NO_TIME) {
+        return kNotAvailable;
+    }
+    int minute = MinuteOfDay(minutes);
+    int hour = minute / 60;
+    FormatText(out, VALUE_CAPACITY, "%d:%02d %s", hour % 12 == 0 ? 12 : hour % 12, minute % 60,
+               hour < 12 ? "AM" : "PM");
+    return out;
+}
+
+// The zone as the feed writes it: whole hours, or hours with a fraction ("5.5").
+static const char *ZoneText(const ModelWeather *model, char *out) {
+    if (!model->hasOffset) {
+        return kNotAvailable;
+    }
+    if (model->utcOffsetSeconds % 3600 == 0) {
+        FormatText(out, VALUE_CAPACITY, "%d", model->utcOffsetSeconds / 3600);
+    } else {
+        FormatFixed(model->utcOffsetSeconds / 3600.0, 2, out, VALUE_CAPACITY);
+        size_t length = strlen(out);
+        if (length > 0 && out[length - 1] == '0') {
+            out[length - 1] = '\0'; // 5.50 reads 5.5, 5.75 stays
+        }
+    }
+    return out;
+}
+
+static void ZoneAbbreviation(const ModelWeather *model, char *out) {
+    if (model->zoneAbbreviation[0] != '\0') {
+        CopyText(out, VALUE_CAPACITY, model->zoneAbbreviation);
+    } else if (model->hasOffset && model->utcOffsetSeconds % 3600 == 0) {
+        FormatText(out, VALUE_CAPACITY, "GMT%+d", model->utcOffsetSeconds / 3600);
+    } else {
+        CopyText(out, VALUE_CAPACITY, "GMT");
+    }
+}
+
+// "M/D/YY h:mm AM ZONE", the last-update stamp.
+static const char *StampText(const ModelWeather *model, int64_t minutes, char *out) {
+    if (minutes == MODEL_NO_TIME) {
+        return kNotAvailable;
+    }
+    int year, month, day;
+    CivilFromDays(DayOfMinutes(minutes), &year, &month, &day);
+    char clock[VALUE_CAPACITY], zone[VALUE_CAPACITY];
+    ZoneAbbreviation(model, zone);
+    FormatText(out, VALUE_CAPACITY, "%d/%d/%02d %s %s", month, day, year % 100,
+               ClockText(minutes, clock), zone);
+    return out;
+}
+
+// ---- Reading the model ---------------------------------------------------------------------
+
+// The place's clock at the moment of the answer: its own current time, or the download time
+// moved by the place's offset.
+static int64_t DownloadMinutesAtOffset(const RenderContext *context) {
+    int64_t seconds = context->downloadTime > kUnixEpochFileTime
+                          ? (int64_t)((context->downloadTime - kUnixEpochFileTime) / 10000000ull)
+                          : 0;
+    return (seconds + context->model->utcOffsetSeconds) / 60;
+}
+
+static int64_t NowMinutes(const RenderContext *context) {
+    if (context->model->current.time != MODEL_NO_TIME) {
+        return context->model->current.time;
+    }
+    return DownloadMinutesAtOffset(context);
+}
+
+// The place's clock when the answer arrived; without the place's offset, the answer's own now.
+static int64_t DownloadMinutes(const RenderContext *context) {
+    return context->model->hasOffset ? DownloadMinutesAtOffset(context) : NowMinutes(context);
+}
+
+static const ModelValues *FindHour(const ModelWeather *model, int64_t time) {
+    int low = 0, high = model->hourCount - 1;
+    while (low <= high) {
+        int middle = low + (high - low) / 2;
+        if (model->hours[middle].time == time) {
+            return &model->hours[middle];
+        }
+        if (model->hours[middle].time < time) {
+            low = middle + 1;
+        } else {
+            high = middle - 1;
+        }
+    }
+    return NULL;
+}
+
+static const ModelDay *FindDay(const ModelWeather *model, int64_t date) {
+    for (int i = 0; i < model->dayCount; i++) {
+        if (model->days[i].date == date) {
+            return &model->days[i];
+        }
+    }
+    return NULL;
+}
+
+static int64_t HourStart(int64_t minutes) {
+    return DayOfMinutes(minutes) * 1440 + MinuteOfDay(minutes) / 60 * 60;
+}
+
+static int64_t Today(const RenderContext *context) {
+    return DayOfMinutes(NowMinutes(context)) * 1440;
+}
+
+// The day's sunrise and sunset, or the defaults for a day without them.
+static void SunTimes(const ModelWeather *model, int64_t date, int64_t *sunrise, int64_t *sunset) {
+    const ModelDay *day = FindDay(model, date);
+    *sunrise = date + kDefaultSunrise;
+    *sunset = date + kDefaultSunset;
+    if (day != NULL && day->sunrise != MODEL_NO_TIME && day->sunset != MODEL_NO_TIME &&
+        day->sunrise < day->sunset) {
+        *sunrise = day->sunrise;
+        *sunset = day->sunset;
+    }
+}
+
+static int IsDaylight(const ModelWeather *model, int64_t time, int isDay) {
+    if (isDay >= 0) {
+        return isDay;
+    }
+    int64_t sunrise, sunset;
+    SunTimes(model, DayOfMinutes(time) * 1440, &sunrise, &sunset);
+    return time >= sunrise && time < sunset;
+}
+
+static double Either(double first, double second) {
+    return ModelHas(first) ? first : second;
+}
+
+// The current conditions: the answer's own values, and where it lacks one, the value of the
+// current hour.
+static ModelValues CurrentValues(const RenderContext *context) {
+    const ModelWeather *model = context->model;
+    ModelValues now = model->current;
+    const ModelValues *hour = FindHour(model, HourStart(NowMinutes(context)));
+    if (hour == NULL) {
+        return now;
+    }
+    now.temperature = Either(now.temperature, hour->temperature);
+    now.apparent = Either(now.apparent, hour->apparent);
+    now.dewPoint = Either(now.dewPoint, hour->dewPoint);
+    now.humidity = Either(now.humidity, hour->humidity);
+    now.precipChance = Either(now.precipChance, hour->precipChance);
+    now.pressure = Either(now.pressure, hour->pressure);
+    now.windSpeed = Either(now.windSpeed, hour->windSpeed);
+    now.windDirection = Either(now.windDirection, hour->windDirection);
+    now.windGust = Either(now.windGust, hour->windGust);
+    now.visibility = Either(now.visibility, hour->visibility);
+    now.uvIndex = Either(now.uvIndex, hour->uvIndex);
+    if (now.weatherCode == MODEL_NO_CODE) {
+        now.weatherCode = hour->weatherCode;
+    }
+    if (now.isDay < 0) {
+        now.isDay = hour->isDay;
+    }
+    return now;
+}
+
+// "rising", "falling" or "steady": the change of sea-level pressure over the last three hours.
+static const char *PressureTrend(const RenderContext *context, double pressureNow) {
+    int64_t hour = HourStart(NowMinutes(context));
+    const ModelValues *before = FindHour(context->model, hour - kTrendMinutes);
+    if (!ModelHas(pressureNow) || before == NULL || !ModelHas(before->pressure)) {
+        return kNotAvailable;
+    }
+    double change = pressureNow - before->pressure;
+    if (fabs(change) < kSteadyWithinHpa) {
+        return "steady";
+    }
+    return change > 0 ? "rising" : "falling";
+}
+
+// The weather of a forecast part: the hours from `start` up to `end` taken together.
+typedef struct PartWeather {
+    int weatherCode;      // the most severe hour's, or MODEL_NO_CODE
+    double precipChance;  // the highest
+    double humidity;      // the mean
+    double windSpeed;     // the mean
+    double windDirection; // the mean direction, weighted by speed
+    double windGust;      // the highest
+} PartWeather;
+
+static void AggregatePart(const ModelWeather *model, int64_t start, int64_t end,
+                          PartWeather *part) {
+    double humiditySum = 0, speedSum = 0, east = 0, north = 0;
+    int humidityCount = 0, speedCount = 0, directionCount = 0;
+    part->weatherCode = MODEL_NO_CODE;
+    part->precipChance = part->windGust = NAN;
+    for (int i = 0; i < model->hourCount; i++) {
+        const ModelValues *hour = &model->hours[i];
+        if (hour->time < start || hour->time >= end) {
+            continue;
+        }
+        if (WmoSeverity(hour->weatherCode) > WmoSeverity(part->weatherCode)) {
+            part->weatherCode = hour->weatherCode;
+        }
+        if (ModelHas(hour->precipChance) &&
+            (!ModelHas(part->precipChance) || hour->precipChance > part->precipChance)) {
+            part->precipChance = hour->precipChance;
+        }
+        if (ModelHas(hour->windGust) &&
+            (!ModelHas(part->windGust) || hour->windGust > part->windGust)) {
+            part->windGust = hour->windGust;
+        }
+        if (ModelHas(hour->humidity)) {
+            humiditySum += hour->humidity;
+            humidityCount++;
+        }
+        if (ModelHas(hour->windSpeed)) {
+            speedSum += hour->windSpeed;
+            speedCount++;
+        }
+        if (ModelHas(hour->windDirection)) {
+            double weight = ModelHas(hour->windSpeed) ? hour->windSpeed : 1.0;
+            double radians = hour->windDirection * kPi / 180.0;
+            east += weight * sin(radians);
+            north += weight * cos(radians);
+            directionCount++;
+        }
+    }
+    part->humidity = humidityCount ? humiditySum / humidityCount : NAN;
+    part->windSpeed = speedCount ? speedSum / speedCount : NAN;
+    part->windDirection = NAN;
+    if (directionCount > 0 && (east != 0 || north != 0)) {
+        double degrees = atan2(east, north) * 180.0 / kPi;
+        part->windDirection = degrees < 0 ? degrees + 360.0 : degrees;
+    }
+}
+
+// The day part (sunrise to sunset) or the night part (sunset to the next sunrise) of a date.
+// Beyond the hours of the answer, the day's own code and chance stand for both parts.
+static void ForecastPart(const ModelWeather *model, int64_t date, int night, PartWeather *part) {
+    int64_t sunrise, sunset, nextSunrise, nextSunset;
+    SunTimes(model, date, &sunrise, &sunset);
+    SunTimes(model, date + 1440, &nextSunrise, &nextSunset);
+    if (night) {
+        AggregatePart(model, sunset, nextSunrise, part);
+    } else {
+        AggregatePart(model, sunrise, sunset, part);
+    }
+    const ModelDay *day = FindDay(model, date);
+    if (day != NULL && part->weatherCode == MODEL_NO_CODE) {
+        part->weatherCode = day->weatherCode;
+    }
+    if (day != NULL && !ModelHas(part->precipChance)) {
+        part->precipChance = day->precipChance;
+    }
+}
+
+// ---- Document pieces -----------------------------------------------------------------------
+
+static void Indent(GrowText *out, int depth) {
+    static const char kBlanks[] = "                ";
+    GrowTextAppendBytes(out, kBlanks, (size_t)(depth * 2 < 16 ? depth * 2 : 16));
+}
+
+static void Element(GrowText *out, int depth, const char *name, const char *value) {
+    Indent(out, depth);
+    GrowTextFormat(out, "<%s>", name);
+    GrowTextAppend(out, value);
+    GrowTextFormat(out, "</%s>\n", name);
+}
+
+static void Open(GrowText *out, int depth, const char *tag) {
+    Indent(out, depth);
+    GrowTextFormat(out, "<%s>\n", tag);
+}
+
+static void Close(GrowText *out, int depth, const char *name) {
+    Indent(out, depth);
+    GrowTextFormat(out, "</%s>\n", name);
+}
+
+// The Location ID as documents show it: only characters that can end no mark or quoted field.
+static void SafeId(const char *id, char *out, size_t capacity) {
+    size_t n = 0;
+    for (; id[n] != '\0' && n + 1 < capacity; n++) {
+        char c = id[n];
+        int plain = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
+                    strchr(" .,+-_", c) != NULL;
+        out[n] = plain ? c : '_';
+    }
+    out[n] = '\0';
+}
+
+static void DocumentStart(GrowText *out) {
+    GrowTextAppend(out, "<?xml version=\"1.0\" encoding=\"");
+    GrowTextAppend(out, OsTextIsUtf8 ? "UTF-8" : "ISO-8859-1");
+    GrowTextAppend(out, "\"?>\n<weather ver=\"2.0\">\n");
+}
+
+static void UnitsHead(GrowText *out, int metric) {
+    Open(out, 1, "head");
+    Element(out, 2, "locale", "en_US");
+    Element(out, 2, "form", "MEDIUM");
+    Element(out, 2, "ut", metric ? "C" : "F");
+    Element(out, 2, "ud", metric ? "km" : "mi");
+    Element(out, 2, "us", metric ? "km/h" : "mph");
+    Element(out, 2, "up", metric ? "mb" : "in");
+    Element(out, 2, "ur", metric ? "mm" : "in");
+    Close(out, 1, "head");
+}
+
+// The place's name with the Location ID, or the coordinates that are the ID.
+static void PlaceName(const RenderContext *context, char *out, size_t capacity) {
+    char id[64];
+    SafeId(context->locationId, id, sizeof id);
+    if (context->place->name[0] != '\0') {
+        FormatText(out, capacity, "%s (%s)", context->place->name, id);
+    } else {
+        CopyText(out, capacity, id);
+    }
+}
+
+static void LocationBlock(GrowText *out, const RenderContext *context, int withSun) {
+    char id[64], name[PLACE_NAME_CAPACITY + 64], value[VALUE_CAPACITY];
+    SafeId(context->locationId, id, sizeof id);
+    PlaceName(context, name, sizeof name);
+    Indent(out, 1);
+    GrowTextFormat(out, "<loc id=\"%s\">\n", id);
+    Element(out, 2, "dnam", name);
+    const ModelWeather *model = context->model;
+    Element(out, 2, "tm", ClockText(DownloadMinutes(context), value));
+    FormatFixed(context->place->latitude, 2, value, sizeof value);
+    Element(out, 2, "lat", value[0] ? value : kNotAvailable);
+    FormatFixed(context->place->longitude, 2, value, sizeof value);
+    Element(out, 2, "lon", value[0] ? value : kNotAvailable);
+    if (withSun) {
+        const ModelDay *today = FindDay(model, Today(context));
+        Element(out, 2, "sunr", ClockText(today ? today->sunrise : MODEL_NO_TIME, value));
+        Element(out, 2, "suns", ClockText(today ? today->sunset : MODEL_NO_TIME, value));
+    }
+    Element(out, 2, "zone", ZoneText(model, value));
+    Close(out, 1, "loc");
+}
+
+static void WindBlock(GrowText *out, int depth, double speed, double gust, double direction,
+                      int metric) {
+    char value[VALUE_CAPACITY];
+    Open(out, depth, "wind");
+    Element(out, depth + 1, "s", WindSpeedText(speed, metric, value));
+    Element(out, depth + 1, "gust", SpeedText(gust, metric, value));
+    Element(out, depth + 1, "d", DegreesText(direction, speed, value));
+    Element(out, depth + 1, "t", CompassText(direction, speed));
+    Close(out, depth, "wind");
+}
+
+static const char *IconText(int weatherCode, int daylight, char *out) {
+    int icon = WmoIconCode(weatherCode, daylight);
+    if (icon < 0) {
+        return kNoIcon;
+    }
+    FormatText(out, VALUE_CAPACITY, "%d", icon);
+    return out;
+}
+
+static const char *ConditionText(int weatherCode, int daylight) {
+    const char *text = WmoConditionText(weatherCode, daylight);
+    return text ? text : kNotAvailable;
+}
+
+// ---- The documents -------------------------------------------------------------------------
+
+static void CurrentFeed(const RenderContext *context, GrowText *out) {
+    const ModelWeather *model = context->model;
+    int metric = context->metric;
+    ModelValues now = CurrentValues(context);
+    int daylight = IsDaylight(model, NowMinutes(context), now.isDay);
+    char value[VALUE_CAPACITY], grid[2 * VALUE_CAPACITY];
+
+    DocumentStart(out);
+    UnitsHead(out, metric);
+    LocationBlock(out, context, 1);
+    Open(out, 1, "cc");
+    Element(out, 2, "lsup", StampText(model, model->current.time, value));
+    char latitude[VALUE_CAPACITY], longitude[VALUE_CAPACITY];
+    if (FormatFixed(model->latitude, 2, latitude, sizeof latitude) &&
+        FormatFixed(model->longitude, 2, longitude, sizeof longitude)) {
+        FormatText(grid, sizeof grid, "Model data for grid point %s,%s", latitude, longitude);
+    } else {
+        CopyText(grid, sizeof grid, "Model data for the nearest grid point");
+    }
+    Element(out, 2, "obst", grid);
+    Element(out, 2, "tmp", TemperatureText(now.temperature, metric, value));
+    Element(out, 2, "flik", TemperatureText(now.apparent, metric, value));
+    Element(out, 2, "t", ConditionText(now.weatherCode, daylight));
+    Element(out, 2, "icon", IconText(now.weatherCode, daylight, value));
+    Open(out, 2, "bar");
+    Element(out, 3, "r", PressureText(now.pressure, metric, value));
+    Element(out, 3, "d", PressureTrend(context, now.pressure));
+    Close(out, 2, "bar");
+    WindBlock(out, 2, now.windSpeed, now.windGust, now.windDirection, metric);
+    Element(out, 2, "hmid", Whole(now.humidity, value));
+    Element(out, 2, "vis", VisibilityText(now.visibility, metric, value));
+    Open(out, 2, "uv");
+    Element(out, 3, "i", Whole(now.uvIndex, value));
+    Element(out, 3, "t", UvBand(now.uvIndex));
+    Close(out, 2, "uv");
+    Element(out, 2, "dewp", TemperatureText(now.dewPoint, metric, value));
+    Close(out, 1, "cc");
+    GrowTextAppend(out, "</weather>\n");
+}
+
+static void PartBlock(GrowText *out, const char *name, const PartWeather *part, int night,
+                      int metric) {
+    char tag[32], value[VALUE_CAPACITY];
+    FormatText(tag, sizeof tag, "part p=\"%s\"", name);
+    Open(out, 3, tag);
+    Element(out, 4, "icon", IconText(part->weatherCode, !night, value));
+    Element(out, 4, "t", ConditionText(part->weatherCode, !night));
+    WindBlock(out, 4, part->windSpeed, part->windGust, part->windDirection, metric);
+    Element(out, 4, "ppcp", Whole(part->precipChance, value));
+    Element(out, 4, "hmid", Whole(part->humidity, value));
+    Close(out, 3, "part");
+}
+
+static void ForecastFeed(const RenderContext *context, GrowText *out) {
+    const ModelWeather *model = context->model;
+    char value[VALUE_CAPACITY], tag[96];
+    DocumentStart(out);
+    UnitsHead(out, context->metric);
+    LocationBlock(out, context, 1);
+    Open(out, 1, "dayf");
+    Element(out, 2, "lsup", StampText(model, model->current.time, value));
+    int64_t today = Today(context);
+    for (int d = 1; d <= context->days; d++) {
+        int64_t date = today + (int64_t)(d - 1) * 1440;
+        int year, month, dayOfMonth;
+        CivilFromDays(DayOfMinutes(date), &year, &month, &dayOfMonth);
+        FormatText(tag, sizeof tag, "day d=\"%d\" t=\"%s\" dt=\"%s %d\"", d - 1,
+                   kDayNames[WeekdayOfDays(DayOfMinutes(date))], kMonthNames[month - 1],
+                   dayOfMonth);
+        Open(out, 2, tag);
+        const ModelDay *day = FindDay(model, date);
+        Element(out, 3, "hi", TemperatureText(day ? day->high : NAN, context->metric, value));
+        Element(out, 3, "low", TemperatureText(day ? day->low : NAN, context->metric, value));
+        Element(out, 3, "sunr", ClockText(day ? day->sunrise : MODEL_NO_TIME, value));
+        Element(out, 3, "suns", ClockText(day ? day->sunset : MODEL_NO_TIME, value));
+        PartWeather part;
+        ForecastPart(model, date, 0, &part);
+        PartBlock(out, "d", &part, 0, context->metric);
+        ForecastPart(model, date, 1, &part);
+        PartBlock(out, "n", &part, 1, context->metric);
+        Close(out, 2, "day");
+    }
+    Close(out, 1, "dayf");
+    GrowTextAppend(out, "</weather>\n");
+}
+
+static void HourlyFeed(const RenderContext *context, GrowText *out) {
+    const ModelWeather *model = context->model;
+    int metric = context->metric;
+    char value[VALUE_CAPACITY], tag[64];
+    DocumentStart(out);
+    UnitsHead(out, metric);
+    LocationBlock(out, context, 0);
+    Open(out, 1, "hbhf");
+    Element(out, 2, "lsup", StampText(model, model->current.time, value));
+    // Hour 1 is the first whole hour after now.
+    int64_t first = HourStart(NowMinutes(context)) + 60;
+    for (int h = 1; h <= context->hours; h++) {
+        int64_t time = first + (int64_t)(h - 1) * 60;
+        FormatText(tag, sizeof tag, "hour h=\"%d\" c=\"%d\"", h - 1, MinuteOfDay(time) / 60);
+        Open(out, 2, tag);
+        ModelValues none;
+        memset(&none, 0, sizeof none);
+        const ModelValues *found = FindHour(model, time);
+        ModelValues hour = found ? *found : none;
+        if (found == NULL) {
+            hour.temperature = hour.apparent = hour.dewPoint = hour.humidity = NAN;
+            hour.precipChance = hour.windSpeed = hour.windGust = hour.windDirection = NAN;
+            hour.weatherCode = MODEL_NO_CODE;
+            hour.isDay = -1;
+        }
+        int daylight = IsDaylight(model, time, hour.isDay);
+        Element(out, 3, "tmp", TemperatureText(hour.temperature, metric, value));
+        Element(out, 3, "flik", TemperatureText(hour.apparent, metric, value));
+        Element(out, 3, "icon", IconText(hour.weatherCode, daylight, value));
+        Element(out, 3, "t", ConditionText(hour.weatherCode, daylight));
+        WindBlock(out, 3, hour.windSpeed, hour.windGust, hour.windDirection, metric);
+        Element(out, 3, "ppcp", Whole(hour.precipChance, value));
+        Element(out, 3, "hmid", Whole(hour.humidity, value));
+        Element(out, 3, "dewp", TemperatureText(hour.dewPoint, metric, value));
+        Close(out, 2, "hour");
+    }
+    Close(out, 1, "hbhf");
+    GrowTextAppend(out, "</weather>\n");
+}
+
+// Lower-cases a condition for the middle of a sentence.
+static void LowerCase(const char *text, char *out, size_t capacity) {
+    size_t n = 0;
+    for (; text[n] != '\0' && n + 1 < capacity; n++) {
+        char c = text[n];
+        out[n] = (c >= 'A' && c <= 'Z') ? (char)(c - 'A' + 'a') : c;
+    }
+    out[n] = '\0';
+}
+
+// The day's forecast in plain sentences: "Partly Cloudy. High 48F. Winds SW at 10 mph. Chance
+// of precipitation 20%. Tonight: rain, low 36F." A sentence whose value is missing is left out;
+// a day without any value reads "N/A". No sentence holds an apostrophe, which would move the
+// page's quoted fields.
+static void Narrative(const RenderContext *context, int d, char *out, size_t capacity) {
+    const ModelWeather *model = context->model;
+    int64_t date = Today(context) + (int64_t)(d - 1) * 1440;
+    const ModelDay *day = FindDay(model, date);
+    const char *unit = context->metric ? "C" : "F";
+    PartWeather dayPart, nightPart;
+    ForecastPart(model, date, 0, &dayPart);
+    ForecastPart(model, date, 1, &nightPart);
+    char value[VALUE_CAPACITY], sentence[256];
+    out[0] = '\0';
+
+    const char *condition = WmoConditionText(dayPart.weatherCode, 1);
+    if (condition != NULL) {
+        FormatText(sentence, sizeof sentence, "%s. ", condition);
+        AppendText(out, capacity, sentence);
+    }
+    if (day != NULL && ModelHas(day->high)) {
+        FormatText(sentence, sizeof sentence, "High %s%s. ",
+                   TemperatureText(day->high, context->metric, value), unit);
+        AppendText(out, capacity, sentence);
+    }
+    if (IsCalm(dayPart.windSpeed)) {
+        AppendText(out, capacity, "Winds calm. ");
+    } else if (ModelHas(dayPart.windSpeed)) {
+        const char *direction = CompassText(dayPart.windDirection, dayPart.windSpeed);
+        FormatText(sentence, sizeof sentence, "Winds %s%sat %s %s. ",
+                   ModelHas(dayPart.windDirection) ? direction : "",
+                   ModelHas(dayPart.windDirection) ? " " : "",
+                   SpeedText(dayPart.windSpeed, context->metric, value),
+                   context->metric ? "km/h" : "mph");
+        AppendText(out, capacity, sentence);
+    }
+    if (ModelHas(dayPart.precipChance)) {
+        FormatText(sentence, sizeof sentence, "Chance of precipitation %d%%. ",
+                   RoundToInt(dayPart.precipChance));
+        AppendText(out, capacity, sentence);
+    }
+    const char *nightCondition = WmoConditionText(nightPart.weatherCode, 0);
+    int hasLow = day != NULL && ModelHas(day->low);
+    if (nightCondition != NULL || hasLow) {
+        char lower[96] = "";
+        if (nightCondition != NULL) {
+            LowerCase(nightCondition, lower, sizeof lower);
+        }
+        FormatText(sentence, sizeof sentence, "%s: %s%s", d == 1 ? "Tonight" : "At night", lower,
+                   nightCondition != NULL && hasLow ? ", " : "");
+        AppendText(out, capacity, sentence);
+        if (hasLow) {
+            FormatText(sentence, sizeof sentence, "low %s%s",
+                       TemperatureText(day->low, context->metric, value), unit);
+            AppendText(out, capacity, sentence);
+        }
+        AppendText(out, capacity, ". ");
+    }
+    size_t length = strlen(out);
+    if (length == 0) {
+        CopyText(out, capacity, kNotAvailable);
+    } else if (out[length - 1] == ' ') {
+        out[length - 1] = '\0';
+    }
+}
+
+static void NarrativePage(const RenderContext *context, GrowText *out) {
+    const ModelWeather *model = context->model;
+    char id[64], title[PLACE_NAME_CAPACITY + 64];
+    SafeId(context->locationId, id, sizeof id);
+    PlaceName(context, title, sizeof title);
+    GrowTextAppend(out, "<!DOCTYPE html PUBLIC \"-//W3C//DTD HTML 4.01 Transitional//EN\">\n"
+                        "<html>\n<head>\n<title>Forecast narrative for ");
+    GrowTextAppend(out, title);
+    GrowTextAppend(out, "</title>\n<script type=\"text/javascript\">\n"
+                        "function mpdNarr(d, loc, part, date, abbr, text, name) { this.text = "
+                        "text; }\n"
+                        "function mpdNObj(issued) { this.issued = issued; }\n"
+                        "var mpdData = new Object();\n"
+                        "mpdData['narr'] = new Array();\n");
+    int64_t today = Today(context);
+    for (int d = 1; d <= kNarrativeDays; d++) {
+        int64_t date = today + (int64_t)(d - 1) * 1440;
+        int year, month, dayOfMonth;
+        CivilFromDays(DayOfMinutes(date), &year, &month, &dayOfMonth);
+        const char *dayName = kDayNames[WeekdayOfDays(DayOfMinutes(date))];
+        char text[1024];
+        Narrative(context, d, text, sizeof text);
+        GrowTextFormat(out, "mpdData['narr'][%d] = new mpdNarr('%d','%s','d','%s %d','%.3s','", d,
+                       d, id, kMonthNames[month - 1], dayOfMonth, dayName);
+        GrowTextAppend(out, text);
+        GrowTextFormat(out, "','%s');\n", d == 1 ? "Today" : dayName);
+    }
+    char clock[VALUE_CAPACITY], zone[VALUE_CAPACITY];
+    int64_t issued =
+        model->current.time != MODEL_NO_TIME ? model->current.time : NowMinutes(context);
+    int year, month, dayOfMonth;
+    CivilFromDays(DayOfMinutes(issued), &year, &month, &dayOfMonth);
+    ZoneAbbreviation(model, zone);
+    GrowTextFormat(out, "var mpdIssued = new mpdNObj('Issued %s, %s %d, at %s %s');\n",
+                   kDayNames[WeekdayOfDays(DayOfMinutes(issued))], kMonthNames[month - 1],
+                   dayOfMonth, ClockText(issued, clock), zone);
+    GrowTextAppend(out, "</script>\n</head>\n<body>\n<h1>");
+    GrowTextAppend(out, title);
+    GrowTextAppend(out, "</h1>\n<p>Ten-day forecast narrative.</p>\n</body>\n</html>\n");
+}
+
+int RenderFeedDocument(const char *kind, const RenderContext *context, GrowText *out) {
+    GrowTextFree(out);
+    if (strcmp(kind, "Current") == 0) {
+        CurrentFeed(context, out);
+    } else if (strcmp(kind, "Forecast") == 0) {
+        ForecastFeed(context, out);
+    } else if (strcmp(kind, "Hourly") == 0) {
+        HourlyFeed(context, out);
+    } else if (strcmp(kind, "Details") == 0) {
+        NarrativePage(context, out);
+    } else {
+        return 0;
+    }
+    return !out->failed;
+}
+
+int RenderServiceError(const char *reason, GrowText *out) {
+    GrowTextFree(out);
+    GrowTextAppend(out, "<?xml version=\"1.0\"?>\n<error>\n  <err type=\"1\">");
+    GrowTextAppend(out, reason);
+    GrowTextAppend(out, "</err>\n</error>\n");
+    return !out->failed;
+}

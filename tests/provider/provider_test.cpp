@@ -1,0 +1,243 @@
+// The provider against the local service's Open-Meteo addresses: places looked up and kept,
+// one answer for every document of a place, refusals shown as the service's errors, failing
+// and hostile answers that never cost the cache, and what a whole panel costs in requests.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "expr/current.h"
+#include "expr/forecast.h"
+#include "feed/cache.h"
+#include "feed/query.h"
+#include "plugin/state.h"
+#include "plugin/text.h"
+#include "provider/provider.h"
+#include "support/core_state.h"
+#include "support/sandbox.h"
+#include "support/services.h"
+
+class Provider : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        if (services::SimHost().empty()) {
+            GTEST_SKIP() << "the local weather service is not running";
+        }
+        folder = sandbox::MakeFolder("provider");
+        cache = sandbox::Join(folder, "Nimbrel");
+        UseService(services::SimHost());
+        services::SimScenario("normal");
+    }
+    void TearDown() override {
+        if (!folder.empty()) {
+            services::SimScenario("normal");
+            sandbox::RemoveTree(folder);
+        }
+    }
+
+    // The provider with its addresses on `hostPort`.
+    void UseService(const std::string &hostPort) {
+        ResetCoreState(cache, services::SimHost());
+        Plugin.provider = PROVIDER_OPEN_METEO;
+        std::string base = "http://" + hostPort;
+        CopyText(Plugin.forecastApi, sizeof Plugin.forecastApi, (base + "/v1/forecast").c_str());
+        CopyText(Plugin.geocodingApi, sizeof Plugin.geocodingApi, (base + "/v1/search").c_str());
+    }
+
+    std::string CachePath(const std::string &name) { return sandbox::Join(cache, name); }
+
+    // Moves every file of the cache `minutes` into the past, as that much time going by would.
+    void Age(int minutes) {
+        for (const std::string &name : Files()) {
+            std::string path = CachePath(name);
+            uint64_t time = FileTime(path);
+            SetFileAge(path, (long long)((OsUtcNow() - time) / 10000000ull) + minutes * 60LL);
+        }
+    }
+    std::vector<std::string> Files() {
+        std::vector<std::string> names;
+        for (const char *kind : {"Current", "Forecast", "Details", "Hourly"}) {
+            for (const char *unit : {"English", "Metric", "Both"}) {
+                std::string name = std::string("Weather.") + kind + "." + id + "." + unit;
+                if (std::string(kind) == "Forecast") {
+                    name += ".5.Days";
+                } else if (std::string(kind) == "Hourly") {
+                    name += ".12.Hours";
+                }
+                names.push_back(name + ".xml");
+            }
+        }
+        names.push_back("Place." + id + ".json");
+        names.push_back("OpenMeteo." + id + ".json");
+        std::vector<std::string> present;
+        for (const std::string &name : names) {
+            if (sandbox::Exists(CachePath(name))) {
+                present.push_back(name);
+            }
+        }
+        return present;
+    }
+
+    std::string Current(const char *open, const char *close, const char *unit = "English") {
+        return QueryCurrent(id.c_str(), unit, open, close, 1);
+    }
+    int Searches() { return services::SimRequests("/v1/search?name=" + id + "&"); }
+    int Forecasts() { return services::SimRequests("/v1/forecast?"); }
+
+    std::string folder, cache;
+    std::string id = "PROV1";
+};
+
+TEST_F(Provider, APlaceIsSearchedOnceAMonthAndItsAnswerServesEveryDocument) {
+    services::SimReset();
+    std::string city = Current("<dnam>", "</dnam>");
+    EXPECT_NE(std::string::npos, city.find(" (PROV1)")) << city;
+    EXPECT_EQ(1, Searches());
+    EXPECT_EQ(1, Forecasts());
+    EXPECT_NE(std::string::npos,
+              services::SimLog().find("&timezone=auto&past_days=1&forecast_days=11"));
+
+    // Every other kind and unit of the place comes from the answer kept.
+    EXPECT_EQ("C", Current("<ut>", "</ut>", "Metric"));
+    EXPECT_NE("N/A", std::string(QueryForecast("prov1", "", "<hi>", "</hi>", 5)));
+    EXPECT_NE("N/A", std::string(QueryHourly("PROV1", "Metric", "<tmp>", "</tmp>", 12)));
+    EXPECT_EQ(std::string::npos,
+              std::string(QueryDetails("PROV1", "", "mpdNObj('", "');", 1)).find("ERROR"));
+    EXPECT_EQ(1, Searches());
+    EXPECT_EQ(1, Forecasts());
+
+    // Half an hour on, nothing is asked; past 31 minutes the forecast is, the place is not.
+    Age(31);
+    Current("<tmp>", "</tmp>");
+    EXPECT_EQ(1, Forecasts());
+    Age(1);
+    Current("<tmp>", "</tmp>");
+    EXPECT_EQ(2, Forecasts());
+    EXPECT_EQ(1, Searches());
+
+    // A month on the place is searched again.
+    Age(30 * 24 * 60);
+    Current("<tmp>", "</tmp>");
+    EXPECT_EQ(2, Searches());
+    EXPECT_EQ(3, Forecasts());
+}
+
+TEST_F(Provider, CoordinatesNeedNoSearch) {
+    services::SimReset();
+    id = "34.05,-118.25";
+    EXPECT_EQ("34.05,-118.25", Current("<dnam>", "</dnam>"));
+    EXPECT_EQ("34.05", Current("<lat>", "</lat>"));
+    EXPECT_EQ("-118.25", Current("<lon>", "</lon>"));
+    EXPECT_EQ(0, services::SimRequests("/v1/search"));
+    EXPECT_EQ(1, services::SimRequests("/v1/forecast?latitude=34.0500&longitude=-118.2500&"));
+}
+
+TEST_F(Provider, APlaceThatIsNotFoundIsTheServiceError) {
+    services::SimReset();
+    id = "NOWHERE42";
+    EXPECT_EQ("ERROR: Invalid location provided.", Current("<tmp>", "</tmp>"));
+    EXPECT_EQ("ERROR: Invalid location provided.",
+              std::string(CurrentConditionsText("<temp> <city>", "nowhere42", "", "1")));
+    EXPECT_EQ("ERROR: Invalid location provided.",
+              std::string(ForecastText("<high>", "NOWHERE42", "1", "Metric", "1")));
+    // The answer that found nothing is kept too: a panel does not search again and again.
+    Age(60);
+    Current("<tmp>", "</tmp>");
+    QueryHourly("NOWHERE42", "", "<tmp>", "</tmp>", 1);
+    EXPECT_EQ(1, Searches());
+    EXPECT_EQ(0, Forecasts());
+}
+
+TEST_F(Provider, TheServicesRefusalIsShownWithItsReason) {
+    services::SimReset();
+    id = "95,10";
+    std::string text = CurrentConditionsText("<temp>", id.c_str(), "English", "1");
+    EXPECT_EQ(0u, text.find("ERROR: Latitude must be in range of -90 to 90")) << text;
+    // A refusal is kept for the age of an answer, not asked again by every document.
+    QueryForecast(id.c_str(), "", "<hi>", "</hi>", 1);
+    QueryHourly(id.c_str(), "Metric", "<tmp>", "</tmp>", 1);
+    EXPECT_EQ(1, Forecasts());
+}
+
+TEST_F(Provider, FailingAndHostileAnswersKeepTheCache) {
+    for (const char *scenario :
+         {"http500", "ratelimit", "badjson", "hostile", "empty", "drop", "huge", "stall"}) {
+        SCOPED_TRACE(scenario);
+        id = std::string("KEEP") + scenario;
+        for (char &c : id) {
+            c = (char)toupper((unsigned char)c);
+        }
+        UseService(services::SimHost());
+        services::SimScenario("normal");
+        std::string good = Current("<tmp>", "</tmp>");
+        ASSERT_NE("N/A", good);
+        std::string path = CachePath("Weather.Current." + id + ".English.xml");
+        std::string answer = CachePath("OpenMeteo." + id + ".json");
+        Age(40);
+        std::string before = sandbox::ReadFile(path), answerBefore = sandbox::ReadFile(answer);
+        uint64_t time = FileTime(path);
+        int asked = Forecasts();
+
+        services::SimScenario(scenario);
+        EXPECT_EQ(good, Current("<tmp>", "</tmp>"));
+        EXPECT_EQ(good, Current("<tmp>", "</tmp>")); // not asked again meanwhile
+        EXPECT_EQ(asked + 1, Forecasts());
+        EXPECT_EQ(before, sandbox::ReadFile(path));
+        EXPECT_EQ(time, FileTime(path));
+        EXPECT_EQ(answerBefore, sandbox::ReadFile(answer));
+        // Without a cached copy, the value cannot be had.
+        EXPECT_EQ("N/A", std::string(QueryHourly(id.c_str(), "", "<tmp>", "</tmp>", 1)));
+        services::SimScenario("normal");
+    }
+}
+
+TEST_F(Provider, OneRefreshWritesEveryUnitFromOneAnswer) {
+    services::SimReset();
+    std::string both = CurrentConditionsText("<temp>", id.c_str(), "Both", "0");
+    int fahrenheit = TextToInt(both.c_str());
+    int celsius = TextToInt(both.c_str() + both.find('(') + 1);
+    EXPECT_NEAR(celsius * 9.0 / 5.0 + 32.0, fahrenheit, 1.0) << both;
+
+    // The Metric file, older than the English one, is written anew with it.
+    Age(20);
+    std::string metric = CachePath("Weather.Current." + id + ".Metric.xml");
+    uint64_t metricTime = FileTime(metric);
+    Age(15);
+    Current("<tmp>", "</tmp>", "English");
+    EXPECT_EQ(2, Forecasts());
+    EXPECT_GT(FileTime(metric), metricTime);
+    EXPECT_EQ(CACHE_FRESH, CacheFileAge(metric.c_str(), CURRENT_AGE_LIMIT));
+}
+
+TEST_F(Provider, AnswersWithoutALengthAreReadWhole) {
+    if (services::RawHost().empty()) {
+        GTEST_SKIP() << "the raw listener is not running";
+    }
+    UseService(services::RawHost());
+    id = "RAWPLACE";
+    EXPECT_NE(std::string::npos, Current("<dnam>", "</dnam>").find("(RAWPLACE)"));
+    EXPECT_NE("N/A", std::string(QueryForecast(id.c_str(), "", "<hi>", "</hi>", 5)));
+}
+
+TEST_F(Provider, AWholePanelCostsOneForecastEvery31Minutes) {
+    services::SimReset();
+    Plugin.maxDays = 5;
+    Plugin.maxHours = 12;
+    // A panel of every kind of value in every unit, looked at every five minutes for 65 minutes.
+    for (int minute = 0; minute <= 65; minute += 5) {
+        for (const char *unit : {"English", "Metric", "Both"}) {
+            CurrentConditionsText("<temp> <cond> <wind> <press> <city> <update>", id.c_str(), unit,
+                                  "1");
+            for (const char *day : {"1", "2", "3", "4", "5"}) {
+                ForecastText("<high> <low> <cond> <condn> <details>", id.c_str(), day, unit, "1");
+            }
+            for (const char *hour : {"1", "6", "12"}) {
+                HourlyText("<temp> <cond>", id.c_str(), hour, unit, "1");
+            }
+        }
+        Age(5);
+    }
+    // Asked at minute 0 and, stale past 31 minutes, at minute 35.
+    EXPECT_EQ(2, Forecasts());
+    EXPECT_EQ(1, Searches());
+}

@@ -50,7 +50,7 @@ printf '<weather><head><ut>F</ut></head><cc><empty></empty><open>no close</cc>' 
 printf '<b><b>x</b></b>' >"$D/edge.nested"
 
 rm -rf "$OUT"
-mkdir -p "$OUT"/{extract,current,forecast,hourly,now_later,ini,language,time_picture,replace,icons,radar}
+mkdir -p "$OUT"/{extract,current,forecast,hourly,now_later,ini,language,time_picture,replace,icons,radar,answers}
 n=0
 seed() { # target, then the fields; the last one is a file
     local target=$1
@@ -195,4 +195,27 @@ for id in T1 SIMERROR 90217; do
 done
 radar_seed '\x04\x0b\x00\x00\x01\x01' T1 N a 1 <(printf "new mw_propsObj('x','','')Radar")
 radar_seed '\x04\x0b\x00\x00\x01\x01' T1 N a 1 "$D/edge.error"
+# The provider's answers: forecasts as the plugin asks for them (in Celsius, and in Fahrenheit
+# with visibility in feet), place searches, refusals, and the service's hostile scenarios.
+ASK='current=temperature_2m,relative_humidity_2m,apparent_temperature,dew_point_2m,is_day,weather_code,pressure_msl,wind_speed_10m,wind_direction_10m,wind_gusts_10m,visibility,uv_index&hourly=temperature_2m,relative_humidity_2m,apparent_temperature,dew_point_2m,precipitation_probability,weather_code,is_day,pressure_msl,wind_speed_10m,wind_direction_10m,wind_gusts_10m&daily=weather_code,temperature_2m_max,temperature_2m_min,sunrise,sunset,precipitation_probability_max&timezone=auto&past_days=1&forecast_days=11'
+answer_seed() { # options (printf escapes), address
+    n=$((n + 1))
+    { printf "$1"; printf '\x1f'; fetch "$2"; } >"$OUT/answers/seed-$n"
+}
+for point in "latitude=38.5400&longitude=-125.7700" "latitude=-33.8688&longitude=151.2093" \
+             "latitude=78.2200&longitude=15.6500"; do
+    answer_seed '\x04\x0b' "/v1/forecast?$point&$ASK"
+    answer_seed '\x09\x17' "/v1/forecast?$point&$ASK&temperature_unit=fahrenheit&wind_speed_unit=mph"
+done
+answer_seed '\x04\x0b' "/v1/forecast?latitude=95&longitude=10&$ASK"
+for name in 90210 UMLAUT APOSTROPHE NOADMIN NOWHERE; do
+    answer_seed '\x00\x00' "/v1/search?name=$name&count=1&language=en&format=json"
+done
+answer_seed '\x00\x00' "/v1/search?name=x&count=0"
+for scenario in hostile nulls badjson ratelimit; do
+    fetch "/_control/scenario?name=$scenario" >/dev/null
+    answer_seed '\x04\x0b' "/v1/forecast?latitude=38.5400&longitude=-125.7700&$ASK"
+done
+fetch "/_control/scenario?name=normal" >/dev/null
+
 echo "seeds written: $n"

@@ -1,0 +1,89 @@
+// The provider's readers and writers on arbitrary answers: a forecast answer read and written as
+// every feed document in both unit systems, and a place search read and written into them.
+// Beyond the sanitizers, every document must keep the layout the feed queries count on:
+// each day, part and hour with its elements, the narrative with its quoted fields, and no text
+// of the answer that opens or closes an element.
+// Fields: options (forecast days, hours, the readers' order), answer.
+#include <stdlib.h>
+#include <string.h>
+
+#include <string>
+
+#include "fuzz_support.h"
+#include "plugin/grow_text.h"
+#include "provider/openmeteo.h"
+#include "provider/render.h"
+
+static ModelWeather gModel;
+
+static int Count(const char *text, const char *mark) {
+    int count = 0;
+    size_t length = strlen(mark);
+    for (const char *at = strstr(text, mark); at != NULL; at = strstr(at + length, mark)) {
+        count++;
+    }
+    return count;
+}
+
+static void Require(bool condition) {
+    if (!condition) {
+        abort();
+    }
+}
+
+static void CheckDocuments(const PlaceInfo *place, int days, int hours) {
+    for (int metric = 0; metric <= 1; metric++) {
+        RenderContext context = {
+            &gModel, place, "FUZZ", metric, days, hours, 133000000000000000ull};
+        GrowText text;
+        GrowTextInit(&text, 0);
+        Require(RenderFeedDocument("Current", &context, &text) == 1);
+        Require(Count(text.bytes, "<t>") == 3 && Count(text.bytes, "<d>") == 2 &&
+                Count(text.bytes, "<dnam>") == 1 && Count(text.bytes, "</dnam>") == 1 &&
+                Count(text.bytes, "<") == Count(text.bytes, ">"));
+        Require(RenderFeedDocument("Forecast", &context, &text) == 1);
+        Require(Count(text.bytes, "<hi>") == days && Count(text.bytes, "<icon>") == 2 * days &&
+                Count(text.bytes, "<t>") == 4 * days && Count(text.bytes, " t=\"") == days &&
+                Count(text.bytes, " dt=\"") == days && Count(text.bytes, "<sunr>") == days + 1);
+        Require(RenderFeedDocument("Hourly", &context, &text) == 1);
+        Require(Count(text.bytes, "<tmp>") == hours && Count(text.bytes, "<t>") == 2 * hours &&
+                Count(text.bytes, " c=\"") == hours);
+        Require(RenderFeedDocument("Details", &context, &text) == 1);
+        Require(Count(text.bytes, "mpdData['narr']") == 11 && Count(text.bytes, "');") == 11 &&
+                Count(text.bytes, "'") == 164 && Count(text.bytes, "mpdNObj('") == 1);
+        GrowTextFree(&text);
+    }
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
+    std::vector<std::string> f = SplitFields(data, size, 2);
+    const std::string &options = f[0];
+    int days = options.size() > 0 ? 1 + (unsigned char)options[0] % 10 : 5;
+    int hours = options.size() > 1 ? 1 + (unsigned char)options[1] % 24 : 12;
+    const std::string &json = f[1];
+    char reason[1024];
+
+    PlaceInfo place = {12.5, -45.25, "", ""};
+    enum AnswerKind placeKind =
+        ReadPlaceAnswer(json.data(), json.size(), &place, reason, sizeof reason);
+    Require(strlen(place.name) < sizeof place.name && strlen(reason) < sizeof reason);
+    if (placeKind != ANSWER_WEATHER) {
+        place.latitude = 12.5, place.longitude = -45.25, place.name[0] = '\0';
+    }
+    Require(strpbrk(place.name, "<>\"'") == NULL && strpbrk(reason, "<>") == NULL);
+
+    enum AnswerKind kind =
+        ReadForecastAnswer(json.data(), json.size(), &gModel, reason, sizeof reason);
+    Require(strlen(reason) < sizeof reason && strpbrk(reason, "<>") == NULL);
+    Require(gModel.hourCount >= 0 && gModel.hourCount <= MODEL_HOUR_CAPACITY);
+    Require(gModel.dayCount >= 0 && gModel.dayCount <= MODEL_DAY_CAPACITY);
+    if (kind == ANSWER_WEATHER) {
+        CheckDocuments(&place, days, hours);
+    } else if (kind == ANSWER_REFUSED) {
+        GrowText text;
+        GrowTextInit(&text, 0);
+        Require(RenderServiceError(reason, &text) == 1 && Count(text.bytes, "</err>") == 1);
+        GrowTextFree(&text);
+    }
+    return 0;
+}

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The main job: builds the Linux module, the stand-in host and the local weather service, then
-# shows a panel filled by the module against the service on loopback: every current-conditions
-# term in English, Metric and Both, forecast days, Now, Later, hours, icons and radar.
+# shows a panel filled by the module against the service on loopback, its weather through the
+# Open-Meteo provider (the service answers Open-Meteo's addresses): every current-conditions term
+# in English, Metric and Both, forecast days, Now, Later, hours, icons and radar.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh native
@@ -30,10 +31,12 @@ mkdir -p "$demo/plugin" "$demo/temp" "$demo/images"
 cp "$build/nimbrel.so" "$build/nimbrel-host" "$demo/plugin/"
 cat >"$demo/plugin/nimbrel.ini" <<INI
 [Service]
+Provider=open-meteo
+ForecastApi=http://$host/v1/forecast
+GeocodingApi=http://$host/v1/search
 FeedHost=$host
 NarrativeHost=$host
 PageHost=$host
-ConnectivityUrl=http://$host/
 [LocationID]
 DefaultLocationID=90210
 [Unit]
@@ -64,7 +67,9 @@ current+='%bclock <systemtime HH:mm:ss>'
 for unit in English Metric Both; do
   call "Current conditions, $unit" CurrentConditions "$current" "" "$unit" 1
 done
-call "Current conditions with an alert" CurrentConditions '<alert>: <cond>, <temp><tempunit>' SIMALERT "" 1
+call "A place by its coordinates" CurrentConditions '<city>: <cond>, <temp><tempunit>, <citydata>' "51.5074,-0.1278" Metric 1
+call "A place by its name, with its own words" CurrentConditions '<city>: <cond>, <temp><tempunit>' "UMLAUT" Metric 1
+call "A name that finds nothing" CurrentConditions '<city>: <temp><tempunit>' "NOWHERE" "" 1
 forecast='<dayname> <daydate>: <high>/<low><tempunit>, <cond> / <condn>, rain <precip>%/<precipn>%, wind <wind> <winddir> / <windn> <winddirn> <windunit>, sun <sunrise>-<sunset>, moon <moon>'
 for day in 1 2 3 4 5; do call "Forecast day $day" Forecast "$forecast" "" "$day" "" 1; done
 call "Forecast narrative" Forecast '<details> (<detailsupdate>)' "" 2 "" 1
@@ -78,7 +83,6 @@ call "Icon day 2 night" IconForecast "" 2 0 ""
 call "Icon Now / Later" IconNow "" ""
 call "Icon Later" IconLater "" ""
 call "Icon hour 3" IconHourly "" 3 ""
-call "Alert icon" AlertIcon SIMALERT ""
 call "Moon icon in 7 days" MoonIcon "" 7
 call "Local radar" LocalRadar ""
 call "Custom radar" CustomRadar sat "http://$host/images/sat.png" 10
@@ -96,5 +100,6 @@ for i in "${!labels[@]}"; do
   printf '%s\n' "${results[$i]}" | sed 's/\\n/\n/g; s/\\\\/\\/g; s/%b/\n/g; s/%l/\n   link: /'
 done
 echo
-echo "== The weather service answered $(wc -l <"$demo/requests.log") requests; the cache holds:"
+echo "== The weather service answered $(wc -l <"$demo/requests.log") requests" \
+  "($(grep -c '/v1/forecast?' "$demo/requests.log") forecasts, $(grep -c '/v1/search?' "$demo/requests.log") place searches); the cache holds:"
 ls "$demo/temp/Nimbrel"

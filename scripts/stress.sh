@@ -4,12 +4,21 @@
 # one process is killed again and again, often in the middle of a download. Every call must
 # return within the mutex wait plus the download bound, a killed holder's mutex must pass to
 # the next waiter, and no cache file may ever be seen broken.
-#   stress.sh [--wine] [SECONDS] [PROCESSES] [THREADS]
-# --wine runs the Windows module and the Windows stress program under Wine instead.
+#   stress.sh [--wine] [--feed] [SECONDS] [PROCESSES] [THREADS]
+# --wine runs the Windows module and the Windows stress program under Wine instead. The weather
+# comes through the Open-Meteo provider from the service's Open-Meteo addresses, or with --feed
+# from its feed addresses.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 wine=
-if [ "${1:-}" = --wine ]; then wine=1; shift; fi
+provider=open-meteo
+while [ $# -gt 0 ]; do
+  case $1 in
+    --wine) wine=1; shift ;;
+    --feed) provider=feed; shift ;;
+    *) break ;;
+  esac
+done
 seconds=${1:-20}
 processes=${2:-3}
 threads=${3:-3}
@@ -31,7 +40,8 @@ fi
 work=$(mktemp -d /tmp/nimbrel-stress.XXXXXX)
 pids=()
 cleanup() {
-  for p in "${pids[@]}" ${victim:-}; do kill -9 "$p" 2>/dev/null || true; done
+  # Waited for, so that no process still writes into the folders removed below.
+  for p in "${pids[@]}" ${victim:-}; do kill -9 "$p" 2>/dev/null || true; wait "$p" 2>/dev/null || true; done
   if [ -n "${sim:-}" ]; then
     kill "$sim" 2>/dev/null || true
     wait "$sim" 2>/dev/null || true
@@ -51,6 +61,9 @@ mkdir -p "$work/plugin" "$work/temp"
 cp "$build/$module" "$work/plugin/"
 cat >"$work/plugin/nimbrel.ini" <<INI
 [Service]
+Provider=$provider
+ForecastApi=http://127.0.0.1:$port/v1/forecast
+GeocodingApi=http://127.0.0.1:$port/v1/search
 FeedHost=127.0.0.1:$port
 NarrativeHost=127.0.0.1:$port
 PageHost=127.0.0.1:$port

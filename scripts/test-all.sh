@@ -2,7 +2,8 @@
 # Runs every test of every build: the Linux module, the same under AddressSanitizer and
 # UBSan, and the 32-bit Windows DLL under Wine; then every Linux test program under valgrind's
 # memcheck, a short run of every fuzz target, and a short stress across processes, natively
-# and under Wine (scripts/stress.sh runs longer ones by hand).
+# and under Wine, with the Open-Meteo provider and with the feed (scripts/stress.sh runs longer
+# ones by hand).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh all
@@ -15,8 +16,12 @@ echo "=== memcheck"
 scripts/memcheck.sh || status=1
 echo "=== fuzz"
 scripts/fuzz.sh || status=1
-echo "=== stress"
+echo "=== stress, Open-Meteo provider"
 scripts/stress.sh 20 3 3 || status=1
-echo "=== stress under Wine"
+echo "=== stress, feed"
+scripts/stress.sh --feed 20 3 3 || status=1
+echo "=== stress under Wine, Open-Meteo provider"
 scripts/stress.sh --wine 20 2 3 || status=1
+echo "=== stress under Wine, feed"
+scripts/stress.sh --wine --feed 20 2 3 || status=1
 exit $status

@@ -155,6 +155,11 @@ static bool Whole(const std::string &name, const std::string &content) {
     if (name.size() > 5 && name.compare(name.size() - 5, 5, ".html") == 0) {
         return content.find("</html>") != std::string::npos;
     }
+    // A kept answer of the forecast provider is one JSON object.
+    if (name.size() > 5 && name.compare(name.size() - 5, 5, ".json") == 0) {
+        size_t last = content.find_last_not_of(" \t\r\n");
+        return content[0] == '{' && last != std::string::npos && content[last] == '}';
+    }
     // The service's pictures are PNG files, whole when they end with their IEND chunk.
     static const char kPngStart[] = "\x89PNG";
     static const char kPngEnd[] = "IEND\xae\x42\x60\x82";
@@ -170,7 +175,8 @@ static void Watcher(const std::string &cache) {
         for (const auto &entry : fs::directory_iterator(cache, error)) {
             std::string name = entry.path().filename().string();
             if (name.compare(0, 8, "Weather.") != 0 && name.compare(0, 5, "Home.") != 0 &&
-                name.compare(0, 6, "Radar.") != 0) {
+                name.compare(0, 6, "Radar.") != 0 && name.compare(0, 10, "OpenMeteo.") != 0 &&
+                name.compare(0, 6, "Place.") != 0) {
                 continue;
             }
             std::string path = entry.path().string();

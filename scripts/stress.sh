@@ -72,7 +72,8 @@ INI
 export TEMP="$work/temp"
 module_path="$work/plugin/$module"
 [ -n "$wine" ] && module_path="Z:${module_path//\//\\}"
-run() { "${runner[@]}" --module "$module_path" --seconds "$1" --threads "$threads"; }
+# exec: the background job is the stress process itself, so that killing the job kills it.
+run() { exec "${runner[@]}" --module "$module_path" --seconds "$1" --threads "$threads"; }
 
 for i in $(seq 1 "$processes"); do
   run "$seconds" >"$work/out.$i" 2>&1 &

@@ -1,6 +1,7 @@
 #include "open_meteo_api.h"
 
 #include "grid_weather.h"
+#include "json_text.h"
 #include "weather_model.h"
 
 #include <rapidjson/stringbuffer.h>
@@ -33,7 +34,6 @@ const int kDefaultForecastDays = 7;
 const int kCurrentInterval = 900;
 const int kDefaultSearchCount = 10;
 const int kMaxSearchCount = 100;
-const size_t kMaxEchoBytes = 200;
 const size_t kMaxPostcodeLength = 10;
 // Nesting of the unknown member in hostile answers, deeper than a recursive parser may go.
 const int kHostileDepth = 3000;
@@ -43,59 +43,6 @@ const int kHostileDepth = 3000;
 const std::string *Parameter(const QueryParameters &query, const char *name) {
     auto found = query.find(name);
     return found == query.end() ? nullptr : &found->second;
-}
-
-// The length of the well-formed UTF-8 sequence at text[at], or 0 when there is none.
-size_t Utf8SequenceLength(const std::string &text, size_t at) {
-    unsigned char lead = static_cast<unsigned char>(text[at]);
-    size_t length;
-    unsigned char low = 0x80, high = 0xBF; // range of the second byte
-    if (lead < 0x80)
-        return 1;
-    if (lead >= 0xC2 && lead <= 0xDF)
-        length = 2;
-    else if (lead >= 0xE0 && lead <= 0xEF) {
-        length = 3;
-        if (lead == 0xE0)
-            low = 0xA0;
-        if (lead == 0xED)
-            high = 0x9F; // no surrogates
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-        length = 4;
-        if (lead == 0xF0)
-            low = 0x90;
-        if (lead == 0xF4)
-            high = 0x8F;
-    } else
-        return 0;
-    if (at + length > text.size())
-        return 0;
-    for (size_t i = 1; i < length; ++i) {
-        unsigned char c = static_cast<unsigned char>(text[at + i]);
-        if (c < (i == 1 ? low : 0x80) || c > (i == 1 ? high : 0xBF))
-            return 0;
-    }
-    return length;
-}
-
-// A caller's text as it may stand in an answer: cut short, and every byte that is no UTF-8
-// replaced, so that the answer stays valid JSON whatever the query held.
-std::string EchoText(const std::string &text) {
-    std::string echo;
-    size_t at = 0;
-    while (at < text.size() && echo.size() < kMaxEchoBytes) {
-        size_t length = Utf8SequenceLength(text, at);
-        if (length == 0) {
-            echo += "\uFFFD";
-            ++at;
-        } else {
-            echo.append(text, at, length);
-            at += length;
-        }
-    }
-    if (at < text.size())
-        echo += "...";
-    return echo;
 }
 
 // Characters, not bytes: "Zü" is two.
@@ -950,9 +897,20 @@ uint64_t TextHash(const std::string &text) {
     return hash;
 }
 
-// Names that bring back places whose text needs care: accents, an apostrophe, and a place
-// with no first-level division.
+// Names that bring back places whose text needs care (accents, an apostrophe, a place with no
+// first-level division, which is also outside the alerts' coverage), and two places inside
+// it: one with alerts (odd whole latitude) and a quiet one (even).
 bool SpecialPlace(const std::string &upperName, Place *place) {
+    if (upperName == "ALERTS") {
+        *place = {7140001, "Stormhaven",     39.7392, -104.9903, 1609.0,          "US",
+                  7140000, "America/Denver", 715522,  6252001,   "United States", "Westmark"};
+        return true;
+    }
+    if (upperName == "QUIET") {
+        *place = {7150001, "Calmbrook",      40.015, -105.2705, 1655.0,          "US",
+                  7140000, "America/Denver", 108250, 6252001,   "United States", "Westmark"};
+        return true;
+    }
     if (upperName == "UMLAUT") {
         *place = {7110001, "Z\u00FCrich",   47.37,  8.55,    408.0,         "CH",
                   7110000, "Europe/Zurich", 421878, 7110099, "Switzerland", "Z\u00FCrich"};

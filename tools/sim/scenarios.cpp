@@ -38,6 +38,8 @@ const ScenarioEntry kScenarios[] = {
 const size_t kHugePiece = 64u * 1024u;
 
 std::atomic<int> g_serviceScenario(static_cast<int>(Scenario::Normal));
+std::atomic<int> g_groupScenarios[2] = {{static_cast<int>(Scenario::Normal)},
+                                        {static_cast<int>(Scenario::Normal)}};
 std::atomic<bool> g_shuttingDown(false);
 std::mutex g_shutdownMutex;
 std::condition_variable g_shutdownSignal;
@@ -106,7 +108,10 @@ void DeliverStall(httplib::Response &response, const std::string &contentType) {
 } // namespace
 
 Padding PaddingFor(const std::string &contentType) {
-    if (contentType.compare(0, 16, "application/json") == 0)
+    std::string mediaType = contentType.substr(0, contentType.find(';'));
+    if (mediaType == "application/json" ||
+        (mediaType.compare(0, 12, "application/") == 0 && mediaType.size() >= 5 &&
+         mediaType.compare(mediaType.size() - 5, 5, "+json") == 0))
         return Padding::Blanks;
     return contentType.compare(0, 5, "text/") == 0 ? Padding::Comment : Padding::Zeros;
 }
@@ -172,6 +177,19 @@ Scenario ServiceScenario() {
 Scenario EffectiveScenario(const std::string &upperCasedId) {
     Scenario service = ServiceScenario();
     return service != Scenario::Normal ? service : ScenarioForLocation(upperCasedId);
+}
+
+void SetGroupScenario(AddressGroup group, Scenario scenario) {
+    g_groupScenarios[static_cast<int>(group)].store(static_cast<int>(scenario));
+}
+
+Scenario OwnGroupScenario(AddressGroup group) {
+    return static_cast<Scenario>(g_groupScenarios[static_cast<int>(group)].load());
+}
+
+Scenario GroupScenario(AddressGroup group) {
+    Scenario own = OwnGroupScenario(group);
+    return own != Scenario::Normal ? own : ServiceScenario();
 }
 
 void BeginShutdown() {

@@ -33,7 +33,8 @@ const std::chrono::seconds kStallLimit(60);
 const std::chrono::milliseconds kDripInterval(500);
 // The size a huge answer is padded to, and the padding's byte at `index` of `length`: a
 // comment in XML and HTML, blanks after JSON (both still read as one document), zero
-// bytes after a picture, which decoders skip.
+// bytes after a picture, which decoders skip. Every JSON type (application/json, and the
+// "+json" ones such as application/geo+json) is padded with blanks.
 const size_t kHugeSize = 20u * 1024u * 1024u;
 enum class Padding { Zeros, Comment, Blanks };
 Padding PaddingFor(const std::string &contentType);
@@ -52,6 +53,15 @@ Scenario ScenarioForLocation(const std::string &upperCasedId);
 void SetServiceScenario(Scenario scenario);
 Scenario ServiceScenario();
 Scenario EffectiveScenario(const std::string &upperCasedId);
+
+// Addresses that can be given a scenario of their own (/_control/alerts, /_control/radar), so
+// that one service fails while the others keep working. Normal clears it.
+enum class AddressGroup { Alerts, Radar };
+void SetGroupScenario(AddressGroup group, Scenario scenario);
+// The group's own scenario, Normal when it has none.
+Scenario OwnGroupScenario(AddressGroup group);
+// The scenario in force for the group's addresses: its own, else the control request's.
+Scenario GroupScenario(AddressGroup group);
 
 // Shutdown wakes every handler that waits, so the server can stop at once.
 void BeginShutdown();

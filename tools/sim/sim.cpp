@@ -18,6 +18,9 @@
 //   / and /connectivity[/ANY]                                      "ok"
 //   /v1/forecast?latitude=..&longitude=..&hourly=..                JSON forecast
 //   /v1/search?name=..&count=..                                    JSON place search
+//   /alerts/active?point=LAT,LON                                   alerts (GeoJSON)
+//   /public/weather-maps.json                                      radar frames (JSON)
+//   /v2/radar/TIME/SIZE/ZOOM/LAT/LON/COLOR/OPTIONS.png             radar overlay (PNG)
 // unit=m (or "Metric") gives the metric feed; any other unit the English one.
 // A par or key other than the plugin's constants gives the service error
 // document with type 1; an ID that is not 1 to 31 letters, digits, '-', '_'
@@ -47,15 +50,22 @@
 //                                 name=normal. Without name: the current one.
 //   /_control/log                 the request lines kept so far, one a line
 //   /_control/agents              the User-Agent headers of those requests, once each
-//   /_control/reset               clears the kept lines, scenario back to normal
+//   /_control/alerts?name=NAME    a scenario for /alerts/active only; normal clears it
+//   /_control/radar?name=NAME     a scenario for the radar index and pictures only
+//   /_control/clock?advance=MIN   moves the service clock by MIN minutes (may be negative)
+//                                 for every later answer; without advance: the offset
+//   /_control/reset               clears the kept lines, every scenario back to normal,
+//                                 clock offset back to 0
 //
 // Every request is logged as "METHOD TARGET", the target exactly as received,
 // to stderr and to the --log file (appended, flushed per line).
 
 #include "raw_server.h"
 #include "feed_documents.h"
+#include "nws_alerts.h"
 #include "open_meteo_api.h"
 #include "png_image.h"
+#include "rainviewer_api.h"
 #include "request_log.h"
 #include "scenarios.h"
 #include "weather_model.h"
@@ -92,12 +102,21 @@ struct Settings {
     time_t fixedClock = 0; // 0: use the computer's clock
 };
 
+// How far /_control/clock has moved the service clock: at most ten years either way.
+const long long kMaxClockOffsetSeconds = 3650LL * 86400;
+
 Settings g_settings;
 int g_boundPort = 0;
 std::atomic<bool> g_listenFinished(false);
+std::atomic<long long> g_clockOffsetSeconds(0);
+
+// The clock before any offset: --clock, or the computer's.
+time_t BaseNow() {
+    return g_settings.fixedClock != 0 ? g_settings.fixedClock : time(nullptr);
+}
 
 time_t ServiceNow() {
-    return g_settings.fixedClock != 0 ? g_settings.fixedClock : time(nullptr);
+    return BaseNow() + static_cast<time_t>(g_clockOffsetSeconds.load());
 }
 
 void PrintUsage(std::FILE *to) {
@@ -380,6 +399,39 @@ void ServeJsonSearch(const httplib::Request &request, httplib::Response &respons
     DeliverWithScenario(response, scenario, answer.body, kJsonContentType);
 }
 
+// /alerts/active: the National Weather Service's alerts for a point.
+void ServeActiveAlerts(const httplib::Request &request, httplib::Response &response) {
+    Scenario scenario = GroupScenario(AddressGroup::Alerts);
+    TypedAnswer answer = ActiveAlertsAnswer(request.params, request.get_header_value("User-Agent"),
+                                            request.target, ServiceNow(), scenario);
+    response.status = answer.status;
+    DeliverWithScenario(response, scenario, answer.body, answer.contentType);
+}
+
+// /public/weather-maps.json: the radar frames, whose host is this service.
+void ServeRadarIndex(const httplib::Request &request, httplib::Response &response) {
+    Scenario scenario = GroupScenario(AddressGroup::Radar);
+    TypedAnswer answer = RadarIndexAnswer(BaseUrl(request), ServiceNow(), scenario);
+    response.status = answer.status;
+    DeliverWithScenario(response, scenario, answer.body, answer.contentType);
+}
+
+// /v2/radar/TIME/SIZE/ZOOM/LAT/LON/COLOR/OPTIONS.png: one frame's overlay at a point.
+void ServeRadarPicture(const httplib::Request &request, httplib::Response &response) {
+    Scenario scenario = GroupScenario(AddressGroup::Radar);
+    RadarPictureRequest picture;
+    picture.time = request.matches[1];
+    picture.size = request.matches[2];
+    picture.zoom = request.matches[3];
+    picture.latitude = request.matches[4];
+    picture.longitude = request.matches[5];
+    picture.color = request.matches[6];
+    picture.options = request.matches[7];
+    TypedAnswer answer = RadarPictureAnswer(picture, ServiceNow(), scenario);
+    response.status = answer.status;
+    DeliverWithScenario(response, scenario, answer.body, answer.contentType);
+}
+
 void ServeScenarioControl(const httplib::Request &request, httplib::Response &response) {
     if (!request.has_param("name")) {
         response.set_content(std::string("scenario ") + ScenarioName(ServiceScenario()) + "\n",
@@ -396,6 +448,63 @@ void ServeScenarioControl(const httplib::Request &request, httplib::Response &re
     }
     SetServiceScenario(scenario);
     response.set_content(std::string("scenario ") + ScenarioName(scenario) + "\n", "text/plain");
+}
+
+// /_control/alerts and /_control/radar: a scenario for one group of addresses.
+void ServeGroupScenarioControl(AddressGroup group, const char *label,
+                               const httplib::Request &request, httplib::Response &response) {
+    Scenario scenario = OwnGroupScenario(group);
+    if (request.has_param("name")) {
+        std::string name = request.get_param_value("name");
+        if (!ScenarioFromName(name, &scenario)) {
+            response.status = 400;
+            response.set_content("unknown scenario \"" + name + "\"; known: " + ScenarioNames() +
+                                     "\n",
+                                 "text/plain");
+            return;
+        }
+        SetGroupScenario(group, scenario);
+    }
+    response.set_content(std::string(label) + " scenario " + ScenarioName(scenario) + "\n",
+                         "text/plain");
+}
+
+// A whole number of minutes: an optional sign and up to nine digits.
+bool ParseMinutes(const std::string &text, long long *minutes) {
+    size_t digits = !text.empty() && (text[0] == '-' || text[0] == '+') ? 1 : 0;
+    if (text.size() == digits || text.size() - digits > 9 ||
+        text.find_first_not_of("0123456789", digits) != std::string::npos)
+        return false;
+    *minutes = std::strtoll(text.c_str(), nullptr, 10);
+    return true;
+}
+
+// /_control/clock?advance=MINUTES moves the service clock; without it, tells the offset.
+void ServeClockControl(const httplib::Request &request, httplib::Response &response) {
+    if (request.has_param("advance")) {
+        std::string text = request.get_param_value("advance");
+        long long minutes = 0;
+        long long offset = g_clockOffsetSeconds.load();
+        if (!ParseMinutes(text, &minutes) ||
+            std::llabs(offset + minutes * 60) > kMaxClockOffsetSeconds ||
+            static_cast<long long>(BaseNow()) + offset + minutes * 60 < 86400) {
+            response.status = 400;
+            response.set_content("advance needs a whole number of minutes that keeps the offset "
+                                 "within ten years, not \"" +
+                                     text.substr(0, 40) + "\"\n",
+                                 "text/plain");
+            return;
+        }
+        g_clockOffsetSeconds.store(offset + minutes * 60);
+    }
+    time_t now = ServiceNow();
+    std::tm broken{};
+    gmtime_r(&now, &broken);
+    char clock[32];
+    std::strftime(clock, sizeof clock, "%Y-%m-%dT%H:%M:%SZ", &broken);
+    response.set_content("clock offset " + std::to_string(g_clockOffsetSeconds.load() / 60) +
+                             " minutes; service clock " + clock + "\n",
+                         "text/plain");
 }
 
 void ServeConnectivity(const httplib::Request &, httplib::Response &response) {
@@ -429,10 +538,23 @@ void SetUpRoutes(httplib::Server &server) {
     server.Get(Route("/weather/mpdwcr/narrative"), ServeNarrative);
     server.Get(Route(R"(/images/radar/([^/]+)\.png)"), ServeRadarImage);
     server.Get(Route(R"(/images/(.+))"), ServeOtherImage);
+    server.Get(Route("/alerts/active"), ServeActiveAlerts);
     server.Get(Route(R"(/alerts/([^/]+)/([0-9]+))"), ServeAlertPage);
     server.Get(Route("/v1/forecast"), ServeJsonForecast);
     server.Get(Route("/v1/search"), ServeJsonSearch);
+    server.Get(Route(R"(/public/weather-maps\.json)"), ServeRadarIndex);
+    server.Get(Route(R"(/v2/radar/([^/]+)/([^/]+)/([^/]+)/([^/]+)/([^/]+)/([^/]+)/([^/]+)\.png)"),
+               ServeRadarPicture);
     server.Get(Route("/_control/scenario"), ServeScenarioControl);
+    server.Get(Route("/_control/alerts"),
+               [](const httplib::Request &request, httplib::Response &response) {
+                   ServeGroupScenarioControl(AddressGroup::Alerts, "alerts", request, response);
+               });
+    server.Get(Route("/_control/radar"),
+               [](const httplib::Request &request, httplib::Response &response) {
+                   ServeGroupScenarioControl(AddressGroup::Radar, "radar", request, response);
+               });
+    server.Get(Route("/_control/clock"), ServeClockControl);
     server.Get(Route("/_control/log"), [](const httplib::Request &, httplib::Response &response) {
         response.set_content(RequestLogText(), "text/plain");
     });
@@ -443,6 +565,9 @@ void SetUpRoutes(httplib::Server &server) {
     server.Get(Route("/_control/reset"), [](const httplib::Request &, httplib::Response &response) {
         ClearRequestLog();
         SetServiceScenario(Scenario::Normal);
+        SetGroupScenario(AddressGroup::Alerts, Scenario::Normal);
+        SetGroupScenario(AddressGroup::Radar, Scenario::Normal);
+        g_clockOffsetSeconds.store(0);
         response.set_content("reset\n", "text/plain");
     });
     // Only answers that carry no body of their own get a short text.

@@ -464,6 +464,167 @@ raw_error=$(json_status "/v1/forecast?latitude=95&longitude=1" "$RAW_PORT")
 grep -qxF "GET /v1/forecast?latitude=95&longitude=1" "$WORK/sim.log" ||
     fail "raw JSON request not logged"
 
+# --- alerts for a point (/alerts/active), in the shape of the National Weather Service's API
+# Prints one line when the answer breaks the rule: status s, content type t, JSON d (None when
+# the body is no JSON) and the features' properties F are what the expression sees.
+answer_check() { # description, target, python expression, curl options...
+    local got
+    got=$(curl -s --noproxy '*' --max-time 5 -o "$WORK/answer.body" -w '%{http_code} %{content_type}' \
+        "${@:4}" "$BASE$2")
+    "$PYTHON" -c 'import datetime, json, sys
+s, _, t = sys.argv[2].partition(" ")
+s = int(s)
+try:
+    d = json.load(open(sys.argv[1], encoding="utf-8"))
+except ValueError:
+    d = None
+F = [f["properties"] for f in d["features"]] if isinstance(d, dict) and "features" in d else []
+at = datetime.datetime.fromisoformat
+try:
+    holds = eval("(" + sys.argv[3] + ")")
+except Exception as error:  # a member missing or of another type breaks the rule too
+    holds = False
+if not holds:
+    print("%s: %s %s %s" % (sys.argv[4], s, t, open(sys.argv[1], "rb").read()[:300]))' \
+        "$WORK/answer.body" "$got" "$3" "$1"
+}
+# The places for these tests: ALERTS (odd whole latitude, two alerts), QUIET (even, none).
+fetch "/v1/search?name=ALERTS&count=1" >"$WORK/place.json"
+ALERTS_POINT=$("$PYTHON" -c 'import json, sys
+p = json.load(open(sys.argv[1]))["results"][0]
+assert (p["name"], p["country_code"], p["timezone"]) == ("Stormhaven", "US", "America/Denver")
+print("%.4f,%.4f" % (p["latitude"], p["longitude"]))' "$WORK/place.json") || fail "search ALERTS"
+QUIET_POINT=$(fetch "/v1/search?name=quiet" | "$PYTHON" -c 'import json, sys
+p = json.load(sys.stdin)["results"][0]
+print("%.4f,%.4f" % (p["latitude"], p["longitude"]))')
+[[ $ALERTS_POINT == 39.7392,-104.9903 && $QUIET_POINT == 40.0150,-105.2705 ]] ||
+    fail "alert places: $ALERTS_POINT $QUIET_POINT"
+ACTIVE="/alerts/active?point="
+problems=$(
+    # Sent at the start of the hour before 09:53 UTC: 01:00 MST.
+    answer_check "two alerts" "$ACTIVE$ALERTS_POINT" \
+        's == 200 and t == "application/geo+json" and d["type"] == "FeatureCollection"
+         and [(p["event"], p["severity"]) for p in F] ==
+             [("Wind Advisory", "Moderate"), ("Winter Storm Warning", "Severe")]
+         and F[0]["headline"].startswith("Wind Advisory issued December 8 at 1:00AM MST until ")
+         and F[1]["headline"] is None and F[0]["effective"] == "2026-12-08T01:00:00-07:00"
+         and all(at(p["effective"]) < at(p["expires"]) and p["@type"] == "wx:Alert" for p in F)
+         and [f["id"] for f in d["features"]] == [p["@id"] for p in F] != [F[0]["@id"]] * 2
+         and d["title"].endswith(" for 39.7392 N, 104.9903 W")'
+    answer_check "Alaska" "${ACTIVE}61.2,-149.9" 'len(F) == 2 and F[0]["sent"].endswith("-09:00")'
+    answer_check "even latitude" "$ACTIVE$QUIET_POINT" 's == 200 and d["features"] == []'
+    answer_check "outside the area" "${ACTIVE}54.6,-2.97" 's == 200 and d["features"] == []'
+    answer_check "point in a list" "${ACTIVE}39.7392%2C-104.9903" 'len(F) == 2'
+    answer_check "cache buster" "$ACTIVE$ALERTS_POINT&random=5" \
+        's == 400 and t == "application/problem+json" and d["status"] == 400
+         and d["parameterErrors"][0]["parameter"] == "query.random"'
+    answer_check "5 decimals" "${ACTIVE}39.73921,-104.9903" 's == 400 and d["title"] == "Bad Request"'
+    answer_check "no point" "/alerts/active" 's == 400 and d["status"] == 400'
+    answer_check "no dot after all" "${ACTIVE}39.,-104" 's == 400'
+    answer_check "latitude 95" "${ACTIVE}95,-104" 's == 400'
+    answer_check "no User-Agent" "$ACTIVE$ALERTS_POINT" 's == 403 and d["status"] == 403' -A ''
+    answer_check "the page of an ID" "/alerts/ACTIVE/1" 's == 200 and d is None'
+)
+[[ -z $problems ]] || fail "$problems"
+expect_contains "alerts scenario" "$(fetch "/_control/alerts?name=http500")" "alerts scenario http500"
+problems=$(
+    answer_check "alerts failing" "$ACTIVE$ALERTS_POINT" 's == 500'
+    answer_check "forecast beside failing alerts" "/v1/forecast?latitude=1&longitude=2" 's == 200'
+    answer_check "radar beside failing alerts" "/public/weather-maps.json" 's == 200'
+    fetch "/_control/alerts?name=badjson" >/dev/null
+    answer_check "alerts badjson" "$ACTIVE$ALERTS_POINT" 's == 200 and d is None'
+    fetch "/_control/alerts?name=normal" >/dev/null
+    fetch "/_control/scenario?name=ratelimit" >/dev/null
+    answer_check "service scenario" "$ACTIVE$ALERTS_POINT" 's == 429 and d["status"] == 429'
+    fetch "/_control/scenario?name=normal" >/dev/null
+    answer_check "alerts again" "$ACTIVE$ALERTS_POINT" 's == 200 and len(F) == 2'
+)
+[[ -z $problems ]] || fail "$problems"
+
+# --- radar frames (/public/weather-maps.json) and pictures (/v2/radar/...), as RainViewer's
+# 2026-12-08T09:50 UTC, the service clock rounded down to ten minutes.
+NEWEST=1796723400
+answer_check "radar index" "/public/weather-maps.json" \
+    's == 200 and t.startswith("application/json") and d["version"] == "2.0"
+     and d["host"] == "'"$BASE"'" and d["generated"] == '$((NEWEST + 180))'
+     and [f["time"] for f in d["radar"]["past"]] == list(range('$NEWEST' - 7200, '$NEWEST' + 1, 600))
+     and all(f["path"] == "/v2/radar/%d" % f["time"] for f in d["radar"]["past"])
+     and d["radar"]["nowcast"] == [] and d["satellite"] == {"infrared": []}' >"$WORK/problems"
+[[ ! -s $WORK/problems ]] || fail "$(cat "$WORK/problems")"
+POINT=39.7392/-104.9903
+picture() { # file, frame, size/zoom, options; prints the status
+    curl -s --noproxy '*' --max-time 5 -o "$WORK/$1" -w '%{http_code}' \
+        "$BASE/v2/radar/$2/$3/$POINT/2/${4:-1_1}.png"
+}
+[[ $(picture newest.png $NEWEST 256/7) == 200 ]] || fail "newest frame"
+"$PYTHON" -c 'import struct, sys, zlib
+data = open(sys.argv[1], "rb").read()
+assert data[:8] == b"\x89PNG\r\n\x1a\n" and data[12:16] == b"IHDR", "no PNG"
+width, height, depth, colour = struct.unpack(">IIBB", data[16:26])
+assert (width, height, depth, colour) == (256, 256, 8, 6), "not 256 x 256 RGBA"
+at, idat = 8, b""
+while at < len(data):
+    length, kind = struct.unpack(">I4s", data[at:at + 8])
+    body = data[at + 8:at + 8 + length]
+    assert struct.unpack(">I", data[at + 8 + length:at + 12 + length])[0] == zlib.crc32(kind + body)
+    idat += body if kind == b"IDAT" else b""
+    at += 12 + length
+raw = zlib.decompress(idat)
+assert len(raw) == 256 * (1 + 4 * 256), "wrong amount of pixel data"
+alpha = [raw[y * 1025 + 1 + 4 * x + 3] for y in range(256) for x in range(256)]
+clear = alpha.count(0)
+assert 0.5 * len(alpha) < clear < len(alpha), "%d of %d pixels transparent" % (clear, len(alpha))
+' "$WORK/newest.png" || fail "newest radar picture"
+picture again.png $NEWEST 256/7 >/dev/null
+cmp -s "$WORK/newest.png" "$WORK/again.png" || fail "the same radar picture changed"
+[[ $(picture before.png $((NEWEST - 600)) 256/7) == 200 ]] || fail "second newest frame"
+cmp -s "$WORK/newest.png" "$WORK/before.png" && fail "two frames show the same rain"
+[[ $(picture zoom.png $NEWEST 256/9) == 200 ]] || fail "zoom 9"
+cmp -s "$WORK/newest.png" "$WORK/zoom.png" && fail "zoom 9 gives the usual picture"
+[[ $(picture big.png $NEWEST 512/5 0_0) == 200 && $(head -c 24 "$WORK/big.png" | tail -c 8 |
+    od -An -tx1 | tr -d ' \n') == 0000020000000200 ]] || fail "512 picture"
+[[ $(picture old.png $((NEWEST - 7200)) 256/7) == 404 ]] || fail "oldest frame of the list"
+[[ $(picture old.png $((NEWEST - 1800)) 256/7) == 404 ]] || fail "fourth newest frame"
+[[ $(picture old.png $((NEWEST + 600)) 256/7) == 404 ]] || fail "a frame to come"
+POINT=39/-104.9903
+[[ $(picture bad.png $NEWEST 256/7) == 400 ]] || fail "latitude without a dot"
+POINT=39.7392/-104.9903
+[[ $(picture bad.png $NEWEST 300/7) == 400 ]] || fail "size 300"
+expect_contains "radar scenario" "$(fetch "/_control/radar?name=ratelimit")" "radar scenario ratelimit"
+[[ $(picture limited.png $NEWEST 256/7) == 429 ]] || fail "radar ratelimit picture"
+problems=$(
+    answer_check "radar ratelimit index" "/public/weather-maps.json" 's == 429'
+    answer_check "alerts beside a failing radar" "$ACTIVE$ALERTS_POINT" 's == 200 and len(F) == 2'
+    fetch "/_control/radar?name=error" >/dev/null
+    answer_check "radar without data" "/public/weather-maps.json" \
+        's == 200 and d["radar"]["past"] == []'
+)
+[[ -z $problems ]] || fail "$problems"
+[[ $(picture none.png $NEWEST 256/7) == 404 ]] || fail "radar error picture"
+
+# --- the clock moves on at run time
+expect_contains "clock" "$(fetch "/_control/clock?advance=30")" "clock offset 30 minutes"
+fetch "/_control/radar?name=normal" >/dev/null
+answer_check "frames after 30 minutes" "/public/weather-maps.json" \
+    'd["radar"]["past"][-1]["time"] == '$((NEWEST + 1800)) >"$WORK/problems"
+[[ ! -s $WORK/problems ]] || fail "$(cat "$WORK/problems")"
+[[ $(picture moved.png $NEWEST 256/7) == 404 ]] || fail "a frame 30 minutes old still answers"
+[[ $(element "$(fetch "/weather/local/90210?cc=*&unit=s")" lsup 1) != \
+    $(element "$cc_en" lsup 1) ]] || fail "the feeds ignore the clock"
+code=$(curl -s --noproxy '*' --max-time 5 -o /dev/null -w '%{http_code}' \
+    "$BASE/_control/clock?advance=ten")
+[[ $code == 400 ]] || fail "advance=ten gave $code"
+log=$(fetch "/_control/log")
+for line in "GET $ACTIVE$ALERTS_POINT" "GET /public/weather-maps.json" "GET /v2/radar/$NEWEST/"; do
+    grep -qF -- "$line" <<<"$log" || fail "request log lacks $line"
+done
+grep -qF "/_control/" <<<"$log" && fail "control requests in the kept log"
+fetch "/_control/alerts?name=stall" >/dev/null
+fetch "/_control/reset" >/dev/null
+expect_contains "reset clock" "$(fetch "/_control/clock")" "clock offset 0 minutes"
+[[ $(fetch "/_control/alerts") == "alerts scenario normal" ]] || fail "reset left the alerts scenario"
+[[ $(picture newest.png $NEWEST 256/7) == 200 ]] || fail "reset did not restore the frames"
+
 # --- control requests and the request log
 expect_contains "set scenario" "$(fetch "/_control/scenario?name=error")" "scenario error"
 expect_contains "scenario for every ID" "$(fetch "/weather/local/90210?hbhf=2&unit=s")" "<error>"

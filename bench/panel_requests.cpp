@@ -17,6 +17,7 @@
 #include "expr/forecast.h"
 #include "feed/download.h"
 #include "images/icons.h"
+#include "images/radar.h"
 #include "plugin/settings.h"
 #include "plugin/state.h"
 #include "plugin/text.h"
@@ -87,7 +88,8 @@ static long Look(const char *id) {
         ResolveIcon(id, "", -hour, 0);
     }
     AlertIconLink(id, "");
-    return calls + 2 + 2 * Plugin.maxDays + Plugin.maxHours;
+    LocalRadarLink(id);
+    return calls + 3 + 2 * Plugin.maxDays + Plugin.maxHours;
 }
 
 int main(int argc, char **argv) {
@@ -109,6 +111,8 @@ int main(int argc, char **argv) {
     CopyText(Plugin.defaultUnit, sizeof Plugin.defaultUnit, "English");
     CopyText(Plugin.forecastApi, sizeof Plugin.forecastApi, (base + "/v1/forecast").c_str());
     CopyText(Plugin.geocodingApi, sizeof Plugin.geocodingApi, (base + "/v1/search").c_str());
+    CopyText(Plugin.alertsApi, sizeof Plugin.alertsApi, (base + "/alerts/active").c_str());
+    CopyText(Plugin.radarApi, sizeof Plugin.radarApi, (base + "/public/weather-maps.json").c_str());
     CopyText(Plugin.connectivityUrl, sizeof Plugin.connectivityUrl, (base + "/").c_str());
     Get(base + "/_control/reset");
 
@@ -126,9 +130,10 @@ int main(int argc, char **argv) {
         std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
     std::string log = Get(base + "/_control/log");
     printf("%s: %ld export calls over %d minutes (%.1f s): %d forecast requests, %d place "
-           "searches, %d requests in all\n",
+           "searches, %d alert requests, %d radar indexes, %d radar pictures, %d requests in all\n",
            id, calls, minutes, seconds, Lines(log, "/v1/forecast?"), Lines(log, "/v1/search?"),
-           Lines(log, "GET "));
+           Lines(log, "/alerts/active?"), Lines(log, "/public/weather-maps.json"),
+           Lines(log, "/v2/radar/"), Lines(log, "GET "));
     fs::remove_all(folder);
     return 0;
 }

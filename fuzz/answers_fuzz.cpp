@@ -1,5 +1,6 @@
 // The provider's readers and writers on arbitrary answers: a forecast answer read and written as
-// every feed document in both unit systems, and a place search read and written into them.
+// every feed document in both unit systems, a place search and an alerts answer read and
+// written into them, and a radar index read for its picture's address.
 // Beyond the sanitizers, every document must keep the layout the feed queries count on:
 // each day, part and hour with its elements, the narrative with its quoted fields, and no text
 // of the answer that opens or closes an element.
@@ -11,7 +12,9 @@
 
 #include "fuzz_support.h"
 #include "plugin/grow_text.h"
+#include "provider/alerts.h"
 #include "provider/openmeteo.h"
+#include "provider/rainviewer.h"
 #include "provider/render.h"
 
 static ModelWeather gModel;
@@ -31,14 +34,17 @@ static void Require(bool condition) {
     }
 }
 
-static void CheckDocuments(const PlaceInfo *place, int days, int hours) {
+static void CheckDocuments(const PlaceInfo *place, const AlertList *alerts, int days, int hours) {
     for (int metric = 0; metric <= 1; metric++) {
-        RenderContext context = {
-            &gModel, place, "FUZZ", metric, days, hours, 133000000000000000ull};
+        RenderContext context = {&gModel, place, "FUZZ", metric, days, hours, 133000000000000000ull,
+                                 alerts};
         GrowText text;
         GrowTextInit(&text, 0);
         Require(RenderFeedDocument("Current", &context, &text) == 1);
-        Require(Count(text.bytes, "<t>") == 3 && Count(text.bytes, "<d>") == 2 &&
+        int shown = alerts ? alerts->count : 0;
+        Require(Count(text.bytes, "<swa>") == (shown > 0) && Count(text.bytes, "<l>") == shown &&
+                Count(text.bytes, "</swa>") == (shown > 0));
+        Require(Count(text.bytes, "<t>") == 3 + shown && Count(text.bytes, "<d>") == 2 &&
                 Count(text.bytes, "<dnam>") == 1 && Count(text.bytes, "</dnam>") == 1 &&
                 Count(text.bytes, "<") == Count(text.bytes, ">"));
         Require(RenderFeedDocument("Forecast", &context, &text) == 1);
@@ -72,13 +78,31 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     }
     Require(strpbrk(place.name, "<>\"'") == NULL && strpbrk(reason, "<>") == NULL);
 
+    AlertList alerts;
+    int alertsRead =
+        NwsAlertSource.read(json.data(), json.size(), &place, &alerts) == ANSWER_WEATHER;
+    Require(alerts.count >= 0 && alerts.count <= ALERT_CAPACITY);
+    for (int i = 0; alertsRead && i < alerts.count; i++) {
+        Require(strpbrk(alerts.alerts[i].title, "<>\"'") == NULL && alerts.alerts[i].title[0]);
+        Require(i == 0 || alerts.alerts[i - 1].severity >= alerts.alerts[i].severity);
+    }
+
+    char picture[512];
+    if (ReadRadarIndex(json.data(), json.size(), place.latitude, place.longitude, picture,
+                       sizeof picture) == ANSWER_WEATHER) {
+        Require(strncmp(picture, "http", 4) == 0 && strpbrk(picture, " \"'<>?#") == NULL &&
+                strstr(picture, ".png") != NULL);
+    } else {
+        Require(picture[0] == '\0');
+    }
+
     enum AnswerKind kind =
         ReadForecastAnswer(json.data(), json.size(), &gModel, reason, sizeof reason);
     Require(strlen(reason) < sizeof reason && strpbrk(reason, "<>") == NULL);
     Require(gModel.hourCount >= 0 && gModel.hourCount <= MODEL_HOUR_CAPACITY);
     Require(gModel.dayCount >= 0 && gModel.dayCount <= MODEL_DAY_CAPACITY);
     if (kind == ANSWER_WEATHER) {
-        CheckDocuments(&place, days, hours);
+        CheckDocuments(&place, alertsRead ? &alerts : NULL, days, hours);
     } else if (kind == ANSWER_REFUSED) {
         GrowText text;
         GrowTextInit(&text, 0);

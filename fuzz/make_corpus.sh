@@ -217,5 +217,17 @@ for scenario in hostile nulls badjson ratelimit; do
     answer_seed '\x04\x0b' "/v1/forecast?latitude=38.5400&longitude=-125.7700&$ASK"
 done
 fetch "/_control/scenario?name=normal" >/dev/null
+# Alerts of the National Weather Service and RainViewer's radar index, ordinary and hostile.
+for point in 39.7392,-104.9903 40.0150,-105.2705; do
+    answer_seed '\x04\x0b' "/alerts/active?point=$point"
+done
+answer_seed '\x04\x0b' "/public/weather-maps.json"
+for scenario in hostile nulls; do
+    fetch "/_control/alerts?name=$scenario" >/dev/null
+    fetch "/_control/radar?name=$scenario" >/dev/null
+    answer_seed '\x04\x0b' "/alerts/active?point=39.7392,-104.9903"
+    answer_seed '\x04\x0b' "/public/weather-maps.json"
+done
+fetch "/_control/reset" >/dev/null
 
 echo "seeds written: $n"

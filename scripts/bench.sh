@@ -33,6 +33,6 @@ done
 state=$(mktemp -d /tmp/nimbrel-bench.XXXXXX)
 trap 'tests/services.sh stop "$state" >/dev/null; rm -rf "$state"' EXIT
 tests/services.sh start "$state" build/native/nimbrel-sim >/dev/null
-for id in 90210 34.0901,-118.4065; do
+for id in 90210 ALERTS 34.0901,-118.4065; do
   build/native/nimbrel-panel-requests "127.0.0.1:$(cat "$state/sim.port")" 60 "$id"
 done

@@ -34,6 +34,8 @@ cat >"$demo/plugin/nimbrel.ini" <<INI
 Provider=open-meteo
 ForecastApi=http://$host/v1/forecast
 GeocodingApi=http://$host/v1/search
+AlertsApi=http://$host/alerts/active
+RadarApi=http://$host/public/weather-maps.json
 FeedHost=$host
 NarrativeHost=$host
 PageHost=$host
@@ -70,6 +72,7 @@ done
 call "A place by its coordinates" CurrentConditions '<city>: <cond>, <temp><tempunit>, <citydata>' "51.5074,-0.1278" Metric 1
 call "A place by its name, with its own words" CurrentConditions '<city>: <cond>, <temp><tempunit>' "UMLAUT" Metric 1
 call "A name that finds nothing" CurrentConditions '<city>: <temp><tempunit>' "NOWHERE" "" 1
+call "A place with alerts" CurrentConditions '<city>: <alert>; <cond>, <temp><tempunit>' "ALERTS" "" 1
 forecast='<dayname> <daydate>: <high>/<low><tempunit>, <cond> / <condn>, rain <precip>%/<precipn>%, wind <wind> <winddir> / <windn> <winddirn> <windunit>, sun <sunrise>-<sunset>, moon <moon>'
 for day in 1 2 3 4 5; do call "Forecast day $day" Forecast "$forecast" "" "$day" "" 1; done
 call "Forecast narrative" Forecast '<details> (<detailsupdate>)' "" 2 "" 1
@@ -83,8 +86,10 @@ call "Icon day 2 night" IconForecast "" 2 0 ""
 call "Icon Now / Later" IconNow "" ""
 call "Icon Later" IconLater "" ""
 call "Icon hour 3" IconHourly "" 3 ""
+call "Alert icon" AlertIcon ALERTS ""
 call "Moon icon in 7 days" MoonIcon "" 7
 call "Local radar" LocalRadar ""
+call "Local radar of the place with alerts" LocalRadar ALERTS
 call "Custom radar" CustomRadar sat "http://$host/images/sat.png" 10
 call "Invalid day" Forecast '<high>' "" 9 "" 1
 
@@ -101,5 +106,6 @@ for i in "${!labels[@]}"; do
 done
 echo
 echo "== The weather service answered $(wc -l <"$demo/requests.log") requests" \
-  "($(grep -c '/v1/forecast?' "$demo/requests.log") forecasts, $(grep -c '/v1/search?' "$demo/requests.log") place searches); the cache holds:"
+  "($(grep -c '/v1/forecast?' "$demo/requests.log") forecasts, $(grep -c '/v1/search?' "$demo/requests.log") place searches," \
+  "$(grep -c '/alerts/active?' "$demo/requests.log") alert requests, $(grep -c '/v2/radar/' "$demo/requests.log") radar pictures); the cache holds:"
 ls "$demo/temp/Nimbrel"

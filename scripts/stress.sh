@@ -64,6 +64,8 @@ cat >"$work/plugin/nimbrel.ini" <<INI
 Provider=$provider
 ForecastApi=http://127.0.0.1:$port/v1/forecast
 GeocodingApi=http://127.0.0.1:$port/v1/search
+AlertsApi=http://127.0.0.1:$port/alerts/active
+RadarApi=http://127.0.0.1:$port/public/weather-maps.json
 FeedHost=127.0.0.1:$port
 NarrativeHost=127.0.0.1:$port
 PageHost=127.0.0.1:$port

@@ -84,7 +84,8 @@ const char *CacheFilePath(const char *kind) {
         FormatText(count, sizeof count, ".%d", Plugin.maxHours);
     } else if (strcmp(kind, "Radar") == 0 || strcmp(kind, "Home") == 0) {
         prefix = kind, middle = NULL, suffix = kind[0] == 'R' ? ".jpg" : ".html";
-    } else if (strcmp(kind, "Place") == 0 || strcmp(kind, "OpenMeteo") == 0) {
+    } else if (strcmp(kind, "Place") == 0 || strcmp(kind, "OpenMeteo") == 0 ||
+               strcmp(kind, "Alerts") == 0) {
         prefix = kind, middle = NULL, suffix = ".json";
     } else {
         return out;

@@ -18,10 +18,10 @@ enum LoadResult {
 };
 
 // Writes the cache file name of a feed kind ("Current", "Forecast", "Details", "Hourly",
-// "Radar", "Home"; and the provider's kept answers "Place" and "OpenMeteo") for the per-call
-// Location ID and unit type into the cache file path field and returns it. Returns the field empty
-// when the kind is unknown, there is no cache folder, or the name would not fit: such a name opens
-// nothing and creates nothing.
+// "Radar", "Home"; and the provider's kept answers "Place", "OpenMeteo" and "Alerts") for the
+// per-call Location ID and unit type into the cache file path field and returns it. Returns the
+// field empty when the kind is unknown, there is no cache folder, or the name would not fit: such a
+// name opens nothing and creates nothing.
 const char *CacheFilePath(const char *kind);
 
 // Writes `text` into `out` as a piece of a file name: ASCII letters in upper case, and every

@@ -154,10 +154,14 @@ const char *AlertIconLink(const char *locationId, const char *folder) {
     }
     char rewritten[ADDRESS_CAPACITY];
     CopyText(rewritten, sizeof rewritten, link);
-    // Straight from "www." to a prefix holding "www." the replacement would find its own
-    // output again; the marker in between keeps each step finite.
-    ReplaceTerm(rewritten, sizeof rewritten, "www.", kLinkMarker);
-    ReplaceTerm(rewritten, sizeof rewritten, kLinkMarker, ALERT_HOST_PREFIX);
+    // The feed's links lead to its alternate web host. The provider's lead to the alert
+    // service's own page, which has no such host: they stay as they are.
+    if (Plugin.provider == PROVIDER_FEED) {
+        // Straight from "www." to a prefix holding "www." the replacement would find its own
+        // output again; the marker in between keeps each step finite.
+        ReplaceTerm(rewritten, sizeof rewritten, "www.", kLinkMarker);
+        ReplaceTerm(rewritten, sizeof rewritten, kLinkMarker, ALERT_HOST_PREFIX);
+    }
 
     const char *directory = IconFolder(folder);
     if (FindPicture(directory, "WEATHERALERT", NULL) == PICTURE_TOO_LONG) {

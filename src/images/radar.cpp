@@ -8,6 +8,7 @@
 #include "feed/query.h"
 #include "plugin/state.h"
 #include "plugin/text.h"
+#include "provider/provider.h"
 
 static const char kFieldSeparator[] = "','";
 
@@ -44,6 +45,18 @@ static const char *LocalPageAddress(void) {
     return Plugin.linkText;
 }
 
+// The local page: the feed service's own, or the one the provider writes, which names the
+// place's point rather than a picture.
+static int FetchLocalPage(const char *pagePath) {
+    return Plugin.provider == PROVIDER_FEED ? FetchToFile(pagePath, LocalPageAddress())
+                                            : ProviderFetch("Home", pagePath);
+}
+
+static int FetchRadarImage(const char *radarPath, const char *address) {
+    return Plugin.provider == PROVIDER_FEED ? FetchToFile(radarPath, address)
+                                            : ProviderFetchRadar(radarPath, address);
+}
+
 // A page that names no radar image is removed, so that the next call fetches it again, and the
 // copy held in memory goes with it: a later extraction reads the file or nothing.
 static void DiscardLocalPage(const char *pagePath) {
@@ -76,7 +89,7 @@ const char *LocalRadarLink(const char *locationId) {
     int radarVerdict = CheckCacheFile(radarPath, RADAR_AGE_LIMIT);
     if (radarVerdict != CACHE_FRESH) {
         if (CheckCacheFile(pagePath, LOCAL_PAGE_AGE_LIMIT) != CACHE_FRESH &&
-            FetchToFile(pagePath, LocalPageAddress()) != 0 && radarVerdict == CACHE_MISSING) {
+            FetchLocalPage(pagePath) != 0 && radarVerdict == CACHE_MISSING) {
             return TEXT_RADAR_PAGE_FAILED;
         }
         char address[ADDRESS_CAPACITY];
@@ -85,7 +98,7 @@ const char *LocalRadarLink(const char *locationId) {
             return TEXT_RADAR_INVALID_LOCATION;
         }
         // A stale image serves when the refresh fails.
-        if (FetchToFile(radarPath, address) != 0 && radarVerdict == CACHE_MISSING) {
+        if (FetchRadarImage(radarPath, address) != 0 && radarVerdict == CACHE_MISSING) {
             return TEXT_RADAR_IMAGE_FAILED;
         }
     }

@@ -4,7 +4,9 @@
 
 #include "plugin/state.h"
 #include "plugin/text.h"
+#include "provider/alerts.h"
 #include "provider/openmeteo.h"
+#include "provider/rainviewer.h"
 
 static int ReadInt(const char *path, const char *section, const char *key, int fallback) {
     return path ? OsProfileGetInt(path, section, key, fallback) : fallback;
@@ -74,6 +76,10 @@ void ReadSettings(const char *path) {
                sizeof Plugin.forecastApi);
     ReadString(path, "Service", "GeocodingApi", OPEN_METEO_GEOCODING_API, Plugin.geocodingApi,
                sizeof Plugin.geocodingApi);
+    ReadString(path, "Service", "AlertsApi", NWS_ALERTS_API, Plugin.alertsApi,
+               sizeof Plugin.alertsApi);
+    ReadString(path, "Service", "RadarApi", RAINVIEWER_MAPS_API, Plugin.radarApi,
+               sizeof Plugin.radarApi);
     // Without an address of its own, the connectivity test asks the service that is used.
     ReadString(path, "Service", "ConnectivityUrl", "", Plugin.connectivityUrl,
                sizeof Plugin.connectivityUrl);

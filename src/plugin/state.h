@@ -73,6 +73,8 @@ typedef struct PluginState {
     int provider;                        // PROVIDER_OPEN_METEO or PROVIDER_FEED
     char forecastApi[ADDRESS_CAPACITY];  // the provider's forecast address
     char geocodingApi[ADDRESS_CAPACITY]; // the provider's place search address
+    char alertsApi[ADDRESS_CAPACITY];    // the United States' alerts address
+    char radarApi[ADDRESS_CAPACITY];     // the radar frames' index
 
     // Service hosts of the feed ([Service]), read at start-up, never written back.
     char feedHost[HOST_CAPACITY];           // host[:port] of the XML feeds

@@ -19,4 +19,13 @@
 // NaN and infinities are not JSON and are refused.
 #define NIMBREL_JSON_FLAGS (rapidjson::kParseIterativeFlag)
 
+// The member `name` of an object; NULL when there is no object or no such member.
+inline const rapidjson::Value *JsonMember(const rapidjson::Value *object, const char *name) {
+    if (object == NULL || !object->IsObject()) {
+        return NULL;
+    }
+    rapidjson::Value::ConstMemberIterator found = object->FindMember(name);
+    return found == object->MemberEnd() ? NULL : &found->value;
+}
+
 #endif

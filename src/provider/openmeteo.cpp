@@ -53,17 +53,9 @@ int PlaceRequestAddress(const char *api, const char *name, char *out, size_t cap
 
 // ---- Reading JSON values -------------------------------------------------------------------
 
-static const Value *Member(const Value *object, const char *name) {
-    if (object == NULL || !object->IsObject()) {
-        return NULL;
-    }
-    Value::ConstMemberIterator found = object->FindMember(name);
-    return found == object->MemberEnd() ? NULL : &found->value;
-}
-
 // The value of a variable: the member itself (index < 0), or element `index` of its array.
 static const Value *Field(const Value *section, const char *name, int index) {
-    const Value *value = Member(section, name);
+    const Value *value = JsonMember(section, name);
     if (value == NULL || index < 0) {
         return value;
     }
@@ -113,8 +105,8 @@ static int Parse(rapidjson::Document *document, const char *json, size_t length)
 
 // The service's refusal: {"error": true, "reason": "..."}. Returns 1 with the reason.
 static int Refusal(const Value *answer, char *reason, size_t capacity) {
-    const Value *error = Member(answer, "error");
-    const Value *text = Member(answer, "reason");
+    const Value *error = JsonMember(answer, "error");
+    const Value *text = JsonMember(answer, "reason");
     if (error == NULL || !error->IsBool() || !error->GetBool() || text == NULL ||
         !text->IsString()) {
         return 0;
@@ -142,11 +134,11 @@ static int EndsWith(const char *text, size_t length, const char *suffix) {
 
 static Units UnitsOf(const Value *units) {
     Units result = {0, 1.0, 1.0};
-    const Value *temperature = Member(units, "temperature_2m");
+    const Value *temperature = JsonMember(units, "temperature_2m");
     if (temperature && temperature->IsString()) {
         result.fahrenheit = EndsWith(temperature->GetString(), temperature->GetStringLength(), "F");
     }
-    const Value *speed = Member(units, "wind_speed_10m");
+    const Value *speed = JsonMember(units, "wind_speed_10m");
     if (speed && speed->IsString()) {
         const char *text = speed->GetString();
         if (strcmp(text, "mph") == 0) {
@@ -157,7 +149,7 @@ static Units UnitsOf(const Value *units) {
             result.speedToKmh = 1.852;
         }
     }
-    const Value *distance = Member(units, "visibility");
+    const Value *distance = JsonMember(units, "visibility");
     if (distance && distance->IsString()) {
         const char *text = distance->GetString();
         if (strcmp(text, "ft") == 0) {
@@ -219,7 +211,7 @@ static int LaterTime(const Value *times, rapidjson::SizeType i, int midnights, i
 }
 
 static void ReadHours(const Value *hourly, const Units *units, ModelWeather *model) {
-    const Value *times = Member(hourly, "time");
+    const Value *times = JsonMember(hourly, "time");
     if (times == NULL || !times->IsArray()) {
         return;
     }
@@ -235,7 +227,7 @@ static void ReadHours(const Value *hourly, const Units *units, ModelWeather *mod
 }
 
 static void ReadDays(const Value *daily, const Units *units, ModelWeather *model) {
-    const Value *dates = Member(daily, "time");
+    const Value *dates = JsonMember(daily, "time");
     if (dates == NULL || !dates->IsArray()) {
         return;
     }
@@ -297,32 +289,33 @@ enum AnswerKind ReadForecastAnswer(const char *json, size_t length, ModelWeather
     if (Refusal(&document, reason, reasonCapacity)) {
         return ANSWER_REFUSED;
     }
-    model->latitude = NumberIn(Member(&document, "latitude"), -90, 90);
-    model->longitude = NumberIn(Member(&document, "longitude"), -180, 180);
-    int offset = WholeIn(Member(&document, "utc_offset_seconds"), -18 * 3600, 18 * 3600, INT32_MIN);
+    model->latitude = NumberIn(JsonMember(&document, "latitude"), -90, 90);
+    model->longitude = NumberIn(JsonMember(&document, "longitude"), -180, 180);
+    int offset =
+        WholeIn(JsonMember(&document, "utc_offset_seconds"), -18 * 3600, 18 * 3600, INT32_MIN);
     model->hasOffset = offset != INT32_MIN;
     model->utcOffsetSeconds = model->hasOffset ? offset : 0;
-    ReadZoneAbbreviation(Member(&document, "timezone_abbreviation"), model->zoneAbbreviation,
+    ReadZoneAbbreviation(JsonMember(&document, "timezone_abbreviation"), model->zoneAbbreviation,
                          sizeof model->zoneAbbreviation);
 
-    const Value *current = Member(&document, "current");
+    const Value *current = JsonMember(&document, "current");
     if (current != NULL && current->IsObject()) {
-        Units units = UnitsOf(Member(&document, "current_units"));
+        Units units = UnitsOf(JsonMember(&document, "current_units"));
         ReadValues(current, -1, &units, &model->current);
-        if (!TimeIn(Member(current, "time"), &model->current.time)) {
+        if (!TimeIn(JsonMember(current, "time"), &model->current.time)) {
             model->current.time = MODEL_NO_TIME;
         }
     }
-    Units hourlyUnits = UnitsOf(Member(&document, "hourly_units"));
-    ReadHours(Member(&document, "hourly"), &hourlyUnits, model);
-    Units dailyUnits = UnitsOf(Member(&document, "daily_units"));
+    Units hourlyUnits = UnitsOf(JsonMember(&document, "hourly_units"));
+    ReadHours(JsonMember(&document, "hourly"), &hourlyUnits, model);
+    Units dailyUnits = UnitsOf(JsonMember(&document, "daily_units"));
     // The daily maxima and minima name their unit under their own names.
-    const Value *dailyUnitsObject = Member(&document, "daily_units");
-    const Value *maximum = Member(dailyUnitsObject, "temperature_2m_max");
+    const Value *dailyUnitsObject = JsonMember(&document, "daily_units");
+    const Value *maximum = JsonMember(dailyUnitsObject, "temperature_2m_max");
     if (maximum && maximum->IsString()) {
         dailyUnits.fahrenheit = EndsWith(maximum->GetString(), maximum->GetStringLength(), "F");
     }
-    ReadDays(Member(&document, "daily"), &dailyUnits, model);
+    ReadDays(JsonMember(&document, "daily"), &dailyUnits, model);
 
     // An answer without the current time, the hours or the days is not what was asked: one that
     // has them may still lack any value, which then reads "N/A".
@@ -348,7 +341,7 @@ enum AnswerKind ReadPlaceAnswer(const char *json, size_t length, PlaceInfo *plac
     if (Refusal(&document, reason, reasonCapacity)) {
         return ANSWER_REFUSED;
     }
-    const Value *results = Member(&document, "results");
+    const Value *results = JsonMember(&document, "results");
     if (results == NULL) {
         return ANSWER_NO_PLACE; // how the service says that nothing matched
     }
@@ -356,15 +349,15 @@ enum AnswerKind ReadPlaceAnswer(const char *json, size_t length, PlaceInfo *plac
         return ANSWER_UNREADABLE;
     }
     const Value *first = results->Size() > 0 ? &(*results)[0] : NULL;
-    place->latitude = NumberIn(Member(first, "latitude"), -90, 90);
-    place->longitude = NumberIn(Member(first, "longitude"), -180, 180);
+    place->latitude = NumberIn(JsonMember(first, "latitude"), -90, 90);
+    place->longitude = NumberIn(JsonMember(first, "longitude"), -180, 180);
     if (!ModelHas(place->latitude) || !ModelHas(place->longitude)) {
         return ANSWER_NO_PLACE;
     }
     char name[PLACE_NAME_CAPACITY], region[PLACE_NAME_CAPACITY], country[PLACE_NAME_CAPACITY];
-    TextIn(Member(first, "name"), name, sizeof name);
-    TextIn(Member(first, "admin1"), region, sizeof region);
-    TextIn(Member(first, "country_code"), country, sizeof country);
+    TextIn(JsonMember(first, "name"), name, sizeof name);
+    TextIn(JsonMember(first, "admin1"), region, sizeof region);
+    TextIn(JsonMember(first, "country_code"), country, sizeof country);
     if (strlen(country) == 2) {
         CopyText(place->country, sizeof place->country, country);
         UpperCaseAscii(place->country);

@@ -8,8 +8,10 @@
 #include "plugin/grow_text.h"
 #include "plugin/state.h"
 #include "plugin/text.h"
+#include "provider/alerts.h"
 #include "provider/model.h"
 #include "provider/openmeteo.h"
+#include "provider/rainviewer.h"
 #include "provider/render.h"
 
 // What came of asking for an answer: one of the AnswerKind values, or this.
@@ -80,6 +82,7 @@ static int KeptAnswer(const char *path, const char *address, int limitMinutes, i
         }
     }
     GrowText body;
+    GrowTextInit(&body, 0);
     int status = 0;
     if (address[0] != '\0' &&
         FetchAnswer(path, address, &body, OPEN_METEO_ANSWER_LIMIT, &status) == 0) {
@@ -132,26 +135,35 @@ static int IsMetricUnit(const char *unitType) {
     return EqualsIgnoreCase(Plugin.defaultUnit, "Metric");
 }
 
-// Writes the document of `kind` for `unitType` into `path`: the weather when `model` is given,
-// else the service error document with `reason`.
+// What a document is written from: the place, and its weather, or the reason there is none.
+typedef struct DocumentSource {
+    const PlaceInfo *place;
+    const ModelWeather *model; // NULL: the service error document with `reason`
+    const AlertList *alerts;   // or NULL
+    uint64_t downloadTime;     // when the answer arrived
+    const char *reason;
+} DocumentSource;
+
+// Writes the document of `kind` for `unitType` into `path`. The local page needs the place only.
 static int WriteDocument(const char *kind, const char *unitType, const char *path,
-                         const ModelWeather *model, const PlaceInfo *place, uint64_t downloadTime,
-                         const char *reason) {
+                         const DocumentSource *source) {
     GrowText document;
     GrowTextInit(&document, 0);
+    int local = strcmp(kind, "Home") == 0;
     int rendered;
-    if (model != NULL) {
+    if (source->model != NULL || (local && source->reason[0] == '\0')) {
         RenderContext context;
-        context.model = model;
-        context.place = place;
+        context.model = source->model;
+        context.place = source->place;
         context.locationId = Plugin.callLocationId;
         context.metric = IsMetricUnit(unitType);
         context.days = Plugin.maxDays;
         context.hours = Plugin.maxHours;
-        context.downloadTime = downloadTime;
+        context.downloadTime = source->downloadTime;
+        context.alerts = source->alerts;
         rendered = RenderFeedDocument(kind, &context, &document);
     } else {
-        rendered = RenderServiceError(reason, &document);
+        rendered = RenderServiceError(source->reason, &document);
     }
     int stored = rendered && StoreFile(path, document.bytes, document.length);
     GrowTextFree(&document);
@@ -161,8 +173,7 @@ static int WriteDocument(const char *kind, const char *unitType, const char *pat
 // After a new answer, every other document of the Location ID that is cached already is written
 // anew from it, so that the English and Metric values of one refresh agree and no file keeps
 // older weather than its siblings.
-static void RewriteSiblings(const char *path, const ModelWeather *model, const PlaceInfo *place,
-                            uint64_t downloadTime, const char *reason) {
+static void RewriteSiblings(const char *path, const DocumentSource *source) {
     static const char *const kKinds[] = {"Current", "Forecast", "Details", "Hourly"};
     char callUnit[UNIT_CAPACITY];
     CopyText(callUnit, sizeof callUnit, Plugin.callUnit);
@@ -180,11 +191,48 @@ static void RewriteSiblings(const char *path, const ModelWeather *model, const P
             char sibling[PATH_CAPACITY];
             CopyText(sibling, sizeof sibling, CacheFilePath(kKinds[k]));
             if (sibling[0] != '\0' && strcmp(sibling, path) != 0 && FileExists(sibling)) {
-                WriteDocument(kKinds[k], units[u], sibling, model, place, downloadTime, reason);
+                WriteDocument(kKinds[k], units[u], sibling, source);
             }
         }
     }
     CopyText(Plugin.callUnit, sizeof Plugin.callUnit, callUnit);
+}
+
+// Asks the place's national weather service for its active alerts, with every new forecast
+// answer, and keeps the answer beside it. Where no service warns, or the request fails, the
+// place has no alerts until the next answer: an alert never costs the weather.
+static void RefreshAlerts(const PlaceInfo *place, const char *alertsPath) {
+    const AlertSource *source = AlertSourceFor(place);
+    char address[ADDRESS_CAPACITY];
+    GrowText body;
+    GrowTextInit(&body, 0);
+    int status = 0;
+    AlertList alerts;
+    if (source != NULL && alertsPath[0] != '\0' &&
+        source->address(place, address, sizeof address) &&
+        FetchAnswer(alertsPath, address, &body, ALERTS_ANSWER_LIMIT, &status) == 0) {
+        if (status >= 200 && status <= 299 &&
+            source->read(GrowTextChars(&body), body.length, place, &alerts) == ANSWER_WEATHER &&
+            StoreFile(alertsPath, body.bytes, body.length)) {
+            GrowTextFree(&body);
+            return;
+        }
+        RememberDownloadFailure(alertsPath);
+    }
+    GrowTextFree(&body);
+    OsFileDelete(alertsPath);
+    ForgetCacheCheck(alertsPath);
+}
+
+// The alerts kept with the answer. Returns 1 with at least one alert.
+static int KeptAlerts(const PlaceInfo *place, const char *alertsPath, AlertList *alerts) {
+    const AlertSource *source = AlertSourceFor(place);
+    size_t length = 0;
+    char *bytes = source ? ReadWholeFile(alertsPath, ALERTS_ANSWER_LIMIT, &length) : NULL;
+    int found = bytes != NULL && source->read(bytes, length, place, alerts) == ANSWER_WEATHER &&
+                alerts->count > 0;
+    free(bytes);
+    return found;
 }
 
 int ProviderFetch(const char *kind, const char *path) {
@@ -195,11 +243,21 @@ int ProviderFetch(const char *kind, const char *path) {
     if (placeKind == ANSWER_MISSING) {
         return 1;
     }
+    DocumentSource source = {&place, NULL, NULL, OsUtcNow(), reason};
+    if (strcmp(kind, "Home") == 0) {
+        // The local page names the point; the radar picture's frame is chosen at its download.
+        if (!WriteDocument(kind, Plugin.callUnit, path, &source)) {
+            return 1;
+        }
+        LoadFeedDocument(path, 1);
+        return 0;
+    }
     ModelWeather *model = NULL;
     int fetched = 0;
-    uint64_t downloadTime = OsUtcNow();
-    char answerPath[PATH_CAPACITY];
+    char answerPath[PATH_CAPACITY], alertsPath[PATH_CAPACITY];
     CopyText(answerPath, sizeof answerPath, CacheFilePath("OpenMeteo"));
+    CopyText(alertsPath, sizeof alertsPath, CacheFilePath("Alerts"));
+    AlertList *alerts = NULL;
     if (placeKind == ANSWER_WEATHER) {
         model = (ModelWeather *)malloc(sizeof *model);
         char latitude[32], longitude[32], address[ADDRESS_CAPACITY];
@@ -219,16 +277,53 @@ int ProviderFetch(const char *kind, const char *path) {
             free(model);
             model = NULL; // a refusal: the error document with the service's reason
         }
-        OsFileLastWrite(answerPath, &downloadTime);
+        OsFileLastWrite(answerPath, &source.downloadTime);
     }
-    int written = WriteDocument(kind, Plugin.callUnit, path, model, &place, downloadTime, reason);
+    if (model != NULL) {
+        if (fetched) {
+            RefreshAlerts(&place, alertsPath);
+        }
+        alerts = (AlertList *)malloc(sizeof *alerts);
+        if (alerts != NULL && !KeptAlerts(&place, alertsPath, alerts)) {
+            free(alerts);
+            alerts = NULL;
+        }
+    }
+    source.model = model;
+    source.alerts = alerts;
+    int written = WriteDocument(kind, Plugin.callUnit, path, &source);
     if (written && fetched) {
-        RewriteSiblings(path, model, &place, downloadTime, reason);
+        RewriteSiblings(path, &source);
     }
+    free(alerts);
     free(model);
     if (!written) {
         return 1;
     }
     LoadFeedDocument(path, 1);
     return 0;
+}
+
+int ProviderFetchRadar(const char *path, const char *address) {
+    double latitude, longitude;
+    if (!ParseRadarPointAddress(address, &latitude, &longitude)) {
+        return FetchToFile(path, address); // a page of the feed, cached before the provider
+    }
+    // The index is asked anew for every picture: its frames move on every ten minutes.
+    char key[PATH_CAPACITY], picture[ADDRESS_CAPACITY];
+    GrowText body;
+    GrowTextInit(&body, 0);
+    int status = 0;
+    if (!FormatText(key, sizeof key, "%s%cRadar.index", Plugin.cacheFolder, OsPathSeparator)) {
+        return 1;
+    }
+    int found = FetchAnswer(key, Plugin.radarApi, &body, RADAR_INDEX_LIMIT, &status) == 0 &&
+                status >= 200 && status <= 299 &&
+                ReadRadarIndex(GrowTextChars(&body), body.length, latitude, longitude, picture,
+                               sizeof picture) == ANSWER_WEATHER;
+    if (!found && status != 0) {
+        RememberDownloadFailure(key);
+    }
+    GrowTextFree(&body);
+    return found ? FetchToFile(path, picture) : 1;
 }

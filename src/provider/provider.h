@@ -30,4 +30,10 @@ enum {
 // an answer that cannot be read), and then the file keeps its content and its age.
 int ProviderFetch(const char *kind, const char *path);
 
+// Downloads a location's radar picture into `path` from the address its local page names: for a
+// page the provider wrote, the picture of the newest frame that the radar index lists now,
+// centred on the page's point; any other address as it stands. Returns 0 with the picture in
+// place, 1 when it could not be had (the file then keeps its content and its age).
+int ProviderFetchRadar(const char *path, const char *address);
+
 #endif

@@ -5,6 +5,7 @@
 
 #include "platform/platform.h"
 #include "plugin/text.h"
+#include "provider/rainviewer.h"
 #include "provider/wmo.h"
 
 static const char kNotAvailable[] = "N/A";
@@ -501,6 +502,24 @@ static const char *ConditionText(int weatherCode, int daylight) {
     return text ? text : kNotAvailable;
 }
 
+// The alerts before the current conditions, so that their titles are the first "<t>" of the
+// document and their links its only "<l>".
+static void AlertSection(GrowText *out, const AlertList *alerts) {
+    if (alerts == NULL || alerts->count == 0) {
+        return;
+    }
+    Open(out, 1, "swa");
+    for (int i = 0; i < alerts->count; i++) {
+        char tag[32];
+        FormatText(tag, sizeof tag, "a id=\"%d\" uc=\"1\"", i + 1);
+        Open(out, 2, tag);
+        Element(out, 3, "t", alerts->alerts[i].title);
+        Element(out, 3, "l", alerts->link[0] ? alerts->link : kNotAvailable);
+        Close(out, 2, "a");
+    }
+    Close(out, 1, "swa");
+}
+
 // ---- The documents -------------------------------------------------------------------------
 
 static void CurrentFeed(const RenderContext *context, GrowText *out) {
@@ -513,6 +532,7 @@ static void CurrentFeed(const RenderContext *context, GrowText *out) {
     DocumentStart(out);
     UnitsHead(out, metric);
     LocationBlock(out, context, 1);
+    AlertSection(out, context->alerts);
     Open(out, 1, "cc");
     Element(out, 2, "lsup", StampText(model, model->current.time, value));
     char latitude[VALUE_CAPACITY], longitude[VALUE_CAPACITY];
@@ -746,6 +766,26 @@ static void NarrativePage(const RenderContext *context, GrowText *out) {
     GrowTextAppend(out, "</h1>\n<p>Ten-day forecast narrative.</p>\n</body>\n</html>\n");
 }
 
+// The local page: its one "new mw_propsObj(" names the place's radar picture in its second
+// quoted field, before the word that ends the cut. The picture is named by the point, which
+// holds neither that word nor the fields' separator.
+static void LocalPage(const RenderContext *context, GrowText *out) {
+    char id[64], title[PLACE_NAME_CAPACITY + 64], radar[128];
+    SafeId(context->locationId, id, sizeof id);
+    PlaceName(context, title, sizeof title);
+    RadarPointAddress(context->place, radar, sizeof radar);
+    GrowTextAppend(out, "<!DOCTYPE html PUBLIC \"-//W3C//DTD HTML 4.01 Transitional//EN\">\n"
+                        "<html>\n<head>\n<title>Local weather for ");
+    GrowTextAppend(out, title);
+    GrowTextAppend(out, "</title>\n<script type=\"text/javascript\">\n"
+                        "function mw_propsObj(loc, img, title, w, h) { this.img = img; }\n");
+    GrowTextFormat(out, "var localMap = new mw_propsObj('%s','%s','Local Radar','%d','%d');\n", id,
+                   radar, RADAR_PICTURE_SIZE, RADAR_PICTURE_SIZE);
+    GrowTextAppend(out, "</script>\n</head>\n<body>\n<h1>");
+    GrowTextAppend(out, title);
+    GrowTextAppend(out, "</h1>\n<p>Radar pictures by RainViewer.</p>\n</body>\n</html>\n");
+}
+
 int RenderFeedDocument(const char *kind, const RenderContext *context, GrowText *out) {
     GrowTextFree(out);
     if (strcmp(kind, "Current") == 0) {
@@ -756,6 +796,8 @@ int RenderFeedDocument(const char *kind, const RenderContext *context, GrowText 
         HourlyFeed(context, out);
     } else if (strcmp(kind, "Details") == 0) {
         NarrativePage(context, out);
+    } else if (strcmp(kind, "Home") == 0) {
+        LocalPage(context, out);
     } else {
         return 0;
     }

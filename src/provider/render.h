@@ -7,6 +7,7 @@
 #include <stdint.h>
 
 #include "plugin/grow_text.h"
+#include "provider/alerts.h"
 #include "provider/model.h"
 
 typedef struct RenderContext {
@@ -17,12 +18,15 @@ typedef struct RenderContext {
     int days;                  // forecast days to write, 1 to 10
     int hours;                 // hours to write, 1 to 24
     uint64_t downloadTime;     // file time (UTC) at which the answer arrived
+    const AlertList *alerts;   // the place's active alerts, or NULL
 } RenderContext;
 
-// Writes the document of a feed kind ("Current", "Forecast", "Details", "Hourly") into `out`
-// (emptied first). Every element a query may count is there, with "N/A" for a value that cannot
-// be had, so that the occurrences of every day, part and hour keep their places. Returns 1;
-// 0 for an unknown kind or when the text could not be held (out is then incomplete).
+// Writes the document of a feed kind ("Current", "Forecast", "Details", "Hourly", and "Home",
+// the local page that names the place's radar picture) into `out` (emptied first). Every
+// element a query may count is there, with "N/A" for a value that cannot be had, so that the
+// occurrences of every day, part and hour keep their places; the Current feed holds the alert
+// section when there are alerts. The local page needs only the place. Returns 1; 0 for an
+// unknown kind or when the text could not be held (out is then incomplete).
 int RenderFeedDocument(const char *kind, const RenderContext *context, GrowText *out);
 
 // Writes the service error document with `reason` as its message (a text of the plugin's

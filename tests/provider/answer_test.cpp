@@ -40,7 +40,7 @@ static int Count(const std::string &document, const std::string &mark) {
 
 static std::string Render(const char *kind, int metric, int days = 5, int hours = 12) {
     PlaceInfo place = {34.05, -118.25, "", ""};
-    RenderContext context = {&gModel, &place, "34.05,-118.25", metric, days, hours, 0};
+    RenderContext context = {&gModel, &place, "34.05,-118.25", metric, days, hours, 0, nullptr};
     GrowText text;
     GrowTextInit(&text, 0);
     EXPECT_EQ(1, RenderFeedDocument(kind, &context, &text)) << kind;

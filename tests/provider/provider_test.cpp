@@ -3,6 +3,8 @@
 // and hostile answers that never cost the cache, and what a whole panel costs in requests.
 #include <gtest/gtest.h>
 
+#include <string.h>
+
 #include <string>
 #include <vector>
 
@@ -10,6 +12,8 @@
 #include "expr/forecast.h"
 #include "feed/cache.h"
 #include "feed/query.h"
+#include "images/icons.h"
+#include "images/radar.h"
 #include "plugin/state.h"
 #include "plugin/text.h"
 #include "provider/provider.h"
@@ -55,7 +59,8 @@ class Provider : public ::testing::Test {
         }
     }
     std::vector<std::string> Files() {
-        std::vector<std::string> names;
+        std::vector<std::string> names = {"Home." + id + ".html", "Radar." + id + ".jpg",
+                                          "Alerts." + id + ".json"};
         for (const char *kind : {"Current", "Forecast", "Details", "Hourly"}) {
             for (const char *unit : {"English", "Metric", "Both"}) {
                 std::string name = std::string("Weather.") + kind + "." + id + "." + unit;
@@ -240,4 +245,151 @@ TEST_F(Provider, AWholePanelCostsOneForecastEvery31Minutes) {
     // Asked at minute 0 and, stale past 31 minutes, at minute 35.
     EXPECT_EQ(2, Forecasts());
     EXPECT_EQ(1, Searches());
+}
+
+// ---- Alerts and radar ----------------------------------------------------------------------
+
+class ProviderAlerts : public Provider {
+  protected:
+    void SetUp() override {
+        Provider::SetUp();
+        if (!folder.empty()) {
+            std::string base = "http://" + services::SimHost();
+            CopyText(Plugin.alertsApi, sizeof Plugin.alertsApi, (base + "/alerts/active").c_str());
+            CopyText(Plugin.radarApi, sizeof Plugin.radarApi,
+                     (base + "/public/weather-maps.json").c_str());
+            services::SimReset();
+        }
+    }
+    void TearDown() override {
+        if (!folder.empty()) {
+            services::SimGet("/_control/reset");
+        }
+        Provider::TearDown();
+    }
+    int AlertRequests() { return services::SimRequests("/alerts/active?"); }
+};
+
+TEST_F(ProviderAlerts, AlertsComeMostSevereFirstWithThePointsPage) {
+    id = "ALERTS";
+    EXPECT_EQ("Winter Storm Warning",
+              std::string(CurrentConditionsText("<alert>", id.c_str(), "", "1")));
+    // The service was asked for the point alone, once, with the forecast.
+    EXPECT_EQ(1, AlertRequests());
+    std::string log = services::SimLog();
+    size_t line = log.find("GET /alerts/active?");
+    ASSERT_NE(std::string::npos, line);
+    EXPECT_EQ("GET /alerts/active?point=39.7392,-104.9903",
+              log.substr(line, log.find('\n', line) - line));
+
+    std::string current = sandbox::ReadFile(CachePath("Weather.Current.ALERTS.English.xml"));
+    size_t severe = current.find("<t>Winter Storm Warning</t>");
+    size_t moderate = current.find("<t>Wind Advisory");
+    ASSERT_NE(std::string::npos, severe);
+    ASSERT_NE(std::string::npos, moderate);
+    EXPECT_LT(severe, moderate);
+    EXPECT_LT(moderate, current.find("<cc>"));
+
+    std::string link = AlertIconLink(id.c_str(), folder.c_str());
+    EXPECT_EQ("%lhttps://forecast.weather.gov/MapClick.php?lat=39.7392&lon=-104.9903",
+              link.substr(link.find("%l")));
+
+    // No alert request with a call, only with a refresh; the Metric file, written with the
+    // answer, shows the same alerts.
+    for (const char *unit : {"English", "Metric", "Both"}) {
+        CurrentConditionsText("<alert> <temp>", id.c_str(), unit, "1");
+    }
+    EXPECT_EQ(1, AlertRequests());
+    EXPECT_EQ("Winter Storm Warning",
+              std::string(QueryCurrent(id.c_str(), "Metric", "<t>", "</t>", 0)));
+    Age(32);
+    CurrentConditionsText("<alert>", id.c_str(), "", "1");
+    EXPECT_EQ(2, AlertRequests());
+    EXPECT_EQ(2, Forecasts());
+}
+
+TEST_F(ProviderAlerts, PlacesWithoutAlertsShowNone) {
+    // A quiet place of the service's area is asked; one outside it never.
+    id = "QUIET";
+    EXPECT_EQ("None", std::string(CurrentConditionsText("<alert>", id.c_str(), "", "1")));
+    EXPECT_EQ("", std::string(AlertIconLink(id.c_str(), folder.c_str())));
+    EXPECT_EQ(1, AlertRequests());
+    id = "NOADMIN";
+    EXPECT_EQ("None", std::string(CurrentConditionsText("<alert>", id.c_str(), "", "1")));
+    EXPECT_EQ(1, AlertRequests());
+    EXPECT_EQ(2, Forecasts());
+}
+
+TEST_F(ProviderAlerts, AFailingAlertServiceNeverCostsTheWeather) {
+    id = "ALERTS";
+    EXPECT_EQ("Winter Storm Warning",
+              std::string(CurrentConditionsText("<alert>", id.c_str(), "", "1")));
+    for (const char *scenario : {"http500", "badjson", "stall"}) {
+        SCOPED_TRACE(scenario);
+        services::SimGet(std::string("/_control/alerts?name=") + scenario);
+        memset(Plugin.failedDownloads, 0, sizeof Plugin.failedDownloads); // ask again at once
+        Age(32);
+        int forecasts = Forecasts(), alerts = AlertRequests();
+        std::string path = CachePath("Weather.Current.ALERTS.English.xml");
+        uint64_t before = FileTime(path);
+        std::string text = CurrentConditionsText("<alert>|<temp>", id.c_str(), "", "1");
+        // The refresh went through, without the alerts that could not be had.
+        EXPECT_EQ(forecasts + 1, Forecasts());
+        EXPECT_EQ(alerts + 1, AlertRequests());
+        EXPECT_GT(FileTime(path), before);
+        EXPECT_EQ(0u, text.find("None|")) << text;
+        EXPECT_EQ(std::string::npos, text.find("N/A")) << text;
+        services::SimGet("/_control/alerts?name=normal");
+    }
+}
+
+TEST_F(ProviderAlerts, TheRadarPictureIsOfTheNewestFrameWhenItIsFetched) {
+    id = "ALERTS";
+    std::string result = LocalRadarLink(id.c_str());
+    std::string picture = CachePath("Radar.ALERTS.jpg");
+    ASSERT_EQ(picture + "%l" + picture, result);
+    EXPECT_EQ(0u, sandbox::ReadFile(picture).find("\x89PNG"));
+    EXPECT_EQ(1, services::SimRequests("/public/weather-maps.json"));
+    std::string log = services::SimLog();
+    size_t frame = log.find("GET /v2/radar/");
+    ASSERT_NE(std::string::npos, frame);
+    std::string first = log.substr(frame, log.find('\n', frame) - frame);
+    EXPECT_NE(std::string::npos, first.find("/256/7/39.7392/-104.9903/2/1_1.png")) << first;
+    // The page names the point, never a frame.
+    std::string page = sandbox::ReadFile(CachePath("Home.ALERTS.html"));
+    EXPECT_NE(std::string::npos, page.find("'nimbrel-radar:39.7392,-104.9903'"));
+    EXPECT_EQ(std::string::npos, page.find("/v2/radar/"));
+
+    // Forty minutes on the service has newer frames; the page, kept for a day, is not asked
+    // again, and the new picture is of the frame that is newest now.
+    services::SimReset();
+    services::SimGet("/_control/clock?advance=40");
+    Age(40);
+    EXPECT_EQ(picture + "%l" + picture, std::string(LocalRadarLink(id.c_str())));
+    log = services::SimLog();
+    frame = log.find("GET /v2/radar/");
+    ASSERT_NE(std::string::npos, frame);
+    std::string second = log.substr(frame, log.find('\n', frame) - frame);
+    EXPECT_NE(first, second);
+    EXPECT_EQ(page, sandbox::ReadFile(CachePath("Home.ALERTS.html")));
+    EXPECT_EQ(0, services::SimRequests("/v1/search"));
+}
+
+TEST_F(ProviderAlerts, AStaleRadarPictureServesWhenTheRefreshFails) {
+    id = "ALERTS";
+    std::string picture = CachePath("Radar.ALERTS.jpg");
+    ASSERT_EQ(picture + "%l" + picture, std::string(LocalRadarLink(id.c_str())));
+    Age(40);
+    std::string before = sandbox::ReadFile(picture);
+    uint64_t time = FileTime(picture);
+    for (const char *scenario : {"http500", "badjson"}) {
+        services::SimGet(std::string("/_control/radar?name=") + scenario);
+        memset(Plugin.failedDownloads, 0, sizeof Plugin.failedDownloads); // ask again at once
+        EXPECT_EQ(picture + "%l" + picture, std::string(LocalRadarLink(id.c_str()))) << scenario;
+        EXPECT_EQ(before, sandbox::ReadFile(picture)) << scenario;
+        EXPECT_EQ(time, FileTime(picture)) << scenario;
+    }
+    // Without a picture in the cache, the failure shows.
+    id = "QUIET";
+    EXPECT_STREQ("ERROR: Image Download Failed (2)", LocalRadarLink(id.c_str()));
 }

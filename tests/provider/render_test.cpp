@@ -32,8 +32,8 @@ class RenderedFeeds : public ExprTest {
         for (const char *unit : {"English", "Metric", "Both"}) {
             for (const char *kind : {"Current", "Forecast", "Details", "Hourly"}) {
                 RenderContext context = {
-                    &model,         &place,          "OM1",        strcmp(unit, "Metric") == 0,
-                    Plugin.maxDays, Plugin.maxHours, kDownloadTime};
+                    &model,         &place,          "OM1",         strcmp(unit, "Metric") == 0,
+                    Plugin.maxDays, Plugin.maxHours, kDownloadTime, nullptr};
                 GrowText text;
                 GrowTextInit(&text, 0);
                 ASSERT_EQ(1, RenderFeedDocument(kind, &context, &text)) << kind;

@@ -43,8 +43,8 @@ static std::atomic<bool> gStop{false};
 static std::mutex gLongestLock;
 static std::string gLongestCall; // export and Location ID of the longest call
 
-static const char *const kIds[] = {"90210",    "10001", "SIMALERT", "SIM500",
-                                   "SIMERROR", "60601", "",         "SIMDROP"};
+static const char *const kIds[] = {"90210",    "10001",  "SIMALERT", "SIM500",
+                                   "SIMERROR", "ALERTS", "",         "SIMDROP"};
 // Servers that stall or drip hold the mutex for a whole download bound: asked now and then.
 static const char *const kSlowIds[] = {"SIMDRIP", "SIMSTALL"};
 static const char *const kUnits[] = {"English", "Metric", "Both", ""};
@@ -176,7 +176,7 @@ static void Watcher(const std::string &cache) {
             std::string name = entry.path().filename().string();
             if (name.compare(0, 8, "Weather.") != 0 && name.compare(0, 5, "Home.") != 0 &&
                 name.compare(0, 6, "Radar.") != 0 && name.compare(0, 10, "OpenMeteo.") != 0 &&
-                name.compare(0, 6, "Place.") != 0) {
+                name.compare(0, 6, "Place.") != 0 && name.compare(0, 7, "Alerts.") != 0) {
                 continue;
             }
             std::string path = entry.path().string();

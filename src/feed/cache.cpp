@@ -170,6 +170,19 @@ static int CacheFileTime(const char *path, uint64_t *time) {
     return 1;
 }
 
+// Reads up to `size` bytes, in as many reads as the file needs. Returns the number read.
+static size_t ReadUpTo(OsFile *file, char *bytes, size_t size) {
+    size_t total = 0;
+    while (total < size) {
+        size_t got = OsFileRead(file, bytes + total, size - total);
+        if (got == 0) {
+            break;
+        }
+        total += got;
+    }
+    return total;
+}
+
 enum LoadResult LoadFeedDocument(const char *path, int force) {
     if (!force && strcmp(path, Plugin.documentPath) == 0 && path[0] != '\0') {
         return LOAD_OK;
@@ -199,14 +212,7 @@ enum LoadResult LoadFeedDocument(const char *path, int force) {
     }
     // Read into the held buffer only once something arrives, so a failed read leaves the
     // document as it was. A file that shrank meanwhile is held as far as it now goes.
-    size_t total = 0;
-    while (total < (size_t)size) {
-        size_t got = OsFileRead(file, Plugin.documentBytes + total, (size_t)size - total);
-        if (got == 0) {
-            break;
-        }
-        total += got;
-    }
+    size_t total = ReadUpTo(file, Plugin.documentBytes, (size_t)size);
     OsFileClose(file);
     if (total == 0) {
         return LOAD_NO_BYTES;
@@ -255,16 +261,26 @@ enum CacheVerdict CheckCacheFile(const char *path, int limitMinutes) {
     return verdict;
 }
 
-int StoreFile(const char *path, const char *bytes, size_t length) {
-    static const char kPartName[] = "store.part";
+int PartFilePath(const char *path, const char *partName, char *out, size_t capacity) {
     const char *slash = strrchr(path, OsPathSeparator);
-    char partPath[PATH_CAPACITY];
-    if (slash == NULL || (size_t)(slash - path) + 1 + sizeof kPartName > sizeof partPath) {
+    if (slash == NULL) {
         return 0;
     }
     size_t folder = (size_t)(slash - path) + 1;
-    memcpy(partPath, path, folder);
-    memcpy(partPath + folder, kPartName, sizeof kPartName);
+    size_t name = strlen(partName) + 1;
+    if (folder + name > capacity) {
+        return 0;
+    }
+    memcpy(out, path, folder);
+    memcpy(out + folder, partName, name);
+    return 1;
+}
+
+int StoreFile(const char *path, const char *bytes, size_t length) {
+    char partPath[PATH_CAPACITY];
+    if (!PartFilePath(path, "store.part", partPath, sizeof partPath)) {
+        return 0;
+    }
     OsFile *file = OsFileCreate(partPath);
     if (file == NULL) {
         return 0;
@@ -286,14 +302,7 @@ char *ReadWholeFile(const char *path, size_t limit, size_t *length) {
     }
     int64_t size = OsFileSize(file);
     char *bytes = (size > 0 && (uint64_t)size <= limit) ? (char *)malloc((size_t)size + 1) : NULL;
-    size_t total = 0;
-    while (bytes != NULL && total < (size_t)size) {
-        size_t got = OsFileRead(file, bytes + total, (size_t)size - total);
-        if (got == 0) {
-            break;
-        }
-        total += got;
-    }
+    size_t total = bytes != NULL ? ReadUpTo(file, bytes, (size_t)size) : 0;
     OsFileClose(file);
     if (bytes == NULL || total == 0) {
         free(bytes);

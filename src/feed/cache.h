@@ -39,6 +39,10 @@ enum CacheVerdict CheckCacheFile(const char *path, int limitMinutes);
 // Freshness alone, as CheckCacheFile judges it, without loading anything.
 enum CacheVerdict CacheFileAge(const char *path, int limitMinutes);
 
+// The temporary file `partName` in the folder of `path`, where a new file is written before it
+// takes the place of the old one in one step. Returns 1 when it fits, else 0.
+int PartFilePath(const char *path, const char *partName, char *out, size_t capacity);
+
 // Puts `length` bytes in place as the file `path`, in one step: they go to a temporary file in
 // the same folder first, so that a reader sees the old whole file or the new whole file.
 // Returns 1; 0 when they could not be written, and then `path` is unchanged.

@@ -8,7 +8,7 @@
 #include "plugin/text.h"
 #include "provider/provider.h"
 
-static const char kPartName[] = "download.part";
+static const char kPartName[] = "download.part"; // beside the target, in the same folder
 
 typedef struct BodyTarget {
     OsFile *file;
@@ -65,22 +65,6 @@ static void ForgetFailure(const char *path) {
     }
 }
 
-// The temporary file beside the target: the same folder, so that it can replace the target in
-// one step.
-static int PartPath(const char *path, char *out, size_t capacity) {
-    const char *slash = strrchr(path, OsPathSeparator);
-    if (slash == NULL) {
-        return 0;
-    }
-    size_t folder = (size_t)(slash - path) + 1;
-    if (folder + sizeof kPartName > capacity) {
-        return 0;
-    }
-    memcpy(out, path, folder);
-    memcpy(out + folder, kPartName, sizeof kPartName);
-    return 1;
-}
-
 int IsOnline(void) {
     uint64_t now = OsUtcNow();
     if (Plugin.useProxy) {
@@ -120,7 +104,9 @@ static unsigned AtMost(unsigned bound, uint64_t left) {
     return left < bound ? (unsigned)left : bound;
 }
 
-const char *DownloadUserAgent(void) {
+// The user agent of every request: the feed's "nimbrel", or the provider's agent with the
+// version, which the public services ask for.
+static const char *DownloadUserAgent(void) {
     return Plugin.provider == PROVIDER_FEED ? DOWNLOAD_USER_AGENT : PROVIDER_USER_AGENT;
 }
 
@@ -181,18 +167,9 @@ void RememberDownloadFailure(const char *key) {
     RememberFailure(key, OsUtcNow());
 }
 
-typedef struct AnswerTarget {
-    GrowText *body;
-    size_t limit;
-} AnswerTarget;
-
+// A piece of an answer; past the answer's limit the text refuses it, which stops the transfer.
 static int KeepAnswerPiece(void *context, const char *bytes, size_t count) {
-    AnswerTarget *target = (AnswerTarget *)context;
-    if (target->body->length + count > target->limit) {
-        target->body->failed = 1;
-        return 0;
-    }
-    return GrowTextAppendBytes(target->body, bytes, count);
+    return GrowTextAppendBytes((GrowText *)context, bytes, count);
 }
 
 int FetchAnswer(const char *key, const char *address, GrowText *body, size_t limit, int *status) {
@@ -208,8 +185,7 @@ int FetchAnswer(const char *key, const char *address, GrowText *body, size_t lim
         return 1;
     }
     OsHttpRequest request = DownloadRequest(totalMs);
-    AnswerTarget target = {body, limit};
-    enum OsHttpResult result = OsHttpGet(&request, KeepAnswerPiece, &target, status);
+    enum OsHttpResult result = OsHttpGet(&request, KeepAnswerPiece, body, status);
     if (result != OS_HTTP_COMPLETE || body->failed || body->length == 0) {
         RememberUnlessCut(totalMs);
         return 1;
@@ -223,14 +199,14 @@ int FetchToFile(const char *path, const char *address) {
     CopyText(Plugin.downloadPath, sizeof Plugin.downloadPath, path);
     char partPath[PATH_CAPACITY];
     if (Plugin.downloadPath[0] == '\0' || Plugin.downloadAddress[0] == '\0' ||
-        !PartPath(Plugin.downloadPath, partPath, sizeof partPath)) {
+        !PartFilePath(Plugin.downloadPath, kPartName, partPath, sizeof partPath)) {
         return 1;
     }
     unsigned totalMs = DownloadAllowance();
     if (totalMs == 0) {
         return 1;
     }
-    int whole = totalMs > 0 && Transfer(partPath, totalMs);
+    int whole = Transfer(partPath, totalMs);
     ForgetCacheCheck(Plugin.downloadPath);
     if (!whole) {
         RememberUnlessCut(totalMs);

@@ -58,10 +58,6 @@ int FetchAnswer(const char *key, const char *address, struct GrowText *body, siz
 // Remembers the download named `key` as failed, as a failed FetchToFile remembers its file.
 void RememberDownloadFailure(const char *key);
 
-// The user agent of every request: the feed's "nimbrel", or the provider's agent with the
-// version, which the public services ask for.
-const char *DownloadUserAgent(void);
-
 // Starts the download budget of the export call that has just taken the mutex.
 void StartCallDownloads(void);
 

@@ -33,6 +33,23 @@ static void ResolveAutoUnit(void) {
              strchr(measure, '0') ? "Metric" : "English");
 }
 
+// The address of the connectivity test for a service address: its scheme, host and port with
+// the path "/" ("https://api.open-meteo.com/"). Returns 1, or 0 when the address has no host
+// (out empty).
+static int ServiceRootAddress(const char *address, char *out, size_t capacity) {
+    const char *scheme = strstr(address, "://");
+    const char *host = scheme ? scheme + 3 : NULL;
+    size_t hostLength = host ? strcspn(host, "/?#") : 0;
+    if (hostLength == 0 ||
+        !FormatText(out, capacity, "%.*s/", (int)(host + hostLength - address), address)) {
+        if (capacity > 0) {
+            out[0] = '\0';
+        }
+        return 0;
+    }
+    return 1;
+}
+
 void ReadSettings(const char *path) {
     Plugin.showMoonPhase = ReadInt(path, "General", "ShowMoonPhase", 1);
     Plugin.maxDays = ReadInt(path, "Forecast", "MaxDays", 5);
@@ -91,20 +108,6 @@ void ReadSettings(const char *path) {
                      DEFAULT_CONNECTIVITY_URL);
         }
     }
-}
-
-int ServiceRootAddress(const char *address, char *out, size_t capacity) {
-    const char *scheme = strstr(address, "://");
-    const char *host = scheme ? scheme + 3 : NULL;
-    size_t hostLength = host ? strcspn(host, "/?#") : 0;
-    if (hostLength == 0 ||
-        !FormatText(out, capacity, "%.*s/", (int)(host + hostLength - address), address)) {
-        if (capacity > 0) {
-            out[0] = '\0';
-        }
-        return 0;
-    }
-    return 1;
 }
 
 void WriteSettings(const char *path) {

@@ -2,8 +2,6 @@
 #ifndef NIMBREL_SETTINGS_H
 #define NIMBREL_SETTINGS_H
 
-#include <stddef.h>
-
 // Default values of the settings file.
 #define DEFAULT_LOCATION_ID "90210"
 #define DEFAULT_ICON_PATH "C:\\Program Files\\Orvane\\weather.images"
@@ -20,10 +18,5 @@ void ReadSettings(const char *path);
 
 // Writes the effective settings (all but CustomLanguage and the service addresses) to `path`.
 void WriteSettings(const char *path);
-
-// The address of the connectivity test for a service address: its scheme, host and port with
-// the path "/" ("https://api.open-meteo.com/"). Returns 1, or 0 when the address has no host
-// (out empty).
-int ServiceRootAddress(const char *address, char *out, size_t capacity);
 
 #endif

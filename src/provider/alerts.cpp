@@ -45,17 +45,11 @@ static int CoversUnitedStates(const PlaceInfo *place) {
     return 0;
 }
 
-// The point with at most four decimals, which is all the service takes.
-static int PointText(const PlaceInfo *place, char *latitude, char *longitude, size_t capacity) {
-    return FormatFixed(place->latitude, 4, latitude, capacity) &&
-           FormatFixed(place->longitude, 4, longitude, capacity);
-}
-
 // Only the point: the service refuses any parameter it does not know, a cache-busting one
 // included.
 static int NwsAddress(const PlaceInfo *place, char *out, size_t capacity) {
     char latitude[32], longitude[32];
-    if (!PointText(place, latitude, longitude, sizeof latitude) ||
+    if (!FormatPoint(place->latitude, place->longitude, latitude, longitude, sizeof latitude) ||
         !FormatText(out, capacity, "%s?point=%s,%s", Plugin.alertsApi, latitude, longitude)) {
         if (capacity > 0) {
             out[0] = '\0';
@@ -102,8 +96,7 @@ static enum AnswerKind NwsRead(const char *json, size_t length, const PlaceInfo 
     alerts->count = 0;
     alerts->link[0] = '\0';
     rapidjson::Document document;
-    document.Parse<NIMBREL_JSON_FLAGS>(json, length);
-    if (document.HasParseError() || !document.IsObject()) {
+    if (!JsonParseObject(&document, json, length)) {
         return ANSWER_UNREADABLE;
     }
     const Value *features = JsonMember(&document, "features");
@@ -129,7 +122,7 @@ static enum AnswerKind NwsRead(const char *json, size_t length, const PlaceInfo 
     // The point's forecast page on the service's web site, which lists its alerts: an address
     // of the API would show a person raw data.
     char latitude[32], longitude[32];
-    if (PointText(place, latitude, longitude, sizeof latitude)) {
+    if (FormatPoint(place->latitude, place->longitude, latitude, longitude, sizeof latitude)) {
         FormatText(alerts->link, sizeof alerts->link,
                    "https://forecast.weather.gov/MapClick.php?lat=%s&lon=%s", latitude, longitude);
     }

@@ -19,6 +19,12 @@
 // NaN and infinities are not JSON and are refused.
 #define NIMBREL_JSON_FLAGS (rapidjson::kParseIterativeFlag)
 
+// Parses `length` bytes of an answer. Returns 1 when they are one JSON object.
+inline int JsonParseObject(rapidjson::Document *document, const char *json, size_t length) {
+    document->Parse<NIMBREL_JSON_FLAGS>(json, length);
+    return !document->HasParseError() && document->IsObject();
+}
+
 // The member `name` of an object; NULL when there is no object or no such member.
 inline const rapidjson::Value *JsonMember(const rapidjson::Value *object, const char *name) {
     if (object == NULL || !object->IsObject()) {

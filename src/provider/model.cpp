@@ -8,7 +8,7 @@ int ModelHas(double value) {
     return !isnan(value);
 }
 
-static void ClearValues(ModelValues *values) {
+void ModelClearValues(ModelValues *values) {
     values->time = MODEL_NO_TIME;
     values->temperature = values->apparent = values->dewPoint = NAN;
     values->humidity = values->precipChance = values->pressure = NAN;
@@ -23,7 +23,7 @@ void ModelClear(ModelWeather *model) {
     model->hasOffset = 0;
     model->utcOffsetSeconds = 0;
     model->zoneAbbreviation[0] = '\0';
-    ClearValues(&model->current);
+    ModelClearValues(&model->current);
     model->hourCount = 0;
     model->dayCount = 0;
 }
@@ -129,6 +129,12 @@ int FormatFixed(double value, int decimals, char *out, size_t capacity) {
         return 0;
     }
     return 1;
+}
+
+int FormatPoint(double latitude, double longitude, char *latitudeText, char *longitudeText,
+                size_t capacity) {
+    return FormatFixed(latitude, 4, latitudeText, capacity) &&
+           FormatFixed(longitude, 4, longitudeText, capacity);
 }
 
 int ParseDecimal(const char *text, size_t length, double *value) {

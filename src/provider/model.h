@@ -69,6 +69,9 @@ typedef struct PlaceInfo {
 // Nonzero for a value that is there (not NaN).
 int ModelHas(double value);
 
+// Empties the values of one instant: no time, every value absent.
+void ModelClearValues(ModelValues *values);
+
 // Empties a weather record: no values, no hours, no days.
 void ModelClear(ModelWeather *model);
 
@@ -91,6 +94,11 @@ int MinuteOfDay(int64_t minutes);
 // away from zero, whatever the C library's locale says about decimal points. Returns 1; 0 when
 // the value is NaN or beyond 1e12 (out empty).
 int FormatFixed(double value, int decimals, char *out, size_t capacity);
+
+// A point as two decimal texts with four decimals (some 10 m), the most the services take, each
+// in a buffer of `capacity` bytes. Returns 1, or 0 when a coordinate is no number.
+int FormatPoint(double latitude, double longitude, char *latitudeText, char *longitudeText,
+                size_t capacity);
 
 // Reads a plain decimal number ("-118.25", "34", "+5.5"), blanks around it allowed, whatever
 // the C library's locale says. Returns 1, or 0 for anything else.

@@ -98,11 +98,6 @@ static void TextIn(const Value *value, char *out, size_t capacity) {
     }
 }
 
-static int Parse(rapidjson::Document *document, const char *json, size_t length) {
-    document->Parse<NIMBREL_JSON_FLAGS>(json, length);
-    return !document->HasParseError() && document->IsObject();
-}
-
 // The service's refusal: {"error": true, "reason": "..."}. Returns 1 with the reason.
 static int Refusal(const Value *answer, char *reason, size_t capacity) {
     const Value *error = JsonMember(answer, "error");
@@ -116,6 +111,19 @@ static int Refusal(const Value *answer, char *reason, size_t capacity) {
         CopyText(reason, capacity, "The service refused the request.");
     }
     return 1;
+}
+
+// Parses an answer and reads the service's refusal from it, with the reason emptied first.
+// Returns ANSWER_WEATHER when the answer may be read on, ANSWER_REFUSED or ANSWER_UNREADABLE.
+static enum AnswerKind OpenAnswer(rapidjson::Document *document, const char *json, size_t length,
+                                  char *reason, size_t reasonCapacity) {
+    if (reasonCapacity > 0) {
+        reason[0] = '\0';
+    }
+    if (!JsonParseObject(document, json, length)) {
+        return ANSWER_UNREADABLE;
+    }
+    return Refusal(document, reason, reasonCapacity) ? ANSWER_REFUSED : ANSWER_WEATHER;
 }
 
 // ---- The forecast answer -------------------------------------------------------------------
@@ -279,15 +287,10 @@ static void ReadZoneAbbreviation(const Value *value, char *out, size_t capacity)
 enum AnswerKind ReadForecastAnswer(const char *json, size_t length, ModelWeather *model,
                                    char *reason, size_t reasonCapacity) {
     ModelClear(model);
-    if (reasonCapacity > 0) {
-        reason[0] = '\0';
-    }
     rapidjson::Document document;
-    if (!Parse(&document, json, length)) {
-        return ANSWER_UNREADABLE;
-    }
-    if (Refusal(&document, reason, reasonCapacity)) {
-        return ANSWER_REFUSED;
+    enum AnswerKind opened = OpenAnswer(&document, json, length, reason, reasonCapacity);
+    if (opened != ANSWER_WEATHER) {
+        return opened;
     }
     model->latitude = NumberIn(JsonMember(&document, "latitude"), -90, 90);
     model->longitude = NumberIn(JsonMember(&document, "longitude"), -180, 180);
@@ -331,15 +334,10 @@ enum AnswerKind ReadPlaceAnswer(const char *json, size_t length, PlaceInfo *plac
                                 size_t reasonCapacity) {
     place->latitude = place->longitude = NAN;
     place->name[0] = place->country[0] = '\0';
-    if (reasonCapacity > 0) {
-        reason[0] = '\0';
-    }
     rapidjson::Document document;
-    if (!Parse(&document, json, length)) {
-        return ANSWER_UNREADABLE;
-    }
-    if (Refusal(&document, reason, reasonCapacity)) {
-        return ANSWER_REFUSED;
+    enum AnswerKind opened = OpenAnswer(&document, json, length, reason, reasonCapacity);
+    if (opened != ANSWER_WEATHER) {
+        return opened;
     }
     const Value *results = JsonMember(&document, "results");
     if (results == NULL) {

@@ -3,6 +3,7 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include "feed/address.h"
 #include "feed/cache.h"
 #include "feed/download.h"
 #include "plugin/grow_text.h"
@@ -123,16 +124,12 @@ static int ResolvePlace(PlaceInfo *place, char *reason, size_t reasonCapacity) {
     return kind;
 }
 
-// Metric for "Metric", English for "English" (either in any case); any other unit type has the
-// default unit type's files, as the feed sends it the default unit.
-static int IsMetricUnit(const char *unitType) {
-    if (EqualsIgnoreCase(unitType, "Metric")) {
-        return 1;
-    }
-    if (EqualsIgnoreCase(unitType, "English")) {
-        return 0;
-    }
-    return EqualsIgnoreCase(Plugin.defaultUnit, "Metric");
+// Whether the per-call unit type's documents are metric: what the feed would be asked for, its
+// unit code, or for another unit type the default unit type's text, which it reads as metric
+// when that is "Metric".
+static int IsMetricUnit(void) {
+    const char *code = UnitCode();
+    return strcmp(code, "m") == 0 || EqualsIgnoreCase(code, "Metric");
 }
 
 // What a document is written from: the place, and its weather, or the reason there is none.
@@ -144,9 +141,9 @@ typedef struct DocumentSource {
     const char *reason;
 } DocumentSource;
 
-// Writes the document of `kind` for `unitType` into `path`. The local page needs the place only.
-static int WriteDocument(const char *kind, const char *unitType, const char *path,
-                         const DocumentSource *source) {
+// Writes the document of `kind` for the per-call unit type into `path`. The local page needs the
+// place only.
+static int WriteDocument(const char *kind, const char *path, const DocumentSource *source) {
     GrowText document;
     GrowTextInit(&document, 0);
     int local = strcmp(kind, "Home") == 0;
@@ -156,7 +153,7 @@ static int WriteDocument(const char *kind, const char *unitType, const char *pat
         context.model = source->model;
         context.place = source->place;
         context.locationId = Plugin.callLocationId;
-        context.metric = IsMetricUnit(unitType);
+        context.metric = IsMetricUnit();
         context.days = Plugin.maxDays;
         context.hours = Plugin.maxHours;
         context.downloadTime = source->downloadTime;
@@ -191,7 +188,7 @@ static void RewriteSiblings(const char *path, const DocumentSource *source) {
             char sibling[PATH_CAPACITY];
             CopyText(sibling, sizeof sibling, CacheFilePath(kKinds[k]));
             if (sibling[0] != '\0' && strcmp(sibling, path) != 0 && FileExists(sibling)) {
-                WriteDocument(kKinds[k], units[u], sibling, source);
+                WriteDocument(kKinds[k], sibling, source);
             }
         }
     }
@@ -200,28 +197,29 @@ static void RewriteSiblings(const char *path, const DocumentSource *source) {
 
 // Asks the place's national weather service for its active alerts, with every new forecast
 // answer, and keeps the answer beside it. Where no service warns, or the request fails, the
-// place has no alerts until the next answer: an alert never costs the weather.
-static void RefreshAlerts(const PlaceInfo *place, const char *alertsPath) {
+// place has no alerts until the next answer: an alert never costs the weather. Returns 1 with at
+// least one alert in `alerts`.
+static int RefreshAlerts(const PlaceInfo *place, const char *alertsPath, AlertList *alerts) {
     const AlertSource *source = AlertSourceFor(place);
     char address[ADDRESS_CAPACITY];
     GrowText body;
     GrowTextInit(&body, 0);
     int status = 0;
-    AlertList alerts;
     if (source != NULL && alertsPath[0] != '\0' &&
         source->address(place, address, sizeof address) &&
         FetchAnswer(alertsPath, address, &body, ALERTS_ANSWER_LIMIT, &status) == 0) {
         if (status >= 200 && status <= 299 &&
-            source->read(GrowTextChars(&body), body.length, place, &alerts) == ANSWER_WEATHER &&
+            source->read(GrowTextChars(&body), body.length, place, alerts) == ANSWER_WEATHER &&
             StoreFile(alertsPath, body.bytes, body.length)) {
             GrowTextFree(&body);
-            return;
+            return alerts->count > 0;
         }
         RememberDownloadFailure(alertsPath);
     }
     GrowTextFree(&body);
     OsFileDelete(alertsPath);
     ForgetCacheCheck(alertsPath);
+    return 0;
 }
 
 // The alerts kept with the answer. Returns 1 with at least one alert.
@@ -246,7 +244,7 @@ int ProviderFetch(const char *kind, const char *path) {
     DocumentSource source = {&place, NULL, NULL, OsUtcNow(), reason};
     if (strcmp(kind, "Home") == 0) {
         // The local page names the point; the radar picture's frame is chosen at its download.
-        if (!WriteDocument(kind, Plugin.callUnit, path, &source)) {
+        if (!WriteDocument(kind, path, &source)) {
             return 1;
         }
         LoadFeedDocument(path, 1);
@@ -257,12 +255,13 @@ int ProviderFetch(const char *kind, const char *path) {
     char answerPath[PATH_CAPACITY], alertsPath[PATH_CAPACITY];
     CopyText(answerPath, sizeof answerPath, CacheFilePath("OpenMeteo"));
     CopyText(alertsPath, sizeof alertsPath, CacheFilePath("Alerts"));
-    AlertList *alerts = NULL;
+    AlertList alerts;
+    int hasAlerts = 0;
     if (placeKind == ANSWER_WEATHER) {
         model = (ModelWeather *)malloc(sizeof *model);
         char latitude[32], longitude[32], address[ADDRESS_CAPACITY];
-        if (model == NULL || !FormatFixed(place.latitude, 4, latitude, sizeof latitude) ||
-            !FormatFixed(place.longitude, 4, longitude, sizeof longitude)) {
+        if (model == NULL ||
+            !FormatPoint(place.latitude, place.longitude, latitude, longitude, sizeof latitude)) {
             free(model);
             return 1;
         }
@@ -280,22 +279,15 @@ int ProviderFetch(const char *kind, const char *path) {
         OsFileLastWrite(answerPath, &source.downloadTime);
     }
     if (model != NULL) {
-        if (fetched) {
-            RefreshAlerts(&place, alertsPath);
-        }
-        alerts = (AlertList *)malloc(sizeof *alerts);
-        if (alerts != NULL && !KeptAlerts(&place, alertsPath, alerts)) {
-            free(alerts);
-            alerts = NULL;
-        }
+        hasAlerts = fetched ? RefreshAlerts(&place, alertsPath, &alerts)
+                            : KeptAlerts(&place, alertsPath, &alerts);
     }
     source.model = model;
-    source.alerts = alerts;
-    int written = WriteDocument(kind, Plugin.callUnit, path, &source);
+    source.alerts = hasAlerts ? &alerts : NULL;
+    int written = WriteDocument(kind, path, &source);
     if (written && fetched) {
         RewriteSiblings(path, &source);
     }
-    free(alerts);
     free(model);
     if (!written) {
         return 1;

@@ -11,8 +11,7 @@ enum { RADAR_HOST_CAPACITY = 256, RADAR_PATH_CAPACITY = 256 };
 
 int RadarPointAddress(const PlaceInfo *place, char *out, size_t capacity) {
     char latitude[32], longitude[32];
-    if (!FormatFixed(place->latitude, 4, latitude, sizeof latitude) ||
-        !FormatFixed(place->longitude, 4, longitude, sizeof longitude) ||
+    if (!FormatPoint(place->latitude, place->longitude, latitude, longitude, sizeof latitude) ||
         !FormatText(out, capacity, "%s%s,%s", RADAR_POINT_SCHEME, latitude, longitude)) {
         if (capacity > 0) {
             out[0] = '\0';
@@ -55,9 +54,8 @@ enum AnswerKind ReadRadarIndex(const char *json, size_t length, double latitude,
         out[0] = '\0';
     }
     rapidjson::Document document;
-    document.Parse<NIMBREL_JSON_FLAGS>(json, length);
     char host[RADAR_HOST_CAPACITY], path[RADAR_PATH_CAPACITY] = "";
-    if (document.HasParseError() || !document.IsObject() ||
+    if (!JsonParseObject(&document, json, length) ||
         !(SafeAddressPart(JsonMember(&document, "host"), "https://", host, sizeof host) ||
           SafeAddressPart(JsonMember(&document, "host"), "http://", host, sizeof host))) {
         return ANSWER_UNREADABLE;
@@ -75,8 +73,8 @@ enum AnswerKind ReadRadarIndex(const char *json, size_t length, double latitude,
         }
     }
     char latitudeText[32], longitudeText[32];
-    if (path[0] == '\0' || !FormatFixed(latitude, 4, latitudeText, sizeof latitudeText) ||
-        !FormatFixed(longitude, 4, longitudeText, sizeof longitudeText) ||
+    if (path[0] == '\0' ||
+        !FormatPoint(latitude, longitude, latitudeText, longitudeText, sizeof latitudeText) ||
         !FormatText(out, capacity, "%s%s/%d/%d/%s/%s/%d/%s.png", host, path, RADAR_PICTURE_SIZE,
                     RADAR_ZOOM, latitudeText, longitudeText, RADAR_COLOR_SCHEME, RADAR_OPTIONS)) {
         if (capacity > 0) {

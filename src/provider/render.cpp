@@ -497,7 +497,7 @@ static const char *IconText(int weatherCode, int daylight, char *out) {
     return out;
 }
 
-static const char *ConditionText(int weatherCode, int daylight) {
+static const char *ConditionWords(int weatherCode, int daylight) {
     const char *text = WmoConditionText(weatherCode, daylight);
     return text ? text : kNotAvailable;
 }
@@ -545,7 +545,7 @@ static void CurrentFeed(const RenderContext *context, GrowText *out) {
     Element(out, 2, "obst", grid);
     Element(out, 2, "tmp", TemperatureText(now.temperature, metric, value));
     Element(out, 2, "flik", TemperatureText(now.apparent, metric, value));
-    Element(out, 2, "t", ConditionText(now.weatherCode, daylight));
+    Element(out, 2, "t", ConditionWords(now.weatherCode, daylight));
     Element(out, 2, "icon", IconText(now.weatherCode, daylight, value));
     Open(out, 2, "bar");
     Element(out, 3, "r", PressureText(now.pressure, metric, value));
@@ -569,7 +569,7 @@ static void PartBlock(GrowText *out, const char *name, const PartWeather *part, 
     FormatText(tag, sizeof tag, "part p=\"%s\"", name);
     Open(out, 3, tag);
     Element(out, 4, "icon", IconText(part->weatherCode, !night, value));
-    Element(out, 4, "t", ConditionText(part->weatherCode, !night));
+    Element(out, 4, "t", ConditionWords(part->weatherCode, !night));
     WindBlock(out, 4, part->windSpeed, part->windGust, part->windDirection, metric);
     Element(out, 4, "ppcp", Whole(part->precipChance, value));
     Element(out, 4, "hmid", Whole(part->humidity, value));
@@ -624,21 +624,18 @@ static void HourlyFeed(const RenderContext *context, GrowText *out) {
         int64_t time = first + (int64_t)(h - 1) * 60;
         FormatText(tag, sizeof tag, "hour h=\"%d\" c=\"%d\"", h - 1, MinuteOfDay(time) / 60);
         Open(out, 2, tag);
-        ModelValues none;
-        memset(&none, 0, sizeof none);
         const ModelValues *found = FindHour(model, time);
-        ModelValues hour = found ? *found : none;
-        if (found == NULL) {
-            hour.temperature = hour.apparent = hour.dewPoint = hour.humidity = NAN;
-            hour.precipChance = hour.windSpeed = hour.windGust = hour.windDirection = NAN;
-            hour.weatherCode = MODEL_NO_CODE;
-            hour.isDay = -1;
+        ModelValues hour;
+        if (found != NULL) {
+            hour = *found;
+        } else {
+            ModelClearValues(&hour);
         }
         int daylight = IsDaylight(model, time, hour.isDay);
         Element(out, 3, "tmp", TemperatureText(hour.temperature, metric, value));
         Element(out, 3, "flik", TemperatureText(hour.apparent, metric, value));
         Element(out, 3, "icon", IconText(hour.weatherCode, daylight, value));
-        Element(out, 3, "t", ConditionText(hour.weatherCode, daylight));
+        Element(out, 3, "t", ConditionWords(hour.weatherCode, daylight));
         WindBlock(out, 3, hour.windSpeed, hour.windGust, hour.windDirection, metric);
         Element(out, 3, "ppcp", Whole(hour.precipChance, value));
         Element(out, 3, "hmid", Whole(hour.humidity, value));

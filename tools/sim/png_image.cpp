@@ -8,37 +8,15 @@
 
 namespace {
 
-struct CrcTable {
-    uint32_t entries[256];
-};
-
-CrcTable MakeCrcTable() {
-    CrcTable table;
-    for (uint32_t n = 0; n < 256; ++n) {
-        uint32_t c = n;
-        for (int k = 0; k < 8; ++k)
-            c = (c & 1) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
-        table.entries[n] = c;
-    }
-    return table;
-}
-
+// zlib's checksums: the chunk CRC of the PNG format and the stream's Adler-32.
 uint32_t Crc32(const std::string &bytes, size_t start) {
-    // A function-local static is built once, safely across server threads.
-    static const CrcTable table = MakeCrcTable();
-    uint32_t crc = 0xFFFFFFFFu;
-    for (size_t i = start; i < bytes.size(); ++i)
-        crc = table.entries[(crc ^ static_cast<unsigned char>(bytes[i])) & 0xFF] ^ (crc >> 8);
-    return crc ^ 0xFFFFFFFFu;
+    return static_cast<uint32_t>(crc32(0L, reinterpret_cast<const Bytef *>(bytes.data() + start),
+                                       static_cast<uInt>(bytes.size() - start)));
 }
 
 uint32_t Adler32(const std::string &bytes) {
-    uint32_t a = 1, b = 0;
-    for (unsigned char c : bytes) {
-        a = (a + c) % 65521;
-        b = (b + a) % 65521;
-    }
-    return (b << 16) | a;
+    return static_cast<uint32_t>(adler32(1L, reinterpret_cast<const Bytef *>(bytes.data()),
+                                         static_cast<uInt>(bytes.size())));
 }
 
 void AppendBigEndian32(std::string &out, uint32_t value) {

@@ -1,11 +1,16 @@
-// The stand-in host: argument counts taken from the prompts, raw and escaped output, and its
-// refusals.
+// The stand-in host: argument counts taken from the prompts, raw and escaped output, the JSON
+// object for status bars, and its refusals.
 #include <gtest/gtest.h>
+#include <rapidjson/document.h>
 
 #include <string>
 #include <vector>
 
 #include "support/plugin_copy.h"
+
+#if defined(_WIN32)
+#include <windows.h>
+#endif
 
 class HostTool : public ::testing::Test {
   protected:
@@ -69,4 +74,81 @@ TEST_F(HostTool, BatchRunsOneCallPerLineInOneLoad) {
     // A bad line is refused on its own; the batch goes on and ends with status 2.
     EXPECT_EQ(2, Run({"--batch", "-"}, &out, "IconCC\tonly-one\ngetinfo\t2\n"));
     EXPECT_EQ("\n0.99\n", out);
+}
+
+// The object a status bar reads: one call's text, a second call's tooltip, each a valid JSON
+// string whatever bytes the module returned.
+class HostToolJson : public HostTool {
+  protected:
+    // Runs --json and parses its one line; fails the test when it is not a JSON object.
+    rapidjson::Document RunJson(const std::vector<std::string> &words, int expectedStatus = 0) {
+        std::vector<std::string> args{"--json"};
+        args.insert(args.end(), words.begin(), words.end());
+        std::string out;
+        EXPECT_EQ(expectedStatus, Run(args, &out));
+        rapidjson::Document json;
+        EXPECT_EQ('\n', out.empty() ? '\0' : out.back());
+        EXPECT_EQ(out.find('\n'), out.size() - 1) << "one line: " << out;
+        json.Parse(out.c_str());
+        EXPECT_FALSE(json.HasParseError()) << out;
+        EXPECT_TRUE(json.IsObject()) << out;
+        return json;
+    }
+    static std::string Member(const rapidjson::Document &json, const char *name) {
+        if (!json.IsObject() || !json.HasMember(name) || !json[name].IsString()) {
+            return "(absent)";
+        }
+        return std::string(json[name].GetString(), json[name].GetStringLength());
+    }
+};
+
+TEST_F(HostToolJson, EscapesEveryByteAndBreaksTheTooltipAtPercentB) {
+    // MoonIcon returns its folder argument as it came, so any bytes reach the output.
+    const std::string folder = "a\"b\\c\td\x01%be";
+    rapidjson::Document json =
+        RunJson({"MoonIcon", folder, "0", "--tooltip", "MoonIcon", "x%by%bz", "0"});
+    std::string text = Member(json, "text");
+    EXPECT_EQ(0u, text.find("a\"b\\c\td\x01 e")) << text; // %b is a blank in the bar
+    EXPECT_NE(std::string::npos, text.find("31_"));
+    std::string tooltip = Member(json, "tooltip");
+    EXPECT_EQ(0u, tooltip.find("x\ny\nz")) << tooltip;
+    EXPECT_EQ("(absent)", Member(json, "class"));
+
+    // The term list has line feeds of its own; without --tooltip there is no tooltip.
+    json = RunJson({"ListCCTerms"});
+    EXPECT_EQ(0u, Member(json, "text")
+                      .find("Use these terms in your CurrentConditions "
+                            "expression:\n\n<temp>"));
+    EXPECT_FALSE(json.HasMember("tooltip"));
+}
+
+TEST_F(HostToolJson, WritesUtf8WhateverTheModuleReturned) {
+#if defined(_WIN32)
+    // The module's text is in the ANSI code page; in Windows-1252, byte E9 is "é".
+    if (GetACP() != 1252) {
+        GTEST_SKIP() << "the ANSI code page is not Windows-1252";
+    }
+    EXPECT_EQ(0u, Member(RunJson({"MoonIcon", "caf\xE9", "0"}), "text").find("caf\xC3\xA9"));
+#else
+    // UTF-8 passes unchanged; a byte outside any sequence becomes U+FFFD.
+    EXPECT_EQ(0u, Member(RunJson({"MoonIcon", "caf\xC3\xA9", "0"}), "text").find("caf\xC3\xA9"));
+    EXPECT_EQ(0u, Member(RunJson({"MoonIcon", "caf\xE9!", "0"}), "text").find("caf\xEF\xBF\xBD!"));
+    EXPECT_EQ(0u, Member(RunJson({"MoonIcon", "\xED\xA0\x80\xC0\xAF", "0"}), "text")
+                      .find("\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD/"));
+#endif
+}
+
+TEST_F(HostToolJson, MarksAFailedCallAndRefusesBadUsage) {
+    // The service's port is closed: the value cannot be had.
+    rapidjson::Document json = RunJson({"CurrentConditions", "<temp>", "", "", "1"});
+    EXPECT_EQ("N/A", Member(json, "text"));
+    EXPECT_EQ("error", Member(json, "class"));
+
+    std::string out;
+    EXPECT_EQ(2, Run({"--json"}, &out));
+    EXPECT_EQ(2, Run({"--json", "ListCCTerms", "--tooltip"}, &out));
+    EXPECT_EQ(2, Run({"--json", "--tooltip", "ListCCTerms"}, &out));
+    EXPECT_EQ(2, Run({"--json", "MoonIcon", "only-one"}, &out));
+    EXPECT_EQ(2, Run({"--json", "ListCCTerms", "--tooltip", "MoonIcon"}, &out));
+    EXPECT_EQ("", out);
 }

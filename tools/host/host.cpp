@@ -5,6 +5,8 @@
 //   nimbrel-host [--module PATH] --list              every function of init with its prompts
 //   nimbrel-host [--module PATH] --info              getinfo 0 to 4
 //   nimbrel-host [--module PATH] --batch FILE|-      one call per line, tab-separated
+//   nimbrel-host [--module PATH] --json FUNCTION [ARG...] [--tooltip FUNCTION [ARG...]]
+//       one call (and a second one for the tooltip) as the JSON object that status bars read
 #if defined(_WIN32)
 #include <fcntl.h>
 #include <io.h>
@@ -243,6 +245,173 @@ static void PrintRaw(const std::string &text) {
     fputc('\n', stdout);
 }
 
+#if !defined(_WIN32)
+// The length of the valid UTF-8 sequence that starts at `at`, or 0 when the bytes there are not
+// one (a stray continuation byte, a cut-off sequence, an overlong form, a surrogate, a value
+// beyond U+10FFFF).
+static size_t Utf8SequenceLength(const std::string &text, size_t at) {
+    unsigned char lead = (unsigned char)text[at];
+    size_t length;
+    unsigned long code, smallest;
+    if (lead < 0x80) {
+        return 1;
+    } else if ((lead & 0xE0) == 0xC0) {
+        length = 2, code = lead & 0x1Fu, smallest = 0x80;
+    } else if ((lead & 0xF0) == 0xE0) {
+        length = 3, code = lead & 0x0Fu, smallest = 0x800;
+    } else if ((lead & 0xF8) == 0xF0) {
+        length = 4, code = lead & 0x07u, smallest = 0x10000;
+    } else {
+        return 0;
+    }
+    if (at + length > text.size()) {
+        return 0;
+    }
+    for (size_t k = 1; k < length; k++) {
+        unsigned char next = (unsigned char)text[at + k];
+        if ((next & 0xC0) != 0x80) {
+            return 0;
+        }
+        code = (code << 6) | (next & 0x3Fu);
+    }
+    if (code < smallest || (code >= 0xD800 && code <= 0xDFFF) || code > 0x10FFFF) {
+        return 0;
+    }
+    return length;
+}
+#endif
+
+// The module's texts are in the ANSI code page; JSON wants UTF-8. On Windows the text is
+// converted from the code page; elsewhere the code page is UTF-8 already, and a byte that does
+// not belong to a valid sequence becomes U+FFFD, so a status bar never rejects the whole line.
+static std::string ToUtf8(const std::string &text) {
+#if defined(_WIN32)
+    if (text.empty()) {
+        return text;
+    }
+    int wide = MultiByteToWideChar(CP_ACP, 0, text.data(), (int)text.size(), NULL, 0);
+    if (wide <= 0) {
+        return std::string();
+    }
+    std::vector<wchar_t> buffer((size_t)wide);
+    MultiByteToWideChar(CP_ACP, 0, text.data(), (int)text.size(), buffer.data(), wide);
+    int bytes = WideCharToMultiByte(CP_UTF8, 0, buffer.data(), wide, NULL, 0, NULL, NULL);
+    if (bytes <= 0) {
+        return std::string();
+    }
+    std::string out((size_t)bytes, '\0');
+    WideCharToMultiByte(CP_UTF8, 0, buffer.data(), wide, &out[0], bytes, NULL, NULL);
+    return out;
+#else
+    static const char kReplacement[] = "\xEF\xBF\xBD";
+    std::string out;
+    size_t i = 0;
+    while (i < text.size()) {
+        size_t length = Utf8SequenceLength(text, i);
+        if (length > 0) {
+            out.append(text, i, length);
+            i += length;
+        } else {
+            out += kReplacement;
+            i++;
+        }
+    }
+    return out;
+#endif
+}
+
+// Replaces every "%b" (the host's line break) by `lineBreak`.
+static std::string BreakLines(const std::string &text, const char *lineBreak) {
+    std::string out;
+    size_t start = 0;
+    for (;;) {
+        size_t mark = text.find("%b", start);
+        if (mark == std::string::npos) {
+            return out + text.substr(start);
+        }
+        out += text.substr(start, mark - start);
+        out += lineBreak;
+        start = mark + 2;
+    }
+}
+
+// A JSON string literal of a UTF-8 text: quotes, backslashes and every control character
+// escaped.
+static std::string JsonString(const std::string &text) {
+    std::string out = "\"";
+    for (char c : text) {
+        switch (c) {
+        case '"':
+            out += "\\\"";
+            break;
+        case '\\':
+            out += "\\\\";
+            break;
+        case '\n':
+            out += "\\n";
+            break;
+        case '\r':
+            out += "\\r";
+            break;
+        case '\t':
+            out += "\\t";
+            break;
+        default:
+            if ((unsigned char)c < 0x20 || c == 0x7F) {
+                char escaped[8];
+                snprintf(escaped, sizeof escaped, "\\u%04x", (unsigned)(unsigned char)c);
+                out += escaped;
+            } else {
+                out += c;
+            }
+        }
+    }
+    return out + "\"";
+}
+
+// Whether a whole result is a failure rather than a value: the module's error texts, a value
+// that could not be had, or a lock that was not granted.
+static bool IsFailure(const std::string &text) {
+    return text.compare(0, 5, "ERROR") == 0 || text == "N/A" || text == "mutex timeout";
+}
+
+// One call as {"text": ..., "tooltip": ..., "class": ...}: in the text "%b" becomes a blank (a
+// bar shows one line), in the tooltip a line feed. "tooltip" is there only with a second call,
+// "class" ("error") only when the first call failed. Returns the exit status.
+static int RunJson(const std::vector<std::string> &words) {
+    std::vector<std::string> call(words), tip;
+    for (size_t i = 0; i < words.size(); i++) {
+        if (words[i] == "--tooltip") {
+            call.assign(words.begin(), words.begin() + (long)i);
+            tip.assign(words.begin() + (long)i + 1, words.end());
+            break;
+        }
+    }
+    bool wantsTooltip = call.size() != words.size();
+    if (call.empty() || (wantsTooltip && tip.empty())) {
+        fprintf(stderr, "nimbrel-host: --json needs a function%s\n",
+                wantsTooltip ? " before and after --tooltip" : "");
+        return kUsageStatus;
+    }
+    std::string text, tooltip;
+    if (!Invoke(call[0], std::vector<std::string>(call.begin() + 1, call.end()), &text)) {
+        return kUsageStatus;
+    }
+    if (wantsTooltip &&
+        !Invoke(tip[0], std::vector<std::string>(tip.begin() + 1, tip.end()), &tooltip)) {
+        return kUsageStatus;
+    }
+    std::string json = "{\"text\": " + JsonString(ToUtf8(BreakLines(text, " ")));
+    if (wantsTooltip) {
+        json += ", \"tooltip\": " + JsonString(ToUtf8(BreakLines(tooltip, "\n")));
+    }
+    if (IsFailure(text)) {
+        json += ", \"class\": \"error\"";
+    }
+    PrintRaw(json + "}");
+    return 0;
+}
+
 static int ListFunctions() {
     const char *list = CallText0("init");
     if (list == NULL) {
@@ -317,7 +486,9 @@ static int RunBatch(const char *path) {
 
 static int Usage() {
     fprintf(stderr, "usage: nimbrel-host [--module PATH] FUNCTION [ARG...]\n"
-                    "       nimbrel-host [--module PATH] --list | --info | --batch FILE|-\n");
+                    "       nimbrel-host [--module PATH] --list | --info | --batch FILE|-\n"
+                    "       nimbrel-host [--module PATH] --json FUNCTION [ARG...] "
+                    "[--tooltip FUNCTION [ARG...]]\n");
     return kUsageStatus;
 }
 
@@ -354,6 +525,8 @@ int main(int argc, char **argv) {
         status = ShowInfo();
     } else if (command == "--batch") {
         status = RunBatch(argv[next]);
+    } else if (command == "--json") {
+        status = RunJson(std::vector<std::string>(argv + next, argv + argc));
     } else {
         std::vector<std::string> args(argv + next, argv + argc);
         std::string result;

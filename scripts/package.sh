@@ -1,0 +1,190 @@
+#!/usr/bin/env bash
+# Builds the two packages a user installs, and checks what they hold before it calls them done:
+#   dist/nimbrel-0.99-win32.zip            nimbrel.dll, the sample nimbrel.ini (CR LF), the
+#                                          language files in Windows-1252, the icons, README.txt
+#   dist/nimbrel-0.99-linux-x86_64.tar.gz  nimbrel.so, nimbrel-host, the sample ini, the language
+#                                          files in UTF-8, the icons, README.md, the panel recipes
+#   dist/contact-sheet.png                 every icon with its name, to review the set at a glance
+# It builds what the build folders lack (build/native and build/win32 are reused). Any check that
+# fails stops it with a message and exit status 1:
+#   - each module exports exactly the host's functions, and the DLL imports system DLLs only;
+#   - every icon name is there at 64 and at 128 pixels;
+#   - every language file has every key (the Windows-1252 ones read under Wine);
+#   - the sample ini loads, and shutdown writes it back without losing a comment or a key, on
+#     Linux with nimbrel.so and under Wine with nimbrel.dll;
+#   - the Linux package, unpacked on its own, gives weather from the local service.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$PWD
+version=0.99
+win_name=nimbrel-$version-win32
+linux_name=nimbrel-$version-linux-x86_64
+
+fail() {
+  echo "package: FAILED: $*" >&2
+  exit 1
+}
+
+scripts/install-deps.sh all
+# Configuring again first lets a build folder made before a target was added build it.
+cmake --preset native >/dev/null
+cmake --preset win32 >/dev/null
+cmake --build build/native --target nimbrel nimbrel-host nimbrel-sim nimbrel-langcheck
+cmake --build build/win32 --target nimbrel nimbrel-host nimbrel-langcheck
+wine_run() { cmake/wine-run.sh "$root/build/win32/wineprefix" "$@"; }
+
+work=$(mktemp -d /tmp/nimbrel-package.XXXXXX)
+cleanup() {
+  [ -n "${sim_pid:-}" ] && kill "$sim_pid" 2>/dev/null || true
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+# ---- Contents ----------------------------------------------------------------------------------
+echo "== icons and language files"
+scripts/icons.sh "$work/icons" >/dev/null
+python3 tools/icons/icons.py --names >"$work/icon-names.txt"
+scripts/languages.sh "$work/languages-windows" windows
+scripts/languages.sh "$work/languages-linux" linux
+
+crlf() { sed 's/\r*$/\r/' "$1" >"$2"; }
+
+# Both packages lay out the pictures the same way: the 64-pixel ones where the icon functions
+# look, the 128-pixel ones in a folder of their own, for a folder argument or DefaultIconPath.
+add_common() {
+  local dir=$1 languages=$2
+  mkdir -p "$dir/nimbrel.Languages" "$dir/weather.images/128"
+  cp "$languages"/*.ini "$dir/nimbrel.Languages/"
+  cp "$work/icons/64/"*.png "$dir/weather.images/"
+  cp "$work/icons/128/"*.png "$dir/weather.images/128/"
+}
+
+win=$work/stage/$win_name
+mkdir -p "$win"
+cp build/win32/nimbrel.dll "$win/"
+i686-w64-mingw32-strip --strip-unneeded "$win/nimbrel.dll"
+crlf package/nimbrel.ini "$win/nimbrel.ini"
+# Notepad and the host read Windows-1252, as the language files are.
+iconv -f UTF-8 -t CP1252 package/windows/README.txt >"$work/README.txt"
+crlf "$work/README.txt" "$win/README.txt"
+add_common "$win" "$work/languages-windows"
+
+linux=$work/stage/$linux_name
+mkdir -p "$linux/recipes"
+cp build/native/nimbrel.so build/native/nimbrel-host "$linux/"
+strip --strip-unneeded "$linux/nimbrel.so" "$linux/nimbrel-host"
+cp package/nimbrel.ini "$linux/"
+cp package/linux/README.md "$linux/"
+cp package/linux/conky.conf package/linux/waybar-config.jsonc package/linux/waybar-style.css \
+  "$linux/recipes/"
+add_common "$linux" "$work/languages-linux"
+
+mkdir -p dist
+rm -f "dist/$win_name.zip" "dist/$linux_name.tar.gz"
+python3 tools/package/package_tool.py zip "dist/$win_name.zip" "$win"
+tar -C "$work/stage" --owner=0 --group=0 --sort=name -czf "dist/$linux_name.tar.gz" "$linux_name"
+cp "$work/icons/contact-sheet.png" dist/contact-sheet.png
+
+# ---- Checks, on the packages as a user unpacks them ----------------------------------------------
+mkdir -p "$work/unpacked"
+python3 -c 'import sys, zipfile; zipfile.ZipFile(sys.argv[1]).extractall(sys.argv[2])' \
+  "dist/$win_name.zip" "$work/unpacked"
+tar -C "$work/unpacked" -xzf "dist/$linux_name.tar.gz"
+win=$work/unpacked/$win_name
+linux=$work/unpacked/$linux_name
+
+echo "== exports and imports"
+tests/check_exports.sh "$win/nimbrel.dll" | grep -v passed || fail "nimbrel.dll"
+tests/check_exports.sh "$linux/nimbrel.so" | grep -v passed || fail "nimbrel.so"
+
+echo "== icons"
+python3 tools/package/package_tool.py images "$win/weather.images" "$work/icon-names.txt"
+python3 tools/package/package_tool.py images "$linux/weather.images" "$work/icon-names.txt"
+
+echo "== language files"
+check_languages() {
+  local dir=$1 count=0
+  shift
+  for file in "$dir"/*.ini; do
+    "$@" "$file" >"$work/langcheck.out" 2>&1 || { cat "$work/langcheck.out"; fail "$file"; }
+    count=$((count + 1))
+  done
+  [ "$count" -ge 6 ] || fail "only $count language files in $dir"
+  echo "languages: $count files complete in $(basename "$(dirname "$dir")")"
+}
+check_languages "$linux/nimbrel.Languages" build/native/nimbrel-langcheck
+check_languages "$win/nimbrel.Languages" wine_run build/win32/nimbrel-langcheck.exe
+python3 tools/package/package_tool.py crlf "$win/nimbrel.ini" "$win/README.txt" \
+  "$win/nimbrel.Languages/"*.ini
+python3 tools/package/package_tool.py languages "$win/nimbrel.Languages" \
+  "$linux/nimbrel.Languages"
+
+echo "== the sample settings: loaded, and written back whole at shutdown"
+# RUNNER... runs the host beside the module in $dir. First the sample as it is packed: the
+# module reads it (the prompts show its day and hour counts) and leaves every line in place.
+# Then with two values that shutdown must rewrite (an out-of-range day count, a lower-case
+# place), to see that the write-back keeps every comment and every other key.
+check_settings() {
+  local dir=$1 prompts
+  shift
+  cp "$dir/nimbrel.ini" "$work/sample.ini"
+  prompts=$("$@" getparam Forecast)$("$@" getparam Hourly)
+  case $prompts in
+    *"day number (1 to 5)"*"hour number (1 to 12)"*) ;;
+    *) fail "$dir: the sample's MaxDays and MaxHours are not what the module read: $prompts" ;;
+  esac
+  python3 tools/package/package_tool.py ini "$work/sample.ini" "$dir/nimbrel.ini"
+  sed -i 's/^MaxDays=5/MaxDays=0/; s/^DefaultLocationID=90210/DefaultLocationID=abc12/' \
+    "$dir/nimbrel.ini"
+  cp "$dir/nimbrel.ini" "$work/edited.ini"
+  case $("$@" getparam Forecast) in
+    *"day number (1 to 10)"*) ;;
+    *) fail "$dir: MaxDays=0 did not read as 10" ;;
+  esac
+  python3 tools/package/package_tool.py ini "$work/edited.ini" "$dir/nimbrel.ini" \
+    Forecast.MaxDays=10 LocationID.DefaultLocationID=ABC12
+  cp "$work/sample.ini" "$dir/nimbrel.ini"
+}
+mkdir -p "$work/temp"
+TEMP=$work/temp check_settings "$linux" "$linux/nimbrel-host"
+cp build/win32/nimbrel-host.exe "$win/"
+check_settings "$win" wine_run "$win/nimbrel-host.exe"
+rm "$win/nimbrel-host.exe"
+
+echo "== the Linux package on its own, against the local weather service"
+build/native/nimbrel-sim --port 0 --log "$work/requests.log" >"$work/sim.out" 2>/dev/null &
+sim_pid=$!
+for _ in $(seq 1 100); do
+  port=$(awk '/^port /{print $2; exit}' "$work/sim.out" 2>/dev/null || true)
+  [ -n "$port" ] && break
+  sleep 0.1
+done
+[ -n "${port:-}" ] || fail "the local weather service did not start"
+service=http://127.0.0.1:$port
+sed -i "s|^ForecastApi=.*|ForecastApi=$service/v1/forecast|
+        s|^GeocodingApi=.*|GeocodingApi=$service/v1/search|
+        s|^AlertsApi=.*|AlertsApi=$service/alerts/active|
+        s|^RadarApi=.*|RadarApi=$service/public/weather-maps.json|
+        s|^DefaultIconPath=.*|DefaultIconPath=$linux/weather.images|" "$linux/nimbrel.ini"
+# From another folder, as a panel runs it, with the environment of a fresh login.
+cd "$work"
+host=$linux/nimbrel-host
+value=$(env -i PATH=/usr/bin:/bin TEMP="$work/temp" "$host" CurrentConditions \
+  '<temp><tempunit> <cond>' '' Metric 1)
+[[ $value =~ ^-?[0-9]+°C\ [A-Za-z] ]] || fail "nimbrel-host from the package gave \"$value\""
+icon=$(TEMP=$work/temp "$host" IconCC '' '')
+[ -f "$icon" ] && [[ $icon == "$linux/weather.images/"* ]] ||
+  fail "IconCC gave \"$icon\", not a picture of the package"
+json=$(TEMP=$work/temp "$host" --json CurrentConditions '<temp><tempunit>' '' Metric 1 \
+  --tooltip Forecast '<dayname>: <high>/<low>%b<cond>' '' 1 Metric 1)
+python3 -c 'import json, sys; o = json.loads(sys.argv[1]); assert o["text"] and "\n" in o["tooltip"]' \
+  "$json" || fail "nimbrel-host --json gave $json"
+grep -q '/v1/forecast?' "$work/requests.log" || fail "the weather service was not asked"
+echo "linux package: \"$value\", $(basename "$icon"), $json"
+TEMP=$work/temp python3 "$root/tools/package/package_tool.py" recipes "$linux"
+cd "$root"
+
+echo "== packages"
+for file in "dist/$win_name.zip" "dist/$linux_name.tar.gz" dist/contact-sheet.png; do
+  printf '%-40s %9d bytes (%s)\n' "$file" "$(stat -c %s "$file")" "$(du -h "$file" | cut -f1)"
+done

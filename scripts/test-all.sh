@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Runs every test of every build: the Linux module, the same under AddressSanitizer and
-# UBSan, and the 32-bit Windows DLL under Wine; then every Linux test program under valgrind's
+# UBSan, and the 32-bit Windows DLL under Wine; then the two packages with their checks
+# (scripts/package.sh, about half a minute); then every Linux test program under valgrind's
 # memcheck, a short run of every fuzz target, and a short stress across processes, natively
 # and under Wine, with the Open-Meteo provider and with the feed (scripts/stress.sh runs longer
 # ones by hand).
@@ -12,6 +13,8 @@ for preset in native native-asan win32; do
   echo "=== $preset"
   cmake --workflow --preset "$preset" || status=1
 done
+echo "=== packages"
+scripts/package.sh || status=1
 echo "=== memcheck"
 scripts/memcheck.sh || status=1
 echo "=== fuzz"

@@ -2,7 +2,9 @@
 # The main job: builds the Linux module, the stand-in host and the local weather service, then
 # shows a panel filled by the module against the service on loopback, its weather through the
 # Open-Meteo provider (the service answers Open-Meteo's addresses): every current-conditions term
-# in English, Metric and Both, forecast days, Now, Later, hours, icons and radar.
+# in English, Metric and Both, forecast days, Now, Later, hours, icons and radar. Then draws the
+# panel as a person sees it, the current conditions and five days with the icons the module
+# chose, and keeps that picture and the icon set's contact sheet in build/native/demo.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh native
@@ -27,7 +29,7 @@ done
 host="127.0.0.1:$port"
 
 # The module as a user installs it: its settings file beside it, pointing at the service.
-mkdir -p "$demo/plugin" "$demo/temp" "$demo/images"
+mkdir -p "$demo/plugin" "$demo/temp"
 cp "$build/nimbrel.so" "$build/nimbrel-host" "$demo/plugin/"
 cat >"$demo/plugin/nimbrel.ini" <<INI
 [Service]
@@ -44,15 +46,14 @@ DefaultLocationID=90210
 [Unit]
 DefaultUnit=English
 [General]
-DefaultIconPath=$demo/images
+DefaultIconPath=$demo/icons/64
 INI
 
-# An image folder of the service's own picture under every name the icons look for.
-curl -s -o "$demo/picture.png" "http://$host/images/icon.png"
-for name in $(seq 0 47) NA WEATHERALERT; do cp "$demo/picture.png" "$demo/images/$name.png"; done
-for code in 27 29 31 33 45 46 47; do
-  for phase in $(seq 1 8); do cp "$demo/picture.png" "$demo/images/${code}_$phase.png"; done
-done
+# The icon set, drawn and rendered as the packages ship it; the contact sheet shows all of it.
+scripts/icons.sh "$demo/icons" >/dev/null
+shown=$build/demo
+mkdir -p "$shown"
+cp "$demo/icons/contact-sheet.png" "$shown/contact-sheet.png"
 
 labels=()
 calls=()
@@ -104,8 +105,27 @@ for i in "${!labels[@]}"; do
   # break and %l as the seam between an image and its link.
   printf '%s\n' "${results[$i]}" | sed 's/\\n/\n/g; s/\\\\/\\/g; s/%b/\n/g; s/%l/\n   link: /'
 done
+# The panel as a picture: the texts and icon paths the module returns, laid out and rendered.
+now='<city>%b<temp><tempunit>%b<cond>%bfeels <feel>, humidity <humidity>%, wind <wind> <windunit> <winddir>'
+now+='%bsun <sunrise> to <sunset>, moon <moon>'
+{
+  printf 'CurrentConditions\t%s\t\t\t1\n' "$now"
+  printf 'IconCC\t\t\n'
+  for day in 1 2 3 4 5; do
+    printf 'Forecast\t%s\t\t%s\t\t1\n' '<dayname>%b<high>/<low><tempunit>%b<cond>' "$day"
+    printf 'IconForecast\t\t%s\t1\t\n' "$day"
+  done
+} >"$demo/panel-calls.txt"
+(cd "$demo/plugin" && TEMP="$demo/temp" ./nimbrel-host --batch "$demo/panel-calls.txt") \
+  >"$demo/panel-results.txt"
+python3 tools/panel/panel.py "$demo/panel-results.txt" "$shown/panel.png"
+
 echo
 echo "== The weather service answered $(wc -l <"$demo/requests.log") requests" \
   "($(grep -c '/v1/forecast?' "$demo/requests.log") forecasts, $(grep -c '/v1/search?' "$demo/requests.log") place searches," \
   "$(grep -c '/alerts/active?' "$demo/requests.log") alert requests, $(grep -c '/v2/radar/' "$demo/requests.log") radar pictures); the cache holds:"
 ls "$demo/temp/Nimbrel"
+echo
+echo "== What a person sees"
+echo "the panel:           $PWD/$shown/panel.png"
+echo "every icon by name:  $PWD/$shown/contact-sheet.png"

@@ -321,11 +321,14 @@ def thermometer(x, top, h, mercury, level):
     level (0 to 1) is how far up the tube the column reaches."""
     tube_w, bulb_r = 7.0, 6.0
     bulb_y = top + h - bulb_r
-    tube = "M %s L %s A %s %s 0 1 1 %s L %s A %s %s 0 0 1 %s Z" % (
+    # The tube's sides meet the bulb where they cross its circle; the outline runs down the
+    # left side, round the bulb, up the right side and over the rounded top.
+    neck_y = bulb_y - math.sqrt(bulb_r ** 2 - (tube_w / 2) ** 2)
+    tube = "M %s L %s A %s %s 0 1 0 %s L %s A %s %s 0 0 0 %s Z" % (
         pts(x - tube_w / 2, top + tube_w / 2),
-        pts(x - tube_w / 2, bulb_y - bulb_r * 0.75),
+        pts(x - tube_w / 2, neck_y),
         fmt(bulb_r), fmt(bulb_r),
-        pts(x + tube_w / 2, bulb_y - bulb_r * 0.75),
+        pts(x + tube_w / 2, neck_y),
         pts(x + tube_w / 2, top + tube_w / 2),
         fmt(tube_w / 2), fmt(tube_w / 2),
         pts(x - tube_w / 2, top + tube_w / 2))
@@ -408,7 +411,7 @@ def behind(day, phase, spot):
 def clear(day, phase=None, hot=False):
     if day:
         if hot:
-            return sun(27, 28, 13) + thermometer(50, 18, 40, "hot", 0.85)
+            return sun(25, 28, 13) + thermometer(51, 16, 42, "hot", 0.85)
         return sun(32, 32, 14)
     if phase is None:
         return (crescent(31, 32, 22) + star(22, 22, 4.4) + star(9, 13, 3.0) +

@@ -79,6 +79,7 @@ def fmt(v):
 
 
 def pts(*coords):
+    """Coordinates as SVG writes them: separated by blanks."""
     return " ".join(fmt(c) for c in coords)
 
 
@@ -381,11 +382,9 @@ def na_mark(cx, cy, r):
 
 # ---- Compositions ------------------------------------------------------------------------------
 
-# The sky behind a cloud: the sun by day, the moon by night; phase None draws the plain crescent
-# with stars, a phase index draws the disc of that phase.
-
-
 def night_moon(phase, spot):
+    """The moon at spot (centre x, centre y, radius): the plain crescent with a star when phase
+    is None, else the disc in that phase."""
     cx, cy, r = spot
     if phase is None:
         return crescent(cx, cy, r) + star(cx - 0.35 * r, cy - 0.3 * r, 0.22 * r + 0.8)
@@ -409,6 +408,8 @@ def behind(day, phase, spot):
 
 
 def clear(day, phase=None, hot=False):
+    """A cloudless sky: the sun (with a hot thermometer when hot), or the night moon with
+    stars, large enough that its phase reads at a glance."""
     if day:
         if hot:
             return sun(25, 28, 13) + thermometer(51, 16, 42, "hot", 0.85)
@@ -430,10 +431,6 @@ def cloudy_sky(amount, day, phase=None):
     return cloud(22, 44, 34, "cloud_back") + sky + cloud(6, 58, 46)
 
 
-def overcast():
-    return cloud(22, 40, 38, "cloud_back") + cloud(4, 56, 48)
-
-
 def precipitation_cloud(body, dark=False, sky=None):
     """A cloud over the upper half with what falls from it below; sky, the sun or the moon,
     shows at the upper left, clear of the cloud."""
@@ -445,123 +442,198 @@ def precipitation_cloud(body, dark=False, sky=None):
 
 RAIN3 = [(20, 48), (32, 54), (44, 48)]
 FALL_ROWS = [(17, 45), (31, 46), (45, 45), (24, 56), (38, 57), (51, 54)]
+GUST_ROWS = [(5, 22, 44, 0), (7, 18, 50, 0), (5, 20, 56, 0)]
 
 
-def composition(name):
-    """The SVG body of one picture, by name: a code, a code with a phase, NA or WEATHERALERT."""
-    if name == "NA":
-        return na_mark(32, 32, 24)
-    if name == "WEATHERALERT":
-        return alert_triangle(32, 6, 54)
-    if "_" in name:
-        code, phase = (int(part) for part in name.split("_"))
-    else:
-        code, phase = int(name), None
-    night_sky = night_moon(phase, SHOWER_DISC)
-    thunder_rain = bolt(24, 33, 28) + rain([(15, 49), (46, 49)])
-    table = {
-        0: lambda: precipitation_cloud(thunder_rain, dark=True),
-        1: lambda: windy_rain(),
-        2: lambda: windy_rain(),
-        3: lambda: precipitation_cloud(thunder_rain, dark=True),
-        4: lambda: precipitation_cloud(bolt(24, 34, 27) + streaks([(16, 44), (44, 44),
-                                                                   (50, 52)]), dark=True),
-        5: lambda: precipitation_cloud(rain([(18, 49), (46, 49)]) + flake(32, 52, 6)),
-        6: lambda: precipitation_cloud(hail_field()),
-        7: lambda: precipitation_cloud(flake(20, 50, 4.5) + pellet(32, 47) + pellet(27, 57) +
-                                       flake(44, 53, 4.5) + pellet(38, 58)),
-        8: lambda: precipitation_cloud(icicles(14, 50, 40) + drizzle([(18, 53), (30, 56),
-                                                                      (42, 53), (24, 60),
-                                                                      (36, 61)])),
-        9: lambda: precipitation_cloud(drizzle([(18, 47), (30, 50), (42, 47), (24, 56),
-                                                (36, 58), (48, 55)])),
-        10: lambda: precipitation_cloud(icicles(14, 50, 40) + rain([(20, 55), (32, 59),
-                                                                   (44, 55)]), dark=True),
-        11: lambda: precipitation_cloud(rain(RAIN3)),
-        12: lambda: precipitation_cloud(heavy_rain(), dark=True),
-        13: lambda: precipitation_cloud(flake(24, 50, 6) + flake(41, 53, 6)),
-        14: lambda: precipitation_cloud(flake(17, 48, 6) + flake(32, 55, 6) + flake(47, 48, 6)),
-        15: lambda: flake(24, 24, 16) + flake(46, 46, 10) + flake(14, 50, 8),
-        16: lambda: precipitation_cloud(heavy_snow(), dark=True),
-        17: lambda: precipitation_cloud(thunder_rain, dark=True),
-        18: lambda: precipitation_cloud(hail_field()),
-        19: lambda: dust(),
-        20: lambda: fog(),
-        21: lambda: haze(),
-        22: lambda: smoke(14, 60),
-        23: lambda: wind(),
-        24: lambda: wind(),
-        25: lambda: thermometer(24, 6, 52, "cold", 0.2) + flake(46, 24, 12),
-        26: overcast,
-        27: lambda: cloudy_sky(3, False, phase),
-        28: lambda: cloudy_sky(3, True),
-        29: lambda: cloudy_sky(2, False, phase),
-        30: lambda: cloudy_sky(2, True),
-        31: lambda: clear(False, phase),
-        32: lambda: clear(True),
-        33: lambda: cloudy_sky(1, False, phase),
-        34: lambda: cloudy_sky(1, True),
-        35: lambda: precipitation_cloud(thunder_rain, dark=True),
-        36: lambda: clear(True, hot=True),
-        37: lambda: precipitation_cloud(bolt(28, 36, 24), sky=behind(True, None,
-                                                                        SHOWER_DISC)),
-        38: lambda: precipitation_cloud(bolt(16, 36, 20) + bolt(34, 37, 24), dark=True),
-        39: lambda: precipitation_cloud(heavy_rain(), dark=True),
-        40: lambda: precipitation_cloud(heavy_rain(), dark=True),
-        41: lambda: precipitation_cloud(heavy_snow(), dark=True),
-        42: lambda: precipitation_cloud(heavy_snow(), dark=True),
-        43: lambda: windy_snow(),
-        44: lambda: cloudy_sky(2, True),
-        45: lambda: precipitation_cloud(rain(RAIN3), sky=night_sky),
-        46: lambda: precipitation_cloud(flake(19, 48, 5.5) + flake(33, 54, 5.5) + flake(47, 48, 5.5),
-                                        sky=night_sky),
-        47: lambda: precipitation_cloud(bolt(25, 33, 26) + rain([(17, 49), (46, 49)]),
-                                        sky=night_sky),
-    }
-    return table[code]()
+# One function per picture; each takes the moon phase index (None for the plain night moon),
+# which only the night pictures use.
 
 
-def heavy_rain():
-    return streaks([(16, 44), (26, 44), (36, 44), (46, 44), (21, 53), (31, 53), (41, 53)],
-                   length=7)
+def thunderstorm(_):
+    return precipitation_cloud(bolt(24, 33, 28) + rain([(15, 49), (46, 49)]), dark=True)
 
 
-def heavy_snow():
-    return "".join(flake(x, y, 4.8) for x, y in FALL_ROWS)
+def heavy_thunderstorm(_):
+    return precipitation_cloud(bolt(24, 34, 27) + streaks([(16, 44), (44, 44), (50, 52)]),
+                               dark=True)
 
 
-def hail_field():
-    return "".join(hailstone(x, y) for x, y in [(19, 47), (32, 51), (45, 47), (25, 58),
-                                                (39, 59)])
+def isolated_thunderstorm(_):
+    return precipitation_cloud(bolt(28, 36, 24), sky=behind(True, None, SHOWER_DISC))
 
 
-def windy_rain():
-    return (cloud(14, 38, 46) + rain([(30, 47), (42, 51), (54, 47)]) +
-            gusts([(5, 22, 44, 0), (7, 18, 50, 0), (5, 20, 56, 0)]))
+def lightning(_):
+    return precipitation_cloud(bolt(16, 36, 20) + bolt(34, 37, 24), dark=True)
 
 
-def windy_snow():
+def night_thunderstorm(phase):
+    return precipitation_cloud(bolt(25, 33, 26) + rain([(17, 49), (46, 49)]),
+                               sky=night_moon(phase, SHOWER_DISC))
+
+
+def windy_rain(_):
+    return cloud(14, 38, 46) + rain([(30, 47), (42, 51), (54, 47)]) + gusts(GUST_ROWS)
+
+
+def windy_snow(_):
     return (cloud(14, 38, 46) + flake(30, 48, 4.6) + flake(43, 54, 4.6) + flake(54, 46, 4.6) +
-            gusts([(5, 22, 44, 0), (7, 18, 50, 0), (5, 20, 56, 0)]))
+            gusts(GUST_ROWS))
 
 
-def wind():
-    return gusts([(6, 44, 22, 6), (6, 52, 33, 0), (10, 38, 44, 5)])
+def rain_snow(_):
+    return precipitation_cloud(rain([(18, 49), (46, 49)]) + flake(32, 52, 6))
 
 
-def fog():
+def sleet(_):
+    return precipitation_cloud(flake(20, 50, 4.5) + pellet(32, 47) + pellet(27, 57) +
+                               flake(44, 53, 4.5) + pellet(38, 58))
+
+
+def hail(_):
+    return precipitation_cloud("".join(hailstone(x, y) for x, y in [(19, 47), (32, 51),
+                                                                    (45, 47), (25, 58),
+                                                                    (39, 59)]))
+
+
+def freezing_drizzle(_):
+    return precipitation_cloud(icicles(14, 50, 40) +
+                               drizzle([(18, 53), (30, 56), (42, 53), (24, 60), (36, 61)]))
+
+
+def freezing_rain(_):
+    return precipitation_cloud(icicles(14, 50, 40) + rain([(20, 55), (32, 59), (44, 55)]),
+                               dark=True)
+
+
+def light_rain(_):
+    return precipitation_cloud(drizzle([(18, 47), (30, 50), (42, 47), (24, 56), (36, 58),
+                                        (48, 55)]))
+
+
+def showers(_):
+    return precipitation_cloud(rain(RAIN3))
+
+
+def heavy_rain(_):
+    return precipitation_cloud(streaks([(16, 44), (26, 44), (36, 44), (46, 44), (21, 53),
+                                        (31, 53), (41, 53)], length=7), dark=True)
+
+
+def night_rain(phase):
+    return precipitation_cloud(rain(RAIN3), sky=night_moon(phase, SHOWER_DISC))
+
+
+def light_snow(_):
+    return precipitation_cloud(flake(24, 50, 6) + flake(41, 53, 6))
+
+
+def snow(_):
+    return precipitation_cloud(flake(17, 48, 6) + flake(32, 55, 6) + flake(47, 48, 6))
+
+
+def snowflakes(_):
+    return flake(24, 24, 16) + flake(46, 46, 10) + flake(14, 50, 8)
+
+
+def heavy_snow(_):
+    return precipitation_cloud("".join(flake(x, y, 4.8) for x, y in FALL_ROWS), dark=True)
+
+
+def night_snow(phase):
+    return precipitation_cloud(flake(19, 48, 5.5) + flake(33, 54, 5.5) + flake(47, 48, 5.5),
+                               sky=night_moon(phase, SHOWER_DISC))
+
+
+def dust(_):
+    return (gusts([(6, 46, 22, 6), (12, 54, 34, 0), (6, 40, 46, 5)], "dust") +
+            grains([(50, 22), (56, 28), (22, 28), (34, 40), (46, 42), (24, 54), (36, 56),
+                    (50, 52)]))
+
+
+def fog(_):
     return cloud(10, 34, 44, "cloud_back") + bands(
         [(8, 48, 40), (16, 56, 47), (6, 42, 54), (20, 52, 61)], "fog")
 
 
-def haze():
+def haze(_):
     return sun(32, 26, 12) + bands([(6, 58, 38), (12, 52, 46), (6, 58, 54)], "haze")
 
 
-def dust():
-    return (gusts([(6, 46, 22, 6), (12, 54, 34, 0), (6, 40, 46, 5)], "dust") +
-            grains([(50, 22), (56, 28), (22, 28), (34, 40), (46, 42), (24, 54), (36, 56),
-                    (50, 52)]))
+def chimney_smoke(_):
+    return smoke(14, 60)
+
+
+def windy(_):
+    return gusts([(6, 44, 22, 6), (6, 52, 33, 0), (10, 38, 44, 5)])
+
+
+def frigid(_):
+    return thermometer(24, 6, 52, "cold", 0.2) + flake(46, 24, 12)
+
+
+def cloudy(_):
+    return cloud(22, 40, 38, "cloud_back") + cloud(4, 56, 48)
+
+
+def mostly_cloudy_night(phase):
+    return cloudy_sky(3, False, phase)
+
+
+def mostly_cloudy_day(_):
+    return cloudy_sky(3, True)
+
+
+def partly_cloudy_night(phase):
+    return cloudy_sky(2, False, phase)
+
+
+def partly_cloudy_day(_):
+    return cloudy_sky(2, True)
+
+
+def clear_night(phase):
+    return clear(False, phase)
+
+
+def sunny(_):
+    return clear(True)
+
+
+def fair_night(phase):
+    return cloudy_sky(1, False, phase)
+
+
+def fair_day(_):
+    return cloudy_sky(1, True)
+
+
+def hot(_):
+    return clear(True, hot=True)
+
+
+# The picture of each condition code.
+PICTURES = {
+    0: thunderstorm, 1: windy_rain, 2: windy_rain, 3: thunderstorm, 4: heavy_thunderstorm,
+    5: rain_snow, 6: hail, 7: sleet, 8: freezing_drizzle, 9: light_rain, 10: freezing_rain,
+    11: showers, 12: heavy_rain, 13: light_snow, 14: snow, 15: snowflakes, 16: heavy_snow,
+    17: thunderstorm, 18: hail, 19: dust, 20: fog, 21: haze, 22: chimney_smoke, 23: windy,
+    24: windy, 25: frigid, 26: cloudy, 27: mostly_cloudy_night, 28: mostly_cloudy_day,
+    29: partly_cloudy_night, 30: partly_cloudy_day, 31: clear_night, 32: sunny, 33: fair_night,
+    34: fair_day, 35: thunderstorm, 36: hot, 37: isolated_thunderstorm, 38: lightning,
+    39: heavy_rain, 40: heavy_rain, 41: heavy_snow, 42: heavy_snow, 43: windy_snow,
+    44: partly_cloudy_day, 45: night_rain, 46: night_snow, 47: night_thunderstorm,
+}
+
+
+def composition(name):
+    """The SVG body of one picture, by name: a code, a code with a phase, NA or WEATHERALERT.
+    Raises KeyError or ValueError for a name that is none of them."""
+    if name == "NA":
+        return na_mark(32, 32, 24)
+    if name == "WEATHERALERT":
+        return alert_triangle(32, 6, 54)
+    code, _, phase = name.partition("_")
+    return PICTURES[int(code)](int(phase) if phase else None)
 
 
 # ---- Names and documents -----------------------------------------------------------------------
@@ -575,6 +647,7 @@ def names():
 
 
 def icon_svg(name):
+    """The whole SVG document of one picture."""
     return ('<svg xmlns="http://www.w3.org/2000/svg" width="%d" height="%d" viewBox="0 0 %d %d">'
             '%s</svg>\n' % (CANVAS, CANVAS, CANVAS, CANVAS, composition(name)))
 
@@ -602,25 +675,34 @@ def sheet_svg(columns=10, cell=96, label=16):
     return "".join(parts)
 
 
+def write(path, text):
+    with open(path, "w", encoding="utf-8") as f:
+        f.write(text)
+
+
 def main(argv):
+    """Runs one command line; returns the exit status: 0 done, 1 a file could not be written,
+    2 a wrong command line."""
     usage = "usage: icons.py --names | --svg DIR | --sheet FILE [COLUMNS]"
-    if len(argv) == 1 and argv[0] == "--names":
-        sys.stdout.write("".join(n + "\n" for n in names()))
-        return 0
-    if len(argv) == 2 and argv[0] == "--svg":
-        os.makedirs(argv[1], exist_ok=True)
-        for name in names():
-            with open(os.path.join(argv[1], name + ".svg"), "w", encoding="utf-8") as f:
-                f.write(icon_svg(name))
-        return 0
-    if len(argv) in (2, 3) and argv[0] == "--sheet":
-        columns = int(argv[2]) if len(argv) == 3 else 10
-        if columns < 1:
-            sys.stderr.write("icons.py: the sheet needs at least one column\n")
-            return 2
-        with open(argv[1], "w", encoding="utf-8") as f:
-            f.write(sheet_svg(columns))
-        return 0
+    try:
+        if len(argv) == 1 and argv[0] == "--names":
+            sys.stdout.write("".join(n + "\n" for n in names()))
+            return 0
+        if len(argv) == 2 and argv[0] == "--svg":
+            os.makedirs(argv[1], exist_ok=True)
+            for name in names():
+                write(os.path.join(argv[1], name + ".svg"), icon_svg(name))
+            return 0
+        if len(argv) in (2, 3) and argv[0] == "--sheet":
+            columns = argv[2] if len(argv) == 3 else "10"
+            if not columns.isdigit() or not 1 <= int(columns) <= 100:
+                sys.stderr.write("icons.py: COLUMNS is a number from 1 to 100\n")
+                return 2
+            write(argv[1], sheet_svg(int(columns)))
+            return 0
+    except OSError as e:
+        sys.stderr.write("icons.py: %s\n" % e)
+        return 1
     sys.stderr.write(usage + "\n")
     return 2
 

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Draws the icon set into OUTDIR: svg/NAME.svg, the pictures 64/NAME.png and 128/NAME.png with
-# a transparent background, and contact-sheet.png with every icon above its name.
+# a transparent background, and contact-sheet.png with every icon above its name. Those three
+# folders and the sheet are replaced; nothing else in OUTDIR is touched.
 #   icons.sh OUTDIR
 # Needs python3 and rsvg-convert (librsvg2-bin); the sheet's labels use DejaVu Sans
 # (fonts-dejavu-core). Exits nonzero when any picture fails to render.

@@ -366,7 +366,7 @@ def alert_triangle(cx, top, size):
 
 def na_mark(cx, cy, r):
     """No picture for this period: the letters N and A in a ring."""
-    s = r * 0.42
+    s = r * 0.34
     n = "M %s L %s L %s L %s" % (pts(cx - 2.1 * s, cy + s), pts(cx - 2.1 * s, cy - s),
                                  pts(cx - 0.35 * s, cy + s), pts(cx - 0.35 * s, cy - s))
     a = "M %s L %s L %s M %s L %s" % (pts(cx + 0.35 * s, cy + s), pts(cx + 1.2 * s, cy - s),

@@ -12,7 +12,9 @@
 #   - every language file has every key (the Windows-1252 ones read under Wine);
 #   - the sample ini loads, and shutdown writes it back without losing a comment or a key, on
 #     Linux with nimbrel.so and under Wine with nimbrel.dll;
-#   - the Linux package, unpacked on its own, gives weather from the local service.
+#   - each package, unpacked on its own, gives weather and its own pictures from the local
+#     service (the Linux one natively, with the calls of its conky and waybar recipes too; the
+#     Windows one under Wine).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
@@ -195,6 +197,27 @@ grep -q '/v1/forecast?' "$work/requests.log" || fail "the weather service was no
 echo "linux package: \"$value\", $(basename "$icon"), $json"
 TEMP=$work/temp python3 "$root/tools/package/package_tool.py" recipes "$linux"
 cd "$root"
+
+echo "== the Windows package under Wine, against the local weather service"
+# The DLL from the zip with its sample settings pointed at the service, through WinINet.
+sed -i "s|^ForecastApi=.*|ForecastApi=$service/v1/forecast\r|
+        s|^GeocodingApi=.*|GeocodingApi=$service/v1/search\r|
+        s|^AlertsApi=.*|AlertsApi=$service/alerts/active\r|
+        s|^RadarApi=.*|RadarApi=$service/public/weather-maps.json\r|
+        s|^DefaultIconPath=.*|DefaultIconPath=Z:$win/weather.images\r|" "$win/nimbrel.ini"
+cp build/win32/nimbrel-host.exe "$win/"
+printf 'CurrentConditions\t<temp><tempunit> <cond>\t\tMetric\t1\nIconCC\t\t\n' >"$work/win-calls.txt"
+wine_run "$win/nimbrel-host.exe" --batch "$work/win-calls.txt" >"$work/win-results.txt" ||
+  fail "nimbrel-host.exe did not run the Windows package"
+rm "$win/nimbrel-host.exe"
+mapfile -t answers <"$work/win-results.txt"
+value=${answers[0]:-}
+icon=${answers[1]:-}
+[[ $value =~ ^-?[0-9]+ ]] && [[ $value == *"C "[A-Za-z]* ]] ||
+  fail "the Windows package gave \"$value\""
+[ -f "$win/weather.images/${icon##*[\\/]}" ] && [[ $icon == "Z:$win/weather.images"* ]] ||
+  fail "IconCC of the Windows package gave \"$icon\""
+echo "windows package: \"$(iconv -f CP1252 -t UTF-8 <<<"$value")\", ${icon##*\\}"
 
 echo "== packages"
 for file in "dist/$win_name.zip" "dist/$linux_name.tar.gz" dist/contact-sheet.png; do

@@ -9,6 +9,8 @@
 # module hands to the host; CHECKER and its leading arguments run the checker (a Windows one
 # through its emulator).
 set -euo pipefail
+# The files are edited byte by byte: a Windows-1252 letter is no character in a UTF-8 locale.
+export LC_ALL=C
 work=$1
 good=$2
 encoding=$3

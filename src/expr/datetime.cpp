@@ -135,11 +135,7 @@ char *FormatHourName(char *text) {
 
 char *DayName(char *text, int day) {
     if (day == 1) {
-        if (LanguageChosen()) {
-            return ReadLanguageText("Daynames", "Today", "Today", text, 64);
-        }
-        CopyText(text, TEXT_CAPACITY, "Today");
-        return text;
+        return DayWordText(DAY_WORD_TODAY, text, TEXT_CAPACITY);
     }
     for (int index = 0; index < 7; index++) {
         if (strcmp(text, kEnglishDays[index]) == 0) {

@@ -235,18 +235,14 @@ const char *NowOrLaterText(const char *expression, const char *locationId, const
     int day, night;
     ChoosePeriod(hour, later, &day, &night);
     CopyText(Plugin.expression, sizeof Plugin.expression, ArgumentText(expression));
-    const char *word = night ? "Tonight" : day == 1 ? "Today" : "Tomorrow";
+    enum DayWord word = night ? DAY_WORD_TONIGHT : day == 1 ? DAY_WORD_TODAY : DAY_WORD_TOMORROW;
     if (night) {
         RewriteForNight();
     } else {
         ReplaceTerm(Plugin.expression, sizeof Plugin.expression, "<temp>", "<high>");
     }
     char name[PERIOD_NAME_CAPACITY];
-    if (LanguageChosen()) {
-        ReadLanguageText("Daynames", word, word, name, sizeof name);
-    } else {
-        CopyText(name, sizeof name, word);
-    }
+    DayWordText(word, name, sizeof name);
     ReplaceTerm(Plugin.expression, sizeof Plugin.expression, "<name>", name);
     LeaveFrame(entry);
     return ForecastText(Plugin.expression, locationId, day == 1 ? "1" : "2", unitType, degreeFlag);

@@ -14,11 +14,15 @@
 static const double kMetresPerSecondPerKmh = 0.2777777777777778;
 static const double kKnotsPerMph = 0.869;
 
-static const char *const kBeaufortNames[] = {
+static const char *const kBeaufortNames[BEAUFORT_NAME_COUNT] = {
     "Calm",         "Light Air",     "Slight Breeze", "Gentle Breeze", "Moderate Breeze",
     "Fresh Breeze", "Strong Breeze", "High Wind",     "Gale",          "Strong Gale",
     "Storm",        "Violent Storm", "Hurricane"};
-enum { BEAUFORT_MAX = 12 };
+
+const char *BeaufortName(int number) {
+    int last = BEAUFORT_NAME_COUNT - 1;
+    return kBeaufortNames[number < 0 ? 0 : number > last ? last : number];
+}
 
 static int IsOff(const char *flag) {
     return strcmp(flag, "0") == 0;
@@ -208,7 +212,6 @@ char *BeaufortWind(char *text, int numberSwitch) {
         FormatText(text, TEXT_CAPACITY, "%d", number);
         return text;
     }
-    int index = number < 0 ? 0 : number > BEAUFORT_MAX ? BEAUFORT_MAX : number;
-    CopyText(text, TEXT_CAPACITY, kBeaufortNames[index]);
+    CopyText(text, TEXT_CAPACITY, BeaufortName(number));
     return Translate("Wind", text);
 }

@@ -4,7 +4,14 @@
 #ifndef NIMBREL_MEASURE_H
 #define NIMBREL_MEASURE_H
 
+enum { BEAUFORT_NAME_COUNT = 13 }; // Beaufort numbers 0 to 12
+
 enum UnitKind { UNIT_SPEED, UNIT_TEMPERATURE, UNIT_PRESSURE, UNIT_DISTANCE };
+
+// The built-in name of Beaufort number 0 to 12 ("Calm" to "Hurricane"), which is also its key in
+// the language file's "Wind" section; a number outside is held at the nearer end. Returns a
+// constant text.
+const char *BeaufortName(int number);
 
 // "" when the flag is exactly "0", else the degree sign.
 const char *DegreeSign(const char *degreeFlag);

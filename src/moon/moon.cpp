@@ -35,9 +35,9 @@ static const uint64_t kCalendarReference = 126226296610010000ULL;     // 2000-12
 static const float kNewMoonTarget = 1.025f;
 
 static const char kUndefinedPhase[] = "Undefined Phase";
-enum { PHASE_NAME_CAPACITY = 256, PHASE_KEY_CAPACITY = 64, DATE_PART_CAPACITY = 128 };
+enum { PHASE_KEY_CAPACITY = 64, DATE_PART_CAPACITY = 128 };
 
-static const char *const kPhaseNames[8] = {
+static const char *const kPhaseNames[MOON_PHASE_COUNT] = {
     "New Moon",  "Waxing Crescent", "First Quarter", "Waxing Gibbous",
     "Full Moon", "Waning Gibbous",  "Last Quarter",  "Waning Crescent",
 };
@@ -78,6 +78,16 @@ int MoonPhaseIndexAt(uint64_t now, int offset) {
     return index;
 }
 
+const char *MoonPhaseEnglish(int index) {
+    int held = index < 1 ? 1 : index > MOON_PHASE_COUNT ? MOON_PHASE_COUNT : index;
+    return kPhaseNames[held - 1];
+}
+
+char *MoonPhaseKey(int index, char *out, size_t capacity) {
+    FormatText(out, capacity, "Moon%d", index);
+    return out;
+}
+
 int MoonPhaseIndex(int offset) {
     return MoonPhaseIndexAt(OsUtcNow(), offset);
 }
@@ -88,8 +98,8 @@ const char *MoonPhaseNameAt(uint64_t now, int offset) {
         return kPhaseNames[index - 1];
     }
     char key[PHASE_KEY_CAPACITY];
-    FormatText(key, sizeof key, "Moon%d", index);
-    return ReadLanguageText("Moon", key, kUndefinedPhase, Plugin.value, PHASE_NAME_CAPACITY);
+    MoonPhaseKey(index, key, sizeof key);
+    return ReadLanguageText("Moon", key, kUndefinedPhase, Plugin.value, MOON_NAME_CAPACITY);
 }
 
 const char *MoonPhaseName(int offset) {

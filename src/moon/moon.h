@@ -4,7 +4,10 @@
 #ifndef NIMBREL_MOON_H
 #define NIMBREL_MOON_H
 
+#include <stddef.h>
 #include <stdint.h>
+
+enum { MOON_PHASE_COUNT = 8 }; // phase indexes 1 to 8
 
 // The fraction of the current lunation at `instant`, measured from `reference`: 0 new moon,
 // 0.5 full moon, always 0 <= F < 1.
@@ -19,6 +22,14 @@ int MoonPhaseIndex(int offset);
 // section. Returns a constant text or the value buffer.
 const char *MoonPhaseNameAt(uint64_t now, int offset);
 const char *MoonPhaseName(int offset);
+
+// The built-in English name of phase index 1 to 8 (an index outside is held at the nearer end).
+// Returns a constant text.
+const char *MoonPhaseEnglish(int index);
+
+// Writes the language file's key of phase index `index` ("Moon1" to "Moon8") into `out`.
+// Returns `out`.
+char *MoonPhaseKey(int index, char *out, size_t capacity);
 
 // The illuminated percentage in the locale's number form (age 0), or the phase age in
 // fortieths of a lunation (age nonzero). A non-negative offset is in days, a negative one in

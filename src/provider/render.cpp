@@ -4,6 +4,7 @@
 #include <string.h>
 
 #include "platform/platform.h"
+#include "plugin/language.h"
 #include "plugin/text.h"
 #include "provider/rainviewer.h"
 #include "provider/wmo.h"
@@ -15,8 +16,6 @@ static const char *const kDayNames[7] = {"Sunday",   "Monday", "Tuesday", "Wedne
                                          "Thursday", "Friday", "Saturday"};
 static const char *const kMonthNames[12] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
                                             "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
-static const char *const kCompass[16] = {"N", "NNE", "NE", "ENE", "E", "ESE", "SE", "SSE",
-                                         "S", "SSW", "SW", "WSW", "W", "WNW", "NW", "NNW"};
 
 static const uint64_t kUnixEpochFileTime = 116444736000000000ull; // 1970-01-01 00:00 UTC
 static const double kPi = 3.14159265358979323846;
@@ -68,12 +67,12 @@ static const char *WindSpeedText(double kmh, int metric, char *out) {
 
 static const char *CompassText(double degrees, double kmh) {
     if (IsCalm(kmh)) {
-        return "CALM";
+        return kWindCalmText;
     }
     if (!ModelHas(degrees)) {
         return kNotAvailable;
     }
-    return kCompass[RoundToInt(degrees / 22.5) % 16];
+    return CompassPointText(RoundToInt(degrees / 22.5));
 }
 
 static const char *DegreesText(double degrees, double kmh, char *out) {
@@ -124,16 +123,8 @@ static const char *UvBand(double index) {
         return kNotAvailable;
     }
     int rounded = RoundToInt(index);
-    if (rounded <= 2) {
-        return "Low";
-    }
-    if (rounded <= 5) {
-        return "Moderate";
-    }
-    if (rounded <= 7) {
-        return "High";
-    }
-    return rounded <= 10 ? "Very High" : "Extreme";
+    int band = rounded <= 2 ? 0 : rounded <= 5 ? 1 : rounded <= 7 ? 2 : rounded <= 10 ? 3 : 4;
+    return UvBandText(band);
 }
 
 // "h:mm AM" of local minutes.

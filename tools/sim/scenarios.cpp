@@ -38,7 +38,8 @@ const ScenarioEntry kScenarios[] = {
 const size_t kHugePiece = 64u * 1024u;
 
 std::atomic<int> g_serviceScenario(static_cast<int>(Scenario::Normal));
-std::atomic<int> g_groupScenarios[2] = {{static_cast<int>(Scenario::Normal)},
+std::atomic<int> g_groupScenarios[3] = {{static_cast<int>(Scenario::Normal)},
+                                        {static_cast<int>(Scenario::Normal)},
                                         {static_cast<int>(Scenario::Normal)}};
 std::atomic<bool> g_shuttingDown(false);
 std::mutex g_shutdownMutex;
@@ -189,7 +190,9 @@ Scenario OwnGroupScenario(AddressGroup group) {
 
 Scenario GroupScenario(AddressGroup group) {
     Scenario own = OwnGroupScenario(group);
-    return own != Scenario::Normal ? own : ServiceScenario();
+    if (own != Scenario::Normal)
+        return own;
+    return group == AddressGroup::Frames ? GroupScenario(AddressGroup::Radar) : ServiceScenario();
 }
 
 void BeginShutdown() {

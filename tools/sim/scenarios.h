@@ -54,13 +54,15 @@ void SetServiceScenario(Scenario scenario);
 Scenario ServiceScenario();
 Scenario EffectiveScenario(const std::string &upperCasedId);
 
-// Addresses that can be given a scenario of their own (/_control/alerts, /_control/radar), so
-// that one service fails while the others keep working. Normal clears it.
-enum class AddressGroup { Alerts, Radar };
+// Addresses that can be given a scenario of their own (/_control/alerts, /_control/radar,
+// /_control/frames), so that one service fails while the others keep working. Normal clears it.
+// Frames are the radar pictures alone: a test can let the index answer and the picture fail.
+enum class AddressGroup { Alerts, Radar, Frames };
 void SetGroupScenario(AddressGroup group, Scenario scenario);
 // The group's own scenario, Normal when it has none.
 Scenario OwnGroupScenario(AddressGroup group);
-// The scenario in force for the group's addresses: its own, else the control request's.
+// The scenario in force for the group's addresses: its own, else (for frames) the radar's, else
+// the control request's.
 Scenario GroupScenario(AddressGroup group);
 
 // Shutdown wakes every handler that waits, so the server can stop at once.

@@ -52,6 +52,7 @@
 //   /_control/agents              the User-Agent headers of those requests, once each
 //   /_control/alerts?name=NAME    a scenario for /alerts/active only; normal clears it
 //   /_control/radar?name=NAME     a scenario for the radar index and pictures only
+//   /_control/frames?name=NAME    a scenario for the radar pictures alone, over the radar one
 //   /_control/clock?advance=MIN   moves the service clock by MIN minutes (may be negative)
 //                                 for every later answer; without advance: the offset
 //   /_control/reset               clears the kept lines, every scenario back to normal,
@@ -418,7 +419,7 @@ void ServeRadarIndex(const httplib::Request &request, httplib::Response &respons
 
 // /v2/radar/TIME/SIZE/ZOOM/LAT/LON/COLOR/OPTIONS.png: one frame's overlay at a point.
 void ServeRadarPicture(const httplib::Request &request, httplib::Response &response) {
-    Scenario scenario = GroupScenario(AddressGroup::Radar);
+    Scenario scenario = GroupScenario(AddressGroup::Frames);
     RadarPictureRequest picture;
     picture.time = request.matches[1];
     picture.size = request.matches[2];
@@ -450,7 +451,7 @@ void ServeScenarioControl(const httplib::Request &request, httplib::Response &re
     response.set_content(std::string("scenario ") + ScenarioName(scenario) + "\n", "text/plain");
 }
 
-// /_control/alerts and /_control/radar: a scenario for one group of addresses.
+// /_control/alerts, /_control/radar and /_control/frames: a scenario for one group of addresses.
 void ServeGroupScenarioControl(AddressGroup group, const char *label,
                                const httplib::Request &request, httplib::Response &response) {
     Scenario scenario = OwnGroupScenario(group);
@@ -554,6 +555,10 @@ void SetUpRoutes(httplib::Server &server) {
                [](const httplib::Request &request, httplib::Response &response) {
                    ServeGroupScenarioControl(AddressGroup::Radar, "radar", request, response);
                });
+    server.Get(Route("/_control/frames"),
+               [](const httplib::Request &request, httplib::Response &response) {
+                   ServeGroupScenarioControl(AddressGroup::Frames, "frames", request, response);
+               });
     server.Get(Route("/_control/clock"), ServeClockControl);
     server.Get(Route("/_control/log"), [](const httplib::Request &, httplib::Response &response) {
         response.set_content(RequestLogText(), "text/plain");
@@ -567,6 +572,7 @@ void SetUpRoutes(httplib::Server &server) {
         SetServiceScenario(Scenario::Normal);
         SetGroupScenario(AddressGroup::Alerts, Scenario::Normal);
         SetGroupScenario(AddressGroup::Radar, Scenario::Normal);
+        SetGroupScenario(AddressGroup::Frames, Scenario::Normal);
         g_clockOffsetSeconds.store(0);
         response.set_content("reset\n", "text/plain");
     });

@@ -601,6 +601,16 @@ problems=$(
 )
 [[ -z $problems ]] || fail "$problems"
 [[ $(picture none.png $NEWEST 256/7) == 404 ]] || fail "radar error picture"
+fetch "/_control/radar?name=normal" >/dev/null
+expect_contains "frames scenario" "$(fetch "/_control/frames?name=empty")" "frames scenario empty"
+answer_check "radar index beside empty frames" "/public/weather-maps.json" \
+    's == 200 and len(d["radar"]["past"]) == 13' >"$WORK/problems"
+[[ ! -s $WORK/problems ]] || fail "$(cat "$WORK/problems")"
+[[ $(picture blank.png $NEWEST 256/7) == 200 && ! -s $WORK/blank.png ]] || fail "empty frame"
+fetch "/_control/radar?name=error" >/dev/null
+[[ $(picture blank.png $NEWEST 256/7) == 200 && ! -s $WORK/blank.png ]] ||
+    fail "the radar scenario overrides the frames one"
+fetch "/_control/frames?name=normal" >/dev/null
 
 # --- the clock moves on at run time
 expect_contains "clock" "$(fetch "/_control/clock?advance=30")" "clock offset 30 minutes"
@@ -623,6 +633,7 @@ fetch "/_control/alerts?name=stall" >/dev/null
 fetch "/_control/reset" >/dev/null
 expect_contains "reset clock" "$(fetch "/_control/clock")" "clock offset 0 minutes"
 [[ $(fetch "/_control/alerts") == "alerts scenario normal" ]] || fail "reset left the alerts scenario"
+[[ $(fetch "/_control/frames") == "frames scenario normal" ]] || fail "reset left the frames scenario"
 [[ $(picture newest.png $NEWEST 256/7) == 200 ]] || fail "reset did not restore the frames"
 
 # --- control requests and the request log

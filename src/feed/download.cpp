@@ -126,7 +126,8 @@ static OsHttpRequest DownloadRequest(unsigned totalMs) {
 }
 
 // Runs the transfer into the temporary file and puts it in place, within `totalMs`. Returns 1 on
-// success.
+// success; 0 when the body broke off, was empty or came with another status than success, and
+// then the temporary file is gone and the target untouched.
 static int Transfer(const char *partPath, unsigned totalMs) {
     BodyTarget target = {OsFileCreate(partPath), 0, 0};
     if (target.file == NULL) {
@@ -136,9 +137,10 @@ static int Transfer(const char *partPath, unsigned totalMs) {
     int status = 0;
     enum OsHttpResult result = OsHttpGet(&request, StoreBodyPiece, &target, &status);
     int closed = OsFileClose(target.file);
-    // An error page never takes the place of a good file.
-    int whole =
-        result == OS_HTTP_COMPLETE && !target.failed && closed && status >= 200 && status <= 299;
+    // An error page never takes the place of a good file, and neither does an empty body: a
+    // success status with nothing behind it is a server that had nothing to give, not a document.
+    int whole = result == OS_HTTP_COMPLETE && !target.failed && closed && target.written > 0 &&
+                status >= 200 && status <= 299;
     if (whole && OsFileReplace(partPath, Plugin.downloadPath)) {
         return 1;
     }

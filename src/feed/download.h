@@ -38,11 +38,11 @@ enum {
 struct GrowText;
 
 // Downloads `address` into the file `path`. The body goes to a temporary file beside it that
-// takes the file's place only when the whole body has arrived with a success status, and the
-// new file is then loaded into the feed document. Returns 0 then; 1 when the download could not
-// run or did not complete, and then the file at `path` keeps its content and its age. A file
-// whose download failed is not tried again for two minutes. Within an export call, every
-// download fits in the call's budget (see above).
+// takes the file's place only when the whole body has arrived with a success status and holds at
+// least one byte, and the new file is then loaded into the feed document. Returns 0 then; 1 when
+// the download could not run or did not complete, and then the file at `path` keeps its content and
+// its age. A file whose download failed is not tried again for two minutes. Within an export call,
+// every download fits in the call's budget (see above).
 int FetchToFile(const char *path, const char *address);
 
 // Downloads `address` into memory, for an answer its caller reads itself: the body goes to

@@ -102,7 +102,7 @@ TEST_F(Download, WithinOneCallADownloadedFileIsReadAsNew) {
 }
 
 TEST_F(Download, AFailingServerNeverCostsTheCachedCopy) {
-    for (const char *id : {"SIMDROP", "SIM500", "SIMHUGE", "SIMSTALL", "SIMDRIP"}) {
+    for (const char *id : {"SIMEMPTY", "SIMDROP", "SIM500", "SIMHUGE", "SIMSTALL", "SIMDRIP"}) {
         ResetCoreState(cache, services::SimHost());
         std::string path = Cached(id, "OLD", 40);
         std::string before = sandbox::ReadFile(path);
@@ -218,15 +218,29 @@ TEST_F(Download, AnswersBelowHttpsRulesNeverHoldTheCallerOrCostTheCache) {
 }
 
 TEST_F(Download, WithoutACachedCopyAFailedDownloadIsNotAvailable) {
-    EXPECT_EQ(TEXT_NOT_AVAILABLE, Current("SIM500", "<ut>", "</ut>"));
-    ResetCoreState(cache, services::SimHost());
-    EXPECT_EQ("ERROR", Current("SIM500", "<l>", "</l>"));
-    EXPECT_FALSE(sandbox::Exists(CachePath("Weather.Current.SIM500.English.xml")));
+    for (const char *id : {"SIM500", "SIMEMPTY"}) {
+        ResetCoreState(cache, services::SimHost());
+        EXPECT_EQ(TEXT_NOT_AVAILABLE, Current(id, "<ut>", "</ut>")) << id;
+        ResetCoreState(cache, services::SimHost());
+        EXPECT_EQ("ERROR", Current(id, "<l>", "</l>")) << id;
+        EXPECT_FALSE(
+            sandbox::Exists(CachePath(std::string("Weather.Current.") + id + ".English.xml")))
+            << id;
+    }
+
+    // An empty answer is asked again once its failure is no longer remembered.
+    std::string request = "/weather/local/SIMEMPTY?cc=*";
+    int asked = services::SimRequests(request);
+    EXPECT_EQ(TEXT_NOT_AVAILABLE, Current("SIMEMPTY", "<ut>", "</ut>"));
+    EXPECT_EQ(asked, services::SimRequests(request));
+    for (FailedDownload &failure : Plugin.failedDownloads) {
+        failure.time -= OFFLINE_MEMORY_TICKS;
+    }
+    EXPECT_EQ(TEXT_NOT_AVAILABLE, Current("SIMEMPTY", "<ut>", "</ut>"));
+    EXPECT_EQ(asked + 1, services::SimRequests(request));
 }
 
 TEST_F(Download, BodiesThatArriveWholeAreStoredAsTheyAre) {
-    EXPECT_EQ(TEXT_CACHE_READ_ERROR, Current("SIMEMPTY", "<ut>", "</ut>"));
-    EXPECT_TRUE(sandbox::Exists(CachePath("Weather.Current.SIMEMPTY.English.xml")));
     EXPECT_EQ("ERROR: Invalid location provided.", Current("SIMERROR", "<ut>", "</ut>"));
     EXPECT_EQ("ERROR: Invalid location provided.", Current("SIMERROR", "<tmp>", "</tmp>", 3));
 }

@@ -141,6 +141,37 @@ TEST_F(Radar, OfflineTheCacheDecides) {
     EXPECT_EQ("OLD IMAGE", sandbox::ReadFile(RadarFile("RDR14")));
 }
 
+TEST_F(Radar, AnEmptyAnswerIsAFailedDownload) {
+    // The service answers every address of SIMEMPTY, page and picture, with an empty body.
+    std::string emptyImage = SimImage("radar/SIMEMPTY.png");
+
+    // A stale page and a stale image both serve as they were.
+    OldImage("SIMEMPTY", 40 * kMinute);
+    Page("SIMEMPTY", emptyImage, 2 * kDay);
+    std::string page = sandbox::ReadFile(PageFile("SIMEMPTY"));
+    uint64_t pageTime = FileTime(PageFile("SIMEMPTY"));
+    uint64_t imageTime = FileTime(RadarFile("SIMEMPTY"));
+    RequestCount asked("/SIMEMPTY");
+    EXPECT_EQ(Linked(RadarFile("SIMEMPTY")), Local("SIMEMPTY"));
+    EXPECT_EQ(2, asked.Since()); // the page and the image were both asked for
+    EXPECT_EQ(page, sandbox::ReadFile(PageFile("SIMEMPTY")));
+    EXPECT_EQ(pageTime, FileTime(PageFile("SIMEMPTY")));
+    EXPECT_EQ("OLD IMAGE", sandbox::ReadFile(RadarFile("SIMEMPTY")));
+    EXPECT_EQ(imageTime, FileTime(RadarFile("SIMEMPTY")));
+
+    // Without an image, an empty page is the page that could not be had, and an empty image the
+    // image that could not; neither leaves a file behind.
+    sandbox::RemoveTree(cache);
+    ResetCoreState(cache, services::SimHost());
+    EXPECT_EQ(TEXT_RADAR_PAGE_FAILED, Local("SIMEMPTY"));
+    EXPECT_FALSE(sandbox::Exists(PageFile("SIMEMPTY")));
+    ResetCoreState(cache, services::SimHost());
+    Page("SIMEMPTY", emptyImage, kMinute);
+    EXPECT_EQ(TEXT_RADAR_IMAGE_FAILED, Local("SIMEMPTY"));
+    EXPECT_FALSE(sandbox::Exists(RadarFile("SIMEMPTY")));
+    EXPECT_TRUE(sandbox::Exists(PageFile("SIMEMPTY")));
+}
+
 TEST_F(Radar, APageThatNamesNoImageIsRemoved) {
     GoOffline(); // the pages are fresh: nothing is fetched
     const std::string pages[] = {
@@ -213,6 +244,22 @@ TEST_F(CustomImage, AFailedRefreshIsReportedEvenWithAnOldCopy) {
     EXPECT_EQ(TEXT_CUSTOM_IMAGE_FAILED, Custom("rain", address, 15));
     EXPECT_EQ("OLD IMAGE", sandbox::ReadFile(CustomFile("RAIN.png")));
     EXPECT_EQ(CustomFile("RAIN.png") + "%l" + address, Custom("rain", address, 30));
+}
+
+TEST_F(CustomImage, AnEmptyAnswerIsAFailedDownload) {
+    std::string address = SimImage("radar/SIMEMPTY.png");
+    EXPECT_EQ(TEXT_CUSTOM_IMAGE_FAILED, Custom("blank", address, 5));
+    EXPECT_FALSE(sandbox::Exists(CustomFile("BLANK.png")));
+
+    // An old copy keeps its content and its age, and serves once it counts as fresh.
+    ResetCoreState(cache, services::SimHost());
+    sandbox::WriteFile(CustomFile("BLANK.png"), "OLD IMAGE");
+    SetFileAge(CustomFile("BLANK.png"), 20 * kMinute);
+    uint64_t time = FileTime(CustomFile("BLANK.png"));
+    EXPECT_EQ(TEXT_CUSTOM_IMAGE_FAILED, Custom("blank", address, 15));
+    EXPECT_EQ("OLD IMAGE", sandbox::ReadFile(CustomFile("BLANK.png")));
+    EXPECT_EQ(time, FileTime(CustomFile("BLANK.png")));
+    EXPECT_EQ(CustomFile("BLANK.png") + "%l" + address, Custom("blank", address, 30));
 }
 
 TEST_F(CustomImage, NamesStayInTheCacheFolderAndWithinTheirBuffers) {

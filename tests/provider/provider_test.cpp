@@ -382,14 +382,26 @@ TEST_F(ProviderAlerts, AStaleRadarPictureServesWhenTheRefreshFails) {
     Age(40);
     std::string before = sandbox::ReadFile(picture);
     uint64_t time = FileTime(picture);
-    for (const char *scenario : {"http500", "badjson"}) {
+    for (const char *scenario : {"http500", "badjson", "empty"}) {
         services::SimGet(std::string("/_control/radar?name=") + scenario);
         memset(Plugin.failedDownloads, 0, sizeof Plugin.failedDownloads); // ask again at once
         EXPECT_EQ(picture + "%l" + picture, std::string(LocalRadarLink(id.c_str()))) << scenario;
         EXPECT_EQ(before, sandbox::ReadFile(picture)) << scenario;
         EXPECT_EQ(time, FileTime(picture)) << scenario;
     }
-    // Without a picture in the cache, the failure shows.
+    services::SimGet("/_control/radar?name=normal");
+    // The index answers, and the picture it names fails.
+    for (const char *scenario : {"http500", "drop", "empty"}) {
+        services::SimGet(std::string("/_control/frames?name=") + scenario);
+        memset(Plugin.failedDownloads, 0, sizeof Plugin.failedDownloads);
+        int frames = services::SimRequests("GET /v2/radar/");
+        EXPECT_EQ(picture + "%l" + picture, std::string(LocalRadarLink(id.c_str()))) << scenario;
+        EXPECT_EQ(frames + 1, services::SimRequests("GET /v2/radar/")) << scenario;
+        EXPECT_EQ(before, sandbox::ReadFile(picture)) << scenario;
+        EXPECT_EQ(time, FileTime(picture)) << scenario;
+    }
+    // Without a picture in the cache, the failure shows, and no empty picture is left behind.
     id = "QUIET";
     EXPECT_STREQ("ERROR: Image Download Failed (2)", LocalRadarLink(id.c_str()));
+    EXPECT_FALSE(sandbox::Exists(CachePath("Radar.QUIET.jpg")));
 }

@@ -50,8 +50,11 @@ static int NamePart(const char *text, char *out, size_t capacity, int upper) {
     return 1;
 }
 
+// Where the file system tells case apart, two spellings of one Location ID or nickname would make
+// two files, each refreshed on its own: the letters are folded to upper case there. Where it
+// matches without case, the name keeps the caller's spelling.
 int SafeNamePart(const char *text, char *out, size_t capacity) {
-    return NamePart(text, out, capacity, 1);
+    return NamePart(text, out, capacity, !OsNamesIgnoreCase);
 }
 
 const char *CacheFilePath(const char *kind) {
@@ -60,8 +63,7 @@ const char *CacheFilePath(const char *kind) {
     if (Plugin.cacheFolder[0] == '\0') {
         return out;
     }
-    // The Location ID enters the name in upper case, so that every spelling of an ID names
-    // one file even where the file system tells case apart.
+    // Every spelling of a Location ID names one file (see SafeNamePart).
     char id[3 * CALL_LOCATION_CAPACITY];
     char unit[3 * UNIT_CAPACITY];
     // The unit keeps its spelling; only what could leave the folder is escaped.

@@ -24,9 +24,10 @@ enum LoadResult {
 // name opens nothing and creates nothing.
 const char *CacheFilePath(const char *kind);
 
-// Writes `text` into `out` as a piece of a file name: ASCII letters in upper case, and every
-// byte that could leave the folder or is not allowed in a Windows name as %XX. Letters, digits
-// and the other common characters stay as they are. Returns 1 when it fit, else 0 (out empty).
+// Writes `text` into `out` as a piece of a file name: every byte that could leave the folder or
+// is not allowed in a Windows name as %XX, ASCII letters in upper case where the file system tells
+// case apart (as written where it does not), and every other character as it is. Returns 1 when
+// it fit, else 0 (out empty).
 int SafeNamePart(const char *text, char *out, size_t capacity);
 
 // Loads the file into the feed document unless it is already held and `force` is 0.

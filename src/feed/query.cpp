@@ -114,8 +114,9 @@ static const char *QueryFeed(const Feed *feed, const char *locationId, const cha
     CopyText(Plugin.callLocationId, sizeof Plugin.callLocationId,
              locationId[0] ? locationId : Plugin.defaultLocationId);
     CopyText(Plugin.callUnit, sizeof Plugin.callUnit, unitType[0] ? unitType : Plugin.defaultUnit);
-    // Built once: every name of the query is the same, as the address builder upper-cases the
-    // Location ID and the name holds it upper-cased anyway.
+    // Built once: every name of the query is the same file, as the address builder upper-cases
+    // the Location ID and the name holds it upper-cased, or where the file system matches names
+    // without case, in a spelling that names the same file.
     char path[PATH_CAPACITY];
     CopyText(path, sizeof path, CacheFilePath(feed->kind));
     Plugin.lastVerdict = CheckCacheFile(path, feed->ageLimit);

@@ -104,11 +104,6 @@ static SearchResult FindPicture(const char *folder, const char *first, const cha
     return fits ? PICTURE_MISSING : PICTURE_TOO_LONG;
 }
 
-// A folder exists when it can be opened; both file backends open folders for reading.
-static int FolderExists(const char *folder) {
-    return folder[0] != '\0' && FileExists(folder);
-}
-
 const char *ResolveIcon(const char *locationId, const char *folder, int period, int dayNight) {
     const char *directory = IconFolder(folder);
 
@@ -139,7 +134,7 @@ const char *ResolveIcon(const char *locationId, const char *folder, int period, 
     if (found == PICTURE_FOUND) {
         return Plugin.imagePath;
     }
-    if (!FolderExists(directory)) {
+    if (!OsFolderExists(directory)) {
         FormatText(Plugin.imagePath, sizeof Plugin.imagePath,
                    "ERROR: Specified path (%s) does not exist.", directory);
         return Plugin.imagePath;

@@ -12,6 +12,8 @@
 
 static const char kFieldSeparator[] = "','";
 
+enum { CUSTOM_EXTENSION_CAPACITY = 4 }; // three characters and the terminating zero
+
 // The image address in the text cut from the local page: the characters after the first
 // "','" up to the second. Returns 1 when there is a nonempty address that fits; else 0.
 static int RadarAddressFromPage(const char *cut, char *out, size_t capacity) {
@@ -107,16 +109,22 @@ const char *LocalRadarLink(const char *locationId) {
     return Plugin.linkText;
 }
 
-// The last three characters of the address as a file extension: letters and digits as they
-// are, anything else (a separator, "%", "?") as "_". Shorter addresses give what they have.
-static void CustomExtension(const char *address, char out[4]) {
-    size_t length = strlen(address);
-    const char *tail = address + (length > 3 ? length - 3 : 0);
+// Characters Windows forbids in a file name, besides the control characters; and "%", which
+// would let the returned path hold the "%l" at which the host splits picture and link.
+static const char kForbiddenInNames[] = "<>:\"/\\|?*%";
+
+// The custom image's extension: the last three characters of the address's path, before any
+// query ("?") or fragment ("#"), which name no file type ("sat.gif?a=1" is a gif). Characters a
+// file name cannot hold become "_"; every other one stays. A shorter path gives what it has.
+static void CustomExtension(const char *address, char out[CUSTOM_EXTENSION_CAPACITY]) {
+    size_t length = strcspn(address, "?#");
+    size_t start =
+        length > CUSTOM_EXTENSION_CAPACITY - 1 ? length - (CUSTOM_EXTENSION_CAPACITY - 1) : 0;
     size_t n = 0;
-    for (; tail[n] != '\0'; n++) {
-        char c = tail[n];
-        int plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
-        out[n] = plain ? c : '_';
+    for (size_t i = start; i < length; i++) {
+        unsigned char c = (unsigned char)address[i];
+        int forbidden = c < 0x20 || c == 0x7f || strchr(kForbiddenInNames, c) != NULL;
+        out[n++] = forbidden ? '_' : (char)c;
     }
     out[n] = '\0';
 }
@@ -126,7 +134,7 @@ const char *CustomRadarLink(const char *nickname, const char *address, int refre
         return TEXT_CUSTOM_IMAGE_FAILED; // nowhere to keep the image
     }
     char name[PATH_CAPACITY];
-    char extension[4];
+    char extension[CUSTOM_EXTENSION_CAPACITY];
     char path[PATH_CAPACITY];
     CustomExtension(address, extension);
     if (!SafeNamePart(nickname, name, sizeof name) ||

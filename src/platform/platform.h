@@ -19,6 +19,10 @@ extern const char OsPathSeparator;
 // The file-name ending of the module itself: ".dll" on Windows, ".so" on POSIX.
 extern const char OsModuleExtension[];
 
+// Nonzero where the file system matches names without regard to case (Windows), so that names
+// may keep the spelling a caller gave; zero where two spellings name two files (POSIX).
+extern const int OsNamesIgnoreCase;
+
 // ---- The backend's own state -------------------------------------------------------------
 
 // Releases what the backend keeps between calls (the POSIX locales it has made). Called at
@@ -46,8 +50,12 @@ int OsModulePath(void *instance, char *out, size_t capacity);
 int OsTempFolder(char *out, size_t capacity);
 
 // Creates one folder level with default security. Returns 1 when the folder was created or
-// exists already, 0 otherwise.
+// exists already, 0 otherwise (a file of that name included).
 int OsCreateFolder(const char *path);
+
+// Returns 1 when `path` names an existing folder (or a link to one); 0 when it names a file,
+// nothing, or something that cannot be looked at.
+int OsFolderExists(const char *path);
 
 // ---- Profile (INI) files -------------------------------------------------------------------
 // Section and key names match without regard to case; a missing file, section or key gives the

@@ -7,6 +7,7 @@
 
 #include "feed/address.h"
 #include "feed/cache.h"
+#include "feed/query.h"
 #include "plugin/state.h"
 #include "plugin/text.h"
 #include "support/core_state.h"
@@ -56,11 +57,20 @@ TEST_F(Cache, NamesEachKind) {
 }
 
 TEST_F(Cache, OneFileForEverySpellingOfALocationId) {
+    // Windows matches names without case: the name keeps the caller's spelling. POSIX file
+    // systems tell case apart: the name is upper-cased, so that both spellings name one file.
     SetCall("usny0996", "English");
     std::string lower = Name("Current");
-    SetCall("USNY0996", "English");
-    EXPECT_EQ(lower, Name("Current"));
+#if defined(_WIN32)
+    EXPECT_EQ("Weather.Current.usny0996.English.xml", lower);
+#else
     EXPECT_EQ("Weather.Current.USNY0996.English.xml", lower);
+#endif
+    Write(lower, "<tmp>1</tmp>");
+    SetCall("USNY0996", "English");
+    EXPECT_EQ("Weather.Current.USNY0996.English.xml", Name("Current"));
+    EXPECT_EQ(CACHE_FRESH, CheckCacheFile(CacheFilePath("Current"), CURRENT_AGE_LIMIT));
+    EXPECT_EQ("<tmp>1</tmp>", Held());
 }
 
 TEST_F(Cache, HostileLocationIdsStayInsideTheCacheFolder) {
@@ -70,7 +80,7 @@ TEST_F(Cache, HostileLocationIdsStayInsideTheCacheFolder) {
         EXPECT_EQ(std::string::npos, name.find_first_of("/\\:\x01")) << name;
         EXPECT_EQ(0u, name.find("Weather.Current.")) << name;
     }
-    SetCall("../x", "../y");
+    SetCall("../X", "../y");
     EXPECT_EQ("Radar...%2FX.jpg", Name("Radar"));
     EXPECT_EQ("Weather.Current...%2FX...%2Fy.xml", Name("Current"));
 }

@@ -129,6 +129,10 @@ TEST_F(Icons, TheFolderComesFromTheArgumentOrTheSetting) {
     std::string nowhere = sandbox::Join(folder, "nowhere");
     EXPECT_EQ("ERROR: Specified path (" + nowhere + ") does not exist.",
               std::string(ResolveIcon("IC06", nowhere.c_str(), 0, 0)));
+    // A file is no folder, though it can be opened.
+    std::string file = Picture("12.jpg");
+    EXPECT_EQ("ERROR: Specified path (" + file + ") does not exist.",
+              std::string(ResolveIcon("IC06", file.c_str(), 0, 0)));
     CopyText(Plugin.defaultIconPath, sizeof Plugin.defaultIconPath, "");
     EXPECT_EQ("ERROR: Specified path () does not exist.",
               std::string(ResolveIcon("IC06", "", 0, 0)));

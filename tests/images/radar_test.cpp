@@ -16,6 +16,18 @@
 static const long long kMinute = 60;
 static const long long kDay = 24 * 60 * kMinute;
 
+// A cache name made from a caller's spelling: as written on Windows, whose file system matches
+// names without case, and upper-cased on POSIX, where two spellings would make two files.
+static std::string NameSpelling(const std::string &windows, const std::string &posix) {
+#if defined(_WIN32)
+    (void)posix;
+    return windows;
+#else
+    (void)windows;
+    return posix;
+#endif
+}
+
 // Counts the service's requests from the moment it is made: the log is shared with every
 // other test of the run, and never reset.
 struct RequestCount {
@@ -78,7 +90,7 @@ class Radar : public ::testing::Test {
 
 TEST_F(Radar, AMissingImageIsReadFromANewPageThenServedFresh) {
     RequestCount page("GET /weather/local/rdr01"), image("GET /images/radar/RDR01.png");
-    EXPECT_EQ(Linked(RadarFile("RDR01")), Local("rdr01"));
+    EXPECT_EQ(Linked(RadarFile(NameSpelling("rdr01", "RDR01"))), Local("rdr01"));
     EXPECT_EQ(1, page.Since()); // the ID as the caller gave it, no query, no tag
     EXPECT_EQ(1, image.Since());
     EXPECT_EQ(0u, sandbox::ReadFile(RadarFile("RDR01")).find("\x89PNG"));
@@ -95,7 +107,7 @@ TEST_F(Radar, AStaleImageIsFetchedFromTheAddressOfTheCachedPage) {
     OldImage("RDR02", 31 * kMinute);
     Page("RDR02", SimImage("elsewhere-rdr02.png"), kDay - 10 * kMinute);
     RequestCount page("/weather/local/rdr02"), image("/images/elsewhere-rdr02.png");
-    EXPECT_EQ(Linked(RadarFile("RDR02")), Local("rdr02"));
+    EXPECT_EQ(Linked(RadarFile(NameSpelling("rdr02", "RDR02"))), Local("rdr02"));
     EXPECT_EQ(0, page.Since());
     EXPECT_EQ(1, image.Since());
     EXPECT_NE("OLD IMAGE", sandbox::ReadFile(RadarFile("RDR02")));
@@ -217,20 +229,20 @@ class CustomImage : public Radar {
 TEST_F(CustomImage, TheImageIsRefreshedByItsOwnAge) {
     std::string address = SimImage("cst01.gif");
     RequestCount fetched("/images/cst01.gif");
-    EXPECT_EQ(CustomFile("SAT.gif") + "%l" + address, Custom("sat", address, 0));
+    EXPECT_EQ(CustomFile("SAT.gif") + "%l" + address, Custom("SAT", address, 0));
     EXPECT_EQ(1, fetched.Since());
     // Under a minute old is fresh even for the refresh time 0.
-    EXPECT_EQ(CustomFile("SAT.gif") + "%l" + address, Custom("sat", address, 0));
+    EXPECT_EQ(CustomFile("SAT.gif") + "%l" + address, Custom("SAT", address, 0));
     EXPECT_EQ(1, fetched.Since());
     SetFileAge(CustomFile("SAT.gif"), kMinute + 5);
-    Custom("sat", address, 0);
+    Custom("SAT", address, 0);
     EXPECT_EQ(2, fetched.Since());
     SetFileAge(CustomFile("SAT.gif"), 9 * kMinute);
-    Custom("sat", address, 10);
+    Custom("SAT", address, 10);
     EXPECT_EQ(2, fetched.Since());
 
     // Two nicknames keep two files of one address.
-    Custom("sat2", address, 10);
+    Custom("SAT2", address, 10);
     EXPECT_EQ(3, fetched.Since());
     EXPECT_TRUE(sandbox::Exists(CustomFile("SAT2.gif")));
     EXPECT_TRUE(sandbox::Exists(CustomFile("SAT.gif")));
@@ -241,14 +253,14 @@ TEST_F(CustomImage, AFailedRefreshIsReportedEvenWithAnOldCopy) {
     sandbox::WriteFile(CustomFile("RAIN.png"), "OLD IMAGE");
     SetFileAge(CustomFile("RAIN.png"), 20 * kMinute);
     GoOffline();
-    EXPECT_EQ(TEXT_CUSTOM_IMAGE_FAILED, Custom("rain", address, 15));
+    EXPECT_EQ(TEXT_CUSTOM_IMAGE_FAILED, Custom("RAIN", address, 15));
     EXPECT_EQ("OLD IMAGE", sandbox::ReadFile(CustomFile("RAIN.png")));
-    EXPECT_EQ(CustomFile("RAIN.png") + "%l" + address, Custom("rain", address, 30));
+    EXPECT_EQ(CustomFile("RAIN.png") + "%l" + address, Custom("RAIN", address, 30));
 }
 
 TEST_F(CustomImage, AnEmptyAnswerIsAFailedDownload) {
     std::string address = SimImage("radar/SIMEMPTY.png");
-    EXPECT_EQ(TEXT_CUSTOM_IMAGE_FAILED, Custom("blank", address, 5));
+    EXPECT_EQ(TEXT_CUSTOM_IMAGE_FAILED, Custom("BLANK", address, 5));
     EXPECT_FALSE(sandbox::Exists(CustomFile("BLANK.png")));
 
     // An old copy keeps its content and its age, and serves once it counts as fresh.
@@ -256,23 +268,71 @@ TEST_F(CustomImage, AnEmptyAnswerIsAFailedDownload) {
     sandbox::WriteFile(CustomFile("BLANK.png"), "OLD IMAGE");
     SetFileAge(CustomFile("BLANK.png"), 20 * kMinute);
     uint64_t time = FileTime(CustomFile("BLANK.png"));
-    EXPECT_EQ(TEXT_CUSTOM_IMAGE_FAILED, Custom("blank", address, 15));
+    EXPECT_EQ(TEXT_CUSTOM_IMAGE_FAILED, Custom("BLANK", address, 15));
     EXPECT_EQ("OLD IMAGE", sandbox::ReadFile(CustomFile("BLANK.png")));
     EXPECT_EQ(time, FileTime(CustomFile("BLANK.png")));
-    EXPECT_EQ(CustomFile("BLANK.png") + "%l" + address, Custom("blank", address, 30));
+    EXPECT_EQ(CustomFile("BLANK.png") + "%l" + address, Custom("BLANK", address, 30));
+}
+
+TEST_F(CustomImage, NamesKeepTheCallersSpellingWhereTheFileSystemAllows) {
+    std::string address = SimImage("cst06.gif");
+    std::string image =
+        sandbox::Join(cache, NameSpelling("Custom.Radar.sat.gif", "Custom.Radar.SAT.gif"));
+    RequestCount fetched("/images/cst06.gif");
+    EXPECT_EQ(image + "%l" + address, Custom("sat", address, 5));
+    // Another spelling names the same file, which is fresh.
+    std::string other =
+        sandbox::Join(cache, NameSpelling("Custom.Radar.Sat.gif", "Custom.Radar.SAT.gif"));
+    EXPECT_EQ(other + "%l" + address, Custom("Sat", address, 5));
+    EXPECT_EQ(1, fetched.Since());
+
+    std::string radar = sandbox::Join(cache, NameSpelling("Radar.abc12.jpg", "Radar.ABC12.jpg"));
+    EXPECT_EQ(Linked(radar), Local("abc12"));
+    RequestCount any("/ABC12");
+    EXPECT_EQ(Linked(RadarFile("ABC12")), Local("ABC12"));
+    EXPECT_EQ(0, any.Since());
+}
+
+TEST_F(CustomImage, TheExtensionIsTheEndOfThePathAsAFileNameCanHoldIt) {
+    // Each image is cached fresh under the name expected; offline, any other name would fail.
+    GoOffline();
+    const struct {
+        const char *address;
+        const char *extension;
+    } cases[] = {
+        {"http://x/sat.gif?a=1", "gif"}, // the query names no file type
+        {"http://x/radar.php?id=3#top", "php"},
+        {"http://x/loop.png#frame?2", "png"}, // nor does the fragment
+        {"http://x/sat.gif", "gif"},
+        {"http://x/pic.jpeg", "peg"},
+        {"http://x/a~b!", "~b!"}, // characters a name may hold stay
+        {"http://x/s(1)", "(1)"},
+        {"http://x/y<z>", "_z_"}, // those it may not become "_"
+        {"http://x/a:b|c", "b_c"},
+        {"http://x/q\"*\\", "___"},
+        {"http://x/a\tb", "a_b"},
+        {"http://x/pic.%lx", "_lx"}, // no "%l" for the host to split at
+        {"ab", "ab"},
+    };
+    for (const auto &c : cases) {
+        std::string image = CustomFile(std::string("EXT.") + c.extension);
+        sandbox::WriteFile(image, "IMAGE");
+        EXPECT_EQ(image + "%l" + c.address, Custom("EXT", c.address, 5)) << c.address;
+        sandbox::RemoveTree(image);
+    }
 }
 
 TEST_F(CustomImage, NamesStayInTheCacheFolderAndWithinTheirBuffers) {
     // The extension is the address's last three characters, made safe.
     EXPECT_EQ(CustomFile("A.peg") + "%l" + SimImage("cst03.jpeg"),
-              Custom("a", SimImage("cst03.jpeg"), 5));
+              Custom("A", SimImage("cst03.jpeg"), 5));
     EXPECT_EQ(CustomFile("B.x_y") + "%l" + SimImage("cst03/x/y"),
-              Custom("b", SimImage("cst03/x/y"), 5));
-    EXPECT_EQ(TEXT_CUSTOM_IMAGE_FAILED, Custom("c", "ab", 5));
-    EXPECT_EQ(TEXT_CUSTOM_IMAGE_FAILED, Custom("c", "", 5));
+              Custom("B", SimImage("cst03/x/y"), 5));
+    EXPECT_EQ(TEXT_CUSTOM_IMAGE_FAILED, Custom("C", "ab", 5));
+    EXPECT_EQ(TEXT_CUSTOM_IMAGE_FAILED, Custom("C", "", 5));
 
     // A nickname that would leave the folder is escaped.
-    std::string link = Custom("../up", SimImage("cst04.png"), 5);
+    std::string link = Custom("../UP", SimImage("cst04.png"), 5);
     EXPECT_EQ(CustomFile("..%2FUP.png") + "%l" + SimImage("cst04.png"), link);
 
     RequestCount any("/images/cst05");
@@ -301,7 +361,8 @@ TEST(RadarExports, ThroughTheLoadedModule) {
 
     std::string address = "http://" + services::SimHost() + "/images/cst40.gif";
     RequestCount fetched("/images/cst40.gif");
-    std::string image = sandbox::Join(cacheFolder, "Custom.Radar.SKY.gif");
+    std::string image =
+        sandbox::Join(cacheFolder, NameSpelling("Custom.Radar.sky.gif", "Custom.Radar.SKY.gif"));
     EXPECT_EQ(image + "%l" + address, std::string(custom("sky", address.c_str(), "soon")));
     EXPECT_EQ(1, fetched.Since());
     EXPECT_STREQ(TEXT_CUSTOM_IMAGE_FAILED, custom(NULL, NULL, NULL));

@@ -17,6 +17,7 @@
 
 const char OsPathSeparator = '/';
 const char OsModuleExtension[] = ".so";
+const int OsNamesIgnoreCase = 0;
 
 // Seconds between 1601-01-01 and 1970-01-01, the two epochs.
 static const uint64_t kEpochDifferenceSeconds = 11644473600ull;
@@ -85,8 +86,12 @@ int OsCreateFolder(const char *path) {
     if (mkdir(path, 0700) == 0) {
         return 1;
     }
+    return errno == EEXIST && OsFolderExists(path);
+}
+
+int OsFolderExists(const char *path) {
     struct stat status;
-    return errno == EEXIST && stat(path, &status) == 0 && S_ISDIR(status.st_mode);
+    return path[0] != '\0' && stat(path, &status) == 0 && S_ISDIR(status.st_mode);
 }
 
 int OsHostProxyValue(const char *name, char *out, size_t capacity) {

@@ -10,6 +10,7 @@
 
 const char OsPathSeparator = '\\';
 const char OsModuleExtension[] = ".dll";
+const int OsNamesIgnoreCase = 1;
 
 static const char kHostKey[] = "Software\\Orvane Studio\\General";
 
@@ -58,11 +59,15 @@ int OsTempFolder(char *out, size_t capacity) {
 }
 
 int OsCreateFolder(const char *path) {
-    if (CreateDirectoryA(path, NULL)) {
-        return 1;
+    return CreateDirectoryA(path, NULL) || OsFolderExists(path);
+}
+
+int OsFolderExists(const char *path) {
+    if (path[0] == '\0') {
+        return 0;
     }
     DWORD attributes = GetFileAttributesA(path);
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
 size_t OsProfileGetString(const char *path, const char *section, const char *key,

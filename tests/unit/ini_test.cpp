@@ -1,7 +1,11 @@
 // The POSIX INI module reads and writes as the Windows profile functions do.
 #include <gtest/gtest.h>
 
+#include <dirent.h>
 #include <stdlib.h>
+#include <string.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <string>
 
@@ -118,4 +122,59 @@ TEST_F(IniFile, WriteCreatesTheFileAndKeepsOtherContent) {
 
     std::string missingFolder = sandbox::Join(sandbox::Join(folder, "nope"), "wx.ini");
     EXPECT_EQ(0, OsProfileWriteString(missingFolder.c_str(), "S", "K", "V"));
+}
+
+TEST_F(IniFile, WriteGoesThroughSymbolicLinksAndKeepsTheMode) {
+    // The settings beside the module are a link into a folder of their own, as a packaged or
+    // shared configuration is; the link stays, its target changes, and keeps its permissions.
+    std::string shared = sandbox::Join(folder, "shared");
+    sandbox::MakeFolderAt(shared);
+    std::string target = sandbox::Join(shared, "settings.ini");
+    sandbox::WriteFile(target, "[General]\nShowMoonPhase=1\n");
+    ASSERT_EQ(0, chmod(target.c_str(), 0640));
+    ASSERT_EQ(0, symlink("shared/settings.ini", path.c_str())); // relative to the link's folder
+
+    EXPECT_EQ(1, OsProfileWriteString(path.c_str(), "General", "ShowMoonPhase", "0"));
+    struct stat status;
+    ASSERT_EQ(0, lstat(path.c_str(), &status));
+    EXPECT_TRUE(S_ISLNK(status.st_mode));
+    EXPECT_EQ("[General]\nShowMoonPhase=0\n", sandbox::ReadFile(target));
+    ASSERT_EQ(0, stat(target.c_str(), &status));
+    EXPECT_EQ(0640u, status.st_mode & 07777u);
+
+    // A chain of links, the last with an absolute target that does not exist yet.
+    std::string fresh = sandbox::Join(shared, "fresh.ini");
+    std::string middle = sandbox::Join(folder, "middle.ini");
+    ASSERT_EQ(0, symlink(fresh.c_str(), middle.c_str()));
+    std::string first = sandbox::Join(folder, "first.ini");
+    ASSERT_EQ(0, symlink("middle.ini", first.c_str()));
+    EXPECT_EQ(1, OsProfileWriteString(first.c_str(), "S", "K", "V"));
+    EXPECT_EQ("[S]\nK=V\n", sandbox::ReadFile(fresh));
+    ASSERT_EQ(0, lstat(first.c_str(), &status));
+    EXPECT_TRUE(S_ISLNK(status.st_mode));
+    ASSERT_EQ(0, lstat(middle.c_str(), &status));
+    EXPECT_TRUE(S_ISLNK(status.st_mode));
+
+    // Links that loop name no file: nothing is written, and nothing is left behind.
+    std::string loop = sandbox::Join(folder, "loop.ini");
+    ASSERT_EQ(0, symlink("loop.ini", loop.c_str()));
+    EXPECT_EQ(0, OsProfileWriteString(loop.c_str(), "S", "K", "V"));
+    ASSERT_EQ(0, lstat(loop.c_str(), &status));
+    EXPECT_TRUE(S_ISLNK(status.st_mode));
+
+    // A plain file keeps its mode too, and no temporary file stays beside it.
+    std::string plain = sandbox::Join(folder, "plain.ini");
+    sandbox::WriteFile(plain, "");
+    ASSERT_EQ(0, chmod(plain.c_str(), 0604));
+    EXPECT_EQ(1, OsProfileWriteString(plain.c_str(), "S", "K", "V"));
+    ASSERT_EQ(0, stat(plain.c_str(), &status));
+    EXPECT_EQ(0604u, status.st_mode & 07777u);
+    for (const std::string &place : {folder, shared}) {
+        DIR *listing = opendir(place.c_str());
+        ASSERT_NE(nullptr, listing);
+        for (struct dirent *entry = readdir(listing); entry != NULL; entry = readdir(listing)) {
+            EXPECT_EQ(nullptr, strstr(entry->d_name, ".tmp")) << entry->d_name;
+        }
+        closedir(listing);
+    }
 }

@@ -5,15 +5,25 @@
 #include "platform/posix/ini.h"
 
 #include <errno.h>
+#include <fcntl.h>
+#include <limits.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "platform/platform.h"
 
 // A file larger than this is not a settings or language file; it reads as missing.
 static const size_t kMaxIniFileBytes = 4u << 20;
+
+// Symbolic links followed from the settings path to the file it names, as the system follows
+// them (its own limit is 40).
+static const int kMaxLinkDepth = 40;
+
+// Capacity of the resolved path and of the temporary file's path.
+enum { INI_PATH_CAPACITY = PATH_MAX };
 
 typedef struct Line {
     const char *start; // first byte of the line
@@ -373,6 +383,94 @@ int OsProfileGetInt(const char *path, const char *section, const char *key, int 
                                               : number);
 }
 
+// Writes the file that `path` names into `out`: `path` itself, or, where it is a symbolic link,
+// the link's target, followed through every link on the way (a relative target counts from the
+// link's folder). The target need not exist yet. Returns 1; 0 when a link cannot be read, the
+// links loop, or the path does not fit `capacity`.
+static int ResolveLinks(const char *path, char *out, size_t capacity) {
+    size_t length = strlen(path);
+    if (length >= capacity) {
+        return 0;
+    }
+    memcpy(out, path, length + 1);
+    for (int depth = 0; depth <= kMaxLinkDepth; depth++) {
+        char target[INI_PATH_CAPACITY];
+        ssize_t got = readlink(out, target, sizeof target);
+        if (got < 0) {
+            // Not a link, or nothing there yet: this is the file. Anything else is a failure.
+            return errno == EINVAL || errno == ENOENT;
+        }
+        if ((size_t)got >= sizeof target) {
+            return 0;
+        }
+        target[got] = '\0';
+        if (target[0] == '/') {
+            if ((size_t)got >= capacity) {
+                return 0;
+            }
+            memcpy(out, target, (size_t)got + 1);
+            continue;
+        }
+        char *slash = strrchr(out, '/');
+        size_t folder = slash != NULL ? (size_t)(slash - out) + 1 : 0;
+        if (folder + (size_t)got >= capacity) {
+            return 0;
+        }
+        memcpy(out + folder, target, (size_t)got + 1);
+    }
+    return 0; // the links loop
+}
+
+// Puts `length` bytes in place as the file `path` names. They go to a temporary file beside that
+// file first, which then takes its place in one step, so an interrupted write never leaves half
+// a settings file. A symbolic link stays a link and its target is what changes; an existing file
+// keeps its permissions. Returns 1 on success; 0 with the file unchanged.
+static int WriteInPlace(const char *path, const char *bytes, size_t length) {
+    char target[INI_PATH_CAPACITY];
+    char temporary[INI_PATH_CAPACITY];
+    if (!ResolveLinks(path, target, sizeof target)) {
+        return 0;
+    }
+    int fits = snprintf(temporary, sizeof temporary, "%s.%ld.tmp", target, (long)getpid());
+    if (fits <= 0 || (size_t)fits >= sizeof temporary) {
+        return 0;
+    }
+    struct stat existing;
+    int exists = stat(target, &existing) == 0;
+    // Until it has the old file's mode, the new file is the owner's alone.
+    int fd = open(temporary, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, exists ? 0600 : 0666);
+    if (fd < 0) {
+        return 0;
+    }
+    int ok = !exists || fchmod(fd, existing.st_mode & 07777) == 0;
+    size_t done = 0;
+    while (ok && done < length) {
+        ssize_t wrote = write(fd, bytes + done, length - done);
+        if (wrote < 0 && errno == EINTR) {
+            continue;
+        }
+        if (wrote <= 0) {
+            ok = 0;
+            break;
+        }
+        done += (size_t)wrote;
+    }
+    // On the disk before it takes the old file's place, so that a crash leaves one whole file.
+    if (ok && fdatasync(fd) != 0) {
+        ok = 0;
+    }
+    if (close(fd) != 0) {
+        ok = 0;
+    }
+    if (ok && rename(temporary, target) != 0) {
+        ok = 0;
+    }
+    if (!ok) {
+        unlink(temporary);
+    }
+    return ok;
+}
+
 int OsProfileWriteString(const char *path, const char *section, const char *key,
                          const char *value) {
     size_t length = 0;
@@ -391,22 +489,7 @@ int OsProfileWriteString(const char *path, const char *section, const char *key,
     if (updated == NULL) {
         return 0;
     }
-    // Write beside the file and rename over it, so an interrupted write never leaves half a
-    // settings file.
-    char temporary[4096];
-    int fits = snprintf(temporary, sizeof temporary, "%s.%ld.tmp", path, (long)getpid());
-    int ok = fits > 0 && (size_t)fits < sizeof temporary;
-    FILE *file = ok ? fopen(temporary, "wb") : NULL;
-    ok = file != NULL && fwrite(updated, 1, newLength, file) == newLength;
-    if (file != NULL && fclose(file) != 0) {
-        ok = 0;
-    }
-    if (ok && rename(temporary, path) != 0) {
-        ok = 0;
-    }
-    if (!ok && file != NULL) {
-        unlink(temporary);
-    }
+    int ok = WriteInPlace(path, updated, newLength);
     free(updated);
     return ok;
 }

@@ -162,13 +162,19 @@ TEST_F(IniFile, WriteGoesThroughSymbolicLinksAndKeepsTheMode) {
     ASSERT_EQ(0, lstat(loop.c_str(), &status));
     EXPECT_TRUE(S_ISLNK(status.st_mode));
 
-    // A plain file keeps its mode too, and no temporary file stays beside it.
+    // A plain file keeps its mode too, and its owner where the writer may give it away; no
+    // temporary file stays beside it.
     std::string plain = sandbox::Join(folder, "plain.ini");
     sandbox::WriteFile(plain, "");
     ASSERT_EQ(0, chmod(plain.c_str(), 0604));
+    bool mayGiveAway = geteuid() == 0 && chown(plain.c_str(), 4321, 4321) == 0;
     EXPECT_EQ(1, OsProfileWriteString(plain.c_str(), "S", "K", "V"));
     ASSERT_EQ(0, stat(plain.c_str(), &status));
     EXPECT_EQ(0604u, status.st_mode & 07777u);
+    if (mayGiveAway) {
+        EXPECT_EQ(4321u, status.st_uid);
+        EXPECT_EQ(4321u, status.st_gid);
+    }
     for (const std::string &place : {folder, shared}) {
         DIR *listing = opendir(place.c_str());
         ASSERT_NE(nullptr, listing);

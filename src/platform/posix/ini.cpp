@@ -424,7 +424,8 @@ static int ResolveLinks(const char *path, char *out, size_t capacity) {
 // Puts `length` bytes in place as the file `path` names. They go to a temporary file beside that
 // file first, which then takes its place in one step, so an interrupted write never leaves half
 // a settings file. A symbolic link stays a link and its target is what changes; an existing file
-// keeps its permissions. Returns 1 on success; 0 with the file unchanged.
+// keeps its permissions, and its owner where the system allows. Returns 1 on success; 0 with the
+// file unchanged.
 static int WriteInPlace(const char *path, const char *bytes, size_t length) {
     char target[INI_PATH_CAPACITY];
     char temporary[INI_PATH_CAPACITY];
@@ -441,6 +442,13 @@ static int WriteInPlace(const char *path, const char *bytes, size_t length) {
     int fd = open(temporary, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, exists ? 0600 : 0666);
     if (fd < 0) {
         return 0;
+    }
+    // The owner and group stay where the system lets them: a change of owner needs root, and a
+    // failure leaves the writer's. The mode comes after them, as a change of owner clears the
+    // set-ID bits.
+    if (exists && (existing.st_uid != geteuid() || existing.st_gid != getegid())) {
+        int kept = fchown(fd, existing.st_uid, existing.st_gid) == 0;
+        (void)kept;
     }
     int ok = !exists || fchmod(fd, existing.st_mode & 07777) == 0;
     size_t done = 0;

@@ -50,13 +50,15 @@ TEST_F(Connectivity, AnOfflineVerdictHoldsForItsMemoryThenIsTestedAgain) {
     EXPECT_EQ(0, IsOnline());
     AgeLastTest(119);
     EXPECT_EQ(0, IsOnline());
+    int asked = services::SimRequests("/weather/local/CNT01?");
     EXPECT_EQ(TEXT_NOT_AVAILABLE, std::string(QueryCurrent("CNT01", "", "<ut>", "</ut>", 1)));
-    EXPECT_EQ(0, services::SimRequests("/weather/local/CNT01?"));
+    EXPECT_EQ(asked, services::SimRequests("/weather/local/CNT01?"));
 
     // Past it, the next download tests again, finds the network and goes ahead.
     AgeLastTest(2);
+    asked = services::SimRequests("/weather/local/CNT02?");
     EXPECT_EQ("F", std::string(QueryCurrent("CNT02", "", "<ut>", "</ut>", 1)));
-    EXPECT_EQ(1, services::SimRequests("/weather/local/CNT02?"));
+    EXPECT_EQ(asked + 1, services::SimRequests("/weather/local/CNT02?"));
     // An online verdict is not kept: the next download tests again and finds the network gone.
     TestAgainst(kClosed);
     EXPECT_EQ(0, IsOnline());
@@ -76,8 +78,9 @@ TEST_F(Connectivity, WithAProxyNoTestIsMade) {
     CopyText(Plugin.proxyUser, sizeof Plugin.proxyUser, "alice");
     CopyText(Plugin.proxyPassword, sizeof Plugin.proxyPassword, "s3cret");
     EXPECT_EQ(1, IsOnline());
+    int asked = services::SimRequests("/weather/local/CNT03?");
     EXPECT_EQ("F", std::string(QueryCurrent("CNT03", "", "<ut>", "</ut>", 1)));
-    EXPECT_EQ(1, services::SimRequests("/weather/local/CNT03?"));
+    EXPECT_EQ(asked + 1, services::SimRequests("/weather/local/CNT03?"));
     // Nothing was tested, and nothing was remembered.
     EXPECT_EQ(lastTest, Plugin.lastConnectivityTest);
     EXPECT_EQ(0, Plugin.lastConnectivityResult);

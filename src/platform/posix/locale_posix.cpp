@@ -11,8 +11,10 @@
 #include <stdlib.h>
 #include <string.h>
 #include <time.h>
+#include <wctype.h>
 
 #include "platform/platform.h"
+#include "platform/posix/charset_posix.h"
 #include "platform/posix/time_picture.h"
 
 const int OsTextIsUtf8 = 1;
@@ -28,6 +30,9 @@ static const int kFractionDigits = 2;
 // slow for every call, so each is kept for the life of the process; the environment names a new
 // one only when a program changes its LC_* variables, which programs rarely do.
 enum { LOCALE_SLOTS = 16, LOCALE_KEY = 512 };
+
+// One text of the locale: a name, a marker, one field of a time.
+enum { TEXT_PIECE_CAPACITY = 256 };
 
 typedef struct CachedLocale {
     char key[LOCALE_KEY]; // the environment's locale variables, joined
@@ -54,6 +59,7 @@ void OsReleaseCaches(void) {
         gCLocale = (locale_t)0;
     }
     pthread_mutex_unlock(&gLocaleLock);
+    ReleaseConverters();
 }
 
 static size_t AppendVariable(char *key, size_t used, size_t capacity, const char *name) {
@@ -120,6 +126,25 @@ static size_t CopyOut(const char *text, char *out, size_t capacity) {
     memcpy(out, text, length);
     out[length] = '\0';
     return length;
+}
+
+// Writes a text of the locale (a name, a marker, a format, a formatted date) as UTF-8, the
+// module's one encoding: converted from the locale's code set when that is another (fr_FR is
+// ISO-8859-1, de_DE@euro ISO-8859-15, ja_JP.eucjp EUC-JP). Cut to `capacity` less one on a
+// character boundary. Returns the length written.
+static size_t LocaleText(locale_t locale, const char *text, char *out, size_t capacity) {
+    const char *codeset = nl_langinfo_l(CODESET, locale);
+    if (capacity == 0 || codeset == NULL || codeset[0] == '\0' || IsUtf8Name(codeset)) {
+        return CopyOut(text, out, capacity);
+    }
+    int known = 0;
+    size_t written = ConvertToUtf8(codeset, text, strlen(text), out, capacity, &known);
+    if (!known) {
+        // No converter for the code set: its ASCII texts are still good UTF-8.
+        written = IsWellFormedUtf8(text, strlen(text)) ? CopyOut(text, out, capacity)
+                                                       : CopyOut("", out, capacity);
+    }
+    return written;
 }
 
 // The user's locale, for a function that writes `out`; when there is none, `out` is left empty
@@ -196,11 +221,12 @@ static size_t FormatWith(const char *format, const struct tm *time, char *out, s
     if (locale == (locale_t)0) {
         return 0;
     }
-    size_t written = strftime_l(out, capacity, format, time, locale);
-    if (written == 0) {
+    char text[1024];
+    if (strftime_l(text, sizeof text, format, time, locale) == 0) {
         out[0] = '\0';
+        return 0;
     }
-    return written;
+    return LocaleText(locale, text, out, capacity);
 }
 
 size_t OsFormatShortDate(int year, int month, int day, char *out, size_t capacity) {
@@ -248,33 +274,159 @@ static void ExpandTimeFormat(const char *format, locale_t locale, char *out, siz
     out[n] = '\0';
 }
 
-// Removes one conversion (%S, %M) together with the separator before it (":" or "." and the
-// like), or the one after it when it stands first.
-static void RemoveField(char *format, char field) {
-    char needle[3] = {'%', field, '\0'};
-    char *at = strstr(format, needle);
-    while (at == NULL && field != '\0') {
-        // %OS, %OM and %EX-style modifiers.
-        for (char *p = format; *p; p++) {
-            if (p[0] == '%' && (p[1] == 'O' || p[1] == 'E') && p[2] == field) {
-                at = p;
-                break;
+// A time format is worked on in pieces, so that a field leaves together with the characters
+// that belong to it, and no character is ever cut in two.
+enum PieceKind {
+    PIECE_FIELD, // a conversion: "%M", "%OS", "%-H"
+    PIECE_BLANK, // one blank character
+    PIECE_MARK,  // one punctuation character: ":", ".", a full-width colon
+    PIECE_WORD   // one other character: a letter, an ideograph, "h"
+};
+
+typedef struct FormatPiece {
+    size_t start, length; // bytes of the UTF-8 format
+    enum PieceKind kind;
+    char field; // the conversion's letter, for PIECE_FIELD
+} FormatPiece;
+
+enum { TIME_FORMAT_CAPACITY = 256, CONVERSION_CAPACITY = 16 };
+
+// The UTF-8 character at `text`: its length in bytes, and its value in *value (a byte that
+// starts no character counts as one character of its own, of value 0xFFFD).
+static size_t DecodeCharacter(const unsigned char *text, wint_t *value) {
+    unsigned char c = text[0];
+    size_t count = c < 0x80 ? 1 : c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : c >= 0xC0 ? 2 : 0;
+    wint_t decoded = count == 1 ? c : c & (0x7Fu >> count);
+    for (size_t i = 1; i < count; i++) {
+        if ((text[i] & 0xC0) != 0x80) {
+            count = 0;
+            break;
+        }
+        decoded = (decoded << 6) | (text[i] & 0x3Fu);
+    }
+    if (count == 0) {
+        *value = 0xFFFD;
+        return 1;
+    }
+    *value = decoded;
+    return count;
+}
+
+// Splits a UTF-8 time format into its pieces. Returns the number of pieces; a format with more
+// pieces than `capacity` is taken as far as they go.
+static size_t SplitFormat(const char *format, locale_t locale, FormatPiece *pieces,
+                          size_t capacity) {
+    size_t count = 0;
+    const unsigned char *text = (const unsigned char *)format;
+    size_t at = 0;
+    while (text[at] != '\0' && count < capacity) {
+        FormatPiece *piece = &pieces[count++];
+        piece->start = at;
+        piece->field = '\0';
+        if (text[at] == '%') {
+            // '%', flags, a width, an E or O modifier, the conversion's letter.
+            size_t i = at + 1;
+            while (text[i] != '\0' && strchr("_-0^#", text[i]) != NULL) {
+                i++;
+            }
+            while (text[i] >= '0' && text[i] <= '9') {
+                i++;
+            }
+            if (text[i] == 'E' || text[i] == 'O') {
+                i++;
+            }
+            if (text[i] != '\0') {
+                piece->kind = PIECE_FIELD;
+                piece->field = (char)text[i];
+                piece->length = i + 1 - at;
+                at = i + 1;
+                continue;
             }
         }
-        break;
+        wint_t value;
+        piece->length = DecodeCharacter(text + at, &value);
+        piece->kind = iswspace_l(value, locale)   ? PIECE_BLANK
+                      : iswpunct_l(value, locale) ? PIECE_MARK
+                                                  : PIECE_WORD;
+        at += piece->length;
     }
-    if (at == NULL) {
-        return;
+    return count;
+}
+
+// Removes the first conversion of `field` (%S, %M, also with a modifier) with the characters
+// that belong to it: the word written right after it when there is one (ja_JP "%S秒", ko_KR
+// "%M분", with the blank before it), else the separators before it (":%S", ".%M"), else, for a
+// field that stands first, the separators after it. Returns the new number of pieces.
+static size_t RemoveField(FormatPiece *pieces, size_t count, char field) {
+    size_t i = 0;
+    while (i < count && !(pieces[i].kind == PIECE_FIELD && pieces[i].field == field)) {
+        i++;
     }
-    size_t width = (at[1] == field) ? 2 : 3;
-    char *start = at, *end = at + width;
-    if (start > format && start[-1] != ' ' && start[-1] != 'M' && start[-1] != 'H' &&
-        start[-1] != 'I' && start[-1] != 'S' && start[-1] != 'p') {
-        start--; // the separator before the field
-    } else if (*end != '\0' && *end != '%' && *end != ' ') {
-        end++; // the separator after it
+    if (i == count) {
+        return count;
     }
-    memmove(start, end, strlen(end) + 1);
+    size_t from = i, to = i + 1;
+    int word = 0;
+    while (to < count && pieces[to].kind != PIECE_FIELD && pieces[to].kind != PIECE_BLANK) {
+        word |= pieces[to].kind == PIECE_WORD;
+        to++;
+    }
+    if (word) {
+        if (from > 0 && pieces[from - 1].kind == PIECE_BLANK &&
+            (to == count || pieces[to].kind == PIECE_BLANK)) {
+            from--;
+        }
+    } else {
+        to = i + 1;
+        while (from > 0 &&
+               (pieces[from - 1].kind == PIECE_BLANK || pieces[from - 1].kind == PIECE_MARK)) {
+            from--;
+        }
+        if (from == i) {
+            while (to < count &&
+                   (pieces[to].kind == PIECE_BLANK || pieces[to].kind == PIECE_MARK)) {
+                to++;
+            }
+        }
+    }
+    memmove(pieces + from, pieces + to, (count - to) * sizeof pieces[0]);
+    return count - (to - from);
+}
+
+// Writes the pieces of a UTF-8 format with the time: the literal characters as they stand, each
+// conversion as the locale writes it, made UTF-8. Cut on a character boundary. Returns the length
+// written.
+static size_t WriteFormat(const char *format, const FormatPiece *pieces, size_t count,
+                          const struct tm *time, locale_t locale, char *out, size_t capacity) {
+    size_t n = 0;
+    for (size_t i = 0; i < count; i++) {
+        const FormatPiece *piece = &pieces[i];
+        char value[TEXT_PIECE_CAPACITY];
+        const char *text = format + piece->start;
+        size_t length = piece->length;
+        if (piece->kind == PIECE_FIELD) {
+            char conversion[CONVERSION_CAPACITY];
+            char raw[TEXT_PIECE_CAPACITY];
+            value[0] = '\0';
+            if (length < sizeof conversion) {
+                memcpy(conversion, text, length);
+                conversion[length] = '\0';
+                if (strftime_l(raw, sizeof raw, conversion, time, locale) > 0) {
+                    LocaleText(locale, raw, value, sizeof value);
+                }
+            }
+            text = value;
+            length = strlen(value);
+        }
+        size_t fit = Utf8FitLength(text, length, capacity - 1 - n);
+        memcpy(out + n, text, fit);
+        n += fit;
+        if (fit < length) {
+            break;
+        }
+    }
+    out[n] = '\0';
+    return n;
 }
 
 size_t OsFormatTime(const OsDateTime *time, enum OsTimeForm form, char *out, size_t capacity) {
@@ -285,17 +437,23 @@ size_t OsFormatTime(const OsDateTime *time, enum OsTimeForm form, char *out, siz
     if (locale == (locale_t)0) {
         return 0;
     }
-    char format[256];
-    ExpandTimeFormat(nl_langinfo_l(T_FMT, locale), locale, format, sizeof format);
+    char expanded[TIME_FORMAT_CAPACITY];
+    ExpandTimeFormat(nl_langinfo_l(T_FMT, locale), locale, expanded, sizeof expanded);
+    // The fields are removed from the format made UTF-8, where every character's length is
+    // known; the locale's own code set may use several bytes for one character too.
+    char format[TIME_FORMAT_CAPACITY];
+    LocaleText(locale, expanded, format, sizeof format);
+    FormatPiece pieces[TIME_FORMAT_CAPACITY];
+    size_t count = SplitFormat(format, locale, pieces, TIME_FORMAT_CAPACITY);
     if (form != OS_TIME_FULL) {
-        RemoveField(format, 'S');
+        count = RemoveField(pieces, count, 'S');
     }
     if (form == OS_TIME_HOUR_ONLY) {
-        RemoveField(format, 'M');
+        count = RemoveField(pieces, count, 'M');
     }
     struct tm when;
     ToTm(time, &when);
-    return FormatWith(format, &when, out, capacity);
+    return WriteFormat(format, pieces, count, &when, locale, out, capacity);
 }
 
 size_t OsFormatTimePicture(const OsDateTime *time, const char *picture, char *out,
@@ -305,8 +463,8 @@ size_t OsFormatTimePicture(const OsDateTime *time, const char *picture, char *ou
         return 0;
     }
     char am[64], pm[64];
-    CopyOut(nl_langinfo_l(AM_STR, locale), am, sizeof am);
-    CopyOut(nl_langinfo_l(PM_STR, locale), pm, sizeof pm);
+    LocaleText(locale, nl_langinfo_l(AM_STR, locale), am, sizeof am);
+    LocaleText(locale, nl_langinfo_l(PM_STR, locale), pm, sizeof pm);
     // Locales without a marker (de_DE) still show one for "tt", as Windows does.
     if (am[0] == '\0') {
         CopyOut("AM", am, sizeof am);
@@ -353,8 +511,9 @@ size_t OsFormatNumber(const char *number, char *out, size_t capacity) {
     if (locale == (locale_t)0) {
         return 0;
     }
-    const char *point = nl_langinfo_l(RADIXCHAR, locale);
-    const char *thousands = nl_langinfo_l(THOUSEP, locale);
+    char point[TEXT_PIECE_CAPACITY], thousands[TEXT_PIECE_CAPACITY];
+    LocaleText(locale, nl_langinfo_l(RADIXCHAR, locale), point, sizeof point);
+    LocaleText(locale, nl_langinfo_l(THOUSEP, locale), thousands, sizeof thousands);
     const char *grouping = nl_langinfo_l(GROUPING, locale);
     char result[1024];
     size_t n = 0;
@@ -368,7 +527,7 @@ size_t OsFormatNumber(const char *number, char *out, size_t capacity) {
     // Group sizes from the right: each byte of `grouping` one group, the last repeated.
     int groupEnds[128];
     int groups = 0;
-    if (thousands != NULL && thousands[0] != '\0' && grouping != NULL && grouping[0] > 0) {
+    if (thousands[0] != '\0' && grouping != NULL && grouping[0] > 0) {
         int position = 0;
         const char *g = grouping;
         int size = *g;
@@ -417,7 +576,7 @@ int OsDecimalSeparator(char *out, size_t capacity) {
         return 0;
     }
     char separator[8];
-    CopyOut(nl_langinfo_l(RADIXCHAR, locale), separator, capacity < 4 ? capacity : 4);
+    LocaleText(locale, nl_langinfo_l(RADIXCHAR, locale), separator, capacity < 4 ? capacity : 4);
     CopyOut(separator, out, capacity < 4 ? capacity : 4);
     return out[0] != '\0';
 }
@@ -441,8 +600,7 @@ size_t OsCalendarName(int item, char *out, size_t capacity) {
     if (locale == (locale_t)0) {
         return 0;
     }
-    size_t written = CopyOut(nl_langinfo_l(name, locale), out, capacity);
-    return written;
+    return LocaleText(locale, nl_langinfo_l(name, locale), out, capacity);
 }
 
 int OsTimeZoneName(char *out, size_t capacity) {

@@ -1,0 +1,176 @@
+// Conversions into UTF-8 through iconv.
+#if !defined(_WIN32)
+
+#include "platform/posix/charset_posix.h"
+
+#include <errno.h>
+#include <iconv.h>
+#include <pthread.h>
+#include <string.h>
+#include <strings.h>
+
+#include "platform/platform.h"
+
+// Converters opened so far, by code set. Opening one looks up iconv's modules, too slow for
+// every text of a call; a process meets few code sets (its locale's, a feed's), so each is kept
+// for the life of the process. A code set iconv does not know is kept too, as unknown.
+enum { CONVERTER_SLOTS = 8, CONVERTER_NAME_CAPACITY = 48 };
+
+typedef struct Converter {
+    char charset[CONVERTER_NAME_CAPACITY];
+    iconv_t descriptor; // (iconv_t)-1 for a code set iconv does not know
+} Converter;
+
+static Converter gConverters[CONVERTER_SLOTS];
+static int gConverterCount;
+static pthread_mutex_t gConverterLock = PTHREAD_MUTEX_INITIALIZER;
+
+static const iconv_t kNoConverter = (iconv_t)-1;
+static const char kReplacementCharacter[] = "\xEF\xBF\xBD"; // U+FFFD
+
+int IsUtf8Name(const char *charset) {
+    return strcasecmp(charset, "UTF-8") == 0 || strcasecmp(charset, "UTF8") == 0;
+}
+
+int IsWellFormedUtf8(const char *bytes, size_t length) {
+    const unsigned char *p = (const unsigned char *)bytes;
+    size_t i = 0;
+    while (i < length) {
+        unsigned char c = p[i];
+        if (c < 0x80) {
+            i++;
+            continue;
+        }
+        size_t count;
+        unsigned value, least;
+        if (c >= 0xC2 && c <= 0xDF) {
+            count = 2, value = c & 0x1Fu, least = 0x80;
+        } else if ((c & 0xF0) == 0xE0) {
+            count = 3, value = c & 0x0Fu, least = 0x800;
+        } else if (c >= 0xF0 && c <= 0xF4) {
+            count = 4, value = c & 0x07u, least = 0x10000;
+        } else {
+            return 0;
+        }
+        if (count > length - i) {
+            return 0;
+        }
+        for (size_t k = 1; k < count; k++) {
+            if ((p[i + k] & 0xC0) != 0x80) {
+                return 0;
+            }
+            value = (value << 6) | (p[i + k] & 0x3Fu);
+        }
+        if (value < least || value > 0x10FFFF || (value >= 0xD800 && value <= 0xDFFF)) {
+            return 0;
+        }
+        i += count;
+    }
+    return 1;
+}
+
+size_t Utf8FitLength(const char *text, size_t length, size_t room) {
+    if (length <= room) {
+        return length;
+    }
+    const unsigned char *p = (const unsigned char *)text;
+    // Look back over at most three continuation bytes for the lead byte of the character that
+    // the cut falls into; the cut moves before it only when that character runs past the cut.
+    for (size_t back = 1; back <= 3 && back <= room; back++) {
+        unsigned char c = p[room - back];
+        if ((c & 0xC0) == 0x80) {
+            continue;
+        }
+        if (c >= 0xC0) {
+            size_t count = c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : 2;
+            if (count > back) {
+                return room - back;
+            }
+        }
+        break;
+    }
+    return room;
+}
+
+// The converter of a code set into UTF-8, opened at the first use. Called with the lock held.
+// Returns kNoConverter when iconv does not know the code set; *temporary is set to 1 when the
+// converter is not kept (every slot taken) and the caller closes it.
+static iconv_t FindConverter(const char *charset, int *temporary) {
+    *temporary = 0;
+    for (int i = 0; i < gConverterCount; i++) {
+        if (strcmp(gConverters[i].charset, charset) == 0) {
+            return gConverters[i].descriptor;
+        }
+    }
+    iconv_t descriptor = iconv_open("UTF-8", charset);
+    if (gConverterCount < CONVERTER_SLOTS && strlen(charset) < CONVERTER_NAME_CAPACITY) {
+        Converter *slot = &gConverters[gConverterCount++];
+        memcpy(slot->charset, charset, strlen(charset) + 1);
+        slot->descriptor = descriptor;
+    } else {
+        *temporary = descriptor != kNoConverter;
+    }
+    return descriptor;
+}
+
+size_t ConvertToUtf8(const char *charset, const char *bytes, size_t length, char *out,
+                     size_t capacity, int *known) {
+    if (known != NULL) {
+        *known = 1;
+    }
+    if (capacity == 0) {
+        return 0;
+    }
+    out[0] = '\0';
+    pthread_mutex_lock(&gConverterLock);
+    int temporary = 0;
+    iconv_t descriptor = FindConverter(charset, &temporary);
+    if (descriptor == kNoConverter) {
+        pthread_mutex_unlock(&gConverterLock);
+        if (known != NULL) {
+            *known = 0;
+        }
+        return 0;
+    }
+    iconv(descriptor, NULL, NULL, NULL, NULL); // the initial shift state
+    char *in = (char *)bytes;
+    size_t inLeft = length;
+    char *next = out;
+    size_t outLeft = capacity - 1;
+    while (inLeft > 0) {
+        // iconv writes whole characters only: a text that does not fit ends on a boundary.
+        if (iconv(descriptor, &in, &inLeft, &next, &outLeft) != (size_t)-1 || errno == E2BIG) {
+            break;
+        }
+        // EILSEQ or EINVAL: a byte the code set leaves undefined, or a sequence cut off.
+        if (outLeft < sizeof kReplacementCharacter - 1) {
+            break;
+        }
+        memcpy(next, kReplacementCharacter, sizeof kReplacementCharacter - 1);
+        next += sizeof kReplacementCharacter - 1;
+        outLeft -= sizeof kReplacementCharacter - 1;
+        in++;
+        inLeft--;
+    }
+    iconv(descriptor, NULL, NULL, &next, &outLeft); // back to the initial state, if it shifted
+    *next = '\0';
+    if (temporary) {
+        iconv_close(descriptor);
+    }
+    pthread_mutex_unlock(&gConverterLock);
+    return (size_t)(next - out);
+}
+
+void ReleaseConverters(void) {
+    pthread_mutex_lock(&gConverterLock);
+    for (int i = 0; i < gConverterCount; i++) {
+        if (gConverters[i].descriptor != kNoConverter) {
+            iconv_close(gConverters[i].descriptor);
+        }
+        gConverters[i].charset[0] = '\0';
+    }
+    gConverterCount = 0;
+    pthread_mutex_unlock(&gConverterLock);
+}
+
+#endif

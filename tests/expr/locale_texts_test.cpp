@@ -1,0 +1,197 @@
+// The texts of the user's locale as the expressions show them: clock and hour times without a
+// seconds field in locales that write words beside their fields, one encoding (UTF-8 on POSIX)
+// whatever the locale's code set, texts cut whole at the result's end, and feed dates and time
+// pictures that are malformed left as written.
+#include <locale.h>
+#include <stdlib.h>
+
+#include <string>
+#include <vector>
+
+#include "expr/current.h"
+#include "expr/datetime.h"
+#include "expr/forecast.h"
+#include "tests/expr/expr_fixture.h"
+
+static std::string Conditions(const std::string &expression, const char *unit = "English") {
+    return CurrentConditionsText(expression.c_str(), "T1", unit, "1");
+}
+
+#if !defined(_WIN32)
+
+static bool IsUtf8(const std::string &text) {
+    size_t i = 0;
+    while (i < text.size()) {
+        unsigned char c = (unsigned char)text[i];
+        size_t count = c < 0x80                   ? 1
+                       : (c >= 0xC2 && c <= 0xDF) ? 2
+                       : (c & 0xF0) == 0xE0       ? 3
+                       : (c >= 0xF0 && c <= 0xF4) ? 4
+                                                  : 0;
+        if (count == 0 || i + count > text.size()) {
+            return false;
+        }
+        for (size_t k = 1; k < count; k++) {
+            if (((unsigned char)text[i + k] & 0xC0) != 0x80) {
+                return false;
+            }
+        }
+        i += count;
+    }
+    return true;
+}
+
+// Two hours of an Hourly feed: 9 and 16 o'clock.
+static const char kTwoHours[] = "<weather><head><ut>F</ut></head><t>Fair</t><hour h=\"0\" c=\"9\">"
+                                "</hour><hour h=\"1\" c=\"16\"></hour></weather>";
+
+// Names the locale of every text while it lives, as the user's environment would.
+class LocaleScope {
+  public:
+    explicit LocaleScope(const std::string &name) {
+        const char *old = getenv("LC_ALL");
+        had = old != NULL;
+        saved = old ? old : "";
+        setenv("LC_ALL", name.c_str(), 1);
+    }
+    ~LocaleScope() {
+        if (had) {
+            setenv("LC_ALL", saved.c_str(), 1);
+        } else {
+            unsetenv("LC_ALL");
+        }
+    }
+
+  private:
+    bool had;
+    std::string saved;
+};
+
+static bool Installed(const std::string &name) {
+    locale_t locale = newlocale(LC_ALL_MASK, name.c_str(), (locale_t)0);
+    if (locale == (locale_t)0) {
+        return false;
+    }
+    freelocale(locale);
+    return true;
+}
+
+TEST_F(ExprTest, ClockAndHourTimesLoseTheirSecondsByWholeCharacters) {
+    Place("Hourly", "T1", "English", kTwoHours);
+    const struct {
+        const char *locale, *morning, *afternoon, *nine, *sixteen;
+    } cases[] = {
+        {"en_US.UTF-8", "06:35 AM", "01:15 PM", "09 AM", "04 PM"},
+        {"en_GB.UTF-8", "06:35", "13:15", "09", "16"},
+        {"de_DE.UTF-8", "06:35", "13:15", "09", "16"},
+        {"fr_FR.UTF-8", "06:35", "13:15", "09", "16"},
+        {"ja_JP.UTF-8", "06時35分", "13時15分", "09時", "16時"},
+        {"zh_CN.UTF-8", "06时35分", "13时15分", "09时", "16时"},
+        {"ko_KR.UTF-8", "06시 35분", "13시 15분", "09시", "16시"},
+        // The same locales in code sets of several bytes to a character, and of one.
+        {"ja_JP.eucjp", "06時35分", "13時15分", "09時", "16時"},
+        {"zh_CN.gbk", "06时35分", "13时15分", "09时", "16时"},
+        {"ko_KR.euckr", "06시 35분", "13시 15분", "09시", "16시"},
+        {"fr_FR", "06:35", "13:15", "09", "16"},
+        {"de_DE@euro", "06:35", "13:15", "09", "16"},
+    };
+    for (const auto &c : cases) {
+        ASSERT_TRUE(Installed(c.locale)) << c.locale;
+        LocaleScope scope(c.locale);
+        EXPECT_EQ(std::string(c.morning) + "|" + c.afternoon, Conditions("<sunrise>|<time>"))
+            << c.locale;
+        EXPECT_EQ(c.nine, std::string(HourlyText("<hourname>", "T1", "1", "English", "0")))
+            << c.locale;
+        EXPECT_EQ(c.sixteen, std::string(HourlyText("<hourname>", "T1", "2", "English", "0")))
+            << c.locale;
+        // The full form keeps its seconds, so only the shortened forms lost a field.
+        OsDateTime when = {2000, 1, 1, 13, 15, 42, 0, 6};
+        char full[256];
+        OsFormatTime(&when, OS_TIME_FULL, full, sizeof full);
+        EXPECT_NE(std::string::npos, std::string(full).find("42")) << c.locale << " " << full;
+        EXPECT_TRUE(IsUtf8(full)) << c.locale;
+    }
+}
+
+TEST_F(ExprTest, LocalesOfOtherCodeSetsGiveTheTextsOfTheirUtf8Twins) {
+    const struct {
+        const char *locale, *twin;
+    } pairs[] = {{"fr_FR", "fr_FR.UTF-8"},       {"de_DE@euro", "de_DE.UTF-8"},
+                 {"ja_JP.eucjp", "ja_JP.UTF-8"}, {"ko_KR.euckr", "ko_KR.UTF-8"},
+                 {"zh_CN", "zh_CN.UTF-8"},       {"ru_RU.koi8r", "ru_RU.UTF-8"},
+                 {"tr_TR", "tr_TR.UTF-8"},       {"el_GR", "el_GR.UTF-8"}};
+    // Every name, the short date, the three time forms, a picture with the AM/PM marker and its
+    // first character, and the decimal separator.
+    auto texts = [](const std::string &locale) {
+        LocaleScope scope(locale);
+        std::vector<std::string> all;
+        char text[1024];
+        for (int item = 7; item <= 45; item++) {
+            if (item != 33) {
+                OsCalendarName(item, text, sizeof text);
+                all.push_back(text);
+            }
+        }
+        OsFormatShortDate(2005, 3, 23, text, sizeof text);
+        all.push_back(text);
+        for (int hour : {9, 21}) {
+            OsDateTime when = {2000, 1, 1, hour, 15, 42, 0, 6};
+            for (OsTimeForm form : {OS_TIME_FULL, OS_TIME_NO_SECONDS, OS_TIME_HOUR_ONLY}) {
+                OsFormatTime(&when, form, text, sizeof text);
+                all.push_back(text);
+            }
+            OsFormatTimePicture(&when, "tt|t|hh", text, sizeof text);
+            all.push_back(text);
+        }
+        OsDecimalSeparator(text, 4);
+        all.push_back(text);
+        return all;
+    };
+    for (const auto &pair : pairs) {
+        ASSERT_TRUE(Installed(pair.locale)) << pair.locale;
+        std::vector<std::string> own = texts(pair.locale), twin = texts(pair.twin);
+        ASSERT_EQ(twin.size(), own.size());
+        for (size_t i = 0; i < own.size(); i++) {
+            EXPECT_TRUE(IsUtf8(own[i])) << pair.locale << " text " << i;
+            EXPECT_EQ(twin[i], own[i]) << pair.locale << " text " << i;
+        }
+    }
+    // The bytes themselves, for two texts that hold letters beyond ASCII.
+    {
+        LocaleScope scope("fr_FR");
+        char text[1024] = "Feb 3";
+        EXPECT_STREQ("f\xC3\xA9vr. 3", FormatDayDate(text));
+        // The grouping blank of the locale is a no-break space, U+00A0.
+        char number[64];
+        OsFormatNumber("1234567.5", number, sizeof number);
+        EXPECT_STREQ("1\xC2\xA0"
+                     "234\xC2\xA0"
+                     "567,50",
+                     number);
+        // Beside them, the degree sign and a trend symbol stay UTF-8 too.
+        std::string line = Conditions("<temp> <sunrise> <presssymbol> <update>");
+        EXPECT_TRUE(IsUtf8(line)) << line;
+        EXPECT_EQ(0u, line.find("72\xC2\xB0 06:35 \xC3\xA1 ")) << line;
+    }
+    {
+        LocaleScope scope("de_DE@euro");
+        char text[1024] = "Mar 3";
+        EXPECT_STREQ("M\xC3\xA4r 3", FormatDayDate(text));
+    }
+    {
+        LocaleScope scope("tr_TR");
+        OsDateTime morning = {2000, 1, 1, 9, 0, 0, 0, 6};
+        char text[64];
+        OsFormatTimePicture(&morning, "t", text, sizeof text);
+        EXPECT_STREQ("\xC3\x96", text); // the first character of the marker, whole
+    }
+}
+
+TEST_F(ExprTest, TheClockTermTakesTheMarkerInUtf8) {
+    LocaleScope scope("ja_JP.eucjp");
+    std::string marker = Conditions("<systemtime tt>");
+    EXPECT_TRUE(marker == "\xE5\x8D\x88\xE5\x89\x8D" || marker == "\xE5\x8D\x88\xE5\xBE\x8C")
+        << marker;
+}
+
+#endif

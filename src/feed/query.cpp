@@ -4,6 +4,7 @@
 
 #include "feed/address.h"
 #include "feed/cache.h"
+#include "feed/document_text.h"
 #include "feed/download.h"
 #include "plugin/state.h"
 #include "plugin/text.h"
@@ -17,15 +18,11 @@ static const char *SetValue(const char *text) {
     return Plugin.value;
 }
 
-// Copies [start, end) into the value buffer, cut to its capacity.
+// Copies [start, end) of the held document into the value buffer, in the plugin's encoding,
+// cut to its capacity.
 static const char *SetValueSpan(const char *start, const char *end) {
-    size_t length = (size_t)(end - start);
-    if (length >= sizeof Plugin.value) {
-        length = sizeof Plugin.value - 1;
-    }
-    memmove(Plugin.value, start, length);
-    Plugin.value[length] = '\0';
-    return Plugin.value;
+    return DocumentText(Plugin.documentBytes, start, (size_t)(end - start), Plugin.value,
+                        sizeof Plugin.value);
 }
 
 // "ERROR: " and the service's message, which follows the head of its "<err " element up to
@@ -47,12 +44,8 @@ static const char *ServiceError(const char *from) {
         end = message + strlen(message);
     }
     size_t prefix = sizeof kPrefix - 1;
-    size_t length = (size_t)(end - message);
-    if (prefix + length >= sizeof Plugin.value) {
-        length = sizeof Plugin.value - 1 - prefix;
-    }
-    memcpy(Plugin.value + prefix, message, length);
-    Plugin.value[prefix + length] = '\0';
+    DocumentText(Plugin.documentBytes, message, (size_t)(end - message), Plugin.value + prefix,
+                 sizeof Plugin.value - prefix);
     return Plugin.value;
 }
 

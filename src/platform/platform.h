@@ -87,6 +87,18 @@ int OsHostProxyValue(const char *name, char *out, size_t capacity);
 // characters 0x80 to 0xFF of Latin-1 are single bytes.
 extern const int OsTextIsUtf8;
 
+// Writes `length` bytes of a document from a service (a piece of a feed or a page) as a text of
+// the platform's encoding, cut to `capacity` less one without splitting a character. `charset`
+// is the character set the document declares (the encoding of its XML declaration), or empty
+// when it declares none. On Windows the bytes stay as the service wrote them: they are shown in
+// the ANSI code page. On POSIX they become UTF-8: a declared character set is converted (the
+// names of Latin-1 and ASCII are read as code page 1252, as web browsers read them); a text that
+// declares UTF-8 or nothing stays as it is when it is well-formed UTF-8 and is read as code page
+// 1252 when it is not; a character set the system does not know counts as none declared.
+// Returns the length written.
+size_t OsDocumentText(const char *charset, const char *bytes, size_t length, char *out,
+                      size_t capacity);
+
 // Writes the user's measurement system: "0" metric, "1" U.S. Returns 1 on success; 0 when it
 // cannot be had, and then `out` is empty.
 int OsLocaleMeasure(char *out, size_t capacity);

@@ -1,4 +1,4 @@
-// Conversions into UTF-8 through iconv.
+// Conversions into UTF-8 through iconv, and the documents' texts of the POSIX module.
 #if !defined(_WIN32)
 
 #include "platform/posix/charset_posix.h"
@@ -28,8 +28,29 @@ static pthread_mutex_t gConverterLock = PTHREAD_MUTEX_INITIALIZER;
 static const iconv_t kNoConverter = (iconv_t)-1;
 static const char kReplacementCharacter[] = "\xEF\xBF\xBD"; // U+FFFD
 
+// The code set of texts that are not UTF-8 although they may say so, and of the names the web
+// reads as it: code page 1252, the superset of Latin-1 that Windows shows.
+static const char kWesternCharset[] = "WINDOWS-1252";
+
 int IsUtf8Name(const char *charset) {
     return strcasecmp(charset, "UTF-8") == 0 || strcasecmp(charset, "UTF8") == 0;
+}
+
+// The names of Latin-1 and ASCII that documents declare, all read as code page 1252, as web
+// browsers read them: the bytes 0x80 to 0x9F are that code page's characters in the texts of
+// such documents, never control characters.
+static int IsWesternName(const char *charset) {
+    static const char *const kNames[] = {
+        "ISO-8859-1", "ISO8859-1", "ISO88591", "ISO_8859-1",     "ISO_8859-1:1987",
+        "LATIN1",     "L1",        "CP819",    "IBM819",         "CSISOLATIN1",
+        "ISO-IR-100", "US-ASCII",  "ASCII",    "ANSI_X3.4-1968", "WINDOWS-1252",
+        "CP1252",     "X-CP1252"};
+    for (size_t i = 0; i < sizeof kNames / sizeof kNames[0]; i++) {
+        if (strcasecmp(charset, kNames[i]) == 0) {
+            return 1;
+        }
+    }
+    return 0;
 }
 
 int IsWellFormedUtf8(const char *bytes, size_t length) {
@@ -171,6 +192,34 @@ void ReleaseConverters(void) {
     }
     gConverterCount = 0;
     pthread_mutex_unlock(&gConverterLock);
+}
+
+// Copies UTF-8 as it is, cut on a character boundary.
+static size_t CopyUtf8(const char *bytes, size_t length, char *out, size_t capacity) {
+    size_t count = Utf8FitLength(bytes, length, capacity - 1);
+    memmove(out, bytes, count);
+    out[count] = '\0';
+    return count;
+}
+
+size_t OsDocumentText(const char *charset, const char *bytes, size_t length, char *out,
+                      size_t capacity) {
+    if (capacity == 0) {
+        return 0;
+    }
+    if (charset[0] != '\0' && !IsUtf8Name(charset)) {
+        const char *from = IsWesternName(charset) ? kWesternCharset : charset;
+        int known = 0;
+        size_t written = ConvertToUtf8(from, bytes, length, out, capacity, &known);
+        if (known) {
+            return written;
+        }
+        // A code set iconv does not know: read as if the document had declared none.
+    }
+    if (IsWellFormedUtf8(bytes, length)) {
+        return CopyUtf8(bytes, length, out, capacity);
+    }
+    return ConvertToUtf8(kWesternCharset, bytes, length, out, capacity, NULL);
 }
 
 #endif

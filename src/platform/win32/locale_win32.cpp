@@ -46,6 +46,18 @@ static void FromSystemTime(const SYSTEMTIME *time, OsDateTime *out) {
     out->weekday = time->wDayOfWeek;
 }
 
+size_t OsDocumentText(const char *charset, const char *bytes, size_t length, char *out,
+                      size_t capacity) {
+    (void)charset; // the texts are shown in the ANSI code page as the service wrote them
+    if (capacity == 0) {
+        return 0;
+    }
+    size_t count = length < capacity ? length : capacity - 1;
+    memmove(out, bytes, count);
+    out[count] = '\0';
+    return count;
+}
+
 int OsLocaleMeasure(char *out, size_t capacity) {
     if (capacity == 0) {
         return 0;

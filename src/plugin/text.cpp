@@ -11,14 +11,35 @@
 // need more unless the replacements keep re-forming the pattern; this stops such a text too.
 static const int kMaxReplacements = 4096;
 
+// How many of the first `length` bytes of `text` fit into `room` bytes: all of them when they
+// fit. Else `room`, and on POSIX, where texts are UTF-8, the start of the character that a cut
+// at `room` would split: a cut text stays valid UTF-8. Only the bytes before `room` are read.
+static size_t FitLength(const char *text, size_t length, size_t room) {
+    if (length <= room || !OsTextIsUtf8) {
+        return length <= room ? length : room;
+    }
+    const unsigned char *p = (const unsigned char *)text;
+    // The lead byte of the last character lies at most three continuation bytes back.
+    for (size_t back = 1; back <= 3 && back <= room; back++) {
+        unsigned char c = p[room - back];
+        if ((c & 0xC0) == 0x80) {
+            continue;
+        }
+        size_t count = c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : c >= 0xC0 ? 2 : 1;
+        return count > back ? room - back : room;
+    }
+    return room;
+}
+
 int CopyText(char *out, size_t capacity, const char *source) {
     if (capacity == 0) {
         return 0;
     }
     size_t length = strlen(source);
     if (length >= capacity) {
-        memcpy(out, source, capacity - 1);
-        out[capacity - 1] = '\0';
+        size_t count = FitLength(source, length, capacity - 1);
+        memcpy(out, source, count);
+        out[count] = '\0';
         return 0;
     }
     memcpy(out, source, length + 1);
@@ -45,7 +66,11 @@ int FormatText(char *out, size_t capacity, const char *format, ...) {
         out[0] = '\0';
         return 0;
     }
-    return (size_t)written < capacity;
+    if ((size_t)written >= capacity) {
+        out[FitLength(out, (size_t)written, capacity - 1)] = '\0';
+        return 0;
+    }
+    return 1;
 }
 
 int TextToInt(const char *text) {
@@ -105,8 +130,10 @@ static size_t SpliceAt(char *text, size_t capacity, size_t at, size_t skip,
     size_t insert = strlen(replacement);
     size_t tail = length - at - skip;
     size_t room = capacity - 1 - at; // bytes available after the prefix
-    size_t keepInsert = insert < room ? insert : room;
-    size_t keepTail = tail < room - keepInsert ? tail : room - keepInsert;
+    size_t keepInsert = FitLength(replacement, insert, room);
+    // A replacement that was cut leaves no room for the rest of the text.
+    size_t keepTail =
+        keepInsert < insert ? 0 : FitLength(text + at + skip, tail, room - keepInsert);
     memmove(text + at + keepInsert, text + at + skip, keepTail);
     memcpy(text + at, replacement, keepInsert);
     text[at + keepInsert + keepTail] = '\0';

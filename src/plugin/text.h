@@ -1,4 +1,6 @@
-// Bounded text helpers shared by every layer of the core.
+// Bounded text helpers shared by every layer of the core. A text cut to a capacity is cut on a
+// character boundary on POSIX, where texts are UTF-8, so that a cut text stays valid UTF-8; on
+// Windows, where they are single bytes of the ANSI code page, at the capacity itself.
 #ifndef NIMBREL_TEXT_H
 #define NIMBREL_TEXT_H
 

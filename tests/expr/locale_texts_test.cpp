@@ -195,3 +195,36 @@ TEST_F(ExprTest, TheClockTermTakesTheMarkerInUtf8) {
 }
 
 #endif
+
+TEST_F(ExprTest, TextsCutAtTheResultsEndKeepWholeCharacters) {
+    // "72°F (22°C)" after 1013 letters runs past the 1023 bytes of the result.
+    std::string expression = std::string(1013, 'x') + "<temp>";
+    std::string full = std::string(1013, 'x') + "72" + Degree() + "F (22" + Degree() + "C)";
+    std::string result = Conditions(expression, "Both");
+    if (OsTextIsUtf8) {
+        EXPECT_EQ(full.substr(0, 1022), result); // not the lead byte of the second degree sign
+    } else {
+        EXPECT_EQ(full.substr(0, 1023), result);
+    }
+    // An expression longer than the result, whose last character does not fit.
+    std::string accented = std::string(1022, 'x') + "\xC3\xA9";
+    EXPECT_EQ(OsTextIsUtf8 ? accented.substr(0, 1022) : accented.substr(0, 1023),
+              Conditions(accented));
+
+    // The three ways a text is cut, with a character of four bytes across the end.
+    const std::string face = "\xF0\x9F\x99\x82";
+    char small[8];
+    EXPECT_EQ(0, CopyText(small, sizeof small, ("abcde" + face).c_str()));
+    EXPECT_EQ(OsTextIsUtf8 ? "abcde" : "abcde\xF0\x9F", std::string(small));
+    EXPECT_EQ(0, FormatText(small, sizeof small, "%s%s", "abcd", face.c_str()));
+    EXPECT_EQ(OsTextIsUtf8 ? "abcd" : "abcd\xF0\x9F\x99", std::string(small));
+    CopyText(small, sizeof small, "abc<t>d");
+    ReplaceAll(small, sizeof small, "<t>", ("x" + face).c_str());
+    EXPECT_EQ(OsTextIsUtf8 ? "abcx" : "abcx\xF0\x9F\x99", std::string(small));
+    CopyText(small, sizeof small, "ab<t>\xC3\xA9");
+    ReplaceAll(small, sizeof small, "<t>", "wxyz");
+    EXPECT_EQ(OsTextIsUtf8 ? "abwxyz" : "abwxyz\xC3", std::string(small));
+    // Text that fits is never shortened, whatever it ends with.
+    EXPECT_EQ(1, CopyText(small, sizeof small, ("ab" + face).c_str()));
+    EXPECT_EQ("ab" + face, std::string(small));
+}

@@ -57,6 +57,12 @@ char *FormatClockTime(char *text) {
     return text;
 }
 
+static int DaysInMonth(int year, int month) {
+    static const int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    int leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+    return month == 2 && leap ? 29 : kDays[month - 1];
+}
+
 char *FormatMonthDay(char *text) {
     char *slash = strchr(text, '/');
     if (slash == NULL) {
@@ -65,8 +71,10 @@ char *FormatMonthDay(char *text) {
     int month = TextToInt(text);
     int day = TextToInt(slash + 1);
     OsDateTime today;
+    // A day the month does not have (2/30) is no date: the feed's text stays, rather than a
+    // date rolled over into the next month.
     if (!OsFileTimeToDateTime(OsUtcNow(), &today) || month < 1 || month > 12 || day < 1 ||
-        day > 31) {
+        day > DaysInMonth(today.year, month)) {
         return text;
     }
     char date[TEXT_CAPACITY];
@@ -250,6 +258,16 @@ const char *FormatNarrativeStamp(char *text) {
     return text;
 }
 
+// 1 when text in single quotes in a time picture has no closing quote. Inside quotes two quotes
+// stand for one, and so every well-formed picture holds an even number of quotes.
+static int HasUnclosedQuote(const char *picture) {
+    size_t quotes = 0;
+    for (const char *p = picture; *p; p++) {
+        quotes += *p == '\'';
+    }
+    return quotes % 2 != 0;
+}
+
 const char *SystemTimeTerm(size_t tag) {
     char *expression = Plugin.expression + tag;
     size_t room = sizeof Plugin.expression - tag;
@@ -269,6 +287,9 @@ const char *SystemTimeTerm(size_t tag) {
     char picture[PICTURE_CAPACITY];
     memcpy(picture, expression + head, length);
     picture[length] = '\0';
+    if (HasUnclosedQuote(picture)) {
+        return Plugin.value; // a malformed picture: the tag stays as written
+    }
 
     OsDateTime now;
     OsLocalNow(&now);

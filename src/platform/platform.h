@@ -118,7 +118,8 @@ int OsFileTimeToDateTime(uint64_t fileTime, OsDateTime *out);
 void OsLocalNow(OsDateTime *out);
 
 // Formats a date in the user's short date format. Returns the length written, 0 on failure
-// (and then `out` is empty).
+// (and then `out` is empty), as for a day past the end of its month (2/30), which never becomes
+// a date of the next month.
 size_t OsFormatShortDate(int year, int month, int day, char *out, size_t capacity);
 
 enum OsTimeForm {

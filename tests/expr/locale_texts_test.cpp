@@ -17,6 +17,12 @@ static std::string Conditions(const std::string &expression, const char *unit = 
     return CurrentConditionsText(expression.c_str(), "T1", unit, "1");
 }
 
+static std::string Apply(char *(*format)(char *), const char *input) {
+    char text[1024];
+    CopyText(text, sizeof text, input);
+    return format(text);
+}
+
 #if !defined(_WIN32)
 
 static bool IsUtf8(const std::string &text) {
@@ -227,4 +233,34 @@ TEST_F(ExprTest, TextsCutAtTheResultsEndKeepWholeCharacters) {
     // Text that fits is never shortened, whatever it ends with.
     EXPECT_EQ(1, CopyText(small, sizeof small, ("ab" + face).c_str()));
     EXPECT_EQ("ab" + face, std::string(small));
+}
+
+TEST_F(ExprTest, MalformedPicturesAndImpossibleDatesStayAsWritten) {
+    // A quote that never closes: the tag stays, and the walk goes on.
+    for (const char *tag : {"<systemtime HH 'x>", "<systemtime 'HH>", "<systemtime H'''m>"}) {
+        EXPECT_EQ(std::string(tag) + " 72" + Degree(), Conditions(std::string(tag) + " <temp>"))
+            << tag;
+    }
+    // Quotes that close, the doubled one standing for a quote, are a picture as before.
+    std::string clock = Conditions("<systemtime 'at' HH 'o''clock'>");
+    ASSERT_EQ(13u, clock.size()) << clock;
+    EXPECT_EQ("at ", clock.substr(0, 3));
+    EXPECT_EQ(" o'clock", clock.substr(5));
+
+    // A day the month does not have is no date; the feed's text stays.
+    OsDateTime today;
+    OsFileTimeToDateTime(OsUtcNow(), &today);
+    bool leap = (today.year % 4 == 0 && today.year % 100 != 0) || today.year % 400 == 0;
+    char date[64];
+    EXPECT_EQ("2/30/26", Apply(FormatMonthDay, "2/30/26"));
+    EXPECT_EQ("4/31", Apply(FormatMonthDay, "4/31"));
+    OsFormatShortDate(today.year, 2, 29, date, sizeof date);
+    EXPECT_EQ(leap ? std::string(date) : "2/29", Apply(FormatMonthDay, "2/29"));
+    OsFormatShortDate(today.year, 12, 31, date, sizeof date);
+    EXPECT_EQ(date, Apply(FormatMonthDay, "12/31"));
+    EXPECT_EQ("2/30/26 " + Time(22, 45), Apply(FormatUpdateStamp, "2/30/26 10:45 PM"));
+    // The platform's date formatting refuses such a date too, rather than rolling it over.
+    EXPECT_EQ(0u, OsFormatShortDate(2026, 2, 30, date, sizeof date));
+    EXPECT_STREQ("", date);
+    EXPECT_LT(0u, OsFormatShortDate(2024, 2, 29, date, sizeof date));
 }

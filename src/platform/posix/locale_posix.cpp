@@ -235,6 +235,11 @@ size_t OsFormatShortDate(int year, int month, int day, char *out, size_t capacit
     ToTm(&date, &time);
     time_t instant = timegm(&time);
     gmtime_r(&instant, &time); // fills the weekday and the day of the year
+    if (time.tm_mday != day || time.tm_mon != month - 1) {
+        // A day the month does not have: no date, rather than one rolled into the next month.
+        CopyOut("", out, capacity);
+        return 0;
+    }
     return FormatWith("%x", &time, out, capacity);
 }
 

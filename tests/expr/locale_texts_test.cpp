@@ -51,7 +51,9 @@ static bool IsUtf8(const std::string &text) {
 static const char kTwoHours[] = "<weather><head><ut>F</ut></head><t>Fair</t><hour h=\"0\" c=\"9\">"
                                 "</hour><hour h=\"1\" c=\"16\"></hour></weather>";
 
-// Names the locale of every text while it lives, as the user's environment would.
+// Names the locale of every text while it lives, as the user's environment would. The module
+// keeps a locale for each environment it meets, a few of them for the life of the process; the
+// scope lets go of them, so that the many locales of these tests never outnumber its places.
 class LocaleScope {
   public:
     explicit LocaleScope(const std::string &name) {
@@ -61,6 +63,7 @@ class LocaleScope {
         setenv("LC_ALL", name.c_str(), 1);
     }
     ~LocaleScope() {
+        OsReleaseCaches();
         if (had) {
             setenv("LC_ALL", saved.c_str(), 1);
         } else {

@@ -15,7 +15,8 @@ status=0
 for program in unit_tests feed_tests expr_tests provider_tests image_tests host_tests module_tests; do
   filter=()
   [ "$program" = module_tests ] && filter=(--gtest_filter=-*ShortDate*)
-  if valgrind --error-exitcode=9 --leak-check=full -q "$build/$program" "${filter[@]}" \
+  if valgrind --error-exitcode=9 --leak-check=full -q --suppressions=scripts/valgrind.supp \
+       "$build/$program" "${filter[@]}" \
        >"$state/$program.log" 2>&1; then
     echo "memcheck $program: clean"
   else

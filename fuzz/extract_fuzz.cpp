@@ -6,6 +6,8 @@
 #include "feed/cache.h"
 #include "feed/query.h"
 #include "fuzz_support.h"
+#include "platform/platform.h"
+#include "platform/posix/charset_posix.h"
 #include "plugin/state.h"
 #include "plugin/text.h"
 
@@ -21,6 +23,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     int n = TextToInt(f[2].c_str()) % 100;
     const char *value = ExtractElement(path.c_str(), f[0].c_str(), f[1].c_str(), n);
     if (value == NULL || strlen(value) >= TEXT_CAPACITY) {
+        abort();
+    }
+    // Whatever the document's bytes and declared encoding, its texts come out as UTF-8.
+    if (OsTextIsUtf8 && !IsWellFormedUtf8(value, strlen(value))) {
         abort();
     }
     // Again with the document held: the marks found at load time answer this time.

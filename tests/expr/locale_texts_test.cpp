@@ -11,6 +11,7 @@
 #include "expr/current.h"
 #include "expr/datetime.h"
 #include "expr/forecast.h"
+#include "support/utf8_text.h"
 #include "tests/expr/expr_fixture.h"
 
 static std::string Conditions(const std::string &expression, const char *unit = "English") {
@@ -24,28 +25,6 @@ static std::string Apply(char *(*format)(char *), const char *input) {
 }
 
 #if !defined(_WIN32)
-
-static bool IsUtf8(const std::string &text) {
-    size_t i = 0;
-    while (i < text.size()) {
-        unsigned char c = (unsigned char)text[i];
-        size_t count = c < 0x80                   ? 1
-                       : (c >= 0xC2 && c <= 0xDF) ? 2
-                       : (c & 0xF0) == 0xE0       ? 3
-                       : (c >= 0xF0 && c <= 0xF4) ? 4
-                                                  : 0;
-        if (count == 0 || i + count > text.size()) {
-            return false;
-        }
-        for (size_t k = 1; k < count; k++) {
-            if (((unsigned char)text[i + k] & 0xC0) != 0x80) {
-                return false;
-            }
-        }
-        i += count;
-    }
-    return true;
-}
 
 // Two hours of an Hourly feed: 9 and 16 o'clock.
 static const char kTwoHours[] = "<weather><head><ut>F</ut></head><t>Fair</t><hour h=\"0\" c=\"9\">"

@@ -26,6 +26,9 @@
 #include <string>
 #include <vector>
 
+#include <rapidjson/stringbuffer.h>
+#include <rapidjson/writer.h>
+
 typedef const char *(HOST_CALL *Call0)(void);
 typedef const char *(HOST_CALL *CallInfo)(unsigned int);
 typedef const char *(HOST_CALL *Call1)(const char *);
@@ -335,40 +338,6 @@ static std::string BreakLines(const std::string &text, const char *lineBreak) {
     }
 }
 
-// A JSON string literal of a UTF-8 text: quotes, backslashes and every control character
-// escaped.
-static std::string JsonString(const std::string &text) {
-    std::string out = "\"";
-    for (char c : text) {
-        switch (c) {
-        case '"':
-            out += "\\\"";
-            break;
-        case '\\':
-            out += "\\\\";
-            break;
-        case '\n':
-            out += "\\n";
-            break;
-        case '\r':
-            out += "\\r";
-            break;
-        case '\t':
-            out += "\\t";
-            break;
-        default:
-            if ((unsigned char)c < 0x20 || c == 0x7F) {
-                char escaped[8];
-                snprintf(escaped, sizeof escaped, "\\u%04x", (unsigned)(unsigned char)c);
-                out += escaped;
-            } else {
-                out += c;
-            }
-        }
-    }
-    return out + "\"";
-}
-
 // Whether a whole result is a failure rather than a value: the module's error texts, a value
 // that could not be had, or a lock that was not granted.
 static bool IsFailure(const std::string &text) {
@@ -401,14 +370,23 @@ static int RunJson(const std::vector<std::string> &words) {
         !Invoke(tip[0], std::vector<std::string>(tip.begin() + 1, tip.end()), &tooltip)) {
         return kUsageStatus;
     }
-    std::string json = "{\"text\": " + JsonString(ToUtf8(BreakLines(text, " ")));
+    rapidjson::StringBuffer json;
+    rapidjson::Writer<rapidjson::StringBuffer> writer(json);
+    std::string line = ToUtf8(BreakLines(text, " "));
+    writer.StartObject();
+    writer.Key("text");
+    writer.String(line.data(), (rapidjson::SizeType)line.size());
     if (wantsTooltip) {
-        json += ", \"tooltip\": " + JsonString(ToUtf8(BreakLines(tooltip, "\n")));
+        std::string lines = ToUtf8(BreakLines(tooltip, "\n"));
+        writer.Key("tooltip");
+        writer.String(lines.data(), (rapidjson::SizeType)lines.size());
     }
     if (IsFailure(text)) {
-        json += ", \"class\": \"error\"";
+        writer.Key("class");
+        writer.String("error");
     }
-    PrintRaw(json + "}");
+    writer.EndObject();
+    PrintRaw(std::string(json.GetString(), json.GetSize()));
     return 0;
 }
 

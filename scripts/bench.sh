@@ -1,15 +1,45 @@
 #!/usr/bin/env bash
-# Benchmarks of warm expression calls with every term: time per call (Google Benchmark),
-# instructions per call (callgrind) and system calls per call (strace); then the requests that a
-# whole panel of one place costs the weather service over an hour, against the local service.
+# Benchmarks of warm expression calls with every term.
+#
+#   bench.sh [--calls N]          natively: time per call of the core (Google Benchmark) and
+#                                 through the module's exports, instructions per call
+#                                 (callgrind) and system calls per call (strace); then the
+#                                 requests that a whole panel of one place costs the weather
+#                                 service over an hour, against the local service
+#   bench.sh --wine [--calls N]   the Windows DLL under Wine: time per call through its exports
+#
+# --calls sets how many warm calls the export timing makes of each expression (2000).
 set -euo pipefail
 cd "$(dirname "$0")/.."
+wine=
+calls=()
+while [ $# -gt 0 ]; do
+  case $1 in
+    --wine) wine=1 ;;
+    --calls) calls=(--calls "$2"); shift ;;
+    *) echo "usage: $0 [--wine] [--calls N]" >&2; exit 2 ;;
+  esac
+  shift
+done
+export LC_ALL=${LC_ALL:-en_US.UTF-8}
+
+if [ -n "$wine" ]; then
+  scripts/install-deps.sh all
+  cmake --preset win32 >/dev/null
+  cmake --build --preset win32 --target nimbrel-warm-calls
+  echo "The DLL under $(wine --version), warm calls through its exports:"
+  exec cmake/wine-run.sh "$PWD/build/win32/wineprefix" build/win32/nimbrel-warm-calls.exe \
+    "${calls[@]}"
+fi
+
 scripts/install-deps.sh native
 cmake --preset native >/dev/null
-cmake --build --preset native --target nimbrel-bench nimbrel-panel-requests nimbrel-sim
+cmake --build --preset native --target nimbrel-bench nimbrel-warm-calls nimbrel-panel-requests \
+  nimbrel-sim
 bench=build/native/nimbrel-bench
-export LC_ALL=${LC_ALL:-en_US.UTF-8}
 "$bench"
+echo "The shared object, warm calls through its exports:"
+build/native/nimbrel-warm-calls "${calls[@]}"
 for case in CurrentAllTerms/English CurrentAllTerms/Both ForecastAllTerms HourlyAllTerms; do
   case $case in
     Forecast*) function=ForecastText ;;

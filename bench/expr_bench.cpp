@@ -12,6 +12,7 @@
 #include "bench/documents.h"
 #include "expr/current.h"
 #include "expr/forecast.h"
+#include "feed/cache.h"
 #include "platform/platform.h"
 #include "plugin/settings.h"
 #include "plugin/state.h"
@@ -34,9 +35,7 @@ static void Prepare() {
     gFolder = mkdtemp(pattern);
     ReadSettings(NULL);
     CopyText(Plugin.defaultUnit, sizeof Plugin.defaultUnit, "English");
-    Plugin.documentBytes = (char *)malloc(FEED_DOCUMENT_INITIAL);
-    Plugin.documentCapacity = FEED_DOCUMENT_INITIAL;
-    Plugin.documentBytes[0] = '\0';
+    StartFeedDocuments();
     CopyText(Plugin.cacheFolder, sizeof Plugin.cacheFolder, gFolder.c_str());
     CopyText(Plugin.feedHost, sizeof Plugin.feedHost, "127.0.0.1:9");
     CopyText(Plugin.connectivityUrl, sizeof Plugin.connectivityUrl, "http://127.0.0.1:9/");

@@ -15,6 +15,7 @@
 
 #include "expr/current.h"
 #include "expr/forecast.h"
+#include "feed/cache.h"
 #include "feed/download.h"
 #include "images/icons.h"
 #include "images/radar.h"
@@ -104,9 +105,7 @@ int main(int argc, char **argv) {
     char pattern[] = "/tmp/nimbrel-panel-XXXXXX";
     std::string folder = mkdtemp(pattern);
     ReadSettings(NULL);
-    Plugin.documentBytes = (char *)malloc(FEED_DOCUMENT_INITIAL);
-    Plugin.documentCapacity = FEED_DOCUMENT_INITIAL;
-    Plugin.documentBytes[0] = '\0';
+    StartFeedDocuments();
     CopyText(Plugin.cacheFolder, sizeof Plugin.cacheFolder, folder.c_str());
     CopyText(Plugin.defaultUnit, sizeof Plugin.defaultUnit, "English");
     CopyText(Plugin.forecastApi, sizeof Plugin.forecastApi, (base + "/v1/forecast").c_str());

@@ -117,7 +117,6 @@ const std::string &CoreReady() {
         // The first missing document fails at once against the closed port, and the offline
         // memory answers the later ones without a connection.
         ResetCoreState(cache, ClosedLoopbackPort());
-        Plugin.documentAlert = Plugin.documentAlertEnd = Plugin.documentLastError = -1;
         CopyText(Plugin.customLanguage, sizeof Plugin.customLanguage, "None");
         Plugin.languagePath[0] = '\0';
     }
@@ -125,10 +124,7 @@ const std::string &CoreReady() {
 }
 
 void ForgetDocument() {
-    Plugin.documentBytes[0] = '\0';
-    Plugin.documentPath[0] = '\0';
-    Plugin.documentTime = 0;
-    Plugin.documentAlert = Plugin.documentAlertEnd = Plugin.documentLastError = -1;
+    ForgetFeedDocuments();
 }
 
 void PlaceFeed(const char *kind, const char *locationId, const char *unitType,

@@ -28,7 +28,7 @@ void EmptyFolder(const std::string &folder);
 // language file. Returns the cache folder.
 const std::string &CoreReady();
 
-// Forgets the held document, so the next query reads its file again.
+// Forgets the kept documents, so the next query reads its file again.
 void ForgetDocument();
 
 // Writes `content` fresh in the cache as the file that a query of `kind` for the Location ID

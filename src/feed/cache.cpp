@@ -9,10 +9,22 @@
 static const uint64_t kTicksPerMinute = 600000000ull; // 100-ns units
 
 static int IsNameSafe(unsigned char c) {
-    if (c < 0x20 || c == 0x7f) {
+    switch (c) {
+    case '\\':
+    case '/':
+    case ':':
+    case '*':
+    case '?':
+    case '"':
+    case '<':
+    case '>':
+    case '|':
+    case '%':
+    case 0x7f:
         return 0;
+    default:
+        return c >= 0x20;
     }
-    return strchr("\\/:*?\"<>|%", c) == NULL;
 }
 
 // Appends one byte to a name: as it is, upper-cased when `upper`, or as %XX when unsafe.
@@ -35,18 +47,14 @@ static int PutNameByte(char *out, size_t capacity, size_t *n, unsigned char c, i
     return 1;
 }
 
-static int NamePart(const char *text, char *out, size_t capacity, int upper) {
-    size_t n = 0;
-    if (capacity == 0) {
-        return 0;
-    }
+// Appends `text` as a piece of a name at out[*n]. Returns 0 when it does not fit.
+static int PutNamePart(char *out, size_t capacity, size_t *n, const char *text, int upper) {
     for (const unsigned char *p = (const unsigned char *)text; *p; p++) {
-        if (!PutNameByte(out, capacity, &n, *p, upper)) {
-            out[0] = '\0';
+        if (!PutNameByte(out, capacity, n, *p, upper)) {
             return 0;
         }
     }
-    out[n] = '\0';
+    out[*n] = '\0';
     return 1;
 }
 
@@ -54,7 +62,46 @@ static int NamePart(const char *text, char *out, size_t capacity, int upper) {
 // two files, each refreshed on its own: the letters are folded to upper case there. Where it
 // matches without case, the name keeps the caller's spelling.
 int SafeNamePart(const char *text, char *out, size_t capacity) {
-    return NamePart(text, out, capacity, !OsNamesIgnoreCase);
+    size_t n = 0;
+    if (capacity == 0) {
+        return 0;
+    }
+    if (!PutNamePart(out, capacity, &n, text, !OsNamesIgnoreCase)) {
+        out[0] = '\0';
+        return 0;
+    }
+    return 1;
+}
+
+// Appends `text` as it is at out[*n]. Returns 0 when it does not fit.
+static int PutText(char *out, size_t capacity, size_t *n, const char *text) {
+    size_t length = strlen(text);
+    if (*n + length >= capacity) {
+        return 0;
+    }
+    memcpy(out + *n, text, length + 1);
+    *n += length;
+    return 1;
+}
+
+// ".<count>" of days or hours into `out` (16 bytes). A plain loop: formatting it with the
+// run-time's printf would cost more than the whole rest of the name.
+static void CountPart(int count, char *out) {
+    if (count < 0 || count > 99999) {
+        FormatText(out, 16, ".%d", count);
+        return;
+    }
+    char digits[8];
+    int length = 0;
+    do {
+        digits[length++] = (char)('0' + count % 10);
+        count /= 10;
+    } while (count > 0);
+    out[0] = '.';
+    for (int i = 0; i < length; i++) {
+        out[1 + i] = digits[length - 1 - i];
+    }
+    out[1 + length] = '\0';
 }
 
 const char *CacheFilePath(const char *kind) {
@@ -63,66 +110,137 @@ const char *CacheFilePath(const char *kind) {
     if (Plugin.cacheFolder[0] == '\0') {
         return out;
     }
-    // Every spelling of a Location ID names one file (see SafeNamePart).
-    char id[3 * CALL_LOCATION_CAPACITY];
-    char unit[3 * UNIT_CAPACITY];
-    // The unit keeps its spelling; only what could leave the folder is escaped.
-    if (!SafeNamePart(Plugin.callLocationId, id, sizeof id) ||
-        !NamePart(Plugin.callUnit, unit, sizeof unit, 0)) {
-        return out;
-    }
-
-    // Put together piece by piece: this runs for every feed query.
-    char separator[2] = {OsPathSeparator, '\0'};
     char count[16] = "";
-    const char *prefix, *middle, *suffix;
+    const char *prefix, *suffix;
+    int perUnit = 1; // Weather.<kind>.<id>.<unit>[.<count>]<suffix>, else <kind>.<id><suffix>
     if (strcmp(kind, "Current") == 0 || strcmp(kind, "Details") == 0) {
-        prefix = "Weather.", middle = ".", suffix = ".xml";
+        prefix = "Weather.", suffix = ".xml";
     } else if (strcmp(kind, "Forecast") == 0) {
-        prefix = "Weather.", middle = ".", suffix = ".Days.xml";
-        FormatText(count, sizeof count, ".%d", Plugin.maxDays);
+        prefix = "Weather.", suffix = ".Days.xml";
+        CountPart(Plugin.maxDays, count);
     } else if (strcmp(kind, "Hourly") == 0) {
-        prefix = "Weather.", middle = ".", suffix = ".Hours.xml";
-        FormatText(count, sizeof count, ".%d", Plugin.maxHours);
+        prefix = "Weather.", suffix = ".Hours.xml";
+        CountPart(Plugin.maxHours, count);
     } else if (strcmp(kind, "Radar") == 0 || strcmp(kind, "Home") == 0) {
-        prefix = kind, middle = NULL, suffix = kind[0] == 'R' ? ".jpg" : ".html";
+        prefix = "", suffix = kind[0] == 'R' ? ".jpg" : ".html", perUnit = 0;
     } else if (strcmp(kind, "Place") == 0 || strcmp(kind, "OpenMeteo") == 0 ||
                strcmp(kind, "Alerts") == 0) {
-        prefix = kind, middle = NULL, suffix = ".json";
+        prefix = "", suffix = ".json", perUnit = 0;
     } else {
         return out;
     }
-    int fits = CopyText(out, PATH_CAPACITY, Plugin.cacheFolder) &&
-               AppendText(out, PATH_CAPACITY, separator) && AppendText(out, PATH_CAPACITY, prefix);
-    if (middle != NULL) { // Weather.<kind>.<id>.<unit>[.<count>]<suffix>
-        fits = fits && AppendText(out, PATH_CAPACITY, kind) &&
-               AppendText(out, PATH_CAPACITY, middle) && AppendText(out, PATH_CAPACITY, id) &&
-               AppendText(out, PATH_CAPACITY, ".") && AppendText(out, PATH_CAPACITY, unit) &&
-               AppendText(out, PATH_CAPACITY, count);
-    } else { // <kind>.<id><suffix>
-        fits = fits && AppendText(out, PATH_CAPACITY, ".") && AppendText(out, PATH_CAPACITY, id);
+    // Put together in one pass: this runs for every feed query. Every spelling of a Location ID
+    // names one file (see SafeNamePart); the unit keeps its spelling. Both are escaped where they
+    // could leave the folder.
+    char separator[2] = {OsPathSeparator, '\0'};
+    size_t n = 0;
+    int fits = PutText(out, PATH_CAPACITY, &n, Plugin.cacheFolder) &&
+               PutText(out, PATH_CAPACITY, &n, separator) &&
+               PutText(out, PATH_CAPACITY, &n, prefix) && PutText(out, PATH_CAPACITY, &n, kind) &&
+               PutText(out, PATH_CAPACITY, &n, ".") &&
+               PutNamePart(out, PATH_CAPACITY, &n, Plugin.callLocationId, !OsNamesIgnoreCase);
+    if (perUnit) {
+        fits = fits && PutText(out, PATH_CAPACITY, &n, ".") &&
+               PutNamePart(out, PATH_CAPACITY, &n, Plugin.callUnit, 0) &&
+               PutText(out, PATH_CAPACITY, &n, count);
     }
-    fits = fits && AppendText(out, PATH_CAPACITY, suffix);
+    fits = fits && PutText(out, PATH_CAPACITY, &n, suffix);
     if (!fits) {
         out[0] = '\0';
     }
     return out;
 }
 
-static long OffsetOf(const char *found) {
-    return found ? (long)(found - Plugin.documentBytes) : -1;
+static long OffsetOf(const FeedDocument *document, const char *found) {
+    return found ? (long)(found - document->bytes) : -1;
 }
 
 // Finds the marks of the alert section and of a service error once, for every later query.
-static void IndexDocument(void) {
-    const char *text = Plugin.documentBytes;
-    Plugin.documentAlert = OffsetOf(strstr(text, "<swa>"));
-    Plugin.documentAlertEnd = OffsetOf(strstr(text, "</swa>"));
+static void IndexDocument(FeedDocument *document) {
+    const char *text = document->bytes;
+    document->alert = OffsetOf(document, strstr(text, "<swa>"));
+    document->alertEnd = OffsetOf(document, strstr(text, "</swa>"));
     const char *last = NULL;
     for (const char *at = strstr(text, "<error>"); at != NULL; at = strstr(at + 1, "<error>")) {
         last = at;
     }
-    Plugin.documentLastError = OffsetOf(last);
+    document->lastError = OffsetOf(document, last);
+}
+
+static void EmptyDocument(FeedDocument *document) {
+    if (document->bytes != NULL) {
+        document->bytes[0] = '\0';
+    }
+    document->path[0] = '\0';
+    document->time = 0;
+    document->lastUse = 0;
+    document->alert = document->alertEnd = document->lastError = -1;
+}
+
+void StartFeedDocuments(void) {
+    for (int i = 0; i < FEED_DOCUMENT_SLOTS; i++) {
+        FeedDocument *document = &Plugin.documents[i];
+        document->bytes = (char *)malloc(FEED_DOCUMENT_INITIAL);
+        document->capacity = document->bytes != NULL ? FEED_DOCUMENT_INITIAL : 0;
+        EmptyDocument(document);
+    }
+    Plugin.document = &Plugin.documents[0];
+    Plugin.documentUses = 0;
+}
+
+void FreeFeedDocuments(void) {
+    for (int i = 0; i < FEED_DOCUMENT_SLOTS; i++) {
+        FeedDocument *document = &Plugin.documents[i];
+        free(document->bytes);
+        document->bytes = NULL;
+        document->capacity = 0;
+        EmptyDocument(document);
+    }
+    Plugin.document = &Plugin.documents[0];
+}
+
+void ForgetFeedDocuments(void) {
+    for (int i = 0; i < FEED_DOCUMENT_SLOTS; i++) {
+        EmptyDocument(&Plugin.documents[i]);
+    }
+    Plugin.document = &Plugin.documents[0];
+}
+
+static FeedDocument *FindDocument(const char *path) {
+    if (path[0] == '\0') {
+        return NULL;
+    }
+    for (int i = 0; i < FEED_DOCUMENT_SLOTS; i++) {
+        if (strcmp(Plugin.documents[i].path, path) == 0) {
+            return &Plugin.documents[i];
+        }
+    }
+    return NULL;
+}
+
+const FeedDocument *KeptDocument(const char *path) {
+    return FindDocument(path);
+}
+
+// The slot for a file that is not kept yet: a free one, or else the one asked for least
+// recently.
+static FeedDocument *SlotForNewDocument(void) {
+    FeedDocument *slot = &Plugin.documents[0];
+    for (int i = 0; i < FEED_DOCUMENT_SLOTS; i++) {
+        FeedDocument *candidate = &Plugin.documents[i];
+        if (candidate->path[0] == '\0') {
+            return candidate;
+        }
+        if (candidate->lastUse < slot->lastUse) {
+            slot = candidate;
+        }
+    }
+    return slot;
+}
+
+static void UseDocument(FeedDocument *document) {
+    document->lastUse = ++Plugin.documentUses;
+    Plugin.document = document;
 }
 
 void StartCallCacheChecks(void) {
@@ -137,15 +255,23 @@ void EndCallCacheChecks(void) {
 }
 
 void ForgetCacheCheck(const char *path) {
+    if (path[0] == '\0') {
+        return;
+    }
     for (int i = 0; i < CACHE_CHECK_SLOTS; i++) {
-        if (strcmp(Plugin.cacheChecks[i].path, path) == 0) {
+        if (EqualsIgnoreCase(Plugin.cacheChecks[i].path, path)) {
             Plugin.cacheChecks[i].path[0] = '\0';
+        }
+    }
+    for (int i = 0; i < FEED_DOCUMENT_SLOTS; i++) {
+        if (EqualsIgnoreCase(Plugin.documents[i].path, path)) {
+            EmptyDocument(&Plugin.documents[i]);
         }
     }
 }
 
-// The file's last-write time: from this call's earlier look, or from the file, then kept in a
-// free slot or in place of the first one. Missing files are not kept.
+// Whether the file exists, and its last-write time: from this call's earlier look, or from the
+// file, then remembered in a free slot or in place of the first one.
 static int CacheFileTime(const char *path, uint64_t *time) {
     if (!Plugin.cacheChecksActive) {
         return OsFileLastWrite(path, time);
@@ -155,21 +281,20 @@ static int CacheFileTime(const char *path, uint64_t *time) {
         CacheCheck *check = &Plugin.cacheChecks[i];
         if (strcmp(check->path, path) == 0) {
             *time = check->time;
-            return 1;
+            return check->exists;
         }
         if (check->path[0] == '\0' && slot->path[0] != '\0') {
             slot = check;
         }
     }
-    if (!OsFileLastWrite(path, time)) {
-        return 0;
-    }
+    int exists = OsFileLastWrite(path, time);
     if (CopyText(slot->path, sizeof slot->path, path)) {
-        slot->time = *time;
+        slot->exists = exists;
+        slot->time = exists ? *time : 0;
     } else {
         slot->path[0] = '\0';
     }
-    return 1;
+    return exists;
 }
 
 // Reads up to `size` bytes, in as many reads as the file needs. Returns the number read.
@@ -186,7 +311,9 @@ static size_t ReadUpTo(OsFile *file, char *bytes, size_t size) {
 }
 
 enum LoadResult LoadFeedDocument(const char *path, int force) {
-    if (!force && strcmp(path, Plugin.documentPath) == 0 && path[0] != '\0') {
+    FeedDocument *kept = FindDocument(path);
+    if (!force && kept != NULL) {
+        UseDocument(kept);
         return LOAD_OK;
     }
     OsFile *file = path[0] ? OsFileOpenRead(path) : NULL;
@@ -202,29 +329,43 @@ enum LoadResult LoadFeedDocument(const char *path, int force) {
         OsFileClose(file);
         return LOAD_NO_BYTES;
     }
+    FeedDocument *slot = kept != NULL ? kept : SlotForNewDocument();
     size_t needed = (size_t)size + 1;
-    if (needed > Plugin.documentCapacity) {
-        char *grown = (char *)realloc(Plugin.documentBytes, needed);
+    if (needed > slot->capacity) {
+        char *grown = (char *)realloc(slot->bytes, needed);
         if (grown == NULL) {
             OsFileClose(file);
             return LOAD_NO_BYTES;
         }
-        Plugin.documentBytes = grown;
-        Plugin.documentCapacity = needed;
+        slot->bytes = grown;
+        slot->capacity = needed;
     }
-    // Read into the held buffer only once something arrives, so a failed read leaves the
-    // document as it was. A file that shrank meanwhile is held as far as it now goes.
-    size_t total = ReadUpTo(file, Plugin.documentBytes, (size_t)size);
+    // Read into the slot's buffer only once something arrives, so a failed read leaves the
+    // copy there as it was. A file that shrank meanwhile is held as far as it now goes.
+    size_t total = ReadUpTo(file, slot->bytes, (size_t)size);
     OsFileClose(file);
     if (total == 0) {
         return LOAD_NO_BYTES;
     }
-    Plugin.documentBytes[total] = '\0';
-    IndexDocument();
-    CopyText(Plugin.documentPath, sizeof Plugin.documentPath, path);
+    slot->bytes[total] = '\0';
+    // A buffer that grew for a picture goes back to the common size when a feed takes its
+    // place, so that the set never holds more than what it keeps.
+    if (slot->capacity > FEED_DOCUMENT_INITIAL && total < FEED_DOCUMENT_INITIAL) {
+        char *shrunk = (char *)realloc(slot->bytes, FEED_DOCUMENT_INITIAL);
+        if (shrunk != NULL) {
+            slot->bytes = shrunk;
+            slot->capacity = FEED_DOCUMENT_INITIAL;
+        }
+    }
+    IndexDocument(slot);
+    // A path too long to keep is held for this extraction only, never found again.
+    if (!CopyText(slot->path, sizeof slot->path, path)) {
+        slot->path[0] = '\0';
+    }
     uint64_t time = 0;
     CacheFileTime(path, &time);
-    Plugin.documentTime = time;
+    slot->time = time;
+    UseDocument(slot);
     return LOAD_OK;
 }
 
@@ -257,8 +398,11 @@ enum CacheVerdict CacheFileAge(const char *path, int limitMinutes) {
 enum CacheVerdict CheckCacheFile(const char *path, int limitMinutes) {
     uint64_t fileTime = 0;
     enum CacheVerdict verdict = Judge(path, limitMinutes, &fileTime);
-    if (verdict == CACHE_FRESH && fileTime != Plugin.documentTime) {
-        LoadFeedDocument(path, 1);
+    if (verdict == CACHE_FRESH) {
+        const FeedDocument *kept = FindDocument(path);
+        if (kept == NULL || kept->time != fileTime) {
+            LoadFeedDocument(path, 1);
+        }
     }
     return verdict;
 }

@@ -1,9 +1,11 @@
-// Cache files: their names, their freshness, and the one document held in memory.
+// Cache files: their names, their freshness, and the documents kept in memory.
 #ifndef NIMBREL_CACHE_H
 #define NIMBREL_CACHE_H
 
 #include <stddef.h>
 #include <stdint.h>
+
+#include "plugin/state.h"
 
 // The largest file LoadFeedDocument holds; far above any feed, page or image.
 #define FEED_DOCUMENT_LIMIT (8u * 1024u * 1024u)
@@ -30,11 +32,24 @@ const char *CacheFilePath(const char *kind);
 // it fit, else 0 (out empty).
 int SafeNamePart(const char *text, char *out, size_t capacity);
 
-// Loads the file into the feed document unless it is already held and `force` is 0.
+// The documents kept in memory. Start gives every one its buffer of FEED_DOCUMENT_INITIAL
+// bytes, empty (a buffer that cannot be had grows at its first load instead); Free releases
+// them at shutdown; Forget empties them all and keeps their buffers.
+void StartFeedDocuments(void);
+void FreeFeedDocuments(void);
+void ForgetFeedDocuments(void);
+
+// The copy of the file at `path` kept in memory, or NULL when there is none. Owned by the set.
+const FeedDocument *KeptDocument(const char *path);
+
+// Makes the file at `path` the document that extraction reads (Plugin.document): its kept
+// copy when there is one and `force` is 0, else the file read anew into its own slot, or into
+// a free one, or in place of the copy asked for least recently. A failed load leaves every
+// kept copy as it was.
 enum LoadResult LoadFeedDocument(const char *path, int force);
 
-// Freshness under an age limit in minutes. A fresh file that changed since it was loaded is
-// loaded again.
+// Freshness under an age limit in minutes. A fresh file that is not kept in memory, or whose
+// kept copy is older than the file, is loaded again.
 enum CacheVerdict CheckCacheFile(const char *path, int limitMinutes);
 
 // Freshness alone, as CheckCacheFile judges it, without loading anything.
@@ -54,11 +69,12 @@ int StoreFile(const char *path, const char *bytes, size_t length);
 // longer than `limit` bytes.
 char *ReadWholeFile(const char *path, size_t limit, size_t *length);
 
-// Within one export call CheckCacheFile looks up each file's time once: every writer of the
-// cache holds the mutex the call holds, and an expression with every term asks the same few
+// Within one export call each file's time is looked up once, missing or not: every writer of
+// the cache holds the mutex the call holds, and an expression with every term asks the same few
 // files some sixty times. (Without a mutex, a file another process rewrites while a call runs
-// is seen by the next call.) Start and end bracket the call; Forget drops one file's time, as
-// a download does when it may have rewritten the file.
+// is seen by the next call.) Start and end bracket the call. Forget drops what is known of one
+// file, its time in this call and its copy kept in memory, as every writer of a cache file
+// does: the names are compared without regard to case, as the file system may match them.
 void StartCallCacheChecks(void);
 void EndCallCacheChecks(void);
 void ForgetCacheCheck(const char *path);

@@ -49,23 +49,32 @@ static const char *ServiceError(const char *from) {
     return Plugin.value;
 }
 
-const char *ExtractElement(const char *path, const char *open, const char *close, int n) {
+// The document at `path`: its copy kept in memory, or the file read now. NULL when it cannot
+// be read. Owned by the set of kept documents, valid until the next load.
+static const FeedDocument *LoadedDocument(const char *path) {
     if (LoadFeedDocument(path, 0) != LOAD_OK) {
+        return NULL;
+    }
+    return Plugin.document;
+}
+
+const char *ExtractElement(const char *path, const char *open, const char *close, int n) {
+    const FeedDocument *held = LoadedDocument(path);
+    if (held == NULL) {
         return SetValue(TEXT_CACHE_READ_ERROR);
     }
-    const char *document = Plugin.documentBytes;
+    const char *document = held->bytes;
     const char *start = document;
-    if (Plugin.documentAlert >= 0 && strcmp(open, "<t>") == 0 && n != 0) {
+    if (held->alert >= 0 && strcmp(open, "<t>") == 0 && n != 0) {
         // Alert titles are "<t>" too; count from the end of the section. A section that never
         // ends leaves nothing to count.
-        start = Plugin.documentAlertEnd >= 0 ? document + Plugin.documentAlertEnd
-                                             : document + strlen(document);
+        start = held->alertEnd >= 0 ? document + held->alertEnd : document + strlen(document);
     }
     // The search start moves only when n is not 0, so the first "<swa>" answers for n = 0.
-    if (n == 0 && Plugin.documentAlert < 0) {
+    if (n == 0 && held->alert < 0) {
         return SetValue(TEXT_NO_ALERT);
     }
-    if (Plugin.documentLastError >= (long)(start - document)) {
+    if (held->lastError >= (long)(start - document)) {
         return ServiceError(start);
     }
     if (n == 0) {

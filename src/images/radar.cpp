@@ -60,14 +60,10 @@ static int FetchRadarImage(const char *radarPath, const char *address) {
 }
 
 // A page that names no radar image is removed, so that the next call fetches it again, and the
-// copy held in memory goes with it: a later extraction reads the file or nothing.
+// copy kept in memory goes with it: a later extraction reads the file or nothing.
 static void DiscardLocalPage(const char *pagePath) {
     OsFileDelete(pagePath);
     ForgetCacheCheck(pagePath);
-    if (strcmp(Plugin.documentPath, pagePath) == 0) {
-        Plugin.documentPath[0] = '\0';
-        Plugin.documentTime = 0;
-    }
 }
 
 // The text cut from the local page names an image when it is no error of the extraction or

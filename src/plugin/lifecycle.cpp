@@ -4,6 +4,7 @@
 #include <string.h>
 #include <time.h>
 
+#include "feed/cache.h"
 #include "plugin/proxy.h"
 #include "plugin/settings.h"
 #include "plugin/state.h"
@@ -88,9 +89,7 @@ static void MakeCacheFolder(void) {
 static void ReleaseState(void) {
     OsMutexClose(Plugin.mutex);
     Plugin.mutex = NULL;
-    free(Plugin.documentBytes);
-    Plugin.documentBytes = NULL;
-    Plugin.documentCapacity = 0;
+    FreeFeedDocuments();
 }
 
 void Startup(void *instance) {
@@ -99,14 +98,7 @@ void Startup(void *instance) {
     }
     srand((unsigned)time(NULL));
 
-    Plugin.documentBytes = (char *)malloc(FEED_DOCUMENT_INITIAL);
-    Plugin.documentCapacity = Plugin.documentBytes ? FEED_DOCUMENT_INITIAL : 0;
-    if (Plugin.documentBytes) {
-        Plugin.documentBytes[0] = '\0';
-    }
-    Plugin.documentPath[0] = '\0';
-    Plugin.documentTime = 0;
-    Plugin.documentAlert = Plugin.documentAlertEnd = Plugin.documentLastError = -1;
+    StartFeedDocuments();
     Plugin.tagCounter = 0;
     Plugin.lastConnectivityTest = 0;
     Plugin.lastConnectivityResult = 0;

@@ -47,12 +47,30 @@ typedef struct FailedDownload {
     uint64_t time;            // file time of the failure
 } FailedDownload;
 
-enum { CACHE_CHECK_SLOTS = 4 }; // cache files whose time one export call remembers
+enum { CACHE_CHECK_SLOTS = 8 }; // cache files whose time one export call remembers
 
 typedef struct CacheCheck {
     char path[PATH_CAPACITY]; // a cache file looked at in this call, or empty
-    uint64_t time;            // its last-write time then
+    int exists;               // 0: it could not be opened then
+    uint64_t time;            // its last-write time then, when it exists
 } CacheCheck;
+
+// A panel in Both reads the Current and the Forecast feed in English, Metric and Both, and the
+// narrative: the set holds them all, so that its warm calls read no file's content.
+enum { FEED_DOCUMENT_SLOTS = 8 }; // cache files whose content is kept in memory
+
+// FeedDocument: the content of one cache file, kept between calls.
+typedef struct FeedDocument {
+    char *bytes;              // content plus a zero byte; heap, FEED_DOCUMENT_INITIAL or more
+    size_t capacity;          // bytes allocated for bytes
+    char path[PATH_CAPACITY]; // path as passed when loaded, or empty for a free slot
+    uint64_t time;            // last-write time of that file when it was read
+    uint64_t lastUse;         // documentUses when it was last loaded or asked for
+    // Marks every extraction asks about, found once per load: offsets into bytes.
+    long alert;     // the first "<swa>", or -1
+    long alertEnd;  // the first "</swa>", or -1
+    long lastError; // the last "<error>", or -1
+} FeedDocument;
 
 typedef struct PluginState {
     int running; // 1 between start-up and shutdown
@@ -119,17 +137,12 @@ typedef struct PluginState {
     char callUnit[UNIT_CAPACITY];                // unit type of the call in progress
     int tagCounter;                              // TagCounter: "<" not yet accounted for
 
-    // FeedDocument: the content of one cache file.
-    char *documentBytes;     // content plus a zero byte; heap, FEED_DOCUMENT_INITIAL or more
-    size_t documentCapacity; // bytes allocated for documentBytes
-    char documentPath[PATH_CAPACITY];          // path as passed when loaded, or empty
-    uint64_t documentTime;                     // last-write time of that file, or 0
-    int cacheChecksActive;                     // 1 within an export call
-    CacheCheck cacheChecks[CACHE_CHECK_SLOTS]; // file times looked up in this call
-    // Marks every extraction asks about, found once per load: offsets into documentBytes.
-    long documentAlert;     // the first "<swa>", or -1
-    long documentAlertEnd;  // the first "</swa>", or -1
-    long documentLastError; // the last "<error>", or -1
+    // The documents kept in memory, and the file times looked up in the current call.
+    FeedDocument documents[FEED_DOCUMENT_SLOTS]; // free slots have an empty path
+    FeedDocument *document;                      // the one extraction reads: the last asked for
+    uint64_t documentUses;                       // loads and requests so far, for lastUse
+    int cacheChecksActive;                       // 1 within an export call
+    CacheCheck cacheChecks[CACHE_CHECK_SLOTS];   // file times looked up in this call
 
     // Connectivity memory.
     uint64_t lastConnectivityTest;                         // file time of the last real test, or 0

@@ -35,7 +35,7 @@ class Cache : public ::testing::Test {
         sandbox::WriteFile(path, content);
         return path;
     }
-    std::string Held() { return std::string(Plugin.documentBytes); }
+    std::string Held() { return std::string(Plugin.document->bytes); }
 
     std::string folder, cache;
 };
@@ -138,20 +138,21 @@ TEST_F(Cache, AFailedLoadLeavesTheDocumentAsItWas) {
     std::string good = Write("good.xml", "kept");
     std::string empty = Write("empty.xml", "");
     ASSERT_EQ(LOAD_OK, LoadFeedDocument(good.c_str(), 0));
-    uint64_t time = Plugin.documentTime;
+    uint64_t time = KeptDocument(good.c_str())->time;
     EXPECT_EQ(LOAD_EMPTY, LoadFeedDocument(empty.c_str(), 0));
     EXPECT_EQ(LOAD_NO_FILE, LoadFeedDocument(sandbox::Join(cache, "none").c_str(), 1));
     EXPECT_EQ(LOAD_NO_FILE, LoadFeedDocument("", 1));
     EXPECT_EQ("kept", Held());
-    EXPECT_EQ(good, Plugin.documentPath);
-    EXPECT_EQ(time, Plugin.documentTime);
+    EXPECT_EQ(good, Plugin.document->path);
+    EXPECT_EQ(time, Plugin.document->time);
+    EXPECT_EQ(nullptr, KeptDocument(empty.c_str()));
 }
 
 TEST_F(Cache, ASmallerFileShowsNothingOfALargerOne) {
     std::string large = Write("large.xml", std::string(60000, 'L'));
     std::string small = Write("small.xml", std::string(10000, 's'));
     ASSERT_EQ(LOAD_OK, LoadFeedDocument(large.c_str(), 0));
-    EXPECT_GE(Plugin.documentCapacity, 60001u);
+    EXPECT_GE(Plugin.document->capacity, 60001u);
     ASSERT_EQ(LOAD_OK, LoadFeedDocument(small.c_str(), 0));
     EXPECT_EQ(std::string(10000, 's'), Held());
 }
@@ -164,7 +165,7 @@ TEST_F(Cache, AFreshFileRewrittenSinceItWasLoadedIsLoadedAgain) {
     ASSERT_TRUE(SetFileAge(path, 60));
     EXPECT_EQ(CACHE_FRESH, CheckCacheFile(path.c_str(), 31));
     EXPECT_EQ("new", Held());
-    EXPECT_EQ(FileTime(path), Plugin.documentTime);
+    EXPECT_EQ(FileTime(path), Plugin.document->time);
 }
 
 TEST_F(Cache, FileExistsLeavesNothingOpen) {

@@ -3,6 +3,7 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include "feed/cache.h"
 #include "platform/platform.h"
 #include "plugin/settings.h"
 #include "plugin/state.h"
@@ -21,13 +22,10 @@ void ResetCoreState(const std::string &cacheFolder, const std::string &hostPort)
     Plugin.provider = PROVIDER_FEED;
     CopyText(Plugin.defaultUnit, sizeof Plugin.defaultUnit, "English");
     Plugin.unitFromAuto = 0;
-    if (Plugin.documentBytes == NULL) {
-        Plugin.documentBytes = (char *)malloc(FEED_DOCUMENT_INITIAL);
-        Plugin.documentCapacity = FEED_DOCUMENT_INITIAL;
+    if (Plugin.documents[0].bytes == NULL) {
+        StartFeedDocuments();
     }
-    Plugin.documentBytes[0] = '\0';
-    Plugin.documentPath[0] = '\0';
-    Plugin.documentTime = 0;
+    ForgetFeedDocuments();
     Plugin.lastConnectivityTest = 0;
     Plugin.lastConnectivityResult = 0;
     memset(Plugin.failedDownloads, 0, sizeof Plugin.failedDownloads);

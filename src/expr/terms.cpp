@@ -7,11 +7,10 @@
 
 int ReplaceTerm(char *text, size_t capacity, const char *pattern, const char *replacement) {
     Plugin.work[0] = '\0';
-    if (pattern[0] == '\0' || strstr(text, pattern) == NULL) {
-        return Plugin.tagCounter;
+    // A pattern that is present is replaced at least once, so the count says whether it was.
+    if (ReplaceAll(text, capacity, pattern, replacement) > 0) {
+        Plugin.tagCounter--;
     }
-    Plugin.tagCounter--;
-    ReplaceAll(text, capacity, pattern, replacement);
     return Plugin.tagCounter;
 }
 

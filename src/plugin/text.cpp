@@ -156,12 +156,12 @@ int ReplaceAll(char *text, size_t capacity, const char *pattern, const char *rep
         if (hit == NULL) {
             break;
         }
-        size_t after = SpliceAt(text, capacity, (size_t)(hit - text), patternLength, replacement);
+        size_t at = (size_t)(hit - text);
+        size_t after = SpliceAt(text, capacity, at, patternLength, replacement);
         count++;
-        from = singlePass ? after : 0;
-        if (from > strlen(text)) {
-            break;
-        }
+        // Searching again from the start finds nothing before the earliest place where the
+        // replacement can have formed a new pattern: the text before `at` held none.
+        from = singlePass ? after : (at >= patternLength ? at - patternLength + 1 : 0);
     }
     return count;
 }

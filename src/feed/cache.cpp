@@ -270,11 +270,19 @@ void ForgetCacheCheck(const char *path) {
     }
 }
 
-// Whether the file exists, and its last-write time: from this call's earlier look, or from the
+// The file's last-write time, and whether it exists. A file that is to be read is opened for
+// it, so that one nobody may read counts as missing; for a file whose copy is kept in memory
+// (`kept`), the time alone tells whether that copy still serves, and its name gives it without
+// an open, which costs a trip to the kernel on Windows.
+static int LookUpFileTime(const char *path, uint64_t *time, int kept) {
+    return kept ? OsFileLastWriteByName(path, time) : OsFileLastWrite(path, time);
+}
+
+// The file's last-write time and whether it exists: from this call's earlier look, or from the
 // file, then remembered in a free slot or in place of the first one.
-static int CacheFileTime(const char *path, uint64_t *time) {
+static int CacheFileTime(const char *path, uint64_t *time, int kept) {
     if (!Plugin.cacheChecksActive) {
-        return OsFileLastWrite(path, time);
+        return LookUpFileTime(path, time, kept);
     }
     CacheCheck *slot = &Plugin.cacheChecks[0];
     for (int i = 0; i < CACHE_CHECK_SLOTS; i++) {
@@ -287,7 +295,7 @@ static int CacheFileTime(const char *path, uint64_t *time) {
             slot = check;
         }
     }
-    int exists = OsFileLastWrite(path, time);
+    int exists = LookUpFileTime(path, time, kept);
     if (CopyText(slot->path, sizeof slot->path, path)) {
         slot->exists = exists;
         slot->time = exists ? *time : 0;
@@ -363,7 +371,7 @@ enum LoadResult LoadFeedDocument(const char *path, int force) {
         slot->path[0] = '\0';
     }
     uint64_t time = 0;
-    CacheFileTime(path, &time);
+    CacheFileTime(path, &time, 1);
     slot->time = time;
     UseDocument(slot);
     return LOAD_OK;
@@ -376,9 +384,9 @@ int64_t CacheAgeMinutes(uint64_t fileTime, uint64_t now) {
     return -(int64_t)((fileTime - now) / kTicksPerMinute);
 }
 
-// The verdict and the file's time.
-static enum CacheVerdict Judge(const char *path, int limitMinutes, uint64_t *fileTime) {
-    if (path[0] == '\0' || !CacheFileTime(path, fileTime)) {
+// The verdict and the file's time; `kept` as for LookUpFileTime.
+static enum CacheVerdict Judge(const char *path, int limitMinutes, uint64_t *fileTime, int kept) {
+    if (path[0] == '\0' || !CacheFileTime(path, fileTime, kept)) {
         return CACHE_MISSING;
     }
     int64_t age = CacheAgeMinutes(*fileTime, OsUtcNow());
@@ -392,17 +400,15 @@ static enum CacheVerdict Judge(const char *path, int limitMinutes, uint64_t *fil
 
 enum CacheVerdict CacheFileAge(const char *path, int limitMinutes) {
     uint64_t fileTime = 0;
-    return Judge(path, limitMinutes, &fileTime);
+    return Judge(path, limitMinutes, &fileTime, 0);
 }
 
 enum CacheVerdict CheckCacheFile(const char *path, int limitMinutes) {
+    const FeedDocument *kept = FindDocument(path);
     uint64_t fileTime = 0;
-    enum CacheVerdict verdict = Judge(path, limitMinutes, &fileTime);
-    if (verdict == CACHE_FRESH) {
-        const FeedDocument *kept = FindDocument(path);
-        if (kept == NULL || kept->time != fileTime) {
-            LoadFeedDocument(path, 1);
-        }
+    enum CacheVerdict verdict = Judge(path, limitMinutes, &fileTime, kept != NULL);
+    if (verdict == CACHE_FRESH && (kept == NULL || kept->time != fileTime)) {
+        LoadFeedDocument(path, 1);
     }
     return verdict;
 }

@@ -49,7 +49,8 @@ const FeedDocument *KeptDocument(const char *path);
 enum LoadResult LoadFeedDocument(const char *path, int force);
 
 // Freshness under an age limit in minutes. A fresh file that is not kept in memory, or whose
-// kept copy is older than the file, is loaded again.
+// kept copy is older than the file, is loaded again. A file that cannot be opened counts as
+// missing, unless its copy is kept: then its time alone is looked at, by its name.
 enum CacheVerdict CheckCacheFile(const char *path, int limitMinutes);
 
 // Freshness alone, as CheckCacheFile judges it, without loading anything.

@@ -148,7 +148,8 @@ typedef struct PluginState {
     uint64_t lastConnectivityTest;                         // file time of the last real test, or 0
     int lastConnectivityResult;                            // 0 offline, nonzero online
     FailedDownload failedDownloads[FAILED_DOWNLOAD_SLOTS]; // not asked again for a while
-    uint64_t callDownloadDeadline; // monotonic ms by which the call's downloads end, or 0
+    uint64_t callDownloadDeadline; // monotonic ms by which the call's downloads end, UINT64_MAX
+                                   // before its first download, 0 outside a call
     int lastVerdict; // cache verdict of the query in progress: 0 fresh, 1 stale, 2 missing
 
     OsMutex *mutex; // PluginMutex, or NULL when it could not be created

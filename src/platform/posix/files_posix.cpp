@@ -107,6 +107,16 @@ int OsFileLastWrite(const char *path, uint64_t *time) {
     return 1;
 }
 
+int OsFileLastWriteByName(const char *path, uint64_t *time) {
+    struct stat status;
+    if (stat(path, &status) != 0) {
+        return 0;
+    }
+    *time = ((uint64_t)status.st_mtim.tv_sec + kEpochDifferenceSeconds) * 10000000ull +
+            (uint64_t)status.st_mtim.tv_nsec / 100u;
+    return 1;
+}
+
 int OsFileReplace(const char *from, const char *to) {
     return rename(from, to) == 0;
 }

@@ -87,6 +87,16 @@ int OsFileLastWrite(const char *path, uint64_t *time) {
     return ok;
 }
 
+int OsFileLastWriteByName(const char *path, uint64_t *time) {
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!GetFileAttributesExA(path, GetFileExInfoStandard, &data)) {
+        return 0;
+    }
+    *time =
+        ((uint64_t)data.ftLastWriteTime.dwHighDateTime << 32) | data.ftLastWriteTime.dwLowDateTime;
+    return 1;
+}
+
 int OsFileReplace(const char *from, const char *to) {
     if (MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
         return 1;

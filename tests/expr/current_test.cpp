@@ -121,6 +121,45 @@ TEST_F(ExprTest, EachCallSeesTheFilesAsTheyAreWhenItStarts) {
     EXPECT_EQ("32" + Degree(), Conditions("<temp>", "T1", "Metric"));
 }
 
+TEST_F(ExprTest, EachPlaceAndUnitKeepsItsOwnDocumentWhileTheKeptSetIsFull) {
+    // Other places, in both units, fill every kept slot between the calls of T1.
+    const int places = FEED_DOCUMENT_SLOTS;
+    for (int i = 0; i < places; i++) {
+        std::string id = "P" + std::to_string(i);
+        Place("Current", id, "English", "<ut>F</ut><tmp>" + std::to_string(40 + i) + "</tmp>");
+        Place("Current", id, "Metric", "<ut>C</ut><tmp>" + std::to_string(i) + "</tmp>");
+    }
+    Place("Current", "T1", "Both", kCurrentEnglish); // the feed answers Both in English
+    const std::string d = Degree();
+    const std::pair<const char *, std::string> both[] = {
+        {"<temp>", "72" + d + "F (22" + d + "C)"},
+        {"<feel>", "70" + d + "F (21" + d + "C)"},
+        {"<dewpoint>", "50" + d + "F (10" + d + "C)"},
+        {"<wind>", "10 mph (16 km/h)"},
+        {"<windgust>", "25 mph (40 km/h)"},
+        {"<tempunit>", "F"},
+        {"<windms>", Number("4.4")},
+        {"<humidity>", "45"},
+    };
+    std::string expression, want;
+    for (const auto &c : both) {
+        expression += std::string(c.first) + "|";
+        want += c.second + "|";
+    }
+    for (int round = 0; round < 2; round++) {
+        for (int i = 0; i < places; i++) {
+            std::string id = "P" + std::to_string(i);
+            EXPECT_EQ(std::to_string(40 + i) + d + "F (" + std::to_string(i) + d + "C)",
+                      Conditions("<temp>", id.c_str(), "Both"));
+        }
+        EXPECT_EQ(want, Conditions(expression, "T1", "Both")) << "round " << round;
+        EXPECT_EQ("72" + d + " F", Conditions("<temp> <tempunit>", "T1", "English"));
+        EXPECT_EQ("22" + d + " C", Conditions("<temp> <tempunit>", "T1", "Metric"));
+        EXPECT_EQ("40" + d + " F", Conditions("<temp> <tempunit>", "P0", "English"));
+        EXPECT_EQ("0" + d + " C", Conditions("<temp> <tempunit>", "P0", "Metric"));
+    }
+}
+
 TEST_F(ExprTest, AProbeThatFailsIsTheWholeResult) {
     EXPECT_EQ("N/A", Conditions("<temp> <city>", "NOFILE"));
     EXPECT_EQ("N/A", Conditions("<update>", "NOFILE"));

@@ -155,6 +155,12 @@ TEST_F(Cache, ASmallerFileShowsNothingOfALargerOne) {
     EXPECT_GE(Plugin.document->capacity, 60001u);
     ASSERT_EQ(LOAD_OK, LoadFeedDocument(small.c_str(), 0));
     EXPECT_EQ(std::string(10000, 's'), Held());
+    // The large file read again, smaller now, into the buffer it grew: nothing of the old
+    // content shows, and the buffer goes back to its common size.
+    sandbox::WriteFile(large, std::string(9000, 'l'));
+    ASSERT_EQ(LOAD_OK, LoadFeedDocument(large.c_str(), 1));
+    EXPECT_EQ(std::string(9000, 'l'), Held());
+    EXPECT_EQ((size_t)FEED_DOCUMENT_INITIAL, Plugin.document->capacity);
 }
 
 TEST_F(Cache, AFreshFileRewrittenSinceItWasLoadedIsLoadedAgain) {
@@ -166,6 +172,103 @@ TEST_F(Cache, AFreshFileRewrittenSinceItWasLoadedIsLoadedAgain) {
     EXPECT_EQ(CACHE_FRESH, CheckCacheFile(path.c_str(), 31));
     EXPECT_EQ("new", Held());
     EXPECT_EQ(FileTime(path), Plugin.document->time);
+}
+
+// The kept documents. A file's content is changed behind its unchanged time to show that a
+// copy in memory serves: the freshness check compares times only.
+class KeptDocuments : public Cache {
+  protected:
+    // Writes `content` to `path` and gives the file back the time it had.
+    void RewriteKeepingTime(const std::string &path, const std::string &content) {
+        uint64_t time = FileTime(path);
+        sandbox::WriteFile(path, content);
+        ASSERT_TRUE(SetFileTimeTo(path, time));
+    }
+    // One export call's question: freshness, then the value.
+    std::string Ask(const std::string &path) {
+        StartCallCacheChecks();
+        EXPECT_EQ(CACHE_FRESH, CheckCacheFile(path.c_str(), 31));
+        std::string value = ExtractElement(path.c_str(), "<v>", "</v>", 1);
+        EndCallCacheChecks();
+        return value;
+    }
+    std::string Path(int i) { return sandbox::Join(cache, "doc" + std::to_string(i) + ".xml"); }
+};
+
+TEST_F(KeptDocuments, AWarmCallReadsNoContentAndAChangedFileIsReadAgain) {
+    const int n = 3;
+    for (int i = 0; i < n; i++) {
+        sandbox::WriteFile(Path(i), "<v>old" + std::to_string(i) + "</v>");
+        ASSERT_TRUE(SetFileAge(Path(i), 600));
+        EXPECT_EQ("old" + std::to_string(i), Ask(Path(i)));
+    }
+    for (int i = 0; i < n; i++) {
+        RewriteKeepingTime(Path(i), "<v>new" + std::to_string(i) + "</v>");
+    }
+    for (int round = 0; round < 2; round++) {
+        for (int i = 0; i < n; i++) {
+            EXPECT_EQ("old" + std::to_string(i), Ask(Path(i))) << "round " << round;
+        }
+    }
+    // A newer time behind a kept copy: that file is read again, the others still serve.
+    ASSERT_TRUE(SetFileAge(Path(1), 60));
+    EXPECT_EQ("old0", Ask(Path(0)));
+    EXPECT_EQ("new1", Ask(Path(1)));
+    EXPECT_EQ("old2", Ask(Path(2)));
+    EXPECT_EQ(FileTime(Path(1)), KeptDocument(Path(1).c_str())->time);
+    // An older time, as a file put back from elsewhere has, is a change too.
+    ASSERT_TRUE(SetFileAge(Path(2), 900));
+    EXPECT_EQ("new2", Ask(Path(2)));
+}
+
+TEST_F(KeptDocuments, EveryWriterOfAFileDropsItsKeptCopy) {
+    for (int i = 0; i < 3; i++) {
+        sandbox::WriteFile(Path(i), "<v>old</v>");
+        ASSERT_TRUE(SetFileAge(Path(i), 600));
+        ASSERT_EQ("old", Ask(Path(i)));
+    }
+    // Rewritten within the same tick of the file system's clock, a file keeps its time; the
+    // writer's word is what tells the kept copy is gone.
+    uint64_t time = FileTime(Path(0));
+    ASSERT_EQ(1, StoreFile(Path(0).c_str(), "<v>stored</v>", 13));
+    ASSERT_TRUE(SetFileTimeTo(Path(0), time));
+    EXPECT_EQ(nullptr, KeptDocument(Path(0).c_str()));
+    EXPECT_EQ("stored", Ask(Path(0)));
+    // A download, or a page thrown away, names the file as the caller spelled it.
+    RewriteKeepingTime(Path(1), "<v>downloaded</v>");
+    std::string upper = Path(1);
+    upper.replace(upper.rfind("doc1"), 4, "DOC1");
+    ForgetCacheCheck(upper.c_str());
+    EXPECT_EQ("downloaded", Ask(Path(1)));
+    EXPECT_NE(nullptr, KeptDocument(Path(2).c_str()));
+    EXPECT_EQ("old", Ask(Path(2)));
+}
+
+TEST_F(KeptDocuments, TheCopyAskedForLeastRecentlyMakesRoom) {
+    for (int i = 0; i < FEED_DOCUMENT_SLOTS; i++) {
+        sandbox::WriteFile(Path(i), "<v>" + std::to_string(i) + "</v>");
+        ASSERT_EQ(std::to_string(i), Ask(Path(i)));
+    }
+    for (int i = 0; i < FEED_DOCUMENT_SLOTS; i++) {
+        EXPECT_NE(nullptr, KeptDocument(Path(i).c_str())) << i;
+    }
+    // A failed load takes no slot and spoils no copy.
+    std::string empty = Write("empty.xml", "");
+    EXPECT_EQ(LOAD_EMPTY, LoadFeedDocument(empty.c_str(), 0));
+    for (int i = 0; i < FEED_DOCUMENT_SLOTS; i++) {
+        ASSERT_NE(nullptr, KeptDocument(Path(i).c_str())) << i;
+        EXPECT_EQ("<v>" + std::to_string(i) + "</v>",
+                  std::string(KeptDocument(Path(i).c_str())->bytes));
+    }
+    // Asked for again, the first copy is the most recent; the second is the oldest then.
+    EXPECT_EQ("0", Ask(Path(0)));
+    int extra = FEED_DOCUMENT_SLOTS;
+    sandbox::WriteFile(Path(extra), "<v>extra</v>");
+    EXPECT_EQ("extra", Ask(Path(extra)));
+    EXPECT_EQ(nullptr, KeptDocument(Path(1).c_str()));
+    EXPECT_NE(nullptr, KeptDocument(Path(0).c_str()));
+    EXPECT_NE(nullptr, KeptDocument(Path(2).c_str()));
+    EXPECT_EQ("1", Ask(Path(1)));
 }
 
 TEST_F(Cache, FileExistsLeavesNothingOpen) {

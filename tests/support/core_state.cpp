@@ -42,7 +42,10 @@ void ResetCoreState(const std::string &cacheFolder, const std::string &hostPort)
 }
 
 bool SetFileAge(const std::string &path, long long secondsAgo) {
-    uint64_t time = OsUtcNow() - (uint64_t)(secondsAgo * 10000000LL);
+    return SetFileTimeTo(path, OsUtcNow() - (uint64_t)(secondsAgo * 10000000LL));
+}
+
+bool SetFileTimeTo(const std::string &path, uint64_t time) {
 #if defined(_WIN32)
     HANDLE file = CreateFileA(path.c_str(), FILE_WRITE_ATTRIBUTES,
                               FILE_SHARE_READ | FILE_SHARE_WRITE, NULL, OPEN_EXISTING, 0, NULL);

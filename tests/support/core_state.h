@@ -15,6 +15,9 @@ void ResetCoreState(const std::string &cacheFolder, const std::string &hostPort)
 // Sets the last-write time of a file to `secondsAgo` before now (negative: in the future).
 bool SetFileAge(const std::string &path, long long secondsAgo);
 
+// Sets the last-write time of a file to the file time `time` exactly.
+bool SetFileTimeTo(const std::string &path, uint64_t time);
+
 // The last-write time of a file as a file time, or 0.
 uint64_t FileTime(const std::string &path);
 

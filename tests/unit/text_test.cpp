@@ -47,6 +47,11 @@ TEST(ReplaceAll, SearchesAgainFromTheStart) {
     EXPECT_EQ(2, ReplaceAll(text, sizeof text, "ab", ""));
     EXPECT_STREQ("", text);
 
+    // A pattern formed again as far back as its own length less one.
+    char back[64] = "xababcc";
+    EXPECT_EQ(2, ReplaceAll(back, sizeof back, "abc", ""));
+    EXPECT_STREQ("x", back);
+
     char path[64] = "C:\\a.dll.d\\wx.dll";
     EXPECT_EQ(2, ReplaceAll(path, sizeof path, ".dll", ".ini"));
     EXPECT_STREQ("C:\\a.ini.d\\wx.ini", path);

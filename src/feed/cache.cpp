@@ -180,8 +180,10 @@ static void EmptyDocument(FeedDocument *document) {
 void StartFeedDocuments(void) {
     for (int i = 0; i < FEED_DOCUMENT_SLOTS; i++) {
         FeedDocument *document = &Plugin.documents[i];
-        document->bytes = (char *)malloc(FEED_DOCUMENT_INITIAL);
-        document->capacity = document->bytes != NULL ? FEED_DOCUMENT_INITIAL : 0;
+        if (document->bytes == NULL) { // a buffer that is there already serves again
+            document->bytes = (char *)malloc(FEED_DOCUMENT_INITIAL);
+            document->capacity = document->bytes != NULL ? FEED_DOCUMENT_INITIAL : 0;
+        }
         EmptyDocument(document);
     }
     Plugin.document = &Plugin.documents[0];

@@ -32,9 +32,9 @@ const char *CacheFilePath(const char *kind);
 // it fit, else 0 (out empty).
 int SafeNamePart(const char *text, char *out, size_t capacity);
 
-// The documents kept in memory. Start gives every one its buffer of FEED_DOCUMENT_INITIAL
-// bytes, empty (a buffer that cannot be had grows at its first load instead); Free releases
-// them at shutdown; Forget empties them all and keeps their buffers.
+// The documents kept in memory. Start empties them and gives every one without a buffer its
+// buffer of FEED_DOCUMENT_INITIAL bytes (one that cannot be had grows at the first load
+// instead); Free releases them at shutdown; Forget empties them all and keeps their buffers.
 void StartFeedDocuments(void);
 void FreeFeedDocuments(void);
 void ForgetFeedDocuments(void);

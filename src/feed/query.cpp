@@ -21,7 +21,7 @@ static const char *SetValue(const char *text) {
 // Copies [start, end) of the held document into the value buffer, in the plugin's encoding,
 // cut to its capacity.
 static const char *SetValueSpan(const char *start, const char *end) {
-    return DocumentText(Plugin.documentBytes, start, (size_t)(end - start), Plugin.value,
+    return DocumentText(Plugin.document->bytes, start, (size_t)(end - start), Plugin.value,
                         sizeof Plugin.value);
 }
 
@@ -44,7 +44,7 @@ static const char *ServiceError(const char *from) {
         end = message + strlen(message);
     }
     size_t prefix = sizeof kPrefix - 1;
-    DocumentText(Plugin.documentBytes, message, (size_t)(end - message), Plugin.value + prefix,
+    DocumentText(Plugin.document->bytes, message, (size_t)(end - message), Plugin.value + prefix,
                  sizeof Plugin.value - prefix);
     return Plugin.value;
 }

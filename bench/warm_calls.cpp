@@ -30,6 +30,8 @@ struct Case {
 };
 
 static const Case kCases[] = {
+    // What every call costs whatever its expression: the lock, the frame, one file time.
+    {"CurrentConditions, <temp> alone, English", "CurrentConditions", "English", "<temp>"},
     {"CurrentConditions, every term, English", "CurrentConditions", "English", kAllCurrentTerms},
     {"CurrentConditions, every term, Both", "CurrentConditions", "Both", kAllCurrentTerms},
     {"Forecast day 2, every term, English", "Forecast", "English", kAllForecastTerms},

@@ -57,7 +57,7 @@ char *FormatClockTime(char *text) {
     return text;
 }
 
-static int DaysInMonth(int year, int month) {
+int DaysInMonth(int year, int month) {
     static const int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
     int leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
     return month == 2 && leap ? 29 : kDays[month - 1];

@@ -4,6 +4,8 @@
 #include <stdio.h>
 #include <string.h>
 
+#include "expr/datetime.h"
+
 int ModelHas(double value) {
     return !isnan(value);
 }
@@ -66,12 +68,6 @@ static int Digits(const char *text, int count, int *value) {
         *value = *value * 10 + (text[i] - '0');
     }
     return 1;
-}
-
-static int DaysInMonth(int year, int month) {
-    static const int kDays[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-    int leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
-    return month == 2 && leap ? 29 : kDays[month - 1];
 }
 
 int ParseLocalTime(const char *text, int64_t *minutes) {

@@ -115,14 +115,7 @@ static size_t CopyOut(const char *text, char *out, size_t capacity) {
     if (capacity == 0) {
         return 0;
     }
-    size_t length = strlen(text);
-    if (length >= capacity) {
-        length = capacity - 1;
-        // Never cut a UTF-8 sequence in two.
-        while (length > 0 && ((unsigned char)text[length] & 0xC0) == 0x80) {
-            length--;
-        }
-    }
+    size_t length = Utf8FitLength(text, strlen(text), capacity - 1);
     memcpy(out, text, length);
     out[length] = '\0';
     return length;

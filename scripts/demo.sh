@@ -14,19 +14,13 @@ cmake --build --preset native
 build=build/native
 demo=$(mktemp -d /tmp/nimbrel-demo.XXXXXX)
 cleanup() {
-  [ -n "${sim_pid:-}" ] && kill "$sim_pid" 2>/dev/null || true
+  tests/services.sh stop "$demo/service"
   rm -rf "$demo"
 }
 trap cleanup EXIT
 
-"$build/nimbrel-sim" --port 0 --log "$demo/requests.log" >"$demo/sim.out" 2>/dev/null &
-sim_pid=$!
-for _ in $(seq 1 100); do
-  port=$(awk '/^port /{print $2; exit}' "$demo/sim.out" 2>/dev/null || true)
-  [ -n "$port" ] && break
-  sleep 0.1
-done
-host="127.0.0.1:$port"
+tests/services.sh sim "$demo/service" "$build/nimbrel-sim" >/dev/null
+host="127.0.0.1:$(cat "$demo/service/sim.port")"
 
 # The module as a user installs it: its settings file beside it, pointing at the service.
 mkdir -p "$demo/plugin" "$demo/temp"
@@ -121,9 +115,9 @@ now+='%bsun <sunrise> to <sunset>, moon <moon>'
 python3 tools/panel/panel.py "$demo/panel-results.txt" "$shown/panel.png"
 
 echo
-echo "== The weather service answered $(wc -l <"$demo/requests.log") requests" \
-  "($(grep -c '/v1/forecast?' "$demo/requests.log") forecasts, $(grep -c '/v1/search?' "$demo/requests.log") place searches," \
-  "$(grep -c '/alerts/active?' "$demo/requests.log") alert requests, $(grep -c '/v2/radar/' "$demo/requests.log") radar pictures); the cache holds:"
+echo "== The weather service answered $(wc -l <"$demo/service/sim.log") requests" \
+  "($(grep -c '/v1/forecast?' "$demo/service/sim.log") forecasts, $(grep -c '/v1/search?' "$demo/service/sim.log") place searches," \
+  "$(grep -c '/alerts/active?' "$demo/service/sim.log") alert requests, $(grep -c '/v2/radar/' "$demo/service/sim.log") radar pictures); the cache holds:"
 ls "$demo/temp/Nimbrel"
 echo
 echo "== What a person sees"

@@ -37,7 +37,7 @@ wine_run() { cmake/wine-run.sh "$root/build/win32/wineprefix" "$@"; }
 
 work=$(mktemp -d /tmp/nimbrel-package.XXXXXX)
 cleanup() {
-  [ -n "${sim_pid:-}" ] && kill "$sim_pid" 2>/dev/null || true
+  "$root/tests/services.sh" stop "$work/service"
   rm -rf "$work"
 }
 trap cleanup EXIT
@@ -155,15 +155,9 @@ check_settings "$win" wine_run "$win/nimbrel-host.exe"
 rm "$win/nimbrel-host.exe"
 
 echo "== the Linux package on its own, against the local weather service"
-build/native/nimbrel-sim --port 0 --log "$work/requests.log" >"$work/sim.out" 2>/dev/null &
-sim_pid=$!
-for _ in $(seq 1 100); do
-  port=$(awk '/^port /{print $2; exit}' "$work/sim.out" 2>/dev/null || true)
-  [ -n "$port" ] && break
-  sleep 0.1
-done
-[ -n "${port:-}" ] || fail "the local weather service did not start"
-service=http://127.0.0.1:$port
+"$root/tests/services.sh" sim "$work/service" build/native/nimbrel-sim >/dev/null ||
+  fail "the local weather service did not start"
+service=http://127.0.0.1:$(cat "$work/service/sim.port")
 sed -i "s|^ForecastApi=.*|ForecastApi=$service/v1/forecast|
         s|^GeocodingApi=.*|GeocodingApi=$service/v1/search|
         s|^AlertsApi=.*|AlertsApi=$service/alerts/active|
@@ -193,7 +187,7 @@ json=$(ask --json CurrentConditions '<temp><tempunit>' '' Metric 1 \
   --tooltip Forecast '<dayname>: <high>/<low>%b<cond>' '' 1 Metric 1 || true)
 python3 -c 'import json, sys; o = json.loads(sys.argv[1]); assert o["text"] and "\n" in o["tooltip"]' \
   "$json" || fail "nimbrel-host --json gave $json"
-grep -q '/v1/forecast?' "$work/requests.log" || fail "the weather service was not asked"
+grep -q '/v1/forecast?' "$work/service/sim.log" || fail "the weather service was not asked"
 echo "linux package: \"$value\", $(basename "$icon"), $json"
 TEMP=$work/temp python3 "$root/tools/package/package_tool.py" recipes "$linux"
 cd "$root"

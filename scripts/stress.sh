@@ -42,21 +42,13 @@ pids=()
 cleanup() {
   # Waited for, so that no process still writes into the folders removed below.
   for p in "${pids[@]}" ${victim:-}; do kill -9 "$p" 2>/dev/null || true; wait "$p" 2>/dev/null || true; done
-  if [ -n "${sim:-}" ]; then
-    kill "$sim" 2>/dev/null || true
-    wait "$sim" 2>/dev/null || true
-  fi
+  tests/services.sh stop "$work/service"
   rm -rf "$work"
 }
 trap cleanup EXIT
 
-"$native/nimbrel-sim" --port 0 >"$work/sim.out" 2>/dev/null &
-sim=$!
-for _ in $(seq 1 100); do
-  port=$(awk '/^port /{print $2; exit}' "$work/sim.out" 2>/dev/null || true)
-  [ -n "$port" ] && break
-  sleep 0.1
-done
+tests/services.sh sim "$work/service" "$native/nimbrel-sim" >/dev/null
+port=$(cat "$work/service/sim.port")
 mkdir -p "$work/plugin" "$work/temp"
 cp "$build/$module" "$work/plugin/"
 cat >"$work/plugin/nimbrel.ini" <<INI

@@ -1,23 +1,32 @@
 #!/usr/bin/env bash
 # Starts and stops the services the network tests talk to, all on loopback: the local weather
 # service, and a proxy that asks for credentials.
-#   services.sh start STATE_DIR SIM_PROGRAM
+#   services.sh start STATE_DIR SIM_PROGRAM   both
+#   services.sh sim STATE_DIR SIM_PROGRAM     the weather service alone
 #   services.sh stop STATE_DIR
-# The ports go to STATE_DIR/sim.port and STATE_DIR/proxy.port.
+# The ports go to STATE_DIR/sim.port and STATE_DIR/proxy.port, the service's requests to
+# STATE_DIR/sim.log.
 set -euo pipefail
 action=$1
 state=$2
 
+# Stops the process named in the file and waits (at most 5 s) until it is gone, so that nothing
+# still writes into the state folder when a caller removes it.
 stop_pid() {
-  local file=$1
+  local file=$1 pid
   if [ -f "$file" ]; then
-    kill "$(cat "$file")" 2>/dev/null || true
+    pid=$(cat "$file")
+    kill "$pid" 2>/dev/null || true
+    for _ in $(seq 1 50); do
+      kill -0 "$pid" 2>/dev/null || break
+      sleep 0.1
+    done
     rm -f "$file"
   fi
 }
 
 case "$action" in
-  start)
+  start | sim)
     sim=$3
     mkdir -p "$state"
     "$0" stop "$state"
@@ -34,7 +43,7 @@ case "$action" in
     awk '/^raw-port /{print $2; exit}' "$state/sim.out" >"$state/raw.port"
     echo "weather service on 127.0.0.1:$port"
 
-    if command -v tinyproxy >/dev/null; then
+    if [ "$action" = start ] && command -v tinyproxy >/dev/null; then
       for proxy_port in $(seq $((port % 20000 + 30000)) $((port % 20000 + 30040))); do
         cat >"$state/tinyproxy.conf" <<CONF
 Port $proxy_port

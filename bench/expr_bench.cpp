@@ -17,6 +17,7 @@
 #include "plugin/settings.h"
 #include "plugin/state.h"
 #include "plugin/text.h"
+#include "support/sandbox.h"
 
 static std::string gFolder;
 
@@ -31,8 +32,7 @@ static void Prepare() {
     if (!gFolder.empty()) {
         return;
     }
-    char pattern[] = "/tmp/nimbrel-bench-XXXXXX";
-    gFolder = mkdtemp(pattern);
+    gFolder = sandbox::MakeFolder("bench");
     ReadSettings(NULL);
     CopyText(Plugin.defaultUnit, sizeof Plugin.defaultUnit, "English");
     StartFeedDocuments();
@@ -114,11 +114,16 @@ static int Soak(long calls) {
 }
 
 int main(int argc, char **argv) {
+    int status = 0;
     if (argc == 3 && strcmp(argv[1], "--soak") == 0) {
-        return Soak(atol(argv[2]));
+        status = Soak(atol(argv[2]));
+    } else {
+        benchmark::Initialize(&argc, argv);
+        benchmark::RunSpecifiedBenchmarks();
+        benchmark::Shutdown();
     }
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    if (!gFolder.empty()) {
+        sandbox::RemoveTree(gFolder);
+    }
+    return status;
 }

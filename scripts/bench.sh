@@ -7,21 +7,46 @@
 #                                 requests that a whole panel of one place costs the weather
 #                                 service over an hour, against the local service
 #   bench.sh --wine [--calls N]   the Windows DLL under Wine: time per call through its exports
+#   bench.sh --freeze             a panel of six meters polled every 5 s for 2 minutes while the
+#                                 local service hangs and every cached file is stale: the seconds
+#                                 its thread was blocked and the worst call, the shared object
+#                                 natively and the DLL under Wine
 #
 # --calls sets how many warm calls the export timing makes of each expression (2000).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 wine=
+freeze=
 calls=()
 while [ $# -gt 0 ]; do
   case $1 in
     --wine) wine=1 ;;
+    --freeze) freeze=1 ;;
     --calls) calls=(--calls "$2"); shift ;;
-    *) echo "usage: $0 [--wine] [--calls N]" >&2; exit 2 ;;
+    *) echo "usage: $0 [--wine] [--calls N] | --freeze" >&2; exit 2 ;;
   esac
   shift
 done
 export LC_ALL=${LC_ALL:-en_US.UTF-8}
+
+if [ -n "$freeze" ]; then
+  scripts/install-deps.sh all
+  cmake --preset native >/dev/null
+  cmake --build --preset native --target nimbrel nimbrel-freeze nimbrel-sim
+  cmake --preset win32 >/dev/null
+  cmake --build --preset win32 --target nimbrel nimbrel-freeze
+  state=$(mktemp -d /tmp/nimbrel-bench.XXXXXX)
+  trap 'tests/services.sh stop "$state" >/dev/null; rm -rf "$state"' EXIT
+  tests/services.sh sim "$state" build/native/nimbrel-sim >/dev/null
+  service="127.0.0.1:$(cat "$state/sim.port")"
+  curl -fsS "http://$service/_control/scenario?name=stall" >/dev/null
+  echo "Six meters every 5 s for 2 minutes, the service stalled, every cached file stale:"
+  echo -n "  the shared object: "
+  build/native/nimbrel-freeze "$service"
+  echo -n "  the DLL under Wine: "
+  cmake/wine-run.sh "$PWD/build/win32/wineprefix" build/win32/nimbrel-freeze.exe "$service"
+  exit 0
+fi
 
 if [ -n "$wine" ]; then
   scripts/install-deps.sh all

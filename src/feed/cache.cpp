@@ -430,11 +430,7 @@ int PartFilePath(const char *path, const char *partName, char *out, size_t capac
     return 1;
 }
 
-int StoreFile(const char *path, const char *bytes, size_t length) {
-    char partPath[PATH_CAPACITY];
-    if (!PartFilePath(path, "store.part", partPath, sizeof partPath)) {
-        return 0;
-    }
+int WriteFileInPlace(const char *path, const char *partPath, const char *bytes, size_t length) {
     OsFile *file = OsFileCreate(partPath);
     if (file == NULL) {
         return 0;
@@ -443,6 +439,15 @@ int StoreFile(const char *path, const char *bytes, size_t length) {
     int closed = OsFileClose(file);
     if (!written || !closed || !OsFileReplace(partPath, path)) {
         OsFileDelete(partPath);
+        return 0;
+    }
+    return 1;
+}
+
+int StoreFile(const char *path, const char *bytes, size_t length) {
+    char partPath[PATH_CAPACITY];
+    if (!PartFilePath(path, "store.part", partPath, sizeof partPath) ||
+        !WriteFileInPlace(path, partPath, bytes, length)) {
         return 0;
     }
     ForgetCacheCheck(path);

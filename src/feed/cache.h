@@ -65,9 +65,14 @@ int PartFilePath(const char *path, const char *partName, char *out, size_t capac
 // Returns 1; 0 when they could not be written, and then `path` is unchanged.
 int StoreFile(const char *path, const char *bytes, size_t length);
 
+// Writes `length` bytes to the temporary file `partPath` and puts it in place of `path` in one
+// step. Returns 1; 0 when that failed, and then `path` is unchanged and `partPath` gone. Reads
+// and writes nothing but the two files.
+int WriteFileInPlace(const char *path, const char *partPath, const char *bytes, size_t length);
+
 // The whole content of a file, zero-terminated, in a heap block the caller frees; its length
 // (without the terminator) in *length. Returns NULL when the file cannot be read, is empty or is
-// longer than `limit` bytes.
+// longer than `limit` bytes. Reads nothing but the file.
 char *ReadWholeFile(const char *path, size_t limit, size_t *length);
 
 // Within one export call each file's time is looked up once, missing or not: every writer of

@@ -1,6 +1,9 @@
 #include "feed/download.h"
 
+#include <stdlib.h>
 #include <string.h>
+
+#include <atomic>
 
 #include "feed/cache.h"
 #include "plugin/grow_text.h"
@@ -8,7 +11,145 @@
 #include "plugin/text.h"
 #include "provider/provider.h"
 
-static const char kPartName[] = "download.part"; // beside the target, in the same folder
+// ---- What every process knows: the folder "Refresh" of the cache folder --------------------
+// Beside each cache file's name: its claim (".claim"), the time of its last failed download
+// (".failed"), the body that arrives after its caller stopped waiting (".answer") and the body
+// on its way (".part"). And the time of the last offline verdict. Everything in this section
+// reads only its arguments and the files, so that a refresh may use it after shutdown.
+
+static const char kRefreshFolder[] = "Refresh";
+static const char kOfflineName[] = "Connectivity.offline";
+
+// `<folder of target>/Refresh/<name of target><suffix>`. Returns 1 when it fits, else 0.
+static int RefreshFilePath(const char *target, const char *suffix, char *out, size_t capacity) {
+    const char *slash = strrchr(target, OsPathSeparator);
+    if (slash == NULL) {
+        out[0] = '\0';
+        return 0;
+    }
+    int folder = (int)(slash - target);
+    if (!FormatText(out, capacity, "%.*s%c%s%c%s%s", folder, target, OsPathSeparator,
+                    kRefreshFolder, OsPathSeparator, slash + 1, suffix)) {
+        out[0] = '\0';
+        return 0;
+    }
+    return 1;
+}
+
+// The folder "Refresh" beside `target`, made when missing. Returns 1 when it exists.
+static int MakeRefreshFolder(const char *target) {
+    char folder[PATH_CAPACITY];
+    if (!RefreshFilePath(target, "", folder, sizeof folder)) {
+        return 0;
+    }
+    *strrchr(folder, OsPathSeparator) = '\0';
+    return OsCreateFolder(folder);
+}
+
+// Whether the memory file holds a failure of less than OFFLINE_MEMORY_TICKS ago. A time ahead
+// of the clock counts as none, as the in-memory record did.
+static int RememberedRecently(const char *memoryPath, uint64_t now) {
+    size_t length = 0;
+    char *text = memoryPath[0] ? ReadWholeFile(memoryPath, 64, &length) : NULL;
+    if (text == NULL) {
+        return 0;
+    }
+    uint64_t time = strtoull(text, NULL, 10);
+    free(text);
+    return now >= time && now - time < OFFLINE_MEMORY_TICKS;
+}
+
+static void Remember(const char *memoryPath, uint64_t now) {
+    char text[32], part[PATH_CAPACITY];
+    FormatText(text, sizeof text, "%llu", (unsigned long long)now);
+    if (memoryPath[0] && FormatText(part, sizeof part, "%s.part", memoryPath)) {
+        WriteFileInPlace(memoryPath, part, text, strlen(text));
+    }
+}
+
+static void Forget(const char *memoryPath) {
+    if (memoryPath[0]) {
+        OsFileDelete(memoryPath);
+    }
+}
+
+// The connectivity test, or its remembered offline verdict. `offlinePath` may be empty (no
+// cache folder): then nothing is remembered.
+static int TestConnectivity(int useProxy, const char *connectivityUrl, const char *offlinePath) {
+    if (useProxy) {
+        return 1;
+    }
+    uint64_t now = OsUtcNow();
+    if (RememberedRecently(offlinePath, now)) {
+        return 0;
+    }
+    if (OsInternetConnected() && OsCheckConnection(connectivityUrl, CONNECTIVITY_TEST_MS)) {
+        return 1;
+    }
+    Remember(offlinePath, now);
+    return 0;
+}
+
+// ---- A refresh: one download on a thread of its own ----------------------------------------
+
+enum JobState {
+    JOB_RUNNING = 0,  // the download runs; its caller may still be waiting
+    JOB_DONE = 1,     // it ended while its caller waited: the caller takes the result
+    JOB_ABANDONED = 2 // its caller stopped waiting: the refresh finishes by itself
+};
+
+// Everything a refresh reads, copied: it never touches the module's state, which the next call
+// or shutdown may change while it runs.
+typedef struct RefreshJob {
+    char address[ADDRESS_CAPACITY];
+    char userAgent[64];
+    int useProxy;
+    char proxyAddress[TEXT_CAPACITY];
+    char proxyUser[PROXY_FIELD_CAPACITY];
+    char proxyPassword[PROXY_FIELD_CAPACITY];
+    char connectivityUrl[ADDRESS_CAPACITY];
+    char target[PATH_CAPACITY];  // the cache file, or the file an answer is kept in
+    char part[PATH_CAPACITY];    // where a file's body is written before it takes its place
+    char aside[PATH_CAPACITY];   // where an answer waits for a call when nobody waits for it
+    char failed[PATH_CAPACITY];  // the failure memory of the target
+    char offline[PATH_CAPACITY]; // the offline verdict's memory, or empty
+    int toFile;                  // 1: the body becomes the target; 0: it is an answer
+    size_t limit;                // an answer's largest body
+    unsigned totalMs;            // the bound of the transfer
+    OsFileLock *claim;           // held for the whole refresh
+    GrowText body;               // an answer's body
+    int status;                  // its HTTP status
+    int whole;                   // 1 when the download completed (a file: and is in place)
+    int online;                  // 0 when the connectivity test said offline
+    std::atomic<int> state;      // a JobState
+} RefreshJob;
+
+// Refreshes in flight in this process, counted for shutdown.
+static std::atomic<int> gRefreshesInFlight{0};
+
+static void FreeJob(RefreshJob *job) {
+    OsFileLockRelease(job->claim);
+    GrowTextFree(&job->body);
+    free(job);
+}
+
+static unsigned AtMost(unsigned bound, uint64_t left) {
+    return left < bound ? (unsigned)left : bound;
+}
+
+static OsHttpRequest JobRequest(const RefreshJob *job) {
+    OsHttpRequest request;
+    request.address = job->address;
+    request.userAgent = job->userAgent;
+    request.useProxy = job->useProxy;
+    request.proxyAddress = job->proxyAddress;
+    request.proxyUser = job->proxyUser;
+    request.proxyPassword = job->proxyPassword;
+    request.connectTimeoutMs = AtMost(DOWNLOAD_CONNECT_MS, job->totalMs);
+    request.readTimeoutMs = AtMost(DOWNLOAD_READ_MS, job->totalMs);
+    request.totalTimeoutMs = job->totalMs;
+    return request;
+}
 
 typedef struct BodyTarget {
     OsFile *file;
@@ -27,61 +168,79 @@ static int StoreBodyPiece(void *context, const char *bytes, size_t count) {
     return 1;
 }
 
-static FailedDownload *FindFailure(const char *path) {
-    for (int i = 0; i < FAILED_DOWNLOAD_SLOTS; i++) {
-        if (strcmp(Plugin.failedDownloads[i].path, path) == 0) {
-            return &Plugin.failedDownloads[i];
-        }
+// Runs the transfer into the temporary file and puts it in place. Returns 1 on success; 0 when
+// the body broke off, was empty or came with another status than success, and then the
+// temporary file is gone and the target untouched.
+static int TransferToFile(RefreshJob *job) {
+    BodyTarget target = {OsFileCreate(job->part), 0, 0};
+    if (target.file == NULL) {
+        return 0;
     }
-    return NULL;
-}
-
-static int FailedRecently(const char *path, uint64_t now) {
-    FailedDownload *failure = FindFailure(path);
-    return failure != NULL && now >= failure->time && now - failure->time < OFFLINE_MEMORY_TICKS;
-}
-
-// Remembers a failure, in the slot of the same file or else the oldest one.
-static void RememberFailure(const char *path, uint64_t now) {
-    FailedDownload *slot = FindFailure(path);
-    if (slot == NULL) {
-        slot = &Plugin.failedDownloads[0];
-        for (int i = 1; i < FAILED_DOWNLOAD_SLOTS && slot->path[0] != '\0'; i++) {
-            FailedDownload *candidate = &Plugin.failedDownloads[i];
-            if (candidate->path[0] == '\0' || candidate->time < slot->time) {
-                slot = candidate;
-            }
-        }
-    }
-    CopyText(slot->path, sizeof slot->path, path);
-    slot->time = now;
-}
-
-static void ForgetFailure(const char *path) {
-    FailedDownload *failure = FindFailure(path);
-    if (failure != NULL) {
-        failure->path[0] = '\0';
-        failure->time = 0;
-    }
-}
-
-int IsOnline(void) {
-    uint64_t now = OsUtcNow();
-    if (Plugin.useProxy) {
+    OsHttpRequest request = JobRequest(job);
+    int status = 0;
+    enum OsHttpResult result = OsHttpGet(&request, StoreBodyPiece, &target, &status);
+    int closed = OsFileClose(target.file);
+    // An error page never takes the place of a good file, and neither does an empty body: a
+    // success status with nothing behind it is a server that had nothing to give, not a document.
+    int whole = result == OS_HTTP_COMPLETE && !target.failed && closed && target.written > 0 &&
+                status >= 200 && status <= 299;
+    if (whole && OsFileReplace(job->part, job->target)) {
         return 1;
     }
-    if (now < Plugin.lastConnectivityTest + OFFLINE_MEMORY_TICKS &&
-        Plugin.lastConnectivityResult == 0) {
-        return 0;
-    }
-    Plugin.lastConnectivityTest = now;
-    if (!OsInternetConnected()) {
-        Plugin.lastConnectivityResult = 0;
-        return 0;
-    }
-    Plugin.lastConnectivityResult = OsCheckConnection(Plugin.connectivityUrl, CONNECTIVITY_TEST_MS);
-    return Plugin.lastConnectivityResult;
+    OsFileDelete(job->part);
+    return 0;
 }
+
+// A piece of an answer; past the answer's limit the text refuses it, which stops the transfer.
+static int KeepAnswerPiece(void *context, const char *bytes, size_t count) {
+    return GrowTextAppendBytes((GrowText *)context, bytes, count);
+}
+
+static int TransferAnswer(RefreshJob *job) {
+    OsHttpRequest request = JobRequest(job);
+    enum OsHttpResult result = OsHttpGet(&request, KeepAnswerPiece, &job->body, &job->status);
+    return result == OS_HTTP_COMPLETE && !job->body.failed && job->body.length > 0;
+}
+
+// An answer nobody waits for any more waits in its own file, its status on the first line, for
+// the next call that asks for it (of any process).
+static void SetAnswerAside(RefreshJob *job) {
+    GrowText kept;
+    GrowTextInit(&kept, 0);
+    char part[PATH_CAPACITY];
+    if (GrowTextFormat(&kept, "%d\n", job->status) &&
+        GrowTextAppendBytes(&kept, job->body.bytes, job->body.length) &&
+        FormatText(part, sizeof part, "%s.part", job->aside)) {
+        WriteFileInPlace(job->aside, part, kept.bytes, kept.length);
+    }
+    GrowTextFree(&kept);
+}
+
+static void RunRefresh(void *context) {
+    RefreshJob *job = (RefreshJob *)context;
+    job->online = TestConnectivity(job->useProxy, job->connectivityUrl, job->offline);
+    if (job->online) {
+        job->whole = job->toFile ? TransferToFile(job) : TransferAnswer(job);
+        // Only a download that had its whole bound tells against the server.
+        if (job->whole) {
+            Forget(job->failed);
+        } else if (job->totalMs == DOWNLOAD_TOTAL_MS) {
+            Remember(job->failed, OsUtcNow());
+        }
+    }
+    int running = JOB_RUNNING;
+    if (job->state.compare_exchange_strong(running, JOB_DONE)) {
+        gRefreshesInFlight--;
+        return; // the caller takes it from here
+    }
+    if (!job->toFile && job->whole) {
+        SetAnswerAside(job);
+    }
+    FreeJob(job);
+    gRefreshesInFlight--;
+}
+
+// ---- The call's side: budgets, claims and the wait ------------------------------------------
 
 // The deadline of a call that has not started a download yet. Its budget starts with its first
 // download, a few microseconds of work after it took the mutex: a warm call, which downloads
@@ -90,26 +249,29 @@ static const uint64_t kBudgetNotStarted = UINT64_MAX;
 
 void StartCallDownloads(void) {
     Plugin.callDownloadDeadline = kBudgetNotStarted;
+    Plugin.callRefreshDeadline = kBudgetNotStarted;
 }
 
 void EndCallDownloads(void) {
     Plugin.callDownloadDeadline = 0;
+    Plugin.callRefreshDeadline = 0;
 }
 
-// What is left of the call's budget, in milliseconds; outside a call, more than any bound.
-static uint64_t CallBudgetLeft(void) {
-    if (Plugin.callDownloadDeadline == 0) {
+// What is left until `*deadline`, in milliseconds, starting it `bound` from now when it has not
+// started; outside a call (deadline 0), more than any bound.
+static uint64_t LeftOf(uint64_t *deadline, unsigned bound) {
+    if (*deadline == 0) {
         return UINT64_MAX;
     }
     uint64_t now = OsMonotonicMs();
-    if (Plugin.callDownloadDeadline == kBudgetNotStarted) {
-        Plugin.callDownloadDeadline = now + CALL_DOWNLOAD_BUDGET_MS;
+    if (*deadline == kBudgetNotStarted) {
+        *deadline = now + bound;
     }
-    return now < Plugin.callDownloadDeadline ? Plugin.callDownloadDeadline - now : 0;
+    return now < *deadline ? *deadline - now : 0;
 }
 
-static unsigned AtMost(unsigned bound, uint64_t left) {
-    return left < bound ? (unsigned)left : bound;
+static uint64_t CallBudgetLeft(void) {
+    return LeftOf(&Plugin.callDownloadDeadline, CALL_DOWNLOAD_BUDGET_MS);
 }
 
 // The user agent of every request: the feed's "nimbrel", or the provider's agent with the
@@ -118,111 +280,261 @@ static const char *DownloadUserAgent(void) {
     return Plugin.provider == PROVIDER_FEED ? DOWNLOAD_USER_AGENT : PROVIDER_USER_AGENT;
 }
 
-// The request for the download address, within `totalMs`.
-static OsHttpRequest DownloadRequest(unsigned totalMs) {
-    OsHttpRequest request;
-    request.address = Plugin.downloadAddress;
-    request.userAgent = DownloadUserAgent();
-    request.useProxy = Plugin.useProxy;
-    request.proxyAddress = Plugin.proxyAddress;
-    request.proxyUser = Plugin.proxyUser;
-    request.proxyPassword = Plugin.proxyPassword;
-    request.connectTimeoutMs = AtMost(DOWNLOAD_CONNECT_MS, totalMs);
-    request.readTimeoutMs = AtMost(DOWNLOAD_READ_MS, totalMs);
-    request.totalTimeoutMs = totalMs;
-    return request;
+static void OfflineMemoryPath(char *out, size_t capacity) {
+    out[0] = '\0';
+    if (Plugin.cacheFolder[0] != '\0' &&
+        !FormatText(out, capacity, "%s%c%s%c%s", Plugin.cacheFolder, OsPathSeparator,
+                    kRefreshFolder, OsPathSeparator, kOfflineName)) {
+        out[0] = '\0';
+    }
 }
 
-// Runs the transfer into the temporary file and puts it in place, within `totalMs`. Returns 1 on
-// success; 0 when the body broke off, was empty or came with another status than success, and
-// then the temporary file is gone and the target untouched.
-static int Transfer(const char *partPath, unsigned totalMs) {
-    BodyTarget target = {OsFileCreate(partPath), 0, 0};
-    if (target.file == NULL) {
-        return 0;
+int IsOnline(void) {
+    char offline[PATH_CAPACITY];
+    OfflineMemoryPath(offline, sizeof offline);
+    if (offline[0] != '\0') {
+        *strrchr(offline, OsPathSeparator) = '\0';
+        OsCreateFolder(offline);
+        OfflineMemoryPath(offline, sizeof offline);
     }
-    OsHttpRequest request = DownloadRequest(totalMs);
-    int status = 0;
-    enum OsHttpResult result = OsHttpGet(&request, StoreBodyPiece, &target, &status);
-    int closed = OsFileClose(target.file);
-    // An error page never takes the place of a good file, and neither does an empty body: a
-    // success status with nothing behind it is a server that had nothing to give, not a document.
-    int whole = result == OS_HTTP_COMPLETE && !target.failed && closed && target.written > 0 &&
-                status >= 200 && status <= 299;
-    if (whole && OsFileReplace(partPath, Plugin.downloadPath)) {
-        return 1;
-    }
-    OsFileDelete(partPath);
-    return 0;
+    return TestConnectivity(Plugin.useProxy, Plugin.connectivityUrl, offline);
 }
 
-// Whether a download may start now: not failed lately, enough of the call's budget left, and
-// online. Returns the time it may take, or 0 when it may not start.
-static unsigned DownloadAllowance(void) {
-    if (FailedRecently(Plugin.downloadPath, OsUtcNow()) ||
-        CallBudgetLeft() < CALL_DOWNLOAD_MIN_START_MS || !IsOnline()) {
-        return 0;
-    }
-    return AtMost(DOWNLOAD_TOTAL_MS, CallBudgetLeft());
-}
-
-// Only a download that had its whole bound tells against the server.
-static void RememberUnlessCut(unsigned totalMs) {
-    if (totalMs == DOWNLOAD_TOTAL_MS) {
-        RememberFailure(Plugin.downloadPath, OsUtcNow());
-    }
+static int FailedRecently(const char *target) {
+    char memory[PATH_CAPACITY];
+    return RefreshFilePath(target, ".failed", memory, sizeof memory) &&
+           RememberedRecently(memory, OsUtcNow());
 }
 
 void RememberDownloadFailure(const char *key) {
-    RememberFailure(key, OsUtcNow());
+    char memory[PATH_CAPACITY];
+    if (MakeRefreshFolder(key) && RefreshFilePath(key, ".failed", memory, sizeof memory)) {
+        Remember(memory, OsUtcNow());
+    }
 }
 
-// A piece of an answer; past the answer's limit the text refuses it, which stops the transfer.
-static int KeepAnswerPiece(void *context, const char *bytes, size_t count) {
-    return GrowTextAppendBytes((GrowText *)context, bytes, count);
+// Gives the plugin mutex up while a call waits for a refresh, and takes it again after: no other
+// caller waits for somebody's transfer. The threads of this process stay out meanwhile: the
+// call's texts are theirs too.
+static void LeaveMutexForWait(void) {
+    if (Plugin.mutexHeld) {
+        OsMutexRelease(Plugin.mutex);
+    }
+}
+
+static void RetakeMutexAfterWait(void) {
+    if (Plugin.mutexHeld) {
+        enum OsWaitResult wait = OsMutexWait(Plugin.mutex, REFRESH_MUTEX_WAIT_MS);
+        Plugin.mutexHeld = wait == OS_WAIT_OWNED || wait == OS_WAIT_ABANDONED;
+    }
+}
+
+enum RefreshResult {
+    REFRESH_DONE = 0,   // it ended while the call waited: see job->whole
+    REFRESH_FAILED = 1, // it could not start (failed lately, offline, no budget, no claim)
+    REFRESH_PENDING = 2 // it runs on; the target keeps its copy meanwhile
+};
+
+// Waits for a claim that another holder has: a file that is missing has nothing to show
+// meanwhile. Returns the claim, or NULL when the wait ran out.
+static OsFileLock *WaitForClaim(const char *claimPath, uint64_t waitMs) {
+    uint64_t end = OsMonotonicMs() + waitMs;
+    for (;;) {
+        OsFileLock *claim = OsFileLockTry(claimPath);
+        if (claim != NULL || OsMonotonicMs() >= end) {
+            return claim;
+        }
+        OsSleep(25);
+    }
+}
+
+// Starts the refresh of `target` from `address` and waits for it: at most the call's
+// REFRESH_WAIT_MS when `hasCopy`, else within the call's download budget. On REFRESH_DONE the
+// caller owns *done and frees it with FreeJob.
+static enum RefreshResult Refresh(const char *target, const char *address, int toFile, size_t limit,
+                                  int hasCopy, RefreshJob **done) {
+    *done = NULL;
+    char claimPath[PATH_CAPACITY];
+    if (!MakeRefreshFolder(target) ||
+        !RefreshFilePath(target, ".claim", claimPath, sizeof claimPath)) {
+        return REFRESH_FAILED;
+    }
+    uint64_t budget = CallBudgetLeft();
+    if (!hasCopy && budget < CALL_DOWNLOAD_MIN_START_MS) {
+        return REFRESH_FAILED;
+    }
+    uint64_t before = 0;
+    OsFileLastWriteByName(target, &before);
+    OsFileLock *claim = OsFileLockTry(claimPath);
+    if (claim == NULL && hasCopy) {
+        return REFRESH_PENDING; // somebody else refreshes it: the copy serves meanwhile
+    }
+    if (claim == NULL) {
+        LeaveMutexForWait();
+        claim = WaitForClaim(claimPath, budget);
+        RetakeMutexAfterWait();
+        uint64_t after = 0;
+        if (claim != NULL && OsFileLastWriteByName(target, &after) && after != before) {
+            OsFileLockRelease(claim); // the other holder brought it
+            return REFRESH_DONE;
+        }
+        budget = CallBudgetLeft();
+        if (claim == NULL || budget < CALL_DOWNLOAD_MIN_START_MS) {
+            OsFileLockRelease(claim);
+            return REFRESH_FAILED;
+        }
+    }
+    // With the claim: the last holder may have failed meanwhile.
+    if (FailedRecently(target)) {
+        OsFileLockRelease(claim);
+        return REFRESH_FAILED;
+    }
+
+    RefreshJob *job = (RefreshJob *)calloc(1, sizeof(RefreshJob));
+    if (job == NULL) {
+        OsFileLockRelease(claim);
+        return REFRESH_FAILED;
+    }
+    job->claim = claim;
+    CopyText(job->address, sizeof job->address, address);
+    CopyText(job->userAgent, sizeof job->userAgent, DownloadUserAgent());
+    job->useProxy = Plugin.useProxy;
+    CopyText(job->proxyAddress, sizeof job->proxyAddress, Plugin.proxyAddress);
+    CopyText(job->proxyUser, sizeof job->proxyUser, Plugin.proxyUser);
+    CopyText(job->proxyPassword, sizeof job->proxyPassword, Plugin.proxyPassword);
+    CopyText(job->connectivityUrl, sizeof job->connectivityUrl, Plugin.connectivityUrl);
+    CopyText(job->target, sizeof job->target, target);
+    OfflineMemoryPath(job->offline, sizeof job->offline);
+    job->toFile = toFile;
+    job->limit = limit;
+    GrowTextInit(&job->body, limit);
+    // A file with a copy refreshes with its whole bound, whoever waits; a missing one within
+    // what the call has left, so that the call ends within its budget.
+    job->totalMs = AtMost(DOWNLOAD_TOTAL_MS, hasCopy ? UINT64_MAX : budget - CONNECTIVITY_TEST_MS);
+    if (!RefreshFilePath(target, ".part", job->part, sizeof job->part) ||
+        !RefreshFilePath(target, ".answer", job->aside, sizeof job->aside) ||
+        !RefreshFilePath(target, ".failed", job->failed, sizeof job->failed)) {
+        FreeJob(job);
+        return REFRESH_FAILED;
+    }
+
+    uint64_t waitMs = hasCopy ? LeftOf(&Plugin.callRefreshDeadline, REFRESH_WAIT_MS) : budget;
+    gRefreshesInFlight++;
+    OsThread *thread = OsThreadStart(RunRefresh, job);
+    LeaveMutexForWait();
+    if (thread == NULL) {
+        RunRefresh(job); // no thread to be had: the caller waits for it, as it always did
+    } else {
+        // The transfer's own bounds end it; a wait outside a call lasts until then.
+        OsThreadWait(thread, waitMs > UINT32_MAX ? UINT32_MAX : (unsigned)waitMs);
+        OsThreadRelease(thread);
+    }
+    RetakeMutexAfterWait();
+    int running = JOB_RUNNING;
+    if (job->state.compare_exchange_strong(running, JOB_ABANDONED)) {
+        return REFRESH_PENDING;
+    }
+    *done = job;
+    return job->online ? REFRESH_DONE : REFRESH_FAILED;
+}
+
+// An answer that arrived after its caller stopped waiting, taken out of its file: its status and
+// body. Returns 1 when there was one.
+static int TakeAnswerSetAside(const char *key, GrowText *body, int *status) {
+    char aside[PATH_CAPACITY];
+    size_t length = 0;
+    char *text = RefreshFilePath(key, ".answer", aside, sizeof aside)
+                     ? ReadWholeFile(aside, DOWNLOAD_BODY_LIMIT + 64, &length)
+                     : NULL;
+    if (text == NULL) {
+        return 0;
+    }
+    // Only a new answer: one left by a refresh whose callers never came back is dropped.
+    uint64_t time = 0, now = OsUtcNow();
+    OsFileLastWriteByName(aside, &time);
+    OsFileDelete(aside);
+    if (time > now || now - time >= OFFLINE_MEMORY_TICKS) {
+        free(text);
+        return 0;
+    }
+    const char *line = (const char *)memchr(text, '\n', length);
+    int taken = line != NULL;
+    if (taken) {
+        *status = atoi(text);
+        size_t start = (size_t)(line + 1 - text);
+        taken = GrowTextAppendBytes(body, line + 1, length - start) && length > start;
+    }
+    free(text);
+    return taken;
 }
 
 int FetchAnswer(const char *key, const char *address, GrowText *body, size_t limit, int *status) {
     GrowTextInit(body, limit);
     *status = 0;
-    CopyText(Plugin.downloadAddress, sizeof Plugin.downloadAddress, address);
-    CopyText(Plugin.downloadPath, sizeof Plugin.downloadPath, key);
-    if (Plugin.downloadPath[0] == '\0' || Plugin.downloadAddress[0] == '\0') {
+    if (key[0] == '\0' || address[0] == '\0') {
         return 1;
     }
-    unsigned totalMs = DownloadAllowance();
-    if (totalMs == 0) {
+    if (TakeAnswerSetAside(key, body, status)) {
+        return 0;
+    }
+    GrowTextFree(body);
+    GrowTextInit(body, limit);
+    if (FailedRecently(key)) {
         return 1;
     }
-    OsHttpRequest request = DownloadRequest(totalMs);
-    enum OsHttpResult result = OsHttpGet(&request, KeepAnswerPiece, body, status);
-    if (result != OS_HTTP_COMPLETE || body->failed || body->length == 0) {
-        RememberUnlessCut(totalMs);
+    RefreshJob *job = NULL;
+    enum RefreshResult result = Refresh(key, address, 0, limit, FileExists(key), &job);
+    if (result == REFRESH_DONE && job == NULL) {
+        // Another process brought the answer meanwhile: it is read as it stands.
+        size_t length = 0;
+        char *text = ReadWholeFile(key, limit ? limit : DOWNLOAD_BODY_LIMIT, &length);
+        int taken = text != NULL && GrowTextAppendBytes(body, text, length);
+        free(text);
+        *status = 200;
+        return taken ? 0 : 1;
+    }
+    if (result != REFRESH_DONE) {
         return 1;
     }
-    ForgetFailure(Plugin.downloadPath);
-    return 0;
+    int whole = job->whole;
+    if (whole) {
+        *body = job->body; // the caller owns the bytes now
+        GrowTextInit(&job->body, limit);
+        *status = job->status;
+    }
+    FreeJob(job);
+    return whole ? 0 : 1;
 }
 
 int FetchToFile(const char *path, const char *address) {
     CopyText(Plugin.downloadAddress, sizeof Plugin.downloadAddress, address);
     CopyText(Plugin.downloadPath, sizeof Plugin.downloadPath, path);
-    char partPath[PATH_CAPACITY];
     if (Plugin.downloadPath[0] == '\0' || Plugin.downloadAddress[0] == '\0' ||
-        !PartFilePath(Plugin.downloadPath, kPartName, partPath, sizeof partPath)) {
+        FailedRecently(Plugin.downloadPath)) {
         return 1;
     }
-    unsigned totalMs = DownloadAllowance();
-    if (totalMs == 0) {
-        return 1;
+    RefreshJob *job = NULL;
+    enum RefreshResult result = Refresh(Plugin.downloadPath, Plugin.downloadAddress, 1, 0,
+                                        FileExists(Plugin.downloadPath), &job);
+    int whole = result == REFRESH_DONE && (job == NULL || job->whole);
+    if (job != NULL) {
+        FreeJob(job);
     }
-    int whole = Transfer(partPath, totalMs);
     ForgetCacheCheck(Plugin.downloadPath);
     if (!whole) {
-        RememberUnlessCut(totalMs);
         return 1;
     }
-    ForgetFailure(Plugin.downloadPath);
     LoadFeedDocument(Plugin.downloadPath, 1);
     return 0;
+}
+
+int WaitForRefreshes(unsigned milliseconds) {
+    uint64_t end = OsMonotonicMs() + milliseconds;
+    while (gRefreshesInFlight.load() > 0) {
+        if (OsMonotonicMs() >= end) {
+            return 0;
+        }
+        OsSleep(10);
+    }
+    return 1;
 }

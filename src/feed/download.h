@@ -26,6 +26,18 @@ enum {
     CALL_DOWNLOAD_MIN_START_MS = CONNECTIVITY_TEST_MS + 1000
 };
 
+// How long a call waits for the refreshes of files it has a copy of, in all: past that it
+// answers from the copies, and the refreshes finish by themselves and put the new files in
+// place for the next call. A refresh that ends sooner gives its new values to the same call.
+enum { REFRESH_WAIT_MS = 250 };
+
+// The longest a refresh runs: its connectivity test, its transfer and one last wait for a piece.
+enum { REFRESH_SHUTDOWN_WAIT_MS = CONNECTIVITY_TEST_MS + DOWNLOAD_TOTAL_MS + DOWNLOAD_READ_MS };
+
+// How long a call that gave the plugin mutex up for the wait waits to take it again, as long as
+// an export waits for it on the way in.
+enum { REFRESH_MUTEX_WAIT_MS = 5000 };
+
 // The largest body kept; a larger one is a failed download.
 #define DOWNLOAD_BODY_LIMIT (8u * 1024u * 1024u)
 
@@ -37,12 +49,22 @@ enum {
 
 struct GrowText;
 
-// Downloads `address` into the file `path`. The body goes to a temporary file beside it that
-// takes the file's place only when the whole body has arrived with a success status and holds at
-// least one byte, and the new file is then loaded into the feed document. Returns 0 then; 1 when
-// the download could not run or did not complete, and then the file at `path` keeps its content and
-// its age. A file whose download failed is not tried again for two minutes. Within an export call,
-// every download fits in the call's budget (see above).
+// Every download is a refresh that runs on a thread of its own, so that no caller waits for a
+// transfer while it holds the plugin mutex, and so that the module never keeps its caller
+// waiting on the network while it has something to show. Processes share what they know through
+// the folder "Refresh" of the cache folder: each file's claim, an OS lock held for the whole
+// refresh (at most one transfer per file among all the user's processes, and a killed holder
+// leaves none behind), and each file's failure memory (a failed download is not tried again
+// for two minutes, whichever process tried). A file that somebody else refreshes serves its
+// copy meanwhile; a missing one waits for the other's claim within the call's budget.
+
+// Downloads `address` into the file `path`. The body goes to a temporary file that takes the
+// file's place only when the whole body has arrived with a success status and holds at least
+// one byte, and the new file is then loaded into the feed document. Returns 0 then; 1 when the
+// download could not run or did not complete, or is still running past the call's wait for a
+// file that has a copy: then the file at `path` keeps its content and its age (until the running
+// refresh puts the new one in place). Within an export call, a file with a copy waits at most
+// REFRESH_WAIT_MS, and a missing one fits in the call's budget (see above).
 int FetchToFile(const char *path, const char *address);
 
 // Downloads `address` into memory, for an answer its caller reads itself: the body goes to
@@ -51,12 +73,17 @@ int FetchToFile(const char *path, const char *address);
 // its status: the caller judges it, and calls RememberDownloadFailure when it cannot use it.
 // Returns 1 when the download could not run or did not complete. `key` names the download in the
 // failure memory (the file the answer is kept in): a download that failed is not tried again for
-// two minutes. It shares the call's budget and the connectivity test with FetchToFile.
+// two minutes. It waits as FetchToFile does (a kept answer at `key` is a copy); an answer that
+// arrives after its caller stopped waiting is set aside for the next call that asks for it.
 int FetchAnswer(const char *key, const char *address, struct GrowText *body, size_t limit,
                 int *status);
 
 // Remembers the download named `key` as failed, as a failed FetchToFile remembers its file.
 void RememberDownloadFailure(const char *key);
+
+// Waits at most `milliseconds` for the refreshes of this process that are still running.
+// Returns 1 when none is left.
+int WaitForRefreshes(unsigned milliseconds);
 
 // Starts the download budget of the export call that has just taken the mutex.
 void StartCallDownloads(void);
@@ -65,7 +92,7 @@ void StartCallDownloads(void);
 void EndCallDownloads(void);
 
 // Nonzero when the network may be used: always with a proxy; otherwise the connectivity test,
-// whose offline verdict is kept for two minutes.
+// whose offline verdict is kept for two minutes in the cache folder, for every process.
 int IsOnline(void);
 
 #endif

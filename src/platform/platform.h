@@ -232,6 +232,47 @@ int OsInternetConnected(void);
 // `timeoutMs`.
 int OsCheckConnection(const char *address, unsigned timeoutMs);
 
+// ---- Threads -------------------------------------------------------------------------------
+// A thread keeps the module's code in place while it runs, so that the host may unload the
+// module meanwhile: on Windows each thread holds a reference of its own to the module and
+// leaves through FreeLibraryAndExitThread; on POSIX the first thread started makes the module
+// stay mapped until the process ends (a later unload leaves it where it is, and its
+// load and unload hooks then run once, at load and at the end of the process).
+
+typedef struct OsThread OsThread;
+
+typedef void (*OsThreadBody)(void *context);
+
+// Starts a thread that runs body(context) and ends with it. Returns its handle, which the
+// caller releases with OsThreadRelease; NULL when no thread could be started (body then never
+// runs).
+OsThread *OsThreadStart(OsThreadBody body, void *context);
+
+// Waits at most `milliseconds` for the thread's body to return. Returns 1 when it has returned,
+// 0 when the time ran out. May be called again after 0. A NULL thread gives 1.
+int OsThreadWait(OsThread *thread, unsigned milliseconds);
+
+// Releases the handle; a thread still running goes on by itself. Does nothing for NULL.
+void OsThreadRelease(OsThread *thread);
+
+// Waits `milliseconds` on the calling thread.
+void OsSleep(unsigned milliseconds);
+
+// ---- Claims in the cache folder ------------------------------------------------------------
+// An exclusive lock of the system on a small file, for work that at most one thread of all of
+// the user's processes may do at a time. The system drops it when its holder closes it or ends,
+// however it ends, so that a killed process never leaves it held.
+
+typedef struct OsFileLock OsFileLock;
+
+// Takes the lock of the file at `path`, creating the file when it is missing, without waiting.
+// Returns the held lock; NULL when another handle holds it (of this process or another) or the
+// file cannot be opened. The file stays when the lock is released.
+OsFileLock *OsFileLockTry(const char *path);
+
+// Releases the lock and closes its file. Does nothing for NULL.
+void OsFileLockRelease(OsFileLock *lock);
+
 // ---- The named mutex -----------------------------------------------------------------------
 // One mutex per name for every thread and every process of the user that opens it. A holder
 // that ends while holding it leaves it abandoned; the next waiter then owns it.
@@ -245,7 +286,8 @@ enum OsWaitResult {
     OS_WAIT_FAILED = 3     // not owned: the mutex is unusable
 };
 
-// Creates the named mutex, not owned, or opens it when it exists. Returns NULL on failure.
+// Creates the named mutex, not owned, or opens it when it exists; a NULL name makes a mutex of
+// this process alone (its threads wait on it as on a named one). Returns NULL on failure.
 OsMutex *OsMutexOpen(const char *name);
 
 // Waits at most `milliseconds` for ownership. A NULL mutex gives OS_WAIT_FAILED.

@@ -89,6 +89,8 @@ static void MakeCacheFolder(void) {
 static void ReleaseState(void) {
     OsMutexClose(Plugin.mutex);
     Plugin.mutex = NULL;
+    OsMutexClose(Plugin.threadsLock);
+    Plugin.threadsLock = NULL;
     FreeFeedDocuments();
 }
 
@@ -100,11 +102,11 @@ void Startup(void *instance) {
 
     StartFeedDocuments();
     Plugin.tagCounter = 0;
-    Plugin.lastConnectivityTest = 0;
-    Plugin.lastConnectivityResult = 0;
     Plugin.unitFromAuto = 0;
 
     Plugin.mutex = OsMutexOpen(PLUGIN_MUTEX_NAME);
+    Plugin.mutexHeld = 0;
+    Plugin.threadsLock = OsMutexOpen(NULL);
 
     char modulePath[PATH_CAPACITY];
     if (OsModulePath(instance, modulePath, sizeof modulePath) &&

@@ -40,13 +40,6 @@ enum ProviderKind {
     PROVIDER_OPEN_METEO = 1 // Open-Meteo's forecast, written into the feed's documents
 };
 
-enum { FAILED_DOWNLOAD_SLOTS = 16 }; // cache files remembered after a failed download
-
-typedef struct FailedDownload {
-    char path[PATH_CAPACITY]; // the target of the failed download, or empty
-    uint64_t time;            // file time of the failure
-} FailedDownload;
-
 enum { CACHE_CHECK_SLOTS = 8 }; // cache files whose time one export call remembers
 
 typedef struct CacheCheck {
@@ -144,15 +137,17 @@ typedef struct PluginState {
     int cacheChecksActive;                       // 1 within an export call
     CacheCheck cacheChecks[CACHE_CHECK_SLOTS];   // file times looked up in this call
 
-    // Connectivity memory.
-    uint64_t lastConnectivityTest;                         // file time of the last real test, or 0
-    int lastConnectivityResult;                            // 0 offline, nonzero online
-    FailedDownload failedDownloads[FAILED_DOWNLOAD_SLOTS]; // not asked again for a while
+    // Downloads of the call in progress (what is remembered about them lives in the cache folder).
     uint64_t callDownloadDeadline; // monotonic ms by which the call's downloads end, UINT64_MAX
                                    // before its first download, 0 outside a call
+    uint64_t callRefreshDeadline;  // monotonic ms by which its waits for refreshes of files with
+                                   // a copy end, UINT64_MAX before the first, 0 outside a call
     int lastVerdict; // cache verdict of the query in progress: 0 fresh, 1 stale, 2 missing
 
-    OsMutex *mutex; // PluginMutex, or NULL when it could not be created
+    OsMutex *mutex;       // PluginMutex, or NULL when it could not be created
+    int mutexHeld;        // 1 while the call in progress holds it
+    OsMutex *threadsLock; // this process's own: one export at a time, also while a call waits
+                          // for a refresh without the plugin mutex; or NULL
 } PluginState;
 
 extern PluginState Plugin;

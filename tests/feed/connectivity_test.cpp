@@ -1,6 +1,6 @@
-// The connectivity test: an offline verdict holds for 120 seconds and is then tested again, and
-// with a proxy no test is made at all. The clock of the memory is moved by moving the time of
-// the last test back, never by waiting.
+// The connectivity test: an offline verdict holds for 120 seconds, for every process of the user,
+// and is then tested again, and with a proxy no test is made at all. The clock of the memory is
+// moved by moving the remembered time back, never by waiting.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -37,7 +37,20 @@ class Connectivity : public ::testing::Test {
         CopyText(Plugin.connectivityUrl, sizeof Plugin.connectivityUrl, address.c_str());
     }
     // Moves the last test `seconds` into the past.
-    void AgeLastTest(uint64_t seconds) { Plugin.lastConnectivityTest -= seconds * kSecond; }
+    void AgeLastTest(long long seconds) {
+        AgeRefreshMemory(sandbox::Join(folder, "Nimbrel"), seconds);
+    }
+
+    // A state as another process would have it: its own memory of nothing, the same folder.
+    void ResetCoreStateKeepingMemory() {
+        std::string url = Plugin.connectivityUrl;
+        std::string keep =
+            sandbox::ReadFile(sandbox::Join(folder, "Nimbrel/Refresh/Connectivity.offline"));
+        ResetCoreState(sandbox::Join(folder, "Nimbrel"), services::SimHost());
+        sandbox::MakeFolderAt(sandbox::Join(folder, "Nimbrel/Refresh"));
+        sandbox::WriteFile(sandbox::Join(folder, "Nimbrel/Refresh/Connectivity.offline"), keep);
+        TestAgainst(url);
+    }
 
     std::string folder, reachable;
 };
@@ -49,6 +62,9 @@ TEST_F(Connectivity, AnOfflineVerdictHoldsForItsMemoryThenIsTestedAgain) {
     TestAgainst(reachable);
     EXPECT_EQ(0, IsOnline());
     AgeLastTest(119);
+    EXPECT_EQ(0, IsOnline());
+    // Another process (its own state, the same cache folder) keeps to the same verdict.
+    ResetCoreStateKeepingMemory();
     EXPECT_EQ(0, IsOnline());
     int asked = services::SimRequests("/weather/local/CNT01?");
     EXPECT_EQ(TEXT_NOT_AVAILABLE, std::string(QueryCurrent("CNT01", "", "<ut>", "</ut>", 1)));
@@ -72,7 +88,9 @@ TEST_F(Connectivity, WithAProxyNoTestIsMade) {
     // made or remembered, would stop the download.
     TestAgainst(kClosed);
     EXPECT_EQ(0, IsOnline());
-    uint64_t lastTest = Plugin.lastConnectivityTest;
+    std::string memory = sandbox::Join(folder, "Nimbrel/Refresh/Connectivity.offline");
+    std::string verdict = sandbox::ReadFile(memory);
+    ASSERT_FALSE(verdict.empty());
     Plugin.useProxy = 1;
     CopyText(Plugin.proxyAddress, sizeof Plugin.proxyAddress, services::ProxyHost().c_str());
     CopyText(Plugin.proxyUser, sizeof Plugin.proxyUser, "alice");
@@ -82,6 +100,5 @@ TEST_F(Connectivity, WithAProxyNoTestIsMade) {
     EXPECT_EQ("F", std::string(QueryCurrent("CNT03", "", "<ut>", "</ut>", 1)));
     EXPECT_EQ(asked + 1, services::SimRequests("/weather/local/CNT03?"));
     // Nothing was tested, and nothing was remembered.
-    EXPECT_EQ(lastTest, Plugin.lastConnectivityTest);
-    EXPECT_EQ(0, Plugin.lastConnectivityResult);
+    EXPECT_EQ(verdict, sandbox::ReadFile(memory));
 }

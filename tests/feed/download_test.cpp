@@ -118,7 +118,9 @@ TEST_F(Download, AFailingServerNeverCostsTheCachedCopy) {
 
         EXPECT_EQ(before, sandbox::ReadFile(path)) << id;
         EXPECT_EQ(time, FileTime(path)) << id;
-        EXPECT_FALSE(sandbox::Exists(CachePath("download.part"))) << id;
+        EXPECT_FALSE(sandbox::Exists(
+            CachePath(std::string("Refresh/Weather.Current.") + id + ".English.xml.part")))
+            << id;
         EXPECT_EQ(asked + 1, services::SimRequests(request)) << id;
 
         // Not asked again for a while: the stale copy serves meanwhile.
@@ -142,24 +144,16 @@ TEST_F(Download, EveryRecentFailureIsRemembered) {
     QueryForecast("SIMDROP", "", "<hi>", "</hi>", 1);
     EXPECT_EQ(asked + 4, services::SimRequests("/weather/local/SIMDROP?"));
 
-    // When the slots are full, a new failure takes the oldest one's place.
-    ResetCoreState(cache, services::SimHost());
-    CopyText(Plugin.feedHost, sizeof Plugin.feedHost, "127.0.0.1:9"); // refuses every download
-    for (int i = 0; i <= FAILED_DOWNLOAD_SLOTS; i++) {
-        Current("FAIL" + std::to_string(i), "<ut>", "</ut>");
-    }
-    auto remembered = [](const std::string &id) {
-        for (const FailedDownload &failure : Plugin.failedDownloads) {
-            if (std::string(failure.path).find("." + id + ".") != std::string::npos) {
-                return true;
-            }
-        }
-        return false;
-    };
-    EXPECT_FALSE(remembered("FAIL0"));
-    for (int i = 1; i <= FAILED_DOWNLOAD_SLOTS; i++) {
-        EXPECT_TRUE(remembered("FAIL" + std::to_string(i))) << i;
-    }
+    // The memory is the cache folder's: another process, with a state of its own, keeps to it.
+    ForgetFeedDocuments();
+    Plugin.callLocationId[0] = '\0';
+    Current("SIMDROP", "<ut>", "</ut>");
+    QueryHourly("SIMDROP", "", "<t>", "</t>", 1);
+    EXPECT_EQ(asked + 4, services::SimRequests("/weather/local/SIMDROP?"));
+    // Two minutes on, each is asked again.
+    AgeRefreshMemory(cache, 121);
+    Current("SIMDROP", "<ut>", "</ut>");
+    EXPECT_EQ(asked + 5, services::SimRequests("/weather/local/SIMDROP?"));
 }
 
 TEST_F(Download, TheDownloadsOfOneCallShareOneBudget) {
@@ -233,9 +227,7 @@ TEST_F(Download, WithoutACachedCopyAFailedDownloadIsNotAvailable) {
     int asked = services::SimRequests(request);
     EXPECT_EQ(TEXT_NOT_AVAILABLE, Current("SIMEMPTY", "<ut>", "</ut>"));
     EXPECT_EQ(asked, services::SimRequests(request));
-    for (FailedDownload &failure : Plugin.failedDownloads) {
-        failure.time -= OFFLINE_MEMORY_TICKS;
-    }
+    AgeRefreshMemory(cache, OFFLINE_MEMORY_TICKS / 10000000ull);
     EXPECT_EQ(TEXT_NOT_AVAILABLE, Current("SIMEMPTY", "<ut>", "</ut>"));
     EXPECT_EQ(asked + 1, services::SimRequests(request));
 }

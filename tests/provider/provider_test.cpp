@@ -327,7 +327,7 @@ TEST_F(ProviderAlerts, AFailingAlertServiceNeverCostsTheWeather) {
     for (const char *scenario : {"http500", "badjson", "stall"}) {
         SCOPED_TRACE(scenario);
         services::SimGet(std::string("/_control/alerts?name=") + scenario);
-        memset(Plugin.failedDownloads, 0, sizeof Plugin.failedDownloads); // ask again at once
+        sandbox::RemoveTree(sandbox::Join(cache, "Refresh")); // ask again at once
         Age(32);
         int forecasts = Forecasts(), alerts = AlertRequests();
         std::string path = CachePath("Weather.Current.ALERTS.English.xml");
@@ -384,7 +384,7 @@ TEST_F(ProviderAlerts, AStaleRadarPictureServesWhenTheRefreshFails) {
     uint64_t time = FileTime(picture);
     for (const char *scenario : {"http500", "badjson", "empty"}) {
         services::SimGet(std::string("/_control/radar?name=") + scenario);
-        memset(Plugin.failedDownloads, 0, sizeof Plugin.failedDownloads); // ask again at once
+        sandbox::RemoveTree(sandbox::Join(cache, "Refresh")); // ask again at once
         EXPECT_EQ(picture + "%l" + picture, std::string(LocalRadarLink(id.c_str()))) << scenario;
         EXPECT_EQ(before, sandbox::ReadFile(picture)) << scenario;
         EXPECT_EQ(time, FileTime(picture)) << scenario;
@@ -393,7 +393,7 @@ TEST_F(ProviderAlerts, AStaleRadarPictureServesWhenTheRefreshFails) {
     // The index answers, and the picture it names fails.
     for (const char *scenario : {"http500", "drop", "empty"}) {
         services::SimGet(std::string("/_control/frames?name=") + scenario);
-        memset(Plugin.failedDownloads, 0, sizeof Plugin.failedDownloads);
+        sandbox::RemoveTree(sandbox::Join(cache, "Refresh"));
         int frames = services::SimRequests("GET /v2/radar/");
         EXPECT_EQ(picture + "%l" + picture, std::string(LocalRadarLink(id.c_str()))) << scenario;
         EXPECT_EQ(frames + 1, services::SimRequests("GET /v2/radar/")) << scenario;

@@ -3,11 +3,14 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include <filesystem>
+
 #include "feed/cache.h"
 #include "platform/platform.h"
 #include "plugin/settings.h"
 #include "plugin/state.h"
 #include "plugin/text.h"
+#include "support/sandbox.h"
 
 #if defined(_WIN32)
 #include <windows.h>
@@ -26,9 +29,8 @@ void ResetCoreState(const std::string &cacheFolder, const std::string &hostPort)
         StartFeedDocuments();
     }
     ForgetFeedDocuments();
-    Plugin.lastConnectivityTest = 0;
-    Plugin.lastConnectivityResult = 0;
-    memset(Plugin.failedDownloads, 0, sizeof Plugin.failedDownloads);
+    // What the processes remember together starts empty too.
+    sandbox::RemoveTree(sandbox::Join(cacheFolder, "Refresh"));
     Plugin.useProxy = 0;
     Plugin.proxyAddress[0] = Plugin.proxyUser[0] = Plugin.proxyPassword[0] = '\0';
     CopyText(Plugin.cacheFolder, sizeof Plugin.cacheFolder, cacheFolder.c_str());
@@ -72,4 +74,18 @@ uint64_t FileTime(const std::string &path) {
     uint64_t time = 0;
     OsFileLastWrite(path.c_str(), &time);
     return time;
+}
+
+void AgeRefreshMemory(const std::string &cacheFolder, long long seconds) {
+    std::string folder = sandbox::Join(cacheFolder, "Refresh");
+    std::error_code error;
+    for (const auto &entry : std::filesystem::directory_iterator(folder, error)) {
+        std::string suffix = entry.path().extension().string();
+        if (suffix != ".failed" && suffix != ".offline") {
+            continue;
+        }
+        std::string path = entry.path().string();
+        uint64_t time = strtoull(sandbox::ReadFile(path).c_str(), NULL, 10);
+        sandbox::WriteFile(path, std::to_string(time - (uint64_t)(seconds * 10000000LL)));
+    }
 }

@@ -12,6 +12,9 @@
 // host set to `hostPort` (for example "127.0.0.1:8470"), the connectivity test included.
 void ResetCoreState(const std::string &cacheFolder, const std::string &hostPort);
 
+// Moves every failure and offline verdict remembered in the cache folder `seconds` into the past.
+void AgeRefreshMemory(const std::string &cacheFolder, long long seconds);
+
 // Sets the last-write time of a file to `secondsAgo` before now (negative: in the future).
 bool SetFileAge(const std::string &path, long long secondsAgo);
 

@@ -7,6 +7,8 @@
 //   nimbrel-host [--module PATH] --batch FILE|-      one call per line, tab-separated
 //   nimbrel-host [--module PATH] --json FUNCTION [ARG...] [--tooltip FUNCTION [ARG...]]
 //       one call (and a second one for the tooltip) as the JSON object that status bars read
+//
+// On POSIX a call and a --json call answer from a child process: see AnswerFromChild.
 #if defined(_WIN32)
 #include <fcntl.h>
 #include <io.h>
@@ -14,6 +16,7 @@
 #define HOST_CALL __stdcall
 #else
 #include <dlfcn.h>
+#include <fcntl.h>
 #include <limits.h>
 #include <unistd.h>
 #define HOST_CALL
@@ -462,6 +465,84 @@ static int RunBatch(const char *path) {
     return status;
 }
 
+#if !defined(_WIN32)
+// The module answers from its cache at once and may leave a refresh running, which it finishes
+// before the process ends. A panel that starts one process per meter (conky, waybar) waits for
+// that process, so the process it started only passes the answer on: a child of its own, in a
+// session of its own, loads the module, makes the call, writes the answer and its exit status
+// into two pipes and lets go of them, then finishes the refresh and ends, while its parent has
+// long returned. Returns -1 in the child (which goes on with the call), else the child's status.
+static int gStatusPipe = -1; // the child's end of the status pipe, or -1
+
+static int AnswerFromChild() {
+    int answer[2], status[2];
+    if (pipe(answer) != 0) {
+        return -1; // no pipe: this process makes the call itself
+    }
+    if (pipe(status) != 0) {
+        close(answer[0]);
+        close(answer[1]);
+        return -1;
+    }
+    fflush(stdout);
+    fflush(stderr);
+    pid_t child = fork();
+    if (child < 0) {
+        close(answer[0]);
+        close(answer[1]);
+        close(status[0]);
+        close(status[1]);
+        return -1;
+    }
+    if (child == 0) {
+        setsid();
+        close(answer[0]);
+        close(status[0]);
+        dup2(answer[1], STDOUT_FILENO);
+        close(answer[1]);
+        gStatusPipe = status[1];
+        return -1;
+    }
+    close(answer[1]);
+    close(status[1]);
+    char buffer[4096];
+    ssize_t got;
+    while ((got = read(answer[0], buffer, sizeof buffer)) != 0) {
+        if (got < 0) {
+            continue; // interrupted
+        }
+        fwrite(buffer, 1, (size_t)got, stdout);
+    }
+    unsigned char code = 1; // a child that ended without a word failed
+    while ((got = read(status[0], &code, 1)) < 0) {
+    }
+    close(answer[0]);
+    close(status[0]);
+    fflush(stdout);
+    return got == 1 ? code : 1;
+}
+
+// In the child: the answer is out; the parent's pipes and streams are let go of.
+static void ReleaseParent(int status) {
+    if (gStatusPipe < 0) {
+        return;
+    }
+    fflush(stdout);
+    fflush(stderr);
+    unsigned char code = (unsigned char)status;
+    while (write(gStatusPipe, &code, 1) < 0) {
+    }
+    close(gStatusPipe);
+    int nothing = open("/dev/null", O_RDWR);
+    if (nothing >= 0) {
+        dup2(nothing, STDIN_FILENO);
+        dup2(nothing, STDOUT_FILENO);
+        dup2(nothing, STDERR_FILENO);
+        close(nothing);
+    }
+}
+#endif
+
 static int Usage() {
     fprintf(stderr, "usage: nimbrel-host [--module PATH] FUNCTION [ARG...]\n"
                     "       nimbrel-host [--module PATH] --list | --info | --batch FILE|-\n"
@@ -493,7 +574,18 @@ int main(int argc, char **argv) {
     if (command == "--batch" && next + 1 != argc) {
         return Usage();
     }
+#if !defined(_WIN32)
+    if (command != "--list" && command != "--info" && command != "--batch") {
+        int answered = AnswerFromChild();
+        if (answered >= 0) {
+            return answered;
+        }
+    }
+#endif
     if (!LoadModule(modulePath)) {
+#if !defined(_WIN32)
+        ReleaseParent(1);
+#endif
         return 1;
     }
     int status;
@@ -511,6 +603,9 @@ int main(int argc, char **argv) {
         status = Invoke(command, args, &result) ? (PrintRaw(result), 0) : kUsageStatus;
     }
     fflush(stdout);
+#if !defined(_WIN32)
+    ReleaseParent(status);
+#endif
     UnloadModule();
     return status;
 }

@@ -5,6 +5,7 @@
 #include <fcntl.h>
 #include <stdio.h>
 #include <stdlib.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -123,6 +124,36 @@ int OsFileReplace(const char *from, const char *to) {
 
 int OsFileDelete(const char *path) {
     return unlink(path) == 0 || errno == ENOENT;
+}
+
+// A lock of the whole open file description: a second open of the same file, in this process
+// or another, is refused it too, and the kernel drops it with the last descriptor.
+struct OsFileLock {
+    int fd;
+};
+
+OsFileLock *OsFileLockTry(const char *path) {
+    int fd = open(path, O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    if (fd < 0) {
+        return NULL;
+    }
+    int locked;
+    while ((locked = flock(fd, LOCK_EX | LOCK_NB)) != 0 && errno == EINTR) {
+    }
+    OsFileLock *lock = locked == 0 ? (OsFileLock *)malloc(sizeof(OsFileLock)) : NULL;
+    if (lock == NULL) {
+        close(fd);
+        return NULL;
+    }
+    lock->fd = fd;
+    return lock;
+}
+
+void OsFileLockRelease(OsFileLock *lock) {
+    if (lock != NULL) {
+        close(lock->fd); // drops the lock with it
+        free(lock);
+    }
 }
 
 #endif

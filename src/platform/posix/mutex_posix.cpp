@@ -27,6 +27,7 @@ typedef struct SharedBlock {
 
 struct OsMutex {
     SharedBlock *block;
+    int private_; // 1: the block is this process's own heap, not a shared mapping
 };
 
 static int InitialiseMutex(pthread_mutex_t *mutex) {
@@ -43,7 +44,25 @@ static int InitialiseMutex(pthread_mutex_t *mutex) {
     return ok;
 }
 
+// A mutex of this process alone: the same kind of mutex in a block of the heap.
+static OsMutex *OpenPrivate(void) {
+    OsMutex *mutex = (OsMutex *)malloc(sizeof(OsMutex));
+    SharedBlock *block = (SharedBlock *)malloc(sizeof(SharedBlock));
+    if (mutex == NULL || block == NULL || !InitialiseMutex(&block->mutex)) {
+        free(mutex);
+        free(block);
+        return NULL;
+    }
+    block->magic = kBlockMagic;
+    mutex->block = block;
+    mutex->private_ = 1;
+    return mutex;
+}
+
 OsMutex *OsMutexOpen(const char *name) {
+    if (name == NULL) {
+        return OpenPrivate();
+    }
     char objectName[128];
     if (snprintf(objectName, sizeof objectName, "/%s.%lu", name, (unsigned long)getuid()) >=
         (int)sizeof objectName) {
@@ -88,6 +107,7 @@ OsMutex *OsMutexOpen(const char *name) {
         return NULL;
     }
     mutex->block = block;
+    mutex->private_ = 0;
     return mutex;
 }
 
@@ -129,7 +149,12 @@ void OsMutexRelease(OsMutex *mutex) {
 
 void OsMutexClose(OsMutex *mutex) {
     if (mutex != NULL) {
-        munmap(mutex->block, sizeof(SharedBlock));
+        if (mutex->private_) {
+            pthread_mutex_destroy(&mutex->block->mutex);
+            free(mutex->block);
+        } else {
+            munmap(mutex->block, sizeof(SharedBlock));
+        }
         free(mutex);
     }
 }

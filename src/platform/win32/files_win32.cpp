@@ -114,4 +114,38 @@ int OsFileDelete(const char *path) {
     return DeleteFileA(path) || GetLastError() == ERROR_FILE_NOT_FOUND;
 }
 
+// A lock of the whole file through its handle: a second handle of the same file, in this
+// process or another, is refused it too, and the system drops it when the handle closes or its
+// process ends.
+struct OsFileLock {
+    HANDLE handle;
+};
+
+OsFileLock *OsFileLockTry(const char *path) {
+    HANDLE handle = CreateFileA(path, GENERIC_READ | GENERIC_WRITE,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, NULL,
+                                OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
+    if (handle == INVALID_HANDLE_VALUE) {
+        return NULL;
+    }
+    OVERLAPPED whole = {};
+    OsFileLock *lock = NULL;
+    if (LockFileEx(handle, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &whole)) {
+        lock = (OsFileLock *)HeapAlloc(GetProcessHeap(), 0, sizeof(OsFileLock));
+    }
+    if (lock == NULL) {
+        CloseHandle(handle); // drops a lock taken above
+        return NULL;
+    }
+    lock->handle = handle;
+    return lock;
+}
+
+void OsFileLockRelease(OsFileLock *lock) {
+    if (lock != NULL) {
+        CloseHandle(lock->handle); // drops the lock with it
+        HeapFree(GetProcessHeap(), 0, lock);
+    }
+}
+
 #endif

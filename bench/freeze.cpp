@@ -92,9 +92,11 @@ int main(int argc, char **argv) {
     }
 
     PluginCopy plugin("freeze");
+    // The icon folder is the plugin's own: an icon's path is then an answer, not an error text.
     plugin.UseServiceAt(service, "[Unit]\nDefaultUnit=English\n[LocationID]\n"
                                  "DefaultLocationID=B1\n[Forecast]\nMaxDays=5\n"
-                                 "[Hourly]\nMaxHours=12\n");
+                                 "[Hourly]\nMaxHours=12\n[General]\nDefaultIconPath=" +
+                                     plugin.folder + "\n");
     std::string cache = sandbox::Join(plugin.temp, "Nimbrel");
     sandbox::MakeFolderAt(cache);
     PlaceBenchDocuments([&](const std::string &name, const std::string &content) {

@@ -45,6 +45,41 @@ if [ -n "$freeze" ]; then
   build/native/nimbrel-freeze "$service"
   echo -n "  the DLL under Wine: "
   cmake/wine-run.sh "$PWD/build/win32/wineprefix" build/win32/nimbrel-freeze.exe "$service"
+
+  # Three panels that run one nimbrel-host per meter (as conky's recipe does), six meters each
+  # every 5 s for a minute, against the hung service with a stale cache: the requests that
+  # reach it, and the slowest meter.
+  cmake --build --preset native --target nimbrel-host >/dev/null
+  panel=$state/panel
+  mkdir -p "$panel/plugin" "$panel/temp"
+  cp build/native/nimbrel.so "$panel/plugin/"
+  printf '[Service]\nProvider=feed\nFeedHost=%s\nNarrativeHost=%s\nPageHost=%s\nConnectivityUrl=http://%s/\n[Unit]\nDefaultUnit=English\n' \
+    "$service" "$service" "$service" "$service" >"$panel/plugin/nimbrel.ini"
+  meters=("CurrentConditions|<temp> <cond>|90210|English|0" "CurrentConditions|<wind>|90210|Metric|0"
+          "Forecast|<high>/<low>|90210|1|English|0" "Forecast|<details>|90210|2|English|0"
+          "Hourly|<temp>|90210|1|English|0" "IconCC|90210|$panel")
+  meter() { IFS='|' read -r -a call <<<"$1"; TEMP=$panel/temp build/native/nimbrel-host --module "$panel/plugin/nimbrel.so" "${call[@]}"; }
+  curl -fsS "http://$service/_control/scenario?name=normal" >/dev/null
+  for m in "${meters[@]}"; do meter "$m" >/dev/null; done
+  sleep 1
+  find "$panel/temp/Nimbrel" -maxdepth 1 -type f -exec touch -d '3 hours ago' {} +
+  curl -fsS "http://$service/_control/scenario?name=stall" >/dev/null
+  before=$(curl -fsS "http://$service/_control/log" | wc -l)
+  end=$((SECONDS + 60))
+  worst=0
+  while [ $SECONDS -lt $end ]; do
+    for p in 1 2 3; do
+      (for m in "${meters[@]}"; do
+         start=$(date +%s%N); meter "$m" >/dev/null; echo $((($(date +%s%N) - start) / 1000000))
+       done) >>"$panel/times.$p" &
+    done
+    sleep 5
+  done
+  wait
+  worst=$(sort -n "$panel"/times.* | tail -1)
+  after=$(curl -fsS "http://$service/_control/log" | wc -l)
+  echo "Three one-shot panels for a minute against the hung service: $((after - before)) requests" \
+    "reached it; the slowest meter took $worst ms"
   exit 0
 fi
 

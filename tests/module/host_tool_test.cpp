@@ -6,7 +6,9 @@
 #include <string>
 #include <vector>
 
+#include "support/core_state.h"
 #include "support/plugin_copy.h"
+#include "support/services.h"
 
 #if defined(_WIN32)
 #include <windows.h>
@@ -151,4 +153,48 @@ TEST_F(HostToolJson, MarksAFailedCallAndRefusesBadUsage) {
     EXPECT_EQ(2, Run({"--json", "MoonIcon", "only-one"}, &out));
     EXPECT_EQ(2, Run({"--json", "ListCCTerms", "--tooltip", "MoonIcon"}, &out));
     EXPECT_EQ("", out);
+}
+
+// A panel that runs one host process per meter, against a service that accepts and never
+// answers, with a stale copy in the cache.
+TEST(HostToolOneShot, AnswersFromTheCopyAtOnceAndOneProcessRefreshesForAll) {
+    if (services::SimHost().empty()) {
+        GTEST_SKIP() << "the local weather service is not running";
+    }
+    PluginCopy plugin("host-one-shot");
+    plugin.UseServiceAt(services::SimHost(), "[Unit]\nDefaultUnit=English\n");
+    std::string cache = sandbox::Join(plugin.temp, "Nimbrel");
+    sandbox::MakeFolderAt(cache);
+    std::string path = sandbox::Join(cache, "Weather.Current.SIMSTALL.English.xml");
+    sandbox::WriteFile(path, "<weather><head><ut>F</ut></head><cc><tmp>-7</tmp><t>Stale "
+                             "Fog</t></cc></weather>");
+    uint64_t old = FileTime(path) - 3ull * 3600ull * 10000000ull;
+    ASSERT_TRUE(SetFileTimeTo(path, old));
+    sandbox::SetEnv("TEMP", plugin.temp);
+#if !defined(_WIN32)
+    int asked = services::SimRequests("/weather/local/SIMSTALL?cc=*");
+#endif
+    for (int meter = 0; meter < 3; meter++) {
+        std::string out;
+        long long start = sandbox::NowMilliseconds();
+        EXPECT_EQ(0, sandbox::RunProcess({sandbox::ProgramPath("nimbrel-host"), "--module",
+                                          plugin.module, "CurrentConditions", "<temp> <cond>",
+                                          "SIMSTALL", "English", "0"},
+                                         "", &out));
+        EXPECT_LT(sandbox::NowMilliseconds() - start, 4000) << meter;
+        EXPECT_EQ("-7 Stale Fog\n", out) << meter;
+    }
+#if !defined(_WIN32)
+    // The refresh was handed to a child process, which finishes it (it fails within its bound)
+    // after its parent returned; its failure holds for every later process.
+    ASSERT_TRUE(sandbox::WaitForFile(
+        sandbox::Join(cache, "Refresh/Weather.Current.SIMSTALL.English.xml.failed"), 30000));
+    std::string out;
+    sandbox::RunProcess({sandbox::ProgramPath("nimbrel-host"), "--module", plugin.module,
+                         "CurrentConditions", "<temp>", "SIMSTALL", "English", "0"},
+                        "", &out);
+    EXPECT_EQ("-7\n", out);
+    EXPECT_EQ(asked + 1, services::SimRequests("/weather/local/SIMSTALL?cc=*"));
+#endif
+    EXPECT_EQ(old, FileTime(path));
 }

@@ -7,8 +7,8 @@
 #include "feed/download.h"
 #include "feed/query.h"
 #include "images/icons.h"
-#include "plugin/state.h"
-#include "plugin/text.h"
+#include "base/state.h"
+#include "base/text.h"
 #include "provider/provider.h"
 
 static const char kFieldSeparator[] = "','";

@@ -204,7 +204,7 @@ const char *ForecastText(const char *expression, const char *locationId, const c
         LeaveFrame(entry);
         return TEXT_INVALID_DAY;
     }
-    static const Probe kProbe = {QueryForecast, "<ut>", "</ut>", 0};
+    static const Probe kProbe = {QueryForecast, "<ut>", "</ut>", 0, 0};
     ExpressionCall call = {ArgumentText(locationId), ArgumentText(unitType),
                            ArgumentText(degreeFlag), d};
     ProbeAndSubstitute(&kProbe, ArgumentText(expression), kForecastTerms,
@@ -354,7 +354,7 @@ const char *HourlyText(const char *expression, const char *locationId, const cha
         LeaveFrame(entry);
         return TEXT_INVALID_HOUR;
     }
-    static const Probe kProbe = {QueryHourly, "<t>", "</t>", 1};
+    static const Probe kProbe = {QueryHourly, "<t>", "</t>", 1, 1};
     ExpressionCall call = {ArgumentText(locationId), ArgumentText(unitType),
                            ArgumentText(degreeFlag), h};
     ProbeAndSubstitute(&kProbe, ArgumentText(expression), kHourlyTerms,

@@ -258,3 +258,62 @@ TEST_F(RenderedFeeds, GustsAreTheStrongestOfEachPartAndEachHour) {
                                                     "English", "1")));
     EXPECT_EQ("N/A|8", std::string(HourlyText("<windgust>|<wind>", "OM1", "1", "English", "1")));
 }
+
+TEST_F(RenderedFeeds, AMissingVariableBlanksOnlyItsOwnTerms) {
+    const std::vector<std::string> terms = {"<temp>",    "<feel>",    "<dewpoint>", "<humidity>",
+                                            "<precip>",  "<cond>",    "<wind>",     "<windgust>",
+                                            "<winddir>", "<winddeg>", "<hourname>"};
+    std::string expression;
+    for (const std::string &term : terms) {
+        expression += term + "|";
+    }
+    auto values = [&]() {
+        std::vector<std::string> out;
+        std::string result = HourlyText(expression.c_str(), "OM1", "1", "English", "1");
+        for (size_t at = 0, bar; (bar = result.find('|', at)) != std::string::npos; at = bar + 1) {
+            out.push_back(result.substr(at, bar - at));
+        }
+        return out;
+    };
+    PlaceAnswer(answer::Build());
+    const std::vector<std::string> whole = values();
+    ASSERT_EQ(terms.size(), whole.size());
+    for (size_t i = 0; i < terms.size(); i++) {
+        ASSERT_NE("N/A", whole[i]) << terms[i];
+    }
+    const struct {
+        std::vector<std::string> dropped, blanked;
+    } cases[] = {
+        {{"temperature_2m"}, {"<temp>"}},
+        {{"apparent_temperature"}, {"<feel>"}},
+        {{"dew_point_2m"}, {"<dewpoint>"}},
+        {{"relative_humidity_2m"}, {"<humidity>"}},
+        {{"precipitation_probability"}, {"<precip>"}},
+        {{"weather_code"}, {"<cond>"}},
+        {{"wind_speed_10m"}, {"<wind>"}},
+        {{"wind_gusts_10m"}, {"<windgust>"}},
+        {{"wind_direction_10m"}, {"<winddir>", "<winddeg>"}},
+        {{"is_day", "pressure_msl"}, {}},
+        // The hourly block of a real answer that held the temperature alone.
+        {{"relative_humidity_2m", "apparent_temperature", "dew_point_2m",
+          "precipitation_probability", "weather_code", "is_day", "pressure_msl", "wind_speed_10m",
+          "wind_direction_10m", "wind_gusts_10m"},
+         {"<feel>", "<dewpoint>", "<humidity>", "<precip>", "<cond>", "<wind>", "<windgust>",
+          "<winddir>", "<winddeg>"}},
+    };
+    for (const auto &c : cases) {
+        PlaceAnswer(
+            EditedHours([&](rapidjson::Value &hourly, rapidjson::Document::AllocatorType &) {
+                for (const std::string &name : c.dropped) {
+                    ASSERT_TRUE(hourly.RemoveMember(name.c_str())) << name;
+                }
+            }));
+        const std::vector<std::string> got = values();
+        ASSERT_EQ(terms.size(), got.size()) << c.dropped[0];
+        for (size_t i = 0; i < terms.size(); i++) {
+            bool blanked =
+                std::find(c.blanked.begin(), c.blanked.end(), terms[i]) != c.blanked.end();
+            EXPECT_EQ(blanked ? "N/A" : whole[i], got[i]) << c.dropped[0] << ": " << terms[i];
+        }
+    }
+}

@@ -215,6 +215,28 @@ TEST_F(Provider, OneRefreshWritesEveryUnitFromOneAnswer) {
     EXPECT_EQ(CACHE_FRESH, CacheFileAge(metric.c_str(), CURRENT_AGE_LIMIT));
 }
 
+TEST_F(Provider, AForecastAddressAskingAnotherWindUnitConvertsRight) {
+    // The same place with the service's default km/h and with each other unit asked for in
+    // the address: the documents show the same winds (the service rounds to a tenth).
+    auto winds = [&](const std::string &query) {
+        sandbox::RemoveTree(cache);
+        UseService(services::SimHost());
+        AppendText(Plugin.forecastApi, sizeof Plugin.forecastApi, query.c_str());
+        return std::vector<int>{
+            TextToInt(Current("<s>", "</s>", "Metric").c_str()),
+            TextToInt(Current("<gust>", "</gust>", "Metric").c_str()),
+            TextToInt(QueryHourly(id.c_str(), "Metric", "<gust>", "</gust>", 3))};
+    };
+    std::vector<int> kmh = winds("");
+    ASSERT_GT(kmh[1], 5);
+    for (const char *unit : {"mph", "kn", "ms"}) {
+        std::vector<int> other = winds(std::string("?wind_speed_unit=") + unit);
+        for (size_t i = 0; i < kmh.size(); i++) {
+            EXPECT_NEAR(kmh[i], other[i], 1) << unit << " " << i;
+        }
+    }
+}
+
 TEST_F(Provider, AnswersWithoutALengthAreReadWhole) {
     if (services::RawHost().empty()) {
         GTEST_SKIP() << "the raw listener is not running";

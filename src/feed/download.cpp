@@ -6,9 +6,9 @@
 #include <atomic>
 
 #include "feed/cache.h"
-#include "plugin/grow_text.h"
-#include "plugin/state.h"
-#include "plugin/text.h"
+#include "base/grow_text.h"
+#include "base/state.h"
+#include "base/text.h"
 #include "provider/provider.h"
 
 // ---- What every process knows: the folder "Refresh" of the cache folder --------------------

@@ -2,7 +2,7 @@
 
 #include "feed/cache.h"
 #include "feed/download.h"
-#include "plugin/state.h"
+#include "base/state.h"
 
 // The threads of this process first, then the processes: a call that gives the plugin mutex up
 // while it waits for a refresh keeps its own process's other threads out all the same. Both

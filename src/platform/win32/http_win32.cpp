@@ -9,6 +9,7 @@
 #include <windows.h>
 #include <wininet.h>
 
+#include <stdio.h>
 #include <string.h>
 
 #include "platform/platform.h"
@@ -20,6 +21,91 @@ static const char kHttpVersion[] = "HTTP/1.0";
 
 // Failed empty reads in a row that end a copy: the first try and ten retries.
 static const int kReadTries = 11;
+
+static void SetFailure(OsHttpFailure *failure, enum OsHttpFailureKind kind, const char *reason) {
+    failure->kind = kind;
+    snprintf(failure->reason, sizeof failure->reason, "%s", reason);
+}
+
+typedef struct ErrorName {
+    DWORD code;
+    enum OsHttpFailureKind kind;
+    const char *name;
+} ErrorName;
+
+// WinINet's errors that say what failed, by their names in wininet.h.
+static const ErrorName kErrorNames[] = {
+    {ERROR_INTERNET_TIMEOUT, OS_HTTP_FAILURE_TIMEOUT, "ERROR_INTERNET_TIMEOUT"},
+    {ERROR_INTERNET_NAME_NOT_RESOLVED, OS_HTTP_FAILURE_DNS, "ERROR_INTERNET_NAME_NOT_RESOLVED"},
+    {ERROR_INTERNET_CANNOT_CONNECT, OS_HTTP_FAILURE_CONNECT, "ERROR_INTERNET_CANNOT_CONNECT"},
+    {ERROR_INTERNET_PROXY_SERVER_UNREACHABLE, OS_HTTP_FAILURE_CONNECT,
+     "ERROR_INTERNET_PROXY_SERVER_UNREACHABLE"},
+    {ERROR_INTERNET_CONNECTION_ABORTED, OS_HTTP_FAILURE_BROKEN,
+     "ERROR_INTERNET_CONNECTION_ABORTED"},
+    {ERROR_INTERNET_CONNECTION_RESET, OS_HTTP_FAILURE_BROKEN, "ERROR_INTERNET_CONNECTION_RESET"},
+    {ERROR_HTTP_INVALID_SERVER_RESPONSE, OS_HTTP_FAILURE_BROKEN,
+     "ERROR_HTTP_INVALID_SERVER_RESPONSE"},
+    {ERROR_INTERNET_INVALID_URL, OS_HTTP_FAILURE_OTHER, "ERROR_INTERNET_INVALID_URL"},
+    {ERROR_INTERNET_UNRECOGNIZED_SCHEME, OS_HTTP_FAILURE_OTHER,
+     "ERROR_INTERNET_UNRECOGNIZED_SCHEME"},
+    {ERROR_INTERNET_INVALID_CA, OS_HTTP_FAILURE_TLS, "ERROR_INTERNET_INVALID_CA"},
+    {ERROR_INTERNET_SEC_CERT_DATE_INVALID, OS_HTTP_FAILURE_TLS,
+     "ERROR_INTERNET_SEC_CERT_DATE_INVALID"},
+    {ERROR_INTERNET_SEC_CERT_CN_INVALID, OS_HTTP_FAILURE_TLS, "ERROR_INTERNET_SEC_CERT_CN_INVALID"},
+    {ERROR_INTERNET_SEC_CERT_ERRORS, OS_HTTP_FAILURE_TLS, "ERROR_INTERNET_SEC_CERT_ERRORS"},
+    {ERROR_INTERNET_SEC_CERT_NO_REV, OS_HTTP_FAILURE_TLS, "ERROR_INTERNET_SEC_CERT_NO_REV"},
+    {ERROR_INTERNET_SEC_CERT_REV_FAILED, OS_HTTP_FAILURE_TLS, "ERROR_INTERNET_SEC_CERT_REV_FAILED"},
+    {ERROR_INTERNET_SEC_CERT_REVOKED, OS_HTTP_FAILURE_TLS, "ERROR_INTERNET_SEC_CERT_REVOKED"},
+    {ERROR_INTERNET_SEC_INVALID_CERT, OS_HTTP_FAILURE_TLS, "ERROR_INTERNET_SEC_INVALID_CERT"},
+    {ERROR_INTERNET_SECURITY_CHANNEL_ERROR, OS_HTTP_FAILURE_TLS,
+     "ERROR_INTERNET_SECURITY_CHANNEL_ERROR"},
+};
+
+// The bits that the security flags of a request carry for each check its certificate failed
+// (WinINet's own, not named in wininet.h).
+typedef struct CertificateFlag {
+    DWORD bit;
+    const char *meaning;
+} CertificateFlag;
+
+static const CertificateFlag kCertificateFlags[] = {
+    {0x00800000, "revocation check failed"},
+    {0x01000000, "unknown or untrusted authority"},
+    {0x02000000, "name does not match"},
+    {0x04000000, "expired or not yet valid"},
+};
+
+// Fills `failure` from the error of the last WinINet call that failed on `request` (or NULL):
+// its kind, its code and name, and for a certificate the checks it failed.
+static void ExplainError(HINTERNET request, DWORD error, OsHttpFailure *failure) {
+    const ErrorName *known = NULL;
+    for (size_t i = 0; i < sizeof kErrorNames / sizeof kErrorNames[0]; i++) {
+        if (kErrorNames[i].code == error) {
+            known = &kErrorNames[i];
+        }
+    }
+    failure->kind = known ? known->kind : OS_HTTP_FAILURE_OTHER;
+    int length = snprintf(failure->reason, sizeof failure->reason, "WinINet error %lu%s%s%s",
+                          (unsigned long)error, known ? " (" : "", known ? known->name : "",
+                          known ? ")" : "");
+    DWORD flags = 0, size = sizeof flags;
+    if (failure->kind != OS_HTTP_FAILURE_TLS || request == NULL || length < 0 ||
+        !InternetQueryOptionA(request, INTERNET_OPTION_SECURITY_FLAGS, &flags, &size)) {
+        return;
+    }
+    size_t used = (size_t)length;
+    for (size_t i = 0; i < sizeof kCertificateFlags / sizeof kCertificateFlags[0]; i++) {
+        if ((flags & kCertificateFlags[i].bit) != 0 && used < sizeof failure->reason) {
+            length = snprintf(failure->reason + used, sizeof failure->reason - used, ", %s",
+                              kCertificateFlags[i].meaning);
+            used = length > 0 ? used + (size_t)length : used;
+        }
+    }
+    if (used < sizeof failure->reason) {
+        snprintf(failure->reason + used, sizeof failure->reason - used,
+                 "; certificate flags 0x%08lx", (unsigned long)flags);
+    }
+}
 
 static void SetTimeouts(HINTERNET handle, const OsHttpRequest *request) {
     DWORD connect = request->connectTimeoutMs, read = request->readTimeoutMs;
@@ -75,15 +161,17 @@ static int IsChunked(HINTERNET request) {
 // nothing is tried again at once, up to ten times in a row. Each read asks only for what has
 // arrived, so that the clock is looked at between pieces.
 static enum OsHttpResult CopyBody(HINTERNET request, OsBodySink sink, void *context, DWORD started,
-                                  DWORD bound) {
+                                  DWORD bound, OsHttpFailure *failure) {
     char buffer[OS_HTTP_PIECE];
     long long expected = ContentLength(request), received = 0;
     int failures = 0;
     if (IsChunked(request)) {
+        SetFailure(failure, OS_HTTP_FAILURE_BROKEN, "a chunked answer to an HTTP/1.0 request");
         return OS_HTTP_INCOMPLETE;
     }
     for (;;) {
         if (GetTickCount() - started > bound) {
+            SetFailure(failure, OS_HTTP_FAILURE_TIMEOUT, "the body outlasted the request's bound");
             return OS_HTTP_INCOMPLETE;
         }
         DWORD available = 0, got = 0;
@@ -104,9 +192,15 @@ static enum OsHttpResult CopyBody(HINTERNET request, OsBodySink sink, void *cont
         }
         if (ok) {
             // A connection dropped before the announced length is not the whole body.
-            return (expected >= 0 && received < expected) ? OS_HTTP_INCOMPLETE : OS_HTTP_COMPLETE;
+            if (expected >= 0 && received < expected) {
+                SetFailure(failure, OS_HTTP_FAILURE_BROKEN,
+                           "the connection closed before the announced length");
+                return OS_HTTP_INCOMPLETE;
+            }
+            return OS_HTTP_COMPLETE;
         }
         if (++failures >= kReadTries) {
+            ExplainError(request, GetLastError(), failure);
             return OS_HTTP_INCOMPLETE;
         }
     }
@@ -171,13 +265,14 @@ static int SendRequest(HINTERNET request, const OsHttpRequest *options, int *sta
 // The whole request in the calling thread; bounded by the time-outs of WinINet, which a server
 // that trickles its headers a byte at a time never trips.
 static enum OsHttpResult HttpGetBlocking(const OsHttpRequest *request, OsBodySink sink,
-                                         void *context, int *status) {
+                                         void *context, int *status, OsHttpFailure *failure) {
     *status = 0;
     DWORD started = GetTickCount();
     char host[256], path[2084];
     INTERNET_PORT port = 0;
     int secure = 0;
     if (!CrackAddress(request->address, host, sizeof host, path, sizeof path, &port, &secure)) {
+        SetFailure(failure, OS_HTTP_FAILURE_OTHER, "the address cannot be read");
         return OS_HTTP_NOT_OPENED;
     }
     HINTERNET session =
@@ -186,6 +281,7 @@ static enum OsHttpResult HttpGetBlocking(const OsHttpRequest *request, OsBodySin
                             "<local>", 0)
             : InternetOpenA(request->userAgent, INTERNET_OPEN_TYPE_DIRECT, NULL, NULL, 0);
     if (session == NULL) {
+        ExplainError(NULL, GetLastError(), failure);
         return OS_HTTP_NO_SESSION;
     }
     if (request->useProxy) {
@@ -203,9 +299,13 @@ static enum OsHttpResult HttpGetBlocking(const OsHttpRequest *request, OsBodySin
     if (url != NULL) {
         SetTimeouts(url, request);
         if (SendRequest(url, request, status)) {
-            result = CopyBody(url, sink, context, started, request->totalTimeoutMs);
+            result = CopyBody(url, sink, context, started, request->totalTimeoutMs, failure);
+        } else {
+            ExplainError(url, GetLastError(), failure);
         }
         InternetCloseHandle(url);
+    } else {
+        ExplainError(NULL, GetLastError(), failure);
     }
     if (connection != NULL) {
         InternetCloseHandle(connection);
@@ -226,6 +326,7 @@ typedef struct HttpJob {
     int abandoned;            // set by the caller under the lock
     enum OsHttpResult result; // set by the worker
     int status;               // set by the worker
+    OsHttpFailure failure;    // set by the worker
     volatile LONG users;
     HMODULE module; // held by the worker, so the module outlives it
     HANDLE done;    // set by the worker when its result is in
@@ -250,7 +351,7 @@ static int GuardedSink(void *context, const char *bytes, size_t count) {
 static DWORD WINAPI HttpWorker(LPVOID argument) {
     HttpJob *job = (HttpJob *)argument;
     int status = 0;
-    job->result = HttpGetBlocking(&job->request, GuardedSink, job, &status);
+    job->result = HttpGetBlocking(&job->request, GuardedSink, job, &status, &job->failure);
     job->status = status;
     SetEvent(job->done);
     HMODULE module = job->module;
@@ -268,9 +369,18 @@ static int CopyField(char *out, size_t capacity, const char *text) {
     return 1;
 }
 
-enum OsHttpResult OsHttpGet(const OsHttpRequest *request, OsBodySink sink, void *context,
-                            int *status) {
+enum OsHttpResult OsHttpGetExplained(const OsHttpRequest *request, OsBodySink sink, void *context,
+                                     int *status, OsHttpFailure *failure) {
     *status = 0;
+    SetFailure(failure, OS_HTTP_FAILURE_OTHER, "no request could be started");
+    // WinINet's "<local>" bypass: a host name without a dot goes direct.
+    char host[256], path[2084];
+    INTERNET_PORT port = 0;
+    int secure = 0;
+    failure->viaProxy =
+        request->useProxy &&
+        CrackAddress(request->address, host, sizeof host, path, sizeof path, &port, &secure) &&
+        strchr(host, '.') != NULL;
     HttpJob *job = (HttpJob *)HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, sizeof(HttpJob));
     if (job == NULL) {
         return OS_HTTP_NO_SESSION;
@@ -314,15 +424,31 @@ enum OsHttpResult OsHttpGet(const OsHttpRequest *request, OsBodySink sink, void 
     if (WaitForSingleObject(job->done, bound) == WAIT_OBJECT_0) {
         result = job->result;
         *status = job->status;
+        if (result == OS_HTTP_COMPLETE || result == OS_HTTP_STOPPED) {
+            SetFailure(failure, OS_HTTP_FAILURE_NONE, "");
+        } else if (job->failure.kind == OS_HTTP_FAILURE_NONE) {
+            SetFailure(failure, OS_HTTP_FAILURE_OTHER, "no answer");
+        } else {
+            SetFailure(failure, job->failure.kind, job->failure.reason);
+        }
     } else {
         EnterCriticalSection(&job->lock);
         job->abandoned = 1;
         LeaveCriticalSection(&job->lock);
         result = OS_HTTP_INCOMPLETE;
+        char reason[64];
+        snprintf(reason, sizeof reason, "no whole answer within %lu ms", (unsigned long)bound);
+        SetFailure(failure, OS_HTTP_FAILURE_TIMEOUT, reason);
     }
     CloseHandle(thread);
     LeaveJob(job);
     return result;
+}
+
+enum OsHttpResult OsHttpGet(const OsHttpRequest *request, OsBodySink sink, void *context,
+                            int *status) {
+    OsHttpFailure ignored;
+    return OsHttpGetExplained(request, sink, context, status, &ignored);
 }
 
 int OsInternetConnected(void) {

@@ -268,3 +268,57 @@ TEST_F(HostToolCheck, AsksTheFeedHostsAndCountsAnErrorStatus) {
     EXPECT_NE(std::string::npos, Section(out, "feed").find("\n  result: FAILED, HTTP 500")) << out;
     EXPECT_NE(std::string::npos, Section(out, "connectivity").find("\n  result: ok, HTTP "));
 }
+
+#if defined(_WIN32)
+static void SetHostProxy(const std::string &server, const std::string &port) {
+    HKEY key;
+    const char *path = "Software\\Orvane Studio\\General";
+    if (server.empty()) {
+        RegDeleteKeyA(HKEY_CURRENT_USER, path);
+        return;
+    }
+    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_CURRENT_USER, path, 0, NULL, 0, KEY_SET_VALUE,
+                                             NULL, &key, NULL));
+    const std::pair<const char *, std::string> values[] = {{"UseProxy", "1"},
+                                                           {"ProxyServer", server},
+                                                           {"ProxyPort", port},
+                                                           {"ProxyUsername", "alice"},
+                                                           {"ProxyPassword", "s3cret"}};
+    for (const auto &value : values) {
+        RegSetValueExA(key, value.first, 0, REG_SZ, (const BYTE *)value.second.c_str(),
+                       (DWORD)value.second.size() + 1);
+    }
+    RegCloseKey(key);
+}
+#else
+static void SetHostProxy(const std::string &server, const std::string &port) {
+    if (server.empty()) {
+        sandbox::UnsetEnv("http_proxy");
+    } else {
+        sandbox::SetEnv("http_proxy", "http://alice:s3cret@" + server + ":" + port);
+    }
+}
+#endif
+
+TEST_F(HostToolCheck, NamesTheProxyOfEachRequestButNeverItsPassword) {
+    std::string proxy = services::ProxyHost();
+    if (proxy.empty()) {
+        GTEST_SKIP() << "no proxy on loopback (tinyproxy)";
+    }
+    size_t colon = proxy.find(':');
+    SetHostProxy(proxy.substr(0, colon), proxy.substr(colon + 1));
+    std::string out;
+    int status = Check(ProviderSettings(), &out);
+    SetHostProxy("", "");
+    EXPECT_EQ(0, status) << out;
+    EXPECT_NE(std::string::npos, out.find("\nproxy: " + proxy + " (user alice)\n")) << out;
+    for (const char *name : {"geocoding", "forecast", "alerts", "radar index"}) {
+        EXPECT_NE(std::string::npos,
+                  Section(out, name).find("\n  proxy: " + proxy +
+                                          " (user alice)\n  result: ok, HTTP 200"))
+            << out;
+    }
+    EXPECT_NE(std::string::npos,
+              Section(out, "connectivity").find("; not used: downloads go through the proxy"));
+    EXPECT_EQ(std::string::npos, out.find("s3cret")) << out;
+}

@@ -22,6 +22,9 @@ static const char kHttpVersion[] = "HTTP/1.0";
 // Failed empty reads in a row that end a copy: the first try and ten retries.
 static const int kReadTries = 11;
 
+// How much earlier than its bound a wait may end by the system's timers.
+static const DWORD kTimerSlackMs = 100;
+
 static void SetFailure(OsHttpFailure *failure, enum OsHttpFailureKind kind, const char *reason) {
     failure->kind = kind;
     snprintf(failure->reason, sizeof failure->reason, "%s", reason);
@@ -298,10 +301,20 @@ static enum OsHttpResult HttpGetBlocking(const OsHttpRequest *request, OsBodySin
                    : NULL;
     if (url != NULL) {
         SetTimeouts(url, request);
+        DWORD sent = GetTickCount();
         if (SendRequest(url, request, status)) {
             result = CopyBody(url, sink, context, started, request->totalTimeoutMs, failure);
         } else {
             ExplainError(url, GetLastError(), failure);
+            // Wine reports a receive time-out as an aborted connection: one that ends when the
+            // wait for the answer has had its whole bound is a time-out.
+            if (failure->kind == OS_HTTP_FAILURE_BROKEN &&
+                GetTickCount() - sent + kTimerSlackMs >= request->readTimeoutMs) {
+                failure->kind = OS_HTTP_FAILURE_TIMEOUT;
+                size_t used = strlen(failure->reason);
+                snprintf(failure->reason + used, sizeof failure->reason - used,
+                         ", no answer within %lu ms", (unsigned long)request->readTimeoutMs);
+            }
         }
         InternetCloseHandle(url);
     } else {

@@ -33,39 +33,49 @@ static void SetFailure(OsHttpFailure *failure, enum OsHttpFailureKind kind, cons
 typedef struct ErrorName {
     DWORD code;
     enum OsHttpFailureKind kind;
-    const char *name;
+    const char *name;    // as wininet.h names it
+    const char *meaning; // in words, or NULL where the name says it
 } ErrorName;
 
-// WinINet's errors that say what failed, by their names in wininet.h.
+// WinINet's errors that say what failed.
 static const ErrorName kErrorNames[] = {
-    {ERROR_INTERNET_TIMEOUT, OS_HTTP_FAILURE_TIMEOUT, "ERROR_INTERNET_TIMEOUT"},
-    {ERROR_INTERNET_NAME_NOT_RESOLVED, OS_HTTP_FAILURE_DNS, "ERROR_INTERNET_NAME_NOT_RESOLVED"},
-    {ERROR_INTERNET_CANNOT_CONNECT, OS_HTTP_FAILURE_CONNECT, "ERROR_INTERNET_CANNOT_CONNECT"},
+    {ERROR_INTERNET_TIMEOUT, OS_HTTP_FAILURE_TIMEOUT, "ERROR_INTERNET_TIMEOUT", NULL},
+    {ERROR_INTERNET_NAME_NOT_RESOLVED, OS_HTTP_FAILURE_DNS, "ERROR_INTERNET_NAME_NOT_RESOLVED",
+     NULL},
+    {ERROR_INTERNET_CANNOT_CONNECT, OS_HTTP_FAILURE_CONNECT, "ERROR_INTERNET_CANNOT_CONNECT", NULL},
     {ERROR_INTERNET_PROXY_SERVER_UNREACHABLE, OS_HTTP_FAILURE_CONNECT,
-     "ERROR_INTERNET_PROXY_SERVER_UNREACHABLE"},
-    {ERROR_INTERNET_CONNECTION_ABORTED, OS_HTTP_FAILURE_BROKEN,
-     "ERROR_INTERNET_CONNECTION_ABORTED"},
-    {ERROR_INTERNET_CONNECTION_RESET, OS_HTTP_FAILURE_BROKEN, "ERROR_INTERNET_CONNECTION_RESET"},
+     "ERROR_INTERNET_PROXY_SERVER_UNREACHABLE", NULL},
+    {ERROR_INTERNET_CONNECTION_ABORTED, OS_HTTP_FAILURE_BROKEN, "ERROR_INTERNET_CONNECTION_ABORTED",
+     NULL},
+    {ERROR_INTERNET_CONNECTION_RESET, OS_HTTP_FAILURE_BROKEN, "ERROR_INTERNET_CONNECTION_RESET",
+     NULL},
     {ERROR_HTTP_INVALID_SERVER_RESPONSE, OS_HTTP_FAILURE_BROKEN,
-     "ERROR_HTTP_INVALID_SERVER_RESPONSE"},
-    {ERROR_INTERNET_INVALID_URL, OS_HTTP_FAILURE_OTHER, "ERROR_INTERNET_INVALID_URL"},
+     "ERROR_HTTP_INVALID_SERVER_RESPONSE", NULL},
+    {ERROR_INTERNET_INVALID_URL, OS_HTTP_FAILURE_OTHER, "ERROR_INTERNET_INVALID_URL", NULL},
     {ERROR_INTERNET_UNRECOGNIZED_SCHEME, OS_HTTP_FAILURE_OTHER,
-     "ERROR_INTERNET_UNRECOGNIZED_SCHEME"},
-    {ERROR_INTERNET_INVALID_CA, OS_HTTP_FAILURE_TLS, "ERROR_INTERNET_INVALID_CA"},
+     "ERROR_INTERNET_UNRECOGNIZED_SCHEME", NULL},
+    {ERROR_INTERNET_INVALID_CA, OS_HTTP_FAILURE_TLS, "ERROR_INTERNET_INVALID_CA",
+     "the certificate's authority is not trusted"},
     {ERROR_INTERNET_SEC_CERT_DATE_INVALID, OS_HTTP_FAILURE_TLS,
-     "ERROR_INTERNET_SEC_CERT_DATE_INVALID"},
-    {ERROR_INTERNET_SEC_CERT_CN_INVALID, OS_HTTP_FAILURE_TLS, "ERROR_INTERNET_SEC_CERT_CN_INVALID"},
-    {ERROR_INTERNET_SEC_CERT_ERRORS, OS_HTTP_FAILURE_TLS, "ERROR_INTERNET_SEC_CERT_ERRORS"},
-    {ERROR_INTERNET_SEC_CERT_NO_REV, OS_HTTP_FAILURE_TLS, "ERROR_INTERNET_SEC_CERT_NO_REV"},
-    {ERROR_INTERNET_SEC_CERT_REV_FAILED, OS_HTTP_FAILURE_TLS, "ERROR_INTERNET_SEC_CERT_REV_FAILED"},
-    {ERROR_INTERNET_SEC_CERT_REVOKED, OS_HTTP_FAILURE_TLS, "ERROR_INTERNET_SEC_CERT_REVOKED"},
-    {ERROR_INTERNET_SEC_INVALID_CERT, OS_HTTP_FAILURE_TLS, "ERROR_INTERNET_SEC_INVALID_CERT"},
+     "ERROR_INTERNET_SEC_CERT_DATE_INVALID", "the certificate has expired or is not yet valid"},
+    {ERROR_INTERNET_SEC_CERT_CN_INVALID, OS_HTTP_FAILURE_TLS, "ERROR_INTERNET_SEC_CERT_CN_INVALID",
+     "the certificate is made out to another name"},
+    {ERROR_INTERNET_SEC_CERT_ERRORS, OS_HTTP_FAILURE_TLS, "ERROR_INTERNET_SEC_CERT_ERRORS",
+     "the certificate failed more than one check"},
+    {ERROR_INTERNET_SEC_CERT_NO_REV, OS_HTTP_FAILURE_TLS, "ERROR_INTERNET_SEC_CERT_NO_REV",
+     "the certificate's revocation could not be checked"},
+    {ERROR_INTERNET_SEC_CERT_REV_FAILED, OS_HTTP_FAILURE_TLS, "ERROR_INTERNET_SEC_CERT_REV_FAILED",
+     "the certificate's revocation could not be checked"},
+    {ERROR_INTERNET_SEC_CERT_REVOKED, OS_HTTP_FAILURE_TLS, "ERROR_INTERNET_SEC_CERT_REVOKED",
+     "the certificate has been revoked"},
+    {ERROR_INTERNET_SEC_INVALID_CERT, OS_HTTP_FAILURE_TLS, "ERROR_INTERNET_SEC_INVALID_CERT",
+     "the certificate is not valid"},
     {ERROR_INTERNET_SECURITY_CHANNEL_ERROR, OS_HTTP_FAILURE_TLS,
-     "ERROR_INTERNET_SECURITY_CHANNEL_ERROR"},
+     "ERROR_INTERNET_SECURITY_CHANNEL_ERROR", "the secure connection could not be made"},
 };
 
-// The bits that the security flags of a request carry for each check its certificate failed
-// (WinINet's own, not named in wininet.h).
+// The bits that a request's security flags carry for each check its certificate failed
+// (WinINet's own, not named in wininet.h; not every version sets them).
 typedef struct CertificateFlag {
     DWORD bit;
     const char *meaning;
@@ -78,8 +88,15 @@ static const CertificateFlag kCertificateFlags[] = {
     {0x04000000, "expired or not yet valid"},
 };
 
+// Appends `before`, `text` and `after` to the failure's reason, cut to its capacity.
+static void AppendReason(OsHttpFailure *failure, const char *before, const char *text,
+                         const char *after) {
+    size_t used = strlen(failure->reason);
+    snprintf(failure->reason + used, sizeof failure->reason - used, "%s%s%s", before, text, after);
+}
+
 // Fills `failure` from the error of the last WinINet call that failed on `request` (or NULL):
-// its kind, its code and name, and for a certificate the checks it failed.
+// its kind, its code, name and meaning, and for a certificate the checks it failed.
 static void ExplainError(HINTERNET request, DWORD error, OsHttpFailure *failure) {
     const ErrorName *known = NULL;
     for (size_t i = 0; i < sizeof kErrorNames / sizeof kErrorNames[0]; i++) {
@@ -88,25 +105,24 @@ static void ExplainError(HINTERNET request, DWORD error, OsHttpFailure *failure)
         }
     }
     failure->kind = known ? known->kind : OS_HTTP_FAILURE_OTHER;
-    int length = snprintf(failure->reason, sizeof failure->reason, "WinINet error %lu%s%s%s",
-                          (unsigned long)error, known ? " (" : "", known ? known->name : "",
-                          known ? ")" : "");
+    snprintf(failure->reason, sizeof failure->reason, "WinINet error %lu", (unsigned long)error);
+    if (known != NULL) {
+        AppendReason(failure, " (", known->name, ")");
+        if (known->meaning != NULL) {
+            AppendReason(failure, ": ", known->meaning, "");
+        }
+    }
     DWORD flags = 0, size = sizeof flags;
-    if (failure->kind != OS_HTTP_FAILURE_TLS || request == NULL || length < 0 ||
+    if (failure->kind != OS_HTTP_FAILURE_TLS || request == NULL ||
         !InternetQueryOptionA(request, INTERNET_OPTION_SECURITY_FLAGS, &flags, &size)) {
         return;
     }
-    size_t used = (size_t)length;
+    const char *separator = "; certificate flags: ";
     for (size_t i = 0; i < sizeof kCertificateFlags / sizeof kCertificateFlags[0]; i++) {
-        if ((flags & kCertificateFlags[i].bit) != 0 && used < sizeof failure->reason) {
-            length = snprintf(failure->reason + used, sizeof failure->reason - used, ", %s",
-                              kCertificateFlags[i].meaning);
-            used = length > 0 ? used + (size_t)length : used;
+        if ((flags & kCertificateFlags[i].bit) != 0) {
+            AppendReason(failure, separator, kCertificateFlags[i].meaning, "");
+            separator = ", ";
         }
-    }
-    if (used < sizeof failure->reason) {
-        snprintf(failure->reason + used, sizeof failure->reason - used,
-                 "; certificate flags 0x%08lx", (unsigned long)flags);
     }
 }
 

@@ -80,7 +80,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
 
     AlertList alerts;
     int alertsRead =
-        NwsAlertSource.read(json.data(), json.size(), &place, &alerts) == ANSWER_WEATHER;
+        NwsAlertSource.read(json.data(), json.size(), &place, 0, &alerts) == ANSWER_WEATHER;
     Require(alerts.count >= 0 && alerts.count <= ALERT_CAPACITY);
     for (int i = 0; alertsRead && i < alerts.count; i++) {
         Require(strpbrk(alerts.alerts[i].title, "<>\"'") == NULL && alerts.alerts[i].title[0]);

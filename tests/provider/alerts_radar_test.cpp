@@ -28,7 +28,7 @@ static std::string Feature(const char *severity, const char *event, const char *
 }
 
 static enum AnswerKind ReadAlerts(const std::string &json, AlertList *alerts) {
-    return NwsAlertSource.read(json.data(), json.size(), &kDenver, alerts);
+    return NwsAlertSource.read(json.data(), json.size(), &kDenver, 0, alerts);
 }
 
 TEST(Alerts, TheMostSevereComeFirstEachWithItsHeadlineOrEvent) {
@@ -114,7 +114,7 @@ TEST_F(AlertDocuments, TheSectionIsReadAsTheFeedsAlerts) {
     ASSERT_EQ(ANSWER_WEATHER,
               ReadForecastAnswer(json.data(), json.size(), &model, reason, sizeof reason));
     AlertList alerts = {2,
-                        {{3, "Winter Storm Warning"}, {2, "Wind Advisory until 6 PM"}},
+                        {{3, "Winter Storm Warning", ""}, {2, "Wind Advisory until 6 PM", ""}},
                         "https://forecast.weather.gov/MapClick.php?lat=39.7392&lon=-104.9903"};
     RenderContext context = {&model, &kDenver, "AL1", 0, 5, 12, 0, &alerts};
     GrowText text;

@@ -78,7 +78,7 @@ TEST(Alerts, TheMostSevereComeFirstEachWithItsHeadlineOrEvent) {
     EXPECT_EQ(ANSWER_UNREADABLE, ReadAlerts("{\"features\":[", &alerts));
 }
 
-TEST(Alerts, OnlyTheUnitedStatesHaveASourceAndItIsAskedForThePointAlone) {
+TEST(Alerts, TheUnitedStatesCoverTheirPlacesAndAreAskedForThePointAlone) {
     const struct {
         PlaceInfo place;
         bool covered;
@@ -198,6 +198,7 @@ TEST(Radar, ThePageNamesThePointAndTheNewestFrameIsChosenLater) {
 // ---- Canada, Germany, Norway ---------------------------------------------------------------
 
 #include "provider/geojson.h"
+#include "provider/service_text.h"
 
 static bool Contains(const char *geometry, double latitude, double longitude) {
     rapidjson::Document document;
@@ -420,10 +421,14 @@ TEST(AlertAreas, GermanyAndNorwayByTheirOwnFields) {
     ASSERT_EQ(ANSWER_WEATHER,
               NorwayAlertSource.read(json.data(), json.size(), &place, kNow, &alerts));
     ASSERT_EQ(3, alerts.count);
-    EXPECT_STREQ("Sn\xC3\xB8", alerts.alerts[0].title);
+    // Titles in the plugin's text encoding.
+    char expected[64];
+    ServiceText("Sn\xC3\xB8", 4, expected, sizeof expected);
+    EXPECT_STREQ(expected, alerts.alerts[0].title);
     EXPECT_STREQ("polarLow", alerts.alerts[1].title);
     EXPECT_EQ(3, alerts.alerts[1].severity); // from the awareness level
-    EXPECT_STREQ("Kuling, gult niv\xC3\xA5", alerts.alerts[2].title);
+    ServiceText("Kuling, gult niv\xC3\xA5", 18, expected, sizeof expected);
+    EXPECT_STREQ(expected, alerts.alerts[2].title);
     // Only a web page is an alert's link: neither a script nor an address of the API.
     EXPECT_STREQ("", alerts.alerts[0].link);
     EXPECT_STREQ("", alerts.alerts[1].link);

@@ -201,7 +201,8 @@ TEST_F(Provider, OneRefreshWritesEveryUnitFromOneAnswer) {
     std::string both = CurrentConditionsText("<temp>", id.c_str(), "Both", "0");
     int fahrenheit = TextToInt(both.c_str());
     int celsius = TextToInt(both.c_str() + both.find('(') + 1);
-    EXPECT_NEAR(celsius * 9.0 / 5.0 + 32.0, fahrenheit, 1.0) << both;
+    // Each side is rounded: half a degree Fahrenheit, and half a degree Celsius (0.9 F).
+    EXPECT_NEAR(celsius * 9.0 / 5.0 + 32.0, fahrenheit, 1.4) << both;
 
     // The Metric file, older than the English one, is written anew with it.
     Age(20);

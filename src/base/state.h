@@ -34,12 +34,6 @@ enum {
     CAL_ITEM_LONG_MONTH = 21   // CAL_SMONTHNAME1
 };
 
-// Where the weather comes from ([Service] Provider).
-enum ProviderKind {
-    PROVIDER_FEED = 0,      // the feed's own request addresses on FeedHost and its siblings
-    PROVIDER_OPEN_METEO = 1 // Open-Meteo's forecast, written into the feed's documents
-};
-
 enum { FAILED_DOWNLOAD_SLOTS = 16 }; // cache files remembered after a failed download
 
 typedef struct FailedDownload {
@@ -88,7 +82,7 @@ typedef struct PluginState {
     char customLanguage[LANGUAGE_CAPACITY];    // "None" means no language file
 
     // The weather source ([Service]), read at start-up; Provider is written back, the rest not.
-    int provider;                            // PROVIDER_OPEN_METEO or PROVIDER_FEED
+    const struct WeatherSource *source;      // where the weather comes from (feed/source.h)
     char forecastApi[ADDRESS_CAPACITY];      // the provider's forecast address
     char geocodingApi[ADDRESS_CAPACITY];     // the provider's place search address
     char alertsApi[ADDRESS_CAPACITY];        // the United States' alerts address

@@ -6,7 +6,7 @@
 #include "base/grow_text.h"
 #include "base/state.h"
 #include "base/text.h"
-#include "provider/provider.h"
+#include "feed/source.h"
 
 static const char kPartName[] = "download.part"; // beside the target, in the same folder
 
@@ -112,17 +112,11 @@ static unsigned AtMost(unsigned bound, uint64_t left) {
     return left < bound ? (unsigned)left : bound;
 }
 
-// The user agent of every request: the feed's "nimbrel", or the provider's agent with the
-// version, which the public services ask for.
-static const char *DownloadUserAgent(void) {
-    return Plugin.provider == PROVIDER_FEED ? DOWNLOAD_USER_AGENT : PROVIDER_USER_AGENT;
-}
-
 // The request for the download address, within `totalMs`.
 static OsHttpRequest DownloadRequest(unsigned totalMs) {
     OsHttpRequest request;
     request.address = Plugin.downloadAddress;
-    request.userAgent = DownloadUserAgent();
+    request.userAgent = Plugin.source->userAgent;
     request.useProxy = Plugin.useProxy;
     request.proxyAddress = Plugin.proxyAddress;
     request.proxyUser = Plugin.proxyUser;

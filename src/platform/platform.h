@@ -283,4 +283,16 @@ void OsMutexRelease(OsMutex *mutex);
 // Closes this process's handle. Does nothing for NULL.
 void OsMutexClose(OsMutex *mutex);
 
+// ---- Provided by the core -------------------------------------------------------------------
+// The backends' loader entries (DllMain's process attach and detach, the shared object's load
+// and unload hooks) call these, which the core defines: so the seam never includes the core.
+
+// Starts the module. `instance` is any address inside the module, from which OsModulePath finds
+// its path (the module's instance handle on Windows). Never fails: a start-up that finds no
+// settings or no cache folder leaves the module running on its defaults.
+void CoreModuleLoaded(void *instance);
+
+// Shuts the module down: writes the settings back and frees what start-up took.
+void CoreModuleUnloaded(void);
+
 #endif

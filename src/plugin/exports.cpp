@@ -84,3 +84,10 @@ void NIMBREL_CALL NimbrelStartup(void *instance) {
 void NIMBREL_CALL NimbrelCleanup(void) {
     Shutdown();
 }
+
+void CoreModuleLoaded(void *instance) {
+    Startup(instance);
+}
+void CoreModuleUnloaded(void) {
+    Shutdown();
+}

@@ -30,12 +30,3 @@ void LeaveFrame(FrameEntry entry) {
         OsMutexRelease(Plugin.mutex);
     }
 }
-
-const char *PendingExport(const char *timeoutText) {
-    FrameEntry entry = EnterFrame();
-    if (entry == FRAME_TIMED_OUT) {
-        return timeoutText;
-    }
-    LeaveFrame(entry);
-    return "N/A";
-}

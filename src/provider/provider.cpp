@@ -6,6 +6,7 @@
 #include "feed/address.h"
 #include "feed/cache.h"
 #include "feed/download.h"
+#include "feed/source.h"
 #include "base/grow_text.h"
 #include "base/state.h"
 #include "base/text.h"
@@ -247,7 +248,8 @@ static int RefreshAlerts(const PlaceInfo *place, const char *alertsPath, AlertLi
     return 0;
 }
 
-int ProviderFetch(const char *kind, const char *path) {
+static int RefreshProviderDocument(const WeatherSource *self, const char *kind, const char *path) {
+    (void)self;
     UpperCaseAscii(Plugin.callLocationId);
     char reason[TEXT_CAPACITY] = "";
     PlaceInfo place;
@@ -310,7 +312,8 @@ int ProviderFetch(const char *kind, const char *path) {
     return 0;
 }
 
-int ProviderFetchRadar(const char *path, const char *address) {
+static int RefreshProviderRadar(const WeatherSource *self, const char *path, const char *address) {
+    (void)self;
     double latitude, longitude;
     if (!ParseRadarPointAddress(address, &latitude, &longitude)) {
         return FetchToFile(path, address); // a page of the feed, cached before the provider
@@ -333,3 +336,32 @@ int ProviderFetchRadar(const char *path, const char *address) {
     GrowTextFree(&body);
     return found ? FetchToFile(path, picture) : 1;
 }
+
+// The address of the connectivity test for the forecast address: its scheme, host and port with
+// the path "/" ("https://api.open-meteo.com/"). Returns 1, or 0 when the address has no host
+// (out empty).
+static int ServiceRootAddress(const WeatherSource *self, char *out, size_t capacity) {
+    (void)self;
+    const char *address = Plugin.forecastApi;
+    const char *scheme = strstr(address, "://");
+    const char *host = scheme ? scheme + 3 : NULL;
+    size_t hostLength = host ? strcspn(host, "/?#") : 0;
+    if (hostLength == 0 ||
+        !FormatText(out, capacity, "%.*s/", (int)(host + hostLength - address), address)) {
+        if (capacity > 0) {
+            out[0] = '\0';
+        }
+        return 0;
+    }
+    return 1;
+}
+
+const WeatherSource OpenMeteoSource = {
+    "open-meteo",            // name
+    PROVIDER_USER_AGENT,     // userAgent
+    NULL,                    // alertLinkHost: links lead to the alert service's own page
+    RefreshProviderDocument, // refreshDocument
+    RefreshProviderRadar,    // refreshRadar
+    ServiceRootAddress,      // connectivityAddress
+    NULL,                    // context
+};

@@ -9,9 +9,11 @@
 
 #include "expr/current.h"
 #include "feed/cache.h"
+#include "feed/source.h"
 #include "images/icons.h"
 #include "base/state.h"
 #include "provider/alerts.h"
+#include "provider/provider.h"
 #include "provider/rainviewer.h"
 #include "provider/render.h"
 #include "tests/expr/expr_fixture.h"
@@ -130,7 +132,7 @@ TEST_F(AlertDocuments, TheSectionIsReadAsTheFeedsAlerts) {
               std::string(CurrentConditionsText("<alert>|<cond>|<winddir>|<uv>", "AL1", "", "1")));
 
     // The alert picture links the service's page as it stands.
-    Plugin.provider = PROVIDER_OPEN_METEO;
+    Plugin.source = &OpenMeteoSource;
     std::string link = AlertIconLink("AL1", folder.c_str());
     EXPECT_EQ("%lhttps://forecast.weather.gov/MapClick.php?lat=39.7392&lon=-104.9903",
               link.substr(link.find("%l")));
@@ -140,10 +142,10 @@ TEST_F(AlertDocuments, OnlyTheFeedsLinksAreRewritten) {
     Place("Current", "AL2", "English",
           "<weather><swa><a><t>Heat Advisory</t><l>http://www.example/alert</l></a></swa>"
           "<cc><t>Sunny</t></cc></weather>");
-    Plugin.provider = PROVIDER_OPEN_METEO;
+    Plugin.source = &OpenMeteoSource;
     std::string link = AlertIconLink("AL2", folder.c_str());
     EXPECT_EQ("%lhttp://www.example/alert", link.substr(link.find("%l")));
-    Plugin.provider = PROVIDER_FEED;
+    Plugin.source = &FeedSource;
     link = AlertIconLink("AL2", folder.c_str());
     EXPECT_EQ(std::string("%lhttp://") + ALERT_HOST_PREFIX + "example/alert",
               link.substr(link.find("%l")));

@@ -11,6 +11,7 @@
 #include "expr/current.h"
 #include "expr/forecast.h"
 #include "feed/cache.h"
+#include "feed/source.h"
 #include "feed/query.h"
 #include "images/icons.h"
 #include "images/radar.h"
@@ -42,7 +43,7 @@ class Provider : public ::testing::Test {
     // The provider with its addresses on `hostPort`.
     void UseService(const std::string &hostPort) {
         ResetCoreState(cache, services::SimHost());
-        Plugin.provider = PROVIDER_OPEN_METEO;
+        Plugin.source = &OpenMeteoSource;
         std::string base = "http://" + hostPort;
         CopyText(Plugin.forecastApi, sizeof Plugin.forecastApi, (base + "/v1/forecast").c_str());
         CopyText(Plugin.geocodingApi, sizeof Plugin.geocodingApi, (base + "/v1/search").c_str());

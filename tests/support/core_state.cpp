@@ -4,6 +4,7 @@
 #include <string.h>
 
 #include "feed/cache.h"
+#include "feed/source.h"
 #include "platform/platform.h"
 #include "plugin/settings.h"
 #include "base/state.h"
@@ -19,7 +20,7 @@
 
 void ResetCoreState(const std::string &cacheFolder, const std::string &hostPort) {
     ReadSettings(NULL);
-    Plugin.provider = PROVIDER_FEED;
+    Plugin.source = &FeedSource;
     CopyText(Plugin.defaultUnit, sizeof Plugin.defaultUnit, "English");
     Plugin.unitFromAuto = 0;
     if (Plugin.documents[0].bytes == NULL) {

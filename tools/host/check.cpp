@@ -13,6 +13,7 @@
 #include "feed/address.h"
 #include "feed/cache.h"
 #include "feed/download.h"
+#include "feed/source.h"
 #include "images/radar.h"
 #include "plugin/lifecycle.h"
 #include "plugin/settings.h"
@@ -81,8 +82,7 @@ static const char *FailureLabel(enum OsHttpFailureKind kind) {
 static void Ask(ServiceCheck *check) {
     OsHttpRequest request;
     request.address = check->address.c_str();
-    request.userAgent =
-        Plugin.provider == PROVIDER_FEED ? DOWNLOAD_USER_AGENT : PROVIDER_USER_AGENT;
+    request.userAgent = Plugin.source->userAgent;
     request.useProxy = Plugin.useProxy;
     request.proxyAddress = Plugin.proxyAddress;
     request.proxyUser = Plugin.proxyUser;
@@ -248,15 +248,15 @@ int RunCheck(void *instance) {
     Startup(instance);
     printf("settings: %s%s\n", Plugin.settingsPath,
            FileExists(Plugin.settingsPath) ? "" : " (not there: every setting has its default)");
-    printf("weather from: %s, default Location ID %s\n",
-           Plugin.provider == PROVIDER_FEED ? PROVIDER_NAME_FEED : PROVIDER_NAME_OPEN_METEO,
+    printf("weather from: %s, default Location ID %s\n", Plugin.source->name,
            Plugin.defaultLocationId);
     printf("proxy: %s\n", ProxyText().c_str());
     bool cacheUsable = CheckCacheFolder();
     printf("\n");
 
     std::vector<ServiceCheck> checks;
-    if (Plugin.provider == PROVIDER_FEED) {
+    // The diagnostic names the services it asks, so it knows the feed's from the provider's.
+    if (Plugin.source == &FeedSource) {
         FeedServices(&checks);
     } else {
         ProviderServices(&checks);

@@ -2,14 +2,14 @@
 // detach. The address of a function of the module lets dladdr find the module's own path.
 #if !defined(_WIN32)
 
-#include "plugin/exports.h"
+#include "platform/platform.h"
 
 __attribute__((constructor)) static void ModuleLoaded(void) {
-    NimbrelStartup((void *)&ModuleLoaded);
+    CoreModuleLoaded((void *)&ModuleLoaded);
 }
 
 __attribute__((destructor)) static void ModuleUnloaded(void) {
-    NimbrelCleanup();
+    CoreModuleUnloaded();
 }
 
 #endif

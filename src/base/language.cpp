@@ -160,10 +160,6 @@ const char *UvBandText(int band) {
     return kUvBands[band < 0 ? 0 : band >= UV_BAND_COUNT ? UV_BAND_COUNT - 1 : band];
 }
 
-const char *DayWordEnglish(enum DayWord word) {
-    return kDayWords[word];
-}
-
 char *DayWordText(enum DayWord word, char *out, size_t capacity) {
     const char *english = kDayWords[word];
     if (!LanguageChosen()) {

@@ -54,9 +54,6 @@ extern const char kWindVariableText[]; // "VAR"
 // A band outside 0 to 4 is held at the nearer end. Returns a constant text.
 const char *UvBandText(int band);
 
-// The English day word, which is also its key in the "Daynames" section. Returns a constant.
-const char *DayWordEnglish(enum DayWord word);
-
 // Writes the day word into `out` (cut to `capacity`, and to DAY_WORD_CAPACITY when it comes
 // from the language file): the file's "Daynames" entry, or the English word when the file
 // lacks it or no language is chosen. Returns `out`.

@@ -104,3 +104,10 @@ const char *HourlyAddress(void) {
                                      "http://%s/weather/local/%s?hbhf=%d&unit=%s&random=%d",
                                      Plugin.feedHost, id, Plugin.maxHours, UnitCode(), tag));
 }
+
+const char *LocalPageAddress(void) {
+    char id[3 * CALL_LOCATION_CAPACITY];
+    return Finish(PercentEncode(Plugin.callLocationId, id, sizeof id) &&
+                  FormatText(Plugin.requestAddress, sizeof Plugin.requestAddress,
+                             "http://%s/weather/local/%s", Plugin.pageHost, id));
+}

@@ -22,4 +22,8 @@ const char *ForecastAddress(void);
 const char *DetailsAddress(void);
 const char *HourlyAddress(void);
 
+// The local page of the per-call Location ID, which names its radar picture, in the request
+// address field, as the others; the Location ID goes as the call gave it, not upper-cased.
+const char *LocalPageAddress(void);
+
 #endif

@@ -9,7 +9,7 @@
 #include "base/grow_text.h"
 #include "base/state.h"
 #include "base/text.h"
-#include "provider/provider.h"
+#include "feed/source.h"
 
 // ---- What every process knows: the folder "Refresh" of the cache folder --------------------
 // Beside each cache file's name: its claim (".claim"), the time of its last failed download
@@ -274,12 +274,6 @@ static uint64_t CallBudgetLeft(void) {
     return LeftOf(&Plugin.callDownloadDeadline, CALL_DOWNLOAD_BUDGET_MS);
 }
 
-// The user agent of every request: the feed's "nimbrel", or the provider's agent with the
-// version, which the public services ask for.
-static const char *DownloadUserAgent(void) {
-    return Plugin.provider == PROVIDER_FEED ? DOWNLOAD_USER_AGENT : PROVIDER_USER_AGENT;
-}
-
 static void OfflineMemoryPath(char *out, size_t capacity) {
     out[0] = '\0';
     if (Plugin.cacheFolder[0] != '\0' &&
@@ -397,7 +391,7 @@ static enum RefreshResult Refresh(const char *target, const char *address, int t
     }
     job->claim = claim;
     CopyText(job->address, sizeof job->address, address);
-    CopyText(job->userAgent, sizeof job->userAgent, DownloadUserAgent());
+    CopyText(job->userAgent, sizeof job->userAgent, Plugin.source->userAgent);
     job->useProxy = Plugin.useProxy;
     CopyText(job->proxyAddress, sizeof job->proxyAddress, Plugin.proxyAddress);
     CopyText(job->proxyUser, sizeof job->proxyUser, Plugin.proxyUser);

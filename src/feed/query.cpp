@@ -2,13 +2,11 @@
 
 #include <string.h>
 
-#include "feed/address.h"
 #include "feed/cache.h"
 #include "feed/document_text.h"
-#include "feed/download.h"
+#include "feed/source.h"
 #include "base/state.h"
 #include "base/text.h"
-#include "provider/provider.h"
 
 // The head of the service's "<err ...>" element, counted from its "<".
 static const size_t kErrorHeadLength = 14;
@@ -98,18 +96,15 @@ const char *ExtractElement(const char *path, const char *open, const char *close
     return SetValueSpan(start, closing);
 }
 
-typedef const char *(*AddressBuilder)(void);
-
 typedef struct Feed {
     const char *kind;
     int ageLimit;
-    AddressBuilder address;
 } Feed;
 
-static const Feed kCurrentFeed = {"Current", CURRENT_AGE_LIMIT, CurrentAddress};
-static const Feed kForecastFeed = {"Forecast", FORECAST_AGE_LIMIT, ForecastAddress};
-static const Feed kDetailsFeed = {"Details", DETAILS_AGE_LIMIT, DetailsAddress};
-static const Feed kHourlyFeed = {"Hourly", HOURLY_AGE_LIMIT, HourlyAddress};
+static const Feed kCurrentFeed = {"Current", CURRENT_AGE_LIMIT};
+static const Feed kForecastFeed = {"Forecast", FORECAST_AGE_LIMIT};
+static const Feed kDetailsFeed = {"Details", DETAILS_AGE_LIMIT};
+static const Feed kHourlyFeed = {"Hourly", HOURLY_AGE_LIMIT};
 
 static const char *QueryFeed(const Feed *feed, const char *locationId, const char *unitType,
                              const char *open, const char *close, int n) {
@@ -123,8 +118,7 @@ static const char *QueryFeed(const Feed *feed, const char *locationId, const cha
     CopyText(path, sizeof path, CacheFilePath(feed->kind));
     Plugin.lastVerdict = CheckCacheFile(path, feed->ageLimit);
     if (Plugin.lastVerdict != CACHE_FRESH) {
-        int failed = Plugin.provider == PROVIDER_FEED ? FetchToFile(path, feed->address())
-                                                      : ProviderFetch(feed->kind, path);
+        int failed = Plugin.source->refreshDocument(Plugin.source, feed->kind, path);
         if (failed) {
             if (feed == &kCurrentFeed && strcmp(open, "<l>") == 0) {
                 return SetValue("ERROR");

@@ -7,6 +7,7 @@
 #include "base/terms.h"
 #include "feed/cache.h"
 #include "feed/query.h"
+#include "feed/source.h"
 #include "moon/moon.h"
 #include "base/state.h"
 #include "base/text.h"
@@ -170,13 +171,13 @@ const char *AlertIconLink(const char *locationId, const char *folder) {
     }
     char rewritten[ADDRESS_CAPACITY];
     CopyText(rewritten, sizeof rewritten, link);
-    // The feed's links lead to its alternate web host. The provider's lead to the alert
+    // The feed's links lead to its alternate web host. Other sources' lead to the alert
     // service's own page, which has no such host: they stay as they are.
-    if (Plugin.provider == PROVIDER_FEED) {
+    if (Plugin.source->alertLinkHost != NULL) {
         // Straight from "www." to a prefix holding "www." the replacement would find its own
         // output again; the marker in between keeps each step finite.
         ReplaceTerm(rewritten, sizeof rewritten, "www.", kLinkMarker);
-        ReplaceTerm(rewritten, sizeof rewritten, kLinkMarker, ALERT_HOST_PREFIX);
+        ReplaceTerm(rewritten, sizeof rewritten, kLinkMarker, Plugin.source->alertLinkHost);
     }
 
     const char *directory = IconFolder(folder);

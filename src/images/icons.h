@@ -7,10 +7,6 @@
 
 #define TEXT_PATH_TOO_LONG "ERROR: Image path too long."
 
-// The prefix that takes the place of "www." in alert links. It holds "www." itself, which is
-// why the rewrite passes through a marker.
-#define ALERT_HOST_PREFIX "www.alerts."
-
 // The image folder: `folder` itself when it is not empty, else the DefaultIconPath setting.
 const char *IconFolder(const char *folder);
 
@@ -47,8 +43,8 @@ DayPart LaterDayPart(int hour);
 const char *ResolveIcon(const char *locationId, const char *folder, int period, int dayNight);
 
 // The alert picture joined to the first alert's link, "PATH%lLINK", with "www." in the link
-// (and any "zzz." it held) rewritten to ALERT_HOST_PREFIX when the weather comes from the feed;
-// the provider's links stay as they are. PATH is WEATHERALERT with the first
+// (and any "zzz." it held) rewritten to the source's alertLinkHost when it has one (the feed's
+// ALERT_HOST_PREFIX); other sources' links stay as they are. PATH is WEATHERALERT with the first
 // extension found in the folder, or with "ico" when none is. Returns "" when the feed names no
 // alert, cannot be had, or is a service error; TEXT_PATH_TOO_LONG when the path does not fit.
 // The result is kept in the link text, which holds a link of any length the feed gives.

@@ -2,14 +2,13 @@
 
 #include <string.h>
 
-#include "feed/address.h"
 #include "feed/cache.h"
 #include "feed/download.h"
 #include "feed/query.h"
+#include "feed/source.h"
 #include "images/icons.h"
 #include "base/state.h"
 #include "base/text.h"
-#include "provider/provider.h"
 
 static const char kFieldSeparator[] = "','";
 
@@ -34,30 +33,6 @@ static int RadarAddressFromPage(const char *cut, char *out, size_t capacity) {
     memcpy(out, start, (size_t)(end - start));
     out[end - start] = '\0';
     return 1;
-}
-
-// The local page's address for the per-call Location ID, in the link text, which holds it while
-// the page is fetched. Empty when it does not fit.
-static const char *LocalPageAddress(void) {
-    char id[3 * CALL_LOCATION_CAPACITY];
-    if (!PercentEncode(Plugin.callLocationId, id, sizeof id) ||
-        !FormatText(Plugin.linkText, sizeof Plugin.linkText, "http://%s/weather/local/%s",
-                    Plugin.pageHost, id)) {
-        Plugin.linkText[0] = '\0';
-    }
-    return Plugin.linkText;
-}
-
-// The local page: the feed service's own, or the one the provider writes, which names the
-// place's point rather than a picture.
-static int FetchLocalPage(const char *pagePath) {
-    return Plugin.provider == PROVIDER_FEED ? FetchToFile(pagePath, LocalPageAddress())
-                                            : ProviderFetch("Home", pagePath);
-}
-
-static int FetchRadarImage(const char *radarPath, const char *address) {
-    return Plugin.provider == PROVIDER_FEED ? FetchToFile(radarPath, address)
-                                            : ProviderFetchRadar(radarPath, address);
 }
 
 // A page that names no radar image is removed, so that the next call fetches it again, and the
@@ -88,7 +63,8 @@ const char *LocalRadarLink(const char *locationId) {
     int radarVerdict = CheckCacheFile(radarPath, RADAR_AGE_LIMIT);
     if (radarVerdict != CACHE_FRESH) {
         if (CheckCacheFile(pagePath, LOCAL_PAGE_AGE_LIMIT) != CACHE_FRESH &&
-            FetchLocalPage(pagePath) != 0 && radarVerdict == CACHE_MISSING) {
+            Plugin.source->refreshDocument(Plugin.source, "Home", pagePath) != 0 &&
+            radarVerdict == CACHE_MISSING) {
             return TEXT_RADAR_PAGE_FAILED;
         }
         char address[ADDRESS_CAPACITY];
@@ -97,7 +73,8 @@ const char *LocalRadarLink(const char *locationId) {
             return TEXT_RADAR_INVALID_LOCATION;
         }
         // A stale image serves when the refresh fails.
-        if (FetchRadarImage(radarPath, address) != 0 && radarVerdict == CACHE_MISSING) {
+        if (Plugin.source->refreshRadar(Plugin.source, radarPath, address) != 0 &&
+            radarVerdict == CACHE_MISSING) {
             return TEXT_RADAR_IMAGE_FAILED;
         }
     }

@@ -4,6 +4,7 @@
 #include <string.h>
 
 #include "plugin/lifecycle.h"
+#include "feed/download.h"
 #include "base/state.h"
 #include "base/text.h"
 
@@ -83,4 +84,14 @@ void NIMBREL_CALL NimbrelStartup(void *instance) {
 }
 void NIMBREL_CALL NimbrelCleanup(void) {
     Shutdown();
+}
+
+void CoreModuleLoaded(void *instance) {
+    Startup(instance);
+}
+void CoreModuleUnloaded(void) {
+    Shutdown();
+}
+void CoreFinishRefreshes(void) {
+    WaitForRefreshes(REFRESH_SHUTDOWN_WAIT_MS);
 }

@@ -52,12 +52,3 @@ void LeaveFrame(FrameEntry entry) {
     Plugin.mutexHeld = 0;
     OsMutexRelease(Plugin.threadsLock);
 }
-
-const char *PendingExport(const char *timeoutText) {
-    FrameEntry entry = EnterFrame();
-    if (entry == FRAME_TIMED_OUT) {
-        return timeoutText;
-    }
-    LeaveFrame(entry);
-    return "N/A";
-}

@@ -23,7 +23,4 @@ FrameEntry EnterFrame(void);
 // Releases what EnterFrame took. Call exactly once for every entered frame.
 void LeaveFrame(FrameEntry entry);
 
-// The frame of an export whose body has not landed yet: wait, release, "N/A".
-const char *PendingExport(const char *timeoutText);
-
 #endif

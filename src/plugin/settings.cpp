@@ -4,6 +4,8 @@
 
 #include "base/state.h"
 #include "base/text.h"
+#include "feed/source.h"
+#include "provider/provider.h"
 #include "provider/alerts.h"
 #include "provider/openmeteo.h"
 #include "provider/rainviewer.h"
@@ -33,21 +35,17 @@ static void ResolveAutoUnit(void) {
              strchr(measure, '0') ? "Metric" : "English");
 }
 
-// The address of the connectivity test for a service address: its scheme, host and port with
-// the path "/" ("https://api.open-meteo.com/"). Returns 1, or 0 when the address has no host
-// (out empty).
-static int ServiceRootAddress(const char *address, char *out, size_t capacity) {
-    const char *scheme = strstr(address, "://");
-    const char *host = scheme ? scheme + 3 : NULL;
-    size_t hostLength = host ? strcspn(host, "/?#") : 0;
-    if (hostLength == 0 ||
-        !FormatText(out, capacity, "%.*s/", (int)(host + hostLength - address), address)) {
-        if (capacity > 0) {
-            out[0] = '\0';
+// The sources a user may name, the first the default: a name the plugin does not know is the
+// default, which a user who mistyped the name sees written back.
+static const WeatherSource *const kSources[] = {&OpenMeteoSource, &FeedSource};
+
+static const WeatherSource *SourceNamed(const char *name) {
+    for (size_t i = 0; i < sizeof kSources / sizeof kSources[0]; i++) {
+        if (EqualsIgnoreCase(name, kSources[i]->name)) {
+            return kSources[i];
         }
-        return 0;
     }
-    return 1;
+    return kSources[0];
 }
 
 void ReadSettings(const char *path) {
@@ -84,26 +82,29 @@ void ReadSettings(const char *path) {
     ReadString(path, "Service", "PageHost", DEFAULT_PAGE_HOST, Plugin.pageHost,
                sizeof Plugin.pageHost);
 
-    char provider[32];
-    ReadString(path, "Service", "Provider", PROVIDER_NAME_OPEN_METEO, provider, sizeof provider);
-    // Anything but "feed" is the provider, which a user who mistyped the name sees written back.
-    Plugin.provider =
-        EqualsIgnoreCase(provider, PROVIDER_NAME_FEED) ? PROVIDER_FEED : PROVIDER_OPEN_METEO;
+    char sourceName[32];
+    ReadString(path, "Service", "Provider", kSources[0]->name, sourceName, sizeof sourceName);
+    Plugin.source = SourceNamed(sourceName);
     ReadString(path, "Service", "ForecastApi", OPEN_METEO_FORECAST_API, Plugin.forecastApi,
                sizeof Plugin.forecastApi);
     ReadString(path, "Service", "GeocodingApi", OPEN_METEO_GEOCODING_API, Plugin.geocodingApi,
                sizeof Plugin.geocodingApi);
     ReadString(path, "Service", "AlertsApi", NWS_ALERTS_API, Plugin.alertsApi,
                sizeof Plugin.alertsApi);
+    ReadString(path, "Service", "CanadaAlertsApi", CANADA_ALERTS_API, Plugin.canadaAlertsApi,
+               sizeof Plugin.canadaAlertsApi);
+    ReadString(path, "Service", "GermanyAlertsApi", GERMANY_ALERTS_API, Plugin.germanyAlertsApi,
+               sizeof Plugin.germanyAlertsApi);
+    ReadString(path, "Service", "NorwayAlertsApi", NORWAY_ALERTS_API, Plugin.norwayAlertsApi,
+               sizeof Plugin.norwayAlertsApi);
     ReadString(path, "Service", "RadarApi", RAINVIEWER_MAPS_API, Plugin.radarApi,
                sizeof Plugin.radarApi);
     // Without an address of its own, the connectivity test asks the service that is used.
     ReadString(path, "Service", "ConnectivityUrl", "", Plugin.connectivityUrl,
                sizeof Plugin.connectivityUrl);
     if (Plugin.connectivityUrl[0] == '\0') {
-        if (Plugin.provider == PROVIDER_FEED ||
-            !ServiceRootAddress(Plugin.forecastApi, Plugin.connectivityUrl,
-                                sizeof Plugin.connectivityUrl)) {
+        if (!Plugin.source->connectivityAddress(Plugin.source, Plugin.connectivityUrl,
+                                                sizeof Plugin.connectivityUrl)) {
             CopyText(Plugin.connectivityUrl, sizeof Plugin.connectivityUrl,
                      DEFAULT_CONNECTIVITY_URL);
         }
@@ -126,7 +127,5 @@ void WriteSettings(const char *path) {
                          Plugin.unitFromAuto == 1 ? "Auto" : Plugin.defaultUnit);
     OsProfileWriteString(path, "LocationID", "DefaultLocationID", Plugin.defaultLocationId);
     OsProfileWriteString(path, "General", "DefaultIconPath", Plugin.defaultIconPath);
-    OsProfileWriteString(path, "Service", "Provider",
-                         Plugin.provider == PROVIDER_FEED ? PROVIDER_NAME_FEED
-                                                          : PROVIDER_NAME_OPEN_METEO);
+    OsProfileWriteString(path, "Service", "Provider", Plugin.source->name);
 }

@@ -9,8 +9,6 @@
 #define DEFAULT_NARRATIVE_HOST "narrative.nimbrel.example"
 #define DEFAULT_PAGE_HOST "local.nimbrel.example"
 #define DEFAULT_CONNECTIVITY_URL "http://www.nimbrel.example/"
-#define PROVIDER_NAME_FEED "feed"
-#define PROVIDER_NAME_OPEN_METEO "open-meteo"
 
 // Reads every setting from the file at `path` into PluginState, with the defaults, clamps and
 // the locale's unit for "Auto". A NULL path gives every default without reading anything.

@@ -6,6 +6,7 @@
 #include "feed/address.h"
 #include "feed/cache.h"
 #include "feed/download.h"
+#include "feed/source.h"
 #include "base/grow_text.h"
 #include "base/state.h"
 #include "base/text.h"
@@ -195,45 +196,60 @@ static void RewriteSiblings(const char *path, const DocumentSource *source) {
     CopyText(Plugin.callUnit, sizeof Plugin.callUnit, callUnit);
 }
 
-// Asks the place's national weather service for its active alerts, with every new forecast
-// answer, and keeps the answer beside it. Where no service warns, or the request fails, the
-// place has no alerts until the next answer: an alert never costs the weather. Returns 1 with at
-// least one alert in `alerts`.
-static int RefreshAlerts(const PlaceInfo *place, const char *alertsPath, AlertList *alerts) {
-    const AlertSource *source = AlertSourceFor(place);
-    char address[ADDRESS_CAPACITY];
-    GrowText body;
-    GrowTextInit(&body, 0);
-    int status = 0;
-    if (source != NULL && alertsPath[0] != '\0' &&
-        source->address(place, address, sizeof address) &&
-        FetchAnswer(alertsPath, address, &body, ALERTS_ANSWER_LIMIT, &status) == 0) {
-        if (status >= 200 && status <= 299 &&
-            source->read(GrowTextChars(&body), body.length, place, alerts) == ANSWER_WEATHER &&
-            StoreFile(alertsPath, body.bytes, body.length)) {
-            GrowTextFree(&body);
-            return alerts->count > 0;
-        }
-        RememberDownloadFailure(alertsPath);
-    }
-    GrowTextFree(&body);
-    OsFileDelete(alertsPath);
-    ForgetCacheCheck(alertsPath);
-    return 0;
-}
-
 // The alerts kept with the answer. Returns 1 with at least one alert.
-static int KeptAlerts(const PlaceInfo *place, const char *alertsPath, AlertList *alerts) {
-    const AlertSource *source = AlertSourceFor(place);
+static int KeptAlerts(const AlertSource *source, const PlaceInfo *place, const char *alertsPath,
+                      AlertList *alerts) {
     size_t length = 0;
     char *bytes = source ? ReadWholeFile(alertsPath, ALERTS_ANSWER_LIMIT, &length) : NULL;
-    int found = bytes != NULL && source->read(bytes, length, place, alerts) == ANSWER_WEATHER &&
-                alerts->count > 0;
+    int found =
+        bytes != NULL &&
+        source->read(bytes, length, place, AlertClockOf(OsUtcNow()), alerts) == ANSWER_WEATHER &&
+        alerts->count > 0;
     free(bytes);
     return found;
 }
 
-int ProviderFetch(const char *kind, const char *path) {
+// Asks the place's national weather service for its active alerts, with every new forecast
+// answer, and keeps the answer beside it. Where no service warns, or the request fails, the
+// place has no alerts until the next answer: an alert never costs the weather. A service that
+// asks for fewer requests is not asked again before its time: its kept answer serves, and after
+// a failure an empty file keeps the time of the request. Returns 1 with at least one alert in
+// `alerts`.
+static int RefreshAlerts(const PlaceInfo *place, const char *alertsPath, AlertList *alerts) {
+    const AlertSource *source = AlertSourceFor(place);
+    char address[ADDRESS_CAPACITY];
+    if (source == NULL || alertsPath[0] == '\0' ||
+        !source->address(place, address, sizeof address)) {
+        return 0;
+    }
+    if (source->requestMinutes > 0 &&
+        CacheFileAge(alertsPath, source->requestMinutes) == CACHE_FRESH) {
+        return KeptAlerts(source, place, alertsPath, alerts);
+    }
+    GrowText body;
+    GrowTextInit(&body, 0);
+    int status = 0;
+    int asked = FetchAnswer(alertsPath, address, &body, ALERTS_ANSWER_LIMIT, &status) == 0;
+    if (asked && status >= 200 && status <= 299 &&
+        source->read(GrowTextChars(&body), body.length, place, AlertClockOf(OsUtcNow()), alerts) ==
+            ANSWER_WEATHER &&
+        StoreFile(alertsPath, body.bytes, body.length)) {
+        GrowTextFree(&body);
+        return alerts->count > 0;
+    }
+    GrowTextFree(&body);
+    if (asked) {
+        RememberDownloadFailure(alertsPath);
+    }
+    if (source->requestMinutes == 0 || !StoreFile(alertsPath, "", 0)) {
+        OsFileDelete(alertsPath);
+        ForgetCacheCheck(alertsPath);
+    }
+    return 0;
+}
+
+static int RefreshProviderDocument(const WeatherSource *self, const char *kind, const char *path) {
+    (void)self;
     UpperCaseAscii(Plugin.callLocationId);
     char reason[TEXT_CAPACITY] = "";
     PlaceInfo place;
@@ -280,7 +296,7 @@ int ProviderFetch(const char *kind, const char *path) {
     }
     if (model != NULL) {
         hasAlerts = fetched ? RefreshAlerts(&place, alertsPath, &alerts)
-                            : KeptAlerts(&place, alertsPath, &alerts);
+                            : KeptAlerts(AlertSourceFor(&place), &place, alertsPath, &alerts);
     }
     source.model = model;
     source.alerts = hasAlerts ? &alerts : NULL;
@@ -296,7 +312,8 @@ int ProviderFetch(const char *kind, const char *path) {
     return 0;
 }
 
-int ProviderFetchRadar(const char *path, const char *address) {
+static int RefreshProviderRadar(const WeatherSource *self, const char *path, const char *address) {
+    (void)self;
     double latitude, longitude;
     if (!ParseRadarPointAddress(address, &latitude, &longitude)) {
         return FetchToFile(path, address); // a page of the feed, cached before the provider
@@ -319,3 +336,32 @@ int ProviderFetchRadar(const char *path, const char *address) {
     GrowTextFree(&body);
     return found ? FetchToFile(path, picture) : 1;
 }
+
+// The address of the connectivity test for the forecast address: its scheme, host and port with
+// the path "/" ("https://api.open-meteo.com/"). Returns 1, or 0 when the address has no host
+// (out empty).
+static int ServiceRootAddress(const WeatherSource *self, char *out, size_t capacity) {
+    (void)self;
+    const char *address = Plugin.forecastApi;
+    const char *scheme = strstr(address, "://");
+    const char *host = scheme ? scheme + 3 : NULL;
+    size_t hostLength = host ? strcspn(host, "/?#") : 0;
+    if (hostLength == 0 ||
+        !FormatText(out, capacity, "%.*s/", (int)(host + hostLength - address), address)) {
+        if (capacity > 0) {
+            out[0] = '\0';
+        }
+        return 0;
+    }
+    return 1;
+}
+
+const WeatherSource OpenMeteoSource = {
+    "open-meteo",            // name
+    PROVIDER_USER_AGENT,     // userAgent
+    NULL,                    // alertLinkHost: links lead to the alert service's own page
+    RefreshProviderDocument, // refreshDocument
+    RefreshProviderRadar,    // refreshRadar
+    ServiceRootAddress,      // connectivityAddress
+    NULL,                    // context
+};

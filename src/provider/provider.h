@@ -20,20 +20,18 @@ enum {
 
 #define PROVIDER_USER_AGENT "nimbrel/0.99"
 
-// Gives the cache file `path` of a feed kind ("Current", "Forecast", "Details", "Hourly") new
-// content for the per-call Location ID (upper-cased here, as the request addresses do) and unit
-// type: the document written from the place's forecast answer, fetched when the kept one is
-// stale; or the service error document when the place cannot be found or the service refuses.
-// Every other cache file of the Location ID is written anew from a newly fetched answer, so
-// that the unit types of one refresh agree. Returns 0 with the new file in place and loaded into
-// the feed document; 1 when no answer could be had (no connection, a time-out, a failing server,
-// an answer that cannot be read), and then the file keeps its content and its age.
-int ProviderFetch(const char *kind, const char *path);
+struct WeatherSource;
 
-// Downloads a location's radar picture into `path` from the address its local page names: for a
-// page the provider wrote, the picture of the newest frame that the radar index lists now,
-// centred on the page's point; any other address as it stands. Returns 0 with the picture in
-// place, 1 when it could not be had (the file then keeps its content and its age).
-int ProviderFetchRadar(const char *path, const char *address);
+// Open-Meteo's forecast (with the national alerts and the radar index), written into the feed's
+// documents. Its refreshDocument gives the cache file of a feed kind new content for the call's
+// Location ID (upper-cased here, as the request addresses do) and unit type: the document written
+// from the place's forecast answer, fetched when the kept one is stale; or the service error
+// document when the place cannot be found or the service refuses. Every other cache file of the
+// Location ID is written anew from a newly fetched answer, so that the unit types of one refresh
+// agree. "Home" is the local page, which names the place's point rather than a picture; its
+// refreshRadar fetches the picture of the newest frame that the radar index lists now, centred
+// on that point, and any other address (a page of the feed, cached before) as it stands. Its
+// service answers at the root of the ForecastApi address.
+extern const struct WeatherSource OpenMeteoSource;
 
 #endif

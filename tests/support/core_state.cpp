@@ -6,6 +6,7 @@
 #include <filesystem>
 
 #include "feed/cache.h"
+#include "feed/source.h"
 #include "platform/platform.h"
 #include "plugin/settings.h"
 #include "base/state.h"
@@ -22,7 +23,7 @@
 
 void ResetCoreState(const std::string &cacheFolder, const std::string &hostPort) {
     ReadSettings(NULL);
-    Plugin.provider = PROVIDER_FEED;
+    Plugin.source = &FeedSource;
     CopyText(Plugin.defaultUnit, sizeof Plugin.defaultUnit, "English");
     Plugin.unitFromAuto = 0;
     if (Plugin.documents[0].bytes == NULL) {

@@ -5,7 +5,9 @@
 
 #include <string>
 
+#include "feed/source.h"
 #include "plugin/settings.h"
+#include "provider/provider.h"
 #include "base/state.h"
 #include "support/sandbox.h"
 
@@ -46,35 +48,52 @@ TEST_F(SettingsFile, MissingFileGivesEveryDefault) {
     EXPECT_STREQ(DEFAULT_ICON_PATH, Plugin.defaultIconPath);
     EXPECT_STREQ(DEFAULT_FEED_HOST, Plugin.feedHost);
     // Real weather out of the box, and the connectivity test asks the service that gives it.
-    EXPECT_EQ(PROVIDER_OPEN_METEO, Plugin.provider);
+    EXPECT_EQ(&OpenMeteoSource, Plugin.source);
     EXPECT_STREQ("https://api.open-meteo.com/v1/forecast", Plugin.forecastApi);
     EXPECT_STREQ("https://geocoding-api.open-meteo.com/v1/search", Plugin.geocodingApi);
     EXPECT_STREQ("https://api.open-meteo.com/", Plugin.connectivityUrl);
+    EXPECT_STREQ("https://api.weather.gc.ca/collections/weather-alerts/items",
+                 Plugin.canadaAlertsApi);
+    EXPECT_STREQ("https://api.brightsky.dev/alerts", Plugin.germanyAlertsApi);
+    EXPECT_STREQ("https://api.met.no/weatherapi/metalerts/2.0/current.json",
+                 Plugin.norwayAlertsApi);
+}
+
+TEST_F(SettingsFile, EachAlertServiceHasItsOwnAddress) {
+    sandbox::WriteFile(path, "[Service]\nAlertsApi=http://127.0.0.1:1/us\n"
+                             "CanadaAlertsApi=http://127.0.0.1:1/ca\n"
+                             "GermanyAlertsApi=http://127.0.0.1:1/de\n"
+                             "NorwayAlertsApi=http://127.0.0.1:1/no\n");
+    ReadSettings(path.c_str());
+    EXPECT_STREQ("http://127.0.0.1:1/us", Plugin.alertsApi);
+    EXPECT_STREQ("http://127.0.0.1:1/ca", Plugin.canadaAlertsApi);
+    EXPECT_STREQ("http://127.0.0.1:1/de", Plugin.germanyAlertsApi);
+    EXPECT_STREQ("http://127.0.0.1:1/no", Plugin.norwayAlertsApi);
 }
 
 TEST_F(SettingsFile, TheWeatherSourceAndItsConnectivityTest) {
     const struct {
         const char *service;
-        int provider;
+        const WeatherSource *source;
         const char *connectivity, *writtenBack;
     } cases[] = {
-        {"Provider=feed\n", PROVIDER_FEED, DEFAULT_CONNECTIVITY_URL, "feed"},
-        {"Provider=FEED\n", PROVIDER_FEED, DEFAULT_CONNECTIVITY_URL, "feed"},
+        {"Provider=feed\n", &FeedSource, DEFAULT_CONNECTIVITY_URL, "feed"},
+        {"Provider=FEED\n", &FeedSource, DEFAULT_CONNECTIVITY_URL, "feed"},
         {"Provider=open-meteo\nForecastApi=http://127.0.0.1:8470/v1/forecast?x=1\n",
-         PROVIDER_OPEN_METEO, "http://127.0.0.1:8470/", "open-meteo"},
+         &OpenMeteoSource, "http://127.0.0.1:8470/", "open-meteo"},
         // A name the plugin does not know: the provider, shown as such in the file.
-        {"Provider=metno\n", PROVIDER_OPEN_METEO, "https://api.open-meteo.com/", "open-meteo"},
-        {"ConnectivityUrl=http://own.example/\n", PROVIDER_OPEN_METEO, "http://own.example/",
+        {"Provider=metno\n", &OpenMeteoSource, "https://api.open-meteo.com/", "open-meteo"},
+        {"ConnectivityUrl=http://own.example/\n", &OpenMeteoSource, "http://own.example/",
          "open-meteo"},
-        {"Provider=feed\nConnectivityUrl=http://own.example/\n", PROVIDER_FEED,
-         "http://own.example/", "feed"},
+        {"Provider=feed\nConnectivityUrl=http://own.example/\n", &FeedSource, "http://own.example/",
+         "feed"},
         // An address without a host gives the test nothing to ask but the built-in address.
-        {"ForecastApi=nonsense\n", PROVIDER_OPEN_METEO, DEFAULT_CONNECTIVITY_URL, "open-meteo"},
+        {"ForecastApi=nonsense\n", &OpenMeteoSource, DEFAULT_CONNECTIVITY_URL, "open-meteo"},
     };
     for (const auto &c : cases) {
         sandbox::WriteFile(path, std::string("[Service]\n") + c.service);
         ReadSettings(path.c_str());
-        EXPECT_EQ(c.provider, Plugin.provider) << c.service;
+        EXPECT_EQ(c.source, Plugin.source) << c.service;
         EXPECT_STREQ(c.connectivity, Plugin.connectivityUrl) << c.service;
         WriteSettings(path.c_str());
         EXPECT_EQ(c.writtenBack, Read("Service", "Provider")) << c.service;

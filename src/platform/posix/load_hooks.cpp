@@ -5,16 +5,15 @@
 // one-shot host's refresh completes, before shutdown frees what they no longer touch anyway.
 #if !defined(_WIN32)
 
-#include "feed/download.h"
-#include "plugin/exports.h"
+#include "platform/platform.h"
 
 __attribute__((constructor)) static void ModuleLoaded(void) {
-    NimbrelStartup((void *)&ModuleLoaded);
+    CoreModuleLoaded((void *)&ModuleLoaded);
 }
 
 __attribute__((destructor)) static void ModuleUnloaded(void) {
-    WaitForRefreshes(REFRESH_SHUTDOWN_WAIT_MS);
-    NimbrelCleanup();
+    CoreFinishRefreshes();
+    CoreModuleUnloaded();
 }
 
 #endif

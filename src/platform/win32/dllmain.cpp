@@ -4,14 +4,14 @@
 
 #include <windows.h>
 
-#include "plugin/exports.h"
+#include "platform/platform.h"
 
 extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) {
     (void)reserved;
     if (reason == DLL_PROCESS_ATTACH) {
-        NimbrelStartup((void *)instance);
+        CoreModuleLoaded((void *)instance);
     } else if (reason == DLL_PROCESS_DETACH) {
-        NimbrelCleanup();
+        CoreModuleUnloaded();
     }
     return TRUE;
 }

@@ -1,0 +1,53 @@
+// The feed's own source: each kind has its request address, downloaded as it stands.
+#include "feed/source.h"
+
+#include <string.h>
+
+#include "base/text.h"
+#include "feed/address.h"
+#include "feed/download.h"
+
+typedef const char *(*AddressBuilder)(void);
+
+typedef struct FeedAddress {
+    const char *kind;
+    AddressBuilder build;
+} FeedAddress;
+
+static const FeedAddress kFeedAddresses[] = {
+    {"Current", CurrentAddress}, {"Forecast", ForecastAddress}, {"Details", DetailsAddress},
+    {"Hourly", HourlyAddress},   {"Home", LocalPageAddress},
+};
+
+static int RefreshFeedDocument(const WeatherSource *self, const char *kind, const char *path) {
+    (void)self;
+    for (size_t i = 0; i < sizeof kFeedAddresses / sizeof kFeedAddresses[0]; i++) {
+        if (strcmp(kFeedAddresses[i].kind, kind) == 0) {
+            return FetchToFile(path, kFeedAddresses[i].build());
+        }
+    }
+    return 1; // a kind the feed has no address for
+}
+
+static int RefreshFeedRadar(const WeatherSource *self, const char *path, const char *address) {
+    (void)self;
+    return FetchToFile(path, address);
+}
+
+static int FeedConnectivityAddress(const WeatherSource *self, char *out, size_t capacity) {
+    (void)self;
+    if (capacity > 0) {
+        out[0] = '\0';
+    }
+    return 0;
+}
+
+const WeatherSource FeedSource = {
+    "feed",                  // name
+    DOWNLOAD_USER_AGENT,     // userAgent
+    ALERT_HOST_PREFIX,       // alertLinkHost
+    RefreshFeedDocument,     // refreshDocument
+    RefreshFeedRadar,        // refreshRadar
+    FeedConnectivityAddress, // connectivityAddress
+    NULL,                    // context
+};

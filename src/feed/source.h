@@ -1,0 +1,75 @@
+// The weather source seam: where the content of a stale or missing cache file comes from.
+//
+// Everything above the cache (the feed queries, the extraction, the expression terms, the
+// images) reads the feed's own documents and never asks where they came from. A source is one
+// struct of functions, like a file system of SQLite's VFS: one instance per source (FeedSource
+// below, OpenMeteoSource in provider/source_openmeteo.h), chosen once from the settings at
+// start-up and reached as Plugin.source. No other code tests which source is in use: a
+// behaviour that differs between sources is a field here.
+//
+// The contract every source keeps:
+// - A refresh is called with the plugin mutex held, on the thread of the call that needs it, and
+//   reads the call's Location ID and unit type from Plugin.callLocationId and Plugin.callUnit
+//   (set by the query; a source may upper-case the Location ID, as the request addresses do).
+//   It keeps nothing between calls but files in the cache folder and the state's fields, so a
+//   caller that sets those fields may run it for any place at any time.
+// - Its downloads (feed/download.h) run on threads of their own. While the call waits for one,
+//   it gives the plugin mutex up (this process's other calls stay out, so the state's fields
+//   hold) and takes it again before the refresh goes on: no other process waits for a
+//   transfer. The wait lasts at most REFRESH_WAIT_MS of the call when the file has a copy.
+// - Success (0) means the file at `path` holds a whole new document and is the feed document
+//   (LoadFeedDocument). A document the service sent that names an error (no such place, a
+//   refusal) is a success: the extraction reports its message.
+// - Failure (1) means no document could be had within the call (no connection, a time-out, a
+//   failing server, an answer that cannot be read, a download that outlasted its wait or that
+//   another process is making), and the file at `path` keeps its content and its age for now. A
+//   failure writes no document within the call, so that a caller may try another source after
+//   it. A download that outlasted its wait finishes on its own: a whole file then takes its
+//   place, and an answer waits in the cache folder for the next refresh of its kind.
+// - Every download goes through feed/download.h, so that it shares the call's budget, the
+//   connectivity test, the claims and the memory of failed downloads of every process.
+#ifndef NIMBREL_SOURCE_H
+#define NIMBREL_SOURCE_H
+
+#include <stddef.h>
+
+// What "www." in the feed's alert links becomes: the feed's alerts have a web host of their own.
+// It holds "www." itself, which is why the rewrite passes through a marker.
+#define ALERT_HOST_PREFIX "www.alerts."
+
+typedef struct WeatherSource {
+    // The source's name in the settings ([Service] Provider), as written back at shutdown.
+    const char *name;
+
+    // The User-Agent of every request made while this source is in use.
+    const char *userAgent;
+
+    // The prefix that "www." in an alert's link becomes: the source's links lead to a web host
+    // of its own. NULL when its links stay as they are.
+    const char *alertLinkHost;
+
+    // Gives the cache file `path` of `kind` new content for the call's Location ID and unit
+    // type. `kind` is a feed kind ("Current", "Forecast", "Details", "Hourly") or "Home", the
+    // local page that names the radar picture; `path` is CacheFilePath(kind) for the call.
+    // Returns 0 or 1 as the contract above says.
+    int (*refreshDocument)(const struct WeatherSource *self, const char *kind, const char *path);
+
+    // Gives the radar picture at `path` new content from `address`, the address that the call's
+    // local page names. Returns 0 with the picture in place, 1 when it could not be had (the
+    // file then keeps its content and its age).
+    int (*refreshRadar)(const struct WeatherSource *self, const char *path, const char *address);
+
+    // Writes into `out` the address whose answer tells whether this source's service can be
+    // reached, when the settings name none. Returns 1; 0 when the source has no address of its
+    // own (out empty), and the connectivity test then asks the default one.
+    int (*connectivityAddress)(const struct WeatherSource *self, char *out, size_t capacity);
+
+    // Whatever an instance needs besides its functions (a chain's members, say), or NULL.
+    const void *context;
+} WeatherSource;
+
+// The feed's own request addresses on FeedHost, NarrativeHost and PageHost, downloaded as they
+// are.
+extern const WeatherSource FeedSource;
+
+#endif

@@ -1,0 +1,120 @@
+// The weather source seam, through a stand-in source that records what it is asked: the queries
+// and the local radar reach the weather only through Plugin.source, with the kind and the cache
+// file of the call, and treat its failure as a failed download.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "base/state.h"
+#include "base/text.h"
+#include "feed/cache.h"
+#include "feed/query.h"
+#include "feed/source.h"
+#include "images/radar.h"
+#include "support/core_state.h"
+#include "support/sandbox.h"
+
+namespace {
+
+struct Recorder {
+    std::vector<std::string> asked; // "kind path" or "radar path address", in order
+    int fails = 0;                  // nonzero: every refresh fails and writes nothing
+    std::string document;           // what a document refresh writes
+};
+
+Recorder recorder;
+
+int RecordDocument(const WeatherSource *, const char *kind, const char *path) {
+    recorder.asked.push_back(std::string(kind) + " " + path);
+    if (recorder.fails) {
+        return 1;
+    }
+    sandbox::WriteFile(path, recorder.document);
+    LoadFeedDocument(path, 1);
+    return 0;
+}
+
+int RecordRadar(const WeatherSource *, const char *path, const char *address) {
+    recorder.asked.push_back(std::string("radar ") + path + " " + address);
+    if (recorder.fails) {
+        return 1;
+    }
+    sandbox::WriteFile(path, "GIF89a");
+    return 0;
+}
+
+int NoConnectivityAddress(const WeatherSource *, char *out, size_t capacity) {
+    if (capacity > 0) {
+        out[0] = '\0';
+    }
+    return 0;
+}
+
+const WeatherSource kRecordingSource = {
+    "recorder", "recorder-agent", NULL, RecordDocument, RecordRadar, NoConnectivityAddress, NULL,
+};
+
+class Source : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        folder = sandbox::MakeFolder("source");
+        cache = sandbox::Join(folder, "Nimbrel");
+        ResetCoreState(cache, "127.0.0.1:9");
+        Plugin.source = &kRecordingSource;
+        recorder = Recorder();
+    }
+    void TearDown() override { sandbox::RemoveTree(folder); }
+
+    std::string CachePath(const char *kind, const char *id, const char *unit) {
+        CopyText(Plugin.callLocationId, sizeof Plugin.callLocationId, id);
+        CopyText(Plugin.callUnit, sizeof Plugin.callUnit, unit);
+        return CacheFilePath(kind);
+    }
+
+    std::string folder, cache;
+};
+
+TEST_F(Source, AQueryAsksTheSourceOnlyForAStaleOrMissingFile) {
+    recorder.document = "<weather><cc><t>Fog</t></cc></weather>";
+    std::string path = CachePath("Current", "SRC1", "Metric");
+
+    // Missing: asked once, with the kind and the call's cache file, and its document is read.
+    EXPECT_STREQ("Fog", QueryCurrent("SRC1", "Metric", "<t>", "</t>", 1));
+    ASSERT_EQ(1u, recorder.asked.size());
+    EXPECT_EQ("Current " + path, recorder.asked[0]);
+
+    // Fresh: not asked.
+    EXPECT_STREQ("Fog", QueryCurrent("SRC1", "Metric", "<t>", "</t>", 1));
+    EXPECT_EQ(1u, recorder.asked.size());
+
+    // Stale, and the source fails: asked, and the old document serves.
+    ASSERT_TRUE(SetFileAge(path, 40 * 60));
+    recorder.fails = 1;
+    EXPECT_STREQ("Fog", QueryCurrent("SRC1", "Metric", "<t>", "</t>", 1));
+    EXPECT_EQ(2u, recorder.asked.size());
+
+    // Missing, and the source fails: nothing to serve.
+    EXPECT_STREQ(TEXT_NOT_AVAILABLE, QueryForecast("SRC1", "Metric", "<t>", "</t>", 1));
+    ASSERT_EQ(3u, recorder.asked.size());
+    EXPECT_EQ("Forecast " + CachePath("Forecast", "SRC1", "Metric"), recorder.asked[2]);
+}
+
+TEST_F(Source, TheLocalRadarAsksForThePageThenForThePictureItNames) {
+    recorder.document = "<html>new mw_propsObj('SRC2','http://pictures/SRC2.gif','x',Radar";
+    std::string page = CachePath("Home", "SRC2", "");
+    std::string picture = CachePath("Radar", "SRC2", "");
+    std::string link = LocalRadarLink("SRC2");
+    EXPECT_EQ(picture + "%l" + picture, link);
+    ASSERT_EQ(2u, recorder.asked.size());
+    EXPECT_EQ("Home " + page, recorder.asked[0]);
+    EXPECT_EQ("radar " + picture + " http://pictures/SRC2.gif", recorder.asked[1]);
+
+    // Without a page the source could give, there is nothing to show.
+    recorder = Recorder();
+    recorder.fails = 1;
+    EXPECT_STREQ(TEXT_RADAR_PAGE_FAILED, LocalRadarLink("SRC3"));
+    EXPECT_EQ(1u, recorder.asked.size());
+}
+
+} // namespace

@@ -21,6 +21,7 @@ void ModelClearValues(ModelValues *values) {
 }
 
 void ModelClear(ModelWeather *model) {
+    model->source[0] = '\0';
     model->latitude = model->longitude = NAN;
     model->hasOffset = 0;
     model->utcOffsetSeconds = 0;

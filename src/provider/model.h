@@ -12,7 +12,8 @@ enum {
     MODEL_DAY_CAPACITY = 18,       // daily steps kept
     MODEL_ZONE_CAPACITY = 16,      // the zone abbreviation, "PST" or "GMT+5:30"
     PLACE_NAME_CAPACITY = 128,     // a place name with its region
-    PLACE_COUNTRY_CAPACITY = 4     // an ISO country code, "US"
+    PLACE_COUNTRY_CAPACITY = 4,    // an ISO country code, "US"
+    MODEL_SOURCE_CAPACITY = 32     // the name of the source of the data, "Open-Meteo"
 };
 
 #define MODEL_NO_TIME INT64_MIN
@@ -47,6 +48,7 @@ typedef struct ModelDay {
 } ModelDay;
 
 typedef struct ModelWeather {
+    char source[MODEL_SOURCE_CAPACITY];         // who made the data ("MET Norway"), or empty
     double latitude, longitude;                 // the model's grid point, or NaN
     int hasOffset;                              // 1 when utcOffsetSeconds was given
     int utcOffsetSeconds;                       // local time minus UTC

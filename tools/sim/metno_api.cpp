@@ -56,20 +56,34 @@ struct WmoSymbol {
 
 // The nearest symbol of each WMO code the weather model gives.
 const WmoSymbol kWmoSymbols[] = {
-    {0, "clearsky"},         {1, "fair"},
-    {2, "partlycloudy"},     {3, "cloudy"},
-    {45, "fog"},             {48, "fog"},
-    {51, "lightrain"},       {53, "rain"},
-    {55, "heavyrain"},       {56, "lightsleet"},
-    {57, "sleet"},           {61, "lightrain"},
-    {63, "rain"},            {65, "heavyrain"},
-    {66, "lightsleet"},      {67, "heavysleet"},
-    {71, "lightsnow"},       {73, "snow"},
-    {75, "heavysnow"},       {77, "snow"},
-    {80, "lightrainshowers"}, {81, "rainshowers"},
-    {82, "heavyrainshowers"}, {85, "lightsnowshowers"},
-    {86, "heavysnowshowers"}, {95, "rainandthunder"},
-    {96, "rainshowersandthunder"}, {99, "heavyrainshowersandthunder"},
+    {0, "clearsky"},
+    {1, "fair"},
+    {2, "partlycloudy"},
+    {3, "cloudy"},
+    {45, "fog"},
+    {48, "fog"},
+    {51, "lightrain"},
+    {53, "rain"},
+    {55, "heavyrain"},
+    {56, "lightsleet"},
+    {57, "sleet"},
+    {61, "lightrain"},
+    {63, "rain"},
+    {65, "heavyrain"},
+    {66, "lightsleet"},
+    {67, "heavysleet"},
+    {71, "lightsnow"},
+    {73, "snow"},
+    {75, "heavysnow"},
+    {77, "snow"},
+    {80, "lightrainshowers"},
+    {81, "rainshowers"},
+    {82, "heavyrainshowers"},
+    {85, "lightsnowshowers"},
+    {86, "heavysnowshowers"},
+    {95, "rainandthunder"},
+    {96, "rainshowersandthunder"},
+    {99, "heavyrainshowersandthunder"},
 };
 
 bool HasSuffix(const char *base) {
@@ -181,8 +195,8 @@ void WriteSummary(JsonWriter &writer, const Period &period, bool nulls) {
     writer.EndObject();
 }
 
-void WriteStep(JsonWriter &writer, const GridWeather &grid, long long utcHour, long long lastUtcHour,
-               bool hourly, bool nulls) {
+void WriteStep(JsonWriter &writer, const GridWeather &grid, long long utcHour,
+               long long lastUtcHour, bool hourly, bool nulls) {
     long long offsetHours = grid.utcOffsetSeconds() / 3600;
     GridHour hour = grid.Hour(utcHour + offsetHours);
     writer.StartObject();
@@ -375,8 +389,8 @@ bool ParseHttpDate(const std::string &text, time_t *utc) {
     static const char kMonths[] = "JanFebMarAprMayJunJulAugSepOctNovDec";
     char weekday[4], month[4], zone[4], extra;
     int day, year, hour, minute, second;
-    if (std::sscanf(text.c_str(), "%3s, %2d %3s %4d %2d:%2d:%2d %3s%c", weekday, &day, month,
-                    &year, &hour, &minute, &second, zone, &extra) != 8 ||
+    if (std::sscanf(text.c_str(), "%3s, %2d %3s %4d %2d:%2d:%2d %3s%c", weekday, &day, month, &year,
+                    &hour, &minute, &second, zone, &extra) != 8 ||
         std::strcmp(zone, "GMT") != 0)
         return false;
     const char *found = std::strstr(kMonths, month);

@@ -580,11 +580,10 @@ void SetUpRoutes(httplib::Server &server) {
                [](const httplib::Request &request, httplib::Response &response) {
                    ServeGroupScenarioControl(AddressGroup::Frames, "frames", request, response);
                });
-    server.Get(Route("/_control/openmeteo"),
-               [](const httplib::Request &request, httplib::Response &response) {
-                   ServeGroupScenarioControl(AddressGroup::OpenMeteo, "openmeteo", request,
-                                             response);
-               });
+    server.Get(Route("/_control/openmeteo"), [](const httplib::Request &request,
+                                                httplib::Response &response) {
+        ServeGroupScenarioControl(AddressGroup::OpenMeteo, "openmeteo", request, response);
+    });
     server.Get(Route("/_control/metno"),
                [](const httplib::Request &request, httplib::Response &response) {
                    ServeGroupScenarioControl(AddressGroup::MetNorway, "metno", request, response);

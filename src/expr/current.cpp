@@ -8,9 +8,9 @@
 #include "feed/query.h"
 #include "moon/moon.h"
 #include "plugin/frame.h"
-#include "plugin/language.h"
-#include "plugin/state.h"
-#include "plugin/text.h"
+#include "base/language.h"
+#include "base/state.h"
+#include "base/text.h"
 
 static const char kHelp[] = "Use these terms in your CurrentConditions expression:\n"
                             "\n"

@@ -2,9 +2,9 @@
 
 #include <string.h>
 
-#include "expr/terms.h"
-#include "plugin/state.h"
-#include "plugin/text.h"
+#include "base/terms.h"
+#include "base/state.h"
+#include "base/text.h"
 
 const char *SubstituteTerms(const char *expression, const Term *terms, size_t count,
                             const ExpressionCall *call, TagHandler tagHandler) {

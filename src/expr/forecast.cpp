@@ -5,13 +5,13 @@
 #include "expr/datetime.h"
 #include "expr/expression.h"
 #include "expr/measure.h"
-#include "expr/terms.h"
+#include "base/terms.h"
 #include "feed/query.h"
 #include "moon/moon.h"
 #include "plugin/frame.h"
-#include "plugin/language.h"
-#include "plugin/state.h"
-#include "plugin/text.h"
+#include "base/language.h"
+#include "base/state.h"
+#include "base/text.h"
 
 enum { PERIOD_NAME_CAPACITY = 64 };
 

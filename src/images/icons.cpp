@@ -4,12 +4,12 @@
 #include <stdint.h>
 #include <string.h>
 
-#include "expr/terms.h"
+#include "base/terms.h"
 #include "feed/cache.h"
 #include "feed/query.h"
 #include "moon/moon.h"
-#include "plugin/state.h"
-#include "plugin/text.h"
+#include "base/state.h"
+#include "base/text.h"
 
 // The extensions of a picture, in the order they are tried.
 static const char *const kExtensions[] = {"png", "gif", "jpg", "jpeg", "bmp", "ico"};

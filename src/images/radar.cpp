@@ -6,8 +6,8 @@
 #include "feed/cache.h"
 #include "feed/download.h"
 #include "feed/query.h"
-#include "plugin/state.h"
-#include "plugin/text.h"
+#include "base/state.h"
+#include "base/text.h"
 #include "provider/provider.h"
 
 static const char kFieldSeparator[] = "','";

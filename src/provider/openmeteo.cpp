@@ -4,7 +4,7 @@
 #include <string.h>
 
 #include "feed/address.h"
-#include "plugin/text.h"
+#include "base/text.h"
 #include "provider/json.h"
 #include "provider/service_text.h"
 

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "platform/platform.h"
-#include "plugin/grow_text.h"
+#include "base/grow_text.h"
 #include "provider/openmeteo.h"
 #include "provider/render.h"
 #include "provider/service_text.h"

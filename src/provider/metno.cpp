@@ -3,7 +3,7 @@
 #include <math.h>
 #include <string.h>
 
-#include "plugin/text.h"
+#include "base/text.h"
 #include "provider/json.h"
 #include "provider/sun.h"
 #include "provider/wmo.h"

@@ -115,7 +115,7 @@ static unsigned AtMost(unsigned bound, uint64_t left) {
 // The user agent of every request: the feed's "nimbrel", or the provider's agent with the
 // version, which the public services ask for.
 static const char *DownloadUserAgent(void) {
-    return Plugin.provider == PROVIDER_FEED ? DOWNLOAD_USER_AGENT : PROVIDER_USER_AGENT;
+    return Plugin.provider == PROVIDER_FEED ? DOWNLOAD_USER_AGENT : Plugin.userAgent;
 }
 
 // The request for the download address, within `totalMs`.
@@ -130,6 +130,8 @@ static OsHttpRequest DownloadRequest(unsigned totalMs) {
     request.connectTimeoutMs = AtMost(DOWNLOAD_CONNECT_MS, totalMs);
     request.readTimeoutMs = AtMost(DOWNLOAD_READ_MS, totalMs);
     request.totalTimeoutMs = totalMs;
+    request.ifModifiedSince = NULL;
+    request.answerHeaders = NULL;
     return request;
 }
 
@@ -183,6 +185,14 @@ static int KeepAnswerPiece(void *context, const char *bytes, size_t count) {
 }
 
 int FetchAnswer(const char *key, const char *address, GrowText *body, size_t limit, int *status) {
+    return FetchAnswerSince(key, address, NULL, NULL, body, limit, status);
+}
+
+int FetchAnswerSince(const char *key, const char *address, const char *ifModifiedSince,
+                     OsHttpAnswerHeaders *headers, GrowText *body, size_t limit, int *status) {
+    if (headers != NULL) {
+        headers->expires[0] = headers->lastModified[0] = '\0';
+    }
     GrowTextInit(body, limit);
     *status = 0;
     CopyText(Plugin.downloadAddress, sizeof Plugin.downloadAddress, address);
@@ -195,8 +205,11 @@ int FetchAnswer(const char *key, const char *address, GrowText *body, size_t lim
         return 1;
     }
     OsHttpRequest request = DownloadRequest(totalMs);
+    request.ifModifiedSince = ifModifiedSince;
+    request.answerHeaders = headers;
     enum OsHttpResult result = OsHttpGet(&request, KeepAnswerPiece, body, status);
-    if (result != OS_HTTP_COMPLETE || body->failed || body->length == 0) {
+    // Only "not modified" comes whole without a body.
+    if (result != OS_HTTP_COMPLETE || body->failed || (body->length == 0 && *status != 304)) {
         RememberUnlessCut(totalMs);
         return 1;
     }

@@ -44,6 +44,23 @@ static int StatusCode(HINTERNET request) {
     return (int)code;
 }
 
+// Nonzero when the body came encoded (gzip): its announced length is that of the encoded bytes.
+static int IsEncoded(HINTERNET request) {
+    char text[64];
+    DWORD size = sizeof text;
+    return HttpQueryInfoA(request, HTTP_QUERY_CONTENT_ENCODING, text, &size, NULL) && size > 0 &&
+           strncmp(text, "identity", 8) != 0;
+}
+
+// Copies one answer header into `out` (OS_HTTP_HEADER_CAPACITY bytes), or empties it.
+static void AnswerHeader(HINTERNET request, DWORD query, char *out) {
+    DWORD size = OS_HTTP_HEADER_CAPACITY;
+    if (!HttpQueryInfoA(request, query, out, &size, NULL)) {
+        out[0] = '\0';
+    }
+    out[OS_HTTP_HEADER_CAPACITY - 1] = '\0';
+}
+
 // The announced body length, or -1 when the response announces none.
 static long long ContentLength(HINTERNET request) {
     char text[32];
@@ -77,7 +94,7 @@ static int IsChunked(HINTERNET request) {
 static enum OsHttpResult CopyBody(HINTERNET request, OsBodySink sink, void *context, DWORD started,
                                   DWORD bound) {
     char buffer[OS_HTTP_PIECE];
-    long long expected = ContentLength(request), received = 0;
+    long long expected = IsEncoded(request) ? -1 : ContentLength(request), received = 0;
     int failures = 0;
     if (IsChunked(request)) {
         return OS_HTTP_INCOMPLETE;
@@ -148,6 +165,22 @@ static int SendRequest(HINTERNET request, const OsHttpRequest *options, int *sta
     static const char kHeaders[] = "Connection: close\r\n";
     HttpAddRequestHeadersA(request, kHeaders, (DWORD)(sizeof kHeaders - 1),
                            HTTP_ADDREQ_FLAG_ADD | HTTP_ADDREQ_FLAG_REPLACE);
+    // A gzip body is decoded by WinINet itself.
+    static const char kEncoding[] = "Accept-Encoding: gzip\r\n";
+    BOOL decode = TRUE;
+    if (InternetSetOptionA(request, INTERNET_OPTION_HTTP_DECODING, &decode, sizeof decode)) {
+        HttpAddRequestHeadersA(request, kEncoding, (DWORD)(sizeof kEncoding - 1),
+                               HTTP_ADDREQ_FLAG_ADD | HTTP_ADDREQ_FLAG_REPLACE);
+    }
+    if (options->ifModifiedSince != NULL && options->ifModifiedSince[0] != '\0' &&
+        strlen(options->ifModifiedSince) < OS_HTTP_HEADER_CAPACITY) {
+        char since[OS_HTTP_HEADER_CAPACITY + 32];
+        strcpy(since, "If-Modified-Since: ");
+        strcat(since, options->ifModifiedSince);
+        strcat(since, "\r\n");
+        HttpAddRequestHeadersA(request, since, (DWORD)strlen(since),
+                               HTTP_ADDREQ_FLAG_ADD | HTTP_ADDREQ_FLAG_REPLACE);
+    }
     if (!HttpSendRequestA(request, NULL, 0, NULL, 0)) {
         return 0;
     }
@@ -204,6 +237,10 @@ static enum OsHttpResult HttpGetBlocking(const OsHttpRequest *request, OsBodySin
         SetTimeouts(url, request);
         if (SendRequest(url, request, status)) {
             result = CopyBody(url, sink, context, started, request->totalTimeoutMs);
+            if (result == OS_HTTP_COMPLETE && request->answerHeaders != NULL) {
+                AnswerHeader(url, HTTP_QUERY_EXPIRES, request->answerHeaders->expires);
+                AnswerHeader(url, HTTP_QUERY_LAST_MODIFIED, request->answerHeaders->lastModified);
+            }
         }
         InternetCloseHandle(url);
     }
@@ -219,7 +256,9 @@ static enum OsHttpResult HttpGetBlocking(const OsHttpRequest *request, OsBodySin
 // given up, the worker no longer calls the sink, whose target the caller has dropped.
 typedef struct HttpJob {
     OsHttpRequest request; // points into the texts below
-    char address[2084], userAgent[64], proxyAddress[1024], proxyUser[128], proxyPassword[128];
+    char address[2084], userAgent[256], proxyAddress[1024], proxyUser[128], proxyPassword[128];
+    char ifModifiedSince[OS_HTTP_HEADER_CAPACITY];
+    OsHttpAnswerHeaders answerHeaders; // the worker's; copied out when the caller waited
     OsBodySink sink;
     void *context;
     CRITICAL_SECTION lock;
@@ -280,6 +319,8 @@ enum OsHttpResult OsHttpGet(const OsHttpRequest *request, OsBodySink sink, void 
         !CopyField(job->proxyAddress, sizeof job->proxyAddress, request->proxyAddress) ||
         !CopyField(job->proxyUser, sizeof job->proxyUser, request->proxyUser) ||
         !CopyField(job->proxyPassword, sizeof job->proxyPassword, request->proxyPassword) ||
+        !CopyField(job->ifModifiedSince, sizeof job->ifModifiedSince,
+                   request->ifModifiedSince ? request->ifModifiedSince : "") ||
         !GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS, (LPCSTR)(void *)&HttpWorker,
                             &job->module)) {
         HeapFree(GetProcessHeap(), 0, job);
@@ -291,6 +332,11 @@ enum OsHttpResult OsHttpGet(const OsHttpRequest *request, OsBodySink sink, void 
     job->request.proxyAddress = job->proxyAddress;
     job->request.proxyUser = job->proxyUser;
     job->request.proxyPassword = job->proxyPassword;
+    job->request.ifModifiedSince = job->ifModifiedSince;
+    job->request.answerHeaders = request->answerHeaders ? &job->answerHeaders : NULL;
+    if (request->answerHeaders != NULL) {
+        memset(request->answerHeaders, 0, sizeof *request->answerHeaders);
+    }
     job->sink = sink;
     job->context = context;
     job->users = 2;
@@ -314,6 +360,9 @@ enum OsHttpResult OsHttpGet(const OsHttpRequest *request, OsBodySink sink, void 
     if (WaitForSingleObject(job->done, bound) == WAIT_OBJECT_0) {
         result = job->result;
         *status = job->status;
+        if (request->answerHeaders != NULL && result == OS_HTTP_COMPLETE) {
+            *request->answerHeaders = job->answerHeaders;
+        }
     } else {
         EnterCriticalSection(&job->lock);
         job->abandoned = 1;

@@ -6,6 +6,7 @@
 #include "feed/cache.h"
 #include "feed/download.h"
 #include "feed/query.h"
+#include "images/icons.h"
 #include "base/state.h"
 #include "base/text.h"
 #include "provider/provider.h"
@@ -131,11 +132,12 @@ const char *CustomRadarLink(const char *nickname, const char *address, int refre
     }
     char name[PATH_CAPACITY];
     char extension[CUSTOM_EXTENSION_CAPACITY];
+    char file[PATH_CAPACITY];
     char path[PATH_CAPACITY];
     CustomExtension(address, extension);
     if (!SafeNamePart(nickname, name, sizeof name) ||
-        !FormatText(path, sizeof path, "%s%cCustom.Radar.%s.%s", Plugin.cacheFolder,
-                    OsPathSeparator, name, extension)) {
+        !FormatText(file, sizeof file, "Custom.Radar.%s.%s", name, extension) ||
+        !FormFolderPath(path, sizeof path, Plugin.cacheFolder, file)) {
         return TEXT_CUSTOM_NICKNAME_TOO_LONG;
     }
     // Checked before anything is fetched: a cut address would fetch and link some other image.

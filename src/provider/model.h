@@ -88,6 +88,11 @@ int WeekdayOfDays(int64_t days);
 // Returns 1, or 0 for any other text or an impossible date.
 int ParseLocalTime(const char *text, int64_t *minutes);
 
+// Reads an HTTP date as servers send it in Expires and Last-Modified ("Tue, 09 Dec 2026 01:30:00
+// GMT", the weekday not checked) into seconds since 1970-01-01 UTC. Returns 1, or 0 for any other
+// text (the obsolete forms included) or an impossible date.
+int ParseHttpDate(const char *text, int64_t *seconds);
+
 // Floor division of local minutes into whole days, and the minutes after midnight.
 int64_t DayOfMinutes(int64_t minutes);
 int MinuteOfDay(int64_t minutes);

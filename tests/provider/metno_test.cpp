@@ -513,3 +513,18 @@ TEST_F(MetNorwayFeeds, ForecastDaysAndHours) {
     EXPECT_EQ("Rain", std::string(HourlyText("<cond>", "MET1", "3", "Metric", "1")));
     EXPECT_EQ("11" + Degree(), std::string(HourlyText("<temp>", "MET1", "1", "Metric", "1")));
 }
+
+TEST(MetNorwayValues, HttpDatesOfTheCacheHeaders) {
+    int64_t seconds = 0;
+    ASSERT_EQ(1, ParseHttpDate("Wed, 09 Dec 2026 01:50:00 GMT", &seconds));
+    EXPECT_EQ(Utc(2026, 12, 9, 1, 50) * 60, seconds);
+    ASSERT_EQ(1, ParseHttpDate("Sun, 29 Feb 2032 23:59:59 GMT", &seconds));
+    EXPECT_EQ(Utc(2032, 2, 29, 23, 59) * 60 + 59, seconds);
+    for (const char *wrong :
+         {"", "Wed, 09 Dec 2026 01:50:00 UTC", "Wed, 9 Dec 2026 01:50:00 GMT",
+          "Wednesday, 09-Dec-26 01:50:00 GMT", "Wed Dec  9 01:50:00 2026",
+          "Wed, 30 Feb 2026 01:50:00 GMT", "Wed, 09 Dez 2026 01:50:00 GMT",
+          "Wed, 09 Dec 2026 24:00:00 GMT", "Wed, 09 Dec 2026 01:50:00 GMT ", "0"}) {
+        EXPECT_EQ(0, ParseHttpDate(wrong, &seconds)) << wrong;
+    }
+}

@@ -36,9 +36,7 @@ static int RadarAddressFromPage(const char *cut, char *out, size_t capacity) {
     return 1;
 }
 
-// The local page's address for the per-call Location ID, in the link text, which holds it while
-// the page is fetched. Empty when it does not fit.
-static const char *LocalPageAddress(void) {
+const char *LocalPageAddress(void) {
     char id[3 * CALL_LOCATION_CAPACITY];
     if (!PercentEncode(Plugin.callLocationId, id, sizeof id) ||
         !FormatText(Plugin.linkText, sizeof Plugin.linkText, "http://%s/weather/local/%s",

@@ -124,6 +124,8 @@ static OsHttpRequest DownloadRequest(unsigned totalMs) {
     request.connectTimeoutMs = AtMost(DOWNLOAD_CONNECT_MS, totalMs);
     request.readTimeoutMs = AtMost(DOWNLOAD_READ_MS, totalMs);
     request.totalTimeoutMs = totalMs;
+    request.ifModifiedSince = NULL;
+    request.answerHeaders = NULL;
     return request;
 }
 
@@ -177,6 +179,14 @@ static int KeepAnswerPiece(void *context, const char *bytes, size_t count) {
 }
 
 int FetchAnswer(const char *key, const char *address, GrowText *body, size_t limit, int *status) {
+    return FetchAnswerSince(key, address, NULL, NULL, body, limit, status);
+}
+
+int FetchAnswerSince(const char *key, const char *address, const char *ifModifiedSince,
+                     OsHttpAnswerHeaders *headers, GrowText *body, size_t limit, int *status) {
+    if (headers != NULL) {
+        headers->expires[0] = headers->lastModified[0] = '\0';
+    }
     GrowTextInit(body, limit);
     *status = 0;
     CopyText(Plugin.downloadAddress, sizeof Plugin.downloadAddress, address);
@@ -189,8 +199,11 @@ int FetchAnswer(const char *key, const char *address, GrowText *body, size_t lim
         return 1;
     }
     OsHttpRequest request = DownloadRequest(totalMs);
+    request.ifModifiedSince = ifModifiedSince;
+    request.answerHeaders = headers;
     enum OsHttpResult result = OsHttpGet(&request, KeepAnswerPiece, body, status);
-    if (result != OS_HTTP_COMPLETE || body->failed || body->length == 0) {
+    // Only "not modified" comes whole without a body.
+    if (result != OS_HTTP_COMPLETE || body->failed || (body->length == 0 && *status != 304)) {
         RememberUnlessCut(totalMs);
         return 1;
     }

@@ -44,7 +44,7 @@ static int Collect(void *context, const char *bytes, size_t count) {
 }
 
 static std::string Get(const std::string &address) {
-    OsHttpRequest request = {address.c_str(), "nimbrel-bench", 0, "", "", "", 2000, 5000, 10000};
+    OsHttpRequest request = {address.c_str(), "nimbrel-bench", 0, "", "", "", 2000, 5000, 10000, NULL, NULL};
     std::string body;
     int status = 0;
     OsHttpGet(&request, Collect, &body, &status);

@@ -4,7 +4,8 @@
 // Beyond the sanitizers, every document must keep the layout the feed queries count on:
 // each day, part and hour with its elements, the narrative with its quoted fields, and no text
 // of the answer that opens or closes an element.
-// Fields: options (forecast days, hours, the readers' order), answer.
+// MET Norway's answer is read too, against a clock and an offset the options give.
+// Fields: options (forecast days, hours, the place's offset in hours, the clock), answer.
 #include <stdlib.h>
 #include <string.h>
 
@@ -12,7 +13,9 @@
 
 #include "fuzz_support.h"
 #include "base/grow_text.h"
+#include "base/text.h"
 #include "provider/alerts.h"
+#include "provider/metno.h"
 #include "provider/openmeteo.h"
 #include "provider/rainviewer.h"
 #include "provider/render.h"
@@ -112,6 +115,25 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
                 strstr(picture, ".png") != NULL);
     } else {
         Require(picture[0] == '\0');
+    }
+
+    MetNorwayClock clock;
+    clock.utcNowMinutes = 29442600 + (options.size() > 3 ? (unsigned char)options[3] * 360 : 0);
+    clock.latitude = place.latitude;
+    clock.longitude = place.longitude;
+    clock.hasOffset = options.size() > 2;
+    clock.utcOffsetSeconds = options.size() > 2 ? ((unsigned char)options[2] % 27 - 12) * 3600 : 0;
+    CopyText(clock.zoneAbbreviation, sizeof clock.zoneAbbreviation, "GMT");
+    if (ReadMetNorwayAnswer(json.data(), json.size(), &clock, &gModel) == ANSWER_WEATHER) {
+        Require(gModel.hourCount >= 1 && gModel.hourCount <= MODEL_HOUR_CAPACITY);
+        Require(gModel.dayCount >= 0 && gModel.dayCount <= MODEL_DAY_CAPACITY);
+        for (int i = 1; i < gModel.hourCount; i++) {
+            Require(gModel.hours[i - 1].time < gModel.hours[i].time);
+        }
+        for (int i = 1; i < gModel.dayCount; i++) {
+            Require(gModel.days[i - 1].date < gModel.days[i].date);
+        }
+        CheckDocuments(&place, NULL, days, hours);
     }
 
     enum AnswerKind kind =

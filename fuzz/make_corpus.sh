@@ -217,6 +217,14 @@ for scenario in hostile nulls badjson ratelimit; do
     answer_seed '\x04\x0b' "/v1/forecast?latitude=38.5400&longitude=-125.7700&$ASK"
 done
 fetch "/_control/scenario?name=normal" >/dev/null
+# MET Norway's forecasts, ordinary (at a mid latitude and in the polar night) and hostile.
+MET=/weatherapi/locationforecast/2.0/complete
+answer_seed '\x04\x0b\x04\x00' "$MET?lat=38.54&lon=-125.77"
+answer_seed '\x09\x17\x0d\x10' "$MET?lat=78.22&lon=15.65"
+for scenario in hostile nulls badjson; do
+    fetch "/_control/metno?name=$scenario" >/dev/null
+    answer_seed '\x04\x0b\x04\x00' "$MET?lat=38.54&lon=-125.77"
+done
 # Alerts of the National Weather Service and RainViewer's radar index, ordinary and hostile.
 for point in 39.7392,-104.9903 40.0150,-105.2705; do
     answer_seed '\x04\x0b' "/alerts/active?point=$point"

@@ -23,6 +23,7 @@ enum {
     PROXY_FIELD_CAPACITY = 128,   // each proxy value of the host
     SEPARATOR_CAPACITY = 8,       // the locale's decimal separator
     HOST_CAPACITY = 256,          // a service host name, with an optional :port
+    USER_AGENT_CAPACITY = 256,    // the user agent with the user's contact
     FEED_DOCUMENT_INITIAL = 51200 // the feed document buffer before any growth
 };
 
@@ -83,6 +84,7 @@ typedef struct PluginState {
     char germanyAlertsApi[ADDRESS_CAPACITY]; // Germany's alerts address
     char norwayAlertsApi[ADDRESS_CAPACITY];  // Norway's and Svalbard's alerts address
     char radarApi[ADDRESS_CAPACITY];         // the radar frames' index
+    char userAgent[USER_AGENT_CAPACITY];     // User-Agent of the public services' requests
 
     // Service hosts of the feed ([Service]), read at start-up, never written back.
     char feedHost[HOST_CAPACITY];           // host[:port] of the XML feeds

@@ -102,7 +102,7 @@ enum JobState {
 // or shutdown may change while it runs.
 typedef struct RefreshJob {
     char address[ADDRESS_CAPACITY];
-    char userAgent[64];
+    char userAgent[USER_AGENT_CAPACITY];
     int useProxy;
     char proxyAddress[TEXT_CAPACITY];
     char proxyUser[PROXY_FIELD_CAPACITY];
@@ -114,14 +114,17 @@ typedef struct RefreshJob {
     char failed[PATH_CAPACITY];  // the failure memory of the target
     char offline[PATH_CAPACITY]; // the offline verdict's memory, or empty
     int toFile;                  // 1: the body becomes the target; 0: it is an answer
-    size_t limit;                // an answer's largest body
-    unsigned totalMs;            // the bound of the transfer
-    OsFileLock *claim;           // held for the whole refresh
-    GrowText body;               // an answer's body
-    int status;                  // its HTTP status
-    int whole;                   // 1 when the download completed (a file: and is in place)
-    int online;                  // 0 when the connectivity test said offline
-    std::atomic<int> state;      // a JobState
+    char ifModifiedSince[OS_HTTP_HEADER_CAPACITY]; // an answer's If-Modified-Since, or empty
+    int keepHeaders;                               // 1: an answer's headers go to `headers`
+    OsHttpAnswerHeaders headers;                   // its Expires and Last-Modified
+    size_t limit;                                  // an answer's largest body
+    unsigned totalMs;                              // the bound of the transfer
+    OsFileLock *claim;                             // held for the whole refresh
+    GrowText body;                                 // an answer's body
+    int status;                                    // its HTTP status
+    int whole;              // 1 when the download completed (a file: and is in place)
+    int online;             // 0 when the connectivity test said offline
+    std::atomic<int> state; // a JobState
 } RefreshJob;
 
 // Refreshes in flight in this process, counted for shutdown.
@@ -137,7 +140,7 @@ static unsigned AtMost(unsigned bound, uint64_t left) {
     return left < bound ? (unsigned)left : bound;
 }
 
-static OsHttpRequest JobRequest(const RefreshJob *job) {
+static OsHttpRequest JobRequest(RefreshJob *job) {
     OsHttpRequest request;
     request.address = job->address;
     request.userAgent = job->userAgent;
@@ -148,6 +151,8 @@ static OsHttpRequest JobRequest(const RefreshJob *job) {
     request.connectTimeoutMs = AtMost(DOWNLOAD_CONNECT_MS, job->totalMs);
     request.readTimeoutMs = AtMost(DOWNLOAD_READ_MS, job->totalMs);
     request.totalTimeoutMs = job->totalMs;
+    request.ifModifiedSince = job->ifModifiedSince;
+    request.answerHeaders = job->keepHeaders ? &job->headers : NULL;
     return request;
 }
 
@@ -199,7 +204,9 @@ static int KeepAnswerPiece(void *context, const char *bytes, size_t count) {
 static int TransferAnswer(RefreshJob *job) {
     OsHttpRequest request = JobRequest(job);
     enum OsHttpResult result = OsHttpGet(&request, KeepAnswerPiece, &job->body, &job->status);
-    return result == OS_HTTP_COMPLETE && !job->body.failed && job->body.length > 0;
+    // Only "not modified" comes whole without a body.
+    return result == OS_HTTP_COMPLETE && !job->body.failed &&
+           (job->body.length > 0 || job->status == 304);
 }
 
 // An answer nobody waits for any more waits in its own file, its status on the first line, for
@@ -346,7 +353,8 @@ static OsFileLock *WaitForClaim(const char *claimPath, uint64_t waitMs) {
 // REFRESH_WAIT_MS when `hasCopy`, else within the call's download budget. On REFRESH_DONE the
 // caller owns *done and frees it with FreeJob.
 static enum RefreshResult Refresh(const char *target, const char *address, int toFile, size_t limit,
-                                  int hasCopy, RefreshJob **done) {
+                                  const char *ifModifiedSince, int keepHeaders, int hasCopy,
+                                  RefreshJob **done) {
     *done = NULL;
     char claimPath[PATH_CAPACITY];
     if (!MakeRefreshFolder(target) ||
@@ -400,6 +408,9 @@ static enum RefreshResult Refresh(const char *target, const char *address, int t
     CopyText(job->target, sizeof job->target, target);
     OfflineMemoryPath(job->offline, sizeof job->offline);
     job->toFile = toFile;
+    CopyText(job->ifModifiedSince, sizeof job->ifModifiedSince,
+             ifModifiedSince != NULL ? ifModifiedSince : "");
+    job->keepHeaders = keepHeaders;
     job->limit = limit;
     GrowTextInit(&job->body, limit);
     // A file with a copy refreshes with its whole bound, whoever waits; a missing one within
@@ -463,6 +474,14 @@ static int TakeAnswerSetAside(const char *key, GrowText *body, int *status) {
 }
 
 int FetchAnswer(const char *key, const char *address, GrowText *body, size_t limit, int *status) {
+    return FetchAnswerSince(key, address, NULL, NULL, body, limit, status);
+}
+
+int FetchAnswerSince(const char *key, const char *address, const char *ifModifiedSince,
+                     OsHttpAnswerHeaders *headers, GrowText *body, size_t limit, int *status) {
+    if (headers != NULL) {
+        headers->expires[0] = headers->lastModified[0] = '\0';
+    }
     GrowTextInit(body, limit);
     *status = 0;
     if (key[0] == '\0' || address[0] == '\0') {
@@ -477,7 +496,8 @@ int FetchAnswer(const char *key, const char *address, GrowText *body, size_t lim
         return 1;
     }
     RefreshJob *job = NULL;
-    enum RefreshResult result = Refresh(key, address, 0, limit, FileExists(key), &job);
+    enum RefreshResult result =
+        Refresh(key, address, 0, limit, ifModifiedSince, headers != NULL, FileExists(key), &job);
     if (result == REFRESH_DONE && job == NULL) {
         // Another process brought the answer meanwhile: it is read as it stands.
         size_t length = 0;
@@ -495,6 +515,9 @@ int FetchAnswer(const char *key, const char *address, GrowText *body, size_t lim
         *body = job->body; // the caller owns the bytes now
         GrowTextInit(&job->body, limit);
         *status = job->status;
+        if (headers != NULL) {
+            *headers = job->headers;
+        }
     }
     FreeJob(job);
     return whole ? 0 : 1;
@@ -508,7 +531,7 @@ int FetchToFile(const char *path, const char *address) {
         return 1;
     }
     RefreshJob *job = NULL;
-    enum RefreshResult result = Refresh(Plugin.downloadPath, Plugin.downloadAddress, 1, 0,
+    enum RefreshResult result = Refresh(Plugin.downloadPath, Plugin.downloadAddress, 1, 0, NULL, 0,
                                         FileExists(Plugin.downloadPath), &job);
     int whole = result == REFRESH_DONE && (job == NULL || job->whole);
     if (job != NULL) {

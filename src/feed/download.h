@@ -5,6 +5,8 @@
 #include <stddef.h>
 #include <stdint.h>
 
+#include "platform/platform.h"
+
 // Bounds of one download, in milliseconds. The connectivity test, the whole transfer and one
 // last wait for a piece together never hold the caller for more than about 15 s, whatever the
 // server does: it may stall before it answers, drip, or never end the body.
@@ -77,6 +79,13 @@ int FetchToFile(const char *path, const char *address);
 // arrives after its caller stopped waiting is set aside for the next call that asks for it.
 int FetchAnswer(const char *key, const char *address, struct GrowText *body, size_t limit,
                 int *status);
+
+// FetchAnswer asking only for an answer newer than `ifModifiedSince` (an HTTP date, or NULL or
+// empty to ask for any), and keeping the answer's Expires and Last-Modified in `headers` (or
+// NULL; emptied first). A 304 answer returns 0 with its status and an empty body.
+int FetchAnswerSince(const char *key, const char *address, const char *ifModifiedSince,
+                     OsHttpAnswerHeaders *headers, struct GrowText *body, size_t limit,
+                     int *status);
 
 // Remembers the download named `key` as failed, as a failed FetchToFile remembers its file.
 void RememberDownloadFailure(const char *key);

@@ -3,7 +3,7 @@
 // Everything above the cache (the feed queries, the extraction, the expression terms, the
 // images) reads the feed's own documents and never asks where they came from. A source is one
 // struct of functions, like a file system of SQLite's VFS: one instance per source (FeedSource
-// below, OpenMeteoSource in provider/source_openmeteo.h), chosen once from the settings at
+// below, OpenMeteoSource in provider/provider.h), chosen once from the settings at
 // start-up and reached as Plugin.source. No other code tests which source is in use: a
 // behaviour that differs between sources is a field here.
 //
@@ -41,7 +41,8 @@ typedef struct WeatherSource {
     // The source's name in the settings ([Service] Provider), as written back at shutdown.
     const char *name;
 
-    // The User-Agent of every request made while this source is in use.
+    // The User-Agent of every request made while this source is in use; it may name a field of
+    // the state that start-up fills from the settings.
     const char *userAgent;
 
     // The prefix that "www." in an alert's link becomes: the source's links lead to a web host

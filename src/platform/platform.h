@@ -194,16 +194,25 @@ int OsFileDelete(const char *path);
 
 // ---- HTTP ----------------------------------------------------------------------------------
 
+// Headers of an answer that a caller keeps with its body, to ask about it again politely.
+enum { OS_HTTP_HEADER_CAPACITY = 64 }; // an HTTP date is 29 characters
+typedef struct OsHttpAnswerHeaders {
+    char expires[OS_HTTP_HEADER_CAPACITY];      // the Expires header as sent, or empty
+    char lastModified[OS_HTTP_HEADER_CAPACITY]; // the Last-Modified header as sent, or empty
+} OsHttpAnswerHeaders;
+
 typedef struct OsHttpRequest {
-    const char *address;       // full http:// address
-    const char *userAgent;     // sent as User-Agent
-    int useProxy;              // nonzero: through the proxy, but names without a dot go direct
-    const char *proxyAddress;  // "server:port"
-    const char *proxyUser;     // or empty
-    const char *proxyPassword; // or empty
-    unsigned connectTimeoutMs; // bound of the connection
-    unsigned readTimeoutMs;    // bound of the wait for each piece of the body
-    unsigned totalTimeoutMs;   // bound of the whole request, body included
+    const char *address;         // full http:// address
+    const char *userAgent;       // sent as User-Agent
+    int useProxy;                // nonzero: through the proxy, but names without a dot go direct
+    const char *proxyAddress;    // "server:port"
+    const char *proxyUser;       // or empty
+    const char *proxyPassword;   // or empty
+    unsigned connectTimeoutMs;   // bound of the connection
+    unsigned readTimeoutMs;      // bound of the wait for each piece of the body
+    unsigned totalTimeoutMs;     // bound of the whole request, body included
+    const char *ifModifiedSince; // sent as If-Modified-Since; NULL or empty: not sent
+    OsHttpAnswerHeaders *answerHeaders; // NULL, or filled with the answer's (emptied first)
 } OsHttpRequest;
 
 // Receives the body piece by piece, each at most OS_HTTP_PIECE bytes. Returns 1 to go on, 0 to
@@ -221,7 +230,10 @@ enum OsHttpResult {
 };
 
 // Fetches the address with a reload that passes every cache on the way, and streams the body
-// into the sink. Never blocks longer than the request's bounds allow (plus a little).
+// into the sink. The request accepts a gzip body, which reaches the sink decoded. A 304 answer
+// (to If-Modified-Since) is complete with no body. The answer's Expires and Last-Modified go to
+// the request's answerHeaders when it names them (cut to their capacity; emptied on failure).
+// Never blocks longer than the request's bounds allow (plus a little).
 enum OsHttpResult OsHttpGet(const OsHttpRequest *request, OsBodySink sink, void *context,
                             int *status);
 

@@ -8,6 +8,7 @@
 #include "provider/provider.h"
 #include "provider/alerts.h"
 #include "provider/openmeteo.h"
+#include "provider/provider.h"
 #include "provider/rainviewer.h"
 
 static int ReadInt(const char *path, const char *section, const char *key, int fallback) {
@@ -99,6 +100,13 @@ void ReadSettings(const char *path) {
                sizeof Plugin.norwayAlertsApi);
     ReadString(path, "Service", "RadarApi", RAINVIEWER_MAPS_API, Plugin.radarApi,
                sizeof Plugin.radarApi);
+    // The public services ask to be told who asks: the plugin with its version, and the user's
+    // contact where one is added. An empty agent would have every request refused.
+    ReadString(path, "Service", "UserAgent", PROVIDER_USER_AGENT, Plugin.userAgent,
+               sizeof Plugin.userAgent);
+    if (Plugin.userAgent[0] == '\0') {
+        CopyText(Plugin.userAgent, sizeof Plugin.userAgent, PROVIDER_USER_AGENT);
+    }
     // Without an address of its own, the connectivity test asks the service that is used.
     ReadString(path, "Service", "ConnectivityUrl", "", Plugin.connectivityUrl,
                sizeof Plugin.connectivityUrl);

@@ -21,6 +21,7 @@ void ModelClearValues(ModelValues *values) {
 }
 
 void ModelClear(ModelWeather *model) {
+    model->source[0] = '\0';
     model->latitude = model->longitude = NAN;
     model->hasOffset = 0;
     model->utcOffsetSeconds = 0;
@@ -92,6 +93,28 @@ int ParseLocalTime(const char *text, int64_t *minutes) {
         return 0;
     }
     *minutes = DaysFromCivil(year, month, day) * 1440 + hour * 60 + minute;
+    return 1;
+}
+
+int ParseHttpDate(const char *text, int64_t *seconds) {
+    static const char kMonths[] = "JanFebMarAprMayJunJulAugSepOctNovDec";
+    int day, year, hour, minute, second;
+    // "Ddd, DD Mon YYYY HH:MM:SS GMT": 29 characters exactly.
+    if (strlen(text) != 29 || text[3] != ',' || text[4] != ' ' || !Digits(text + 5, 2, &day) ||
+        text[7] != ' ' || text[11] != ' ' || !Digits(text + 12, 4, &year) || text[16] != ' ' ||
+        !Digits(text + 17, 2, &hour) || text[19] != ':' || !Digits(text + 20, 2, &minute) ||
+        text[22] != ':' || !Digits(text + 23, 2, &second) || strcmp(text + 25, " GMT") != 0) {
+        return 0;
+    }
+    int month = 0;
+    while (month < 12 && memcmp(kMonths + 3 * month, text + 8, 3) != 0) {
+        month++;
+    }
+    if (month == 12 || year < 1970 || day < 1 || day > DaysInMonth(year, month + 1) || hour > 23 ||
+        minute > 59 || second > 60) {
+        return 0;
+    }
+    *seconds = ((DaysFromCivil(year, month + 1, day) * 24 + hour) * 60 + minute) * 60 + second;
     return 1;
 }
 

@@ -12,7 +12,8 @@ enum {
     MODEL_DAY_CAPACITY = 18,       // daily steps kept
     MODEL_ZONE_CAPACITY = 16,      // the zone abbreviation, "PST" or "GMT+5:30"
     PLACE_NAME_CAPACITY = 128,     // a place name with its region
-    PLACE_COUNTRY_CAPACITY = 4     // an ISO country code, "US"
+    PLACE_COUNTRY_CAPACITY = 4,    // an ISO country code, "US"
+    MODEL_SOURCE_CAPACITY = 32     // the name of the source of the data, "Open-Meteo"
 };
 
 #define MODEL_NO_TIME INT64_MIN
@@ -47,6 +48,7 @@ typedef struct ModelDay {
 } ModelDay;
 
 typedef struct ModelWeather {
+    char source[MODEL_SOURCE_CAPACITY];         // who made the data ("MET Norway"), or empty
     double latitude, longitude;                 // the model's grid point, or NaN
     int hasOffset;                              // 1 when utcOffsetSeconds was given
     int utcOffsetSeconds;                       // local time minus UTC
@@ -85,6 +87,11 @@ int WeekdayOfDays(int64_t days);
 // Reads "YYYY-MM-DDTHH:MM" (seconds allowed) or "YYYY-MM-DD" exactly, into local minutes.
 // Returns 1, or 0 for any other text or an impossible date.
 int ParseLocalTime(const char *text, int64_t *minutes);
+
+// Reads an HTTP date as servers send it in Expires and Last-Modified ("Tue, 09 Dec 2026 01:30:00
+// GMT", the weekday not checked) into seconds since 1970-01-01 UTC. Returns 1, or 0 for any other
+// text (the obsolete forms included) or an impossible date.
+int ParseHttpDate(const char *text, int64_t *seconds);
 
 // Floor division of local minutes into whole days, and the minutes after midnight.
 int64_t DayOfMinutes(int64_t minutes);

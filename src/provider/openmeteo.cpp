@@ -296,6 +296,7 @@ static void ReadZoneAbbreviation(const Value *value, char *out, size_t capacity)
 enum AnswerKind ReadForecastAnswer(const char *json, size_t length, ModelWeather *model,
                                    char *reason, size_t reasonCapacity) {
     ModelClear(model);
+    CopyText(model->source, sizeof model->source, OPEN_METEO_SOURCE_NAME);
     rapidjson::Document document;
     enum AnswerKind opened = OpenAnswer(&document, json, length, reason, reasonCapacity);
     if (opened != ANSWER_WEATHER) {

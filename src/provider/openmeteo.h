@@ -8,6 +8,7 @@
 #include "provider/model.h"
 
 #define OPEN_METEO_FORECAST_API "https://api.open-meteo.com/v1/forecast"
+#define OPEN_METEO_SOURCE_NAME "Open-Meteo"
 #define OPEN_METEO_GEOCODING_API "https://geocoding-api.open-meteo.com/v1/search"
 
 // Days asked for: today and ten more, so that the night of a tenth forecast day has its

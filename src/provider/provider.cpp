@@ -358,7 +358,7 @@ static int ServiceRootAddress(const WeatherSource *self, char *out, size_t capac
 
 const WeatherSource OpenMeteoSource = {
     "open-meteo",            // name
-    PROVIDER_USER_AGENT,     // userAgent
+    Plugin.userAgent,        // userAgent: [Service] UserAgent
     NULL,                    // alertLinkHost: links lead to the alert service's own page
     RefreshProviderDocument, // refreshDocument
     RefreshProviderRadar,    // refreshRadar

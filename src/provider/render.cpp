@@ -290,14 +290,21 @@ static ModelValues CurrentValues(const RenderContext *context) {
     return now;
 }
 
-// "rising", "falling" or "steady": the change of sea-level pressure over the last three hours.
+// "rising", "falling" or "steady": the change of sea-level pressure over the last three hours,
+// or, for a forecast that holds no past hours, over the next three.
 static const char *PressureTrend(const RenderContext *context, double pressureNow) {
     int64_t hour = HourStart(NowMinutes(context));
     const ModelValues *before = FindHour(context->model, hour - kTrendMinutes);
-    if (!ModelHas(pressureNow) || before == NULL || !ModelHas(before->pressure)) {
+    const ModelValues *after = FindHour(context->model, hour + kTrendMinutes);
+    double change = NAN;
+    if (before != NULL && ModelHas(before->pressure)) {
+        change = pressureNow - before->pressure;
+    } else if (before == NULL && after != NULL && ModelHas(after->pressure)) {
+        change = after->pressure - pressureNow;
+    }
+    if (!ModelHas(change)) {
         return kNotAvailable;
     }
-    double change = pressureNow - before->pressure;
     if (fabs(change) < kSteadyWithinHpa) {
         return "steady";
     }
@@ -529,12 +536,15 @@ static void CurrentFeed(const RenderContext *context, GrowText *out) {
     AlertSection(out, context->alerts);
     Open(out, 1, "cc");
     Element(out, 2, "lsup", StampText(model, model->current.time, value));
-    char latitude[VALUE_CAPACITY], longitude[VALUE_CAPACITY];
+    // The station text names the source of the values, as the services' licences ask.
+    char latitude[VALUE_CAPACITY], longitude[VALUE_CAPACITY], from[MODEL_SOURCE_CAPACITY + 8];
+    FormatText(from, sizeof from, model->source[0] ? " from %s" : "%s", model->source);
     if (FormatFixed(model->latitude, 2, latitude, sizeof latitude) &&
         FormatFixed(model->longitude, 2, longitude, sizeof longitude)) {
-        FormatText(grid, sizeof grid, "Model data for grid point %s,%s", latitude, longitude);
+        FormatText(grid, sizeof grid, "Model data%s for grid point %s,%s", from, latitude,
+                   longitude);
     } else {
-        CopyText(grid, sizeof grid, "Model data for the nearest grid point");
+        FormatText(grid, sizeof grid, "Model data%s for the nearest grid point", from);
     }
     Element(out, 2, "obst", grid);
     Element(out, 2, "tmp", TemperatureText(now.temperature, metric, value));

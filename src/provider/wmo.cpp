@@ -11,7 +11,9 @@ typedef struct WmoEntry {
 } WmoEntry;
 
 // Each code takes the closest picture of the feed's table: a night picture where one exists
-// (clear, fair, partly cloudy, rainy, snowy and stormy nights), the day picture otherwise.
+// (clear, fair, partly cloudy, rainy, snowy and stormy nights), the day picture otherwise. Rain
+// and snow together (68, 69, 83, 84: sleet, which Open-Meteo never gives but MET Norway does)
+// take the rain-and-snow and sleet pictures.
 static const WmoEntry kWmoTable[] = {
     {0, 32, 31, "Sunny", "Clear"},
     {1, 34, 33, "Mostly Sunny", "Mostly Clear"},
@@ -29,6 +31,8 @@ static const WmoEntry kWmoTable[] = {
     {65, 12, 45, "Heavy Rain", "Heavy Rain"},
     {66, 8, 8, "Light Freezing Rain", "Light Freezing Rain"},
     {67, 10, 10, "Freezing Rain", "Freezing Rain"},
+    {68, 5, 5, "Light Rain and Snow", "Light Rain and Snow"},
+    {69, 7, 7, "Rain and Snow", "Rain and Snow"},
     {71, 13, 46, "Light Snow", "Light Snow"},
     {73, 14, 46, "Snow", "Snow"},
     {75, 16, 46, "Heavy Snow", "Heavy Snow"},
@@ -36,6 +40,8 @@ static const WmoEntry kWmoTable[] = {
     {80, 9, 45, "Light Rain Showers", "Light Rain Showers"},
     {81, 11, 45, "Rain Showers", "Rain Showers"},
     {82, 40, 45, "Heavy Rain Showers", "Heavy Rain Showers"},
+    {83, 5, 5, "Light Rain and Snow Showers", "Light Rain and Snow Showers"},
+    {84, 7, 7, "Rain and Snow Showers", "Rain and Snow Showers"},
     {85, 13, 46, "Snow Showers", "Snow Showers"},
     {86, 41, 46, "Heavy Snow Showers", "Heavy Snow Showers"},
     {95, 3, 47, "Thunderstorms", "Thunderstorms"},

@@ -7,6 +7,9 @@
 #include "feed/cache.h"
 #include "feed/download.h"
 #include "feed/query.h"
+#include "feed/source.h"
+#include "provider/provider.h"
+#include "base/grow_text.h"
 #include "base/state.h"
 #include "base/text.h"
 #include "support/core_state.h"
@@ -280,4 +283,42 @@ TEST_F(Download, NamesWithoutADotBypassTheProxy) {
     CopyText(Plugin.proxyAddress, sizeof Plugin.proxyAddress, "127.0.0.1:9");
     EXPECT_EQ("F", Current("PX1003", "<ut>", "</ut>"));
     EXPECT_EQ(1, services::SimRequests("/weather/local/PX1003?cc=*"));
+}
+
+// The polite answer cycle of a service that names its answer's lifetime: the answer's Expires
+// and Last-Modified are kept, a request with If-Modified-Since gets 304 and no body, which is a
+// whole answer and no failure, and the agent is the settings' own.
+TEST_F(Download, AnswersKeepTheirCacheHeadersAndNotModifiedIsWhole) {
+    std::string address = "http://" + services::SimHost() +
+                          "/weatherapi/locationforecast/2.0/complete?lat=59.9139&lon=10.7522";
+    std::string key = CachePath("MetNorway.DL2001.json");
+    Plugin.source = &OpenMeteoSource; // the public services' agent, from the settings
+    CopyText(Plugin.userAgent, sizeof Plugin.userAgent, "nimbrel/0.99 tests@example.org");
+    GrowText body;
+    OsHttpAnswerHeaders headers;
+    int status = 0;
+    ASSERT_EQ(0, FetchAnswerSince(key.c_str(), address.c_str(), NULL, &headers, &body,
+                                  DOWNLOAD_BODY_LIMIT, &status));
+    EXPECT_EQ(200, status);
+    EXPECT_GT(body.length, 1000u);
+    EXPECT_EQ(std::string(" GMT"), std::string(headers.expires).substr(25));
+    EXPECT_EQ(std::string(" GMT"), std::string(headers.lastModified).substr(25));
+    GrowTextFree(&body);
+
+    std::string lastModified = headers.lastModified;
+    ASSERT_EQ(0, FetchAnswerSince(key.c_str(), address.c_str(), lastModified.c_str(), &headers,
+                                  &body, DOWNLOAD_BODY_LIMIT, &status));
+    EXPECT_EQ(304, status);
+    EXPECT_EQ(0u, body.length);
+    EXPECT_EQ(lastModified, std::string(headers.lastModified));
+    GrowTextFree(&body);
+    // A date before the answer's gets the answer again.
+    ASSERT_EQ(0, FetchAnswerSince(key.c_str(), address.c_str(), "Thu, 01 Jan 2015 00:00:00 GMT",
+                                  &headers, &body, DOWNLOAD_BODY_LIMIT, &status));
+    EXPECT_EQ(200, status);
+    GrowTextFree(&body);
+    EXPECT_EQ(3,
+              services::SimRequests("GET /weatherapi/locationforecast/2.0/complete?lat=59.9139"));
+    EXPECT_NE(std::string::npos,
+              services::SimGet("/_control/agents").find("nimbrel/0.99 tests@example.org"));
 }

@@ -103,7 +103,7 @@ TEST_F(RenderedFeeds, EveryCurrentTermInEveryUnitType) {
         {"<feel>", "50" + Degree()},
         {"<city>", "Testville, Test State"},
         {"<locid>", "om1"}, // as the call wrote it
-        {"<citydata>", "Model data for grid point 34.13,-118.38"},
+        {"<citydata>", "Model data from Open-Meteo for grid point 34.13,-118.38"},
         {"<cond>", "Partly Cloudy"},
         {"<humidity>", "62"},
         {"<vis>", "5.0"},

@@ -50,7 +50,7 @@ static int Collect(void *context, const char *bytes, size_t count) {
 
 std::string SimGet(const std::string &pathAndQuery) {
     std::string address = "http://" + SimHost() + pathAndQuery;
-    OsHttpRequest request = {address.c_str(), "nimbrel-tests", 0, "", "", "", 2000, 5000, 10000};
+    OsHttpRequest request = {address.c_str(), "nimbrel-tests", 0, "", "", "", 2000, 5000, 10000, NULL, NULL};
     std::string body;
     int status = 0;
     OsHttpGet(&request, Collect, &body, &status);

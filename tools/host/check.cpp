@@ -80,7 +80,7 @@ static const char *FailureLabel(enum OsHttpFailureKind kind) {
 
 // Asks the address once, with the bounds, agent and proxy of the module's own downloads.
 static void Ask(ServiceCheck *check) {
-    OsHttpRequest request;
+    OsHttpRequest request = {}; // every field this tool does not set stays empty
     request.address = check->address.c_str();
     request.userAgent = Plugin.source->userAgent;
     request.useProxy = Plugin.useProxy;

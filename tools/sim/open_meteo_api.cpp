@@ -369,8 +369,8 @@ double CellCentre(double coordinate, double limit) {
     return std::min(highest, std::max(-highest, centre));
 }
 
-// "34.10,-118.38": the coordinates to hundredths, so that the same point always gets the
-// same weather.
+} // namespace
+
 std::string CoordinateKey(double latitude, double longitude) {
     auto hundredths = [](double value) {
         long long whole = std::llround(value * 100.0);
@@ -381,6 +381,8 @@ std::string CoordinateKey(double latitude, double longitude) {
     };
     return hundredths(latitude) + "," + hundredths(longitude);
 }
+
+namespace {
 
 // --- answers
 

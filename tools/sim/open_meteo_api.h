@@ -26,6 +26,10 @@ extern const char *const kJsonContentType;
 JsonAnswer ForecastAnswer(const QueryParameters &query, time_t utcNow, Scenario scenario);
 JsonAnswer SearchAnswer(const QueryParameters &query, Scenario scenario);
 
+// "34.10,-118.38": the coordinates to hundredths, the key of the weather at a point, so that
+// the same point always gets the same weather, whichever service's shape asks for it.
+std::string CoordinateKey(double latitude, double longitude);
+
 // The scenario in force for a search: the control request's, or else the one the searched
 // name selects when read as a Location ID (SIM500, SIMSTALL, ...).
 Scenario SearchScenario(const QueryParameters &query);

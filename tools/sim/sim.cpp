@@ -22,6 +22,7 @@
 //   /collections/weather-alerts/items?bbox=W,S,E,N&lang=..&limit=N Canada's alerts (GeoJSON)
 //   /alerts?lat=..&lon=..                                          Germany's alerts (JSON)
 //   /weatherapi/metalerts/2.0/current.json?lat=..&lon=..           Norway's alerts (GeoJSON)
+//   /weatherapi/locationforecast/2.0/complete?lat=..&lon=..         MET Norway forecast (JSON)
 //   /public/weather-maps.json                                      radar frames (JSON)
 //   /v2/radar/TIME/SIZE/ZOOM/LAT/LON/COLOR/OPTIONS.png             radar overlay (PNG)
 // unit=m (or "Metric") gives the metric feed; any other unit the English one.
@@ -56,6 +57,8 @@
 //   /_control/alerts?name=NAME    a scenario for the four alert addresses only; normal clears it
 //   /_control/radar?name=NAME     a scenario for the radar index and pictures only
 //   /_control/frames?name=NAME    a scenario for the radar pictures alone, over the radar one
+//   /_control/openmeteo?name=NAME a scenario for the JSON forecast (/v1/forecast) alone
+//   /_control/metno?name=NAME     a scenario for the MET Norway forecast alone
 //   /_control/clock?advance=MIN   moves the service clock by MIN minutes (may be negative)
 //                                 for every later answer; without advance: the offset
 //   /_control/reset               clears the kept lines, every scenario back to normal,
@@ -67,6 +70,7 @@
 #include "raw_server.h"
 #include "feed_documents.h"
 #include "national_alerts.h"
+#include "metno_api.h"
 #include "nws_alerts.h"
 #include "open_meteo_api.h"
 #include "png_image.h"
@@ -387,13 +391,29 @@ void ServeAlertPage(const httplib::Request &request, httplib::Response &response
     DeliverWithScenario(response, scenario, body, kHtmlType);
 }
 
-// /v1/forecast: the JSON forecast. Only the control request's scenario applies, as the
-// address carries no Location ID.
+// /v1/forecast: the JSON forecast. Only the control requests' scenarios apply (the forecast's
+// own, else every address's), as the address carries no Location ID.
 void ServeJsonForecast(const httplib::Request &request, httplib::Response &response) {
-    Scenario scenario = ServiceScenario();
+    Scenario scenario = GroupScenario(AddressGroup::OpenMeteo);
     JsonAnswer answer = ForecastAnswer(request.params, ServiceNow(), scenario);
     response.status = answer.status;
     DeliverWithScenario(response, scenario, answer.body, kJsonContentType);
+}
+
+// /weatherapi/locationforecast/2.0/complete: MET Norway's forecast for a point, with its cache
+// headers.
+void ServeLocationforecast(const httplib::Request &request, httplib::Response &response) {
+    Scenario scenario = GroupScenario(AddressGroup::MetNorway);
+    MetNorwayAnswer answer = LocationforecastAnswer(
+        request.params, request.get_header_value("User-Agent"),
+        request.get_header_value("If-Modified-Since"), ServiceNow(), scenario);
+    response.status = answer.status;
+    if (!answer.expires.empty())
+        response.set_header("Expires", answer.expires);
+    if (!answer.lastModified.empty())
+        response.set_header("Last-Modified", answer.lastModified);
+    if (answer.status != 304)
+        DeliverWithScenario(response, scenario, answer.body, answer.contentType);
 }
 
 // /v1/search: the place search, where the searched name also works as a Location ID.
@@ -573,6 +593,7 @@ void SetUpRoutes(httplib::Server &server) {
     server.Get(Route(R"(/alerts/([^/]+)/([0-9]+))"), ServeAlertPage);
     server.Get(Route("/v1/forecast"), ServeJsonForecast);
     server.Get(Route("/v1/search"), ServeJsonSearch);
+    server.Get(Route("/weatherapi/locationforecast/2.0/complete"), ServeLocationforecast);
     server.Get(Route(R"(/public/weather-maps\.json)"), ServeRadarIndex);
     server.Get(Route(R"(/v2/radar/([^/]+)/([^/]+)/([^/]+)/([^/]+)/([^/]+)/([^/]+)/([^/]+)\.png)"),
                ServeRadarPicture);
@@ -589,6 +610,14 @@ void SetUpRoutes(httplib::Server &server) {
                [](const httplib::Request &request, httplib::Response &response) {
                    ServeGroupScenarioControl(AddressGroup::Frames, "frames", request, response);
                });
+    server.Get(Route("/_control/openmeteo"), [](const httplib::Request &request,
+                                                httplib::Response &response) {
+        ServeGroupScenarioControl(AddressGroup::OpenMeteo, "openmeteo", request, response);
+    });
+    server.Get(Route("/_control/metno"),
+               [](const httplib::Request &request, httplib::Response &response) {
+                   ServeGroupScenarioControl(AddressGroup::MetNorway, "metno", request, response);
+               });
     server.Get(Route("/_control/clock"), ServeClockControl);
     server.Get(Route("/_control/log"), [](const httplib::Request &, httplib::Response &response) {
         response.set_content(RequestLogText(), "text/plain");
@@ -603,6 +632,8 @@ void SetUpRoutes(httplib::Server &server) {
         SetGroupScenario(AddressGroup::Alerts, Scenario::Normal);
         SetGroupScenario(AddressGroup::Radar, Scenario::Normal);
         SetGroupScenario(AddressGroup::Frames, Scenario::Normal);
+        SetGroupScenario(AddressGroup::OpenMeteo, Scenario::Normal);
+        SetGroupScenario(AddressGroup::MetNorway, Scenario::Normal);
         g_clockOffsetSeconds.store(0);
         response.set_content("reset\n", "text/plain");
     });

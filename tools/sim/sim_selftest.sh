@@ -651,6 +651,39 @@ fetch "/_control/radar?name=error" >/dev/null
     fail "the radar scenario overrides the frames one"
 fetch "/_control/frames?name=normal" >/dev/null
 
+# --- MET Norway's Locationforecast (/weatherapi/locationforecast/2.0/complete)
+MET="/weatherapi/locationforecast/2.0/complete"
+problems=$(
+    answer_check "MET answer" "$MET?lat=59.9139&lon=10.7522&altitude=20" \
+        's == 200 and d["type"] == "Feature" and d["geometry"]["coordinates"] == [10.7522, 59.9139, 20]
+         and [x["time"] for x in d["properties"]["timeseries"]] == sorted(x["time"] for x in d["properties"]["timeseries"])
+         and all(x["time"].endswith(":00:00Z") for x in d["properties"]["timeseries"])
+         and list(d["properties"]["timeseries"][-1]["data"]) == ["instant"]
+         and "next_1_hours" in d["properties"]["timeseries"][0]["data"]
+         and "next_1_hours" not in d["properties"]["timeseries"][-2]["data"]
+         and d["properties"]["meta"]["units"]["wind_speed"] == "m/s"
+         and "dew_point_temperature" in d["properties"]["timeseries"][0]["data"]["instant"]["details"]' -A 'selftest/1'
+    answer_check "MET without agent" "$MET?lat=59.9&lon=10.7" 's == 403' -A ''
+    answer_check "MET 5 decimals" "$MET?lat=59.91391&lon=10.7" 's == 403' -A 'selftest/1'
+    answer_check "MET no lat" "$MET?lon=10.7" 's == 400' -A 'selftest/1'
+)
+[[ -z $problems ]] || fail "$problems"
+met_headers=$(curl -s --noproxy '*' --max-time 5 -A selftest/1 -D - -o /dev/null "$BASE$MET?lat=59.9&lon=10.7")
+modified=$(sed -n 's/^Last-Modified: \(.*\)\r$/\1/p' <<<"$met_headers")
+[[ -n $modified ]] && grep -q '^Expires: ' <<<"$met_headers" || fail "MET cache headers: $met_headers"
+code=$(curl -s --noproxy '*' --max-time 5 -A selftest/1 -H "If-Modified-Since: $modified" \
+    -o /dev/null -w '%{http_code}' "$BASE$MET?lat=59.9&lon=10.7")
+[[ $code == 304 ]] || fail "MET If-Modified-Since: $code"
+fetch "/_control/openmeteo?name=http500" >/dev/null
+code=$(curl -s --noproxy '*' -o /dev/null -w '%{http_code}' "$BASE/v1/forecast?latitude=1&longitude=2")
+met_code=$(curl -s --noproxy '*' -A selftest/1 -o /dev/null -w '%{http_code}' "$BASE$MET?lat=1&lon=2")
+[[ $code == 500 && $met_code == 200 ]] || fail "openmeteo scenario: $code $met_code"
+fetch "/_control/openmeteo?name=normal" >/dev/null
+fetch "/_control/metno?name=ratelimit" >/dev/null
+met_code=$(curl -s --noproxy '*' -A selftest/1 -o /dev/null -w '%{http_code}' "$BASE$MET?lat=1&lon=2")
+[[ $met_code == 429 ]] || fail "metno scenario: $met_code"
+fetch "/_control/metno?name=normal" >/dev/null
+
 # --- the clock moves on at run time
 expect_contains "clock" "$(fetch "/_control/clock?advance=30")" "clock offset 30 minutes"
 fetch "/_control/radar?name=normal" >/dev/null

@@ -7,7 +7,9 @@
 #include <ifaddrs.h>
 #include <net/if.h>
 #include <pthread.h>
+#include <stddef.h>
 #include <string.h>
+#include <strings.h>
 
 #include "platform/platform.h"
 
@@ -58,6 +60,42 @@ static size_t WriteBody(char *bytes, size_t size, size_t count, void *user) {
         }
     }
     return total;
+}
+
+// Keeps the two answer headers the caller asked for, as libcurl hands over each header line.
+static size_t KeepHeader(char *line, size_t size, size_t count, void *user) {
+    OsHttpAnswerHeaders *headers = (OsHttpAnswerHeaders *)user;
+    size_t length = size * count;
+    static const struct {
+        const char *name;
+        size_t offset;
+    } kKept[] = {{"expires:", offsetof(OsHttpAnswerHeaders, expires)},
+                 {"last-modified:", offsetof(OsHttpAnswerHeaders, lastModified)}};
+    if (length >= 5 && strncmp(line, "HTTP/", 5) == 0) {
+        memset(headers, 0, sizeof *headers); // a redirect's answer is not the last one
+    }
+    for (size_t k = 0; k < sizeof kKept / sizeof kKept[0]; k++) {
+        size_t n = strlen(kKept[k].name);
+        if (length > n && strncasecmp(line, kKept[k].name, n) == 0) {
+            const char *value = line + n;
+            size_t valueLength = length - n;
+            while (valueLength > 0 && (*value == ' ' || *value == '\t')) {
+                value++, valueLength--;
+            }
+            while (valueLength > 0 &&
+                   (value[valueLength - 1] == '\r' || value[valueLength - 1] == '\n' ||
+                    value[valueLength - 1] == ' ')) {
+                valueLength--;
+            }
+            char *out = (char *)headers + kKept[k].offset;
+            if (valueLength >= OS_HTTP_HEADER_CAPACITY) {
+                valueLength = OS_HTTP_HEADER_CAPACITY - 1;
+            }
+            memcpy(out, value, valueLength);
+            out[valueLength] = '\0';
+        }
+    }
+    return length;
 }
 
 static void SetCommonOptions(CURL *curl, const char *address, unsigned connectTimeoutMs) {
@@ -146,7 +184,26 @@ enum OsHttpResult OsHttpGetExplained(const OsHttpRequest *request, OsBodySink si
         return OS_HTTP_NO_SESSION;
     }
     headers = more;
+    char since[OS_HTTP_HEADER_CAPACITY + 32];
+    if (request->ifModifiedSince != NULL && request->ifModifiedSince[0] != '\0' &&
+        strlen(request->ifModifiedSince) < OS_HTTP_HEADER_CAPACITY) {
+        strcpy(since, "If-Modified-Since: ");
+        strcat(since, request->ifModifiedSince);
+        more = curl_slist_append(headers, since);
+        if (more == NULL) {
+            curl_slist_free_all(headers);
+            curl_easy_cleanup(curl);
+            return OS_HTTP_NO_SESSION;
+        }
+        headers = more;
+    }
     curl_easy_setopt(curl, CURLOPT_HTTPHEADER, headers);
+    curl_easy_setopt(curl, CURLOPT_ACCEPT_ENCODING, "gzip");
+    if (request->answerHeaders != NULL) {
+        memset(request->answerHeaders, 0, sizeof *request->answerHeaders);
+        curl_easy_setopt(curl, CURLOPT_HEADERFUNCTION, KeepHeader);
+        curl_easy_setopt(curl, CURLOPT_HEADERDATA, request->answerHeaders);
+    }
     if (request->useProxy && HostHasDot(request->address)) {
         failure->viaProxy = 1;
         curl_easy_setopt(curl, CURLOPT_PROXY, request->proxyAddress);
@@ -171,6 +228,9 @@ enum OsHttpResult OsHttpGetExplained(const OsHttpRequest *request, OsBodySink si
 
     if (code == CURLE_OK) {
         return OS_HTTP_COMPLETE;
+    }
+    if (request->answerHeaders != NULL) {
+        memset(request->answerHeaders, 0, sizeof *request->answerHeaders);
     }
     if (call.stopped) {
         return OS_HTTP_STOPPED;

@@ -149,6 +149,23 @@ static int StatusCode(HINTERNET request) {
     return (int)code;
 }
 
+// Nonzero when the body came encoded (gzip): its announced length is that of the encoded bytes.
+static int IsEncoded(HINTERNET request) {
+    char text[64];
+    DWORD size = sizeof text;
+    return HttpQueryInfoA(request, HTTP_QUERY_CONTENT_ENCODING, text, &size, NULL) && size > 0 &&
+           strncmp(text, "identity", 8) != 0;
+}
+
+// Copies one answer header into `out` (OS_HTTP_HEADER_CAPACITY bytes), or empties it.
+static void AnswerHeader(HINTERNET request, DWORD query, char *out) {
+    DWORD size = OS_HTTP_HEADER_CAPACITY;
+    if (!HttpQueryInfoA(request, query, out, &size, NULL)) {
+        out[0] = '\0';
+    }
+    out[OS_HTTP_HEADER_CAPACITY - 1] = '\0';
+}
+
 // The announced body length, or -1 when the response announces none.
 static long long ContentLength(HINTERNET request) {
     char text[32];
@@ -182,7 +199,7 @@ static int IsChunked(HINTERNET request) {
 static enum OsHttpResult CopyBody(HINTERNET request, OsBodySink sink, void *context, DWORD started,
                                   DWORD bound, OsHttpFailure *failure) {
     char buffer[OS_HTTP_PIECE];
-    long long expected = ContentLength(request), received = 0;
+    long long expected = IsEncoded(request) ? -1 : ContentLength(request), received = 0;
     int failures = 0;
     if (IsChunked(request)) {
         SetFailure(failure, OS_HTTP_FAILURE_BROKEN, "a chunked answer to an HTTP/1.0 request");
@@ -261,6 +278,22 @@ static int SendRequest(HINTERNET request, const OsHttpRequest *options, int *sta
     static const char kHeaders[] = "Connection: close\r\n";
     HttpAddRequestHeadersA(request, kHeaders, (DWORD)(sizeof kHeaders - 1),
                            HTTP_ADDREQ_FLAG_ADD | HTTP_ADDREQ_FLAG_REPLACE);
+    // A gzip body is decoded by WinINet itself.
+    static const char kEncoding[] = "Accept-Encoding: gzip\r\n";
+    BOOL decode = TRUE;
+    if (InternetSetOptionA(request, INTERNET_OPTION_HTTP_DECODING, &decode, sizeof decode)) {
+        HttpAddRequestHeadersA(request, kEncoding, (DWORD)(sizeof kEncoding - 1),
+                               HTTP_ADDREQ_FLAG_ADD | HTTP_ADDREQ_FLAG_REPLACE);
+    }
+    if (options->ifModifiedSince != NULL && options->ifModifiedSince[0] != '\0' &&
+        strlen(options->ifModifiedSince) < OS_HTTP_HEADER_CAPACITY) {
+        char since[OS_HTTP_HEADER_CAPACITY + 32];
+        strcpy(since, "If-Modified-Since: ");
+        strcat(since, options->ifModifiedSince);
+        strcat(since, "\r\n");
+        HttpAddRequestHeadersA(request, since, (DWORD)strlen(since),
+                               HTTP_ADDREQ_FLAG_ADD | HTTP_ADDREQ_FLAG_REPLACE);
+    }
     if (!HttpSendRequestA(request, NULL, 0, NULL, 0)) {
         return 0;
     }
@@ -320,6 +353,10 @@ static enum OsHttpResult HttpGetBlocking(const OsHttpRequest *request, OsBodySin
         DWORD sent = GetTickCount();
         if (SendRequest(url, request, status)) {
             result = CopyBody(url, sink, context, started, request->totalTimeoutMs, failure);
+            if (result == OS_HTTP_COMPLETE && request->answerHeaders != NULL) {
+                AnswerHeader(url, HTTP_QUERY_EXPIRES, request->answerHeaders->expires);
+                AnswerHeader(url, HTTP_QUERY_LAST_MODIFIED, request->answerHeaders->lastModified);
+            }
         } else {
             ExplainError(url, GetLastError(), failure);
             // Wine reports a receive time-out as an aborted connection: one that ends when the
@@ -348,7 +385,9 @@ static enum OsHttpResult HttpGetBlocking(const OsHttpRequest *request, OsBodySin
 // given up, the worker no longer calls the sink, whose target the caller has dropped.
 typedef struct HttpJob {
     OsHttpRequest request; // points into the texts below
-    char address[2084], userAgent[64], proxyAddress[1024], proxyUser[128], proxyPassword[128];
+    char address[2084], userAgent[256], proxyAddress[1024], proxyUser[128], proxyPassword[128];
+    char ifModifiedSince[OS_HTTP_HEADER_CAPACITY];
+    OsHttpAnswerHeaders answerHeaders; // the worker's; copied out when the caller waited
     OsBodySink sink;
     void *context;
     CRITICAL_SECTION lock;
@@ -419,6 +458,8 @@ enum OsHttpResult OsHttpGetExplained(const OsHttpRequest *request, OsBodySink si
         !CopyField(job->proxyAddress, sizeof job->proxyAddress, request->proxyAddress) ||
         !CopyField(job->proxyUser, sizeof job->proxyUser, request->proxyUser) ||
         !CopyField(job->proxyPassword, sizeof job->proxyPassword, request->proxyPassword) ||
+        !CopyField(job->ifModifiedSince, sizeof job->ifModifiedSince,
+                   request->ifModifiedSince ? request->ifModifiedSince : "") ||
         !GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS, (LPCSTR)(void *)&HttpWorker,
                             &job->module)) {
         HeapFree(GetProcessHeap(), 0, job);
@@ -430,6 +471,11 @@ enum OsHttpResult OsHttpGetExplained(const OsHttpRequest *request, OsBodySink si
     job->request.proxyAddress = job->proxyAddress;
     job->request.proxyUser = job->proxyUser;
     job->request.proxyPassword = job->proxyPassword;
+    job->request.ifModifiedSince = job->ifModifiedSince;
+    job->request.answerHeaders = request->answerHeaders ? &job->answerHeaders : NULL;
+    if (request->answerHeaders != NULL) {
+        memset(request->answerHeaders, 0, sizeof *request->answerHeaders);
+    }
     job->sink = sink;
     job->context = context;
     job->users = 2;
@@ -453,6 +499,9 @@ enum OsHttpResult OsHttpGetExplained(const OsHttpRequest *request, OsBodySink si
     if (WaitForSingleObject(job->done, bound) == WAIT_OBJECT_0) {
         result = job->result;
         *status = job->status;
+        if (request->answerHeaders != NULL && result == OS_HTTP_COMPLETE) {
+            *request->answerHeaders = job->answerHeaders;
+        }
         if (result == OS_HTTP_COMPLETE || result == OS_HTTP_STOPPED) {
             SetFailure(failure, OS_HTTP_FAILURE_NONE, "");
         } else if (job->failure.kind == OS_HTTP_FAILURE_NONE) {

@@ -1,0 +1,456 @@
+#include "metno_api.h"
+
+#include "grid_weather.h"
+#include "weather_model.h"
+
+#include <rapidjson/stringbuffer.h>
+#include <rapidjson/writer.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+using JsonWriter = rapidjson::Writer<rapidjson::StringBuffer>;
+
+const char *const kJsonType = "application/json";
+const char *const kTextType = "text/plain; charset=utf-8";
+// Hours with hourly steps before the six-hourly ones begin, and the reach of the answer.
+const long long kHourlyReach = 60;
+const long long kWholeReach = 9 * 24 + 12;
+const double kKmhPerMs = 3.6;
+
+// Bases that come as _day, _night and _polartwilight; every other base has no suffix.
+const char *const kSuffixedBases[] = {
+    "clearsky",
+    "fair",
+    "partlycloudy",
+    "lightrainshowers",
+    "rainshowers",
+    "heavyrainshowers",
+    "lightrainshowersandthunder",
+    "rainshowersandthunder",
+    "heavyrainshowersandthunder",
+    "lightsleetshowers",
+    "sleetshowers",
+    "heavysleetshowers",
+    "lightssleetshowersandthunder",
+    "sleetshowersandthunder",
+    "heavysleetshowersandthunder",
+    "lightsnowshowers",
+    "snowshowers",
+    "heavysnowshowers",
+    "lightssnowshowersandthunder",
+    "snowshowersandthunder",
+    "heavysnowshowersandthunder",
+};
+
+struct WmoSymbol {
+    int wmo;
+    const char *base;
+};
+
+// The nearest symbol of each WMO code the weather model gives.
+const WmoSymbol kWmoSymbols[] = {
+    {0, "clearsky"},
+    {1, "fair"},
+    {2, "partlycloudy"},
+    {3, "cloudy"},
+    {45, "fog"},
+    {48, "fog"},
+    {51, "lightrain"},
+    {53, "rain"},
+    {55, "heavyrain"},
+    {56, "lightsleet"},
+    {57, "sleet"},
+    {61, "lightrain"},
+    {63, "rain"},
+    {65, "heavyrain"},
+    {66, "lightsleet"},
+    {67, "heavysleet"},
+    {71, "lightsnow"},
+    {73, "snow"},
+    {75, "heavysnow"},
+    {77, "snow"},
+    {80, "lightrainshowers"},
+    {81, "rainshowers"},
+    {82, "heavyrainshowers"},
+    {85, "lightsnowshowers"},
+    {86, "heavysnowshowers"},
+    {95, "rainandthunder"},
+    {96, "rainshowersandthunder"},
+    {99, "heavyrainshowersandthunder"},
+};
+
+bool HasSuffix(const char *base) {
+    for (const char *suffixed : kSuffixedBases) {
+        if (std::strcmp(suffixed, base) == 0)
+            return true;
+    }
+    return false;
+}
+
+MetNorwayAnswer TextAnswer(int status, const std::string &text) {
+    MetNorwayAnswer answer;
+    answer.status = status;
+    answer.contentType = kTextType;
+    answer.body = text + "\n";
+    return answer;
+}
+
+// A coordinate as the service takes it: a plain decimal within the limit, with at most
+// `decimals` digits after the point. Sets *tooPrecise for more digits.
+bool ParseCoordinate(const std::string *text, double limit, double *value, bool *tooPrecise) {
+    *tooPrecise = false;
+    if (text == nullptr || text->empty() || text->size() > 32)
+        return false;
+    size_t at = ((*text)[0] == '-' || (*text)[0] == '+') ? 1 : 0;
+    size_t digits = 0, fraction = 0;
+    bool point = false;
+    for (; at < text->size(); ++at) {
+        char c = (*text)[at];
+        if (std::isdigit(static_cast<unsigned char>(c))) {
+            ++digits;
+            fraction += point ? 1 : 0;
+        } else if (c == '.' && !point) {
+            point = true;
+        } else {
+            return false;
+        }
+    }
+    if (digits == 0)
+        return false;
+    *value = std::strtod(text->c_str(), nullptr);
+    if (std::fabs(*value) > limit)
+        return false;
+    *tooPrecise = fraction > 4;
+    return true;
+}
+
+const std::string *Parameter(const QueryParameters &query, const char *name) {
+    auto found = query.find(name);
+    return found == query.end() ? nullptr : &found->second;
+}
+
+std::string UtcText(long long utcSeconds) {
+    time_t moment = static_cast<time_t>(utcSeconds);
+    std::tm broken{};
+    gmtime_r(&moment, &broken);
+    char text[80];
+    std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02dZ", broken.tm_year + 1900,
+                  broken.tm_mon + 1, broken.tm_mday, broken.tm_hour, broken.tm_min, broken.tm_sec);
+    return text;
+}
+
+// Numbers as the service writes them: one decimal, or null in the nulls scenario.
+struct Details {
+    JsonWriter &writer;
+    bool nulls;
+    void Number(const char *key, double value, int decimals = 1) {
+        writer.Key(key);
+        if (nulls) {
+            writer.Null();
+            return;
+        }
+        double scale = std::pow(10.0, decimals);
+        writer.Double(std::round(value * scale) / scale + 0.0);
+    }
+};
+
+// The hours [first, first + count) of UTC, as the model's local hours.
+struct Period {
+    double temperatureMax = -1e9, temperatureMin = 1e9, precipitation = 0;
+    int chanceMax = 0, worstCode = -1;
+    bool isDay = true;
+};
+
+Period PeriodOf(const GridWeather &grid, long long firstUtcHour, int count) {
+    Period period;
+    long long offsetHours = grid.utcOffsetSeconds() / 3600;
+    for (int i = 0; i < count; ++i) {
+        GridHour hour = grid.Hour(firstUtcHour + i + offsetHours);
+        period.temperatureMax = std::max(period.temperatureMax, hour.temperatureC);
+        period.temperatureMin = std::min(period.temperatureMin, hour.temperatureC);
+        period.precipitation += hour.precipitationMm;
+        period.chanceMax = std::max(period.chanceMax, hour.precipitationProbabilityPercent);
+        period.worstCode = std::max(period.worstCode, hour.weatherCode);
+        if (i == count / 2)
+            period.isDay = hour.isDay;
+    }
+    return period;
+}
+
+void WriteSummary(JsonWriter &writer, const Period &period, bool nulls) {
+    writer.Key("summary");
+    writer.StartObject();
+    writer.Key("symbol_code");
+    if (nulls)
+        writer.Null();
+    else
+        writer.String(MetSymbolForWmo(period.worstCode, period.isDay).c_str());
+    writer.EndObject();
+}
+
+void WriteStep(JsonWriter &writer, const GridWeather &grid, long long utcHour,
+               long long lastUtcHour, bool hourly, bool nulls) {
+    long long offsetHours = grid.utcOffsetSeconds() / 3600;
+    GridHour hour = grid.Hour(utcHour + offsetHours);
+    writer.StartObject();
+    writer.Key("time");
+    writer.String(UtcText(utcHour * 3600).c_str());
+    writer.Key("data");
+    writer.StartObject();
+    writer.Key("instant");
+    writer.StartObject();
+    writer.Key("details");
+    writer.StartObject();
+    Details details{writer, nulls};
+    details.Number("air_pressure_at_sea_level", hour.pressureMslHpa);
+    details.Number("air_temperature", hour.temperatureC);
+    details.Number("cloud_area_fraction", hour.cloudCoverPercent);
+    details.Number("cloud_area_fraction_high", hour.cloudCoverPercent * 0.5);
+    details.Number("cloud_area_fraction_low", hour.cloudCoverPercent * 0.3);
+    details.Number("cloud_area_fraction_medium", hour.cloudCoverPercent * 0.2);
+    details.Number("dew_point_temperature", hour.dewPointC);
+    details.Number("fog_area_fraction", hour.weatherCode == 45 || hour.weatherCode == 48 ? 100 : 0);
+    details.Number("relative_humidity", hour.humidityPercent);
+    details.Number("ultraviolet_index_clear_sky", hour.uvIndex);
+    details.Number("wind_from_direction", hour.windDegrees);
+    details.Number("wind_speed", hour.windKmh / kKmhPerMs);
+    details.Number("wind_speed_of_gust", hour.gustKmh / kKmhPerMs);
+    writer.EndObject();
+    writer.EndObject();
+    if (hourly && utcHour + 1 <= lastUtcHour) {
+        Period period = PeriodOf(grid, utcHour, 1);
+        writer.Key("next_1_hours");
+        writer.StartObject();
+        WriteSummary(writer, period, nulls);
+        writer.Key("details");
+        writer.StartObject();
+        details.Number("precipitation_amount", period.precipitation);
+        details.Number("precipitation_amount_max", period.precipitation * 1.5);
+        details.Number("precipitation_amount_min", period.precipitation * 0.5);
+        details.Number("probability_of_precipitation", period.chanceMax);
+        details.Number("probability_of_thunder", period.worstCode >= 95 ? 60 : 0);
+        writer.EndObject();
+        writer.EndObject();
+    }
+    if (utcHour + 6 <= lastUtcHour) {
+        Period period = PeriodOf(grid, utcHour, 6);
+        writer.Key("next_6_hours");
+        writer.StartObject();
+        WriteSummary(writer, period, nulls);
+        writer.Key("details");
+        writer.StartObject();
+        details.Number("air_temperature_max", period.temperatureMax);
+        details.Number("air_temperature_min", period.temperatureMin);
+        details.Number("precipitation_amount", period.precipitation);
+        details.Number("precipitation_amount_max", period.precipitation * 1.5);
+        details.Number("precipitation_amount_min", period.precipitation * 0.5);
+        details.Number("probability_of_precipitation", period.chanceMax);
+        writer.EndObject();
+        writer.EndObject();
+    }
+    if (utcHour + 12 <= lastUtcHour) {
+        Period period = PeriodOf(grid, utcHour, 12);
+        writer.Key("next_12_hours");
+        writer.StartObject();
+        WriteSummary(writer, period, nulls);
+        writer.Key("details");
+        writer.StartObject();
+        details.Number("probability_of_precipitation", period.chanceMax);
+        writer.EndObject();
+        writer.EndObject();
+    }
+    writer.EndObject();
+    writer.EndObject();
+}
+
+void WriteUnits(JsonWriter &writer) {
+    static const char *const kUnits[][2] = {
+        {"air_pressure_at_sea_level", "hPa"},
+        {"air_temperature", "celsius"},
+        {"air_temperature_max", "celsius"},
+        {"air_temperature_min", "celsius"},
+        {"cloud_area_fraction", "%"},
+        {"cloud_area_fraction_high", "%"},
+        {"cloud_area_fraction_low", "%"},
+        {"cloud_area_fraction_medium", "%"},
+        {"dew_point_temperature", "celsius"},
+        {"fog_area_fraction", "%"},
+        {"precipitation_amount", "mm"},
+        {"precipitation_amount_max", "mm"},
+        {"precipitation_amount_min", "mm"},
+        {"probability_of_precipitation", "%"},
+        {"probability_of_thunder", "%"},
+        {"relative_humidity", "%"},
+        {"ultraviolet_index_clear_sky", "1"},
+        {"wind_from_direction", "degrees"},
+        {"wind_speed", "m/s"},
+        {"wind_speed_of_gust", "m/s"},
+    };
+    writer.Key("units");
+    writer.StartObject();
+    for (const auto &unit : kUnits) {
+        writer.Key(unit[0]);
+        writer.String(unit[1]);
+    }
+    writer.EndObject();
+}
+
+std::string ForecastBody(double latitude, double longitude, int altitude, const GridWeather &grid,
+                         time_t utcNow, time_t updated, bool nulls) {
+    rapidjson::StringBuffer buffer;
+    JsonWriter writer(buffer);
+    writer.StartObject();
+    writer.Key("type");
+    writer.String("Feature");
+    writer.Key("geometry");
+    writer.StartObject();
+    writer.Key("type");
+    writer.String("Point");
+    writer.Key("coordinates");
+    writer.StartArray();
+    writer.Double(longitude);
+    writer.Double(latitude);
+    writer.Int(altitude);
+    writer.EndArray();
+    writer.EndObject();
+    writer.Key("properties");
+    writer.StartObject();
+    writer.Key("meta");
+    writer.StartObject();
+    writer.Key("updated_at");
+    writer.String(UtcText(updated).c_str());
+    WriteUnits(writer);
+    writer.EndObject();
+    writer.Key("timeseries");
+    writer.StartArray();
+    long long first = static_cast<long long>(utcNow) / 3600;
+    // Hourly steps up to the first six-hourly step (00, 06, 12, 18 UTC) past the reach of
+    // the short-range model, then six-hourly ones; the last step holds the instant alone.
+    long long sixHourly = first + kHourlyReach;
+    sixHourly += (6 - sixHourly % 6) % 6;
+    long long last = first + kWholeReach;
+    last -= last % 6;
+    for (long long hour = first; hour <= last; hour += hour < sixHourly ? 1 : 6)
+        WriteStep(writer, grid, hour, last, hour < sixHourly - 1, nulls);
+    writer.EndArray();
+    writer.EndObject();
+    writer.EndObject();
+    return std::string(buffer.GetString(), buffer.GetSize());
+}
+
+// Valid JSON of shapes no answer has: each member the wrong type in turn.
+std::string HostileBody() {
+    return "{\"type\":\"Feature\",\"properties\":{\"meta\":{\"units\":7},\"timeseries\":["
+           "{\"time\":\"2026-13-40T25:61:00Z\",\"data\":{\"instant\":{\"details\":"
+           "{\"air_temperature\":\"warm\",\"wind_speed\":-5,\"relative_humidity\":1e308}}}},"
+           "{\"time\":12,\"data\":[]},{\"data\":{\"instant\":null}},"
+           "{\"time\":\"2026-12-09T00:00:00Z\",\"data\":{\"instant\":{\"details\":{}},"
+           "\"next_1_hours\":{\"summary\":{\"symbol_code\":\"nosuchsymbol_day\"},"
+           "\"details\":{\"probability_of_precipitation\":400}}}},"
+           "{\"time\":\"2026-12-08T00:00:00Z\",\"data\":{\"next_6_hours\":{\"summary\":"
+           "{\"symbol_code\":[1,2]}}}}]}}";
+}
+
+} // namespace
+
+std::string MetSymbolForWmo(int wmoCode, bool isDay) {
+    const char *base = "cloudy";
+    for (const WmoSymbol &symbol : kWmoSymbols) {
+        if (symbol.wmo == wmoCode)
+            base = symbol.base;
+    }
+    std::string code = base;
+    if (HasSuffix(base))
+        code += isDay ? "_day" : "_night";
+    return code;
+}
+
+std::string HttpDate(time_t utc) {
+    static const char *const kDays[] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
+    static const char *const kMonths[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                          "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+    std::tm broken{};
+    gmtime_r(&utc, &broken);
+    char text[80];
+    std::snprintf(text, sizeof text, "%s, %02d %s %04d %02d:%02d:%02d GMT", kDays[broken.tm_wday],
+                  broken.tm_mday, kMonths[broken.tm_mon], broken.tm_year + 1900, broken.tm_hour,
+                  broken.tm_min, broken.tm_sec);
+    return text;
+}
+
+bool ParseHttpDate(const std::string &text, time_t *utc) {
+    static const char kMonths[] = "JanFebMarAprMayJunJulAugSepOctNovDec";
+    char weekday[4], month[4], zone[4], extra;
+    int day, year, hour, minute, second;
+    if (std::sscanf(text.c_str(), "%3s, %2d %3s %4d %2d:%2d:%2d %3s%c", weekday, &day, month, &year,
+                    &hour, &minute, &second, zone, &extra) != 8 ||
+        std::strcmp(zone, "GMT") != 0)
+        return false;
+    const char *found = std::strstr(kMonths, month);
+    if (found == nullptr || (found - kMonths) % 3 != 0)
+        return false;
+    std::tm broken{};
+    broken.tm_year = year - 1900;
+    broken.tm_mon = static_cast<int>((found - kMonths) / 3);
+    broken.tm_mday = day;
+    broken.tm_hour = hour;
+    broken.tm_min = minute;
+    broken.tm_sec = second;
+    *utc = timegm(&broken);
+    return true;
+}
+
+MetNorwayAnswer LocationforecastAnswer(const QueryParameters &query, const std::string &userAgent,
+                                       const std::string &ifModifiedSince, time_t utcNow,
+                                       Scenario scenario) {
+    if (userAgent.find_first_not_of(" \t") == std::string::npos)
+        return TextAnswer(403, "403 Forbidden: identify your application in the User-Agent "
+                               "header (see the terms of service)");
+    double latitude = 0, longitude = 0;
+    bool latitudeTooPrecise = false, longitudeTooPrecise = false;
+    if (!ParseCoordinate(Parameter(query, "lat"), 90, &latitude, &latitudeTooPrecise) ||
+        !ParseCoordinate(Parameter(query, "lon"), 180, &longitude, &longitudeTooPrecise))
+        return TextAnswer(400, "400 Bad Request: lat and lon must be decimal degrees");
+    if (latitudeTooPrecise || longitudeTooPrecise)
+        return TextAnswer(403, "403 Forbidden: do not use more than 4 decimals in coordinates");
+    int altitude = 0;
+    if (const std::string *text = Parameter(query, "altitude")) {
+        char *end = nullptr;
+        long value = std::strtol(text->c_str(), &end, 10);
+        if (text->empty() || *end != '\0' || value < -500 || value > 9000)
+            return TextAnswer(400, "400 Bad Request: altitude must be whole metres");
+        altitude = static_cast<int>(value);
+    }
+    if (scenario == Scenario::ServiceError)
+        return TextAnswer(400, "400 Bad Request: simulated service error");
+    if (scenario == Scenario::RateLimit)
+        return TextAnswer(429, "429 Too Many Requests: you are being throttled");
+
+    time_t updated = utcNow - utcNow % kMetNorwayUpdateSeconds;
+    MetNorwayAnswer answer;
+    answer.contentType = kJsonType;
+    answer.expires = HttpDate(utcNow + kMetNorwayExpiresSeconds);
+    answer.lastModified = HttpDate(updated);
+    time_t since = 0;
+    if (!ifModifiedSince.empty() && ParseHttpDate(ifModifiedSince, &since) && since >= updated) {
+        answer.status = 304;
+        return answer;
+    }
+    if (scenario == Scenario::Hostile) {
+        answer.body = HostileBody();
+        return answer;
+    }
+    GridWeather grid(MakeLocation(CoordinateKey(latitude, longitude)), utcNow);
+    bool nulls = scenario == Scenario::Nulls || scenario == Scenario::NotAvailable;
+    answer.body = ForecastBody(latitude, longitude, altitude, grid, utcNow, updated, nulls);
+    if (scenario == Scenario::BadJson)
+        answer.body.resize(answer.body.size() / 2);
+    return answer;
+}

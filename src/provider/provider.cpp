@@ -311,8 +311,8 @@ int ProviderFetchRadar(const char *path, const char *address) {
     }
     int found = FetchAnswer(key, Plugin.radarApi, &body, RADAR_INDEX_LIMIT, &status) == 0 &&
                 status >= 200 && status <= 299 &&
-                ReadRadarIndex(GrowTextChars(&body), body.length, latitude, longitude, picture,
-                               sizeof picture) == ANSWER_WEATHER;
+                ReadRadarIndex(GrowTextChars(&body), body.length, Plugin.radarApi, latitude,
+                               longitude, picture, sizeof picture) == ANSWER_WEATHER;
     if (!found && status != 0) {
         RememberDownloadFailure(key);
     }

@@ -1,17 +1,25 @@
 #!/usr/bin/env bash
 # Starts and stops the HTTPS front of the local weather service (tls_front.py), on loopback.
-#   tls_front.sh start STATE_DIR SERVICES_DIR   a new authority, its certificate, the front
+#   tls_front.sh start STATE_DIR SERVICES_DIR [system]   a new authority, its certificate, the front
 #   tls_front.sh stop STATE_DIR
-# The authority is made for this run and trusted by the tests alone: STATE_DIR/ca.pem, for
-# libcurl through CURL_CA_BUNDLE, for WinINet through the Wine prefix's own root store. Its key
-# is deleted as soon as it has signed the front's certificate, so nothing else is ever signed by
-# it. A second authority, trusted by nobody, signs the certificate of the untrusted listener.
+# The authority is made for this run: STATE_DIR/ca.pem, trusted by libcurl in the tests alone
+# through CURL_CA_BUNDLE. WinINet under Wine reads only the system's roots, so with `system` (the
+# Windows tests, as root) it is added there until stop takes it out again. Its key is deleted as
+# soon as it has signed the front's certificate, so nothing else is ever signed by it, and it
+# expires within two days. A second authority, trusted by nobody, signs the certificate of the
+# untrusted listener.
 set -euo pipefail
 action=$1
 state=$2
 here=$(cd "$(dirname "$0")" && pwd)
 
+system_copy=/usr/local/share/ca-certificates/nimbrel-test-$(echo "$state" | md5sum | cut -c1-12).crt
+
 stop() {
+  if [ -f "$system_copy" ]; then
+    rm -f "$system_copy"
+    update-ca-certificates --fresh >/dev/null 2>&1 || true
+  fi
   if [ -f "$state/front.pid" ]; then
     pid=$(cat "$state/front.pid")
     kill "$pid" 2>/dev/null || true
@@ -50,6 +58,15 @@ case "$action" in
     sim_port=$(cat "$services/sim.port")
     issue ca server
     issue untrusted-ca untrusted
+    if [ "${4:-}" = system ]; then
+      if [ "$(id -u)" -ne 0 ] || ! command -v update-ca-certificates >/dev/null; then
+        echo "not root: the Windows HTTPS tests are skipped"
+        rm -f "$state"/*.pem
+        exit 0
+      fi
+      cp "$state/ca.pem" "$system_copy"
+      update-ca-certificates >/dev/null 2>&1
+    fi
     setsid python3 "$here/tls_front.py" "$state" "$sim_port" >"$state/front.out" \
       2>"$state/front.err" </dev/null &
     echo $! >"$state/front.pid"

@@ -15,8 +15,8 @@
 #include "feed/cache.h"
 #include "platform/platform.h"
 #include "plugin/settings.h"
-#include "plugin/state.h"
-#include "plugin/text.h"
+#include "base/state.h"
+#include "base/text.h"
 #include "support/sandbox.h"
 
 static std::string gFolder;

@@ -20,8 +20,8 @@
 #include "images/icons.h"
 #include "images/radar.h"
 #include "plugin/settings.h"
-#include "plugin/state.h"
-#include "plugin/text.h"
+#include "base/state.h"
+#include "base/text.h"
 
 namespace fs = std::filesystem;
 

@@ -11,7 +11,7 @@
 #include <string>
 
 #include "fuzz_support.h"
-#include "plugin/grow_text.h"
+#include "base/grow_text.h"
 #include "provider/alerts.h"
 #include "provider/openmeteo.h"
 #include "provider/rainviewer.h"

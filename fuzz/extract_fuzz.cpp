@@ -8,8 +8,8 @@
 #include "fuzz_support.h"
 #include "platform/platform.h"
 #include "platform/posix/charset_posix.h"
-#include "plugin/state.h"
-#include "plugin/text.h"
+#include "base/state.h"
+#include "base/text.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     std::vector<std::string> f = SplitFields(data, size, 4);

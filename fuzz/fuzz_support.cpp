@@ -11,8 +11,8 @@
 #include <unistd.h>
 
 #include "feed/cache.h"
-#include "plugin/state.h"
-#include "plugin/text.h"
+#include "base/state.h"
+#include "base/text.h"
 #include "support/core_state.h"
 
 static const char kSeparator = '\x1f';

@@ -7,7 +7,7 @@
 
 #include "expr/forecast.h"
 #include "fuzz_support.h"
-#include "plugin/state.h"
+#include "base/state.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     std::vector<std::string> f = SplitFields(data, size, 9);

@@ -9,8 +9,8 @@
 
 #include "fuzz_support.h"
 #include "images/icons.h"
-#include "plugin/state.h"
-#include "plugin/text.h"
+#include "base/state.h"
+#include "base/text.h"
 
 static void CheckPath(const char *path) {
     if (path == NULL || strlen(path) >= PATH_CAPACITY) {

@@ -4,9 +4,9 @@
 #include <string.h>
 
 #include "fuzz_support.h"
-#include "plugin/language.h"
-#include "plugin/state.h"
-#include "plugin/text.h"
+#include "base/language.h"
+#include "base/state.h"
+#include "base/text.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     std::vector<std::string> f = SplitFields(data, size, 4);

@@ -9,8 +9,8 @@
 #include "feed/cache.h"
 #include "fuzz_support.h"
 #include "images/radar.h"
-#include "plugin/state.h"
-#include "plugin/text.h"
+#include "base/state.h"
+#include "base/text.h"
 #include "support/core_state.h"
 
 static void Put(const std::string &path, const std::string &content, int state) {

@@ -4,7 +4,7 @@
 #include <string.h>
 
 #include "fuzz_support.h"
-#include "plugin/text.h"
+#include "base/text.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     std::vector<std::string> f = SplitFields(data, size, 4);

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds the two packages a user installs, and checks what they hold before it calls them done:
-#   dist/nimbrel-0.99-win32.zip            nimbrel.dll, the sample nimbrel.ini (CR LF), the
-#                                          language files in Windows-1252, the icons, README.txt
+#   dist/nimbrel-0.99-win32.zip            nimbrel.dll, nimbrel-host.exe, the sample nimbrel.ini
+#                                          (CR LF), the language files in Windows-1252, the
+#                                          icons, README.txt
 #   dist/nimbrel-0.99-linux-x86_64.tar.gz  nimbrel.so, nimbrel-host, the sample ini, the language
 #                                          files in UTF-8, the icons, README.md, the panel recipes
 #   dist/contact-sheet.png                 every icon with its name, to review the set at a glance
@@ -14,7 +15,7 @@
 #     Linux with nimbrel.so and under Wine with nimbrel.dll;
 #   - each package, unpacked on its own, gives weather and its own pictures from the local
 #     service (the Linux one natively, with the calls of its conky and waybar recipes too; the
-#     Windows one under Wine).
+#     Windows one under Wine), and its nimbrel-host --check finds every service and the cache.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
@@ -63,8 +64,8 @@ add_common() {
 
 win=$work/stage/$win_name
 mkdir -p "$win"
-cp build/win32/nimbrel.dll "$win/"
-i686-w64-mingw32-strip --strip-unneeded "$win/nimbrel.dll"
+cp build/win32/nimbrel.dll build/win32/nimbrel-host.exe "$win/"
+i686-w64-mingw32-strip --strip-unneeded "$win/nimbrel.dll" "$win/nimbrel-host.exe"
 crlf package/nimbrel.ini "$win/nimbrel.ini"
 # Notepad and the host read Windows-1252, as the language files are.
 iconv -f UTF-8 -t CP1252 package/windows/README.txt >"$work/README.txt"
@@ -150,9 +151,7 @@ check_settings() {
 }
 mkdir -p "$work/temp"
 TEMP=$work/temp check_settings "$linux" "$linux/nimbrel-host"
-cp build/win32/nimbrel-host.exe "$win/"
 check_settings "$win" wine_run "$win/nimbrel-host.exe"
-rm "$win/nimbrel-host.exe"
 
 echo "== the Linux package on its own, against the local weather service"
 "$root/tests/services.sh" sim "$work/service" build/native/nimbrel-sim >/dev/null ||
@@ -189,6 +188,8 @@ python3 -c 'import json, sys; o = json.loads(sys.argv[1]); assert o["text"] and 
   "$json" || fail "nimbrel-host --json gave $json"
 grep -q '/v1/forecast?' "$work/service/sim.log" || fail "the weather service was not asked"
 echo "linux package: \"$value\", $(basename "$icon"), $json"
+ask --check >"$work/linux-check.txt" || { cat "$work/linux-check.txt"; fail "nimbrel-host --check"; }
+tail -n 1 "$work/linux-check.txt"
 TEMP=$work/temp python3 "$root/tools/package/package_tool.py" recipes "$linux"
 cd "$root"
 
@@ -199,11 +200,12 @@ sed -i "s|^ForecastApi=.*|ForecastApi=$service/v1/forecast\r|
         s|^AlertsApi=.*|AlertsApi=$service/alerts/active\r|
         s|^RadarApi=.*|RadarApi=$service/public/weather-maps.json\r|
         s|^DefaultIconPath=.*|DefaultIconPath=Z:$win/weather.images\r|" "$win/nimbrel.ini"
-cp build/win32/nimbrel-host.exe "$win/"
 printf 'CurrentConditions\t<temp><tempunit> <cond>\t\tMetric\t1\nIconCC\t\t\n' >"$work/win-calls.txt"
 wine_run "$win/nimbrel-host.exe" --batch "$work/win-calls.txt" >"$work/win-results.txt" ||
   fail "nimbrel-host.exe did not run the Windows package"
-rm "$win/nimbrel-host.exe"
+wine_run "$win/nimbrel-host.exe" --check >"$work/win-check.txt" ||
+  { cat "$work/win-check.txt"; fail "nimbrel-host.exe --check"; }
+tail -n 1 "$work/win-check.txt"
 mapfile -t answers <"$work/win-results.txt"
 value=${answers[0]:-}
 icon=${answers[1]:-}

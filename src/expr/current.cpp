@@ -8,9 +8,9 @@
 #include "feed/query.h"
 #include "moon/moon.h"
 #include "plugin/frame.h"
-#include "plugin/language.h"
-#include "plugin/state.h"
-#include "plugin/text.h"
+#include "base/language.h"
+#include "base/state.h"
+#include "base/text.h"
 
 static const char kHelp[] = "Use these terms in your CurrentConditions expression:\n"
                             "\n"
@@ -244,7 +244,7 @@ const char *CurrentConditionsText(const char *expression, const char *locationId
     if (entry == FRAME_TIMED_OUT) {
         return TIMEOUT_TEXT;
     }
-    static const Probe kProbe = {QueryCurrent, "<ut>", "</ut>", 1};
+    static const Probe kProbe = {QueryCurrent, "<ut>", "</ut>", 1, 0};
     ExpressionCall call = {ArgumentText(locationId), ArgumentText(unitType),
                            ArgumentText(degreeFlag), 0};
     ProbeAndSubstitute(&kProbe, ArgumentText(expression), kTerms, sizeof kTerms / sizeof kTerms[0],

@@ -2,11 +2,11 @@
 
 #include <string.h>
 
-#include "expr/terms.h"
+#include "base/terms.h"
 #include "feed/query.h"
-#include "plugin/language.h"
-#include "plugin/state.h"
-#include "plugin/text.h"
+#include "base/language.h"
+#include "base/state.h"
+#include "base/text.h"
 
 enum {
     CLOCK_SCRATCH = 64,     // a feed time

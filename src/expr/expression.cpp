@@ -2,9 +2,9 @@
 
 #include <string.h>
 
-#include "expr/terms.h"
-#include "plugin/state.h"
-#include "plugin/text.h"
+#include "base/terms.h"
+#include "base/state.h"
+#include "base/text.h"
 
 const char *SubstituteTerms(const char *expression, const Term *terms, size_t count,
                             const ExpressionCall *call, TagHandler tagHandler) {
@@ -40,6 +40,15 @@ const char *ProbeAndSubstitute(const Probe *probe, const char *expression, const
     const char *value =
         probe->query(call->locationId, Plugin.defaultUnit, probe->open, probe->close, 1);
     int failed = strstr(value, "ERROR") != NULL || (probe->naIsError && strstr(value, "N/A"));
+    if (failed && probe->naNeedsNoStamp && strstr(value, "ERROR") == NULL) {
+        // A document that has its stamp is there; only the probed value is missing from it.
+        char probed[TEXT_CAPACITY];
+        CopyText(probed, sizeof probed, value);
+        const char *stamp =
+            probe->query(call->locationId, Plugin.defaultUnit, "<lsup>", "</lsup>", 1);
+        failed = strstr(stamp, "ERROR") != NULL || strstr(stamp, "N/A") != NULL;
+        CopyText(Plugin.value, sizeof Plugin.value, probed);
+    }
     if (!failed) {
         return SubstituteTerms(copy, terms, count, call, tagHandler);
     }

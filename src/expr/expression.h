@@ -46,6 +46,8 @@ typedef struct Probe {
     FeedQuery query;
     const char *open, *close; // the probe element
     int naIsError;            // 1: "N/A" stops the function as "ERROR" does
+    int naNeedsNoStamp;       // 1: ... but only when the last-update stamp is "N/A" or an
+                              // error too: one value the document lacks is no missing feed
 } Probe;
 
 // The common body of the expression functions, run under the plugin mutex: probes the feed

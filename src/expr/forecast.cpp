@@ -5,13 +5,13 @@
 #include "expr/datetime.h"
 #include "expr/expression.h"
 #include "expr/measure.h"
-#include "expr/terms.h"
+#include "base/terms.h"
 #include "feed/query.h"
 #include "moon/moon.h"
 #include "plugin/frame.h"
-#include "plugin/language.h"
-#include "plugin/state.h"
-#include "plugin/text.h"
+#include "base/language.h"
+#include "base/state.h"
+#include "base/text.h"
 
 enum { PERIOD_NAME_CAPACITY = 64 };
 
@@ -132,6 +132,17 @@ static const char *FWind(const ExpressionCall *c) {
 static const char *WindNight(const ExpressionCall *c) {
     return AskForecast(c, 1, "<s>", "</s>", 2 * Day(c));
 }
+// A gust as the document gives it, "N/A" where it reports none; a document that holds no gusts
+// at all (an older feed's) reads "N/A" too, rather than the query's parse error.
+static const char *GustText(const char *value) {
+    return strcmp(value, TEXT_TOO_FEW_MARKS) == 0 ? TEXT_NOT_AVAILABLE : value;
+}
+static const char *FGust(const ExpressionCall *c) {
+    return GustText(AskForecast(c, 1, "<gust>", "</gust>", 2 * Day(c) - 1));
+}
+static const char *GustNight(const ExpressionCall *c) {
+    return GustText(AskForecast(c, 1, "<gust>", "</gust>", 2 * Day(c)));
+}
 static const char *FWindDirection(const ExpressionCall *c) {
     return Translate("Wind", AskForecast(c, 0, "<t>", "</t>", 4 * Day(c) - 2));
 }
@@ -173,6 +184,8 @@ static const Term kForecastTerms[] = {
     {"<detailsupdate>", DetailsUpdate, TERM_TESTED},
     {"<wind>", FWind, TERM_TESTED},
     {"<windn>", WindNight, TERM_TESTED},
+    {"<windgust>", FGust, TERM_TESTED},
+    {"<windgustn>", GustNight, TERM_TESTED},
     {"<winddir>", FWindDirection, TERM_TESTED},
     {"<winddirn>", WindDirectionNight, TERM_TESTED},
     {"<winddeg>", FWindDegrees, TERM_TESTED},
@@ -191,7 +204,7 @@ const char *ForecastText(const char *expression, const char *locationId, const c
         LeaveFrame(entry);
         return TEXT_INVALID_DAY;
     }
-    static const Probe kProbe = {QueryForecast, "<ut>", "</ut>", 0};
+    static const Probe kProbe = {QueryForecast, "<ut>", "</ut>", 0, 0};
     ExpressionCall call = {ArgumentText(locationId), ArgumentText(unitType),
                            ArgumentText(degreeFlag), d};
     ProbeAndSubstitute(&kProbe, ArgumentText(expression), kForecastTerms,
@@ -217,9 +230,9 @@ void ChoosePeriod(int hour, int later, int *day, int *night) {
 // it replaces.
 static void RewriteForNight(void) {
     static const char *const kNightForms[][2] = {
-        {"<temp>", "<low>"},        {"<precip>", "<precipn>"}, {"<humidity>", "<humidityn>"},
-        {"<cond>", "<condn>"},      {"<wind>", "<windn>"},     {"<winddir>", "<winddirn>"},
-        {"<winddeg>", "<winddegn>"}};
+        {"<temp>", "<low>"},         {"<precip>", "<precipn>"},  {"<humidity>", "<humidityn>"},
+        {"<cond>", "<condn>"},       {"<wind>", "<windn>"},      {"<windgust>", "<windgustn>"},
+        {"<winddir>", "<winddirn>"}, {"<winddeg>", "<winddegn>"}};
     for (size_t i = 0; i < sizeof kNightForms / sizeof kNightForms[0]; i++) {
         ReplaceTerm(Plugin.expression, sizeof Plugin.expression, kNightForms[i][0],
                     kNightForms[i][1]);
@@ -305,6 +318,9 @@ static const char *HHumidity(const ExpressionCall *c) {
 static const char *HWind(const ExpressionCall *c) {
     return AskHourly(c, 1, "<s>", "</s>", Hour(c));
 }
+static const char *HGust(const ExpressionCall *c) {
+    return GustText(AskHourly(c, 1, "<gust>", "</gust>", Hour(c)));
+}
 static const char *HWindDirection(const ExpressionCall *c) {
     return Translate("Wind", AskHourly(c, 1, "<t>", "</t>", 2 * Hour(c)));
 }
@@ -316,15 +332,15 @@ static const char *HWindUnit(const ExpressionCall *c) {
 }
 
 static const Term kHourlyTerms[] = {
-    {"<update>", HUpdate, TERM_TESTED},         {"<moonvis>", HMoonVisible, TERM_TESTED},
-    {"<moonphase>", HMoonPhase, TERM_TESTED},   {"<timezone>", HTimeZone, TERM_TESTED},
-    {"<download>", HDownload, TERM_TESTED},     {"<temp>", HTemperature, TERM_TESTED},
-    {"<tempunit>", HTempUnit, TERM_TESTED},     {"<feel>", HFeelsLike, TERM_TESTED},
-    {"<hourname>", HourName, TERM_TESTED},      {"<precip>", HPrecip, TERM_TESTED},
-    {"<cond>", HCondition, TERM_TESTED},        {"<dewpoint>", HDewPoint, TERM_TESTED},
-    {"<humidity>", HHumidity, TERM_TESTED},     {"<wind>", HWind, TERM_TESTED},
-    {"<winddir>", HWindDirection, TERM_TESTED}, {"<winddeg>", HWindDegrees, TERM_TESTED},
-    {"<windunit>", HWindUnit, TERM_NOT_TESTED},
+    {"<update>", HUpdate, TERM_TESTED},       {"<moonvis>", HMoonVisible, TERM_TESTED},
+    {"<moonphase>", HMoonPhase, TERM_TESTED}, {"<timezone>", HTimeZone, TERM_TESTED},
+    {"<download>", HDownload, TERM_TESTED},   {"<temp>", HTemperature, TERM_TESTED},
+    {"<tempunit>", HTempUnit, TERM_TESTED},   {"<feel>", HFeelsLike, TERM_TESTED},
+    {"<hourname>", HourName, TERM_TESTED},    {"<precip>", HPrecip, TERM_TESTED},
+    {"<cond>", HCondition, TERM_TESTED},      {"<dewpoint>", HDewPoint, TERM_TESTED},
+    {"<humidity>", HHumidity, TERM_TESTED},   {"<wind>", HWind, TERM_TESTED},
+    {"<windgust>", HGust, TERM_TESTED},       {"<winddir>", HWindDirection, TERM_TESTED},
+    {"<winddeg>", HWindDegrees, TERM_TESTED}, {"<windunit>", HWindUnit, TERM_NOT_TESTED},
 };
 
 const char *HourlyText(const char *expression, const char *locationId, const char *hour,
@@ -338,7 +354,7 @@ const char *HourlyText(const char *expression, const char *locationId, const cha
         LeaveFrame(entry);
         return TEXT_INVALID_HOUR;
     }
-    static const Probe kProbe = {QueryHourly, "<t>", "</t>", 1};
+    static const Probe kProbe = {QueryHourly, "<t>", "</t>", 1, 1};
     ExpressionCall call = {ArgumentText(locationId), ArgumentText(unitType),
                            ArgumentText(degreeFlag), h};
     ProbeAndSubstitute(&kProbe, ArgumentText(expression), kHourlyTerms,

@@ -4,11 +4,11 @@
 #include <stdio.h>
 #include <string.h>
 
-#include "expr/terms.h"
+#include "base/terms.h"
 #include "feed/query.h"
-#include "plugin/language.h"
-#include "plugin/state.h"
-#include "plugin/text.h"
+#include "base/language.h"
+#include "base/state.h"
+#include "base/text.h"
 
 // The double nearest 1/3.6: km/h to m/s.
 static const double kMetresPerSecondPerKmh = 0.2777777777777778;

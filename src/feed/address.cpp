@@ -3,8 +3,8 @@
 #include <stdlib.h>
 #include <string.h>
 
-#include "plugin/state.h"
-#include "plugin/text.h"
+#include "base/state.h"
+#include "base/text.h"
 
 static const char kPartnerId[] = "4827316590";
 static const char kPartnerKey[] = "c7e2a19f40b63d85";

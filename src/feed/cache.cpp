@@ -3,8 +3,8 @@
 #include <stdlib.h>
 #include <string.h>
 
-#include "plugin/state.h"
-#include "plugin/text.h"
+#include "base/state.h"
+#include "base/text.h"
 
 static const uint64_t kTicksPerMinute = 600000000ull; // 100-ns units
 

@@ -5,7 +5,7 @@
 #include <stddef.h>
 #include <stdint.h>
 
-#include "plugin/state.h"
+#include "base/state.h"
 
 // The largest file LoadFeedDocument holds; far above any feed, page or image.
 #define FEED_DOCUMENT_LIMIT (8u * 1024u * 1024u)

@@ -3,9 +3,9 @@
 #include <string.h>
 
 #include "feed/cache.h"
-#include "plugin/grow_text.h"
-#include "plugin/state.h"
-#include "plugin/text.h"
+#include "base/grow_text.h"
+#include "base/state.h"
+#include "base/text.h"
 #include "provider/provider.h"
 
 static const char kPartName[] = "download.part"; // beside the target, in the same folder

@@ -6,8 +6,8 @@
 #include "feed/cache.h"
 #include "feed/document_text.h"
 #include "feed/download.h"
-#include "plugin/state.h"
-#include "plugin/text.h"
+#include "base/state.h"
+#include "base/text.h"
 #include "provider/provider.h"
 
 // The head of the service's "<err ...>" element, counted from its "<".

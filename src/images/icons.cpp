@@ -4,12 +4,12 @@
 #include <stdint.h>
 #include <string.h>
 
-#include "expr/terms.h"
+#include "base/terms.h"
 #include "feed/cache.h"
 #include "feed/query.h"
 #include "moon/moon.h"
-#include "plugin/state.h"
-#include "plugin/text.h"
+#include "base/state.h"
+#include "base/text.h"
 
 // The extensions of a picture, in the order they are tried.
 static const char *const kExtensions[] = {"png", "gif", "jpg", "jpeg", "bmp", "ico"};
@@ -72,11 +72,30 @@ static int IsMoonCode(int code) {
     return 0;
 }
 
+static int IsSeparator(char c) {
+    return c == OsPathSeparator || c == '/';
+}
+
+int FormFolderPath(char *out, size_t capacity, const char *folder, const char *name) {
+    size_t length = strlen(folder);
+    while (length > 0 && IsSeparator(folder[length - 1])) {
+        length--;
+    }
+    return FormatText(out, capacity, "%.*s%c%s", (int)length, folder, OsPathSeparator, name);
+}
+
 // "FOLDER<sep>NAME.EXT" into the image path buffer. Returns 1 when it fit; a path that was cut
 // names some other file and must not be used.
 static int FormPicturePath(const char *folder, const char *name, const char *extension) {
-    return FormatText(Plugin.imagePath, sizeof Plugin.imagePath, "%s%c%s.%s", folder,
-                      OsPathSeparator, name, extension);
+    char file[PATH_CAPACITY];
+    return FormatText(file, sizeof file, "%s.%s", name, extension) &&
+           FormFolderPath(Plugin.imagePath, sizeof Plugin.imagePath, folder, file);
+}
+
+// A value that names no condition: "N/A", an error text, or nothing at all.
+static int IsNoCondition(const char *value) {
+    return value[0] == '\0' || strcmp(value, TEXT_NOT_AVAILABLE) == 0 ||
+           strstr(value, "ERROR") != NULL;
 }
 
 typedef enum SearchResult {
@@ -111,6 +130,8 @@ const char *ResolveIcon(const char *locationId, const char *folder, int period, 
     // a damaged feed) must not lead out of the folder.
     char code[TEXT_CAPACITY];
     CopyText(code, sizeof code, QueryConditionCode(locationId ? locationId : "", period, dayNight));
+    // No data, no picture of a condition: the NA picture, as for the feed's "-".
+    int noCondition = IsNoCondition(code);
     for (char *p = code; *p; p++) {
         if (*p == '/' || *p == '\\') {
             *p = '_';
@@ -126,11 +147,11 @@ const char *ResolveIcon(const char *locationId, const char *folder, int period, 
             name = moonName;
         }
     }
-    if (strcmp(code, "-") == 0) {
+    if (strcmp(code, "-") == 0 || noCondition) {
         name = "NA";
     }
 
-    SearchResult found = FindPicture(directory, name, code);
+    SearchResult found = FindPicture(directory, name, noCondition ? NULL : code);
     if (found == PICTURE_FOUND) {
         return Plugin.imagePath;
     }
@@ -172,9 +193,9 @@ const char *AlertIconLink(const char *locationId, const char *folder) {
 }
 
 const char *MoonIconPath(const char *folder, int days) {
-    int phase = MoonPhaseIndex(days);
-    if (!FormatText(Plugin.imagePath, sizeof Plugin.imagePath, "%s%c31_%d.png", IconFolder(folder),
-                    OsPathSeparator, phase)) {
+    char file[32];
+    FormatText(file, sizeof file, "31_%d.png", MoonPhaseIndex(days));
+    if (!FormFolderPath(Plugin.imagePath, sizeof Plugin.imagePath, IconFolder(folder), file)) {
         return TEXT_PATH_TOO_LONG;
     }
     return Plugin.imagePath;

@@ -3,6 +3,8 @@
 #ifndef NIMBREL_ICONS_H
 #define NIMBREL_ICONS_H
 
+#include <stddef.h>
+
 #define TEXT_PATH_TOO_LONG "ERROR: Image path too long."
 
 // The prefix that takes the place of "www." in alert links. It holds "www." itself, which is
@@ -11,6 +13,11 @@
 
 // The image folder: `folder` itself when it is not empty, else the DefaultIconPath setting.
 const char *IconFolder(const char *folder);
+
+// "FOLDER<sep>NAME" into `out` (capacity bytes) with exactly one separator between the two,
+// whether or not the folder ends in one ('/' counts as one on every platform). Returns 1 when
+// the whole path fit, 0 when it was cut (a cut path names some other file: do not use it).
+int FormFolderPath(char *out, size_t capacity, const char *folder, const char *name);
 
 // Which forecast part a clock-chosen icon shows: a forecast day and its day (1) or night (0)
 // part, as ResolveIcon takes them.
@@ -29,9 +36,10 @@ DayPart LaterDayPart(int hour);
 // The path of the picture for the condition code of one period: 0 the current conditions,
 // p > 0 forecast day p with its day-or-night flag (1 day, 0 night), p < 0 hour -p. The code is
 // looked up in the feed with the default unit type; night codes carry the moon phase when
-// ShowMoonPhase is on, and "-" stands for the NA picture. Each extension (png, gif, jpg, jpeg,
-// bmp, ico) is tried with the moon variant first, then the plain code. Returns the image path
-// buffer: the first picture that exists; when none exists, the last path tried, or
+// ShowMoonPhase is on, and "-" stands for the NA picture, as does a code that cannot be had
+// ("N/A", an error text, an empty code), for which NA alone is looked for. Each extension (png,
+// gif, jpg, jpeg, bmp, ico) is tried with the moon variant first, then the plain code. Returns the
+// image path buffer: the first picture that exists; when none exists, the last path tried, or
 // "ERROR: Specified path (...) does not exist." when the folder does not exist (or is empty);
 // TEXT_PATH_TOO_LONG when the last path tried does not fit in 259 characters. A separator in
 // the feed's code becomes "_", so the path never leads out of the folder. The process's

@@ -6,8 +6,9 @@
 #include "feed/cache.h"
 #include "feed/download.h"
 #include "feed/query.h"
-#include "plugin/state.h"
-#include "plugin/text.h"
+#include "images/icons.h"
+#include "base/state.h"
+#include "base/text.h"
 #include "provider/provider.h"
 
 static const char kFieldSeparator[] = "','";
@@ -35,9 +36,7 @@ static int RadarAddressFromPage(const char *cut, char *out, size_t capacity) {
     return 1;
 }
 
-// The local page's address for the per-call Location ID, in the link text, which holds it while
-// the page is fetched. Empty when it does not fit.
-static const char *LocalPageAddress(void) {
+const char *LocalPageAddress(void) {
     char id[3 * CALL_LOCATION_CAPACITY];
     if (!PercentEncode(Plugin.callLocationId, id, sizeof id) ||
         !FormatText(Plugin.linkText, sizeof Plugin.linkText, "http://%s/weather/local/%s",
@@ -131,11 +130,12 @@ const char *CustomRadarLink(const char *nickname, const char *address, int refre
     }
     char name[PATH_CAPACITY];
     char extension[CUSTOM_EXTENSION_CAPACITY];
+    char file[PATH_CAPACITY];
     char path[PATH_CAPACITY];
     CustomExtension(address, extension);
     if (!SafeNamePart(nickname, name, sizeof name) ||
-        !FormatText(path, sizeof path, "%s%cCustom.Radar.%s.%s", Plugin.cacheFolder,
-                    OsPathSeparator, name, extension)) {
+        !FormatText(file, sizeof file, "Custom.Radar.%s.%s", name, extension) ||
+        !FormFolderPath(path, sizeof path, Plugin.cacheFolder, file)) {
         return TEXT_CUSTOM_NICKNAME_TOO_LONG;
     }
     // Checked before anything is fetched: a cut address would fetch and link some other image.

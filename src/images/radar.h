@@ -26,6 +26,11 @@ enum { RADAR_AGE_LIMIT = 30, LOCAL_PAGE_AGE_LIMIT = 1440 };
 // deleted and gives TEXT_RADAR_INVALID_LOCATION. Returns the link text, "PATH%lPATH".
 const char *LocalRadarLink(const char *locationId);
 
+// The feed's local page address for the per-call Location ID ("http://PAGEHOST/weather/local/ID"),
+// written into the link text, which holds it while the page is fetched. Empty when it does not
+// fit.
+const char *LocalPageAddress(void);
+
 // The image at `address`, cached as "Custom.Radar.NICK.EXT" (NICK the nickname as a safe file
 // name part, EXT the address's last three characters, letters and digits kept, others "_")
 // and fetched again once older than `refreshMinutes`. A failed refresh is reported even when an

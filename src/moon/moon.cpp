@@ -4,9 +4,9 @@
 #include <stdint.h>
 
 #include "platform/platform.h"
-#include "plugin/language.h"
-#include "plugin/state.h"
-#include "plugin/text.h"
+#include "base/language.h"
+#include "base/state.h"
+#include "base/text.h"
 
 // File-time units (100 ns) of one day and of one hour.
 static const uint64_t kDayUnits = 864000000000ULL;

@@ -232,6 +232,32 @@ enum OsHttpResult {
 enum OsHttpResult OsHttpGet(const OsHttpRequest *request, OsBodySink sink, void *context,
                             int *status);
 
+// Why a request brought no whole answer, as far as the backend can tell.
+enum OsHttpFailureKind {
+    OS_HTTP_FAILURE_NONE = 0,    // none: the answer came whole (any status), or the sink stopped it
+    OS_HTTP_FAILURE_DNS = 1,     // the server's or the proxy's name could not be resolved
+    OS_HTTP_FAILURE_CONNECT = 2, // no connection could be made: refused, unreachable
+    OS_HTTP_FAILURE_TLS = 3,     // the secure connection failed: the certificate, or the handshake
+    OS_HTTP_FAILURE_TIMEOUT = 4, // a bound of the request ran out
+    OS_HTTP_FAILURE_BROKEN = 5,  // the connection broke off, or the answer was not HTTP
+    OS_HTTP_FAILURE_OTHER = 6    // anything else: an address that cannot be read, no session
+};
+
+enum { OS_HTTP_REASON_CAPACITY = 256 };
+
+typedef struct OsHttpFailure {
+    enum OsHttpFailureKind kind;
+    // The backend's own words for it (libcurl's error buffer; WinINet's error code, and for a
+    // certificate the flags of what failed its check), or empty.
+    char reason[OS_HTTP_REASON_CAPACITY];
+    int viaProxy; // nonzero: the request went to the proxy, not straight to the server
+} OsHttpFailure;
+
+// OsHttpGet, which also fills `failure` (the caller's) with why the request failed, for a user
+// to read: a diagnostic asks through it, the downloads of the core do not need to.
+enum OsHttpResult OsHttpGetExplained(const OsHttpRequest *request, OsBodySink sink, void *context,
+                                     int *status, OsHttpFailure *failure);
+
 // Nonzero when the machine has some network connection configured.
 int OsInternetConnected(void);
 

@@ -4,8 +4,8 @@
 #include <string.h>
 
 #include "plugin/lifecycle.h"
-#include "plugin/state.h"
-#include "plugin/text.h"
+#include "base/state.h"
+#include "base/text.h"
 
 static const char kFunctionList[] =
     "CurrentConditions|Forecast|Now|Later|Hourly|IconCC|IconForecast|IconNow|IconLater|"

@@ -2,7 +2,7 @@
 
 #include "feed/cache.h"
 #include "feed/download.h"
-#include "plugin/state.h"
+#include "base/state.h"
 
 FrameEntry EnterFrame(void) {
     switch (OsMutexWait(Plugin.mutex, FRAME_WAIT_MS)) {

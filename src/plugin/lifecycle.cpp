@@ -7,8 +7,8 @@
 #include "feed/cache.h"
 #include "plugin/proxy.h"
 #include "plugin/settings.h"
-#include "plugin/state.h"
-#include "plugin/text.h"
+#include "base/state.h"
+#include "base/text.h"
 
 static const char kErrorSettingsPath[] = "ERROR";
 static const char kCacheFolderName[] = "Nimbrel";

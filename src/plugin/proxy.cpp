@@ -1,7 +1,7 @@
 #include "plugin/proxy.h"
 
-#include "plugin/state.h"
-#include "plugin/text.h"
+#include "base/state.h"
+#include "base/text.h"
 
 void ReadProxySettings(void) {
     char flag[PROXY_FIELD_CAPACITY];

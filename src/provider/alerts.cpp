@@ -2,8 +2,8 @@
 
 #include <string.h>
 
-#include "plugin/state.h"
-#include "plugin/text.h"
+#include "base/state.h"
+#include "base/text.h"
 #include "provider/json.h"
 #include "provider/service_text.h"
 

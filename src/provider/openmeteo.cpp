@@ -4,7 +4,7 @@
 #include <string.h>
 
 #include "feed/address.h"
-#include "plugin/text.h"
+#include "base/text.h"
 #include "provider/json.h"
 #include "provider/service_text.h"
 
@@ -146,15 +146,24 @@ static Units UnitsOf(const Value *units) {
     if (temperature && temperature->IsString()) {
         result.fahrenheit = EndsWith(temperature->GetString(), temperature->GetStringLength(), "F");
     }
+    // The service names miles per hour "mp/h"; an answer without a unit is in its default,
+    // km/h; a unit it does not know gives no speeds rather than wrong ones.
     const Value *speed = JsonMember(units, "wind_speed_10m");
+    if (speed == NULL) {
+        speed = JsonMember(units, "wind_gusts_10m");
+    }
     if (speed && speed->IsString()) {
+        static const struct {
+            const char *name;
+            double toKmh;
+        } kSpeedUnits[] = {{"km/h", 1.0}, {"mp/h", 1.609344}, {"mph", 1.609344},
+                           {"m/s", 3.6},  {"ms", 3.6},        {"kn", 1.852}};
         const char *text = speed->GetString();
-        if (strcmp(text, "mph") == 0) {
-            result.speedToKmh = 1.609344;
-        } else if (strcmp(text, "m/s") == 0 || strcmp(text, "ms") == 0) {
-            result.speedToKmh = 3.6;
-        } else if (strcmp(text, "kn") == 0) {
-            result.speedToKmh = 1.852;
+        result.speedToKmh = NAN;
+        for (size_t i = 0; i < sizeof kSpeedUnits / sizeof kSpeedUnits[0]; i++) {
+            if (strcmp(text, kSpeedUnits[i].name) == 0) {
+                result.speedToKmh = kSpeedUnits[i].toKmh;
+            }
         }
     }
     const Value *distance = JsonMember(units, "visibility");

@@ -2,7 +2,7 @@
 
 #include <string.h>
 
-#include "plugin/text.h"
+#include "base/text.h"
 #include "provider/json.h"
 
 using rapidjson::Value;

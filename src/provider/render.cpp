@@ -4,8 +4,8 @@
 #include <string.h>
 
 #include "platform/platform.h"
-#include "plugin/language.h"
-#include "plugin/text.h"
+#include "base/language.h"
+#include "base/text.h"
 #include "provider/rainviewer.h"
 #include "provider/wmo.h"
 

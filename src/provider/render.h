@@ -6,7 +6,7 @@
 
 #include <stdint.h>
 
-#include "plugin/grow_text.h"
+#include "base/grow_text.h"
 #include "provider/alerts.h"
 #include "provider/model.h"
 

@@ -4,7 +4,7 @@
 
 #include "expr/current.h"
 #include "expr/datetime.h"
-#include "expr/terms.h"
+#include "base/terms.h"
 #include "moon/moon.h"
 #include "tests/expr/expr_fixture.h"
 

@@ -8,8 +8,8 @@
 #include <string>
 
 #include "platform/platform.h"
-#include "plugin/state.h"
-#include "plugin/text.h"
+#include "base/state.h"
+#include "base/text.h"
 #include "support/core_state.h"
 #include "support/sandbox.h"
 

@@ -5,14 +5,15 @@
 #include "expr/forecast.h"
 #include "tests/expr/expr_fixture.h"
 
-// One day part: icon, precipitation, humidity, wind speed and degrees, condition and wind
+// One day part: icon, precipitation, humidity, wind speed, gust and degrees, condition and wind
 // direction, each tagged with its day and part ("2n" is the night of day 2).
 static std::string Part(int day, char part) {
     std::string tag = std::to_string(day) + part;
     return "<part p=\"" + std::string(1, part) + "\"><icon>" + std::to_string(day * 2) +
            "</icon><t>Cond" + tag + "</t><wind><s>" + std::to_string(day * 10 + (part == 'n')) +
-           "</s><d>" + std::to_string(day * 100 + (part == 'n')) + "</d><t>Dir" + tag +
-           "</t></wind><ppcp>P" + tag + "</ppcp><hmid>H" + tag + "</hmid></part>";
+           "</s><gust>G" + tag + "</gust><d>" + std::to_string(day * 100 + (part == 'n')) +
+           "</d><t>Dir" + tag + "</t></wind><ppcp>P" + tag + "</ppcp><hmid>H" + tag +
+           "</hmid></part>";
 }
 
 static std::string ForecastDocument(const char *unit, int offset) {
@@ -42,7 +43,8 @@ static std::string HourlyDocument(const char *unit, int offset) {
                "\"><tmp>" + std::to_string(50 + h + offset) + "</tmp><flik>" +
                std::to_string(45 + h + offset) + "</flik><icon>" + std::to_string(h + 10) +
                "</icon><t>HCond" + n + "</t><wind><s>" + std::to_string(h * 3 + offset) +
-               "</s><d>" + n + "0</d><t>HDir" + n + "</t></wind><ppcp>" + n + "5</ppcp><hmid>" + n +
+               "</s><gust>" + std::to_string(h * 3 + offset + 9) + "</gust><d>" + n +
+               "0</d><t>HDir" + n + "</t></wind><ppcp>" + n + "5</ppcp><hmid>" + n +
                "9</hmid><dewp>" + std::to_string(30 + h + offset) + "</dewp></hour>";
     }
     return doc + "</hbhf></weather>";
@@ -103,7 +105,29 @@ TEST_F(ForecastTest, NamesDatesAndTheNarrative) {
     // Day 3 has no narrative entry.
     EXPECT_EQ("Data Unavailable", Day("<details>", "3"));
     EXPECT_EQ("Lakeside, LS CST " + Time(9, 5), Day("<city> <timezone> <download>", "1"));
-    EXPECT_EQ("<windgust> <windgustn> mph", Day("<windgust> <windgustn> <windunit>", "1"));
+}
+
+TEST_F(ForecastTest, GustsOfEachPartAndHour) {
+    EXPECT_EQ("G1d G1n mph", Day("<windgust> <windgustn> <windunit>", "1"));
+    EXPECT_EQ("G3d G3n", Day("<windgust> <windgustn>", "3"));
+    EXPECT_EQ("18 9", Hour("<windgust> <wind>", "3"));
+    EXPECT_EQ("-22", Hour("<windgust>", "3", "Metric")); // the call's unit, as the wind
+    // Now and Later show the gust of their part.
+    EXPECT_EQ("G1d", std::string(NowOrLaterText("<windgust>", "T1", "English", "0", 0, 9)));
+    EXPECT_EQ("G1n", std::string(NowOrLaterText("<windgust>", "T1", "English", "0", 0, 15)));
+    EXPECT_EQ("G2d", std::string(NowOrLaterText("<windgust>", "T1", "English", "0", 1, 20)));
+    // Documents that hold no gust: "N/A", as for a gust the feed does not report.
+    auto withoutGusts = [](std::string doc) {
+        for (size_t at; (at = doc.find("<gust>")) != std::string::npos;) {
+            doc.erase(at, doc.find("</gust>", at) + 7 - at);
+        }
+        return doc;
+    };
+    Place("Forecast", "T2", "English", withoutGusts(ForecastDocument("F", 0)));
+    Place("Hourly", "T2", "English", withoutGusts(HourlyDocument("F", 0)));
+    EXPECT_EQ("N/A N/A 20", std::string(ForecastText("<windgust> <windgustn> <wind>", "T2", "2",
+                                                     "English", "0")));
+    EXPECT_EQ("N/A 6", std::string(HourlyText("<windgust> <wind>", "T2", "2", "English", "0")));
 }
 
 TEST_F(ForecastTest, UnitsSplitOverTwoCacheFiles) {
@@ -140,7 +164,7 @@ TEST_F(ForecastTest, EachHourReadsItsOwnOccurrences) {
         EXPECT_EQ(want, Hour(expression, n.c_str())) << "hour " << h;
     }
     // Wind and the download time follow the call's unit; precipitation the default's.
-    EXPECT_EQ("12 25 <windgust>", Hour("<temp> <precip> <windgust>", "2", "Metric"));
+    EXPECT_EQ("12 25", Hour("<temp> <precip>", "2", "Metric"));
     EXPECT_EQ("-31 HDir3", Hour("<wind> <winddir>", "3", "Metric"));
     EXPECT_EQ("CST " + Time(9, 10), Hour("<timezone> <download>", "1"));
 }

@@ -7,7 +7,7 @@
 #include "expr/current.h"
 #include "expr/datetime.h"
 #include "expr/measure.h"
-#include "plugin/language.h"
+#include "base/language.h"
 #include "tests/expr/expr_fixture.h"
 
 static std::string Beaufort(const char *speed, int number) {

@@ -190,13 +190,21 @@ TEST_F(PeriodTest, AFailedProbeGivesTheRawStampForAnUpdateTerm) {
           std::string("<ut>N/A</ut><lsup>") + kForecastStamp + "</lsup>");
     EXPECT_EQ(MarchFourth() + " " + Time(8, 0), Day("<update>", 1, "P2"));
 
-    // An hourly feed fails its probe without a condition text, and with "N/A" as one.
+    // An hourly feed fails its probe without a condition text, and with "N/A" as one when
+    // its stamp is "N/A" too (the feed's document of no data).
     Place("Hourly", "P1", "English", std::string("<lsup>") + kHourlyStamp + "</lsup>");
     EXPECT_EQ(kHourlyStamp, Hour("<temp> <update>", 1, "P1"));
     EXPECT_EQ("ERROR(7): problem parsing.", Hour("<temp>", 1, "P1"));
-    Place("Hourly", "P2", "English", std::string("<t>N/A</t><lsup>") + kHourlyStamp + "</lsup>");
-    EXPECT_EQ(kHourlyStamp, Hour("<update>", 1, "P2"));
-    EXPECT_EQ("N/A", Hour("<moonvis>", 1, "P2"));
+    Place("Hourly", "P2", "English", "<t>N/A</t><lsup>N/A</lsup><tmp>50</tmp>");
+    EXPECT_EQ("N/A", Hour("<update>", 1, "P2"));
+    EXPECT_EQ("N/A", Hour("<moonvis> <temp>", 1, "P2"));
+    Place("Hourly", "P4", "English", "<t>N/A</t><tmp>50</tmp>");
+    EXPECT_EQ("N/A", Hour("<temp>", 1, "P4"));
+    // With its stamp the document is there: only the condition is missing from it.
+    Place("Hourly", "P5", "English",
+          std::string("<t>N/A</t><lsup>") + kHourlyStamp + "</lsup><tmp>50</tmp>");
+    EXPECT_EQ("N/A 50 " + MarchFourth() + " " + Time(8, 30),
+              Hour("<cond> <temp> <update>", 1, "P5"));
 
     // A service error document has no stamp: its message is the answer either way.
     const char error[] = "<error><err type=\"2\">Invalid location provided.</err></error>";

@@ -8,8 +8,8 @@
 #include "feed/address.h"
 #include "feed/cache.h"
 #include "feed/query.h"
-#include "plugin/state.h"
-#include "plugin/text.h"
+#include "base/state.h"
+#include "base/text.h"
 #include "support/core_state.h"
 #include "support/sandbox.h"
 

@@ -7,7 +7,7 @@
 #include "feed/document_text.h"
 #include "feed/query.h"
 #include "platform/platform.h"
-#include "plugin/state.h"
+#include "base/state.h"
 #include "support/core_state.h"
 #include "support/sandbox.h"
 #include "support/utf8_text.h"

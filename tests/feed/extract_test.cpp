@@ -5,7 +5,7 @@
 #include <string>
 
 #include "feed/query.h"
-#include "plugin/state.h"
+#include "base/state.h"
 #include "support/core_state.h"
 #include "support/sandbox.h"
 

@@ -8,8 +8,8 @@
 
 #include "images/icons.h"
 #include "moon/moon.h"
-#include "plugin/state.h"
-#include "plugin/text.h"
+#include "base/state.h"
+#include "base/text.h"
 #include "support/core_state.h"
 #include "support/plugin_copy.h"
 #include "support/sandbox.h"
@@ -151,8 +151,62 @@ TEST_F(Icons, ThePeriodSelectsTheFeedAndTheOccurrence) {
     EXPECT_EQ(Picture("14.png"), Resolve("IC07", 2, 0));  // day 2, night part
     EXPECT_EQ(Picture("22.png"), Resolve("IC07", -2, 0)); // hour 2
     EXPECT_EQ(Picture("23.png"), Resolve("IC07", -3, 0));
-    // A missing occurrence gives the query's error text as the code, which names no picture.
-    EXPECT_EQ(Picture("ERROR(7): problem parsing..ico"), Resolve("IC07", 4, 1));
+    // A missing occurrence gives the query's error text as the code: no data, no picture.
+    EXPECT_EQ(Picture("NA.ico"), Resolve("IC07", 4, 1));
+}
+
+TEST_F(Icons, NoConditionCodeFindsTheNAPicture) {
+    // "N/A" and error texts in every feed, and an empty code: each period finds NA by the
+    // extensions' order, never a file named after the text.
+    CurrentCode("IC30", "N/A");
+    ForecastCodes("IC30", {"N/A", "ERROR: Invalid location provided."});
+    HourlyCodes("IC30", {""});
+    Put("N_A.png");
+    Put("NA.gif");
+    Put("NA.bmp");
+    const struct {
+        int period, dayNight;
+    } periods[] = {{0, 0}, {1, 1}, {1, 0}, {-1, 0}, {2, 1}, {-5, 0}};
+    for (const auto &p : periods) {
+        EXPECT_EQ(Picture("NA.gif"), Resolve("IC30", p.period, p.dayNight))
+            << p.period << " " << p.dayNight;
+    }
+    Plugin.showMoonPhase = 1;
+    EXPECT_EQ(Picture("NA.gif"), Resolve("IC30"));
+    Remove("NA.gif");
+    EXPECT_EQ(Picture("NA.bmp"), Resolve("IC30", 1, 0));
+    // No NA picture at all: the last path tried is NA's, in a folder that exists.
+    Remove("NA.bmp");
+    EXPECT_EQ(Picture("NA.ico"), Resolve("IC30", -1, 0));
+    // No feed at all (nothing cached, no service): NA as well.
+    Put("NA.png");
+    EXPECT_EQ(Picture("NA.png"), Resolve("IC31"));
+}
+
+TEST_F(Icons, AFolderEndingInASeparatorIsJoinedWithOne) {
+    CurrentCode("IC32", "26");
+    Put("26.png");
+    Put("WEATHERALERT.gif");
+    Current("IC33", "<swa><a><t>Storm</t><l>http://alerts.test/1</l></a></swa>");
+    std::string endings[] = {std::string(1, OsPathSeparator), "/", std::string(2, OsPathSeparator)};
+    for (const std::string &ending : endings) {
+        std::string slashed = images + ending;
+        EXPECT_EQ(Picture("26.png"), std::string(ResolveIcon("IC32", slashed.c_str(), 0, 0)))
+            << ending;
+        EXPECT_EQ(Picture("WEATHERALERT.gif") + "%lhttp://alerts.test/1",
+                  std::string(AlertIconLink("IC33", slashed.c_str())))
+            << ending;
+        EXPECT_EQ(Picture("31_" + std::to_string(MoonPhaseIndex(0)) + ".png"),
+                  std::string(MoonIconPath(slashed.c_str(), 0)))
+            << ending;
+        CopyText(Plugin.defaultIconPath, sizeof Plugin.defaultIconPath, slashed.c_str());
+        EXPECT_EQ(Picture("26.png"), std::string(ResolveIcon("IC32", "", 0, 0))) << ending;
+        CopyText(Plugin.defaultIconPath, sizeof Plugin.defaultIconPath, "");
+    }
+    // The root folder keeps its one separator.
+    std::string root(1, OsPathSeparator);
+    EXPECT_EQ(root + "31_" + std::to_string(MoonPhaseIndex(0)) + ".png",
+              std::string(MoonIconPath(root.c_str(), 0)));
 }
 
 TEST_F(Icons, TheClockChoosesTheDayPart) {
@@ -179,7 +233,7 @@ TEST_F(Icons, CodesAndFoldersNeverLeadOutOfTheirBuffersOrTheFolder) {
     CurrentCode("IC08", "../outside");
     EXPECT_EQ(Picture(".._outside.ico"), Resolve("IC08"));
     CurrentCode("IC09", "N/A");
-    EXPECT_EQ(Picture("N_A.ico"), Resolve("IC09"));
+    EXPECT_EQ(Picture("NA.ico"), Resolve("IC09"));
 
     // Periods at the ends of the int range select missing occurrences.
     ForecastCodes("IC10", {"11"});
@@ -307,4 +361,13 @@ TEST_F(IconExports, EveryExportFindsAPictureOfTheFolder) {
 
     std::string moon = Get2("MoonIcon")(NULL, NULL);
     EXPECT_EQ(0u, moon.find(sandbox::Join(images, "31_"))) << moon;
+}
+
+TEST_F(IconExports, AFeedWithoutDataShowsTheNAPicture) {
+    std::string na = sandbox::Join(images, "NA.png");
+    EXPECT_EQ(na, std::string(Get2("IconCC")("SIMNA", NULL)));
+    EXPECT_EQ(na, std::string(plugin.loaded.Get<Export4>("IconForecast")("SIMNA", "1", "0", "")));
+    EXPECT_EQ(na, std::string(plugin.loaded.Get<Export3>("IconHourly")("SIMNA", "3", "")));
+    EXPECT_EQ(na, std::string(Get2("IconNow")("SIMNA", "")));
+    EXPECT_EQ(na, std::string(Get2("IconLater")("SIMNA", "")));
 }

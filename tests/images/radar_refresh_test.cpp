@@ -6,8 +6,8 @@
 #include <string>
 
 #include "images/radar.h"
-#include "plugin/state.h"
-#include "plugin/text.h"
+#include "base/state.h"
+#include "base/text.h"
 #include "support/core_state.h"
 #include "support/sandbox.h"
 #include "support/services.h"

@@ -6,8 +6,8 @@
 
 #include "feed/cache.h"
 #include "images/radar.h"
-#include "plugin/state.h"
-#include "plugin/text.h"
+#include "base/state.h"
+#include "base/text.h"
 #include "support/core_state.h"
 #include "support/plugin_copy.h"
 #include "support/sandbox.h"

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "support/plugin_copy.h"
+#include "support/services.h"
 
 #if defined(_WIN32)
 #include <windows.h>
@@ -151,4 +152,173 @@ TEST_F(HostToolJson, MarksAFailedCallAndRefusesBadUsage) {
     EXPECT_EQ(2, Run({"--json", "MoonIcon", "only-one"}, &out));
     EXPECT_EQ(2, Run({"--json", "ListCCTerms", "--tooltip", "MoonIcon"}, &out));
     EXPECT_EQ("", out);
+}
+
+TEST_F(HostTool, ListShowsEachTermListWithItsLineBreaks) {
+    std::string out;
+    EXPECT_EQ(0, Run({"--list"}, &out));
+    // The forecast terms are joined by "%b", the host's line break: each stands on a line.
+    size_t list = out.find("ListForecastTerms (0 arguments)\n");
+    ASSERT_NE(std::string::npos, list) << out;
+    EXPECT_NE(std::string::npos, out.find("\n    <high> - high temp for chosen day\n"
+                                          "    <low> - low temp for chosen day\n",
+                                          list));
+    EXPECT_NE(std::string::npos, out.find("\n    <precip> - ", out.find("ListHourlyTerms (0")));
+    EXPECT_NE(std::string::npos, out.find("\n    <temp> - temperature\n"));
+    EXPECT_EQ(std::string::npos, out.find("%b")) << out;
+}
+
+// --check: the module's settings, each service they name asked once, and the cache folder.
+class HostToolCheck : public HostTool {
+  protected:
+    void SetUp() override {
+        sim = services::SimHost();
+        if (sim.empty()) {
+            GTEST_SKIP() << "the local weather service is not running";
+        }
+    }
+    // Runs --check with the settings `settings` and TEMP `temp` (the copy's own by default).
+    int Check(const std::string &settings, std::string *out, const std::string &temp = "") {
+        plugin.WriteSettings(settings);
+        sandbox::SetEnv("TEMP", temp.empty() ? plugin.temp : temp);
+        return sandbox::RunProcess(
+            {sandbox::ProgramPath("nimbrel-host"), "--module", plugin.module, "--check"}, "", out);
+    }
+    // The settings of the provider with every service on the local one; `more` adds or
+    // overrides keys of [Service] (the later of two equal keys is not read).
+    std::string ProviderSettings(const std::string &more = "", const std::string &id = "London") {
+        std::string base = "http://" + sim;
+        return "[LocationID]\nDefaultLocationID=" + id + "\n[Service]\n" + more +
+               "ForecastApi=" + base + "/v1/forecast\nGeocodingApi=" + base +
+               "/v1/search\nAlertsApi=" + base + "/alerts/active\nRadarApi=" + base +
+               "/public/weather-maps.json\n";
+    }
+    // The lines of one service's report: from "NAME: " to the next service.
+    static std::string Section(const std::string &out, const std::string &name) {
+        size_t start = out.find("\n" + name + ": ");
+        if (start == std::string::npos) {
+            return "(no " + name + ")";
+        }
+        size_t end = out.find("\n", out.find("  result: ", start));
+        return out.substr(start + 1, end == std::string::npos ? end : end - start);
+    }
+    std::string sim;
+};
+
+TEST_F(HostToolCheck, ReportsEveryHealthyServiceOfTheProviderAndTheCacheFolder) {
+    std::string out;
+    EXPECT_EQ(0, Check(ProviderSettings(), &out)) << out;
+    EXPECT_NE(std::string::npos, out.find("settings: " + plugin.settings + "\n")) << out;
+    EXPECT_NE(std::string::npos,
+              out.find("\nweather from: open-meteo, default Location ID LONDON\n"));
+    EXPECT_NE(std::string::npos, out.find("\nproxy: none\n"));
+    EXPECT_NE(std::string::npos, out.find("cache folder: " + sandbox::Join(plugin.temp, "Nimbrel") +
+                                          "\n  result: ok, exists and writable\n"))
+        << out;
+    std::string search = Section(out, "geocoding");
+    EXPECT_EQ(0u, search.find("geocoding: http://" + sim + "/v1/search?name=LONDON&")) << search;
+    EXPECT_NE(std::string::npos, search.find("\n  proxy: none\n  result: ok, HTTP 200; LONDON is "))
+        << search;
+    for (const char *name : {"forecast", "alerts", "radar index", "connectivity"}) {
+        std::string section = Section(out, name);
+        EXPECT_NE(std::string::npos, section.find("http://" + sim + "/")) << section;
+        EXPECT_NE(std::string::npos, section.find("\n  result: ok, HTTP 200")) << section;
+    }
+    EXPECT_NE(std::string::npos, out.find("\neverything ok: 5 services answered"));
+}
+
+TEST_F(HostToolCheck, NamesTheExactFailureOfEachService) {
+    // The search stalls, the alerts' port is closed, the radar's host has no address, and the
+    // TEMP folder is a file, so no cache folder can be made in it; the forecast still answers.
+    std::string notAFolder = sandbox::Join(plugin.folder, "temp-file");
+    sandbox::WriteFile(notAFolder, "x");
+    std::string out;
+    EXPECT_EQ(1, Check(ProviderSettings("AlertsApi=http://127.0.0.1:9/alerts/active\n"
+                                        "RadarApi=http://nimbrel-check.invalid/maps.json\n",
+                                        "SIMSTALL"),
+                       &out, notAFolder))
+        << out;
+    EXPECT_NE(std::string::npos, Section(out, "geocoding").find("\n  result: FAILED, time-out: "))
+        << out;
+    EXPECT_NE(std::string::npos, Section(out, "alerts").find("\n  result: FAILED, connect: "))
+        << out;
+    EXPECT_NE(std::string::npos, Section(out, "radar index").find("\n  result: FAILED, DNS: "))
+        << out;
+    EXPECT_NE(std::string::npos, Section(out, "forecast").find("\n  result: ok, HTTP 200")) << out;
+    EXPECT_NE(std::string::npos, out.find("cache folder: " + sandbox::Join(notAFolder, "Nimbrel") +
+                                          "\n  result: FAILED, "))
+        << out;
+    EXPECT_NE(std::string::npos,
+              out.find("\nPROBLEMS: 3 of 5 services failed, the cache folder is not usable\n"));
+}
+
+TEST_F(HostToolCheck, AsksTheFeedHostsAndCountsAnErrorStatus) {
+    std::string out;
+    plugin.UseServiceAt(sim);
+    std::string feed = sandbox::ReadFile(plugin.settings);
+    EXPECT_EQ(0, Check(feed, &out)) << out;
+    EXPECT_NE(std::string::npos, out.find("\nweather from: feed, default Location ID 90210\n"));
+    for (const char *name : {"feed", "narrative", "local page", "connectivity"}) {
+        std::string section = Section(out, name);
+        EXPECT_NE(std::string::npos, section.find(": http://" + sim + "/")) << section;
+        EXPECT_NE(std::string::npos, section.find("\n  result: ok, HTTP 200")) << section;
+    }
+    // A server error is a failure of the feed; the connectivity test needs only an answer.
+    EXPECT_EQ(1, Check(feed + "[LocationID]\nDefaultLocationID=SIM500\n", &out)) << out;
+    EXPECT_NE(std::string::npos, Section(out, "feed").find("\n  result: FAILED, HTTP 500")) << out;
+    EXPECT_NE(std::string::npos, Section(out, "connectivity").find("\n  result: ok, HTTP "));
+}
+
+#if defined(_WIN32)
+static void SetHostProxy(const std::string &server, const std::string &port) {
+    HKEY key;
+    const char *path = "Software\\Orvane Studio\\General";
+    if (server.empty()) {
+        RegDeleteKeyA(HKEY_CURRENT_USER, path);
+        return;
+    }
+    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_CURRENT_USER, path, 0, NULL, 0, KEY_SET_VALUE,
+                                             NULL, &key, NULL));
+    const std::pair<const char *, std::string> values[] = {{"UseProxy", "1"},
+                                                           {"ProxyServer", server},
+                                                           {"ProxyPort", port},
+                                                           {"ProxyUsername", "alice"},
+                                                           {"ProxyPassword", "s3cret"}};
+    for (const auto &value : values) {
+        RegSetValueExA(key, value.first, 0, REG_SZ, (const BYTE *)value.second.c_str(),
+                       (DWORD)value.second.size() + 1);
+    }
+    RegCloseKey(key);
+}
+#else
+static void SetHostProxy(const std::string &server, const std::string &port) {
+    if (server.empty()) {
+        sandbox::UnsetEnv("http_proxy");
+    } else {
+        sandbox::SetEnv("http_proxy", "http://alice:s3cret@" + server + ":" + port);
+    }
+}
+#endif
+
+TEST_F(HostToolCheck, NamesTheProxyOfEachRequestButNeverItsPassword) {
+    std::string proxy = services::ProxyHost();
+    if (proxy.empty()) {
+        GTEST_SKIP() << "no proxy on loopback (tinyproxy)";
+    }
+    size_t colon = proxy.find(':');
+    SetHostProxy(proxy.substr(0, colon), proxy.substr(colon + 1));
+    std::string out;
+    int status = Check(ProviderSettings(), &out);
+    SetHostProxy("", "");
+    EXPECT_EQ(0, status) << out;
+    EXPECT_NE(std::string::npos, out.find("\nproxy: " + proxy + " (user alice)\n")) << out;
+    for (const char *name : {"geocoding", "forecast", "alerts", "radar index"}) {
+        EXPECT_NE(std::string::npos,
+                  Section(out, name).find("\n  proxy: " + proxy +
+                                          " (user alice)\n  result: ok, HTTP 200"))
+            << out;
+    }
+    EXPECT_NE(std::string::npos,
+              Section(out, "connectivity").find("; not used: downloads go through the proxy"));
+    EXPECT_EQ(std::string::npos, out.find("s3cret")) << out;
 }

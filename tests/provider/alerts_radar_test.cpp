@@ -10,7 +10,7 @@
 #include "expr/current.h"
 #include "feed/cache.h"
 #include "images/icons.h"
-#include "plugin/state.h"
+#include "base/state.h"
 #include "provider/alerts.h"
 #include "provider/rainviewer.h"
 #include "provider/render.h"

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "platform/platform.h"
-#include "plugin/grow_text.h"
+#include "base/grow_text.h"
 #include "provider/openmeteo.h"
 #include "provider/render.h"
 #include "provider/service_text.h"
@@ -151,6 +151,42 @@ TEST(Answers, AnyUnitOfTheAnswerGivesTheSameDocuments) {
     // Values the answer lacks read "N/A"; the trend lacks its past hours.
     EXPECT_EQ("N/A", Between(english, "<hmid>", "</hmid>"));
     EXPECT_EQ("N/A", Between(english, "<d>", "</d>"));
+}
+
+TEST(Answers, EveryWindUnitTheServiceNamesConverts) {
+    // 36 km/h of wind with gusts of 54 km/h, in each unit the service may name, in the current
+    // conditions and in the hours alike.
+    const struct {
+        const char *unit;
+        double wind, gust;
+    } cases[] = {
+        {"km/h", 36.0, 54.0},       {"m/s", 10.0, 15.0},       {"ms", 10.0, 15.0},
+        {"mp/h", 22.3694, 33.5541}, {"mph", 22.3694, 33.5541}, {"kn", 19.4384, 29.1577},
+    };
+    for (const auto &c : cases) {
+        char values[512];
+        snprintf(values, sizeof values,
+                 "{\"utc_offset_seconds\":0,\"current_units\":{\"wind_speed_10m\":\"%s\"},"
+                 "\"current\":{\"time\":\"2026-12-08T14:00\",\"wind_speed_10m\":%.4f,"
+                 "\"wind_gusts_10m\":%.4f},\"hourly_units\":{\"wind_speed_10m\":\"%s\"},"
+                 "\"hourly\":{\"time\":[\"2026-12-08T15:00\"],\"wind_speed_10m\":[%.4f],"
+                 "\"wind_gusts_10m\":[%.4f]},\"daily\":{\"time\":[\"2026-12-08\"]}}",
+                 c.unit, c.wind, c.gust, c.unit, c.wind, c.gust);
+        ASSERT_EQ(ANSWER_WEATHER, Read(values)) << c.unit;
+        std::string current = Render("Current", 1), hourly = Render("Hourly", 1, 5, 1);
+        EXPECT_EQ("36", Between(current, "<s>", "</s>")) << c.unit;
+        EXPECT_EQ("54", Between(current, "<gust>", "</gust>")) << c.unit;
+        EXPECT_EQ("36", Between(hourly, "<s>", "</s>")) << c.unit;
+        EXPECT_EQ("54", Between(hourly, "<gust>", "</gust>")) << c.unit;
+        EXPECT_EQ("22", Between(Render("Current", 0), "<s>", "</s>")) << c.unit;
+    }
+    // A unit it does not know is no number to show: the speeds read "N/A", not a guess.
+    ASSERT_EQ(ANSWER_WEATHER,
+              Read(WithCurrent(",\"wind_speed_10m\":10.0,\"wind_gusts_10m\":20.0",
+                               ",\"current_units\":{\"wind_speed_10m\":\"furlong/fortnight\"}")));
+    std::string current = Render("Current", 1);
+    EXPECT_EQ("N/A", Between(current, "<s>", "</s>"));
+    EXPECT_EQ("N/A", Between(current, "<gust>", "</gust>"));
 }
 
 TEST(Answers, WindAndVisibilityAtTheirEdges) {

@@ -1,5 +1,7 @@
 // The feed's documents written from a forecast answer of known values, read back through the
 // expression functions as a panel reads them: every term in English, Metric and Both.
+#include <algorithm>
+#include <functional>
 #include <string>
 
 #include "expr/current.h"
@@ -9,6 +11,21 @@
 #include "provider/render.h"
 #include "tests/expr/expr_fixture.h"
 #include "tests/provider/answer_fixture.h"
+#include <rapidjson/stringbuffer.h>
+#include <rapidjson/writer.h>
+
+// The fixture's answer with its hourly block changed by `edit`.
+static std::string EditedHours(
+    const std::function<void(rapidjson::Value &hourly, rapidjson::Document::AllocatorType &)>
+        &edit) {
+    rapidjson::Document document;
+    document.Parse(answer::Build().c_str());
+    edit(document["hourly"], document.GetAllocator());
+    rapidjson::StringBuffer buffer;
+    rapidjson::Writer<rapidjson::StringBuffer> writer(buffer);
+    document.Accept(writer);
+    return buffer.GetString();
+}
 
 // 2026-12-08 22:16 UTC, when the answer arrived: 14:16 at the place.
 static const uint64_t kDownloadTime = 116444736000000000ull + 1796768160ull * 10000000ull;
@@ -204,4 +221,99 @@ TEST_F(RenderedFeeds, HoursStartAtTheNextWholeHour) {
     // 23:00 is snow at night.
     EXPECT_EQ("Light Snow", std::string(HourlyText("<cond>", "OM1", "9", "English", "1")));
     EXPECT_EQ("10" + Degree(), std::string(HourlyText("<temp>", "OM1", "1", "Metric", "1")));
+}
+
+TEST_F(RenderedFeeds, GustsAreTheStrongestOfEachPartAndEachHour) {
+    // Gusts of 5 km/h at the answer's first hour, 1 km/h more every hour after it.
+    PlaceAnswer(EditedHours([](rapidjson::Value &hourly, rapidjson::Document::AllocatorType &) {
+        rapidjson::Value &gusts = hourly["wind_gusts_10m"];
+        for (rapidjson::SizeType i = 0; i < gusts.Size(); i++) {
+            gusts[i].SetDouble(5.0 + i);
+        }
+    }));
+    // Day 1 by day is 07:00 to 16:00 (45 km/h at the end), by night 17:00 to 06:00 (59 km/h);
+    // day 2 by day ends at 69 km/h, its night with the answer's last hour, 76 km/h.
+    EXPECT_EQ("28|37|7 mph", std::string(ForecastText("<windgust>|<windgustn>|<wind> <windunit>",
+                                                      "OM1", "1", "English", "1")));
+    EXPECT_EQ("45|59|12", std::string(ForecastText("<windgust>|<windgustn>|<wind>", "OM1", "1",
+                                                   "Metric", "1")));
+    EXPECT_EQ("43|47",
+              std::string(ForecastText("<windgust>|<windgustn>", "OM1", "2", "English", "1")));
+    EXPECT_EQ("N/A|N/A",
+              std::string(ForecastText("<windgust>|<windgustn>", "OM1", "4", "English", "1")));
+    // Now and Later take the gust of the part they show.
+    EXPECT_EQ("28", std::string(NowOrLaterText("<windgust>", "OM1", "English", "1", 0, 10)));
+    EXPECT_EQ("37", std::string(NowOrLaterText("<windgust>", "OM1", "English", "1", 0, 21)));
+    EXPECT_EQ("37", std::string(NowOrLaterText("<windgust>", "OM1", "English", "1", 1, 10)));
+    // Hour 1 is the answer's hour 39 (44 km/h), hour 2 its hour 40.
+    EXPECT_EQ("27|8|28", std::string(HourlyText("<windgust>|<wind>|", "OM1", "1", "English", "1")) +
+                             std::string(HourlyText("<windgust>", "OM1", "2", "English", "1")));
+    EXPECT_EQ("44", std::string(HourlyText("<windgust>", "OM1", "1", "Metric", "1")));
+
+    // An answer without gusts: every gust term reads "N/A", the wind stays.
+    PlaceAnswer(EditedHours([](rapidjson::Value &hourly, rapidjson::Document::AllocatorType &) {
+        hourly.RemoveMember("wind_gusts_10m");
+    }));
+    EXPECT_EQ("N/A|N/A|7", std::string(ForecastText("<windgust>|<windgustn>|<wind>", "OM1", "1",
+                                                    "English", "1")));
+    EXPECT_EQ("N/A|8", std::string(HourlyText("<windgust>|<wind>", "OM1", "1", "English", "1")));
+}
+
+TEST_F(RenderedFeeds, AMissingVariableBlanksOnlyItsOwnTerms) {
+    const std::vector<std::string> terms = {"<temp>",    "<feel>",    "<dewpoint>", "<humidity>",
+                                            "<precip>",  "<cond>",    "<wind>",     "<windgust>",
+                                            "<winddir>", "<winddeg>", "<hourname>"};
+    std::string expression;
+    for (const std::string &term : terms) {
+        expression += term + "|";
+    }
+    auto values = [&]() {
+        std::vector<std::string> out;
+        std::string result = HourlyText(expression.c_str(), "OM1", "1", "English", "1");
+        for (size_t at = 0, bar; (bar = result.find('|', at)) != std::string::npos; at = bar + 1) {
+            out.push_back(result.substr(at, bar - at));
+        }
+        return out;
+    };
+    PlaceAnswer(answer::Build());
+    const std::vector<std::string> whole = values();
+    ASSERT_EQ(terms.size(), whole.size());
+    for (size_t i = 0; i < terms.size(); i++) {
+        ASSERT_NE("N/A", whole[i]) << terms[i];
+    }
+    const struct {
+        std::vector<std::string> dropped, blanked;
+    } cases[] = {
+        {{"temperature_2m"}, {"<temp>"}},
+        {{"apparent_temperature"}, {"<feel>"}},
+        {{"dew_point_2m"}, {"<dewpoint>"}},
+        {{"relative_humidity_2m"}, {"<humidity>"}},
+        {{"precipitation_probability"}, {"<precip>"}},
+        {{"weather_code"}, {"<cond>"}},
+        {{"wind_speed_10m"}, {"<wind>"}},
+        {{"wind_gusts_10m"}, {"<windgust>"}},
+        {{"wind_direction_10m"}, {"<winddir>", "<winddeg>"}},
+        {{"is_day", "pressure_msl"}, {}},
+        // The hourly block of a real answer that held the temperature alone.
+        {{"relative_humidity_2m", "apparent_temperature", "dew_point_2m",
+          "precipitation_probability", "weather_code", "is_day", "pressure_msl", "wind_speed_10m",
+          "wind_direction_10m", "wind_gusts_10m"},
+         {"<feel>", "<dewpoint>", "<humidity>", "<precip>", "<cond>", "<wind>", "<windgust>",
+          "<winddir>", "<winddeg>"}},
+    };
+    for (const auto &c : cases) {
+        PlaceAnswer(
+            EditedHours([&](rapidjson::Value &hourly, rapidjson::Document::AllocatorType &) {
+                for (const std::string &name : c.dropped) {
+                    ASSERT_TRUE(hourly.RemoveMember(name.c_str())) << name;
+                }
+            }));
+        const std::vector<std::string> got = values();
+        ASSERT_EQ(terms.size(), got.size()) << c.dropped[0];
+        for (size_t i = 0; i < terms.size(); i++) {
+            bool blanked =
+                std::find(c.blanked.begin(), c.blanked.end(), terms[i]) != c.blanked.end();
+            EXPECT_EQ(blanked ? "N/A" : whole[i], got[i]) << c.dropped[0] << ": " << terms[i];
+        }
+    }
 }

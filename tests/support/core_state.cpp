@@ -6,8 +6,8 @@
 #include "feed/cache.h"
 #include "platform/platform.h"
 #include "plugin/settings.h"
-#include "plugin/state.h"
-#include "plugin/text.h"
+#include "base/state.h"
+#include "base/text.h"
 
 #if defined(_WIN32)
 #include <windows.h>

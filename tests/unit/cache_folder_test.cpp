@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "platform/platform.h"
-#include "plugin/state.h"
+#include "base/state.h"
 #include "support/sandbox.h"
 
 class CacheFolder : public ::testing::Test {

@@ -10,8 +10,8 @@
 
 #include "moon/moon.h"
 #include "platform/platform.h"
-#include "plugin/state.h"
-#include "plugin/text.h"
+#include "base/state.h"
+#include "base/text.h"
 #include "support/sandbox.h"
 
 namespace {

@@ -4,7 +4,7 @@
 #include <string>
 
 #include "plugin/lifecycle.h"
-#include "plugin/state.h"
+#include "base/state.h"
 
 static std::string Ext() {
     return OsModuleExtension;

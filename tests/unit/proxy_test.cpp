@@ -4,7 +4,7 @@
 #include <string>
 
 #include "plugin/proxy.h"
-#include "plugin/state.h"
+#include "base/state.h"
 #include "support/sandbox.h"
 
 #if defined(_WIN32)

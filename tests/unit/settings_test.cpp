@@ -6,7 +6,7 @@
 #include <string>
 
 #include "plugin/settings.h"
-#include "plugin/state.h"
+#include "base/state.h"
 #include "support/sandbox.h"
 
 class SettingsFile : public ::testing::Test {

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "plugin/text.h"
+#include "base/text.h"
 
 TEST(CopyText, CutsToCapacityLessOneAndSaysSo) {
     char out[6];

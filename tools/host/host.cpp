@@ -2,7 +2,10 @@
 // name with text arguments, and prints what they return.
 //
 //   nimbrel-host [--module PATH] FUNCTION [ARG...]   one call; the result and a line feed
-//   nimbrel-host [--module PATH] --list              every function of init with its prompts
+//   nimbrel-host [--module PATH] --list              every function of init with its prompts,
+//                                                    and the terms each term list names
+//   nimbrel-host [--module PATH] --check             the settings, each service they name and
+//                                                    the cache folder, checked for a user
 //   nimbrel-host [--module PATH] --info              getinfo 0 to 4
 //   nimbrel-host [--module PATH] --batch FILE|-      one call per line, tab-separated
 //   nimbrel-host [--module PATH] --json FUNCTION [ARG...] [--tooltip FUNCTION [ARG...]]
@@ -28,6 +31,8 @@
 
 #include <rapidjson/stringbuffer.h>
 #include <rapidjson/writer.h>
+
+#include "check.h"
 
 typedef const char *(HOST_CALL *Call0)(void);
 typedef const char *(HOST_CALL *CallInfo)(unsigned int);
@@ -69,7 +74,18 @@ static std::string DefaultModulePath() {
     return slash == std::string::npos ? kModuleName : path.substr(0, slash + 1) + kModuleName;
 }
 
-static int LoadModule(const std::string &path) {
+// The module finds its settings beside the path it was loaded by, which must be a full one.
+static std::string FullPath(const std::string &path) {
+#if defined(_WIN32)
+    return path;
+#else
+    char full[PATH_MAX];
+    return realpath(path.c_str(), full) ? std::string(full) : path;
+#endif
+}
+
+static int LoadModule(const std::string &givenPath) {
+    std::string path = FullPath(givenPath);
 #if defined(_WIN32)
     gModule = (void *)LoadLibraryA(path.c_str());
     if (gModule == NULL) {
@@ -390,6 +406,8 @@ static int RunJson(const std::vector<std::string> &words) {
     return 0;
 }
 
+// Every function with its prompts; a function without arguments is a term list, shown under it
+// as the host shows it, its "%b" marks and line feeds as line breaks.
 static int ListFunctions() {
     const char *list = CallText0("init");
     if (list == NULL) {
@@ -402,6 +420,12 @@ static int ListFunctions() {
                prompts.size() == 1 ? "" : "s");
         for (size_t i = 0; i < prompts.size(); i++) {
             printf("  %d. %s\n", (int)i + 1, Escape(prompts[i]).c_str());
+        }
+        const char *terms = prompts.empty() ? CallText0(name.c_str()) : NULL;
+        if (terms != NULL) {
+            for (const std::string &line : Split(BreakLines(terms, "\n"), '\n')) {
+                printf("%s%s\n", line.empty() ? "" : "    ", line.c_str());
+            }
         }
     }
     return 0;
@@ -464,7 +488,8 @@ static int RunBatch(const char *path) {
 
 static int Usage() {
     fprintf(stderr, "usage: nimbrel-host [--module PATH] FUNCTION [ARG...]\n"
-                    "       nimbrel-host [--module PATH] --list | --info | --batch FILE|-\n"
+                    "       nimbrel-host [--module PATH] --list | --info | --check | --batch "
+                    "FILE|-\n"
                     "       nimbrel-host [--module PATH] --json FUNCTION [ARG...] "
                     "[--tooltip FUNCTION [ARG...]]\n");
     return kUsageStatus;
@@ -487,7 +512,7 @@ int main(int argc, char **argv) {
         return Usage();
     }
     std::string command = argv[next++];
-    if ((command == "--list" || command == "--info") && next != argc) {
+    if ((command == "--list" || command == "--info" || command == "--check") && next != argc) {
         return Usage();
     }
     if (command == "--batch" && next + 1 != argc) {
@@ -501,6 +526,13 @@ int main(int argc, char **argv) {
         status = ListFunctions();
     } else if (command == "--info") {
         status = ShowInfo();
+    } else if (command == "--check") {
+        printf("module: %s\n", FullPath(modulePath).c_str());
+#if defined(_WIN32)
+        status = RunCheck(gModule);
+#else
+        status = RunCheck(Symbol("init"));
+#endif
     } else if (command == "--batch") {
         status = RunBatch(argv[next]);
     } else if (command == "--json") {

@@ -17,7 +17,7 @@
 #include <string.h>
 
 #include "platform/platform.h"
-#include "plugin/language.h"
+#include "base/language.h"
 
 // A default no translation can hold: a control character never comes out of a text editor.
 static const char kSentinel[] = "\x01nimbrel-langcheck-missing\x01";

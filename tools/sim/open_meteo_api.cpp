@@ -248,7 +248,7 @@ const char *UnitText(Quantity quantity, const Units &units) {
         case SpeedUnit::Ms:
             return "m/s";
         case SpeedUnit::Mph:
-            return "mph";
+            return "mp/h"; // as the public service names it
         case SpeedUnit::Kn:
             return "kn";
         default:

@@ -299,7 +299,7 @@ for d, date in enumerate(daily["time"]):
 # The same weather in English units.
 e_units = english["hourly_units"]
 check(e_units["temperature_2m"] == "\u00b0F" and e_units["visibility"] == "ft" and
-      e_units["wind_speed_10m"] == "mph" and e_units["precipitation"] == "inch",
+      e_units["wind_speed_10m"] == "mp/h" and e_units["precipitation"] == "inch",
       "English units %s" % e_units)
 e = english["hourly"]
 check(e["time"] == hourly["time"] and e["weather_code"] == hourly["weather_code"],

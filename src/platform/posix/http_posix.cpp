@@ -79,13 +79,65 @@ static void SetCommonOptions(CURL *curl, const char *address, unsigned connectTi
     }
 }
 
-enum OsHttpResult OsHttpGet(const OsHttpRequest *request, OsBodySink sink, void *context,
-                            int *status) {
+// What a libcurl result code says went wrong.
+static enum OsHttpFailureKind FailureKind(CURLcode code) {
+    switch (code) {
+    case CURLE_OK:
+    case CURLE_WRITE_ERROR: // the sink stopped the transfer
+        return OS_HTTP_FAILURE_NONE;
+    case CURLE_COULDNT_RESOLVE_HOST:
+    case CURLE_COULDNT_RESOLVE_PROXY:
+        return OS_HTTP_FAILURE_DNS;
+    case CURLE_COULDNT_CONNECT:
+        return OS_HTTP_FAILURE_CONNECT;
+    case CURLE_OPERATION_TIMEDOUT:
+        return OS_HTTP_FAILURE_TIMEOUT;
+    case CURLE_PEER_FAILED_VERIFICATION:
+    case CURLE_SSL_CONNECT_ERROR:
+    case CURLE_SSL_CERTPROBLEM:
+    case CURLE_SSL_CACERT_BADFILE:
+    case CURLE_SSL_ISSUER_ERROR:
+    case CURLE_SSL_INVALIDCERTSTATUS:
+    case CURLE_SSL_PINNEDPUBKEYNOTMATCH:
+        return OS_HTTP_FAILURE_TLS;
+    case CURLE_GOT_NOTHING:
+    case CURLE_RECV_ERROR:
+    case CURLE_SEND_ERROR:
+    case CURLE_PARTIAL_FILE:
+    case CURLE_WEIRD_SERVER_REPLY:
+    case CURLE_HTTP2:
+    case CURLE_HTTP2_STREAM:
+        return OS_HTTP_FAILURE_BROKEN;
+    default:
+        return OS_HTTP_FAILURE_OTHER;
+    }
+}
+
+static void ExplainFailure(CURLcode code, const char *errorBuffer, OsHttpFailure *failure) {
+    failure->kind = FailureKind(code);
+    const char *reason = failure->kind == OS_HTTP_FAILURE_NONE ? ""
+                         : errorBuffer[0] != '\0'              ? errorBuffer
+                                                               : curl_easy_strerror(code);
+    size_t length = strlen(reason);
+    if (length >= sizeof failure->reason) {
+        length = sizeof failure->reason - 1;
+    }
+    memcpy(failure->reason, reason, length);
+    failure->reason[length] = '\0';
+}
+
+enum OsHttpResult OsHttpGetExplained(const OsHttpRequest *request, OsBodySink sink, void *context,
+                                     int *status, OsHttpFailure *failure) {
     *status = 0;
+    failure->kind = OS_HTTP_FAILURE_OTHER;
+    failure->viaProxy = 0;
+    strcpy(failure->reason, "no HTTP session could be made");
     CURL *curl = CurlReady() ? curl_easy_init() : NULL;
     if (curl == NULL) {
         return OS_HTTP_NO_SESSION;
     }
+    char errorBuffer[CURL_ERROR_SIZE] = "";
+    curl_easy_setopt(curl, CURLOPT_ERRORBUFFER, errorBuffer);
     SetCommonOptions(curl, request->address, request->connectTimeoutMs);
     curl_easy_setopt(curl, CURLOPT_USERAGENT, request->userAgent);
     curl_easy_setopt(curl, CURLOPT_TIMEOUT_MS, (long)request->totalTimeoutMs);
@@ -106,6 +158,7 @@ enum OsHttpResult OsHttpGet(const OsHttpRequest *request, OsBodySink sink, void 
     headers = more;
     curl_easy_setopt(curl, CURLOPT_HTTPHEADER, headers);
     if (request->useProxy && HostHasDot(request->address)) {
+        failure->viaProxy = 1;
         curl_easy_setopt(curl, CURLOPT_PROXY, request->proxyAddress);
         curl_easy_setopt(curl, CURLOPT_PROXYTYPE, (long)CURLPROXY_HTTP);
         curl_easy_setopt(curl, CURLOPT_PROXYAUTH, (long)CURLAUTH_ANY);
@@ -122,6 +175,7 @@ enum OsHttpResult OsHttpGet(const OsHttpRequest *request, OsBodySink sink, void 
     long responseCode = 0;
     curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &responseCode);
     *status = (int)responseCode;
+    ExplainFailure(code, errorBuffer, failure);
     curl_slist_free_all(headers);
     curl_easy_cleanup(curl);
 
@@ -132,6 +186,12 @@ enum OsHttpResult OsHttpGet(const OsHttpRequest *request, OsBodySink sink, void 
         return OS_HTTP_STOPPED;
     }
     return responseCode == 0 ? OS_HTTP_NOT_OPENED : OS_HTTP_INCOMPLETE;
+}
+
+enum OsHttpResult OsHttpGet(const OsHttpRequest *request, OsBodySink sink, void *context,
+                            int *status) {
+    OsHttpFailure ignored;
+    return OsHttpGetExplained(request, sink, context, status, &ignored);
 }
 
 int OsInternetConnected(void) {

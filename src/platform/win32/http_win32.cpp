@@ -10,6 +10,7 @@
 #include <windows.h>
 #include <wininet.h>
 
+#include <stdio.h>
 #include <string.h>
 
 #include "platform/platform.h"
@@ -21,6 +22,110 @@ static const char kHttpVersion[] = "HTTP/1.0";
 
 // Failed empty reads in a row that end a copy: the first try and ten retries.
 static const int kReadTries = 11;
+
+// How much earlier than its bound a wait may end by the system's timers.
+static const DWORD kTimerSlackMs = 100;
+
+static void SetFailure(OsHttpFailure *failure, enum OsHttpFailureKind kind, const char *reason) {
+    failure->kind = kind;
+    snprintf(failure->reason, sizeof failure->reason, "%s", reason);
+}
+
+typedef struct ErrorName {
+    DWORD code;
+    enum OsHttpFailureKind kind;
+    const char *name;    // as wininet.h names it
+    const char *meaning; // in words, or NULL where the name says it
+} ErrorName;
+
+// WinINet's errors that say what failed.
+static const ErrorName kErrorNames[] = {
+    {ERROR_INTERNET_TIMEOUT, OS_HTTP_FAILURE_TIMEOUT, "ERROR_INTERNET_TIMEOUT", NULL},
+    {ERROR_INTERNET_NAME_NOT_RESOLVED, OS_HTTP_FAILURE_DNS, "ERROR_INTERNET_NAME_NOT_RESOLVED",
+     NULL},
+    {ERROR_INTERNET_CANNOT_CONNECT, OS_HTTP_FAILURE_CONNECT, "ERROR_INTERNET_CANNOT_CONNECT", NULL},
+    {ERROR_INTERNET_PROXY_SERVER_UNREACHABLE, OS_HTTP_FAILURE_CONNECT,
+     "ERROR_INTERNET_PROXY_SERVER_UNREACHABLE", NULL},
+    {ERROR_INTERNET_CONNECTION_ABORTED, OS_HTTP_FAILURE_BROKEN, "ERROR_INTERNET_CONNECTION_ABORTED",
+     NULL},
+    {ERROR_INTERNET_CONNECTION_RESET, OS_HTTP_FAILURE_BROKEN, "ERROR_INTERNET_CONNECTION_RESET",
+     NULL},
+    {ERROR_HTTP_INVALID_SERVER_RESPONSE, OS_HTTP_FAILURE_BROKEN,
+     "ERROR_HTTP_INVALID_SERVER_RESPONSE", NULL},
+    {ERROR_INTERNET_INVALID_URL, OS_HTTP_FAILURE_OTHER, "ERROR_INTERNET_INVALID_URL", NULL},
+    {ERROR_INTERNET_UNRECOGNIZED_SCHEME, OS_HTTP_FAILURE_OTHER,
+     "ERROR_INTERNET_UNRECOGNIZED_SCHEME", NULL},
+    {ERROR_INTERNET_INVALID_CA, OS_HTTP_FAILURE_TLS, "ERROR_INTERNET_INVALID_CA",
+     "the certificate's authority is not trusted"},
+    {ERROR_INTERNET_SEC_CERT_DATE_INVALID, OS_HTTP_FAILURE_TLS,
+     "ERROR_INTERNET_SEC_CERT_DATE_INVALID", "the certificate has expired or is not yet valid"},
+    {ERROR_INTERNET_SEC_CERT_CN_INVALID, OS_HTTP_FAILURE_TLS, "ERROR_INTERNET_SEC_CERT_CN_INVALID",
+     "the certificate is made out to another name"},
+    {ERROR_INTERNET_SEC_CERT_ERRORS, OS_HTTP_FAILURE_TLS, "ERROR_INTERNET_SEC_CERT_ERRORS",
+     "the certificate failed more than one check"},
+    {ERROR_INTERNET_SEC_CERT_NO_REV, OS_HTTP_FAILURE_TLS, "ERROR_INTERNET_SEC_CERT_NO_REV",
+     "the certificate's revocation could not be checked"},
+    {ERROR_INTERNET_SEC_CERT_REV_FAILED, OS_HTTP_FAILURE_TLS, "ERROR_INTERNET_SEC_CERT_REV_FAILED",
+     "the certificate's revocation could not be checked"},
+    {ERROR_INTERNET_SEC_CERT_REVOKED, OS_HTTP_FAILURE_TLS, "ERROR_INTERNET_SEC_CERT_REVOKED",
+     "the certificate has been revoked"},
+    {ERROR_INTERNET_SEC_INVALID_CERT, OS_HTTP_FAILURE_TLS, "ERROR_INTERNET_SEC_INVALID_CERT",
+     "the certificate is not valid"},
+    {ERROR_INTERNET_SECURITY_CHANNEL_ERROR, OS_HTTP_FAILURE_TLS,
+     "ERROR_INTERNET_SECURITY_CHANNEL_ERROR", "the secure connection could not be made"},
+};
+
+// The bits that a request's security flags carry for each check its certificate failed
+// (WinINet's own, not named in wininet.h; not every version sets them).
+typedef struct CertificateFlag {
+    DWORD bit;
+    const char *meaning;
+} CertificateFlag;
+
+static const CertificateFlag kCertificateFlags[] = {
+    {0x00800000, "revocation check failed"},
+    {0x01000000, "unknown or untrusted authority"},
+    {0x02000000, "name does not match"},
+    {0x04000000, "expired or not yet valid"},
+};
+
+// Appends `before`, `text` and `after` to the failure's reason, cut to its capacity.
+static void AppendReason(OsHttpFailure *failure, const char *before, const char *text,
+                         const char *after) {
+    size_t used = strlen(failure->reason);
+    snprintf(failure->reason + used, sizeof failure->reason - used, "%s%s%s", before, text, after);
+}
+
+// Fills `failure` from the error of the last WinINet call that failed on `request` (or NULL):
+// its kind, its code, name and meaning, and for a certificate the checks it failed.
+static void ExplainError(HINTERNET request, DWORD error, OsHttpFailure *failure) {
+    const ErrorName *known = NULL;
+    for (size_t i = 0; i < sizeof kErrorNames / sizeof kErrorNames[0]; i++) {
+        if (kErrorNames[i].code == error) {
+            known = &kErrorNames[i];
+        }
+    }
+    failure->kind = known ? known->kind : OS_HTTP_FAILURE_OTHER;
+    snprintf(failure->reason, sizeof failure->reason, "WinINet error %lu", (unsigned long)error);
+    if (known != NULL) {
+        AppendReason(failure, " (", known->name, ")");
+        if (known->meaning != NULL) {
+            AppendReason(failure, ": ", known->meaning, "");
+        }
+    }
+    DWORD flags = 0, size = sizeof flags;
+    if (failure->kind != OS_HTTP_FAILURE_TLS || request == NULL ||
+        !InternetQueryOptionA(request, INTERNET_OPTION_SECURITY_FLAGS, &flags, &size)) {
+        return;
+    }
+    const char *separator = "; certificate flags: ";
+    for (size_t i = 0; i < sizeof kCertificateFlags / sizeof kCertificateFlags[0]; i++) {
+        if ((flags & kCertificateFlags[i].bit) != 0) {
+            AppendReason(failure, separator, kCertificateFlags[i].meaning, "");
+            separator = ", ";
+        }
+    }
+}
 
 static void SetTimeouts(HINTERNET handle, const OsHttpRequest *request) {
     DWORD connect = request->connectTimeoutMs, read = request->readTimeoutMs;
@@ -76,15 +181,17 @@ static int IsChunked(HINTERNET request) {
 // nothing is tried again at once, up to ten times in a row. Each read asks only for what has
 // arrived, so that the clock is looked at between pieces.
 static enum OsHttpResult CopyBody(HINTERNET request, OsBodySink sink, void *context, DWORD started,
-                                  DWORD bound) {
+                                  DWORD bound, OsHttpFailure *failure) {
     char buffer[OS_HTTP_PIECE];
     long long expected = ContentLength(request), received = 0;
     int failures = 0;
     if (IsChunked(request)) {
+        SetFailure(failure, OS_HTTP_FAILURE_BROKEN, "a chunked answer to an HTTP/1.0 request");
         return OS_HTTP_INCOMPLETE;
     }
     for (;;) {
         if (GetTickCount() - started > bound) {
+            SetFailure(failure, OS_HTTP_FAILURE_TIMEOUT, "the body outlasted the request's bound");
             return OS_HTTP_INCOMPLETE;
         }
         DWORD available = 0, got = 0;
@@ -105,9 +212,15 @@ static enum OsHttpResult CopyBody(HINTERNET request, OsBodySink sink, void *cont
         }
         if (ok) {
             // A connection dropped before the announced length is not the whole body.
-            return (expected >= 0 && received < expected) ? OS_HTTP_INCOMPLETE : OS_HTTP_COMPLETE;
+            if (expected >= 0 && received < expected) {
+                SetFailure(failure, OS_HTTP_FAILURE_BROKEN,
+                           "the connection closed before the announced length");
+                return OS_HTTP_INCOMPLETE;
+            }
+            return OS_HTTP_COMPLETE;
         }
         if (++failures >= kReadTries) {
+            ExplainError(request, GetLastError(), failure);
             return OS_HTTP_INCOMPLETE;
         }
     }
@@ -184,15 +297,23 @@ static int HasScheme(const char *address, const char *scheme) {
 
 // Writes the address the redirect of `request` names, resolved against `from`. Returns 1 when
 // it may be followed: an http or https address, and after https only https, since a man in the
-// middle of a plain hop could feed anything. Returns 0 otherwise.
-static int RedirectTarget(HINTERNET request, const char *from, char *out, DWORD capacity) {
+// middle of a plain hop could feed anything. Returns 0 otherwise, with the reason.
+static int RedirectTarget(HINTERNET request, const char *from, char *out, DWORD capacity,
+                          OsHttpFailure *failure) {
     char location[2084];
     DWORD size = sizeof location;
     if (!HttpQueryInfoA(request, HTTP_QUERY_LOCATION, location, &size, NULL) ||
         !InternetCombineUrlA(from, location, out, &capacity, 0)) {
+        SetFailure(failure, OS_HTTP_FAILURE_OTHER, "a redirect without a usable address");
         return 0;
     }
-    return HasScheme(out, "https://") || (HasScheme(out, "http://") && !HasScheme(from, "https:"));
+    if (HasScheme(out, "https://") || (HasScheme(out, "http://") && !HasScheme(from, "https:"))) {
+        return 1;
+    }
+    SetFailure(failure, OS_HTTP_FAILURE_OTHER,
+               HasScheme(out, "http://") ? "a redirect from https down to http is refused"
+                                         : "a redirect to another protocol is refused");
+    return 0;
 }
 
 // One request of the transfer, to `address`, and its answer: the body into the sink, or for a
@@ -200,12 +321,14 @@ static int RedirectTarget(HINTERNET request, const char *from, char *out, DWORD 
 // `next` and OS_HTTP_COMPLETE with `next` not empty.
 static enum OsHttpResult RequestOnce(HINTERNET session, const char *address, int mayRedirect,
                                      const OsHttpRequest *request, OsBodySink sink, void *context,
-                                     DWORD started, int *status, char *next, DWORD nextCapacity) {
+                                     DWORD started, int *status, char *next, DWORD nextCapacity,
+                                     OsHttpFailure *failure) {
     char host[256], path[2084];
     INTERNET_PORT port = 0;
     int secure = 0;
     next[0] = '\0';
     if (!CrackAddress(address, host, sizeof host, path, sizeof path, &port, &secure)) {
+        SetFailure(failure, OS_HTTP_FAILURE_OTHER, "the address cannot be read");
         return OS_HTTP_NOT_OPENED;
     }
     enum OsHttpResult result = OS_HTTP_NOT_OPENED;
@@ -219,19 +342,31 @@ static enum OsHttpResult RequestOnce(HINTERNET session, const char *address, int
                    : NULL;
     if (url != NULL) {
         SetTimeouts(url, request);
+        DWORD sent = GetTickCount();
         if (!SendRequest(url, request, status)) {
-            result = OS_HTTP_NOT_OPENED;
+            ExplainError(url, GetLastError(), failure);
+            // Wine reports a receive time-out as an aborted connection: one that ends when the
+            // wait for the answer has had its whole bound is a time-out.
+            if (failure->kind == OS_HTTP_FAILURE_BROKEN &&
+                GetTickCount() - sent + kTimerSlackMs >= request->readTimeoutMs) {
+                failure->kind = OS_HTTP_FAILURE_TIMEOUT;
+                size_t used = strlen(failure->reason);
+                snprintf(failure->reason + used, sizeof failure->reason - used,
+                         ", no answer within %lu ms", (unsigned long)request->readTimeoutMs);
+            }
         } else if (mayRedirect && IsRedirect(*status)) {
             // A redirect to a place that may not be followed is no answer at all.
-            result = RedirectTarget(url, address, next, nextCapacity) ? OS_HTTP_COMPLETE
-                                                                      : OS_HTTP_NOT_OPENED;
-            if (result != OS_HTTP_COMPLETE) {
+            if (RedirectTarget(url, address, next, nextCapacity, failure)) {
+                result = OS_HTTP_COMPLETE;
+            } else {
                 next[0] = '\0';
             }
         } else {
-            result = CopyBody(url, sink, context, started, request->totalTimeoutMs);
+            result = CopyBody(url, sink, context, started, request->totalTimeoutMs, failure);
         }
         InternetCloseHandle(url);
+    } else {
+        ExplainError(NULL, GetLastError(), failure);
     }
     if (connection != NULL) {
         InternetCloseHandle(connection);
@@ -242,7 +377,7 @@ static enum OsHttpResult RequestOnce(HINTERNET session, const char *address, int
 // The whole request in the calling thread, redirects included; bounded by the time-outs of
 // WinINet, which a server that trickles its headers a byte at a time never trips.
 static enum OsHttpResult HttpGetBlocking(const OsHttpRequest *request, OsBodySink sink,
-                                         void *context, int *status) {
+                                         void *context, int *status, OsHttpFailure *failure) {
     *status = 0;
     DWORD started = GetTickCount();
     HINTERNET session =
@@ -251,6 +386,7 @@ static enum OsHttpResult HttpGetBlocking(const OsHttpRequest *request, OsBodySin
                             "<local>", 0)
             : InternetOpenA(request->userAgent, INTERNET_OPEN_TYPE_DIRECT, NULL, NULL, 0);
     if (session == NULL) {
+        ExplainError(NULL, GetLastError(), failure);
         return OS_HTTP_NO_SESSION;
     }
     if (request->useProxy) {
@@ -263,11 +399,13 @@ static enum OsHttpResult HttpGetBlocking(const OsHttpRequest *request, OsBodySin
     for (int hop = 0;; hop++) {
         char *next = hops[hop % 2];
         result = RequestOnce(session, address, hop < kMaxRedirects, request, sink, context, started,
-                             status, next, sizeof hops[0]);
+                             status, next, sizeof hops[0], failure);
         if (result != OS_HTTP_COMPLETE || next[0] == '\0') {
             break;
         }
         if (GetTickCount() - started > request->totalTimeoutMs) {
+            SetFailure(failure, OS_HTTP_FAILURE_TIMEOUT,
+                       "the redirects outlasted the request's bound");
             result = OS_HTTP_INCOMPLETE;
             break;
         }
@@ -289,6 +427,7 @@ typedef struct HttpJob {
     int abandoned;            // set by the caller under the lock
     enum OsHttpResult result; // set by the worker
     int status;               // set by the worker
+    OsHttpFailure failure;    // set by the worker
     volatile LONG users;
     HMODULE module; // held by the worker, so the module outlives it
     HANDLE done;    // set by the worker when its result is in
@@ -313,7 +452,7 @@ static int GuardedSink(void *context, const char *bytes, size_t count) {
 static DWORD WINAPI HttpWorker(LPVOID argument) {
     HttpJob *job = (HttpJob *)argument;
     int status = 0;
-    job->result = HttpGetBlocking(&job->request, GuardedSink, job, &status);
+    job->result = HttpGetBlocking(&job->request, GuardedSink, job, &status, &job->failure);
     job->status = status;
     SetEvent(job->done);
     HMODULE module = job->module;
@@ -331,9 +470,18 @@ static int CopyField(char *out, size_t capacity, const char *text) {
     return 1;
 }
 
-enum OsHttpResult OsHttpGet(const OsHttpRequest *request, OsBodySink sink, void *context,
-                            int *status) {
+enum OsHttpResult OsHttpGetExplained(const OsHttpRequest *request, OsBodySink sink, void *context,
+                                     int *status, OsHttpFailure *failure) {
     *status = 0;
+    SetFailure(failure, OS_HTTP_FAILURE_OTHER, "no request could be started");
+    // WinINet's "<local>" bypass: a host name without a dot goes direct.
+    char host[256], path[2084];
+    INTERNET_PORT port = 0;
+    int secure = 0;
+    failure->viaProxy =
+        request->useProxy &&
+        CrackAddress(request->address, host, sizeof host, path, sizeof path, &port, &secure) &&
+        strchr(host, '.') != NULL;
     HttpJob *job = (HttpJob *)HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, sizeof(HttpJob));
     if (job == NULL) {
         return OS_HTTP_NO_SESSION;
@@ -377,15 +525,31 @@ enum OsHttpResult OsHttpGet(const OsHttpRequest *request, OsBodySink sink, void 
     if (WaitForSingleObject(job->done, bound) == WAIT_OBJECT_0) {
         result = job->result;
         *status = job->status;
+        if (result == OS_HTTP_COMPLETE || result == OS_HTTP_STOPPED) {
+            SetFailure(failure, OS_HTTP_FAILURE_NONE, "");
+        } else if (job->failure.kind == OS_HTTP_FAILURE_NONE) {
+            SetFailure(failure, OS_HTTP_FAILURE_OTHER, "no answer");
+        } else {
+            SetFailure(failure, job->failure.kind, job->failure.reason);
+        }
     } else {
         EnterCriticalSection(&job->lock);
         job->abandoned = 1;
         LeaveCriticalSection(&job->lock);
         result = OS_HTTP_INCOMPLETE;
+        char reason[64];
+        snprintf(reason, sizeof reason, "no whole answer within %lu ms", (unsigned long)bound);
+        SetFailure(failure, OS_HTTP_FAILURE_TIMEOUT, reason);
     }
     CloseHandle(thread);
     LeaveJob(job);
     return result;
+}
+
+enum OsHttpResult OsHttpGet(const OsHttpRequest *request, OsBodySink sink, void *context,
+                            int *status) {
+    OsHttpFailure ignored;
+    return OsHttpGetExplained(request, sink, context, status, &ignored);
 }
 
 int OsInternetConnected(void) {

@@ -1,9 +1,9 @@
-#include "expr/terms.h"
+#include "base/terms.h"
 
 #include <string.h>
 
-#include "plugin/state.h"
-#include "plugin/text.h"
+#include "base/state.h"
+#include "base/text.h"
 
 int ReplaceTerm(char *text, size_t capacity, const char *pattern, const char *replacement) {
     Plugin.work[0] = '\0';

@@ -1,4 +1,4 @@
-#include "plugin/grow_text.h"
+#include "base/grow_text.h"
 
 #include <stdarg.h>
 #include <stdio.h>

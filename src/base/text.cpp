@@ -1,4 +1,4 @@
-#include "plugin/text.h"
+#include "base/text.h"
 
 #include "platform/platform.h"
 

@@ -1,12 +1,12 @@
-#include "plugin/language.h"
+#include "base/language.h"
 
 #include <string.h>
 
 #include "expr/measure.h"
 #include "feed/query.h"
 #include "moon/moon.h"
-#include "plugin/state.h"
-#include "plugin/text.h"
+#include "base/state.h"
+#include "base/text.h"
 
 static const char *const kConditionNames[CONDITION_COUNT] = {
     "Thunderstorms",

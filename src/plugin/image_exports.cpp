@@ -8,7 +8,7 @@
 #include "platform/platform.h"
 #include "plugin/exports.h"
 #include "plugin/frame.h"
-#include "plugin/text.h"
+#include "base/text.h"
 
 static const char *OrEmpty(const char *text) {
     return text != NULL ? text : "";

@@ -1,0 +1,3 @@
+#include "base/state.h"
+
+PluginState Plugin;

@@ -1,3 +1,0 @@
-#include "plugin/state.h"
-
-PluginState Plugin;

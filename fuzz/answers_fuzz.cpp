@@ -1,6 +1,6 @@
 // The provider's readers and writers on arbitrary answers: a forecast answer read and written as
 // every feed document in both unit systems, a place search and an alerts answer read and
-// written into them, and a radar index read for its picture's address.
+// written into them (as each national service's), and a radar index read for its picture's address.
 // Beyond the sanitizers, every document must keep the layout the feed queries count on:
 // each day, part and hour with its elements, the narrative with its quoted fields, and no text
 // of the answer that opens or closes an element.
@@ -78,13 +78,31 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     }
     Require(strpbrk(place.name, "<>\"'") == NULL && strpbrk(reason, "<>") == NULL);
 
-    AlertList alerts;
-    int alertsRead =
-        NwsAlertSource.read(json.data(), json.size(), &place, &alerts) == ANSWER_WEATHER;
-    Require(alerts.count >= 0 && alerts.count <= ALERT_CAPACITY);
-    for (int i = 0; alertsRead && i < alerts.count; i++) {
-        Require(strpbrk(alerts.alerts[i].title, "<>\"'") == NULL && alerts.alerts[i].title[0]);
-        Require(i == 0 || alerts.alerts[i - 1].severity >= alerts.alerts[i].severity);
+    // Every alert source reads the answer, for the place or, as the third option says, for a
+    // point inside the local service's Canadian regions; the last list read is written out.
+    static const AlertSource *const kSources[] = {&NwsAlertSource, &CanadaAlertSource,
+                                                  &GermanyAlertSource, &NorwayAlertSource};
+    PlaceInfo alertPlace = place;
+    if (options.size() > 2 && options[2] % 2 == 1) {
+        alertPlace.latitude = 45.40, alertPlace.longitude = -75.70;
+    }
+    AlertList alerts, read;
+    int alertsRead = 0;
+    for (const AlertSource *source : kSources) {
+        if (source->read(json.data(), json.size(), &alertPlace, 1796796000, &read) !=
+            ANSWER_WEATHER) {
+            continue;
+        }
+        Require(read.count >= 0 && read.count <= ALERT_CAPACITY);
+        for (int i = 0; i < read.count; i++) {
+            const AlertInfo *alert = &read.alerts[i];
+            Require(strpbrk(alert->title, "<>\"'") == NULL && alert->title[0]);
+            Require(i == 0 || read.alerts[i - 1].severity >= alert->severity);
+            Require(alert->link[0] == '\0' || (strncmp(alert->link, "http", 4) == 0 &&
+                                               strpbrk(alert->link, " <>\"'") == NULL));
+        }
+        alerts = read;
+        alertsRead = 1;
     }
 
     char picture[512];

@@ -23,7 +23,7 @@ for _ in $(seq 50); do grep -q '^port ' "$WORK/port" 2>/dev/null && break; sleep
 PORT=$(awk '/^port /{print $2}' "$WORK/port")
 BASE="http://127.0.0.1:$PORT"
 PARTNER="par=4827316590&key=c7e2a19f40b63d85"
-fetch() { curl -s --noproxy '*' --max-time 5 "$BASE$1"; }
+fetch() { curl -s --noproxy '*' --max-time 5 -A nimbrel/0.99 "$BASE$1"; }
 
 # Documents of the service, by name.
 D="$WORK/doc"
@@ -227,6 +227,18 @@ for scenario in hostile nulls; do
     fetch "/_control/radar?name=$scenario" >/dev/null
     answer_seed '\x04\x0b' "/alerts/active?point=39.7392,-104.9903"
     answer_seed '\x04\x0b' "/public/weather-maps.json"
+done
+fetch "/_control/reset" >/dev/null
+# Alerts of Canada (the third option puts the point inside its regions), Germany and Norway,
+# ordinary and hostile.
+CANADA="/collections/weather-alerts/items?f=json&lang=en&limit=100&bbox=-76.7000,44.4000,-74.7000,46.4000"
+GERMANY="/alerts?lat=53.5500&lon=9.9900"
+NORWAY="/weatherapi/metalerts/2.0/current.json?lat=59.9100&lon=10.7500"
+for scenario in normal hostile nulls; do
+    fetch "/_control/alerts?name=$scenario" >/dev/null
+    answer_seed '\x04\x0b\x01' "$CANADA"
+    answer_seed '\x04\x0b\x00' "$GERMANY"
+    answer_seed '\x04\x0b\x00' "$NORWAY"
 done
 fetch "/_control/reset" >/dev/null
 

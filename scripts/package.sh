@@ -5,6 +5,7 @@
 #                                          icons, README.txt
 #   dist/nimbrel-0.99-linux-x86_64.tar.gz  nimbrel.so, nimbrel-host, the sample ini, the language
 #                                          files in UTF-8, the icons, README.md, the panel recipes
+#                                          (with a picture of the conky one)
 #   dist/contact-sheet.png                 every icon with its name, to review the set at a glance
 # It builds what the build folders lack (build/native and build/win32 are reused). Any check that
 # fails stops it with a message and exit status 1:
@@ -78,8 +79,8 @@ cp build/native/nimbrel.so build/native/nimbrel-host "$linux/"
 strip --strip-unneeded "$linux/nimbrel.so" "$linux/nimbrel-host"
 cp package/nimbrel.ini "$linux/"
 cp package/linux/README.md "$linux/"
-cp package/linux/conky.conf package/linux/waybar-config.jsonc package/linux/waybar-style.css \
-  "$linux/recipes/"
+cp package/linux/conky.conf package/linux/conky.png package/linux/waybar-config.jsonc \
+  package/linux/waybar-style.css "$linux/recipes/"
 add_common "$linux" "$work/languages-linux"
 
 mkdir -p dist

@@ -88,11 +88,14 @@ typedef struct PluginState {
     char customLanguage[LANGUAGE_CAPACITY];    // "None" means no language file
 
     // The weather source ([Service]), read at start-up; Provider is written back, the rest not.
-    int provider;                        // PROVIDER_OPEN_METEO or PROVIDER_FEED
-    char forecastApi[ADDRESS_CAPACITY];  // the provider's forecast address
-    char geocodingApi[ADDRESS_CAPACITY]; // the provider's place search address
-    char alertsApi[ADDRESS_CAPACITY];    // the United States' alerts address
-    char radarApi[ADDRESS_CAPACITY];     // the radar frames' index
+    int provider;                            // PROVIDER_OPEN_METEO or PROVIDER_FEED
+    char forecastApi[ADDRESS_CAPACITY];      // the provider's forecast address
+    char geocodingApi[ADDRESS_CAPACITY];     // the provider's place search address
+    char alertsApi[ADDRESS_CAPACITY];        // the United States' alerts address
+    char canadaAlertsApi[ADDRESS_CAPACITY];  // Canada's alerts collection
+    char germanyAlertsApi[ADDRESS_CAPACITY]; // Germany's alerts address
+    char norwayAlertsApi[ADDRESS_CAPACITY];  // Norway's and Svalbard's alerts address
+    char radarApi[ADDRESS_CAPACITY];         // the radar frames' index
 
     // Service hosts of the feed ([Service]), read at start-up, never written back.
     char feedHost[HOST_CAPACITY];           // host[:port] of the XML feeds

@@ -95,6 +95,12 @@ void ReadSettings(const char *path) {
                sizeof Plugin.geocodingApi);
     ReadString(path, "Service", "AlertsApi", NWS_ALERTS_API, Plugin.alertsApi,
                sizeof Plugin.alertsApi);
+    ReadString(path, "Service", "CanadaAlertsApi", CANADA_ALERTS_API, Plugin.canadaAlertsApi,
+               sizeof Plugin.canadaAlertsApi);
+    ReadString(path, "Service", "GermanyAlertsApi", GERMANY_ALERTS_API, Plugin.germanyAlertsApi,
+               sizeof Plugin.germanyAlertsApi);
+    ReadString(path, "Service", "NorwayAlertsApi", NORWAY_ALERTS_API, Plugin.norwayAlertsApi,
+               sizeof Plugin.norwayAlertsApi);
     ReadString(path, "Service", "RadarApi", RAINVIEWER_MAPS_API, Plugin.radarApi,
                sizeof Plugin.radarApi);
     // Without an address of its own, the connectivity test asks the service that is used.

@@ -195,42 +195,56 @@ static void RewriteSiblings(const char *path, const DocumentSource *source) {
     CopyText(Plugin.callUnit, sizeof Plugin.callUnit, callUnit);
 }
 
+// The alerts kept with the answer. Returns 1 with at least one alert.
+static int KeptAlerts(const AlertSource *source, const PlaceInfo *place, const char *alertsPath,
+                      AlertList *alerts) {
+    size_t length = 0;
+    char *bytes = source ? ReadWholeFile(alertsPath, ALERTS_ANSWER_LIMIT, &length) : NULL;
+    int found =
+        bytes != NULL &&
+        source->read(bytes, length, place, AlertClockOf(OsUtcNow()), alerts) == ANSWER_WEATHER &&
+        alerts->count > 0;
+    free(bytes);
+    return found;
+}
+
 // Asks the place's national weather service for its active alerts, with every new forecast
 // answer, and keeps the answer beside it. Where no service warns, or the request fails, the
-// place has no alerts until the next answer: an alert never costs the weather. Returns 1 with at
-// least one alert in `alerts`.
+// place has no alerts until the next answer: an alert never costs the weather. A service that
+// asks for fewer requests is not asked again before its time: its kept answer serves, and after
+// a failure an empty file keeps the time of the request. Returns 1 with at least one alert in
+// `alerts`.
 static int RefreshAlerts(const PlaceInfo *place, const char *alertsPath, AlertList *alerts) {
     const AlertSource *source = AlertSourceFor(place);
     char address[ADDRESS_CAPACITY];
+    if (source == NULL || alertsPath[0] == '\0' ||
+        !source->address(place, address, sizeof address)) {
+        return 0;
+    }
+    if (source->requestMinutes > 0 &&
+        CacheFileAge(alertsPath, source->requestMinutes) == CACHE_FRESH) {
+        return KeptAlerts(source, place, alertsPath, alerts);
+    }
     GrowText body;
     GrowTextInit(&body, 0);
     int status = 0;
-    if (source != NULL && alertsPath[0] != '\0' &&
-        source->address(place, address, sizeof address) &&
-        FetchAnswer(alertsPath, address, &body, ALERTS_ANSWER_LIMIT, &status) == 0) {
-        if (status >= 200 && status <= 299 &&
-            source->read(GrowTextChars(&body), body.length, place, alerts) == ANSWER_WEATHER &&
-            StoreFile(alertsPath, body.bytes, body.length)) {
-            GrowTextFree(&body);
-            return alerts->count > 0;
-        }
-        RememberDownloadFailure(alertsPath);
+    int asked = FetchAnswer(alertsPath, address, &body, ALERTS_ANSWER_LIMIT, &status) == 0;
+    if (asked && status >= 200 && status <= 299 &&
+        source->read(GrowTextChars(&body), body.length, place, AlertClockOf(OsUtcNow()), alerts) ==
+            ANSWER_WEATHER &&
+        StoreFile(alertsPath, body.bytes, body.length)) {
+        GrowTextFree(&body);
+        return alerts->count > 0;
     }
     GrowTextFree(&body);
-    OsFileDelete(alertsPath);
-    ForgetCacheCheck(alertsPath);
+    if (asked) {
+        RememberDownloadFailure(alertsPath);
+    }
+    if (source->requestMinutes == 0 || !StoreFile(alertsPath, "", 0)) {
+        OsFileDelete(alertsPath);
+        ForgetCacheCheck(alertsPath);
+    }
     return 0;
-}
-
-// The alerts kept with the answer. Returns 1 with at least one alert.
-static int KeptAlerts(const PlaceInfo *place, const char *alertsPath, AlertList *alerts) {
-    const AlertSource *source = AlertSourceFor(place);
-    size_t length = 0;
-    char *bytes = source ? ReadWholeFile(alertsPath, ALERTS_ANSWER_LIMIT, &length) : NULL;
-    int found = bytes != NULL && source->read(bytes, length, place, alerts) == ANSWER_WEATHER &&
-                alerts->count > 0;
-    free(bytes);
-    return found;
 }
 
 int ProviderFetch(const char *kind, const char *path) {
@@ -280,7 +294,7 @@ int ProviderFetch(const char *kind, const char *path) {
     }
     if (model != NULL) {
         hasAlerts = fetched ? RefreshAlerts(&place, alertsPath, &alerts)
-                            : KeptAlerts(&place, alertsPath, &alerts);
+                            : KeptAlerts(AlertSourceFor(&place), &place, alertsPath, &alerts);
     }
     source.model = model;
     source.alerts = hasAlerts ? &alerts : NULL;

@@ -494,7 +494,7 @@ static const char *ConditionWords(int weatherCode, int daylight) {
 }
 
 // The alerts before the current conditions, so that their titles are the first "<t>" of the
-// document and their links its only "<l>".
+// document and their links its only "<l>": each alert's own page, else the list's.
 static void AlertSection(GrowText *out, const AlertList *alerts) {
     if (alerts == NULL || alerts->count == 0) {
         return;
@@ -505,7 +505,10 @@ static void AlertSection(GrowText *out, const AlertList *alerts) {
         FormatText(tag, sizeof tag, "a id=\"%d\" uc=\"1\"", i + 1);
         Open(out, 2, tag);
         Element(out, 3, "t", alerts->alerts[i].title);
-        Element(out, 3, "l", alerts->link[0] ? alerts->link : kNotAvailable);
+        const char *link = alerts->alerts[i].link[0] ? alerts->alerts[i].link
+                           : alerts->link[0]         ? alerts->link
+                                                     : kNotAvailable;
+        Element(out, 3, "l", link);
         Close(out, 2, "a");
     }
     Close(out, 1, "swa");

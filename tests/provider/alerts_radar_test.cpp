@@ -28,7 +28,7 @@ static std::string Feature(const char *severity, const char *event, const char *
 }
 
 static enum AnswerKind ReadAlerts(const std::string &json, AlertList *alerts) {
-    return NwsAlertSource.read(json.data(), json.size(), &kDenver, alerts);
+    return NwsAlertSource.read(json.data(), json.size(), &kDenver, 0, alerts);
 }
 
 TEST(Alerts, TheMostSevereComeFirstEachWithItsHeadlineOrEvent) {
@@ -78,7 +78,7 @@ TEST(Alerts, TheMostSevereComeFirstEachWithItsHeadlineOrEvent) {
     EXPECT_EQ(ANSWER_UNREADABLE, ReadAlerts("{\"features\":[", &alerts));
 }
 
-TEST(Alerts, OnlyTheUnitedStatesHaveASourceAndItIsAskedForThePointAlone) {
+TEST(Alerts, TheUnitedStatesCoverTheirPlacesAndAreAskedForThePointAlone) {
     const struct {
         PlaceInfo place;
         bool covered;
@@ -114,7 +114,7 @@ TEST_F(AlertDocuments, TheSectionIsReadAsTheFeedsAlerts) {
     ASSERT_EQ(ANSWER_WEATHER,
               ReadForecastAnswer(json.data(), json.size(), &model, reason, sizeof reason));
     AlertList alerts = {2,
-                        {{3, "Winter Storm Warning"}, {2, "Wind Advisory until 6 PM"}},
+                        {{3, "Winter Storm Warning", ""}, {2, "Wind Advisory until 6 PM", ""}},
                         "https://forecast.weather.gov/MapClick.php?lat=39.7392&lon=-104.9903"};
     RenderContext context = {&model, &kDenver, "AL1", 0, 5, 12, 0, &alerts};
     GrowText text;
@@ -209,4 +209,265 @@ TEST(Radar, AnIndexThatCameOverHttpsNeverNamesAPlainHost) {
     ASSERT_EQ(ANSWER_WEATHER, ReadRadarIndex(plain.data(), plain.size(), "http://127.0.0.1:1/m",
                                              39.7, -104.9, picture, sizeof picture));
     EXPECT_EQ(0, strncmp(picture, "http://tiles.example/v2/radar/a/", 32)) << picture;
+}
+
+// ---- Canada, Germany, Norway ---------------------------------------------------------------
+
+#include "provider/geojson.h"
+#include "provider/service_text.h"
+
+static bool Contains(const char *geometry, double latitude, double longitude) {
+    rapidjson::Document document;
+    document.Parse(geometry);
+    return GeoJsonContains(&document, latitude, longitude) != 0;
+}
+
+TEST(AlertAreas, APointIsInsideAnOuterRingAndOutsideItsHoles) {
+    // A square from 45 to 46 north and 76 to 75 west, with a hole in its north-east.
+    const char *square = "{\"type\":\"Polygon\",\"coordinates\":[[[-76,45],[-75,45],[-75,46],"
+                         "[-76,46],[-76,45]],[[-75.5,45.5],[-75.2,45.5],[-75.2,45.8],"
+                         "[-75.5,45.8],[-75.5,45.5]]]}";
+    EXPECT_TRUE(Contains(square, 45.2, -75.8));
+    EXPECT_FALSE(Contains(square, 45.6, -75.3)); // in the hole
+    EXPECT_TRUE(Contains(square, 45.9, -75.3));  // beside it, north
+    EXPECT_FALSE(Contains(square, 46.2, -75.8));
+    EXPECT_FALSE(Contains(square, 45.2, -74.8));
+    // A ring need not be closed, nor convex: a U whose gap is outside.
+    const char *u = "{\"type\":\"Polygon\",\"coordinates\":[[[0,0],[3,0],[3,3],[2,3],[2,1],"
+                    "[1,1],[1,3],[0,3]]]}";
+    EXPECT_TRUE(Contains(u, 2.5, 0.5));
+    EXPECT_FALSE(Contains(u, 2.5, 1.5));
+    EXPECT_TRUE(Contains(u, 0.5, 1.5));
+    // A multipolygon holds the point in any of its parts, each with its own holes.
+    const char *parts = "{\"type\":\"MultiPolygon\",\"coordinates\":[[[[10,10],[11,10],[11,11],"
+                        "[10,11],[10,10]]],[[[-1,-1],[1,-1],[1,1],[-1,1],[-1,-1]],[[-0.5,-0.5],"
+                        "[0.5,-0.5],[0.5,0.5],[-0.5,0.5],[-0.5,-0.5]]]]}";
+    EXPECT_TRUE(Contains(parts, 10.5, 10.5));
+    EXPECT_TRUE(Contains(parts, 0.8, 0.8));
+    EXPECT_FALSE(Contains(parts, 0.0, 0.0));
+    EXPECT_FALSE(Contains(parts, 5.0, 5.0));
+    // Areas that cannot be read cover nothing.
+    for (const char *bad :
+         {"{\"type\":\"Point\",\"coordinates\":[0.5,0.5]}",
+          "{\"type\":\"Polygon\",\"coordinates\":[[[0,0],[1,0]]]}",
+          "{\"type\":\"Polygon\",\"coordinates\":[[[0,0],[1,0],[1,\"1\"],[0,1]]]}",
+          "{\"type\":\"Polygon\",\"coordinates\":[]}",
+          "{\"type\":\"Polygon\",\"coordinates\":[[[0,0],[1,0],[1,1],[0,1]],7]}",
+          "{\"type\":\"MultiPolygon\",\"coordinates\":[1,[2]]}", "null", "[]"}) {
+        EXPECT_FALSE(Contains(bad, 0.5, 0.5)) << bad;
+    }
+}
+
+TEST(AlertAreas, ServiceTimesWithTheirZones) {
+    AlertClock seconds = 0;
+    ASSERT_TRUE(ParseServiceTime("2026-12-09T06:00:00Z", &seconds));
+    EXPECT_EQ(1796796000, seconds);
+    const char *const same[] = {"2026-12-09T07:00:00+01:00", "2026-12-09T07:00+0100",
+                                "2026-12-09T01:30:00.123456-04:30", "2026-12-09 06:00:00+00:00"};
+    for (const char *text : same) {
+        AlertClock other = 0;
+        EXPECT_TRUE(ParseServiceTime(text, &other)) << text;
+        EXPECT_EQ(seconds, other) << text;
+    }
+    for (const char *bad : {"", "2026-12-09", "2026-12-09T06:00:00", "2026-13-45T25:61:00+99:00",
+                            "2026-12-09T06:00:00+1", "2026-12-09T06:00:00Zulu", "yesterday"}) {
+        EXPECT_FALSE(ParseServiceTime(bad, &seconds)) << bad;
+    }
+}
+
+TEST(AlertAreas, EachRegionHasItsSourceByCountryOrByBox) {
+    const struct {
+        PlaceInfo place;
+        const AlertSource *source;
+    } cases[] = {
+        {{43.65, -79.38, "", "CA"}, &CanadaAlertSource},
+        {{53.55, 9.99, "", "DE"}, &GermanyAlertSource},
+        {{59.91, 10.75, "", "NO"}, &NorwayAlertSource},
+        {{78.22, 15.65, "", "SJ"}, &NorwayAlertSource},
+        {{47.37, 8.55, "", "CH"}, nullptr},
+        {{48.0, -100.0, "", "US"}, &NwsAlertSource},
+        // Coordinates: Canada's cities near the border go to Canada, the neighbours' to the
+        // United States.
+        {{43.65, -79.38, "", ""}, &CanadaAlertSource}, // Toronto
+        {{45.50, -73.57, "", ""}, &CanadaAlertSource}, // Montreal
+        {{49.28, -123.12, "", ""}, &CanadaAlertSource},
+        {{48.43, -123.37, "", ""}, &CanadaAlertSource}, // Victoria
+        {{44.65, -63.57, "", ""}, &CanadaAlertSource},  // Halifax
+        {{42.33, -83.05, "", ""}, &NwsAlertSource},     // Detroit
+        {{42.89, -78.88, "", ""}, &NwsAlertSource},     // Buffalo
+        {{47.61, -122.33, "", ""}, &NwsAlertSource},    // Seattle
+        {{46.49, -84.35, "", ""}, &NwsAlertSource},     // Sault Ste. Marie, Michigan
+        {{58.30, -134.42, "", ""}, &NwsAlertSource},    // Juneau
+        {{61.22, -149.90, "", ""}, &NwsAlertSource},
+        {{52.52, 13.40, "", ""}, &GermanyAlertSource},
+        {{69.65, 18.96, "", ""}, &NorwayAlertSource},
+        {{78.22, 15.65, "", ""}, &NorwayAlertSource},
+        {{51.51, -0.13, "", ""}, nullptr},
+        {{-33.87, 151.21, "", ""}, nullptr},
+    };
+    for (const auto &c : cases) {
+        EXPECT_EQ(c.source, AlertSourceFor(&c.place))
+            << c.place.country << " " << c.place.latitude << "," << c.place.longitude;
+    }
+
+    // Canada's regions are asked for a box around the point, Germany's and Norway's warnings for
+    // the point with four decimals at most.
+    CopyText(Plugin.canadaAlertsApi, sizeof Plugin.canadaAlertsApi, CANADA_ALERTS_API);
+    CopyText(Plugin.germanyAlertsApi, sizeof Plugin.germanyAlertsApi, GERMANY_ALERTS_API);
+    CopyText(Plugin.norwayAlertsApi, sizeof Plugin.norwayAlertsApi, NORWAY_ALERTS_API);
+    PlaceInfo place = {45.4, -75.7, "", ""};
+    char address[512];
+    ASSERT_TRUE(CanadaAlertSource.address(&place, address, sizeof address));
+    EXPECT_STREQ("https://api.weather.gc.ca/collections/weather-alerts/items?f=json&lang=en"
+                 "&limit=100&bbox=-76.7000,44.4000,-74.7000,46.4000",
+                 address);
+    place = {89.5, 179.6, "", ""};
+    ASSERT_TRUE(CanadaAlertSource.address(&place, address, sizeof address));
+    EXPECT_NE(nullptr, strstr(address, "&bbox=178.6000,88.5000,180.0000,90.0000")) << address;
+    place = {59.913868, 10.752245, "", ""};
+    ASSERT_TRUE(NorwayAlertSource.address(&place, address, sizeof address));
+    EXPECT_STREQ("https://api.met.no/weatherapi/metalerts/2.0/current.json?lat=59.9139&lon=10.7522",
+                 address);
+    ASSERT_TRUE(GermanyAlertSource.address(&place, address, sizeof address));
+    EXPECT_STREQ("https://api.brightsky.dev/alerts?lat=59.9139&lon=10.7522", address);
+    EXPECT_EQ(10, NorwayAlertSource.requestMinutes);
+}
+
+static const AlertClock kNow = 1796796000; // 2026-12-09 06:00 UTC
+
+static std::string Square(double south, double west, double north, double east) {
+    char text[256];
+    snprintf(text, sizeof text,
+             "{\"type\":\"Polygon\",\"coordinates\":[[[%g,%g],[%g,%g],[%g,%g],[%g,%g],[%g,%g]]]}",
+             west, south, east, south, east, north, west, north, west, south);
+    return text;
+}
+
+static std::string CanadaFeature(const std::string &geometry, const char *name,
+                                 const char *shortName, const char *colour, const char *expires) {
+    auto text = [](const char *value) {
+        return value ? std::string("\"") + value + "\"" : std::string("null");
+    };
+    return "{\"type\":\"Feature\",\"geometry\":" + geometry +
+           ",\"properties\":{\"alert_name_en\":" + text(name) +
+           ",\"alert_short_name_en\":" + text(shortName) + ",\"risk_colour_en\":" + text(colour) +
+           ",\"expiration_datetime\":" + text(expires) + ",\"province\":\"QC\"}}";
+}
+
+TEST(AlertAreas, CanadaKeepsTheRegionsThatHoldThePointAndHaveNotEnded) {
+    PlaceInfo place = {45.4, -75.7, "", "CA"};
+    std::string here = Square(45.0, -76.0, 45.8, -75.0), there = Square(46.0, -76.0, 46.5, -75.0);
+    std::string json =
+        "{\"type\":\"FeatureCollection\",\"features\":[" +
+        CanadaFeature(here, "freezing rain advisory", "freezing rain", "yellow",
+                      "2026-12-09T09:00:00Z") +
+        "," + CanadaFeature(there, "tornado warning", "tornado", "red", "2026-12-09T09:00:00Z") +
+        "," + CanadaFeature(here, "blizzard warning", "blizzard", "red", "2026-12-09T05:59:00Z") +
+        "," + CanadaFeature(here, "", "snowfall", "ORANGE", "2026-12-09T10:00:00-05:00") + "," +
+        CanadaFeature(here, "special weather statement", nullptr, "grey", nullptr) + "," +
+        CanadaFeature(here, "fog advisory", nullptr, "yellow", "not a time") + "]}";
+    AlertList alerts;
+    ASSERT_EQ(ANSWER_WEATHER,
+              CanadaAlertSource.read(json.data(), json.size(), &place, kNow, &alerts));
+    // The tornado warning's region lies north, the blizzard has ended; the short name stands in
+    // for a missing name, the statement's grey after every colour.
+    const char *const titles[] = {"snowfall", "freezing rain advisory", "fog advisory",
+                                  "special weather statement"};
+    ASSERT_EQ(4, alerts.count);
+    for (int i = 0; i < 4; i++) {
+        EXPECT_STREQ(titles[i], alerts.alerts[i].title) << i;
+        EXPECT_STREQ("", alerts.alerts[i].link);
+    }
+    EXPECT_EQ(3, alerts.alerts[0].severity);
+    EXPECT_STREQ("https://weather.gc.ca/warnings/index_e.html?prov=qc", alerts.link);
+
+    // Outside every region: no alert, and the country's page.
+    place.latitude = 47.0;
+    ASSERT_EQ(ANSWER_WEATHER,
+              CanadaAlertSource.read(json.data(), json.size(), &place, kNow, &alerts));
+    EXPECT_EQ(0, alerts.count);
+    EXPECT_STREQ("https://weather.gc.ca/warnings/index_e.html", alerts.link);
+    EXPECT_EQ(ANSWER_UNREADABLE,
+              CanadaAlertSource.read("{\"features\":7}", 14, &place, kNow, &alerts));
+}
+
+TEST(AlertAreas, GermanyAndNorwayByTheirOwnFields) {
+    PlaceInfo place = {53.55, 9.99, "", "DE"};
+    std::string json =
+        "{\"alerts\":[{\"severity\":\"minor\",\"event_en\":\"frost\",\"headline_en\":null,"
+        "\"expires\":\"2026-12-09T08:00:00+00:00\"},{\"severity\":\"extreme\",\"event_en\":"
+        "\"hurricane\",\"headline_en\":\"Official WARNING of HURRICANE\",\"expires\":null},"
+        "{\"severity\":\"severe\",\"headline_en\":\"Official WARNING of ICE\",\"expires\":"
+        "\"2026-12-09T06:00:00+00:00\"}],\"location\":null}";
+    AlertList alerts;
+    ASSERT_EQ(ANSWER_WEATHER,
+              GermanyAlertSource.read(json.data(), json.size(), &place, kNow, &alerts));
+    ASSERT_EQ(2, alerts.count); // the ice warning ended just now
+    EXPECT_STREQ("Official WARNING of HURRICANE", alerts.alerts[0].title);
+    EXPECT_STREQ("frost", alerts.alerts[1].title);
+    EXPECT_EQ(1, alerts.alerts[1].severity);
+    EXPECT_STREQ("https://www.dwd.de/DE/wetter/warnungen_gemeinden/warnWetter_node.html",
+                 alerts.link);
+    EXPECT_EQ(ANSWER_UNREADABLE,
+              GermanyAlertSource.read("{\"detail\":\"x\"}", 14, &place, kNow, &alerts));
+
+    CopyText(Plugin.norwayAlertsApi, sizeof Plugin.norwayAlertsApi, NORWAY_ALERTS_API);
+    auto feature = [](const char *properties, const char *end) {
+        return std::string("{\"type\":\"Feature\",\"properties\":{") + properties +
+               "},\"when\":{\"interval\":[\"2026-12-09T00:00:00+00:00\",\"" + end + "\"]}}";
+    };
+    json = "{\"type\":\"FeatureCollection\",\"features\":[" +
+           feature("\"title\":\"Kuling, gult niv\\u00e5\",\"severity\":\"Moderate\","
+                   "\"web\":\"https://www.met.no/farevarsler/kuling\"",
+                   "2026-12-09T12:00:00+00:00") +
+           "," +
+           feature("\"event\":\"polarLow\",\"awareness_level\":\"3; orange; Severe\","
+                   "\"web\":\"https://api.met.no/weatherapi/metalerts/2.0/current?cap=1\"",
+                   "2026-12-09T12:00:00+00:00") +
+           "," +
+           feature("\"title\":\"Snø\",\"severity\":\"Extreme\",\"web\":\"javascript:alert(1)\"",
+                   "2026-12-09T12:00:00+00:00") +
+           "," +
+           feature("\"title\":\"Ended\",\"severity\":\"Extreme\"", "2026-12-09T05:00:00+00:00") +
+           "," +
+           feature("\"title\":\"Trial\",\"severity\":\"Extreme\",\"status\":\"Test\"",
+                   "2026-12-09T12:00:00+00:00") +
+           "]}";
+    place = {59.91, 10.75, "", "NO"};
+    ASSERT_EQ(ANSWER_WEATHER,
+              NorwayAlertSource.read(json.data(), json.size(), &place, kNow, &alerts));
+    ASSERT_EQ(3, alerts.count);
+    // Titles in the plugin's text encoding.
+    char expected[64];
+    ServiceText("Sn\xC3\xB8", 4, expected, sizeof expected);
+    EXPECT_STREQ(expected, alerts.alerts[0].title);
+    EXPECT_STREQ("polarLow", alerts.alerts[1].title);
+    EXPECT_EQ(3, alerts.alerts[1].severity); // from the awareness level
+    ServiceText("Kuling, gult niv\xC3\xA5", 18, expected, sizeof expected);
+    EXPECT_STREQ(expected, alerts.alerts[2].title);
+    // Only a web page is an alert's link: neither a script nor an address of the API.
+    EXPECT_STREQ("", alerts.alerts[0].link);
+    EXPECT_STREQ("", alerts.alerts[1].link);
+    EXPECT_STREQ("https://www.met.no/farevarsler/kuling", alerts.alerts[2].link);
+    EXPECT_STREQ("https://www.met.no/vaer-og-klima/ekstremvaervarsler-og-andre-farevarsler",
+                 alerts.link);
+}
+
+TEST_F(AlertDocuments, EachAlertLinksItsOwnPageElseTheList) {
+    static ModelWeather model;
+    std::string json = answer::Build();
+    char reason[256];
+    ASSERT_EQ(ANSWER_WEATHER,
+              ReadForecastAnswer(json.data(), json.size(), &model, reason, sizeof reason));
+    AlertList alerts = {
+        2, {{3, "Storm", "https://www.met.no/storm"}, {2, "Snow", ""}}, "https://www.met.no/all"};
+    RenderContext context = {&model, &kDenver, "AL3", 0, 5, 12, 0, &alerts};
+    GrowText text;
+    GrowTextInit(&text, 0);
+    ASSERT_EQ(1, RenderFeedDocument("Current", &context, &text));
+    std::string document(text.bytes, text.length);
+    GrowTextFree(&text);
+    size_t first = document.find("<l>https://www.met.no/storm</l>");
+    ASSERT_NE(std::string::npos, first);
+    EXPECT_LT(first, document.find("<l>https://www.met.no/all</l>"));
 }

@@ -279,6 +279,12 @@ class ProviderAlerts : public Provider {
         if (!folder.empty()) {
             std::string base = "http://" + services::SimHost();
             CopyText(Plugin.alertsApi, sizeof Plugin.alertsApi, (base + "/alerts/active").c_str());
+            CopyText(Plugin.canadaAlertsApi, sizeof Plugin.canadaAlertsApi,
+                     (base + "/collections/weather-alerts/items").c_str());
+            CopyText(Plugin.germanyAlertsApi, sizeof Plugin.germanyAlertsApi,
+                     (base + "/alerts").c_str());
+            CopyText(Plugin.norwayAlertsApi, sizeof Plugin.norwayAlertsApi,
+                     (base + "/weatherapi/metalerts/2.0/current.json").c_str());
             CopyText(Plugin.radarApi, sizeof Plugin.radarApi,
                      (base + "/public/weather-maps.json").c_str());
             services::SimReset();
@@ -363,6 +369,158 @@ TEST_F(ProviderAlerts, AFailingAlertServiceNeverCostsTheWeather) {
         EXPECT_EQ(0u, text.find("None|")) << text;
         EXPECT_EQ(std::string::npos, text.find("N/A")) << text;
         services::SimGet("/_control/alerts?name=normal");
+    }
+}
+
+// The alert services abroad, each with its request's start in the local service's log.
+static const char kCanadaRequest[] = "/collections/weather-alerts/items?";
+static const char kGermanyRequest[] = "/alerts?";
+static const char kNorwayRequest[] = "/weatherapi/metalerts/2.0/current.json?";
+
+static int AllAlertRequests() {
+    return services::SimRequests("/alerts/active?") + services::SimRequests(kCanadaRequest) +
+           services::SimRequests(kGermanyRequest) + services::SimRequests(kNorwayRequest);
+}
+
+// The titles of the Current document's alert section, in order.
+static std::vector<std::string> AlertTitles(const std::string &document) {
+    std::vector<std::string> titles;
+    size_t end = document.find("</swa>");
+    for (size_t at = document.find("<t>"); at != std::string::npos && at < end;
+         at = document.find("<t>", at + 3)) {
+        titles.push_back(document.substr(at + 3, document.find("</t>", at) - at - 3));
+    }
+    return titles;
+}
+
+TEST_F(ProviderAlerts, CanadaGermanyAndNorwayShowTheirAlertsMostSevereFirst) {
+    const struct {
+        const char *id, *request;
+        std::vector<const char *> titles; // the start of each, most severe first
+        const char *link;
+    } cases[] = {
+        // Maplecove lies in an orange and a yellow region; a red one over it has ended and
+        // another lies to the north.
+        {"CANADA",
+         kCanadaRequest,
+         {"snowfall warning", "freezing drizzle advisory"},
+         "https://weather.gc.ca/warnings/index_e.html?prov=on"},
+        // The service lists the moderate warning first.
+        {"GERMANY",
+         kGermanyRequest,
+         {"Official WARNING of HEAVY SNOWFALL", "Official WARNING of WIND GUSTS"},
+         "https://www.dwd.de/DE/wetter/warnungen_gemeinden/warnWetter_node.html"},
+        {"NORWAY",
+         kNorwayRequest,
+         {"Sn"},
+         "https://www.met.no/vaer-og-klima/ekstremvaervarsler-og-andre-farevarsler/"
+         "vaerfenomener-som-kan-gi-farevarsel-fra-met/sno"},
+        {"SVALBARD",
+         kNorwayRequest,
+         {"Polart lavtrykk, oransje niv"},
+         "https://www.met.no/vaer-og-klima/ekstremvaervarsler-og-andre-farevarsler/"
+         "vaerfenomener-som-kan-gi-farevarsel-fra-met/polart-lavtrykk"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.id);
+        id = c.id;
+        int before = services::SimRequests(c.request), all = AllAlertRequests();
+        std::string first = CurrentConditionsText("<alert>", id.c_str(), "", "1");
+        EXPECT_EQ(0u, first.find(c.titles[0])) << first;
+        std::vector<std::string> titles =
+            AlertTitles(sandbox::ReadFile(CachePath("Weather.Current." + id + ".English.xml")));
+        ASSERT_EQ(c.titles.size(), titles.size());
+        for (size_t i = 0; i < titles.size(); i++) {
+            EXPECT_EQ(0u, titles[i].find(c.titles[i])) << titles[i];
+        }
+        std::string link = AlertIconLink(id.c_str(), folder.c_str());
+        EXPECT_EQ(std::string("%l") + c.link, link.substr(link.find("%l")));
+        // One request, to the region's own service, and none with the calls that follow.
+        EXPECT_EQ(before + 1, services::SimRequests(c.request));
+        EXPECT_EQ(all + 1, AllAlertRequests());
+        for (const char *unit : {"English", "Metric", "Both"}) {
+            CurrentConditionsText("<alert> <temp>", id.c_str(), unit, "1");
+        }
+        EXPECT_EQ(all + 1, AllAlertRequests());
+    }
+    std::string log = services::SimLog();
+    EXPECT_NE(std::string::npos,
+              log.find("GET /collections/weather-alerts/items?f=json&lang=en&limit=100"
+                       "&bbox=-76.7000,44.4000,-74.7000,46.4000\n"));
+    EXPECT_NE(std::string::npos, log.find("GET /alerts?lat=53.5500&lon=9.9900\n"));
+    EXPECT_NE(std::string::npos,
+              log.find("GET /weatherapi/metalerts/2.0/current.json?lat=59.9100&lon=10.7500\n"));
+
+    // Hollowmere lies in the hole of the orange region, outside every other: asked, no alert.
+    id = "CANADAQUIET";
+    EXPECT_EQ("None", std::string(CurrentConditionsText("<alert>", id.c_str(), "", "1")));
+    EXPECT_EQ("", std::string(AlertIconLink(id.c_str(), folder.c_str())));
+    EXPECT_EQ(2, services::SimRequests(kCanadaRequest));
+}
+
+TEST_F(ProviderAlerts, NorwayIsAskedAtMostOnceInTenMinutes) {
+    id = "NORWAY";
+    CurrentConditionsText("<alert>", id.c_str(), "", "1");
+    EXPECT_EQ(1, services::SimRequests(kNorwayRequest));
+    // A new forecast answer five minutes after the alerts: their kept answer serves.
+    Age(32);
+    SetFileAge(CachePath("Alerts.NORWAY.json"), 5 * 60);
+    std::string text = CurrentConditionsText("<alert>", id.c_str(), "", "1");
+    EXPECT_EQ(0u, text.find("Sn")) << text;
+    EXPECT_EQ(2, Forecasts());
+    EXPECT_EQ(1, services::SimRequests(kNorwayRequest));
+    // A failed request counts as well: the next answer within ten minutes asks nothing.
+    services::SimGet("/_control/alerts?name=http500");
+    Age(32);
+    EXPECT_EQ("None", std::string(CurrentConditionsText("<alert>", id.c_str(), "", "1")));
+    EXPECT_EQ(2, services::SimRequests(kNorwayRequest));
+    services::SimGet("/_control/alerts?name=normal");
+    memset(Plugin.failedDownloads, 0, sizeof Plugin.failedDownloads);
+    Age(32);
+    SetFileAge(CachePath("Alerts.NORWAY.json"), 9 * 60);
+    EXPECT_EQ("None", std::string(CurrentConditionsText("<alert>", id.c_str(), "", "1")));
+    EXPECT_EQ(2, services::SimRequests(kNorwayRequest));
+    Age(32);
+    text = CurrentConditionsText("<alert>", id.c_str(), "", "1");
+    EXPECT_EQ(0u, text.find("Sn")) << text;
+    EXPECT_EQ(3, services::SimRequests(kNorwayRequest));
+    EXPECT_EQ(5, Forecasts());
+}
+
+TEST_F(ProviderAlerts, FailingServicesAbroadNeverCostTheWeather) {
+    const struct {
+        const char *id, *request;
+        std::vector<const char *> scenarios;
+    } cases[] = {
+        {"CANADA", kCanadaRequest, {"http500", "badjson", "hostile", "ratelimit", "stall"}},
+        {"GERMANY", kGermanyRequest, {"http500", "badjson", "hostile", "empty"}},
+        {"NORWAY", kNorwayRequest, {"ratelimit", "badjson", "hostile", "drop"}},
+    };
+    for (const auto &c : cases) {
+        id = c.id;
+        EXPECT_NE("None", std::string(CurrentConditionsText("<alert>", id.c_str(), "", "1")));
+        for (const char *scenario : c.scenarios) {
+            SCOPED_TRACE(std::string(c.id) + " " + scenario);
+            services::SimGet(std::string("/_control/alerts?name=") + scenario);
+            memset(Plugin.failedDownloads, 0, sizeof Plugin.failedDownloads);
+            Age(32);
+            int forecasts = Forecasts(), alerts = services::SimRequests(c.request);
+            std::string text = CurrentConditionsText("<alert>|<temp>", id.c_str(), "", "1");
+            EXPECT_EQ(forecasts + 1, Forecasts());
+            EXPECT_EQ(alerts + 1, services::SimRequests(c.request));
+            // The alerts are left out; a hostile answer's words may stand, made safe.
+            if (std::string(scenario) == "hostile") {
+                EXPECT_EQ(std::string::npos, text.find_first_of("<>\"")) << text;
+            } else {
+                EXPECT_EQ(0u, text.find("None|")) << text;
+            }
+            EXPECT_EQ(std::string::npos, text.find("N/A")) << text;
+            services::SimGet("/_control/alerts?name=normal");
+        }
+        // The next answer brings the alerts back.
+        memset(Plugin.failedDownloads, 0, sizeof Plugin.failedDownloads);
+        Age(32);
+        EXPECT_NE("None", std::string(CurrentConditionsText("<alert>", id.c_str(), "", "1")));
     }
 }
 

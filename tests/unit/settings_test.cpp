@@ -50,6 +50,23 @@ TEST_F(SettingsFile, MissingFileGivesEveryDefault) {
     EXPECT_STREQ("https://api.open-meteo.com/v1/forecast", Plugin.forecastApi);
     EXPECT_STREQ("https://geocoding-api.open-meteo.com/v1/search", Plugin.geocodingApi);
     EXPECT_STREQ("https://api.open-meteo.com/", Plugin.connectivityUrl);
+    EXPECT_STREQ("https://api.weather.gc.ca/collections/weather-alerts/items",
+                 Plugin.canadaAlertsApi);
+    EXPECT_STREQ("https://api.brightsky.dev/alerts", Plugin.germanyAlertsApi);
+    EXPECT_STREQ("https://api.met.no/weatherapi/metalerts/2.0/current.json",
+                 Plugin.norwayAlertsApi);
+}
+
+TEST_F(SettingsFile, EachAlertServiceHasItsOwnAddress) {
+    sandbox::WriteFile(path, "[Service]\nAlertsApi=http://127.0.0.1:1/us\n"
+                             "CanadaAlertsApi=http://127.0.0.1:1/ca\n"
+                             "GermanyAlertsApi=http://127.0.0.1:1/de\n"
+                             "NorwayAlertsApi=http://127.0.0.1:1/no\n");
+    ReadSettings(path.c_str());
+    EXPECT_STREQ("http://127.0.0.1:1/us", Plugin.alertsApi);
+    EXPECT_STREQ("http://127.0.0.1:1/ca", Plugin.canadaAlertsApi);
+    EXPECT_STREQ("http://127.0.0.1:1/de", Plugin.germanyAlertsApi);
+    EXPECT_STREQ("http://127.0.0.1:1/no", Plugin.norwayAlertsApi);
 }
 
 TEST_F(SettingsFile, TheWeatherSourceAndItsConnectivityTest) {

@@ -160,8 +160,90 @@ def recipe_commands(folder):
     return commands
 
 
+def conky_objects(line):
+    """Splits one line of conky text into its ${...} objects and the plain text between them."""
+    parts, i = [], 0
+    while i < len(line):
+        start = line.find("${", i)
+        if start < 0:
+            parts.append(line[i:])
+            break
+        if start > i:
+            parts.append(line[i:start])
+        depth, end = 0, start
+        while end < len(line):
+            if line.startswith("${", end):
+                depth += 1
+                end += 2
+                continue
+            if line[end] == "}":
+                depth -= 1
+                if depth == 0:
+                    break
+            end += 1
+        parts.append(line[start:end + 1])
+        i = end + 1
+    return parts
+
+
+CONKY_IMAGE = re.compile(r"\$\{image\s[^}]*\}")
+CONKY_NUMBER = re.compile(r"\$\{(goto|voffset|save_coordinates)\s+(-?\d+)\}$")
+# Objects that draw nothing themselves; $font and $color alone are plain text to the scanner.
+CONKY_SILENT = re.compile(r"\$\{(font|color)\b[^}]*\}$|^(\$font|\$color\d?)")
+
+
+def conky_layout_faults(conf):
+    """Where the conky recipe lets a picture and a text meet. A picture must be anchored to the
+    text (${save_coordinates N} then image -i N: a fixed -p position drifts from the lines when
+    the fonts change), and any text after it on its line must stand either to its right
+    (${goto} past its width) or below it (a ${voffset} past its height since the anchor). Returns
+    one message a fault, an empty list when there is none."""
+    text = conf[conf.index("conky.text"):]
+    text = text[text.index("[[") + 2:text.rindex("]]")].replace("\\\n", "")
+    faults = []
+    for number, line in enumerate(text.split("\n"), 1):
+        x, saved, pictures = 0, {}, []  # saved: slot -> (x, voffset so far)
+        voffset = 0
+        for part in conky_objects(line):
+            numeric = CONKY_NUMBER.match(part)
+            images = CONKY_IMAGE.findall(part.replace("\\$", "$"))
+            if numeric:
+                name, value = numeric.group(1), int(numeric.group(2))
+                if name == "goto":
+                    x = value
+                elif name == "voffset":
+                    voffset += value
+                else:
+                    saved[value] = (x, voffset)
+            elif images:
+                for image in images:
+                    slot = re.search(r"\s-i\s+(\d+)", image)
+                    size = re.search(r"\s-s\s+(\d+)x(\d+)", image)
+                    if not slot or " -p " in image:
+                        faults.append("line %d: a picture at a fixed place: %s" % (number, image))
+                    elif int(slot.group(1)) not in saved:
+                        faults.append("line %d: no ${save_coordinates %s} before %s" %
+                                      (number, slot.group(1), image))
+                    elif not size:
+                        faults.append("line %d: a picture without its size: %s" % (number, image))
+                    else:
+                        left, top = saved[int(slot.group(1))]
+                        pictures.append((left, top, int(size.group(1)), int(size.group(2))))
+            elif part.strip() and not CONKY_SILENT.search(part.strip()):
+                for left, top, width, height in pictures:
+                    beside = x >= left + width
+                    below = voffset - top > height
+                    if not beside and not below:
+                        faults.append("line %d: %s at x %d meets the %dx%d picture at x %d" %
+                                      (number, part[:60], x, width, height, left))
+    return faults
+
+
 def check_recipes(folder):
     folder = os.path.abspath(folder)
+    with open(os.path.join(folder, "recipes", "conky.conf"), encoding="utf-8") as f:
+        for fault in conky_layout_faults(f.read()):
+            fail("recipes: conky.conf: " + fault)
     count = 0
     for recipe, command, is_json in recipe_commands(folder):
         if not RECIPE_FOLDER.search(command):

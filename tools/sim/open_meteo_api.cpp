@@ -911,6 +911,41 @@ bool SpecialPlace(const std::string &upperName, Place *place) {
                   7140000, "America/Denver", 108250, 6252001,   "United States", "Westmark"};
         return true;
     }
+    // Places of the other alert services: Canada's inside two alerts' regions, and in a hole
+    // of one; Germany's with two warnings; Norway's and Svalbard's with one alert each.
+    struct Abroad {
+        const char *key, *name;
+        double latitude, longitude, elevation;
+        const char *code, *zone, *country, *admin1;
+    };
+    static const Abroad kAbroad[] = {
+        {"CANADA", "Maplecove", 45.40, -75.70, 70.0, "CA", "America/Toronto", "Canada", "Ontario"},
+        {"CANADAQUIET", "Hollowmere", 45.62, -75.70, 80.0, "CA", "America/Toronto", "Canada",
+         "Ontario"},
+        {"GERMANY", "Elbwiesen", 53.55, 9.99, 6.0, "DE", "Europe/Berlin", "Germany", "Hamburg"},
+        {"NORWAY", "Fjordvik", 59.91, 10.75, 23.0, "NO", "Europe/Oslo", "Norway", "Oslo"},
+        {"SVALBARD", "Isfjordby", 78.22, 15.65, 8.0, "SJ", "Arctic/Longyearbyen",
+         "Svalbard and Jan Mayen", ""},
+    };
+    for (size_t i = 0; i < sizeof kAbroad / sizeof kAbroad[0]; ++i) {
+        const Abroad &a = kAbroad[i];
+        if (upperName == a.key) {
+            long long id = 7160001 + static_cast<long long>(i) * 10;
+            *place = {id,
+                      a.name,
+                      a.latitude,
+                      a.longitude,
+                      a.elevation,
+                      a.code,
+                      a.admin1[0] ? id - 1 : 0,
+                      a.zone,
+                      25000,
+                      id + 98,
+                      a.country,
+                      a.admin1};
+            return true;
+        }
+    }
     if (upperName == "UMLAUT") {
         *place = {7110001, "Z\u00FCrich",   47.37,  8.55,    408.0,         "CH",
                   7110000, "Europe/Zurich", 421878, 7110099, "Switzerland", "Z\u00FCrich"};

@@ -19,6 +19,9 @@
 //   /v1/forecast?latitude=..&longitude=..&hourly=..                JSON forecast
 //   /v1/search?name=..&count=..                                    JSON place search
 //   /alerts/active?point=LAT,LON                                   alerts (GeoJSON)
+//   /collections/weather-alerts/items?bbox=W,S,E,N&lang=..&limit=N Canada's alerts (GeoJSON)
+//   /alerts?lat=..&lon=..                                          Germany's alerts (JSON)
+//   /weatherapi/metalerts/2.0/current.json?lat=..&lon=..           Norway's alerts (GeoJSON)
 //   /public/weather-maps.json                                      radar frames (JSON)
 //   /v2/radar/TIME/SIZE/ZOOM/LAT/LON/COLOR/OPTIONS.png             radar overlay (PNG)
 // unit=m (or "Metric") gives the metric feed; any other unit the English one.
@@ -50,7 +53,7 @@
 //                                 name=normal. Without name: the current one.
 //   /_control/log                 the request lines kept so far, one a line
 //   /_control/agents              the User-Agent headers of those requests, once each
-//   /_control/alerts?name=NAME    a scenario for /alerts/active only; normal clears it
+//   /_control/alerts?name=NAME    a scenario for the four alert addresses only; normal clears it
 //   /_control/radar?name=NAME     a scenario for the radar index and pictures only
 //   /_control/frames?name=NAME    a scenario for the radar pictures alone, over the radar one
 //   /_control/clock?advance=MIN   moves the service clock by MIN minutes (may be negative)
@@ -63,6 +66,7 @@
 
 #include "raw_server.h"
 #include "feed_documents.h"
+#include "national_alerts.h"
 #include "nws_alerts.h"
 #include "open_meteo_api.h"
 #include "png_image.h"
@@ -409,6 +413,29 @@ void ServeActiveAlerts(const httplib::Request &request, httplib::Response &respo
     DeliverWithScenario(response, scenario, answer.body, answer.contentType);
 }
 
+// The alerts of Canada, Germany and Norway, under the alerts' scenario.
+void ServeCanadaAlerts(const httplib::Request &request, httplib::Response &response) {
+    Scenario scenario = GroupScenario(AddressGroup::Alerts);
+    TypedAnswer answer = CanadaAlertsAnswer(request.params, ServiceNow(), scenario);
+    response.status = answer.status;
+    DeliverWithScenario(response, scenario, answer.body, answer.contentType);
+}
+
+void ServeGermanyAlerts(const httplib::Request &request, httplib::Response &response) {
+    Scenario scenario = GroupScenario(AddressGroup::Alerts);
+    TypedAnswer answer = GermanyAlertsAnswer(request.params, ServiceNow(), scenario);
+    response.status = answer.status;
+    DeliverWithScenario(response, scenario, answer.body, answer.contentType);
+}
+
+void ServeNorwayAlerts(const httplib::Request &request, httplib::Response &response) {
+    Scenario scenario = GroupScenario(AddressGroup::Alerts);
+    TypedAnswer answer = NorwayAlertsAnswer(request.params, request.get_header_value("User-Agent"),
+                                            ServiceNow(), scenario);
+    response.status = answer.status;
+    DeliverWithScenario(response, scenario, answer.body, answer.contentType);
+}
+
 // /public/weather-maps.json: the radar frames, whose host is this service.
 void ServeRadarIndex(const httplib::Request &request, httplib::Response &response) {
     Scenario scenario = GroupScenario(AddressGroup::Radar);
@@ -540,6 +567,9 @@ void SetUpRoutes(httplib::Server &server) {
     server.Get(Route(R"(/images/radar/([^/]+)\.png)"), ServeRadarImage);
     server.Get(Route(R"(/images/(.+))"), ServeOtherImage);
     server.Get(Route("/alerts/active"), ServeActiveAlerts);
+    server.Get(Route("/alerts"), ServeGermanyAlerts);
+    server.Get(Route("/collections/weather-alerts/items"), ServeCanadaAlerts);
+    server.Get(Route(R"(/weatherapi/metalerts/2\.0/current\.json)"), ServeNorwayAlerts);
     server.Get(Route(R"(/alerts/([^/]+)/([0-9]+))"), ServeAlertPage);
     server.Get(Route("/v1/forecast"), ServeJsonForecast);
     server.Get(Route("/v1/search"), ServeJsonSearch);

@@ -526,6 +526,45 @@ problems=$(
     answer_check "the page of an ID" "/alerts/ACTIVE/1" 's == 200 and d is None'
 )
 [[ -z $problems ]] || fail "$problems"
+# --- alerts of Canada, Germany and Norway, each in its service's shape
+CANADA="/collections/weather-alerts/items?f=json&lang=en&limit=100&bbox="
+NORWAY="/weatherapi/metalerts/2.0/current.json?"
+problems=$(
+    # A box of one degree around Maplecove meets all four regions; the collection gives ten at
+    # most without a limit.
+    answer_check "Canada's regions" "${CANADA}-76.7,44.4,-74.7,46.4" \
+        's == 200 and t == "application/geo+json" and d["numberMatched"] == 4
+         and [(p["alert_name_en"], p["risk_colour_en"]) for p in F] ==
+             [("snowfall warning", "orange"), ("freezing drizzle advisory", "yellow"),
+              ("blizzard warning", "red"), ("extreme cold warning", "red")]
+         and at(F[2]["expiration_datetime"].replace("Z", "+00:00")) <
+             at(F[0]["expiration_datetime"].replace("Z", "+00:00"))
+         and d["features"][0]["geometry"]["type"] == "Polygon"
+         and len(d["features"][0]["geometry"]["coordinates"]) == 2
+         and d["features"][1]["geometry"]["type"] == "MultiPolygon"'
+    answer_check "Canada far away" "${CANADA}10,50,11,51" 's == 200 and F == []'
+    answer_check "Canada limit" "/collections/weather-alerts/items?limit=1&bbox=-76.7,44.4,-74.7,46.4" \
+        'len(F) == 1 and d["numberReturned"] == 1'
+    answer_check "Canada bad box" "${CANADA}-74,44,-76,46" \
+        's == 400 and d["code"] == "InvalidParameterValue"'
+    answer_check "Germany" "/alerts?lat=53.55&lon=9.99" \
+        's == 200 and [a["severity"] for a in d["alerts"]] == ["moderate", "severe"]
+         and d["alerts"][1]["headline_en"] == "Official WARNING of HEAVY SNOWFALL"
+         and d["location"]["state_short"] == "HH"'
+    answer_check "outside Germany" "/alerts?lat=48.85&lon=2.35" \
+        's == 200 and d["alerts"] == [] and d["location"] is None'
+    answer_check "Germany without lon" "/alerts?lat=53.55" 's == 400'
+    answer_check "Norway" "${NORWAY}lat=59.91&lon=10.75" \
+        's == 200 and [p["severity"] for p in F] == ["Moderate"]
+         and F[0]["web"].startswith("https://www.met.no/")
+         and len(d["features"][0]["when"]["interval"]) == 2' -A nimbrel/0.99
+    answer_check "Svalbard" "${NORWAY}lat=78.22&lon=15.65" \
+        '[p["awareness_level"] for p in F] == ["3; orange; Severe"]' -A nimbrel/0.99
+    answer_check "Norway 5 decimals" "${NORWAY}lat=59.91001&lon=10.75" 's == 403' -A nimbrel/0.99
+    answer_check "Norway generic agent" "${NORWAY}lat=59.91&lon=10.75" 's == 403' -A curl/8.0
+    answer_check "Norway no agent" "${NORWAY}lat=59.91&lon=10.75" 's == 403' -A ''
+)
+[[ -z $problems ]] || fail "$problems"
 expect_contains "alerts scenario" "$(fetch "/_control/alerts?name=http500")" "alerts scenario http500"
 problems=$(
     answer_check "alerts failing" "$ACTIVE$ALERTS_POINT" 's == 500'

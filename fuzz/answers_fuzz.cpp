@@ -109,9 +109,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     }
 
     char picture[512];
-    if (ReadRadarIndex(json.data(), json.size(), place.latitude, place.longitude, picture,
-                       sizeof picture) == ANSWER_WEATHER) {
-        Require(strncmp(picture, "http", 4) == 0 && strpbrk(picture, " \"'<>?#") == NULL &&
+    if (ReadRadarIndex(json.data(), json.size(), RAINVIEWER_MAPS_API, place.latitude,
+                       place.longitude, picture, sizeof picture) == ANSWER_WEATHER) {
+        // An index that came over https never sends the picture over plain http.
+        Require(strncmp(picture, "https://", 8) == 0 && strpbrk(picture, " \"'<>?#") == NULL &&
                 strstr(picture, ".png") != NULL);
     } else {
         Require(picture[0] == '\0');

@@ -104,7 +104,7 @@ typedef struct PluginState {
     char settingsPath[PATH_CAPACITY];       // the module path with its extension made ".ini"
     int settingsWritable;                   // 0: no usable settings path, shutdown writes nothing
     char languagePath[PATH_CAPACITY];       // or empty when it does not fit
-    char cacheFolder[PATH_CAPACITY];        // TEMP + "Nimbrel", or empty when TEMP is unusable
+    char cacheFolder[PATH_CAPACITY];        // TEMP + "Nimbrel" (see OsCacheFolder), or empty
     char cacheFilePath[PATH_CAPACITY];      // last cache file name built
     char downloadPath[PATH_CAPACITY];       // file that the download in progress writes
     char downloadAddress[ADDRESS_CAPACITY]; // address that the download in progress reads

@@ -45,9 +45,16 @@ uint64_t OsMonotonicMs(void);
 // does not fit, and then `out` is empty.
 int OsModulePath(void *instance, char *out, size_t capacity);
 
-// Writes the user's folder for temporary files, without a trailing separator. Returns 1 on
-// success; 0 when there is none or it does not fit, and then `out` is empty.
-int OsTempFolder(char *out, size_t capacity);
+// Writes the folder of the module's cache, `name` inside the user's TEMP folder, created when
+// missing, without a trailing separator. On Windows TEMP is the user's own, and a folder that
+// cannot be made is written all the same: downloads into it fail and say so. On POSIX, where TEMP
+// (or TMPDIR) is often the shared /tmp, the folder must be private: a real folder (no symbolic
+// link) of the user that nobody else may write, in a parent that others may write only where the
+// sticky bit keeps them from moving it. Without TEMP and TMPDIR, or when TEMP's folder is not
+// private, it is the user's XDG cache folder instead, `name` in lower case inside
+// $XDG_CACHE_HOME, else inside ~/.cache. New folders are made mode 0700. Returns 1 on success;
+// 0 when there is no usable folder, or TEMP's folder does not fit, and then `out` is empty.
+int OsCacheFolder(const char *name, char *out, size_t capacity);
 
 // Creates one folder level with default security. Returns 1 when the folder was created or
 // exists already, 0 otherwise (a file of that name included).

@@ -70,22 +70,6 @@ int LanguagePathFromSettings(const char *settingsPath, const char *language, cha
     return 1;
 }
 
-static void MakeCacheFolder(void) {
-    char temp[PATH_CAPACITY];
-    Plugin.cacheFolder[0] = '\0';
-    // Without a TEMP folder there is no cache: a folder relative to the current one would land
-    // wherever the host happens to stand.
-    if (!OsTempFolder(temp, sizeof temp) || temp[0] == '\0') {
-        return;
-    }
-    if (!FormatText(Plugin.cacheFolder, sizeof Plugin.cacheFolder, "%s%c%s", temp, OsPathSeparator,
-                    kCacheFolderName)) {
-        Plugin.cacheFolder[0] = '\0';
-        return;
-    }
-    OsCreateFolder(Plugin.cacheFolder);
-}
-
 static void ReleaseState(void) {
     OsMutexClose(Plugin.mutex);
     Plugin.mutex = NULL;
@@ -123,7 +107,8 @@ void Startup(void *instance) {
     LanguagePathFromSettings(Plugin.settingsPath, Plugin.customLanguage, Plugin.languagePath,
                              sizeof Plugin.languagePath);
     ReadProxySettings();
-    MakeCacheFolder();
+    // Without a usable folder there is no cache: downloads then fail and say so.
+    OsCacheFolder(kCacheFolderName, Plugin.cacheFolder, sizeof Plugin.cacheFolder);
 
     FormatText(Plugin.forecastPrompt, sizeof Plugin.forecastPrompt, kForecastPrompt,
                Plugin.maxDays);

@@ -328,8 +328,8 @@ static int RefreshProviderRadar(const WeatherSource *self, const char *path, con
     }
     int found = FetchAnswer(key, Plugin.radarApi, &body, RADAR_INDEX_LIMIT, &status) == 0 &&
                 status >= 200 && status <= 299 &&
-                ReadRadarIndex(GrowTextChars(&body), body.length, latitude, longitude, picture,
-                               sizeof picture) == ANSWER_WEATHER;
+                ReadRadarIndex(GrowTextChars(&body), body.length, Plugin.radarApi, latitude,
+                               longitude, picture, sizeof picture) == ANSWER_WEATHER;
     if (!found && status != 0) {
         RememberDownloadFailure(key);
     }

@@ -48,16 +48,20 @@ static int SafeAddressPart(const Value *value, const char *start, char *out, siz
     return 1;
 }
 
-enum AnswerKind ReadRadarIndex(const char *json, size_t length, double latitude, double longitude,
-                               char *out, size_t capacity) {
+enum AnswerKind ReadRadarIndex(const char *json, size_t length, const char *indexAddress,
+                               double latitude, double longitude, char *out, size_t capacity) {
     if (capacity > 0) {
         out[0] = '\0';
     }
     rapidjson::Document document;
     char host[RADAR_HOST_CAPACITY], path[RADAR_PATH_CAPACITY] = "";
+    char scheme[sizeof "https:"];
+    CopyText(scheme, sizeof scheme, indexAddress);
+    int plainAllowed = !EqualsIgnoreCase(scheme, "https:");
     if (!JsonParseObject(&document, json, length) ||
         !(SafeAddressPart(JsonMember(&document, "host"), "https://", host, sizeof host) ||
-          SafeAddressPart(JsonMember(&document, "host"), "http://", host, sizeof host))) {
+          (plainAllowed &&
+           SafeAddressPart(JsonMember(&document, "host"), "http://", host, sizeof host)))) {
         return ANSWER_UNREADABLE;
     }
     // The newest frame by its time, whatever the order of the list.

@@ -31,10 +31,12 @@ int RadarPointAddress(const PlaceInfo *place, char *out, size_t capacity);
 // address.
 int ParseRadarPointAddress(const char *address, double *latitude, double *longitude);
 
-// Reads the index of frames: the address of the newest past frame's picture centred on the
-// point, into `out`. Returns ANSWER_WEATHER with the address, or ANSWER_UNREADABLE when the
-// index holds no usable frame or host (out empty).
-enum AnswerKind ReadRadarIndex(const char *json, size_t length, double latitude, double longitude,
-                               char *out, size_t capacity);
+// Reads the index of frames, downloaded from `indexAddress`: the address of the newest past
+// frame's picture centred on the point, into `out`. Returns ANSWER_WEATHER with the address, or
+// ANSWER_UNREADABLE when the index holds no usable frame or host (out empty). An index that came
+// over https must name an https host: the picture never comes over a plain hop a man in the
+// middle could answer.
+enum AnswerKind ReadRadarIndex(const char *json, size_t length, const char *indexAddress,
+                               double latitude, double longitude, char *out, size_t capacity);
 
 #endif

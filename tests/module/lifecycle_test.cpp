@@ -5,6 +5,7 @@
 #include <string>
 
 #include "support/plugin_copy.h"
+#include "support/services.h"
 
 #if defined(_WIN32)
 #include <windows.h>
@@ -103,3 +104,41 @@ TEST(Lifecycle, AnUnusableTempCreatesNoCacheFolderAnywhere) {
     EXPECT_FALSE(sandbox::Exists(sandbox::Join(plugin.temp, "Nimbrel")));
     EXPECT_TRUE(sandbox::Exists(plugin.settings));
 }
+
+#if !defined(_WIN32)
+#include <sys/stat.h>
+#include <unistd.h>
+
+TEST(Lifecycle, ACacheFolderPlantedAsALinkIsPassedByForThePrivateOne) {
+    if (services::SimHost().empty()) {
+        GTEST_SKIP() << "the local weather service is not running";
+    }
+    PluginCopy plugin("planted");
+    plugin.UseServiceAt(services::SimHost(), "[Unit]\nDefaultUnit=English\n");
+    std::string planted = sandbox::Join(plugin.folder, "planted");
+    sandbox::MakeFolderAt(planted);
+    ASSERT_EQ(0, symlink(planted.c_str(), sandbox::Join(plugin.temp, "Nimbrel").c_str()));
+    std::string xdg = sandbox::Join(plugin.folder, "xdg");
+    const char *savedXdg = getenv("XDG_CACHE_HOME");
+    std::string saved = savedXdg ? savedXdg : "";
+    sandbox::SetEnv("XDG_CACHE_HOME", xdg);
+    bool loaded = plugin.Load();
+    std::string temperature =
+        loaded ? plugin.loaded.Get<Export4>("CurrentConditions")("<temp>", "LC1001", "", "1") : "";
+    plugin.Unload();
+    if (savedXdg) {
+        sandbox::SetEnv("XDG_CACHE_HOME", saved);
+    } else {
+        sandbox::UnsetEnv("XDG_CACHE_HOME");
+    }
+    ASSERT_TRUE(loaded);
+
+    EXPECT_NE(std::string::npos, temperature.find_first_of("0123456789")) << temperature;
+    EXPECT_TRUE(sandbox::Exists(sandbox::Join(xdg, "nimbrel/Weather.Current.LC1001.English.xml")));
+    struct stat status;
+    ASSERT_EQ(0, stat(sandbox::Join(xdg, "nimbrel").c_str(), &status));
+    EXPECT_EQ(0700u, status.st_mode & 0777u);
+    // Nothing reached the folder the link points at.
+    EXPECT_EQ(0, rmdir(planted.c_str()));
+}
+#endif

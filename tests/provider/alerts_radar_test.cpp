@@ -173,13 +173,13 @@ TEST(Radar, ThePageNamesThePointAndTheNewestFrameIsChosenLater) {
                         "\"radar\":{\"past\":[{\"time\":1796767200,\"path\":\"/v2/radar/b\"},"
                         "{\"time\":1796767800,\"path\":\"/v2/radar/c\"},{\"time\":1796766600,"
                         "\"path\":\"/v2/radar/a\"},{\"time\":\"1796769999\",\"path\":\"/x\"}]}}";
-    ASSERT_EQ(ANSWER_WEATHER, ReadRadarIndex(index.data(), index.size(), 39.7392, -104.9903,
-                                             picture, sizeof picture));
+    ASSERT_EQ(ANSWER_WEATHER, ReadRadarIndex(index.data(), index.size(), RAINVIEWER_MAPS_API,
+                                             39.7392, -104.9903, picture, sizeof picture));
     EXPECT_STREQ("https://tilecache.rainviewer.com/v2/radar/c/256/7/39.7392/-104.9903/2/1_1.png",
                  picture);
     // Coordinates always carry a dot, even whole ones.
-    ASSERT_EQ(ANSWER_WEATHER,
-              ReadRadarIndex(index.data(), index.size(), 40, -105, picture, sizeof picture));
+    ASSERT_EQ(ANSWER_WEATHER, ReadRadarIndex(index.data(), index.size(), RAINVIEWER_MAPS_API, 40,
+                                             -105, picture, sizeof picture));
     EXPECT_NE(nullptr, strstr(picture, "/40.0000/-105.0000/"));
 
     // An index that names no frame, or a host or path that is no plain address.
@@ -190,11 +190,27 @@ TEST(Radar, ThePageNamesThePointAndTheNewestFrameIsChosenLater) {
           "{\"host\":\"https://h\\\" x\",\"radar\":{\"past\":[{\"time\":1,\"path\":\"/a\"}]}}",
           "{\"host\":\"https://h\",\"radar\":{\"past\":[{\"time\":1,\"path\":\"/a?b=c\"}]}}",
           "{\"radar\":{\"past\":[{\"time\":1,\"path\":\"/a\"}]}}", "[]", "{"}) {
-        EXPECT_EQ(ANSWER_UNREADABLE,
-                  ReadRadarIndex(bad, strlen(bad), 39.7, -104.9, picture, sizeof picture))
+        EXPECT_EQ(ANSWER_UNREADABLE, ReadRadarIndex(bad, strlen(bad), RAINVIEWER_MAPS_API, 39.7,
+                                                    -104.9, picture, sizeof picture))
             << bad;
         EXPECT_STREQ("", picture);
     }
+}
+
+TEST(Radar, AnIndexThatCameOverHttpsNeverNamesAPlainHost) {
+    const std::string plain = "{\"host\":\"http://tiles.example\",\"radar\":{\"past\":"
+                              "[{\"time\":1,\"path\":\"/v2/radar/a\"}]}}";
+    char picture[512];
+    for (const char *secure : {"https://api.example/maps.json", "HTTPS://api.example/m.json"}) {
+        EXPECT_EQ(ANSWER_UNREADABLE, ReadRadarIndex(plain.data(), plain.size(), secure, 39.7,
+                                                    -104.9, picture, sizeof picture))
+            << secure;
+        EXPECT_STREQ("", picture);
+    }
+    // An index that came over plain http may name either; https stays allowed after http.
+    ASSERT_EQ(ANSWER_WEATHER, ReadRadarIndex(plain.data(), plain.size(), "http://127.0.0.1:1/m",
+                                             39.7, -104.9, picture, sizeof picture));
+    EXPECT_EQ(0, strncmp(picture, "http://tiles.example/v2/radar/a/", 32)) << picture;
 }
 
 // ---- Canada, Germany, Norway ---------------------------------------------------------------

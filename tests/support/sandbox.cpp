@@ -69,6 +69,9 @@ void RemoveTree(const std::string &path) {
 void MakeFolderAt(const std::string &path) {
     std::error_code error;
     fs::create_directories(path, error);
+    // Whatever the umask: the module takes no cache folder that group or others may write.
+    fs::permissions(path, fs::perms::group_write | fs::perms::others_write,
+                    fs::perm_options::remove, error);
 }
 
 std::string Join(const std::string &folder, const std::string &name) {

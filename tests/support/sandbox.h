@@ -15,7 +15,7 @@ extern const char kModuleExtension[];
 // A fresh, empty folder under the system's temporary folder; removed with RemoveTree.
 std::string MakeFolder(const std::string &label);
 void RemoveTree(const std::string &path);
-// Creates one folder (and its parents).
+// Creates one folder (and its parents), which neither group nor others may write.
 void MakeFolderAt(const std::string &path);
 
 std::string Join(const std::string &folder, const std::string &name);

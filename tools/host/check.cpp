@@ -135,8 +135,9 @@ static void Report(const ServiceCheck &check) {
 // can be written into it and removed again.
 static bool CheckCacheFolder(void) {
     if (Plugin.cacheFolder[0] == '\0') {
-        printf("cache folder: none\n  result: FAILED, no usable TEMP folder: nothing can be "
-               "cached, every meter shows \"N/A\"\n");
+        printf("cache folder: none\n  result: FAILED, no usable private cache folder (TEMP, and "
+               "on Linux also XDG_CACHE_HOME or ~/.cache): nothing can be cached, every meter "
+               "shows \"N/A\"\n");
         return false;
     }
     printf("cache folder: %s\n", Plugin.cacheFolder);

@@ -8,6 +8,7 @@
 #include <net/if.h>
 #include <pthread.h>
 #include <stddef.h>
+#include <stdlib.h>
 #include <string.h>
 #include <strings.h>
 
@@ -103,8 +104,16 @@ static void SetCommonOptions(CURL *curl, const char *address, unsigned connectTi
     curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L); // no SIGALRM inside the host process
     curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT_MS, (long)connectTimeoutMs);
     curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "http,https");
-    curl_easy_setopt(curl, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+    // A redirect never leaves HTTPS: a man in the middle of the plain hop could feed anything.
+    curl_easy_setopt(curl, CURLOPT_REDIR_PROTOCOLS_STR,
+                     strncasecmp(address, "https:", 6) == 0 ? "https" : "http,https");
     curl_easy_setopt(curl, CURLOPT_PROXY, ""); // no proxy from the environment unless asked
+    // As for the curl program, CURL_CA_BUNDLE names a file of certificate authorities that takes
+    // the place of the system's: certificates are checked all the same, against those alone.
+    const char *authorities = getenv("CURL_CA_BUNDLE");
+    if (authorities != NULL && authorities[0] != '\0') {
+        curl_easy_setopt(curl, CURLOPT_CAINFO, authorities);
+    }
 }
 
 // What a libcurl result code says went wrong.

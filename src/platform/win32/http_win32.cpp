@@ -3,7 +3,8 @@
 // session), the body by a clock check between pieces, since a server that drips never lets a
 // receive time out, and the whole request by a worker thread that the caller leaves behind at
 // the bound, since headers that trickle in hold HttpSendRequest past every time-out and closing
-// its handles does not end it under Wine.
+// its handles does not end it under Wine. Redirects are followed here, not by WinINet, so that
+// none leads from https down to http.
 #if defined(_WIN32)
 
 #include <windows.h>
@@ -314,19 +315,108 @@ static int SendRequest(HINTERNET request, const OsHttpRequest *options, int *sta
     return 1;
 }
 
-// The whole request in the calling thread; bounded by the time-outs of WinINet, which a server
-// that trickles its headers a byte at a time never trips.
+// Redirects followed at most, as many as the POSIX build follows.
+static const int kMaxRedirects = 5;
+
+static int IsRedirect(int status) {
+    return status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
+}
+
+static int HasScheme(const char *address, const char *scheme) {
+    size_t length = strlen(scheme);
+    return CompareStringA(LOCALE_INVARIANT, NORM_IGNORECASE, address, (int)length, scheme,
+                          (int)length) == CSTR_EQUAL;
+}
+
+// Writes the address the redirect of `request` names, resolved against `from`. Returns 1 when
+// it may be followed: an http or https address, and after https only https, since a man in the
+// middle of a plain hop could feed anything. Returns 0 otherwise, with the reason.
+static int RedirectTarget(HINTERNET request, const char *from, char *out, DWORD capacity,
+                          OsHttpFailure *failure) {
+    char location[2084];
+    DWORD size = sizeof location;
+    if (!HttpQueryInfoA(request, HTTP_QUERY_LOCATION, location, &size, NULL) ||
+        !InternetCombineUrlA(from, location, out, &capacity, 0)) {
+        SetFailure(failure, OS_HTTP_FAILURE_OTHER, "a redirect without a usable address");
+        return 0;
+    }
+    if (HasScheme(out, "https://") || (HasScheme(out, "http://") && !HasScheme(from, "https:"))) {
+        return 1;
+    }
+    SetFailure(failure, OS_HTTP_FAILURE_OTHER,
+               HasScheme(out, "http://") ? "a redirect from https down to http is refused"
+                                         : "a redirect to another protocol is refused");
+    return 0;
+}
+
+// One request of the transfer, to `address`, and its answer: the body into the sink, or for a
+// redirect that may be followed (WinINet is told not to follow any itself) the next address in
+// `next` and OS_HTTP_COMPLETE with `next` not empty.
+static enum OsHttpResult RequestOnce(HINTERNET session, const char *address, int mayRedirect,
+                                     const OsHttpRequest *request, OsBodySink sink, void *context,
+                                     DWORD started, int *status, char *next, DWORD nextCapacity,
+                                     OsHttpFailure *failure) {
+    char host[256], path[2084];
+    INTERNET_PORT port = 0;
+    int secure = 0;
+    next[0] = '\0';
+    if (!CrackAddress(address, host, sizeof host, path, sizeof path, &port, &secure)) {
+        SetFailure(failure, OS_HTTP_FAILURE_OTHER, "the address cannot be read");
+        return OS_HTTP_NOT_OPENED;
+    }
+    enum OsHttpResult result = OS_HTTP_NOT_OPENED;
+    HINTERNET connection =
+        InternetConnectA(session, host, port, NULL, NULL, INTERNET_SERVICE_HTTP, 0, 0);
+    DWORD flags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_PRAGMA_NOCACHE |
+                  INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_NO_AUTO_REDIRECT |
+                  (secure ? INTERNET_FLAG_SECURE : 0);
+    HINTERNET url =
+        connection ? HttpOpenRequestA(connection, "GET", path, kHttpVersion, NULL, NULL, flags, 0)
+                   : NULL;
+    if (url != NULL) {
+        SetTimeouts(url, request);
+        DWORD sent = GetTickCount();
+        if (!SendRequest(url, request, status)) {
+            ExplainError(url, GetLastError(), failure);
+            // Wine reports a receive time-out as an aborted connection: one that ends when the
+            // wait for the answer has had its whole bound is a time-out.
+            if (failure->kind == OS_HTTP_FAILURE_BROKEN &&
+                GetTickCount() - sent + kTimerSlackMs >= request->readTimeoutMs) {
+                failure->kind = OS_HTTP_FAILURE_TIMEOUT;
+                size_t used = strlen(failure->reason);
+                snprintf(failure->reason + used, sizeof failure->reason - used,
+                         ", no answer within %lu ms", (unsigned long)request->readTimeoutMs);
+            }
+        } else if (mayRedirect && IsRedirect(*status)) {
+            // A redirect to a place that may not be followed is no answer at all.
+            if (RedirectTarget(url, address, next, nextCapacity, failure)) {
+                result = OS_HTTP_COMPLETE;
+            } else {
+                next[0] = '\0';
+            }
+        } else {
+            result = CopyBody(url, sink, context, started, request->totalTimeoutMs, failure);
+            if (result == OS_HTTP_COMPLETE && request->answerHeaders != NULL) {
+                AnswerHeader(url, HTTP_QUERY_EXPIRES, request->answerHeaders->expires);
+                AnswerHeader(url, HTTP_QUERY_LAST_MODIFIED, request->answerHeaders->lastModified);
+            }
+        }
+        InternetCloseHandle(url);
+    } else {
+        ExplainError(NULL, GetLastError(), failure);
+    }
+    if (connection != NULL) {
+        InternetCloseHandle(connection);
+    }
+    return result;
+}
+
+// The whole request in the calling thread, redirects included; bounded by the time-outs of
+// WinINet, which a server that trickles its headers a byte at a time never trips.
 static enum OsHttpResult HttpGetBlocking(const OsHttpRequest *request, OsBodySink sink,
                                          void *context, int *status, OsHttpFailure *failure) {
     *status = 0;
     DWORD started = GetTickCount();
-    char host[256], path[2084];
-    INTERNET_PORT port = 0;
-    int secure = 0;
-    if (!CrackAddress(request->address, host, sizeof host, path, sizeof path, &port, &secure)) {
-        SetFailure(failure, OS_HTTP_FAILURE_OTHER, "the address cannot be read");
-        return OS_HTTP_NOT_OPENED;
-    }
     HINTERNET session =
         request->useProxy
             ? InternetOpenA(request->userAgent, INTERNET_OPEN_TYPE_PROXY, request->proxyAddress,
@@ -340,41 +430,23 @@ static enum OsHttpResult HttpGetBlocking(const OsHttpRequest *request, OsBodySin
         SetProxyCredentials(session, request);
     }
     SetTimeouts(session, request);
+    char hops[2][2084];
+    const char *address = request->address;
     enum OsHttpResult result = OS_HTTP_NOT_OPENED;
-    HINTERNET connection =
-        InternetConnectA(session, host, port, NULL, NULL, INTERNET_SERVICE_HTTP, 0, 0);
-    DWORD flags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_PRAGMA_NOCACHE |
-                  INTERNET_FLAG_NO_CACHE_WRITE | (secure ? INTERNET_FLAG_SECURE : 0);
-    HINTERNET url =
-        connection ? HttpOpenRequestA(connection, "GET", path, kHttpVersion, NULL, NULL, flags, 0)
-                   : NULL;
-    if (url != NULL) {
-        SetTimeouts(url, request);
-        DWORD sent = GetTickCount();
-        if (SendRequest(url, request, status)) {
-            result = CopyBody(url, sink, context, started, request->totalTimeoutMs, failure);
-            if (result == OS_HTTP_COMPLETE && request->answerHeaders != NULL) {
-                AnswerHeader(url, HTTP_QUERY_EXPIRES, request->answerHeaders->expires);
-                AnswerHeader(url, HTTP_QUERY_LAST_MODIFIED, request->answerHeaders->lastModified);
-            }
-        } else {
-            ExplainError(url, GetLastError(), failure);
-            // Wine reports a receive time-out as an aborted connection: one that ends when the
-            // wait for the answer has had its whole bound is a time-out.
-            if (failure->kind == OS_HTTP_FAILURE_BROKEN &&
-                GetTickCount() - sent + kTimerSlackMs >= request->readTimeoutMs) {
-                failure->kind = OS_HTTP_FAILURE_TIMEOUT;
-                size_t used = strlen(failure->reason);
-                snprintf(failure->reason + used, sizeof failure->reason - used,
-                         ", no answer within %lu ms", (unsigned long)request->readTimeoutMs);
-            }
+    for (int hop = 0;; hop++) {
+        char *next = hops[hop % 2];
+        result = RequestOnce(session, address, hop < kMaxRedirects, request, sink, context, started,
+                             status, next, sizeof hops[0], failure);
+        if (result != OS_HTTP_COMPLETE || next[0] == '\0') {
+            break;
         }
-        InternetCloseHandle(url);
-    } else {
-        ExplainError(NULL, GetLastError(), failure);
-    }
-    if (connection != NULL) {
-        InternetCloseHandle(connection);
+        if (GetTickCount() - started > request->totalTimeoutMs) {
+            SetFailure(failure, OS_HTTP_FAILURE_TIMEOUT,
+                       "the redirects outlasted the request's bound");
+            result = OS_HTTP_INCOMPLETE;
+            break;
+        }
+        address = next;
     }
     InternetCloseHandle(session);
     return result;

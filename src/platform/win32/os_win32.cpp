@@ -43,7 +43,7 @@ int OsModulePath(void *instance, char *out, size_t capacity) {
     return 1;
 }
 
-int OsTempFolder(char *out, size_t capacity) {
+int OsCacheFolder(const char *name, char *out, size_t capacity) {
     if (capacity == 0) {
         return 0;
     }
@@ -55,6 +55,19 @@ int OsTempFolder(char *out, size_t capacity) {
     while (length > 3 && (out[length - 1] == '\\' || out[length - 1] == '/')) {
         out[--length] = '\0';
     }
+    // A drive's root keeps its separator ("C:\\"), which then is the only one.
+    size_t separator = out[length - 1] == '\\' || out[length - 1] == '/' ? 0 : 1;
+    size_t nameLength = strlen(name);
+    if (length + separator + nameLength >= capacity) {
+        out[0] = '\0';
+        return 0;
+    }
+    if (separator) {
+        out[length] = '\\';
+    }
+    memcpy(out + length + separator, name, nameLength + 1);
+    // A folder that cannot be made is not reported here: downloads into it fail and say so.
+    OsCreateFolder(out);
     return 1;
 }
 

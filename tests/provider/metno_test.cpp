@@ -13,6 +13,7 @@
 #include "provider/sun.h"
 #include "provider/wmo.h"
 #include "tests/expr/expr_fixture.h"
+#include "tests/provider/rendered_documents.h"
 
 #include "provider/json.h"
 #include <rapidjson/stringbuffer.h>
@@ -394,30 +395,10 @@ class MetNorwayFeeds : public ExprTest {
         MetNorwayClock clock = LosAngelesClock();
         std::string json = BuildAnswer();
         ASSERT_EQ(ANSWER_WEATHER, ReadMetNorwayAnswer(json.data(), json.size(), &clock, &model));
-        for (const char *unit : {"English", "Metric", "Both"}) {
-            for (const char *kind : {"Current", "Forecast", "Details", "Hourly"}) {
-                RenderContext context = {
-                    &model,         &place,          "MET1",        strcmp(unit, "Metric") == 0,
-                    Plugin.maxDays, Plugin.maxHours, kDownloadTime, nullptr};
-                GrowText text;
-                GrowTextInit(&text, 0);
-                ASSERT_EQ(1, RenderFeedDocument(kind, &context, &text)) << kind;
-                CopyText(Plugin.callLocationId, sizeof Plugin.callLocationId, "MET1");
-                CopyText(Plugin.callUnit, sizeof Plugin.callUnit, unit);
-                sandbox::WriteFile(CacheFilePath(kind), std::string(text.bytes, text.length));
-                GrowTextFree(&text);
-            }
-        }
+        WriteRenderedDocuments(&model, &place, "MET1", kDownloadTime);
     }
 
-    static std::string Decimal(std::string plain) {
-        char separator[8];
-        OsDecimalSeparator(separator, sizeof separator);
-        if (strcmp(separator, ".") != 0) {
-            plain.replace(plain.find('.'), 1, separator);
-        }
-        return plain;
-    }
+    static std::string Decimal(const std::string &plain) { return LocaleDecimal(plain); }
 
     static void Expect(const std::string &result,
                        const std::vector<std::pair<const char *, std::string>> &cases) {

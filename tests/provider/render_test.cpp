@@ -10,6 +10,7 @@
 #include "provider/openmeteo.h"
 #include "provider/render.h"
 #include "tests/expr/expr_fixture.h"
+#include "tests/provider/rendered_documents.h"
 #include "tests/provider/answer_fixture.h"
 #include <rapidjson/stringbuffer.h>
 #include <rapidjson/writer.h>
@@ -46,30 +47,10 @@ class RenderedFeeds : public ExprTest {
         char reason[256];
         ASSERT_EQ(ANSWER_WEATHER,
                   ReadForecastAnswer(json.data(), json.size(), &model, reason, sizeof reason));
-        for (const char *unit : {"English", "Metric", "Both"}) {
-            for (const char *kind : {"Current", "Forecast", "Details", "Hourly"}) {
-                RenderContext context = {
-                    &model,         &place,          "OM1",         strcmp(unit, "Metric") == 0,
-                    Plugin.maxDays, Plugin.maxHours, kDownloadTime, nullptr};
-                GrowText text;
-                GrowTextInit(&text, 0);
-                ASSERT_EQ(1, RenderFeedDocument(kind, &context, &text)) << kind;
-                CopyText(Plugin.callLocationId, sizeof Plugin.callLocationId, "OM1");
-                CopyText(Plugin.callUnit, sizeof Plugin.callUnit, unit);
-                sandbox::WriteFile(CacheFilePath(kind), std::string(text.bytes, text.length));
-                GrowTextFree(&text);
-            }
-        }
+        WriteRenderedDocuments(&model, &place, "OM1", kDownloadTime);
     }
 
-    static std::string Decimal(std::string plain) {
-        char separator[8];
-        OsDecimalSeparator(separator, sizeof separator);
-        if (strcmp(separator, ".") != 0) {
-            plain.replace(plain.find('.'), 1, separator);
-        }
-        return plain;
-    }
+    static std::string Decimal(const std::string &plain) { return LocaleDecimal(plain); }
 
     // The terms, each followed by a bar, and the values expected in their place.
     static void Expect(const std::string &result,

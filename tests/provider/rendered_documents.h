@@ -1,0 +1,49 @@
+// Writes a provider record's documents into the cache as the provider does, for the expression
+// tests that read a source's values through the feed's vocabulary.
+#ifndef NIMBREL_TESTS_RENDERED_DOCUMENTS_H
+#define NIMBREL_TESTS_RENDERED_DOCUMENTS_H
+
+#include <gtest/gtest.h>
+#include <string.h>
+
+#include <string>
+
+#include "base/grow_text.h"
+#include "base/state.h"
+#include "base/text.h"
+#include "feed/cache.h"
+#include "platform/platform.h"
+#include "provider/render.h"
+#include "support/sandbox.h"
+
+// Every document of `id` in every unit type, rendered from `model` for `place` as downloaded
+// at `downloadTime` (a file time), written to the cache file the queries read.
+inline void WriteRenderedDocuments(const ModelWeather *model, const PlaceInfo *place,
+                                   const char *id, uint64_t downloadTime) {
+    for (const char *unit : {"English", "Metric", "Both"}) {
+        for (const char *kind : {"Current", "Forecast", "Details", "Hourly"}) {
+            RenderContext context = {
+                model,          place,           id,           strcmp(unit, "Metric") == 0,
+                Plugin.maxDays, Plugin.maxHours, downloadTime, nullptr};
+            GrowText text;
+            GrowTextInit(&text, 0);
+            ASSERT_EQ(1, RenderFeedDocument(kind, &context, &text)) << kind;
+            CopyText(Plugin.callLocationId, sizeof Plugin.callLocationId, id);
+            CopyText(Plugin.callUnit, sizeof Plugin.callUnit, unit);
+            sandbox::WriteFile(CacheFilePath(kind), std::string(text.bytes, text.length));
+            GrowTextFree(&text);
+        }
+    }
+}
+
+// `plain` with its decimal point written as the locale writes it.
+inline std::string LocaleDecimal(std::string plain) {
+    char separator[8];
+    OsDecimalSeparator(separator, sizeof separator);
+    if (strcmp(separator, ".") != 0) {
+        plain.replace(plain.find('.'), 1, separator);
+    }
+    return plain;
+}
+
+#endif

@@ -78,6 +78,7 @@ typedef struct PluginState {
     // The weather source ([Service]), read at start-up; Provider is written back, the rest not.
     const struct WeatherSource *source;      // where the weather comes from (feed/source.h)
     char forecastApi[ADDRESS_CAPACITY];      // the provider's forecast address
+    char metNorwayApi[ADDRESS_CAPACITY];     // MET Norway's forecast address
     char geocodingApi[ADDRESS_CAPACITY];     // the provider's place search address
     char alertsApi[ADDRESS_CAPACITY];        // the United States' alerts address
     char canadaAlertsApi[ADDRESS_CAPACITY];  // Canada's alerts collection

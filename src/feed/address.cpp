@@ -10,10 +10,14 @@ static const char kPartnerId[] = "4827316590";
 static const char kPartnerKey[] = "c7e2a19f40b63d85";
 
 const char *UnitCode(void) {
-    if (EqualsIgnoreCase(Plugin.callUnit, "Metric")) {
+    return UnitCodeOf(Plugin.callUnit);
+}
+
+const char *UnitCodeOf(const char *unit) {
+    if (EqualsIgnoreCase(unit, "Metric")) {
         return "m";
     }
-    if (EqualsIgnoreCase(Plugin.callUnit, "English")) {
+    if (EqualsIgnoreCase(unit, "English")) {
         return "s";
     }
     return Plugin.defaultUnit;

@@ -8,6 +8,9 @@
 // case); any other unit type sends the default unit type's text as it stands.
 const char *UnitCode(void);
 
+// UnitCode for the unit type `unit` instead of the call's.
+const char *UnitCodeOf(const char *unit);
+
 // The next pseudo-random number, 0 to 999, for the random tag that defeats caches.
 int RandomTag(void);
 

@@ -105,6 +105,10 @@ static void CountPart(int count, char *out) {
 }
 
 const char *CacheFilePath(const char *kind) {
+    return CacheFilePathForUnit(kind, Plugin.callUnit);
+}
+
+const char *CacheFilePathForUnit(const char *kind, const char *unit) {
     char *out = Plugin.cacheFilePath;
     out[0] = '\0';
     if (Plugin.cacheFolder[0] == '\0') {
@@ -124,7 +128,7 @@ const char *CacheFilePath(const char *kind) {
     } else if (strcmp(kind, "Radar") == 0 || strcmp(kind, "Home") == 0) {
         prefix = "", suffix = kind[0] == 'R' ? ".jpg" : ".html", perUnit = 0;
     } else if (strcmp(kind, "Place") == 0 || strcmp(kind, "OpenMeteo") == 0 ||
-               strcmp(kind, "Alerts") == 0) {
+               strcmp(kind, "MetNorway") == 0 || strcmp(kind, "Alerts") == 0) {
         prefix = "", suffix = ".json", perUnit = 0;
     } else {
         return out;
@@ -141,7 +145,7 @@ const char *CacheFilePath(const char *kind) {
                PutNamePart(out, PATH_CAPACITY, &n, Plugin.callLocationId, !OsNamesIgnoreCase);
     if (perUnit) {
         fits = fits && PutText(out, PATH_CAPACITY, &n, ".") &&
-               PutNamePart(out, PATH_CAPACITY, &n, Plugin.callUnit, 0) &&
+               PutNamePart(out, PATH_CAPACITY, &n, unit, 0) &&
                PutText(out, PATH_CAPACITY, &n, count);
     }
     fits = fits && PutText(out, PATH_CAPACITY, &n, suffix);

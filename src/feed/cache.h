@@ -20,11 +20,15 @@ enum LoadResult {
 };
 
 // Writes the cache file name of a feed kind ("Current", "Forecast", "Details", "Hourly",
-// "Radar", "Home"; and the provider's kept answers "Place", "OpenMeteo" and "Alerts") for the
+// "Radar", "Home"; and the provider's kept answers "Place", "OpenMeteo", "MetNorway" and
+// "Alerts") for the
 // per-call Location ID and unit type into the cache file path field and returns it. Returns the
 // field empty when the kind is unknown, there is no cache folder, or the name would not fit: such a
 // name opens nothing and creates nothing.
 const char *CacheFilePath(const char *kind);
+
+// CacheFilePath for the unit type `unit` instead of the call's.
+const char *CacheFilePathForUnit(const char *kind, const char *unit);
 
 // Writes `text` into `out` as a piece of a file name: every byte that could leave the folder or
 // is not allowed in a Windows name as %XX, ASCII letters in upper case where the file system tells

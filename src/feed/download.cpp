@@ -209,13 +209,15 @@ static int TransferAnswer(RefreshJob *job) {
            (job->body.length > 0 || job->status == 304);
 }
 
-// An answer nobody waits for any more waits in its own file, its status on the first line, for
-// the next call that asks for it (of any process).
+// An answer nobody waits for any more waits in its own file for the next call that asks for it
+// (of any process): its status, its Expires and its Last-Modified on a line each (header values
+// hold no line break), then the body.
 static void SetAnswerAside(RefreshJob *job) {
     GrowText kept;
     GrowTextInit(&kept, 0);
     char part[PATH_CAPACITY];
-    if (GrowTextFormat(&kept, "%d\n", job->status) &&
+    if (GrowTextFormat(&kept, "%d\n%s\n%s\n", job->status, job->headers.expires,
+                       job->headers.lastModified) &&
         GrowTextAppendBytes(&kept, job->body.bytes, job->body.length) &&
         FormatText(part, sizeof part, "%s.part", job->aside)) {
         WriteFileInPlace(job->aside, part, kept.bytes, kept.length);
@@ -443,14 +445,32 @@ static enum RefreshResult Refresh(const char *target, const char *address, int t
     return job->online ? REFRESH_DONE : REFRESH_FAILED;
 }
 
-// An answer that arrived after its caller stopped waiting, taken out of its file: its status and
-// body. Returns 1 when there was one.
-static int TakeAnswerSetAside(const char *key, GrowText *body, int *status) {
+// The line of `text` (of `length` bytes) that starts at *start, without its line break, into
+// `out`; *start moves past it. Returns 1, or 0 when there is no whole line there or it is too
+// long.
+static int TakeLine(const char *text, size_t length, size_t *start, char *out, size_t capacity) {
+    const char *line = text + *start;
+    const char *end = (const char *)memchr(line, '\n', length - *start);
+    if (end == NULL || (size_t)(end - line) >= capacity) {
+        return 0;
+    }
+    memcpy(out, line, (size_t)(end - line));
+    out[end - line] = '\0';
+    *start = (size_t)(end + 1 - text);
+    return 1;
+}
+
+// An answer that arrived after its caller stopped waiting, taken out of its file: its status,
+// its cache headers (into `headers`, or dropped when NULL) and its body. Returns 1 when there
+// was one.
+static int TakeAnswerSetAside(const char *key, GrowText *body, int *status,
+                              OsHttpAnswerHeaders *headers) {
     char aside[PATH_CAPACITY];
     size_t length = 0;
-    char *text = RefreshFilePath(key, ".answer", aside, sizeof aside)
-                     ? ReadWholeFile(aside, DOWNLOAD_BODY_LIMIT + 64, &length)
-                     : NULL;
+    char *text =
+        RefreshFilePath(key, ".answer", aside, sizeof aside)
+            ? ReadWholeFile(aside, DOWNLOAD_BODY_LIMIT + 64 + 2 * OS_HTTP_HEADER_CAPACITY, &length)
+            : NULL;
     if (text == NULL) {
         return 0;
     }
@@ -462,12 +482,19 @@ static int TakeAnswerSetAside(const char *key, GrowText *body, int *status) {
         free(text);
         return 0;
     }
-    const char *line = (const char *)memchr(text, '\n', length);
-    int taken = line != NULL;
+    char statusLine[16];
+    OsHttpAnswerHeaders kept;
+    size_t start = 0;
+    int taken = TakeLine(text, length, &start, statusLine, sizeof statusLine) &&
+                TakeLine(text, length, &start, kept.expires, sizeof kept.expires) &&
+                TakeLine(text, length, &start, kept.lastModified, sizeof kept.lastModified);
     if (taken) {
-        *status = atoi(text);
-        size_t start = (size_t)(line + 1 - text);
-        taken = GrowTextAppendBytes(body, line + 1, length - start) && length > start;
+        *status = atoi(statusLine);
+        taken = GrowTextAppendBytes(body, text + start, length - start) &&
+                (length > start || *status == 304);
+        if (headers != NULL) {
+            *headers = kept;
+        }
     }
     free(text);
     return taken;
@@ -487,7 +514,7 @@ int FetchAnswerSince(const char *key, const char *address, const char *ifModifie
     if (key[0] == '\0' || address[0] == '\0') {
         return 1;
     }
-    if (TakeAnswerSetAside(key, body, status)) {
+    if (TakeAnswerSetAside(key, body, status, headers)) {
         return 0;
     }
     GrowTextFree(body);
@@ -508,7 +535,7 @@ int FetchAnswerSince(const char *key, const char *address, const char *ifModifie
         return taken ? 0 : 1;
     }
     if (result != REFRESH_DONE) {
-        return 1;
+        return result == REFRESH_PENDING ? FETCH_PENDING : 1;
     }
     int whole = job->whole;
     if (whole) {

@@ -73,16 +73,23 @@ int FetchToFile(const char *path, const char *address);
 // `body` (started here; the caller frees it with GrowTextFree whatever the result), at most
 // `limit` bytes, and the HTTP status to *status. Returns 0 when a whole body arrived, whatever
 // its status: the caller judges it, and calls RememberDownloadFailure when it cannot use it.
-// Returns 1 when the download could not run or did not complete. `key` names the download in the
+// Returns 1 when the download could not run or did not complete, FETCH_PENDING (below) when it
+// has not completed yet. `key` names the download in the
 // failure memory (the file the answer is kept in): a download that failed is not tried again for
 // two minutes. It waits as FetchToFile does (a kept answer at `key` is a copy); an answer that
 // arrives after its caller stopped waiting is set aside for the next call that asks for it.
 int FetchAnswer(const char *key, const char *address, struct GrowText *body, size_t limit,
                 int *status);
 
+// What FetchAnswer returns besides 0 and 1 when the download still runs past the call's wait,
+// or another process makes it: nothing is known against the server yet, and the answer waits
+// for a later call.
+enum { FETCH_PENDING = 2 };
+
 // FetchAnswer asking only for an answer newer than `ifModifiedSince` (an HTTP date, or NULL or
 // empty to ask for any), and keeping the answer's Expires and Last-Modified in `headers` (or
-// NULL; emptied first). A 304 answer returns 0 with its status and an empty body.
+// NULL; emptied first), an answer set aside for a later call included. A 304 answer returns 0
+// with its status and an empty body.
 int FetchAnswerSince(const char *key, const char *address, const char *ifModifiedSince,
                      OsHttpAnswerHeaders *headers, struct GrowText *body, size_t limit,
                      int *status);

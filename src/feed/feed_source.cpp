@@ -42,6 +42,24 @@ static int FeedConnectivityAddress(const WeatherSource *self, char *out, size_t 
     return 0;
 }
 
+size_t SourceAlone(const WeatherSource *self, const WeatherSource **out, size_t capacity) {
+    if (capacity > 0) {
+        out[0] = self;
+    }
+    return 1;
+}
+
+int NoPointForecast(const WeatherSource *self, const char *latitude, const char *longitude,
+                    char *out, size_t capacity) {
+    (void)self;
+    (void)latitude;
+    (void)longitude;
+    if (capacity > 0) {
+        out[0] = '\0';
+    }
+    return 0;
+}
+
 const WeatherSource FeedSource = {
     "feed",                  // name
     DOWNLOAD_USER_AGENT,     // userAgent
@@ -49,5 +67,7 @@ const WeatherSource FeedSource = {
     RefreshFeedDocument,     // refreshDocument
     RefreshFeedRadar,        // refreshRadar
     FeedConnectivityAddress, // connectivityAddress
+    NoPointForecast,         // pointForecastAddress
+    SourceAlone,             // members
     NULL,                    // context
 };

@@ -26,6 +26,10 @@
 //   failure writes no document within the call, so that a caller may try another source after
 //   it. A download that outlasted its wait finishes on its own: a whole file then takes its
 //   place, and an answer waits in the cache folder for the next refresh of its kind.
+// - Pending (SOURCE_PENDING) means that the source's answer is on its way (a download that
+//   outlasted the call's wait, or that another process is making): nothing is known against
+//   the service yet, the file keeps its content and its age, and the answer serves a later
+//   refresh. A caller asks no other source then.
 // - Every download goes through feed/download.h, so that it shares the call's budget, the
 //   connectivity test, the claims and the memory of failed downloads of every process.
 #ifndef NIMBREL_SOURCE_H
@@ -36,6 +40,9 @@
 // What "www." in the feed's alert links becomes: the feed's alerts have a web host of their own.
 // It holds "www." itself, which is why the rewrite passes through a marker.
 #define ALERT_HOST_PREFIX "www.alerts."
+
+// What refreshDocument returns besides 0 (success) and 1 (failure); see the contract above.
+enum { SOURCE_PENDING = 2 };
 
 typedef struct WeatherSource {
     // The source's name in the settings ([Service] Provider), as written back at shutdown.
@@ -52,7 +59,7 @@ typedef struct WeatherSource {
     // Gives the cache file `path` of `kind` new content for the call's Location ID and unit
     // type. `kind` is a feed kind ("Current", "Forecast", "Details", "Hourly") or "Home", the
     // local page that names the radar picture; `path` is CacheFilePath(kind) for the call.
-    // Returns 0 or 1 as the contract above says.
+    // Returns 0, 1 or SOURCE_PENDING as the contract above says.
     int (*refreshDocument)(const struct WeatherSource *self, const char *kind, const char *path);
 
     // Gives the radar picture at `path` new content from `address`, the address that the call's
@@ -65,6 +72,19 @@ typedef struct WeatherSource {
     // own (out empty), and the connectivity test then asks the default one.
     int (*connectivityAddress)(const struct WeatherSource *self, char *out, size_t capacity);
 
+    // Writes into `out` the request address of the source's own forecast for a point
+    // (`latitude` and `longitude` as decimal texts with a dot), for a diagnostic that lists the
+    // services a source asks. Returns 1; 0 when it asks for documents by Location ID instead
+    // (out empty).
+    int (*pointForecastAddress)(const struct WeatherSource *self, const char *latitude,
+                                const char *longitude, char *out, size_t capacity);
+
+    // The sources this one asks, in order, into `out` (room for `capacity`): a chain's members,
+    // or the source itself. Returns how many there are (more than `capacity` when they do not
+    // all fit).
+    size_t (*members)(const struct WeatherSource *self, const struct WeatherSource **out,
+                      size_t capacity);
+
     // Whatever an instance needs besides its functions (a chain's members, say), or NULL.
     const void *context;
 } WeatherSource;
@@ -72,5 +92,41 @@ typedef struct WeatherSource {
 // The feed's own request addresses on FeedHost, NarrativeHost and PageHost, downloaded as they
 // are.
 extern const WeatherSource FeedSource;
+
+// A `members` for a source that asks nobody but itself.
+size_t SourceAlone(const WeatherSource *self, const WeatherSource **out, size_t capacity);
+
+// A `pointForecastAddress` for a source that asks by Location ID: always 0, out empty.
+int NoPointForecast(const WeatherSource *self, const char *latitude, const char *longitude,
+                    char *out, size_t capacity);
+
+// ---- A chain of sources: one source made of others, asked in order -------------------------
+//
+// For each refresh the members are asked in their order until one gives the file new content;
+// the first member's answer wins whenever it has one. A member that fails is passed over for
+// that refresh, and the next one asked at once; a member that fails keeps the memory of its
+// failed downloads (feed/download.h), so that for two minutes it answers at once without asking
+// its service, and after that it is asked first again: the chain goes back to its first member
+// by itself. A member whose answer is on its way ends the refresh: its copy serves, and no
+// other service is asked while the first one may be well. The chain's user agent, alert host
+// and connectivity address are its first member's.
+
+enum {
+    SOURCE_CHAIN_CAPACITY = 4, // members of one chain
+    SOURCE_NAME_CAPACITY = 64  // a chain's name: its members' names joined by commas
+};
+
+typedef struct SourceChain {
+    const WeatherSource *members[SOURCE_CHAIN_CAPACITY];
+    size_t count;
+    char name[SOURCE_NAME_CAPACITY]; // "open-meteo,met-norway"
+    WeatherSource source;            // the chain as a source; its context is this record
+} SourceChain;
+
+// Makes `chain` the chain of `count` sources (at most SOURCE_CHAIN_CAPACITY; more are left
+// out) and returns its source, which lives as long as `chain`. A single member is returned as
+// it is, with no chain around it. Returns NULL when `count` is 0.
+const WeatherSource *MakeSourceChain(SourceChain *chain, const WeatherSource *const *members,
+                                     size_t count);
 
 #endif

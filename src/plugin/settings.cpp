@@ -5,8 +5,8 @@
 #include "base/state.h"
 #include "base/text.h"
 #include "feed/source.h"
-#include "provider/provider.h"
 #include "provider/alerts.h"
+#include "provider/metno.h"
 #include "provider/openmeteo.h"
 #include "provider/provider.h"
 #include "provider/rainviewer.h"
@@ -36,17 +36,65 @@ static void ResolveAutoUnit(void) {
              strchr(measure, '0') ? "Metric" : "English");
 }
 
-// The sources a user may name, the first the default: a name the plugin does not know is the
-// default, which a user who mistyped the name sees written back.
-static const WeatherSource *const kSources[] = {&OpenMeteoSource, &FeedSource};
+// The sources a user may name.
+static const WeatherSource *const kSources[] = {&OpenMeteoSource, &MetNorwaySource, &FeedSource};
 
-static const WeatherSource *SourceNamed(const char *name) {
+// What Provider names when it is not set, or names no source the plugin knows: Open-Meteo, and
+// MET Norway whenever Open-Meteo fails. A user who mistyped a name sees it written back.
+#define DEFAULT_PROVIDER_LIST "open-meteo,met-norway"
+
+// The sources made into one when Provider names more than one.
+static SourceChain gProviderChain;
+
+// The source called `length` bytes of `name`, in any case, or NULL.
+static const WeatherSource *SourceNamed(const char *name, size_t length) {
+    char text[SOURCE_NAME_CAPACITY];
+    if (!FormatText(text, sizeof text, "%.*s", (int)length, name)) {
+        return NULL;
+    }
     for (size_t i = 0; i < sizeof kSources / sizeof kSources[0]; i++) {
-        if (EqualsIgnoreCase(name, kSources[i]->name)) {
+        if (EqualsIgnoreCase(text, kSources[i]->name)) {
             return kSources[i];
         }
     }
-    return kSources[0];
+    return NULL;
+}
+
+// The sources a Provider list names ("open-meteo, met-norway"), in its order: names separated
+// by commas, blanks around them ignored, unknown and repeated ones left out. Returns how many.
+static size_t SourcesListed(const char *list, const WeatherSource **out, size_t capacity) {
+    size_t count = 0;
+    for (const char *name = list; *name != '\0';) {
+        size_t length = strcspn(name, ",");
+        const char *end = name + length;
+        while (name < end && (*name == ' ' || *name == '\t')) {
+            name++;
+        }
+        while (end > name && (end[-1] == ' ' || end[-1] == '\t')) {
+            end--;
+        }
+        const WeatherSource *source = SourceNamed(name, (size_t)(end - name));
+        int repeated = 0;
+        for (size_t i = 0; i < count; i++) {
+            repeated = repeated || out[i] == source;
+        }
+        if (source != NULL && !repeated && count < capacity) {
+            out[count++] = source;
+        }
+        name += length;
+        name += *name == ',' ? 1 : 0;
+    }
+    return count;
+}
+
+// The source of a Provider list: its one source, or the chain of them.
+static const WeatherSource *ProviderSource(const char *list) {
+    const WeatherSource *listed[SOURCE_CHAIN_CAPACITY];
+    size_t count = SourcesListed(list, listed, SOURCE_CHAIN_CAPACITY);
+    if (count == 0) {
+        count = SourcesListed(DEFAULT_PROVIDER_LIST, listed, SOURCE_CHAIN_CAPACITY);
+    }
+    return MakeSourceChain(&gProviderChain, listed, count);
 }
 
 void ReadSettings(const char *path) {
@@ -83,11 +131,13 @@ void ReadSettings(const char *path) {
     ReadString(path, "Service", "PageHost", DEFAULT_PAGE_HOST, Plugin.pageHost,
                sizeof Plugin.pageHost);
 
-    char sourceName[32];
-    ReadString(path, "Service", "Provider", kSources[0]->name, sourceName, sizeof sourceName);
-    Plugin.source = SourceNamed(sourceName);
+    char providers[TEXT_CAPACITY];
+    ReadString(path, "Service", "Provider", DEFAULT_PROVIDER_LIST, providers, sizeof providers);
+    Plugin.source = ProviderSource(providers);
     ReadString(path, "Service", "ForecastApi", OPEN_METEO_FORECAST_API, Plugin.forecastApi,
                sizeof Plugin.forecastApi);
+    ReadString(path, "Service", "MetNorwayApi", MET_NORWAY_FORECAST_API, Plugin.metNorwayApi,
+               sizeof Plugin.metNorwayApi);
     ReadString(path, "Service", "GeocodingApi", OPEN_METEO_GEOCODING_API, Plugin.geocodingApi,
                sizeof Plugin.geocodingApi);
     ReadString(path, "Service", "AlertsApi", NWS_ALERTS_API, Plugin.alertsApi,

@@ -11,20 +11,40 @@
 #include "base/state.h"
 #include "base/text.h"
 #include "provider/alerts.h"
+#include "provider/metno.h"
 #include "provider/model.h"
 #include "provider/openmeteo.h"
 #include "provider/rainviewer.h"
 #include "provider/render.h"
 
-// What came of asking for an answer: one of the AnswerKind values, or this.
-enum { ANSWER_MISSING = -1 }; // no answer could be had
+// What came of asking for an answer: one of the AnswerKind values, or one of these.
+enum {
+    ANSWER_MISSING = -1, // no answer could be had
+    ANSWER_PENDING = -2  // the answer is on its way, for a later call
+};
 
 typedef enum AnswerKind (*AnswerReader)(const char *json, size_t length, void *record, char *reason,
                                         size_t reasonCapacity);
 
+// Whether a refusal of the forecast service is about the place asked for (a point out of
+// range), which every service would refuse too; any other refusal (a variable it no longer
+// knows) is about the request, and another service may well answer it.
+static int RefusalNamesPlace(const char *reason) {
+    char lower[TEXT_CAPACITY];
+    CopyText(lower, sizeof lower, reason);
+    for (char *c = lower; *c; c++) {
+        *c = (char)(*c >= 'A' && *c <= 'Z' ? *c - 'A' + 'a' : *c);
+    }
+    return strstr(lower, "latitude") != NULL || strstr(lower, "longitude") != NULL;
+}
+
+// A forecast answer; a refusal that is not about the place reads as unreadable: it is no answer
+// to keep, and the service counts as failing.
 static enum AnswerKind ReadForecast(const char *json, size_t length, void *record, char *reason,
                                     size_t reasonCapacity) {
-    return ReadForecastAnswer(json, length, (ModelWeather *)record, reason, reasonCapacity);
+    enum AnswerKind kind =
+        ReadForecastAnswer(json, length, (ModelWeather *)record, reason, reasonCapacity);
+    return kind == ANSWER_REFUSED && !RefusalNamesPlace(reason) ? ANSWER_UNREADABLE : kind;
 }
 
 static enum AnswerKind ReadPlace(const char *json, size_t length, void *record, char *reason,
@@ -86,8 +106,10 @@ static int KeptAnswer(const char *path, const char *address, int limitMinutes, i
     GrowText body;
     GrowTextInit(&body, 0);
     int status = 0;
-    if (address[0] != '\0' &&
-        FetchAnswer(path, address, &body, OPEN_METEO_ANSWER_LIMIT, &status) == 0) {
+    int fetch = address[0] != '\0'
+                    ? FetchAnswer(path, address, &body, OPEN_METEO_ANSWER_LIMIT, &status)
+                    : 1;
+    if (fetch == 0) {
         enum AnswerKind kind =
             read(GrowTextChars(&body), body.length, record, reason, reasonCapacity);
         if (Keepable(kind, status)) {
@@ -102,7 +124,7 @@ static int KeptAnswer(const char *path, const char *address, int limitMinutes, i
     if (verdict == CACHE_STALE && staleServes) {
         return ReadKeptAnswer(path, read, record, reason, reasonCapacity);
     }
-    return ANSWER_MISSING;
+    return fetch == FETCH_PENDING ? ANSWER_PENDING : ANSWER_MISSING;
 }
 
 // The place of the per-call Location ID: its coordinates, or the first result of a search for
@@ -125,11 +147,11 @@ static int ResolvePlace(PlaceInfo *place, char *reason, size_t reasonCapacity) {
     return kind;
 }
 
-// Whether the per-call unit type's documents are metric: what the feed would be asked for, its
+// Whether the documents of unit type `unit` are metric: what the feed would be asked for, its
 // unit code, or for another unit type the default unit type's text, which it reads as metric
 // when that is "Metric".
-static int IsMetricUnit(void) {
-    const char *code = UnitCode();
+static int IsMetricUnit(const char *unit) {
+    const char *code = UnitCodeOf(unit);
     return strcmp(code, "m") == 0 || EqualsIgnoreCase(code, "Metric");
 }
 
@@ -142,9 +164,10 @@ typedef struct DocumentSource {
     const char *reason;
 } DocumentSource;
 
-// Writes the document of `kind` for the per-call unit type into `path`. The local page needs the
+// Writes the document of `kind` for the unit type `unit` into `path`. The local page needs the
 // place only.
-static int WriteDocument(const char *kind, const char *path, const DocumentSource *source) {
+static int WriteDocument(const char *kind, const char *unit, const char *path,
+                         const DocumentSource *source) {
     GrowText document;
     GrowTextInit(&document, 0);
     int local = strcmp(kind, "Home") == 0;
@@ -154,7 +177,7 @@ static int WriteDocument(const char *kind, const char *path, const DocumentSourc
         context.model = source->model;
         context.place = source->place;
         context.locationId = Plugin.callLocationId;
-        context.metric = IsMetricUnit();
+        context.metric = IsMetricUnit(unit);
         context.days = Plugin.maxDays;
         context.hours = Plugin.maxHours;
         context.downloadTime = source->downloadTime;
@@ -173,9 +196,7 @@ static int WriteDocument(const char *kind, const char *path, const DocumentSourc
 // older weather than its siblings.
 static void RewriteSiblings(const char *path, const DocumentSource *source) {
     static const char *const kKinds[] = {"Current", "Forecast", "Details", "Hourly"};
-    char callUnit[UNIT_CAPACITY];
-    CopyText(callUnit, sizeof callUnit, Plugin.callUnit);
-    const char *const units[] = {"English", "Metric", "Both", Plugin.defaultUnit, callUnit};
+    const char *const units[] = {"English", "Metric", "Both", Plugin.defaultUnit, Plugin.callUnit};
     for (size_t u = 0; u < sizeof units / sizeof units[0]; u++) {
         int seen = 0;
         for (size_t earlier = 0; earlier < u; earlier++) {
@@ -184,16 +205,14 @@ static void RewriteSiblings(const char *path, const DocumentSource *source) {
         if (seen) {
             continue;
         }
-        CopyText(Plugin.callUnit, sizeof Plugin.callUnit, units[u]);
         for (size_t k = 0; k < sizeof kKinds / sizeof kKinds[0]; k++) {
             char sibling[PATH_CAPACITY];
-            CopyText(sibling, sizeof sibling, CacheFilePath(kKinds[k]));
+            CopyText(sibling, sizeof sibling, CacheFilePathForUnit(kKinds[k], units[u]));
             if (sibling[0] != '\0' && strcmp(sibling, path) != 0 && FileExists(sibling)) {
-                WriteDocument(kKinds[k], sibling, source);
+                WriteDocument(kKinds[k], units[u], sibling, source);
             }
         }
     }
-    CopyText(Plugin.callUnit, sizeof Plugin.callUnit, callUnit);
 }
 
 // The alerts kept with the answer. Returns 1 with at least one alert.
@@ -248,19 +267,232 @@ static int RefreshAlerts(const PlaceInfo *place, const char *alertsPath, AlertLi
     return 0;
 }
 
+// ---- The forecast services ------------------------------------------------------------------
+
+// One forecast service of the provider: the place's weather from its answer, kept in the cache
+// file of `answerKind` for the call's Location ID. Everything else (the place, the alerts, the
+// documents, the radar) is shared.
+typedef struct ForecastService {
+    const char *answerKind; // the cache kind of the kept answer
+    const char *api;        // the state's field with the forecast address
+    // Reads the weather at `latitude`,`longitude` (FormatPoint's texts) into `model` from the
+    // answer kept at `answerPath`, asked for anew when it is stale. Returns ANSWER_WEATHER (with
+    // *fetched 1 when the answer is new), ANSWER_REFUSED with the service's reason about the
+    // place, ANSWER_MISSING or ANSWER_PENDING.
+    int (*weather)(const struct ForecastService *self, const char *latitude, const char *longitude,
+                   const char *answerPath, ModelWeather *model, char *reason, size_t reasonCapacity,
+                   int *fetched);
+} ForecastService;
+
+static int OpenMeteoWeather(const ForecastService *self, const char *latitude,
+                            const char *longitude, const char *answerPath, ModelWeather *model,
+                            char *reason, size_t reasonCapacity, int *fetched) {
+    char address[ADDRESS_CAPACITY];
+    ForecastRequestAddress(self->api, latitude, longitude, address, sizeof address);
+    return KeptAnswer(answerPath, address, ANSWER_AGE_LIMIT, 0, ReadForecast, model, reason,
+                      reasonCapacity, fetched);
+}
+
+// MET Norway's answer is kept with its cache headers in front of it, a line each and a blank
+// line after them, as the service asks: it is never asked for again before its Expires, and
+// then only for an answer newer than its Last-Modified.
+typedef struct KeptMetAnswer {
+    OsHttpAnswerHeaders headers; // empty when the file has none
+    const char *json;            // within the file's bytes
+    size_t length;
+} KeptMetAnswer;
+
+static const char kExpiresField[] = "Expires: ";
+static const char kLastModifiedField[] = "Last-Modified: ";
+
+// The header line `field` of `text` (up to the blank line at `end`), into `out`.
+static void HeaderField(const char *text, const char *end, const char *field, char *out,
+                        size_t capacity) {
+    out[0] = '\0';
+    size_t fieldLength = strlen(field);
+    for (const char *line = text; line < end;) {
+        const char *next = (const char *)memchr(line, '\n', (size_t)(end - line));
+        next = next ? next : end;
+        if ((size_t)(next - line) > fieldLength && memcmp(line, field, fieldLength) == 0) {
+            FormatText(out, capacity, "%.*s", (int)(next - line - fieldLength), line + fieldLength);
+            return;
+        }
+        line = next + 1;
+    }
+}
+
+// Splits a kept answer into its headers and its JSON; an answer without headers (as another
+// process may have kept it) is JSON alone.
+static void SplitMetAnswer(const char *bytes, size_t length, KeptMetAnswer *kept) {
+    kept->headers.expires[0] = kept->headers.lastModified[0] = '\0';
+    kept->json = bytes;
+    kept->length = length;
+    if (length == 0 || bytes[0] == '{') {
+        return;
+    }
+    const char *blank = NULL;
+    for (size_t i = 0; i + 1 < length && blank == NULL; i++) {
+        if (bytes[i] == '\n' && bytes[i + 1] == '\n') {
+            blank = bytes + i;
+        }
+    }
+    if (blank == NULL) {
+        return;
+    }
+    HeaderField(bytes, blank, kExpiresField, kept->headers.expires, sizeof kept->headers.expires);
+    HeaderField(bytes, blank, kLastModifiedField, kept->headers.lastModified,
+                sizeof kept->headers.lastModified);
+    kept->json = blank + 2;
+    kept->length = (size_t)(bytes + length - kept->json);
+}
+
+static int StoreMetAnswer(const char *path, const OsHttpAnswerHeaders *headers, const char *json,
+                          size_t length) {
+    GrowText file;
+    GrowTextInit(&file, 0);
+    int stored = GrowTextFormat(&file, "%s%s\n%s%s\n\n", kExpiresField, headers->expires,
+                                kLastModifiedField, headers->lastModified) &&
+                 GrowTextAppendBytes(&file, json, length) &&
+                 StoreFile(path, file.bytes, file.length);
+    GrowTextFree(&file);
+    return stored;
+}
+
+// Whether the kept answer may serve without asking: before its Expires, or for an answer kept
+// without one, within the age of an answer.
+static int MetAnswerFresh(const char *path, const KeptMetAnswer *kept, AlertClock now) {
+    int64_t expires = 0;
+    if (ParseHttpDate(kept->headers.expires, &expires)) {
+        return now < expires;
+    }
+    return CacheFileAge(path, ANSWER_AGE_LIMIT) == CACHE_FRESH;
+}
+
+// MET Norway names no zone: the place's offset and its abbreviation are those of the last
+// Open-Meteo answer kept for the Location ID, else GMT.
+static void MetClockFor(double latitude, double longitude, AlertClock now, MetNorwayClock *clock) {
+    clock->utcNowMinutes = now / 60;
+    clock->latitude = latitude;
+    clock->longitude = longitude;
+    clock->hasOffset = 0;
+    clock->utcOffsetSeconds = 0;
+    CopyText(clock->zoneAbbreviation, sizeof clock->zoneAbbreviation, "GMT");
+    ModelWeather *openMeteo = (ModelWeather *)malloc(sizeof *openMeteo);
+    char path[PATH_CAPACITY], reason[TEXT_CAPACITY];
+    CopyText(path, sizeof path, CacheFilePath("OpenMeteo"));
+    if (openMeteo != NULL && path[0] != '\0' &&
+        ReadKeptAnswer(path, ReadForecast, openMeteo, reason, sizeof reason) == ANSWER_WEATHER &&
+        openMeteo->hasOffset) {
+        clock->hasOffset = 1;
+        clock->utcOffsetSeconds = openMeteo->utcOffsetSeconds;
+        CopyText(clock->zoneAbbreviation, sizeof clock->zoneAbbreviation,
+                 openMeteo->zoneAbbreviation);
+    }
+    free(openMeteo);
+}
+
+// The kept answer read, or ANSWER_UNREADABLE (and the file removed) when it cannot be.
+static int ReadMetAnswer(const char *path, const KeptMetAnswer *kept, const MetNorwayClock *clock,
+                         ModelWeather *model) {
+    if (ReadMetNorwayAnswer(kept->json, kept->length, clock, model) == ANSWER_WEATHER) {
+        return ANSWER_WEATHER;
+    }
+    OsFileDelete(path);
+    ForgetCacheCheck(path);
+    return ANSWER_UNREADABLE;
+}
+
+// Every status but success (203, a product about to be retired, included) and "not modified"
+// is a failure the memory of failed downloads backs off from (a throttling 429 or a blocking
+// 403 above all): MET Norway answers for every point of the globe, so a refusal is never the
+// place's.
+static int MetNorwayWeather(const ForecastService *self, const char *latitude,
+                            const char *longitude, const char *answerPath, ModelWeather *model,
+                            char *reason, size_t reasonCapacity, int *fetched) {
+    (void)reason;
+    (void)reasonCapacity;
+    *fetched = 0;
+    double pointLatitude = 0, pointLongitude = 0;
+    char address[ADDRESS_CAPACITY];
+    if (answerPath[0] == '\0' || !ParseDecimal(latitude, strlen(latitude), &pointLatitude) ||
+        !ParseDecimal(longitude, strlen(longitude), &pointLongitude) ||
+        !MetNorwayRequestAddress(self->api, latitude, longitude, address, sizeof address)) {
+        return ANSWER_MISSING;
+    }
+    AlertClock now = AlertClockOf(OsUtcNow());
+    MetNorwayClock clock;
+    MetClockFor(pointLatitude, pointLongitude, now, &clock);
+
+    size_t length = 0;
+    char *bytes = ReadWholeFile(answerPath, OPEN_METEO_ANSWER_LIMIT, &length);
+    KeptMetAnswer kept;
+    SplitMetAnswer(bytes ? bytes : "", bytes ? length : 0, &kept);
+    int keptReadable = bytes != NULL;
+    if (keptReadable && MetAnswerFresh(answerPath, &kept, now)) {
+        int kind = ReadMetAnswer(answerPath, &kept, &clock, model);
+        if (kind == ANSWER_WEATHER) {
+            free(bytes);
+            return kind;
+        }
+        keptReadable = 0;
+    }
+
+    GrowText body;
+    int status = 0;
+    OsHttpAnswerHeaders headers;
+    int fetch =
+        FetchAnswerSince(answerPath, address, keptReadable ? kept.headers.lastModified : NULL,
+                         &headers, &body, OPEN_METEO_ANSWER_LIMIT, &status);
+    int kind = fetch == FETCH_PENDING ? ANSWER_PENDING : ANSWER_MISSING;
+    if (fetch == 0 && status == 304 && keptReadable) {
+        // Not modified: the kept answer serves on, until the new Expires.
+        if (headers.lastModified[0] == '\0') {
+            CopyText(headers.lastModified, sizeof headers.lastModified, kept.headers.lastModified);
+        }
+        kind = ReadMetAnswer(answerPath, &kept, &clock, model);
+        if (kind == ANSWER_WEATHER) {
+            StoreMetAnswer(answerPath, &headers, kept.json, kept.length);
+        }
+    } else if (fetch == 0 && status >= 200 && status <= 299) {
+        KeptMetAnswer answer;
+        SplitMetAnswer(GrowTextChars(&body), body.length, &answer);
+        kind = ReadMetNorwayAnswer(answer.json, answer.length, &clock, model);
+        if (kind == ANSWER_WEATHER) {
+            if (headers.expires[0] == '\0' && headers.lastModified[0] == '\0') {
+                headers = answer.headers; // kept by another process with them
+            }
+            StoreMetAnswer(answerPath, &headers, answer.json, answer.length);
+        }
+    }
+    if (fetch == 0 && kind == ANSWER_WEATHER) {
+        *fetched = 1;
+    } else if (fetch == 0) {
+        kind = ANSWER_MISSING;
+        RememberDownloadFailure(answerPath);
+    }
+    GrowTextFree(&body);
+    free(bytes);
+    return kind;
+}
+
+static const ForecastService kOpenMeteoService = {"OpenMeteo", Plugin.forecastApi,
+                                                  OpenMeteoWeather};
+static const ForecastService kMetNorwayService = {"MetNorway", Plugin.metNorwayApi,
+                                                  MetNorwayWeather};
+
 static int RefreshProviderDocument(const WeatherSource *self, const char *kind, const char *path) {
-    (void)self;
+    const ForecastService *service = (const ForecastService *)self->context;
     UpperCaseAscii(Plugin.callLocationId);
     char reason[TEXT_CAPACITY] = "";
     PlaceInfo place;
     int placeKind = ResolvePlace(&place, reason, sizeof reason);
-    if (placeKind == ANSWER_MISSING) {
-        return 1;
+    if (placeKind == ANSWER_MISSING || placeKind == ANSWER_PENDING) {
+        return placeKind == ANSWER_PENDING ? SOURCE_PENDING : 1;
     }
     DocumentSource source = {&place, NULL, NULL, OsUtcNow(), reason};
     if (strcmp(kind, "Home") == 0) {
         // The local page names the point; the radar picture's frame is chosen at its download.
-        if (!WriteDocument(kind, path, &source)) {
+        if (!WriteDocument(kind, Plugin.callUnit, path, &source)) {
             return 1;
         }
         LoadFeedDocument(path, 1);
@@ -269,24 +501,23 @@ static int RefreshProviderDocument(const WeatherSource *self, const char *kind, 
     ModelWeather *model = NULL;
     int fetched = 0;
     char answerPath[PATH_CAPACITY], alertsPath[PATH_CAPACITY];
-    CopyText(answerPath, sizeof answerPath, CacheFilePath("OpenMeteo"));
+    CopyText(answerPath, sizeof answerPath, CacheFilePath(service->answerKind));
     CopyText(alertsPath, sizeof alertsPath, CacheFilePath("Alerts"));
     AlertList alerts;
     int hasAlerts = 0;
     if (placeKind == ANSWER_WEATHER) {
         model = (ModelWeather *)malloc(sizeof *model);
-        char latitude[32], longitude[32], address[ADDRESS_CAPACITY];
+        char latitude[32], longitude[32];
         if (model == NULL ||
             !FormatPoint(place.latitude, place.longitude, latitude, longitude, sizeof latitude)) {
             free(model);
             return 1;
         }
-        ForecastRequestAddress(Plugin.forecastApi, latitude, longitude, address, sizeof address);
-        int answerKind = KeptAnswer(answerPath, address, ANSWER_AGE_LIMIT, 0, ReadForecast, model,
-                                    reason, sizeof reason, &fetched);
-        if (answerKind == ANSWER_MISSING) {
+        int answerKind = service->weather(service, latitude, longitude, answerPath, model, reason,
+                                          sizeof reason, &fetched);
+        if (answerKind == ANSWER_MISSING || answerKind == ANSWER_PENDING) {
             free(model);
-            return 1;
+            return answerKind == ANSWER_PENDING ? SOURCE_PENDING : 1;
         }
         if (answerKind != ANSWER_WEATHER) {
             free(model);
@@ -300,7 +531,7 @@ static int RefreshProviderDocument(const WeatherSource *self, const char *kind, 
     }
     source.model = model;
     source.alerts = hasAlerts ? &alerts : NULL;
-    int written = WriteDocument(kind, path, &source);
+    int written = WriteDocument(kind, Plugin.callUnit, path, &source);
     if (written && fetched) {
         RewriteSiblings(path, &source);
     }
@@ -341,8 +572,7 @@ static int RefreshProviderRadar(const WeatherSource *self, const char *path, con
 // the path "/" ("https://api.open-meteo.com/"). Returns 1, or 0 when the address has no host
 // (out empty).
 static int ServiceRootAddress(const WeatherSource *self, char *out, size_t capacity) {
-    (void)self;
-    const char *address = Plugin.forecastApi;
+    const char *address = ((const ForecastService *)self->context)->api;
     const char *scheme = strstr(address, "://");
     const char *host = scheme ? scheme + 3 : NULL;
     size_t hostLength = host ? strcspn(host, "/?#") : 0;
@@ -356,6 +586,18 @@ static int ServiceRootAddress(const WeatherSource *self, char *out, size_t capac
     return 1;
 }
 
+static int OpenMeteoPointAddress(const WeatherSource *self, const char *latitude,
+                                 const char *longitude, char *out, size_t capacity) {
+    (void)self;
+    return ForecastRequestAddress(Plugin.forecastApi, latitude, longitude, out, capacity);
+}
+
+static int MetNorwayPointAddress(const WeatherSource *self, const char *latitude,
+                                 const char *longitude, char *out, size_t capacity) {
+    (void)self;
+    return MetNorwayRequestAddress(Plugin.metNorwayApi, latitude, longitude, out, capacity);
+}
+
 const WeatherSource OpenMeteoSource = {
     "open-meteo",            // name
     Plugin.userAgent,        // userAgent: [Service] UserAgent
@@ -363,5 +605,19 @@ const WeatherSource OpenMeteoSource = {
     RefreshProviderDocument, // refreshDocument
     RefreshProviderRadar,    // refreshRadar
     ServiceRootAddress,      // connectivityAddress
-    NULL,                    // context
+    OpenMeteoPointAddress,   // pointForecastAddress
+    SourceAlone,             // members
+    &kOpenMeteoService,      // context
+};
+
+const WeatherSource MetNorwaySource = {
+    "met-norway",            // name
+    Plugin.userAgent,        // userAgent: [Service] UserAgent, which MET Norway requires
+    NULL,                    // alertLinkHost
+    RefreshProviderDocument, // refreshDocument
+    RefreshProviderRadar,    // refreshRadar
+    ServiceRootAddress,      // connectivityAddress
+    MetNorwayPointAddress,   // pointForecastAddress
+    SourceAlone,             // members
+    &kMetNorwayService,      // context
 };

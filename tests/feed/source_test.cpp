@@ -52,7 +52,8 @@ int NoConnectivityAddress(const WeatherSource *, char *out, size_t capacity) {
 }
 
 const WeatherSource kRecordingSource = {
-    "recorder", "recorder-agent", NULL, RecordDocument, RecordRadar, NoConnectivityAddress, NULL,
+    "recorder",      "recorder-agent", NULL, RecordDocument, RecordRadar, NoConnectivityAddress,
+    NoPointForecast, SourceAlone,      NULL,
 };
 
 class Source : public ::testing::Test {

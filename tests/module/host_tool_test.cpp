@@ -236,7 +236,8 @@ class HostToolCheck : public HostTool {
     std::string ProviderSettings(const std::string &more = "", const std::string &id = "London") {
         std::string base = "http://" + sim;
         return "[LocationID]\nDefaultLocationID=" + id + "\n[Service]\n" + more +
-               "ForecastApi=" + base + "/v1/forecast\nGeocodingApi=" + base +
+               "ForecastApi=" + base + "/v1/forecast\nMetNorwayApi=" + base +
+               "/weatherapi/locationforecast/2.0/complete\nGeocodingApi=" + base +
                "/v1/search\nAlertsApi=" + base + "/alerts/active\nRadarApi=" + base +
                "/public/weather-maps.json\n";
     }
@@ -257,7 +258,7 @@ TEST_F(HostToolCheck, ReportsEveryHealthyServiceOfTheProviderAndTheCacheFolder) 
     EXPECT_EQ(0, Check(ProviderSettings(), &out)) << out;
     EXPECT_NE(std::string::npos, out.find("settings: " + plugin.settings + "\n")) << out;
     EXPECT_NE(std::string::npos,
-              out.find("\nweather from: open-meteo, default Location ID LONDON\n"));
+              out.find("\nweather from: open-meteo,met-norway, default Location ID LONDON\n"));
     EXPECT_NE(std::string::npos, out.find("\nproxy: none\n"));
     EXPECT_NE(std::string::npos, out.find("cache folder: " + sandbox::Join(plugin.temp, "Nimbrel") +
                                           "\n  result: ok, exists and writable\n"))
@@ -266,12 +267,16 @@ TEST_F(HostToolCheck, ReportsEveryHealthyServiceOfTheProviderAndTheCacheFolder) 
     EXPECT_EQ(0u, search.find("geocoding: http://" + sim + "/v1/search?name=LONDON&")) << search;
     EXPECT_NE(std::string::npos, search.find("\n  proxy: none\n  result: ok, HTTP 200; LONDON is "))
         << search;
-    for (const char *name : {"forecast", "alerts", "radar index", "connectivity"}) {
+    // Each source of the list has its forecast checked.
+    for (const char *name : {"forecast (open-meteo)", "forecast (met-norway)", "alerts",
+                             "radar index", "connectivity"}) {
         std::string section = Section(out, name);
         EXPECT_NE(std::string::npos, section.find("http://" + sim + "/")) << section;
         EXPECT_NE(std::string::npos, section.find("\n  result: ok, HTTP 200")) << section;
     }
-    EXPECT_NE(std::string::npos, out.find("\neverything ok: 5 services answered"));
+    EXPECT_NE(std::string::npos, Section(out, "forecast (met-norway)")
+                                     .find("/weatherapi/locationforecast/2.0/complete?lat="));
+    EXPECT_NE(std::string::npos, out.find("\neverything ok: 6 services answered"));
 }
 
 TEST_F(HostToolCheck, NamesTheExactFailureOfEachService) {
@@ -310,10 +315,12 @@ TEST_F(HostToolCheck, NamesTheExactFailureOfEachService) {
         << out;
     EXPECT_NE(std::string::npos, Section(out, "radar index").find("\n  result: FAILED, DNS: "))
         << out;
-    EXPECT_NE(std::string::npos, Section(out, "forecast").find("\n  result: ok, HTTP 200")) << out;
+    EXPECT_NE(std::string::npos,
+              Section(out, "forecast (open-meteo)").find("\n  result: ok, HTTP 200"))
+        << out;
     EXPECT_NE(std::string::npos, out.find(expectedFolder)) << out;
     EXPECT_NE(std::string::npos,
-              out.find("\nPROBLEMS: 3 of 5 services failed, the cache folder is not usable\n"));
+              out.find("\nPROBLEMS: 3 of 6 services failed, the cache folder is not usable\n"));
 }
 
 TEST_F(HostToolCheck, AsksTheFeedHostsAndCountsAnErrorStatus) {
@@ -376,7 +383,8 @@ TEST_F(HostToolCheck, NamesTheProxyOfEachRequestButNeverItsPassword) {
     SetHostProxy("", "");
     EXPECT_EQ(0, status) << out;
     EXPECT_NE(std::string::npos, out.find("\nproxy: " + proxy + " (user alice)\n")) << out;
-    for (const char *name : {"geocoding", "forecast", "alerts", "radar index"}) {
+    for (const char *name :
+         {"geocoding", "forecast (open-meteo)", "forecast (met-norway)", "alerts", "radar index"}) {
         EXPECT_NE(std::string::npos,
                   Section(out, name).find("\n  proxy: " + proxy +
                                           " (user alice)\n  result: ok, HTTP 200"))

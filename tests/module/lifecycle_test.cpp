@@ -46,8 +46,9 @@ TEST(Lifecycle, FirstRunCreatesTheCacheFolderAndTheSettingsFile) {
     EXPECT_EQ("(missing)", Setting(ini, "Service", "FeedHost"));
     // The weather source is shown, so that a user finds where to switch it; its addresses are
     // not written.
-    EXPECT_EQ("open-meteo", Setting(ini, "Service", "Provider"));
+    EXPECT_EQ("open-meteo,met-norway", Setting(ini, "Service", "Provider"));
     EXPECT_EQ("(missing)", Setting(ini, "Service", "ForecastApi"));
+    EXPECT_EQ("(missing)", Setting(ini, "Service", "MetNorwayApi"));
 }
 
 TEST(Lifecycle, ClampedAndNormalisedValuesAreWhatShutdownWrites) {

@@ -4,6 +4,7 @@
 #include <string.h>
 
 #include <string>
+#include <vector>
 
 #include "feed/source.h"
 #include "plugin/settings.h"
@@ -48,8 +49,12 @@ TEST_F(SettingsFile, MissingFileGivesEveryDefault) {
     EXPECT_STREQ(DEFAULT_ICON_PATH, Plugin.defaultIconPath);
     EXPECT_STREQ(DEFAULT_FEED_HOST, Plugin.feedHost);
     // Real weather out of the box, and the connectivity test asks the service that gives it.
-    EXPECT_EQ(&OpenMeteoSource, Plugin.source);
+    // Open-Meteo first, MET Norway whenever Open-Meteo fails.
+    EXPECT_STREQ("open-meteo,met-norway", Plugin.source->name);
+    EXPECT_EQ(Plugin.userAgent, Plugin.source->userAgent);
     EXPECT_STREQ("https://api.open-meteo.com/v1/forecast", Plugin.forecastApi);
+    EXPECT_STREQ("https://api.met.no/weatherapi/locationforecast/2.0/complete",
+                 Plugin.metNorwayApi);
     EXPECT_STREQ("https://geocoding-api.open-meteo.com/v1/search", Plugin.geocodingApi);
     EXPECT_STREQ("https://api.open-meteo.com/", Plugin.connectivityUrl);
     EXPECT_STREQ("https://api.weather.gc.ca/collections/weather-alerts/items",
@@ -71,29 +76,66 @@ TEST_F(SettingsFile, EachAlertServiceHasItsOwnAddress) {
     EXPECT_STREQ("http://127.0.0.1:1/no", Plugin.norwayAlertsApi);
 }
 
-TEST_F(SettingsFile, TheWeatherSourceAndItsConnectivityTest) {
+TEST_F(SettingsFile, TheProviderListItsSourcesAndItsConnectivityTest) {
+    const WeatherSource *const openMeteo = &OpenMeteoSource, *const met = &MetNorwaySource,
+                               *const feed = &FeedSource;
     const struct {
         const char *service;
-        const WeatherSource *source;
+        std::vector<const WeatherSource *> members;
         const char *connectivity, *writtenBack;
     } cases[] = {
-        {"Provider=feed\n", &FeedSource, DEFAULT_CONNECTIVITY_URL, "feed"},
-        {"Provider=FEED\n", &FeedSource, DEFAULT_CONNECTIVITY_URL, "feed"},
+        {"Provider=feed\n", {feed}, DEFAULT_CONNECTIVITY_URL, "feed"},
+        {"Provider=FEED\n", {feed}, DEFAULT_CONNECTIVITY_URL, "feed"},
         {"Provider=open-meteo\nForecastApi=http://127.0.0.1:8470/v1/forecast?x=1\n",
-         &OpenMeteoSource, "http://127.0.0.1:8470/", "open-meteo"},
-        // A name the plugin does not know: the provider, shown as such in the file.
-        {"Provider=metno\n", &OpenMeteoSource, "https://api.open-meteo.com/", "open-meteo"},
-        {"ConnectivityUrl=http://own.example/\n", &OpenMeteoSource, "http://own.example/",
+         {openMeteo},
+         "http://127.0.0.1:8470/",
          "open-meteo"},
-        {"Provider=feed\nConnectivityUrl=http://own.example/\n", &FeedSource, "http://own.example/",
+        {"Provider=met-norway\nMetNorwayApi=http://127.0.0.1:8470/weatherapi/x\n",
+         {met},
+         "http://127.0.0.1:8470/",
+         "met-norway"},
+        // A list in any case, with blanks; a name given twice is asked once.
+        {"Provider= Met-Norway , open-meteo,met-norway\n",
+         {met, openMeteo},
+         "https://api.met.no/",
+         "met-norway,open-meteo"},
+        {"Provider=feed,open-meteo\n",
+         {feed, openMeteo},
+         DEFAULT_CONNECTIVITY_URL,
+         "feed,open-meteo"},
+        // Names the plugin does not know are left out; with none left, the default list, shown
+        // as such in the file.
+        {"Provider=metno,open-meteo\n", {openMeteo}, "https://api.open-meteo.com/", "open-meteo"},
+        {"Provider=metno\n",
+         {openMeteo, met},
+         "https://api.open-meteo.com/",
+         "open-meteo,met-norway"},
+        {"Provider=,\n", {openMeteo, met}, "https://api.open-meteo.com/", "open-meteo,met-norway"},
+        {"ConnectivityUrl=http://own.example/\n",
+         {openMeteo, met},
+         "http://own.example/",
+         "open-meteo,met-norway"},
+        {"Provider=feed\nConnectivityUrl=http://own.example/\n",
+         {feed},
+         "http://own.example/",
          "feed"},
         // An address without a host gives the test nothing to ask but the built-in address.
-        {"ForecastApi=nonsense\n", &OpenMeteoSource, DEFAULT_CONNECTIVITY_URL, "open-meteo"},
+        {"ForecastApi=nonsense\n",
+         {openMeteo, met},
+         DEFAULT_CONNECTIVITY_URL,
+         "open-meteo,met-norway"},
     };
     for (const auto &c : cases) {
         sandbox::WriteFile(path, std::string("[Service]\n") + c.service);
         ReadSettings(path.c_str());
-        EXPECT_EQ(c.source, Plugin.source) << c.service;
+        const WeatherSource *members[SOURCE_CHAIN_CAPACITY] = {};
+        size_t count = Plugin.source->members(Plugin.source, members, SOURCE_CHAIN_CAPACITY);
+        EXPECT_EQ(c.members, std::vector<const WeatherSource *>(members, members + count))
+            << c.service;
+        if (c.members.size() == 1) {
+            EXPECT_EQ(c.members[0], Plugin.source) << c.service; // no chain around one source
+        }
+        EXPECT_EQ(c.members[0]->userAgent, Plugin.source->userAgent) << c.service;
         EXPECT_STREQ(c.connectivity, Plugin.connectivityUrl) << c.service;
         WriteSettings(path.c_str());
         EXPECT_EQ(c.writtenBack, Read("Service", "Provider")) << c.service;

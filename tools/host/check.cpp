@@ -33,7 +33,7 @@ static const double kAlertsPointLatitude = 39.8283, kAlertsPointLongitude = -98.
 
 // What one service was asked and what came of it.
 typedef struct ServiceCheck {
-    const char *service;      // "geocoding", "forecast", ...
+    std::string service;      // "geocoding", "forecast", ...
     std::string address;      // the address asked
     int anyStatus;            // nonzero: any HTTP status shows the server is there
     int asked;                // nonzero once the request has run
@@ -44,7 +44,8 @@ typedef struct ServiceCheck {
     std::string note;         // what follows a good status, or empty
 } ServiceCheck;
 
-static ServiceCheck Service(const char *name, const std::string &address, int anyStatus = 0) {
+static ServiceCheck Service(const std::string &name, const std::string &address,
+                            int anyStatus = 0) {
     ServiceCheck check = ServiceCheck();
     check.service = name;
     check.address = address;
@@ -115,7 +116,7 @@ static std::string ProxyText(void) {
 }
 
 static void Report(const ServiceCheck &check) {
-    printf("%s: %s\n", check.service, check.address.c_str());
+    printf("%s: %s\n", check.service.c_str(), check.address.c_str());
     printf("  proxy: %s\n", check.failure.viaProxy ? ProxyText().c_str() : "none");
     if (!Answered(check)) {
         const char *reason = check.failure.reason[0] ? check.failure.reason : "no answer";
@@ -195,8 +196,11 @@ static int DefaultPlace(ServiceCheck *search, PlaceInfo *place) {
 }
 
 // The provider's services: the place search (unless the default place is coordinates), the
-// forecast, the alerts and the radar index, asked in that order.
-static void ProviderServices(std::vector<ServiceCheck> *checks) {
+// forecast of each of the `count` sources that ask for one by point ("forecast", or with more
+// than one "forecast (open-meteo)" and so on), the alerts and the radar index, asked in that
+// order.
+static void ProviderServices(std::vector<ServiceCheck> *checks, const WeatherSource *const *sources,
+                             size_t count) {
     char address[ADDRESS_CAPACITY], latitude[32], longitude[32];
     PlaceRequestAddress(Plugin.geocodingApi, Plugin.defaultLocationId, address, sizeof address);
     ServiceCheck search = Service("geocoding", address);
@@ -213,10 +217,19 @@ static void ProviderServices(std::vector<ServiceCheck> *checks) {
     }
 
     FormatPoint(place.latitude, place.longitude, latitude, longitude, sizeof latitude);
-    ForecastRequestAddress(Plugin.forecastApi, latitude, longitude, address, sizeof address);
-    checks->push_back(Service("forecast", address));
-    if (!known) {
-        checks->back().note = "; asked for 0,0, as the place is not known";
+    for (size_t i = 0; i < count; i++) {
+        if (!sources[i]->pointForecastAddress(sources[i], latitude, longitude, address,
+                                              sizeof address)) {
+            continue;
+        }
+        std::string name = "forecast";
+        if (count > 1) {
+            name += std::string(" (") + sources[i]->name + ")";
+        }
+        checks->push_back(Service(name, address));
+        if (!known) {
+            checks->back().note = "; asked for 0,0, as the place is not known";
+        }
     }
 
     const AlertSource *alerts = AlertSourceFor(&place);
@@ -256,11 +269,24 @@ int RunCheck(void *instance) {
     printf("\n");
 
     std::vector<ServiceCheck> checks;
-    // The diagnostic names the services it asks, so it knows the feed's from the provider's.
-    if (Plugin.source == &FeedSource) {
+    // The services of every source the plugin asks: the feed's hosts for a source that asks by
+    // Location ID, the provider's for those that ask for a point.
+    const WeatherSource *sources[SOURCE_CHAIN_CAPACITY];
+    size_t count = Plugin.source->members(Plugin.source, sources, SOURCE_CHAIN_CAPACITY);
+    count = count < SOURCE_CHAIN_CAPACITY ? count : (size_t)SOURCE_CHAIN_CAPACITY;
+    bool byLocationId = false, byPoint = false;
+    for (size_t i = 0; i < count; i++) {
+        char address[ADDRESS_CAPACITY];
+        bool point =
+            sources[i]->pointForecastAddress(sources[i], "0", "0", address, sizeof address) != 0;
+        byPoint = byPoint || point;
+        byLocationId = byLocationId || !point;
+    }
+    if (byLocationId) {
         FeedServices(&checks);
-    } else {
-        ProviderServices(&checks);
+    }
+    if (byPoint) {
+        ProviderServices(&checks, sources, count);
     }
     // Any answer passes the connectivity test, which only needs a connection; with a proxy the
     // module makes no such test.

@@ -374,7 +374,7 @@ static void MetClockFor(double latitude, double longitude, AlertClock now, MetNo
     clock->utcNowMinutes = now / 60;
     clock->latitude = latitude;
     clock->longitude = longitude;
-    clock->hasOffset = 0;
+    clock->hasOffset = 1;
     clock->utcOffsetSeconds = 0;
     CopyText(clock->zoneAbbreviation, sizeof clock->zoneAbbreviation, "GMT");
     ModelWeather *openMeteo = (ModelWeather *)malloc(sizeof *openMeteo);
@@ -383,7 +383,6 @@ static void MetClockFor(double latitude, double longitude, AlertClock now, MetNo
     if (openMeteo != NULL && path[0] != '\0' &&
         ReadKeptAnswer(path, ReadForecast, openMeteo, reason, sizeof reason) == ANSWER_WEATHER &&
         openMeteo->hasOffset) {
-        clock->hasOffset = 1;
         clock->utcOffsetSeconds = openMeteo->utcOffsetSeconds;
         CopyText(clock->zoneAbbreviation, sizeof clock->zoneAbbreviation,
                  openMeteo->zoneAbbreviation);

@@ -1,0 +1,244 @@
+// Open-Meteo with MET Norway behind it, against the local service: every kind of Open-Meteo
+// failure hands the refresh to MET Norway at once, the failure memory keeps Open-Meteo out for
+// two minutes and lets it back after them, MET Norway is never asked while Open-Meteo answers,
+// and MET Norway's answers are asked for no sooner than their Expires and only when modified.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "expr/current.h"
+#include "feed/download.h"
+#include "feed/source.h"
+#include "base/state.h"
+#include "base/text.h"
+#include "provider/provider.h"
+#include "support/core_state.h"
+#include "support/sandbox.h"
+#include "support/services.h"
+
+namespace {
+
+const char kMetPath[] = "/weatherapi/locationforecast/2.0/complete";
+const char kFromMet[] = "Model data from MET Norway";
+
+class Chain : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        if (services::SimHost().empty()) {
+            GTEST_SKIP() << "the local weather service is not running";
+        }
+        folder = sandbox::MakeFolder("chain");
+        cache = sandbox::Join(folder, "Nimbrel");
+        ResetCoreState(cache, services::SimHost());
+        const WeatherSource *const members[] = {&OpenMeteoSource, &MetNorwaySource};
+        Plugin.source = MakeSourceChain(&chain, members, 2);
+        CopyText(Plugin.userAgent, sizeof Plugin.userAgent, PROVIDER_USER_AGENT);
+        std::string base = "http://" + services::SimHost();
+        CopyText(Plugin.forecastApi, sizeof Plugin.forecastApi, (base + "/v1/forecast").c_str());
+        CopyText(Plugin.metNorwayApi, sizeof Plugin.metNorwayApi, (base + kMetPath).c_str());
+        CopyText(Plugin.geocodingApi, sizeof Plugin.geocodingApi, (base + "/v1/search").c_str());
+        services::SimGet("/_control/reset");
+    }
+    void TearDown() override {
+        if (!folder.empty()) {
+            WaitForRefreshes(REFRESH_SHUTDOWN_WAIT_MS);
+            services::SimGet("/_control/reset");
+            sandbox::RemoveTree(folder);
+        }
+    }
+
+    static void OpenMeteo(const std::string &scenario) {
+        services::SimGet("/_control/openmeteo?name=" + scenario);
+    }
+    static void Met(const std::string &scenario) {
+        services::SimGet("/_control/metno?name=" + scenario);
+    }
+    static int OpenMeteoRequests() { return services::SimRequests("/v1/forecast?"); }
+    static int MetRequests() { return services::SimRequests(std::string(kMetPath) + "?"); }
+
+    std::string Current(const char *expression, const char *unit = "Metric") {
+        return CurrentConditionsText(expression, id.c_str(), unit, "1");
+    }
+    std::string CachePath(const std::string &name) { return sandbox::Join(cache, name); }
+    // Every document of the place stale, as 40 minutes going by would make them; the kept
+    // answers and the failure memory keep their times.
+    void DocumentsStale() {
+        for (const char *unit : {"English", "Metric", "Both"}) {
+            SetFileAge(CachePath("Weather.Current." + id + "." + unit + ".xml"), 40 * 60);
+        }
+    }
+    // MET Norway's kept answer with its Expires moved into the past.
+    void MetAnswerExpired() {
+        std::string path = CachePath("MetNorway." + id + ".json");
+        std::string kept = sandbox::ReadFile(path);
+        size_t start = kept.find("Expires: "), end = kept.find('\n', start);
+        ASSERT_EQ(0u, start) << kept.substr(0, 200);
+        sandbox::WriteFile(path, "Expires: Thu, 01 Jan 2026 00:00:00 GMT" + kept.substr(end));
+    }
+
+    SourceChain chain;
+    std::string folder, cache;
+    std::string id = "34.05,-118.25";
+};
+
+TEST_F(Chain, WhileOpenMeteoAnswersMetNorwayIsNeverAsked) {
+    for (int refresh = 0; refresh < 4; refresh++) {
+        std::string city = Current("<citydata>");
+        EXPECT_EQ(std::string::npos, city.find(kFromMet)) << city;
+        EXPECT_NE("N/A", Current("<temp>"));
+        DocumentsStale();
+        SetFileAge(CachePath("OpenMeteo." + id + ".json"), 40 * 60);
+    }
+    EXPECT_EQ(4, OpenMeteoRequests());
+    EXPECT_EQ(0, MetRequests());
+}
+
+TEST_F(Chain, EachOpenMeteoFailureHandsTheSameRefreshToMetNorway) {
+    // A server error, throttling, a refusal that is not about the place (a variable it no longer
+    // knows), and answers that cannot be read: the first call already shows MET Norway's values.
+    for (const char *scenario : {"http500", "ratelimit", "error", "badjson", "hostile"}) {
+        SCOPED_TRACE(scenario);
+        id = std::string("51.") + std::to_string(OpenMeteoRequests() + 1) + ",-0.12";
+        OpenMeteo(scenario);
+        int openMeteo = OpenMeteoRequests(), met = MetRequests();
+        std::string city = Current("<citydata>");
+        EXPECT_EQ(0u, city.find(kFromMet)) << city;
+        EXPECT_NE("N/A", Current("<temp>"));
+        EXPECT_EQ(openMeteo + 1, OpenMeteoRequests());
+        EXPECT_EQ(met + 1, MetRequests());
+        // Every unit of the refresh came from the same answer: nothing more is asked.
+        EXPECT_NE("N/A", Current("<temp>", "English"));
+        EXPECT_EQ(openMeteo + 1, OpenMeteoRequests());
+        EXPECT_EQ(met + 1, MetRequests());
+    }
+}
+
+TEST_F(Chain, ARefusalAboutThePlaceIsShownAndNoOtherSourceIsAsked) {
+    id = "95,10";
+    std::string text = Current("<temp>");
+    EXPECT_EQ(0u, text.find("ERROR: Latitude must be in range")) << text;
+    EXPECT_EQ(0, MetRequests());
+}
+
+TEST_F(Chain, AStalledOpenMeteoServesTheCopyThenMetNorwayOnceItHasTimedOut) {
+    std::string good = Current("<temp>");
+    ASSERT_NE("N/A", good);
+    DocumentsStale();
+    SetFileAge(CachePath("OpenMeteo." + id + ".json"), 40 * 60);
+    OpenMeteo("stall");
+    // The answer may still come: the copy serves, and no other service is asked meanwhile.
+    EXPECT_EQ(good, Current("<temp>"));
+    EXPECT_EQ(0, MetRequests());
+    ASSERT_TRUE(WaitForRefreshes(REFRESH_SHUTDOWN_WAIT_MS));
+    // It timed out: the next refresh goes to MET Norway without asking Open-Meteo again.
+    int openMeteo = OpenMeteoRequests();
+    EXPECT_EQ(0u, Current("<citydata>").find(kFromMet));
+    EXPECT_EQ(openMeteo, OpenMeteoRequests());
+    EXPECT_EQ(1, MetRequests());
+}
+
+TEST_F(Chain, OpenMeteoIsLeftAloneForTwoMinutesThenAskedFirstAgain) {
+    std::string zone = Current("<timezone> <timezonegmt>");
+    DocumentsStale();
+    SetFileAge(CachePath("OpenMeteo." + id + ".json"), 40 * 60);
+    OpenMeteo("http500");
+    EXPECT_EQ(0u, Current("<citydata>").find(kFromMet));
+    // The place's zone is the one Open-Meteo last gave for it.
+    EXPECT_EQ(zone, Current("<timezone> <timezonegmt>"));
+    EXPECT_EQ(2, OpenMeteoRequests());
+    EXPECT_EQ(1, MetRequests());
+
+    // Well again, but within two minutes of its failure Open-Meteo is not asked, and MET
+    // Norway's answer serves until its Expires.
+    OpenMeteo("normal");
+    DocumentsStale();
+    AgeRefreshMemory(cache, 100);
+    EXPECT_EQ(0u, Current("<citydata>").find(kFromMet));
+    EXPECT_EQ(2, OpenMeteoRequests());
+    EXPECT_EQ(1, MetRequests());
+
+    // Past the two minutes Open-Meteo is asked first, and its values are back.
+    DocumentsStale();
+    AgeRefreshMemory(cache, 21);
+    std::string city = Current("<citydata>");
+    EXPECT_EQ(std::string::npos, city.find(kFromMet)) << city;
+    EXPECT_EQ(3, OpenMeteoRequests());
+    EXPECT_EQ(1, MetRequests());
+}
+
+TEST_F(Chain, AZoneNeverGivenIsGmt) {
+    id = "59.91,10.75";
+    OpenMeteo("http500");
+    // As the formatter writes a zero offset for any source.
+    EXPECT_EQ("GMT GMT0", Current("<timezone> <timezonegmt>"));
+}
+
+TEST_F(Chain, MetNorwayIsAskedNoSoonerThanExpiresAndThenOnlyIfModified) {
+    OpenMeteo("http500");
+    std::string temperature = Current("<temp>");
+    ASSERT_NE("N/A", temperature);
+    ASSERT_EQ(1, MetRequests());
+    std::string answer = CachePath("MetNorway." + id + ".json");
+    std::string kept = sandbox::ReadFile(answer);
+    EXPECT_EQ(0u, kept.find("Expires: ")) << kept.substr(0, 200);
+    EXPECT_NE(std::string::npos, kept.find("\nLast-Modified: "));
+
+    // Before its Expires the kept answer serves every refresh, whatever the file's age.
+    for (int refresh = 0; refresh < 3; refresh++) {
+        DocumentsStale();
+        SetFileAge(answer, 40 * 60);
+        AgeRefreshMemory(cache, 121);
+        EXPECT_EQ(temperature, Current("<temp>"));
+    }
+    EXPECT_EQ(1, MetRequests());
+    EXPECT_EQ(4, OpenMeteoRequests()); // one attempt per refresh
+
+    // Past it, the service is asked whether the answer changed: not modified (304), the kept
+    // answer serves on with the new Expires.
+    std::string json = kept.substr(kept.find("\n\n"));
+    MetAnswerExpired();
+    DocumentsStale();
+    AgeRefreshMemory(cache, 121);
+    EXPECT_EQ(temperature, Current("<temp>"));
+    EXPECT_EQ(2, MetRequests());
+    std::string renewed = sandbox::ReadFile(answer);
+    EXPECT_EQ(json, renewed.substr(renewed.find("\n\n")));
+    EXPECT_EQ(std::string::npos, renewed.find("2026 00:00:00 GMT\nLast")) << renewed.substr(0, 99);
+    DocumentsStale();
+    AgeRefreshMemory(cache, 121);
+    Current("<temp>");
+    EXPECT_EQ(2, MetRequests());
+
+    // An hour on the model has new data: a new answer with new headers.
+    services::SimGet("/_control/clock?advance=61");
+    MetAnswerExpired();
+    DocumentsStale();
+    AgeRefreshMemory(cache, 121);
+    Current("<temp>");
+    EXPECT_EQ(3, MetRequests());
+    std::string newer = sandbox::ReadFile(answer);
+    EXPECT_NE(json, newer.substr(newer.find("\n\n")));
+}
+
+TEST_F(Chain, AThrottledMetNorwayBacksOffAndTheCopyServes) {
+    OpenMeteo("http500");
+    std::string temperature = Current("<temp>");
+    ASSERT_NE("N/A", temperature);
+    for (const char *scenario : {"ratelimit", "error"}) {
+        SCOPED_TRACE(scenario);
+        Met(scenario);
+        MetAnswerExpired();
+        DocumentsStale();
+        AgeRefreshMemory(cache, 121);
+        int met = MetRequests();
+        EXPECT_EQ(temperature, Current("<temp>"));
+        EXPECT_EQ(met + 1, MetRequests());
+        // Not asked again at once, by this refresh or the next.
+        DocumentsStale();
+        EXPECT_EQ(temperature, Current("<temp>"));
+        EXPECT_EQ(met + 1, MetRequests());
+        Met("normal");
+    }
+}
+
+} // namespace

@@ -4,7 +4,11 @@
 // look, which is all the plugin sees of time going by. Counts the requests the local service
 // received, by address.
 //
-//   nimbrel-panel-requests HOST:PORT [MINUTES] [LOCATION_ID]
+// With "openmeteo-down" the hour passes with Open-Meteo failing (HTTP 500) and MET Norway
+// behind it, as the default Provider list has it: the failure memory and MET Norway's kept
+// Expires are moved back a minute at each look too, as they hold times of their own.
+//
+//   nimbrel-panel-requests HOST:PORT [MINUTES] [LOCATION_ID] [openmeteo-down]
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -22,6 +26,11 @@
 #include "plugin/settings.h"
 #include "base/state.h"
 #include "base/text.h"
+#include "feed/source.h"
+#include "provider/model.h"
+#include "provider/provider.h"
+#include "support/core_state.h"
+#include "support/sandbox.h"
 
 namespace fs = std::filesystem;
 
@@ -44,7 +53,8 @@ static int Collect(void *context, const char *bytes, size_t count) {
 }
 
 static std::string Get(const std::string &address) {
-    OsHttpRequest request = {address.c_str(), "nimbrel-bench", 0, "", "", "", 2000, 5000, 10000, NULL, NULL};
+    OsHttpRequest request = {
+        address.c_str(), "nimbrel-bench", 0, "", "", "", 2000, 5000, 10000, NULL, NULL};
     std::string body;
     int status = 0;
     OsHttpGet(&request, Collect, &body, &status);
@@ -93,6 +103,33 @@ static long Look(const char *id) {
     return calls + 3 + 2 * Plugin.maxDays + Plugin.maxHours;
 }
 
+// Moves the Expires of every MET Norway answer kept in `folder` `seconds` into the past.
+static void AgeMetExpires(const std::string &folder, int seconds) {
+    std::error_code error;
+    for (const auto &entry : fs::directory_iterator(folder, error)) {
+        std::string name = entry.path().filename().string();
+        if (name.compare(0, 10, "MetNorway.") != 0) {
+            continue;
+        }
+        std::string kept = sandbox::ReadFile(entry.path().string());
+        size_t end = kept.find('\n');
+        int64_t expires = 0;
+        if (kept.compare(0, 9, "Expires: ") != 0 || end == std::string::npos ||
+            !ParseHttpDate(kept.substr(9, end - 9).c_str(), &expires)) {
+            continue;
+        }
+        time_t earlier = (time_t)(expires - seconds);
+        struct tm broken;
+        char date[64];
+        gmtime_r(&earlier, &broken);
+        strftime(date, sizeof date, "%a, %d %b %Y %H:%M:%S GMT", &broken);
+        auto time = entry.last_write_time();
+        sandbox::WriteFile(entry.path().string(),
+                           "Expires: " + std::string(date) + kept.substr(end));
+        fs::last_write_time(entry.path(), time, error);
+    }
+}
+
 int main(int argc, char **argv) {
     if (argc < 2) {
         fprintf(stderr, "usage: nimbrel-panel-requests HOST:PORT [MINUTES] [LOCATION_ID]\n");
@@ -101,6 +138,7 @@ int main(int argc, char **argv) {
     std::string base = std::string("http://") + argv[1];
     int minutes = argc > 2 ? atoi(argv[2]) : 60;
     const char *id = argc > 3 ? argv[3] : "90210";
+    bool openMeteoDown = argc > 4 && strcmp(argv[4], "openmeteo-down") == 0;
 
     char pattern[] = "/tmp/nimbrel-panel-XXXXXX";
     std::string folder = mkdtemp(pattern);
@@ -113,7 +151,12 @@ int main(int argc, char **argv) {
     CopyText(Plugin.alertsApi, sizeof Plugin.alertsApi, (base + "/alerts/active").c_str());
     CopyText(Plugin.radarApi, sizeof Plugin.radarApi, (base + "/public/weather-maps.json").c_str());
     CopyText(Plugin.connectivityUrl, sizeof Plugin.connectivityUrl, (base + "/").c_str());
+    CopyText(Plugin.metNorwayApi, sizeof Plugin.metNorwayApi,
+             (base + "/weatherapi/locationforecast/2.0/complete").c_str());
     Get(base + "/_control/reset");
+    if (openMeteoDown) {
+        Get(base + "/_control/openmeteo?name=http500");
+    }
 
     long calls = 0;
     auto started = std::chrono::steady_clock::now();
@@ -124,13 +167,18 @@ int main(int argc, char **argv) {
             fs::last_write_time(entry.path(), entry.last_write_time() - std::chrono::minutes(1),
                                 error);
         }
+        AgeRefreshMemory(folder, 60);
+        AgeMetExpires(folder, 60);
     }
     double seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
     std::string log = Get(base + "/_control/log");
-    printf("%s: %ld export calls over %d minutes (%.1f s): %d forecast requests, %d place "
-           "searches, %d alert requests, %d radar indexes, %d radar pictures, %d requests in all\n",
-           id, calls, minutes, seconds, Lines(log, "/v1/forecast?"), Lines(log, "/v1/search?"),
+    printf("%s (weather from %s%s): %ld export calls over %d minutes (%.1f s): %d forecast "
+           "requests, %d MET Norway requests, %d place searches, %d alert requests, %d radar "
+           "indexes, %d radar pictures, %d requests in all\n",
+           id, Plugin.source->name, openMeteoDown ? ", Open-Meteo down" : "", calls, minutes,
+           seconds, Lines(log, "/v1/forecast?"),
+           Lines(log, "/weatherapi/locationforecast/2.0/complete?"), Lines(log, "/v1/search?"),
            Lines(log, "/alerts/active?"), Lines(log, "/public/weather-maps.json"),
            Lines(log, "/v2/radar/"), Lines(log, "GET "));
     fs::remove_all(folder);

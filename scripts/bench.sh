@@ -126,3 +126,7 @@ tests/services.sh start "$state" build/native/nimbrel-sim >/dev/null
 for id in 90210 ALERTS 34.0901,-118.4065; do
   build/native/nimbrel-panel-requests "127.0.0.1:$(cat "$state/sim.port")" 60 "$id"
 done
+# The same hour with Open-Meteo failing: MET Norway serves the panel.
+for id in 90210 34.0901,-118.4065; do
+  build/native/nimbrel-panel-requests "127.0.0.1:$(cat "$state/sim.port")" 60 "$id" openmeteo-down
+done

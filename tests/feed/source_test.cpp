@@ -56,6 +56,42 @@ const WeatherSource kRecordingSource = {
     NoPointForecast, SourceAlone,      NULL,
 };
 
+// Two members of a chain, each answering as it is told: 0, 1 or SOURCE_PENDING.
+int firstAnswers = 0, secondAnswers = 0;
+std::vector<std::string> chainAsked; // "first kind" or "second kind", in order
+
+int FirstMember(const WeatherSource *, const char *kind, const char *path) {
+    chainAsked.push_back(std::string("first ") + kind);
+    if (firstAnswers == 0) {
+        sandbox::WriteFile(path, "<weather><cc><t>First</t></cc></weather>");
+        LoadFeedDocument(path, 1);
+    }
+    return firstAnswers;
+}
+
+int SecondMember(const WeatherSource *, const char *kind, const char *path) {
+    chainAsked.push_back(std::string("second ") + kind);
+    if (secondAnswers == 0) {
+        sandbox::WriteFile(path, "<weather><cc><t>Second</t></cc></weather>");
+        LoadFeedDocument(path, 1);
+    }
+    return secondAnswers;
+}
+
+int FirstRadar(const WeatherSource *, const char *, const char *) {
+    chainAsked.push_back("first radar");
+    return 0;
+}
+
+const WeatherSource kFirstMember = {
+    "first",         "first-agent", "www.first.", FirstMember, FirstRadar, NoConnectivityAddress,
+    NoPointForecast, SourceAlone,   NULL,
+};
+const WeatherSource kSecondMember = {
+    "second",        "second-agent", NULL, SecondMember, RecordRadar, NoConnectivityAddress,
+    NoPointForecast, SourceAlone,    NULL,
+};
+
 class Source : public ::testing::Test {
   protected:
     void SetUp() override {
@@ -116,6 +152,52 @@ TEST_F(Source, TheLocalRadarAsksForThePageThenForThePictureItNames) {
     recorder.fails = 1;
     EXPECT_STREQ(TEXT_RADAR_PAGE_FAILED, LocalRadarLink("SRC3"));
     EXPECT_EQ(1u, recorder.asked.size());
+}
+
+TEST_F(Source, AChainAsksItsMembersInOrderUntilOneAnswers) {
+    SourceChain chain;
+    const WeatherSource *const members[] = {&kFirstMember, &kSecondMember, &kFirstMember};
+    Plugin.source = MakeSourceChain(&chain, members, 2);
+    EXPECT_STREQ("first,second", Plugin.source->name);
+    EXPECT_STREQ("first-agent", Plugin.source->userAgent);
+    EXPECT_STREQ("www.first.", Plugin.source->alertLinkHost);
+    const WeatherSource *listed[SOURCE_CHAIN_CAPACITY];
+    ASSERT_EQ(2u, Plugin.source->members(Plugin.source, listed, SOURCE_CHAIN_CAPACITY));
+    EXPECT_EQ(&kFirstMember, listed[0]);
+    EXPECT_EQ(&kSecondMember, listed[1]);
+    // One member is no chain.
+    EXPECT_EQ(&kFirstMember, MakeSourceChain(&chain, members, 1));
+
+    const struct {
+        int first, second;
+        std::vector<std::string> asked;
+        const char *value;
+    } cases[] = {
+        // The first member's answer wins; the second is never asked while the first answers.
+        {0, 0, {"first Current"}, "First"},
+        // A failure hands the same refresh to the next.
+        {1, 0, {"first Current", "second Current"}, "Second"},
+        // An answer on its way ends the refresh: nobody else is asked, nothing to show yet.
+        {SOURCE_PENDING, 0, {"first Current"}, TEXT_NOT_AVAILABLE},
+        // Every member failing is the chain failing.
+        {1, 1, {"first Current", "second Current"}, TEXT_NOT_AVAILABLE},
+        {1, SOURCE_PENDING, {"first Current", "second Current"}, TEXT_NOT_AVAILABLE},
+    };
+    int place = 0;
+    for (const auto &c : cases) {
+        Plugin.source = MakeSourceChain(&chain, members, 2);
+        firstAnswers = c.first;
+        secondAnswers = c.second;
+        chainAsked.clear();
+        std::string id = "CHAIN" + std::to_string(place++);
+        EXPECT_STREQ(c.value, QueryCurrent(id.c_str(), "Metric", "<t>", "</t>", 1)) << id;
+        EXPECT_EQ(c.asked, chainAsked) << id;
+    }
+
+    // The radar picture is the first member's to fetch, whoever wrote the page.
+    chainAsked.clear();
+    EXPECT_EQ(0, Plugin.source->refreshRadar(Plugin.source, "picture", "http://pictures/x.gif"));
+    EXPECT_EQ(std::vector<std::string>{"first radar"}, chainAsked);
 }
 
 } // namespace

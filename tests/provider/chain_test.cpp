@@ -220,6 +220,38 @@ TEST_F(Chain, MetNorwayIsAskedNoSoonerThanExpiresAndThenOnlyIfModified) {
     EXPECT_NE(json, newer.substr(newer.find("\n\n")));
 }
 
+TEST_F(Chain, AMetNorwayAnswerThatArrivesLateKeepsItsCacheHeaders) {
+    OpenMeteo("http500");
+    ASSERT_NE("N/A", Current("<temp>"));
+    std::string answer = CachePath("MetNorway." + id + ".json");
+    std::string kept = sandbox::ReadFile(answer);
+    // New data, which come after the call has stopped waiting: the copy serves meanwhile.
+    services::SimGet("/_control/clock?advance=61");
+    Met("late");
+    MetAnswerExpired();
+    DocumentsStale();
+    AgeRefreshMemory(cache, 121);
+    EXPECT_EQ(0u, Current("<citydata>").find(kFromMet));
+    EXPECT_EQ(2, MetRequests());
+    ASSERT_TRUE(WaitForRefreshes(REFRESH_SHUTDOWN_WAIT_MS));
+    // The next refresh takes the answer that was set aside, with its Expires and Last-Modified,
+    // and asks nothing more.
+    Current("<temp>");
+    EXPECT_EQ(2, MetRequests());
+    std::string renewed = sandbox::ReadFile(answer);
+    EXPECT_NE(kept, renewed);
+    size_t lastModified = renewed.find("\nLast-Modified: ");
+    ASSERT_NE(std::string::npos, lastModified) << renewed.substr(0, 200);
+    EXPECT_EQ(" GMT", renewed.substr(lastModified + 16 + 25, 4)) << renewed.substr(0, 200);
+    EXPECT_EQ(" GMT", renewed.substr(9 + 25, 4)) << renewed.substr(0, 200);
+    EXPECT_NE(kept.substr(0, lastModified), renewed.substr(0, lastModified));
+    // Its Expires holds: a refresh before it asks nothing.
+    DocumentsStale();
+    AgeRefreshMemory(cache, 121);
+    Current("<temp>");
+    EXPECT_EQ(2, MetRequests());
+}
+
 TEST_F(Chain, AThrottledMetNorwayBacksOffAndTheCopyServes) {
     OpenMeteo("http500");
     std::string temperature = Current("<temp>");

@@ -33,6 +33,7 @@ const ScenarioEntry kScenarios[] = {
     {Scenario::BadJson, "badjson", "SIMBADJSON"},
     {Scenario::Hostile, "hostile", "SIMHOSTILE"},
     {Scenario::Nulls, "nulls", "SIMNULLS"},
+    {Scenario::Late, "late", "SIMLATE"},
 };
 
 const size_t kHugePiece = 64u * 1024u;
@@ -235,6 +236,10 @@ void DeliverWithScenario(httplib::Response &response, Scenario scenario, const s
         break;
     case Scenario::Huge:
         DeliverHuge(response, body, contentType);
+        break;
+    case Scenario::Late:
+        WaitUnlessShuttingDown(kLateDelay);
+        response.set_content(body, contentType);
         break;
     default:
         response.set_content(body, contentType);

@@ -26,11 +26,14 @@ enum class Scenario {
     BadJson,   // status 200, the answer cut off in the middle
     Hostile,   // status 200, valid JSON of a shape no answer has
     Nulls,     // the usual shape with null for every weather value
+    Late,      // the whole answer, after a wait of kLateDelay
 };
 
 // How long a stalled answer waits, and the pause between the bytes of a dripping one.
 const std::chrono::seconds kStallLimit(60);
 const std::chrono::milliseconds kDripInterval(500);
+// How long a late answer waits: past a caller's short wait, well within a download's bounds.
+const std::chrono::milliseconds kLateDelay(1000);
 // The size a huge answer is padded to, and the padding's byte at `index` of `length`: a
 // comment in XML and HTML, blanks after JSON (both still read as one document), zero
 // bytes after a picture, which decoders skip. Every JSON type (application/json, and the

@@ -41,6 +41,7 @@
 //   SIMSTALL  accepted, never answered (the handler waits up to 60 s or shutdown)
 //   SIMDRIP   the document at one byte every 500 ms, chunked
 //   SIMHUGE   the document padded to 20 MiB
+//   SIMLATE   the document whole, after a second
 // Any other ID gives ordinary weather; IDs ending in 7 also carry one alert.
 // The JSON addresses take the same scenarios from the control request (/v1/search also
 // by the searched name, read as an ID), and four of their own: ratelimit (429), badjson
@@ -49,7 +50,7 @@
 // Control requests (not kept in the in-memory log; the log file has them):
 //   /_control/scenario?name=NAME  NAME is normal, alert, error, na, dash, empty,
 //                                 http500, drop, stall, drip, huge, ratelimit,
-//                                 badjson, hostile or nulls; applies to
+//                                 badjson, hostile, nulls or late; applies to
 //                                 every later request, whatever its ID, until
 //                                 name=normal. Without name: the current one.
 //   /_control/log                 the request lines kept so far, one a line

@@ -221,15 +221,20 @@ static ModelDay *StartDay(ModelWeather *model, int64_t date, const MetNorwayCloc
     day->weatherCode = MODEL_NO_CODE;
     day->sunrise = day->sunset = MODEL_NO_TIME;
     int64_t offsetMinutes = clock->utcOffsetSeconds / 60;
-    int64_t rise, set;
-    // A polar day or night has neither; a time that falls on another local date is left out,
-    // as the date then has no such event of its own.
-    if (SunRiseSet(DayOfMinutes(date), clock->latitude, clock->longitude, &rise, &set) ==
-        SUN_RISES_AND_SETS) {
-        if (DayOfMinutes(rise + offsetMinutes) * 1440 == date) {
+    // The events of the solar days around the date whose local times fall on it: far from the
+    // zone's own meridian (a place whose zone is not known reads GMT) the sunset of a date's
+    // solar day falls on the next local date, and the date's own is the one of the day before.
+    // A polar day or night has neither; a date with no such event of its own has none.
+    for (int64_t days = DayOfMinutes(date) - 1; days <= DayOfMinutes(date) + 1; days++) {
+        int64_t rise, set;
+        if (SunRiseSet(days, clock->latitude, clock->longitude, &rise, &set) !=
+            SUN_RISES_AND_SETS) {
+            continue;
+        }
+        if (day->sunrise == MODEL_NO_TIME && DayOfMinutes(rise + offsetMinutes) * 1440 == date) {
             day->sunrise = rise + offsetMinutes;
         }
-        if (DayOfMinutes(set + offsetMinutes) * 1440 == date) {
+        if (day->sunset == MODEL_NO_TIME && DayOfMinutes(set + offsetMinutes) * 1440 == date) {
             day->sunset = set + offsetMinutes;
         }
     }

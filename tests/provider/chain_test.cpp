@@ -7,6 +7,7 @@
 #include <string>
 
 #include "expr/current.h"
+#include "expr/forecast.h"
 #include "feed/download.h"
 #include "feed/source.h"
 #include "base/state.h"
@@ -270,6 +271,57 @@ TEST_F(Chain, AThrottledMetNorwayBacksOffAndTheCopyServes) {
         EXPECT_EQ(temperature, Current("<temp>"));
         EXPECT_EQ(met + 1, MetRequests());
         Met("normal");
+    }
+}
+
+// The terms of a panel, each with what it reads when MET Norway serves it.
+std::string TermsShowingNotAvailable(const std::string &id, const char *unit) {
+    static const char *const kCurrent[] = {
+        "<temp>",     "<tempunit>", "<feel>",     "<city>",      "<citydata>", "<cond>",
+        "<humidity>", "<vis>",      "<visunit>",  "<dewpoint>",  "<update>",   "<timezone>",
+        "<download>", "<uvnum>",    "<uv>",       "<long>",      "<lat>",      "<sunrise>",
+        "<sunset>",   "<press>",    "<pressdir>", "<pressunit>", "<wind>",     "<windms>",
+        "<windgust>", "<winddir>",  "<winddeg>",  "<windunit>",  "<alert>",    "<timezonegmt>"};
+    static const char *const kForecast[] = {
+        "<high>",     "<low>",       "<sunrise>", "<sunset>",   "<precip>",  "<precipn>",
+        "<humidity>", "<humidityn>", "<dayname>", "<cond>",     "<condn>",   "<details>",
+        "<wind>",     "<windn>",     "<winddir>", "<winddirn>", "<winddeg>", "<winddegn>"};
+    static const char *const kHourly[] = {"<temp>",    "<feel>",     "<hourname>", "<precip>",
+                                          "<cond>",    "<dewpoint>", "<humidity>", "<wind>",
+                                          "<winddir>", "<winddeg>"};
+    std::string missing;
+    for (const char *term : kCurrent) {
+        if (std::string(CurrentConditionsText(term, id.c_str(), unit, "1")).find("N/A") !=
+            std::string::npos) {
+            missing += std::string("current ") + term + " ";
+        }
+    }
+    for (const char *day : {"1", "3", "7"}) {
+        for (const char *term : kForecast) {
+            if (std::string(ForecastText(term, id.c_str(), day, unit, "1")).find("N/A") !=
+                std::string::npos) {
+                missing += std::string("day ") + day + " " + term + " ";
+            }
+        }
+    }
+    for (const char *hour : {"1", "12"}) {
+        for (const char *term : kHourly) {
+            if (std::string(HourlyText(term, id.c_str(), hour, unit, "1")).find("N/A") !=
+                std::string::npos) {
+                missing += std::string("hour ") + hour + " " + term + " ";
+            }
+        }
+    }
+    return missing;
+}
+
+TEST_F(Chain, AMetNorwayPanelLacksOnlyVisibility) {
+    OpenMeteo("http500");
+    Plugin.maxDays = 7;
+    for (const char *unit : {"English", "Metric", "Both"}) {
+        SCOPED_TRACE(unit);
+        ASSERT_EQ(0u, Current("<citydata>", unit).find(kFromMet));
+        EXPECT_EQ("current <vis> ", TermsShowingNotAvailable(id, unit));
     }
 }
 

@@ -422,18 +422,17 @@ static int MetNorwayWeather(const ForecastService *self, const char *latitude,
     MetNorwayClock clock;
     MetClockFor(pointLatitude, pointLongitude, now, &clock);
 
+    // The kept answer is read first: it serves until its Expires, and after that a 304 says
+    // it still holds. One that cannot be read is removed and asked for whole.
     size_t length = 0;
     char *bytes = ReadWholeFile(answerPath, OPEN_METEO_ANSWER_LIMIT, &length);
     KeptMetAnswer kept;
     SplitMetAnswer(bytes ? bytes : "", bytes ? length : 0, &kept);
-    int keptReadable = bytes != NULL;
+    int keptReadable =
+        bytes != NULL && ReadMetAnswer(answerPath, &kept, &clock, model) == ANSWER_WEATHER;
     if (keptReadable && MetAnswerFresh(answerPath, &kept, now)) {
-        int kind = ReadMetAnswer(answerPath, &kept, &clock, model);
-        if (kind == ANSWER_WEATHER) {
-            free(bytes);
-            return kind;
-        }
-        keptReadable = 0;
+        free(bytes);
+        return ANSWER_WEATHER;
     }
 
     GrowText body;
@@ -444,14 +443,12 @@ static int MetNorwayWeather(const ForecastService *self, const char *latitude,
                          &headers, &body, OPEN_METEO_ANSWER_LIMIT, &status);
     int kind = fetch == FETCH_PENDING ? ANSWER_PENDING : ANSWER_MISSING;
     if (fetch == 0 && status == 304 && keptReadable) {
-        // Not modified: the kept answer serves on, until the new Expires.
+        // Not modified: the kept answer (in `model` already) serves on, until the new Expires.
         if (headers.lastModified[0] == '\0') {
             CopyText(headers.lastModified, sizeof headers.lastModified, kept.headers.lastModified);
         }
-        kind = ReadMetAnswer(answerPath, &kept, &clock, model);
-        if (kind == ANSWER_WEATHER) {
-            StoreMetAnswer(answerPath, &headers, kept.json, kept.length);
-        }
+        StoreMetAnswer(answerPath, &headers, kept.json, kept.length);
+        kind = ANSWER_WEATHER;
     } else if (fetch == 0 && status >= 200 && status <= 299) {
         KeptMetAnswer answer;
         SplitMetAnswer(GrowTextChars(&body), body.length, &answer);

@@ -253,6 +253,25 @@ TEST_F(Chain, AMetNorwayAnswerThatArrivesLateKeepsItsCacheHeaders) {
     EXPECT_EQ(2, MetRequests());
 }
 
+TEST_F(Chain, AKeptMetNorwayAnswerThatCannotBeReadIsAskedForWhole) {
+    OpenMeteo("http500");
+    ASSERT_NE("N/A", Current("<temp>"));
+    std::string answer = CachePath("MetNorway." + id + ".json");
+    std::string kept = sandbox::ReadFile(answer);
+    sandbox::WriteFile(answer, kept.substr(0, kept.find("\n\n") + 2) + "{\"type\":");
+    MetAnswerExpired();
+    // Past its Expires and unreadable: asked for whole at once (not with If-Modified-Since,
+    // whose 304 would only confirm the broken copy), and no failure is remembered.
+    DocumentsStale();
+    AgeRefreshMemory(cache, 121);
+    EXPECT_NE("N/A", Current("<temp>"));
+    EXPECT_EQ(2, MetRequests());
+    std::string renewed = sandbox::ReadFile(answer);
+    EXPECT_GT(renewed.size(), kept.size() / 2);
+    EXPECT_FALSE(sandbox::Exists(
+        sandbox::Join(sandbox::Join(cache, "Refresh"), "MetNorway." + id + ".json.failed")));
+}
+
 TEST_F(Chain, AThrottledMetNorwayBacksOffAndTheCopyServes) {
     OpenMeteo("http500");
     std::string temperature = Current("<temp>");

@@ -3,9 +3,10 @@
 // Everything above the cache (the feed queries, the extraction, the expression terms, the
 // images) reads the feed's own documents and never asks where they came from. A source is one
 // struct of functions, like a file system of SQLite's VFS: one instance per source (FeedSource
-// below, OpenMeteoSource in provider/provider.h), chosen once from the settings at
-// start-up and reached as Plugin.source. No other code tests which source is in use: a
-// behaviour that differs between sources is a field here.
+// below, OpenMeteoSource and MetNorwaySource in provider/provider.h, and a chain of sources
+// asked in order, below), chosen once from the settings at start-up and reached as
+// Plugin.source. No other code tests which source is in use: a behaviour that differs between
+// sources is a field here.
 //
 // The contract every source keeps:
 // - A refresh is called with the plugin mutex held, on the thread of the call that needs it, and

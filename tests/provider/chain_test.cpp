@@ -272,6 +272,23 @@ TEST_F(Chain, AKeptMetNorwayAnswerThatCannotBeReadIsAskedForWhole) {
         sandbox::Join(sandbox::Join(cache, "Refresh"), "MetNorway." + id + ".json.failed")));
 }
 
+TEST_F(Chain, AMetNorwayProductAboutToBeRetiredStillAnswers) {
+    OpenMeteo("http500");
+    Met("deprecated");
+    EXPECT_EQ(0u, Current("<citydata>").find(kFromMet));
+    EXPECT_NE("N/A", Current("<temp>"));
+    EXPECT_EQ(1, MetRequests());
+    // Its answers come whole past their Expires, and are kept as any other.
+    MetAnswerExpired();
+    DocumentsStale();
+    AgeRefreshMemory(cache, 121);
+    EXPECT_NE("N/A", Current("<temp>"));
+    EXPECT_EQ(2, MetRequests());
+    EXPECT_EQ(0u, sandbox::ReadFile(CachePath("MetNorway." + id + ".json")).find("Expires: "));
+    EXPECT_FALSE(sandbox::Exists(
+        sandbox::Join(sandbox::Join(cache, "Refresh"), "MetNorway." + id + ".json.failed")));
+}
+
 TEST_F(Chain, AThrottledMetNorwayBacksOffAndTheCopyServes) {
     OpenMeteo("http500");
     std::string temperature = Current("<temp>");

@@ -439,7 +439,10 @@ MetNorwayAnswer LocationforecastAnswer(const QueryParameters &query, const std::
     answer.expires = HttpDate(utcNow + kMetNorwayExpiresSeconds);
     answer.lastModified = HttpDate(updated);
     time_t since = 0;
-    if (!ifModifiedSince.empty() && ParseHttpDate(ifModifiedSince, &since) && since >= updated) {
+    if (scenario == Scenario::Deprecated) {
+        answer.status = 203;
+    } else if (!ifModifiedSince.empty() && ParseHttpDate(ifModifiedSince, &since) &&
+               since >= updated) {
         answer.status = 304;
         return answer;
     }

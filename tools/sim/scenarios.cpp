@@ -34,6 +34,7 @@ const ScenarioEntry kScenarios[] = {
     {Scenario::Hostile, "hostile", "SIMHOSTILE"},
     {Scenario::Nulls, "nulls", "SIMNULLS"},
     {Scenario::Late, "late", "SIMLATE"},
+    {Scenario::Deprecated, "deprecated", "SIMDEPRECATED"},
 };
 
 const size_t kHugePiece = 64u * 1024u;

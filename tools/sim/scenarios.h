@@ -27,6 +27,9 @@ enum class Scenario {
     Hostile,   // status 200, valid JSON of a shape no answer has
     Nulls,     // the usual shape with null for every weather value
     Late,      // the whole answer, after a wait of kLateDelay
+    // MET Norway's forecast alone: 203, a product about to be retired, whose answers always
+    // come whole (If-Modified-Since is not honoured); every other address answers as usual.
+    Deprecated,
 };
 
 // How long a stalled answer waits, and the pause between the bytes of a dripping one.

@@ -50,7 +50,8 @@
 // Control requests (not kept in the in-memory log; the log file has them):
 //   /_control/scenario?name=NAME  NAME is normal, alert, error, na, dash, empty,
 //                                 http500, drop, stall, drip, huge, ratelimit,
-//                                 badjson, hostile, nulls or late; applies to
+//                                 badjson, hostile, nulls, late or deprecated
+//                                 (203 from the MET Norway forecast); applies to
 //                                 every later request, whatever its ID, until
 //                                 name=normal. Without name: the current one.
 //   /_control/log                 the request lines kept so far, one a line

@@ -15,6 +15,7 @@
 
 #include "expr/current.h"
 #include "expr/forecast.h"
+#include "plugin/expr_frame.h"
 #include "feed/cache.h"
 #include "feed/download.h"
 #include "images/icons.h"
@@ -44,7 +45,8 @@ static int Collect(void *context, const char *bytes, size_t count) {
 }
 
 static std::string Get(const std::string &address) {
-    OsHttpRequest request = {address.c_str(), "nimbrel-bench", 0, "", "", "", 2000, 5000, 10000, NULL, NULL};
+    OsHttpRequest request = {
+        address.c_str(), "nimbrel-bench", 0, "", "", "", 2000, 5000, 10000, NULL, NULL};
     std::string body;
     int status = 0;
     OsHttpGet(&request, Collect, &body, &status);

@@ -4,18 +4,14 @@
 #include <string.h>
 
 #include "platform/platform.h"
-#include "base/language.h"
+#include "base/vocabulary.h"
+#include "base/calendar.h"
 #include "base/text.h"
 #include "provider/rainviewer.h"
 #include "provider/wmo.h"
 
 static const char kNotAvailable[] = "N/A";
 static const char kNoIcon[] = "-"; // the feed's "no picture for this period"
-
-static const char *const kDayNames[7] = {"Sunday",   "Monday", "Tuesday", "Wednesday",
-                                         "Thursday", "Friday", "Saturday"};
-static const char *const kMonthNames[12] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
-                                            "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
 
 static const uint64_t kUnixEpochFileTime = 116444736000000000ull; // 1970-01-01 00:00 UTC
 static const double kPi = 3.14159265358979323846;
@@ -594,7 +590,7 @@ static void ForecastFeed(const RenderContext *context, GrowText *out) {
         int year, month, dayOfMonth;
         CivilFromDays(DayOfMinutes(date), &year, &month, &dayOfMonth);
         FormatText(tag, sizeof tag, "day d=\"%d\" t=\"%s\" dt=\"%s %d\"", d - 1,
-                   kDayNames[WeekdayOfDays(DayOfMinutes(date))], kMonthNames[month - 1],
+                   WeekdayEnglish(WeekdayOfDays(DayOfMinutes(date))), MonthAbbreviation(month),
                    dayOfMonth);
         Open(out, 2, tag);
         const ModelDay *day = FindDay(model, date);
@@ -745,11 +741,11 @@ static void NarrativePage(const RenderContext *context, GrowText *out) {
         int64_t date = today + (int64_t)(d - 1) * 1440;
         int year, month, dayOfMonth;
         CivilFromDays(DayOfMinutes(date), &year, &month, &dayOfMonth);
-        const char *dayName = kDayNames[WeekdayOfDays(DayOfMinutes(date))];
+        const char *dayName = WeekdayEnglish(WeekdayOfDays(DayOfMinutes(date)));
         char text[1024];
         Narrative(context, d, text, sizeof text);
         GrowTextFormat(out, "mpdData['narr'][%d] = new mpdNarr('%d','%s','d','%s %d','%.3s','", d,
-                       d, id, kMonthNames[month - 1], dayOfMonth, dayName);
+                       d, id, MonthAbbreviation(month), dayOfMonth, dayName);
         GrowTextAppend(out, text);
         GrowTextFormat(out, "','%s');\n", d == 1 ? "Today" : dayName);
     }
@@ -760,7 +756,7 @@ static void NarrativePage(const RenderContext *context, GrowText *out) {
     CivilFromDays(DayOfMinutes(issued), &year, &month, &dayOfMonth);
     ZoneAbbreviation(model, zone);
     GrowTextFormat(out, "var mpdIssued = new mpdNObj('Issued %s, %s %d, at %s %s');\n",
-                   kDayNames[WeekdayOfDays(DayOfMinutes(issued))], kMonthNames[month - 1],
+                   WeekdayEnglish(WeekdayOfDays(DayOfMinutes(issued))), MonthAbbreviation(month),
                    dayOfMonth, ClockText(issued, clock), zone);
     GrowTextAppend(out, "</script>\n</head>\n<body>\n<h1>");
     GrowTextAppend(out, title);

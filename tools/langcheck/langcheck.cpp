@@ -18,6 +18,7 @@
 
 #include "platform/platform.h"
 #include "base/language.h"
+#include "language_keys.h"
 
 // A default no translation can hold: a control character never comes out of a text editor.
 static const char kSentinel[] = "\x01nimbrel-langcheck-missing\x01";

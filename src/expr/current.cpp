@@ -48,9 +48,11 @@ const char *CurrentTermsHelp(void) {
 }
 
 // An element of the Current feed: with the call's unit type, the default one, or a fixed one.
+// The query leaves its result in the value buffer, which the formatters change in place.
 static char *Ask(const ExpressionCall *c, const char *unit, const char *open, const char *close,
                  int n) {
-    return (char *)QueryCurrent(c->locationId, unit, open, close, n);
+    QueryCurrent(c->locationId, unit, open, close, n);
+    return Plugin.value;
 }
 static char *AskCall(const ExpressionCall *c, const char *open, const char *close) {
     return Ask(c, c->unitType, open, close, 1);

@@ -48,10 +48,18 @@ const char *HourlyTermsHelp(void) {
 
 // ---- Forecast ------------------------------------------------------------------------------
 
+// An element of the Forecast feed, with the call's unit type or the default one. The query
+// leaves its result in the value buffer, which the formatters change in place.
 static char *AskForecast(const ExpressionCall *c, int callUnit, const char *open, const char *close,
                          int n) {
-    return (char *)QueryForecast(c->locationId, callUnit ? c->unitType : Plugin.defaultUnit, open,
-                                 close, n);
+    QueryForecast(c->locationId, callUnit ? c->unitType : Plugin.defaultUnit, open, close, n);
+    return Plugin.value;
+}
+
+// An element of the Details feed, always with the default unit type; as AskForecast.
+static char *AskDetails(const ExpressionCall *c, const char *open, const char *close, int n) {
+    QueryDetails(c->locationId, Plugin.defaultUnit, open, close, n);
+    return Plugin.value;
 }
 
 static int Day(const ExpressionCall *c) {
@@ -119,12 +127,10 @@ static const char *ConditionNight(const ExpressionCall *c) {
     return ConditionText(c->locationId, 4 * Day(c) - 1, 2 * Day(c));
 }
 static const char *Details(const ExpressionCall *c) {
-    return FormatNarrative((char *)QueryDetails(c->locationId, Plugin.defaultUnit,
-                                                "mpdData['narr']", "');", Day(c) + 1));
+    return FormatNarrative(AskDetails(c, "mpdData['narr']", "');", Day(c) + 1));
 }
 static const char *DetailsUpdate(const ExpressionCall *c) {
-    return FormatNarrativeStamp(
-        (char *)QueryDetails(c->locationId, Plugin.defaultUnit, "mpdNObj('", "');", 1));
+    return FormatNarrativeStamp(AskDetails(c, "mpdNObj('", "');", 1));
 }
 static const char *FWind(const ExpressionCall *c) {
     return AskForecast(c, 1, "<s>", "</s>", 2 * Day(c) - 1);
@@ -252,10 +258,11 @@ const char *FillNowOrLater(const char *expression, const char *locationId, const
 
 // ---- Hourly --------------------------------------------------------------------------------
 
+// An element of the Hourly feed; as AskForecast.
 static char *AskHourly(const ExpressionCall *c, int callUnit, const char *open, const char *close,
                        int n) {
-    return (char *)QueryHourly(c->locationId, callUnit ? c->unitType : Plugin.defaultUnit, open,
-                               close, n);
+    QueryHourly(c->locationId, callUnit ? c->unitType : Plugin.defaultUnit, open, close, n);
+    return Plugin.value;
 }
 
 static int Hour(const ExpressionCall *c) {

@@ -12,6 +12,7 @@
 #include "bench/documents.h"
 #include "expr/current.h"
 #include "expr/forecast.h"
+#include "plugin/expr_frame.h"
 #include "feed/cache.h"
 #include "platform/platform.h"
 #include "plugin/settings.h"

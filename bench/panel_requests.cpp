@@ -19,6 +19,7 @@
 
 #include "expr/current.h"
 #include "expr/forecast.h"
+#include "plugin/expr_frame.h"
 #include "feed/cache.h"
 #include "feed/download.h"
 #include "images/icons.h"

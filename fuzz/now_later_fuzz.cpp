@@ -6,6 +6,7 @@
 #include <string.h>
 
 #include "expr/forecast.h"
+#include "plugin/expr_frame.h"
 #include "fuzz_support.h"
 #include "base/state.h"
 

@@ -10,20 +10,7 @@ set -euo pipefail
 action=$1
 state=$2
 
-# Stops the process named in the file and waits (at most 5 s) until it is gone, so that nothing
-# still writes into the state folder when a caller removes it.
-stop_pid() {
-  local file=$1 pid
-  if [ -f "$file" ]; then
-    pid=$(cat "$file")
-    kill "$pid" 2>/dev/null || true
-    for _ in $(seq 1 50); do
-      kill -0 "$pid" 2>/dev/null || break
-      sleep 0.1
-    done
-    rm -f "$file"
-  fi
-}
+. "$(cd "$(dirname "$0")" && pwd)/stop_pid.sh"
 
 case "$action" in
   start | sim)

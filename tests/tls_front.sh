@@ -12,6 +12,7 @@ set -euo pipefail
 action=$1
 state=$2
 here=$(cd "$(dirname "$0")" && pwd)
+. "$here/stop_pid.sh"
 
 system_copy=/usr/local/share/ca-certificates/nimbrel-test-$(echo "$state" | md5sum | cut -c1-12).crt
 
@@ -20,15 +21,7 @@ stop() {
     rm -f "$system_copy"
     update-ca-certificates --fresh >/dev/null 2>&1 || true
   fi
-  if [ -f "$state/front.pid" ]; then
-    pid=$(cat "$state/front.pid")
-    kill "$pid" 2>/dev/null || true
-    for _ in $(seq 1 50); do
-      kill -0 "$pid" 2>/dev/null || break
-      sleep 0.1
-    done
-    rm -f "$state/front.pid"
-  fi
+  stop_pid "$state/front.pid"
 }
 
 # Writes NAME.pem and NAME.key, made out to localhost by a new authority AUTHORITY.pem.

@@ -18,17 +18,7 @@ static size_t FitLength(const char *text, size_t length, size_t room) {
     if (length <= room || !OsTextIsUtf8) {
         return length <= room ? length : room;
     }
-    const unsigned char *p = (const unsigned char *)text;
-    // The lead byte of the last character lies at most three continuation bytes back.
-    for (size_t back = 1; back <= 3 && back <= room; back++) {
-        unsigned char c = p[room - back];
-        if ((c & 0xC0) == 0x80) {
-            continue;
-        }
-        size_t count = c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : c >= 0xC0 ? 2 : 1;
-        return count > back ? room - back : room;
-    }
-    return room;
+    return OsUtf8FitLength(text, length, room);
 }
 
 int CopyText(char *out, size_t capacity, const char *source) {

@@ -2,12 +2,12 @@
 
 #include <string.h>
 
+#include "expr/condition.h"
 #include "expr/datetime.h"
 #include "expr/expression.h"
 #include "expr/measure.h"
 #include "feed/query.h"
 #include "moon/moon.h"
-#include "plugin/frame.h"
 #include "base/language.h"
 #include "base/state.h"
 #include "base/text.h"
@@ -48,9 +48,11 @@ const char *CurrentTermsHelp(void) {
 }
 
 // An element of the Current feed: with the call's unit type, the default one, or a fixed one.
+// The query leaves its result in the value buffer, which the formatters change in place.
 static char *Ask(const ExpressionCall *c, const char *unit, const char *open, const char *close,
                  int n) {
-    return (char *)QueryCurrent(c->locationId, unit, open, close, n);
+    QueryCurrent(c->locationId, unit, open, close, n);
+    return Plugin.value;
 }
 static char *AskCall(const ExpressionCall *c, const char *open, const char *close) {
     return Ask(c, c->unitType, open, close, 1);
@@ -238,17 +240,12 @@ static const Term kTerms[] = {
     {"<alert>", Alert, TERM_NOT_TESTED},
 };
 
-const char *CurrentConditionsText(const char *expression, const char *locationId,
-                                  const char *unitType, const char *degreeFlag) {
-    FrameEntry entry = EnterFrame();
-    if (entry == FRAME_TIMED_OUT) {
-        return TIMEOUT_TEXT;
-    }
+const char *FillCurrent(const char *expression, const char *locationId, const char *unitType,
+                        const char *degreeFlag) {
     static const Probe kProbe = {QueryCurrent, "<ut>", "</ut>", 1, 0};
     ExpressionCall call = {ArgumentText(locationId), ArgumentText(unitType),
                            ArgumentText(degreeFlag), 0};
     ProbeAndSubstitute(&kProbe, ArgumentText(expression), kTerms, sizeof kTerms / sizeof kTerms[0],
                        &call, SystemTimeTerm);
-    LeaveFrame(entry);
     return Plugin.expression;
 }

@@ -2,6 +2,7 @@
 
 #include <string.h>
 
+#include "base/calendar.h"
 #include "base/terms.h"
 #include "feed/query.h"
 #include "base/language.h"
@@ -15,10 +16,6 @@ enum {
     ZONE_NAME_CAPACITY = 32 // the computer's zone name
 };
 
-static const char *const kEnglishDays[] = {"Monday", "Tuesday",  "Wednesday", "Thursday",
-                                           "Friday", "Saturday", "Sunday"};
-static const char *const kMonthAbbreviations[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
-                                                  "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
 // The tag's name and the one character after it (sizeof counts the zero for that one).
 static const size_t kSystemTimeHead = sizeof "<systemtime";
 
@@ -55,12 +52,6 @@ char *FormatClockTime(char *text) {
         return text;
     }
     return text;
-}
-
-int DaysInMonth(int year, int month) {
-    static const int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-    int leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
-    return month == 2 && leap ? 29 : kDays[month - 1];
 }
 
 char *FormatMonthDay(char *text) {
@@ -145,8 +136,9 @@ char *DayName(char *text, int day) {
     if (day == 1) {
         return DayWordText(DAY_WORD_TODAY, text, TEXT_CAPACITY);
     }
+    // The locale's day names start on Monday: index 0 is weekday 1.
     for (int index = 0; index < 7; index++) {
-        if (strcmp(text, kEnglishDays[index]) == 0) {
+        if (strcmp(text, WeekdayEnglish(index + 1)) == 0) {
             char name[TEXT_CAPACITY];
             if (OsCalendarName(Plugin.dayNameItem + index, name, sizeof name) > 0) {
                 CopyText(text, TEXT_CAPACITY, name);
@@ -160,7 +152,7 @@ char *DayName(char *text, int day) {
 char *FormatDayDate(char *text) {
     int day = strlen(text) >= 5 ? TextToInt(text + 4) : 0;
     for (int index = 0; index < 12; index++) {
-        if (strstr(text, kMonthAbbreviations[index]) != NULL) {
+        if (strstr(text, MonthAbbreviation(index + 1)) != NULL) {
             char month[TEXT_CAPACITY];
             if (OsCalendarName(Plugin.monthNameItem + index, month, sizeof month) > 0) {
                 FormatText(text, TEXT_CAPACITY, "%s %d", month, day);

@@ -6,9 +6,6 @@
 
 #include <stddef.h>
 
-// The days of a month (1 to 12) in the Gregorian calendar: 28 to 31.
-int DaysInMonth(int year, int month);
-
 // "h:mm AM" to the locale's time without seconds. "N/A" and error texts stay.
 char *FormatClockTime(char *text);
 

@@ -2,13 +2,13 @@
 
 #include <string.h>
 
+#include "expr/condition.h"
 #include "expr/datetime.h"
 #include "expr/expression.h"
 #include "expr/measure.h"
 #include "base/terms.h"
 #include "feed/query.h"
 #include "moon/moon.h"
-#include "plugin/frame.h"
 #include "base/language.h"
 #include "base/state.h"
 #include "base/text.h"
@@ -48,10 +48,18 @@ const char *HourlyTermsHelp(void) {
 
 // ---- Forecast ------------------------------------------------------------------------------
 
+// An element of the Forecast feed, with the call's unit type or the default one. The query
+// leaves its result in the value buffer, which the formatters change in place.
 static char *AskForecast(const ExpressionCall *c, int callUnit, const char *open, const char *close,
                          int n) {
-    return (char *)QueryForecast(c->locationId, callUnit ? c->unitType : Plugin.defaultUnit, open,
-                                 close, n);
+    QueryForecast(c->locationId, callUnit ? c->unitType : Plugin.defaultUnit, open, close, n);
+    return Plugin.value;
+}
+
+// An element of the Details feed, always with the default unit type; as AskForecast.
+static char *AskDetails(const ExpressionCall *c, const char *open, const char *close, int n) {
+    QueryDetails(c->locationId, Plugin.defaultUnit, open, close, n);
+    return Plugin.value;
 }
 
 static int Day(const ExpressionCall *c) {
@@ -119,12 +127,10 @@ static const char *ConditionNight(const ExpressionCall *c) {
     return ConditionText(c->locationId, 4 * Day(c) - 1, 2 * Day(c));
 }
 static const char *Details(const ExpressionCall *c) {
-    return FormatNarrative((char *)QueryDetails(c->locationId, Plugin.defaultUnit,
-                                                "mpdData['narr']", "');", Day(c) + 1));
+    return FormatNarrative(AskDetails(c, "mpdData['narr']", "');", Day(c) + 1));
 }
 static const char *DetailsUpdate(const ExpressionCall *c) {
-    return FormatNarrativeStamp(
-        (char *)QueryDetails(c->locationId, Plugin.defaultUnit, "mpdNObj('", "');", 1));
+    return FormatNarrativeStamp(AskDetails(c, "mpdNObj('", "');", 1));
 }
 static const char *FWind(const ExpressionCall *c) {
     return AskForecast(c, 1, "<s>", "</s>", 2 * Day(c) - 1);
@@ -193,15 +199,10 @@ static const Term kForecastTerms[] = {
     {"<windunit>", FWindUnit, TERM_NOT_TESTED},
 };
 
-const char *ForecastText(const char *expression, const char *locationId, const char *day,
+const char *FillForecast(const char *expression, const char *locationId, const char *day,
                          const char *unitType, const char *degreeFlag) {
     int d = TextToInt(ArgumentText(day));
-    FrameEntry entry = EnterFrame();
-    if (entry == FRAME_TIMED_OUT) {
-        return TIMEOUT_TEXT;
-    }
     if (d > Plugin.maxDays || d < 1) {
-        LeaveFrame(entry);
         return TEXT_INVALID_DAY;
     }
     static const Probe kProbe = {QueryForecast, "<ut>", "</ut>", 0, 0};
@@ -209,7 +210,6 @@ const char *ForecastText(const char *expression, const char *locationId, const c
                            ArgumentText(degreeFlag), d};
     ProbeAndSubstitute(&kProbe, ArgumentText(expression), kForecastTerms,
                        sizeof kForecastTerms / sizeof kForecastTerms[0], &call, NULL);
-    LeaveFrame(entry);
     return Plugin.expression;
 }
 
@@ -239,12 +239,8 @@ static void RewriteForNight(void) {
     }
 }
 
-const char *NowOrLaterText(const char *expression, const char *locationId, const char *unitType,
+const char *FillNowOrLater(const char *expression, const char *locationId, const char *unitType,
                            const char *degreeFlag, int later, int hour) {
-    FrameEntry entry = EnterFrame();
-    if (entry == FRAME_TIMED_OUT) {
-        return TIMEOUT_TEXT;
-    }
     int day, night;
     ChoosePeriod(hour, later, &day, &night);
     CopyText(Plugin.expression, sizeof Plugin.expression, ArgumentText(expression));
@@ -257,16 +253,16 @@ const char *NowOrLaterText(const char *expression, const char *locationId, const
     char name[PERIOD_NAME_CAPACITY];
     DayWordText(word, name, sizeof name);
     ReplaceTerm(Plugin.expression, sizeof Plugin.expression, "<name>", name);
-    LeaveFrame(entry);
-    return ForecastText(Plugin.expression, locationId, day == 1 ? "1" : "2", unitType, degreeFlag);
+    return FillForecast(Plugin.expression, locationId, day == 1 ? "1" : "2", unitType, degreeFlag);
 }
 
 // ---- Hourly --------------------------------------------------------------------------------
 
+// An element of the Hourly feed; as AskForecast.
 static char *AskHourly(const ExpressionCall *c, int callUnit, const char *open, const char *close,
                        int n) {
-    return (char *)QueryHourly(c->locationId, callUnit ? c->unitType : Plugin.defaultUnit, open,
-                               close, n);
+    QueryHourly(c->locationId, callUnit ? c->unitType : Plugin.defaultUnit, open, close, n);
+    return Plugin.value;
 }
 
 static int Hour(const ExpressionCall *c) {
@@ -343,15 +339,10 @@ static const Term kHourlyTerms[] = {
     {"<winddeg>", HWindDegrees, TERM_TESTED}, {"<windunit>", HWindUnit, TERM_NOT_TESTED},
 };
 
-const char *HourlyText(const char *expression, const char *locationId, const char *hour,
+const char *FillHourly(const char *expression, const char *locationId, const char *hour,
                        const char *unitType, const char *degreeFlag) {
     int h = TextToInt(ArgumentText(hour));
-    FrameEntry entry = EnterFrame();
-    if (entry == FRAME_TIMED_OUT) {
-        return TIMEOUT_TEXT;
-    }
     if (h > Plugin.maxHours || h < 1) {
-        LeaveFrame(entry);
         return TEXT_INVALID_HOUR;
     }
     static const Probe kProbe = {QueryHourly, "<t>", "</t>", 1, 1};
@@ -359,6 +350,5 @@ const char *HourlyText(const char *expression, const char *locationId, const cha
                            ArgumentText(degreeFlag), h};
     ProbeAndSubstitute(&kProbe, ArgumentText(expression), kHourlyTerms,
                        sizeof kHourlyTerms / sizeof kHourlyTerms[0], &call, NULL);
-    LeaveFrame(entry);
     return Plugin.expression;
 }

@@ -205,13 +205,6 @@ void FreeFeedDocuments(void) {
     Plugin.document = &Plugin.documents[0];
 }
 
-void ForgetFeedDocuments(void) {
-    for (int i = 0; i < FEED_DOCUMENT_SLOTS; i++) {
-        EmptyDocument(&Plugin.documents[i]);
-    }
-    Plugin.document = &Plugin.documents[0];
-}
-
 static FeedDocument *FindDocument(const char *path) {
     if (path[0] == '\0') {
         return NULL;
@@ -222,10 +215,6 @@ static FeedDocument *FindDocument(const char *path) {
         }
     }
     return NULL;
-}
-
-const FeedDocument *KeptDocument(const char *path) {
-    return FindDocument(path);
 }
 
 // The slot for a file that is not kept yet: a free one, or else the one asked for least

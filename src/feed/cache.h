@@ -38,13 +38,9 @@ int SafeNamePart(const char *text, char *out, size_t capacity);
 
 // The documents kept in memory. Start empties them and gives every one without a buffer its
 // buffer of FEED_DOCUMENT_INITIAL bytes (one that cannot be had grows at the first load
-// instead); Free releases them at shutdown; Forget empties them all and keeps their buffers.
+// instead); Free releases them at shutdown.
 void StartFeedDocuments(void);
 void FreeFeedDocuments(void);
-void ForgetFeedDocuments(void);
-
-// The copy of the file at `path` kept in memory, or NULL when there is none. Owned by the set.
-const FeedDocument *KeptDocument(const char *path);
 
 // Makes the file at `path` the document that extraction reads (Plugin.document): its kept
 // copy when there is one and `force` is 0, else the file read anew into its own slot, or into

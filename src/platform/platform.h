@@ -94,6 +94,23 @@ int OsHostProxyValue(const char *name, char *out, size_t capacity);
 // characters 0x80 to 0xFF of Latin-1 are single bytes.
 extern const int OsTextIsUtf8;
 
+// UTF-8 on every system (platform/utf8.cpp, compiled into both backends): the backends convert
+// through it, the core cuts and reads service texts with it.
+
+// The code point OsUtf8Decode gives for bytes that start no UTF-8 character.
+#define OS_NOT_A_CHARACTER 0xFFFFFFFFu
+
+// Decodes the UTF-8 character at `text`, of which `left` bytes (at least 1) may be read.
+// Returns its length in bytes (at least 1) and its code point in *codePoint. A byte that starts
+// no character, or a character cut short, is one byte of OS_NOT_A_CHARACTER; an overlong form, a
+// surrogate or a code point above U+10FFFF is its whole length of OS_NOT_A_CHARACTER.
+size_t OsUtf8Decode(const char *text, size_t left, uint32_t *codePoint);
+
+// How many of the first `length` bytes of a UTF-8 text fit into `room` bytes without cutting a
+// character in two: `length` when it fits, else `room` moved back to the start of the character
+// it would cut. Only the bytes before `room` are read.
+size_t OsUtf8FitLength(const char *text, size_t length, size_t room);
+
 // Writes `length` bytes of a document from a service (a piece of a feed or a page) as a text of
 // the platform's encoding, cut to `capacity` less one without splitting a character. `charset`
 // is the character set the document declares (the encoding of its XML declaration), or empty

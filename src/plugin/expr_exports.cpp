@@ -1,6 +1,7 @@
-// The expression functions and their term lists.
+// The expression functions and their term lists. The frame is taken in plugin/expr_frame.cpp.
 #include "expr/current.h"
 #include "expr/forecast.h"
+#include "plugin/expr_frame.h"
 #include "plugin/exports.h"
 
 #include "platform/platform.h"

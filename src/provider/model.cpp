@@ -4,7 +4,7 @@
 #include <stdio.h>
 #include <string.h>
 
-#include "expr/datetime.h"
+#include "base/calendar.h"
 
 int ModelHas(double value) {
     return !isnan(value);
@@ -29,34 +29,6 @@ void ModelClear(ModelWeather *model) {
     ModelClearValues(&model->current);
     model->hourCount = 0;
     model->dayCount = 0;
-}
-
-// The civil calendar's day count: the proleptic Gregorian calendar, in whole 400-year eras.
-int64_t DaysFromCivil(int year, int month, int day) {
-    int64_t y = (int64_t)year - (month <= 2 ? 1 : 0);
-    int64_t era = (y >= 0 ? y : y - 399) / 400;
-    int64_t yearOfEra = y - era * 400;
-    int64_t dayOfYear = (153 * (month + (month > 2 ? -3 : 9)) + 2) / 5 + day - 1;
-    int64_t dayOfEra = yearOfEra * 365 + yearOfEra / 4 - yearOfEra / 100 + dayOfYear;
-    return era * 146097 + dayOfEra - 719468;
-}
-
-void CivilFromDays(int64_t days, int *year, int *month, int *day) {
-    days += 719468;
-    int64_t era = (days >= 0 ? days : days - 146096) / 146097;
-    int64_t dayOfEra = days - era * 146097;
-    int64_t yearOfEra = (dayOfEra - dayOfEra / 1460 + dayOfEra / 36524 - dayOfEra / 146096) / 365;
-    int64_t dayOfYear = dayOfEra - (365 * yearOfEra + yearOfEra / 4 - yearOfEra / 100);
-    int64_t monthIndex = (5 * dayOfYear + 2) / 153;
-    *day = (int)(dayOfYear - (153 * monthIndex + 2) / 5 + 1);
-    *month = (int)(monthIndex < 10 ? monthIndex + 3 : monthIndex - 9);
-    *year = (int)(yearOfEra + era * 400 + (*month <= 2 ? 1 : 0));
-}
-
-int WeekdayOfDays(int64_t days) {
-    // 1970-01-01 was a Thursday.
-    int64_t weekday = (days + 4) % 7;
-    return (int)(weekday < 0 ? weekday + 7 : weekday);
 }
 
 // Reads exactly `count` digits.
@@ -97,7 +69,6 @@ int ParseLocalTime(const char *text, int64_t *minutes) {
 }
 
 int ParseHttpDate(const char *text, int64_t *seconds) {
-    static const char kMonths[] = "JanFebMarAprMayJunJulAugSepOctNovDec";
     int day, year, hour, minute, second;
     // "Ddd, DD Mon YYYY HH:MM:SS GMT": 29 characters exactly.
     if (strlen(text) != 29 || text[3] != ',' || text[4] != ' ' || !Digits(text + 5, 2, &day) ||
@@ -107,7 +78,7 @@ int ParseHttpDate(const char *text, int64_t *seconds) {
         return 0;
     }
     int month = 0;
-    while (month < 12 && memcmp(kMonths + 3 * month, text + 8, 3) != 0) {
+    while (month < 12 && memcmp(MonthAbbreviation(month + 1), text + 8, 3) != 0) {
         month++;
     }
     if (month == 12 || year < 1970 || day < 1 || day > DaysInMonth(year, month + 1) || hour > 23 ||

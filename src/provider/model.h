@@ -77,13 +77,6 @@ void ModelClearValues(ModelValues *values);
 // Empties a weather record: no values, no hours, no days.
 void ModelClear(ModelWeather *model);
 
-// Days since 1970-01-01 of a calendar date, and back.
-int64_t DaysFromCivil(int year, int month, int day);
-void CivilFromDays(int64_t days, int *year, int *month, int *day);
-
-// 0 Sunday to 6 Saturday for a day count since 1970-01-01.
-int WeekdayOfDays(int64_t days);
-
 // Reads "YYYY-MM-DDTHH:MM" (seconds allowed) or "YYYY-MM-DD" exactly, into local minutes.
 // Returns 1, or 0 for any other text or an impossible date.
 int ParseLocalTime(const char *text, int64_t *minutes);

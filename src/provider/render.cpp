@@ -4,32 +4,21 @@
 #include <string.h>
 
 #include "platform/platform.h"
-#include "base/language.h"
+#include "base/vocabulary.h"
+#include "base/calendar.h"
 #include "base/text.h"
+#include "provider/derive.h"
 #include "provider/rainviewer.h"
 #include "provider/wmo.h"
 
 static const char kNotAvailable[] = "N/A";
 static const char kNoIcon[] = "-"; // the feed's "no picture for this period"
 
-static const char *const kDayNames[7] = {"Sunday",   "Monday", "Tuesday", "Wednesday",
-                                         "Thursday", "Friday", "Saturday"};
-static const char *const kMonthNames[12] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
-                                            "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
-
-static const uint64_t kUnixEpochFileTime = 116444736000000000ull; // 1970-01-01 00:00 UTC
-static const double kPi = 3.14159265358979323846;
 static const double kKmhPerMph = 1.609344;
 static const double kMetresPerMile = 1609.344;
 static const double kInchesPerHpa = 0.02953;
 static const double kCalmBelowKmh = 1.0;
-static const double kSteadyWithinHpa = 1.0; // change over three hours that is no trend
-static const int kTrendMinutes = 180;
 static const int kNarrativeDays = 10; // the narrative page always holds ten days
-
-// Sun times assumed where the model gives none (a polar day or night).
-static const int kDefaultSunrise = 7 * 60;
-static const int kDefaultSunset = 19 * 60;
 
 enum { VALUE_CAPACITY = 64 };
 
@@ -178,214 +167,6 @@ static const char *StampText(const ModelWeather *model, int64_t minutes, char *o
     FormatText(out, VALUE_CAPACITY, "%d/%d/%02d %s %s", month, day, year % 100,
                ClockText(minutes, clock), zone);
     return out;
-}
-
-// ---- Reading the model ---------------------------------------------------------------------
-
-// The place's clock at the moment of the answer: its own current time, or the download time
-// moved by the place's offset.
-static int64_t DownloadMinutesAtOffset(const RenderContext *context) {
-    int64_t seconds = context->downloadTime > kUnixEpochFileTime
-                          ? (int64_t)((context->downloadTime - kUnixEpochFileTime) / 10000000ull)
-                          : 0;
-    return (seconds + context->model->utcOffsetSeconds) / 60;
-}
-
-static int64_t NowMinutes(const RenderContext *context) {
-    if (context->model->current.time != MODEL_NO_TIME) {
-        return context->model->current.time;
-    }
-    return DownloadMinutesAtOffset(context);
-}
-
-// The place's clock when the answer arrived; without the place's offset, the answer's own now.
-static int64_t DownloadMinutes(const RenderContext *context) {
-    return context->model->hasOffset ? DownloadMinutesAtOffset(context) : NowMinutes(context);
-}
-
-static const ModelValues *FindHour(const ModelWeather *model, int64_t time) {
-    int low = 0, high = model->hourCount - 1;
-    while (low <= high) {
-        int middle = low + (high - low) / 2;
-        if (model->hours[middle].time == time) {
-            return &model->hours[middle];
-        }
-        if (model->hours[middle].time < time) {
-            low = middle + 1;
-        } else {
-            high = middle - 1;
-        }
-    }
-    return NULL;
-}
-
-static const ModelDay *FindDay(const ModelWeather *model, int64_t date) {
-    for (int i = 0; i < model->dayCount; i++) {
-        if (model->days[i].date == date) {
-            return &model->days[i];
-        }
-    }
-    return NULL;
-}
-
-static int64_t HourStart(int64_t minutes) {
-    return DayOfMinutes(minutes) * 1440 + MinuteOfDay(minutes) / 60 * 60;
-}
-
-static int64_t Today(const RenderContext *context) {
-    return DayOfMinutes(NowMinutes(context)) * 1440;
-}
-
-// The day's sunrise and sunset, or the defaults for a day without them.
-static void SunTimes(const ModelWeather *model, int64_t date, int64_t *sunrise, int64_t *sunset) {
-    const ModelDay *day = FindDay(model, date);
-    *sunrise = date + kDefaultSunrise;
-    *sunset = date + kDefaultSunset;
-    if (day != NULL && day->sunrise != MODEL_NO_TIME && day->sunset != MODEL_NO_TIME &&
-        day->sunrise < day->sunset) {
-        *sunrise = day->sunrise;
-        *sunset = day->sunset;
-    }
-}
-
-static int IsDaylight(const ModelWeather *model, int64_t time, int isDay) {
-    if (isDay >= 0) {
-        return isDay;
-    }
-    int64_t sunrise, sunset;
-    SunTimes(model, DayOfMinutes(time) * 1440, &sunrise, &sunset);
-    return time >= sunrise && time < sunset;
-}
-
-static double Either(double first, double second) {
-    return ModelHas(first) ? first : second;
-}
-
-// The current conditions: the answer's own values, and where it lacks one, the value of the
-// current hour.
-static ModelValues CurrentValues(const RenderContext *context) {
-    const ModelWeather *model = context->model;
-    ModelValues now = model->current;
-    const ModelValues *hour = FindHour(model, HourStart(NowMinutes(context)));
-    if (hour == NULL) {
-        return now;
-    }
-    now.temperature = Either(now.temperature, hour->temperature);
-    now.apparent = Either(now.apparent, hour->apparent);
-    now.dewPoint = Either(now.dewPoint, hour->dewPoint);
-    now.humidity = Either(now.humidity, hour->humidity);
-    now.precipChance = Either(now.precipChance, hour->precipChance);
-    now.pressure = Either(now.pressure, hour->pressure);
-    now.windSpeed = Either(now.windSpeed, hour->windSpeed);
-    now.windDirection = Either(now.windDirection, hour->windDirection);
-    now.windGust = Either(now.windGust, hour->windGust);
-    now.visibility = Either(now.visibility, hour->visibility);
-    now.uvIndex = Either(now.uvIndex, hour->uvIndex);
-    if (now.weatherCode == MODEL_NO_CODE) {
-        now.weatherCode = hour->weatherCode;
-    }
-    if (now.isDay < 0) {
-        now.isDay = hour->isDay;
-    }
-    return now;
-}
-
-// "rising", "falling" or "steady": the change of sea-level pressure over the last three hours,
-// or, for a forecast that holds no past hours, over the next three.
-static const char *PressureTrend(const RenderContext *context, double pressureNow) {
-    int64_t hour = HourStart(NowMinutes(context));
-    const ModelValues *before = FindHour(context->model, hour - kTrendMinutes);
-    const ModelValues *after = FindHour(context->model, hour + kTrendMinutes);
-    double change = NAN;
-    if (before != NULL && ModelHas(before->pressure)) {
-        change = pressureNow - before->pressure;
-    } else if (before == NULL && after != NULL && ModelHas(after->pressure)) {
-        change = after->pressure - pressureNow;
-    }
-    if (!ModelHas(change)) {
-        return kNotAvailable;
-    }
-    if (fabs(change) < kSteadyWithinHpa) {
-        return "steady";
-    }
-    return change > 0 ? "rising" : "falling";
-}
-
-// The weather of a forecast part: the hours from `start` up to `end` taken together.
-typedef struct PartWeather {
-    int weatherCode;      // the most severe hour's, or MODEL_NO_CODE
-    double precipChance;  // the highest
-    double humidity;      // the mean
-    double windSpeed;     // the mean
-    double windDirection; // the mean direction, weighted by speed
-    double windGust;      // the highest
-} PartWeather;
-
-static void AggregatePart(const ModelWeather *model, int64_t start, int64_t end,
-                          PartWeather *part) {
-    double humiditySum = 0, speedSum = 0, east = 0, north = 0;
-    int humidityCount = 0, speedCount = 0, directionCount = 0;
-    part->weatherCode = MODEL_NO_CODE;
-    part->precipChance = part->windGust = NAN;
-    for (int i = 0; i < model->hourCount; i++) {
-        const ModelValues *hour = &model->hours[i];
-        if (hour->time < start || hour->time >= end) {
-            continue;
-        }
-        if (WmoSeverity(hour->weatherCode) > WmoSeverity(part->weatherCode)) {
-            part->weatherCode = hour->weatherCode;
-        }
-        if (ModelHas(hour->precipChance) &&
-            (!ModelHas(part->precipChance) || hour->precipChance > part->precipChance)) {
-            part->precipChance = hour->precipChance;
-        }
-        if (ModelHas(hour->windGust) &&
-            (!ModelHas(part->windGust) || hour->windGust > part->windGust)) {
-            part->windGust = hour->windGust;
-        }
-        if (ModelHas(hour->humidity)) {
-            humiditySum += hour->humidity;
-            humidityCount++;
-        }
-        if (ModelHas(hour->windSpeed)) {
-            speedSum += hour->windSpeed;
-            speedCount++;
-        }
-        if (ModelHas(hour->windDirection)) {
-            double weight = ModelHas(hour->windSpeed) ? hour->windSpeed : 1.0;
-            double radians = hour->windDirection * kPi / 180.0;
-            east += weight * sin(radians);
-            north += weight * cos(radians);
-            directionCount++;
-        }
-    }
-    part->humidity = humidityCount ? humiditySum / humidityCount : NAN;
-    part->windSpeed = speedCount ? speedSum / speedCount : NAN;
-    part->windDirection = NAN;
-    if (directionCount > 0 && (east != 0 || north != 0)) {
-        double degrees = atan2(east, north) * 180.0 / kPi;
-        part->windDirection = degrees < 0 ? degrees + 360.0 : degrees;
-    }
-}
-
-// The day part (sunrise to sunset) or the night part (sunset to the next sunrise) of a date.
-// Beyond the hours of the answer, the day's own code and chance stand for both parts.
-static void ForecastPart(const ModelWeather *model, int64_t date, int night, PartWeather *part) {
-    int64_t sunrise, sunset, nextSunrise, nextSunset;
-    SunTimes(model, date, &sunrise, &sunset);
-    SunTimes(model, date + 1440, &nextSunrise, &nextSunset);
-    if (night) {
-        AggregatePart(model, sunset, nextSunrise, part);
-    } else {
-        AggregatePart(model, sunrise, sunset, part);
-    }
-    const ModelDay *day = FindDay(model, date);
-    if (day != NULL && part->weatherCode == MODEL_NO_CODE) {
-        part->weatherCode = day->weatherCode;
-    }
-    if (day != NULL && !ModelHas(part->precipChance)) {
-        part->precipChance = day->precipChance;
-    }
 }
 
 // ---- Document pieces -----------------------------------------------------------------------
@@ -553,7 +334,8 @@ static void CurrentFeed(const RenderContext *context, GrowText *out) {
     Element(out, 2, "icon", IconText(now.weatherCode, daylight, value));
     Open(out, 2, "bar");
     Element(out, 3, "r", PressureText(now.pressure, metric, value));
-    Element(out, 3, "d", PressureTrend(context, now.pressure));
+    const char *trend = PressureTrend(context, now.pressure);
+    Element(out, 3, "d", trend != NULL ? trend : kNotAvailable);
     Close(out, 2, "bar");
     WindBlock(out, 2, now.windSpeed, now.windGust, now.windDirection, metric);
     Element(out, 2, "hmid", Whole(now.humidity, value));
@@ -594,7 +376,7 @@ static void ForecastFeed(const RenderContext *context, GrowText *out) {
         int year, month, dayOfMonth;
         CivilFromDays(DayOfMinutes(date), &year, &month, &dayOfMonth);
         FormatText(tag, sizeof tag, "day d=\"%d\" t=\"%s\" dt=\"%s %d\"", d - 1,
-                   kDayNames[WeekdayOfDays(DayOfMinutes(date))], kMonthNames[month - 1],
+                   WeekdayEnglish(WeekdayOfDays(DayOfMinutes(date))), MonthAbbreviation(month),
                    dayOfMonth);
         Open(out, 2, tag);
         const ModelDay *day = FindDay(model, date);
@@ -745,11 +527,11 @@ static void NarrativePage(const RenderContext *context, GrowText *out) {
         int64_t date = today + (int64_t)(d - 1) * 1440;
         int year, month, dayOfMonth;
         CivilFromDays(DayOfMinutes(date), &year, &month, &dayOfMonth);
-        const char *dayName = kDayNames[WeekdayOfDays(DayOfMinutes(date))];
+        const char *dayName = WeekdayEnglish(WeekdayOfDays(DayOfMinutes(date)));
         char text[1024];
         Narrative(context, d, text, sizeof text);
         GrowTextFormat(out, "mpdData['narr'][%d] = new mpdNarr('%d','%s','d','%s %d','%.3s','", d,
-                       d, id, kMonthNames[month - 1], dayOfMonth, dayName);
+                       d, id, MonthAbbreviation(month), dayOfMonth, dayName);
         GrowTextAppend(out, text);
         GrowTextFormat(out, "','%s');\n", d == 1 ? "Today" : dayName);
     }
@@ -760,7 +542,7 @@ static void NarrativePage(const RenderContext *context, GrowText *out) {
     CivilFromDays(DayOfMinutes(issued), &year, &month, &dayOfMonth);
     ZoneAbbreviation(model, zone);
     GrowTextFormat(out, "var mpdIssued = new mpdNObj('Issued %s, %s %d, at %s %s');\n",
-                   kDayNames[WeekdayOfDays(DayOfMinutes(issued))], kMonthNames[month - 1],
+                   WeekdayEnglish(WeekdayOfDays(DayOfMinutes(issued))), MonthAbbreviation(month),
                    dayOfMonth, ClockText(issued, clock), zone);
     GrowTextAppend(out, "</script>\n</head>\n<body>\n<h1>");
     GrowTextAppend(out, title);

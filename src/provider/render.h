@@ -1,25 +1,23 @@
 // The feed's documents written from a forecast model's weather: the Current, Forecast and
 // Hourly feeds and the narrative page, with the marks and the order of occurrences that the
 // feed queries count, and the service error document. Pure: no file, no clock, no network.
+// What the documents say (the current values, the day and night parts, the pressure trend)
+// comes from provider/derive.h; this file only writes it down.
+//
+// Who escapes what: the documents carry no escaping at all, because no value ever holds a mark.
+// Every text from a service (place names, alert titles) has passed ServiceText
+// (provider/service_text.h), which drops "<", ">" and '"' and turns "'" into U+2019; an
+// alert's own page is kept only when it holds none of them (provider/alerts.cpp); the Location
+// ID is written through SafeId here; the fixed words (provider/wmo.h, base/vocabulary.h) hold
+// none, and numbers and times are written here. A new value from elsewhere must pass
+// ServiceText before it reaches a document.
 #ifndef NIMBREL_RENDER_H
 #define NIMBREL_RENDER_H
 
 #include <stdint.h>
 
 #include "base/grow_text.h"
-#include "provider/alerts.h"
-#include "provider/model.h"
-
-typedef struct RenderContext {
-    const ModelWeather *model; // the weather; any value may be absent
-    const PlaceInfo *place;    // the place's coordinates and name (the name may be empty)
-    const char *locationId;    // the Location ID, upper-cased, as the cache names it
-    int metric;                // 1: metric units; 0: English
-    int days;                  // forecast days to write, 1 to 10
-    int hours;                 // hours to write, 1 to 24
-    uint64_t downloadTime;     // file time (UTC) at which the answer arrived
-    const AlertList *alerts;   // the place's active alerts, or NULL
-} RenderContext;
+#include "provider/derive.h"
 
 // Writes the document of a feed kind ("Current", "Forecast", "Details", "Hourly", and "Home",
 // the local page that names the place's radar picture) into `out` (emptied first). Every

@@ -7,44 +7,6 @@
 
 static const uint32_t kReplacement = '?';
 
-// Decodes one UTF-8 character at `text`. Returns its length in bytes (at least 1); a byte that
-// starts no valid character decodes as kReplacement.
-static size_t DecodeUtf8(const unsigned char *text, size_t left, uint32_t *codePoint) {
-    unsigned char c = text[0];
-    size_t length;
-    uint32_t value, least;
-    if (c < 0x80) {
-        *codePoint = c;
-        return 1;
-    } else if ((c & 0xE0) == 0xC0) {
-        length = 2, value = c & 0x1F, least = 0x80;
-    } else if ((c & 0xF0) == 0xE0) {
-        length = 3, value = c & 0x0F, least = 0x800;
-    } else if ((c & 0xF8) == 0xF0) {
-        length = 4, value = c & 0x07, least = 0x10000;
-    } else {
-        *codePoint = kReplacement;
-        return 1;
-    }
-    if (length > left) {
-        *codePoint = kReplacement;
-        return 1;
-    }
-    for (size_t i = 1; i < length; i++) {
-        if ((text[i] & 0xC0) != 0x80) {
-            *codePoint = kReplacement;
-            return 1;
-        }
-        value = (value << 6) | (text[i] & 0x3F);
-    }
-    if (value < least || value > 0x10FFFF || (value >= 0xD800 && value <= 0xDFFF)) {
-        *codePoint = kReplacement;
-        return length;
-    }
-    *codePoint = value;
-    return length;
-}
-
 // The code page 1252 byte of a character, or '?' when it has none.
 static unsigned char WindowsByte(uint32_t codePoint) {
     static const struct {
@@ -101,12 +63,14 @@ size_t ServiceText(const char *utf8, size_t length, char *out, size_t capacity) 
     if (capacity == 0) {
         return 0;
     }
-    const unsigned char *text = (const unsigned char *)utf8;
     size_t n = 0, at = 0;
     int blankPending = 0;
     while (at < length) {
         uint32_t codePoint;
-        at += DecodeUtf8(text + at, length - at, &codePoint);
+        at += OsUtf8Decode(utf8 + at, length - at, &codePoint);
+        if (codePoint == OS_NOT_A_CHARACTER) {
+            codePoint = kReplacement;
+        }
         if (codePoint < 0x20 || codePoint == 0x7F || (codePoint >= 0x80 && codePoint < 0xA0) ||
             codePoint == ' ' || codePoint == 0xA0 || codePoint == 0x2028 || codePoint == 0x2029) {
             blankPending = n > 0;

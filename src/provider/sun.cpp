@@ -2,6 +2,7 @@
 
 #include <math.h>
 
+#include "base/calendar.h"
 #include "provider/model.h"
 
 static const double kPi = 3.14159265358979323846;

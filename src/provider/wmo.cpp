@@ -58,10 +58,6 @@ static const WmoEntry *FindEntry(int code) {
     return NULL;
 }
 
-int WmoKnown(int code) {
-    return FindEntry(code) != NULL;
-}
-
 int WmoIconCode(int code, int isDay) {
     const WmoEntry *entry = FindEntry(code);
     if (entry == NULL) {

@@ -3,10 +3,6 @@
 #ifndef NIMBREL_WMO_H
 #define NIMBREL_WMO_H
 
-// Nonzero for a code the forecast models give (0, 1, 2, 3, 45, 48, 51 to 99 as documented,
-// with the sleet codes 68, 69, 83 and 84).
-int WmoKnown(int code);
-
 // The feed's condition code of a WMO code by day (isDay nonzero) or by night; -1 for a code the
 // model does not give.
 int WmoIconCode(int code, int isDay);

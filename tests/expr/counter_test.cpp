@@ -4,6 +4,7 @@
 
 #include "expr/current.h"
 #include "expr/forecast.h"
+#include "plugin/expr_frame.h"
 #include "tests/expr/expr_fixture.h"
 
 // The degree sign and the trend symbols as the platform writes them: single bytes of the Windows

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "expr/current.h"
+#include "plugin/expr_frame.h"
 #include "expr/datetime.h"
 #include "base/terms.h"
 #include "moon/moon.h"

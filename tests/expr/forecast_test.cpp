@@ -3,6 +3,7 @@
 #include <string>
 
 #include "expr/forecast.h"
+#include "plugin/expr_frame.h"
 #include "tests/expr/expr_fixture.h"
 
 // One day part: icon, precipitation, humidity, wind speed, gust and degrees, condition and wind

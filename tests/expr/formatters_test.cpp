@@ -5,6 +5,7 @@
 #include <string>
 
 #include "expr/current.h"
+#include "plugin/expr_frame.h"
 #include "expr/datetime.h"
 #include "expr/measure.h"
 #include "base/language.h"

@@ -11,6 +11,7 @@
 #include "expr/current.h"
 #include "expr/datetime.h"
 #include "expr/forecast.h"
+#include "plugin/expr_frame.h"
 #include "support/utf8_text.h"
 #include "tests/expr/expr_fixture.h"
 

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "expr/forecast.h"
+#include "plugin/expr_frame.h"
 #include "moon/moon.h"
 #include "tests/expr/expr_fixture.h"
 

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "expr/current.h"
+#include "plugin/expr_frame.h"
 #include "feed/cache.h"
 #include "feed/source.h"
 #include "images/icons.h"

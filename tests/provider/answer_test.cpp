@@ -71,6 +71,19 @@ static std::string DegreeSign() {
     return OsTextIsUtf8 ? "\xC2\xB0" : "\xB0";
 }
 
+// The WMO codes the forecast models give, as their documentation lists them (with the sleet
+// codes 68, 69, 83 and 84).
+static bool ModelGivesCode(int code) {
+    static const int kCodes[] = {0,  1,  2,  3,  45, 48, 51, 53, 55, 56, 57, 61, 63, 65, 66, 67,
+                                 68, 69, 71, 73, 75, 77, 80, 81, 82, 83, 84, 85, 86, 95, 96, 99};
+    for (int known : kCodes) {
+        if (known == code) {
+            return true;
+        }
+    }
+    return false;
+}
+
 TEST(WeatherCodes, EachCodeTakesTheClosestPictureByDayAndByNight) {
     const struct {
         int code, day, night;
@@ -97,7 +110,7 @@ TEST(WeatherCodes, EachCodeTakesTheClosestPictureByDayAndByNight) {
     // Every code the model gives has a picture of the feed's table and words without the
     // characters that would break a document.
     for (int code = 0; code <= 99; code++) {
-        if (!WmoKnown(code)) {
+        if (!ModelGivesCode(code)) {
             EXPECT_EQ(-1, WmoIconCode(code, 1)) << code;
             EXPECT_EQ(nullptr, WmoConditionText(code, 0)) << code;
             continue;

@@ -5,8 +5,10 @@
 #include <string>
 #include <vector>
 
+#include "base/calendar.h"
 #include "expr/current.h"
 #include "expr/forecast.h"
+#include "plugin/expr_frame.h"
 #include "feed/cache.h"
 #include "provider/metno.h"
 #include "provider/render.h"

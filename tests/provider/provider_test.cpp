@@ -10,6 +10,7 @@
 
 #include "expr/current.h"
 #include "expr/forecast.h"
+#include "plugin/expr_frame.h"
 #include "feed/cache.h"
 #include "feed/source.h"
 #include "feed/query.h"

@@ -6,6 +6,7 @@
 
 #include "expr/current.h"
 #include "expr/forecast.h"
+#include "plugin/expr_frame.h"
 #include "feed/cache.h"
 #include "provider/openmeteo.h"
 #include "provider/render.h"

@@ -21,6 +21,20 @@
 #include <time.h>
 #endif
 
+void ForgetFeedDocuments(void) {
+    FreeFeedDocuments();
+    StartFeedDocuments();
+}
+
+const FeedDocument *KeptDocument(const char *path) {
+    for (int i = 0; i < FEED_DOCUMENT_SLOTS; i++) {
+        if (path[0] != '\0' && strcmp(Plugin.documents[i].path, path) == 0) {
+            return &Plugin.documents[i];
+        }
+    }
+    return NULL;
+}
+
 void ResetCoreState(const std::string &cacheFolder, const std::string &hostPort) {
     ReadSettings(NULL);
     Plugin.source = &FeedSource;

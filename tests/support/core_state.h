@@ -6,11 +6,19 @@
 
 #include <string>
 
+#include "base/state.h"
+
 // Every setting at its default (English as the default unit, the feed as the weather source), an
 // empty feed document, no
 // connectivity or failure memory, the cache folder `cacheFolder` (created), and every service
 // host set to `hostPort` (for example "127.0.0.1:8470"), the connectivity test included.
 void ResetCoreState(const std::string &cacheFolder, const std::string &hostPort);
+
+// Empties every document kept in memory: freed, and made anew as start-up makes them.
+void ForgetFeedDocuments(void);
+
+// The copy of the file at `path` kept in memory, or NULL when there is none.
+const FeedDocument *KeptDocument(const char *path);
 
 // Moves every failure and offline verdict remembered in the cache folder `seconds` into the past.
 void AgeRefreshMemory(const std::string &cacheFolder, long long seconds);

@@ -18,54 +18,24 @@
 
 #include "platform/platform.h"
 #include "base/language.h"
+#include "language_keys.h"
 
 // A default no translation can hold: a control character never comes out of a text editor.
 static const char kSentinel[] = "\x01nimbrel-langcheck-missing\x01";
 
 enum { READ_CAPACITY = 4096, PATH_ROOM = 4096 };
 
-// The length of the UTF-8 sequence that starts at `text`, or 0 when none does. Overlong forms,
-// surrogates and code points above U+10FFFF are not UTF-8.
-static size_t Utf8SequenceLength(const unsigned char *text) {
-    unsigned char lead = text[0];
-    size_t length;
-    unsigned int point;
-    if (lead < 0x80) {
-        return 1;
-    } else if (lead >= 0xC2 && lead <= 0xDF) {
-        length = 2;
-        point = lead & 0x1F;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-        length = 3;
-        point = lead & 0x0F;
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-        length = 4;
-        point = lead & 0x07;
-    } else {
-        return 0;
-    }
-    for (size_t i = 1; i < length; i++) {
-        if ((text[i] & 0xC0) != 0x80) {
-            return 0;
-        }
-        point = (point << 6) | (text[i] & 0x3F);
-    }
-    if ((length == 3 && point < 0x800) || (length == 4 && (point < 0x10000 || point > 0x10FFFF)) ||
-        (point >= 0xD800 && point <= 0xDFFF)) {
-        return 0;
-    }
-    return length;
-}
-
 // 1 when the whole text is UTF-8.
 static int IsUtf8(const char *text) {
-    const unsigned char *p = (const unsigned char *)text;
-    while (*p != '\0') {
-        size_t length = Utf8SequenceLength(p);
-        if (length == 0) {
+    size_t left = strlen(text);
+    while (left > 0) {
+        uint32_t codePoint;
+        size_t length = OsUtf8Decode(text, left, &codePoint);
+        if (codePoint == OS_NOT_A_CHARACTER) {
             return 0;
         }
-        p += length;
+        text += length;
+        left -= length;
     }
     return 1;
 }

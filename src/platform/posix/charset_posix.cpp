@@ -54,63 +54,14 @@ static int IsWesternName(const char *charset) {
 }
 
 int IsWellFormedUtf8(const char *bytes, size_t length) {
-    const unsigned char *p = (const unsigned char *)bytes;
-    size_t i = 0;
-    while (i < length) {
-        unsigned char c = p[i];
-        if (c < 0x80) {
-            i++;
-            continue;
-        }
-        size_t count;
-        unsigned value, least;
-        if (c >= 0xC2 && c <= 0xDF) {
-            count = 2, value = c & 0x1Fu, least = 0x80;
-        } else if ((c & 0xF0) == 0xE0) {
-            count = 3, value = c & 0x0Fu, least = 0x800;
-        } else if (c >= 0xF0 && c <= 0xF4) {
-            count = 4, value = c & 0x07u, least = 0x10000;
-        } else {
+    for (size_t i = 0; i < length;) {
+        uint32_t codePoint;
+        i += OsUtf8Decode(bytes + i, length - i, &codePoint);
+        if (codePoint == OS_NOT_A_CHARACTER) {
             return 0;
         }
-        if (count > length - i) {
-            return 0;
-        }
-        for (size_t k = 1; k < count; k++) {
-            if ((p[i + k] & 0xC0) != 0x80) {
-                return 0;
-            }
-            value = (value << 6) | (p[i + k] & 0x3Fu);
-        }
-        if (value < least || value > 0x10FFFF || (value >= 0xD800 && value <= 0xDFFF)) {
-            return 0;
-        }
-        i += count;
     }
     return 1;
-}
-
-size_t Utf8FitLength(const char *text, size_t length, size_t room) {
-    if (length <= room) {
-        return length;
-    }
-    const unsigned char *p = (const unsigned char *)text;
-    // Look back over at most three continuation bytes for the lead byte of the character that
-    // the cut falls into; the cut moves before it only when that character runs past the cut.
-    for (size_t back = 1; back <= 3 && back <= room; back++) {
-        unsigned char c = p[room - back];
-        if ((c & 0xC0) == 0x80) {
-            continue;
-        }
-        if (c >= 0xC0) {
-            size_t count = c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : 2;
-            if (count > back) {
-                return room - back;
-            }
-        }
-        break;
-    }
-    return room;
 }
 
 // The converter of a code set into UTF-8, opened at the first use. Called with the lock held.
@@ -196,7 +147,7 @@ void ReleaseConverters(void) {
 
 // Copies UTF-8 as it is, cut on a character boundary.
 static size_t CopyUtf8(const char *bytes, size_t length, char *out, size_t capacity) {
-    size_t count = Utf8FitLength(bytes, length, capacity - 1);
+    size_t count = OsUtf8FitLength(bytes, length, capacity - 1);
     memmove(out, bytes, count);
     out[count] = '\0';
     return count;

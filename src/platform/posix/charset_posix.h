@@ -13,11 +13,6 @@ int IsUtf8Name(const char *charset);
 // U+10FFFF); else 0.
 int IsWellFormedUtf8(const char *bytes, size_t length);
 
-// How many of the first `length` bytes of a UTF-8 text fit into `room` bytes without cutting a
-// character in two: `length` when it fits, else `room` moved back to the start of the character
-// it would cut.
-size_t Utf8FitLength(const char *text, size_t length, size_t room);
-
 // Writes `length` bytes of the code set `charset` (a name iconv knows) as UTF-8 into `out`, cut
 // to `capacity` less one on a character boundary. A byte sequence that the code set does not
 // define becomes U+FFFD. Returns the length written; when `charset` is unknown to iconv, 0 with

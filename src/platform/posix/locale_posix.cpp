@@ -115,7 +115,7 @@ static size_t CopyOut(const char *text, char *out, size_t capacity) {
     if (capacity == 0) {
         return 0;
     }
-    size_t length = Utf8FitLength(text, strlen(text), capacity - 1);
+    size_t length = OsUtf8FitLength(text, strlen(text), capacity - 1);
     memcpy(out, text, length);
     out[length] = '\0';
     return length;
@@ -289,27 +289,6 @@ typedef struct FormatPiece {
 
 enum { TIME_FORMAT_CAPACITY = 256, CONVERSION_CAPACITY = 16 };
 
-// The UTF-8 character at `text`: its length in bytes, and its value in *value (a byte that
-// starts no character counts as one character of its own, of value 0xFFFD).
-static size_t DecodeCharacter(const unsigned char *text, wint_t *value) {
-    unsigned char c = text[0];
-    size_t count = c < 0x80 ? 1 : c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : c >= 0xC0 ? 2 : 0;
-    wint_t decoded = count == 1 ? c : c & (0x7Fu >> count);
-    for (size_t i = 1; i < count; i++) {
-        if ((text[i] & 0xC0) != 0x80) {
-            count = 0;
-            break;
-        }
-        decoded = (decoded << 6) | (text[i] & 0x3Fu);
-    }
-    if (count == 0) {
-        *value = 0xFFFD;
-        return 1;
-    }
-    *value = decoded;
-    return count;
-}
-
 // Splits a UTF-8 time format into its pieces. Returns the number of pieces; a format with more
 // pieces than `capacity` is taken as far as they go.
 static size_t SplitFormat(const char *format, locale_t locale, FormatPiece *pieces,
@@ -341,8 +320,9 @@ static size_t SplitFormat(const char *format, locale_t locale, FormatPiece *piec
                 continue;
             }
         }
-        wint_t value;
-        piece->length = DecodeCharacter(text + at, &value);
+        uint32_t decoded;
+        piece->length = OsUtf8Decode(format + at, strlen(format + at), &decoded);
+        wint_t value = decoded == OS_NOT_A_CHARACTER ? 0xFFFD : (wint_t)decoded;
         piece->kind = iswspace_l(value, locale)   ? PIECE_BLANK
                       : iswpunct_l(value, locale) ? PIECE_MARK
                                                   : PIECE_WORD;
@@ -416,7 +396,7 @@ static size_t WriteFormat(const char *format, const FormatPiece *pieces, size_t 
             text = value;
             length = strlen(value);
         }
-        size_t fit = Utf8FitLength(text, length, capacity - 1 - n);
+        size_t fit = OsUtf8FitLength(text, length, capacity - 1 - n);
         memcpy(out + n, text, fit);
         n += fit;
         if (fit < length) {

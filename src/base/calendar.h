@@ -1,0 +1,26 @@
+// The proleptic Gregorian calendar: month lengths, day counts since 1970-01-01 and back,
+// weekdays, and the English day and month names the weather documents write.
+#ifndef NIMBREL_CALENDAR_H
+#define NIMBREL_CALENDAR_H
+
+#include <stdint.h>
+
+// The days of a month (1 to 12) in the Gregorian calendar: 28 to 31.
+int DaysInMonth(int year, int month);
+
+// Days since 1970-01-01 of a calendar date, and back.
+int64_t DaysFromCivil(int year, int month, int day);
+void CivilFromDays(int64_t days, int *year, int *month, int *day);
+
+// 0 Sunday to 6 Saturday for a day count since 1970-01-01.
+int WeekdayOfDays(int64_t days);
+
+// The English name of weekday 0 (Sunday) to 6 ("Sunday" to "Saturday"), taken modulo 7.
+// Returns a constant text.
+const char *WeekdayEnglish(int weekday);
+
+// The three-letter English name of month 1 to 12 ("Jan" to "Dec"); a month outside is held at
+// the nearer end. Returns a constant text.
+const char *MonthAbbreviation(int month);
+
+#endif

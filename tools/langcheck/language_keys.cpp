@@ -1,0 +1,64 @@
+#include "language_keys.h"
+
+#include "base/text.h"
+#include "base/vocabulary.h"
+#include "expr/measure.h"
+#include "moon/moon.h"
+
+// Fills one key of a section whose keys are the English texts themselves.
+static void PlainKey(LanguageKey *out, const char *section, const char *english, size_t capacity) {
+    out->section = section;
+    CopyText(out->key, sizeof out->key, english);
+    out->english = english;
+    out->capacity = capacity;
+}
+
+int LanguageKeyAt(int index, LanguageKey *out) {
+    // The sections in the order a language file lists them; each block counts its keys off.
+    if (index < 0) {
+        return 0;
+    }
+    if (index < CONDITION_COUNT) {
+        char code[16];
+        FormatText(code, sizeof code, "%d", index);
+        out->section = "Conditions";
+        ConditionKey(code, out->key, sizeof out->key);
+        out->english = ConditionEnglish(index);
+        out->capacity = CONDITION_CAPACITY;
+        return 1;
+    }
+    index -= CONDITION_COUNT;
+    if (index < COMPASS_POINT_COUNT) {
+        PlainKey(out, "Wind", CompassPointText(index), TRANSLATION_CAPACITY);
+        return 1;
+    }
+    index -= COMPASS_POINT_COUNT;
+    if (index < 2) {
+        PlainKey(out, "Wind", index == 0 ? kWindCalmText : kWindVariableText, TRANSLATION_CAPACITY);
+        return 1;
+    }
+    index -= 2;
+    if (index < BEAUFORT_NAME_COUNT) {
+        PlainKey(out, "Wind", BeaufortName(index), TRANSLATION_CAPACITY);
+        return 1;
+    }
+    index -= BEAUFORT_NAME_COUNT;
+    if (index < UV_BAND_COUNT) {
+        PlainKey(out, "UV", UvBandText(index), TRANSLATION_CAPACITY);
+        return 1;
+    }
+    index -= UV_BAND_COUNT;
+    if (index < DAY_WORD_COUNT) {
+        PlainKey(out, "Daynames", DayWordEnglish((enum DayWord)index), DAY_WORD_CAPACITY);
+        return 1;
+    }
+    index -= DAY_WORD_COUNT;
+    if (index < MOON_PHASE_COUNT) {
+        out->section = "Moon";
+        MoonPhaseKey(index + 1, out->key, sizeof out->key);
+        out->english = MoonPhaseEnglish(index + 1);
+        out->capacity = MOON_NAME_CAPACITY;
+        return 1;
+    }
+    return 0;
+}

@@ -10,6 +10,7 @@
 #include "expr/forecast.h"
 #include "feed/download.h"
 #include "feed/source.h"
+#include "plugin/expr_frame.h"
 #include "base/state.h"
 #include "base/text.h"
 #include "provider/provider.h"

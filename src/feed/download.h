@@ -94,6 +94,12 @@ void RememberDownloadFailure(const char *key);
 // Returns 1 when none is left.
 int WaitForRefreshes(unsigned milliseconds);
 
+// Tells the downloads that a caller of this process starts (`waits` 1) or stops (0) waiting to
+// enter an export while another call runs. A call that waits for a missing file stops waiting
+// then and leaves the refresh to finish by itself: its file is there for the next call, and the
+// caller behind it never waits for its transfer.
+void NoteWaitingCaller(int waits);
+
 // Starts the download budget of the export call that has just taken the mutex.
 void StartCallDownloads(void);
 

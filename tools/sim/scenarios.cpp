@@ -28,6 +28,7 @@ const ScenarioEntry kScenarios[] = {
     {Scenario::Drop, "drop", "SIMDROP"},
     {Scenario::Stall, "stall", "SIMSTALL"},
     {Scenario::Drip, "drip", "SIMDRIP"},
+    {Scenario::Slow, "slow", "SIMSLOW"},
     {Scenario::Huge, "huge", "SIMHUGE"},
     {Scenario::RateLimit, "ratelimit", "SIMRATELIMIT"},
     {Scenario::BadJson, "badjson", "SIMBADJSON"},
@@ -235,6 +236,10 @@ void DeliverWithScenario(httplib::Response &response, Scenario scenario, const s
         break;
     case Scenario::Huge:
         DeliverHuge(response, body, contentType);
+        break;
+    case Scenario::Slow:
+        WaitUnlessShuttingDown(kSlowDelay);
+        response.set_content(body, contentType);
         break;
     default:
         response.set_content(body, contentType);

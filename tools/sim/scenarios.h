@@ -19,6 +19,7 @@ enum class Scenario {
     Drop,         // Content-Length larger than the body; the connection closes early
     Stall,        // no answer at all for up to a minute
     Drip,         // the document one byte every 500 ms
+    Slow,         // the usual answer, after a wait of 2 s
     Huge,         // the document padded to 20 MiB
     // The rest change only the JSON answers (/v1/forecast, /v1/search); the feed addresses
     // answer as usual under them.
@@ -31,6 +32,9 @@ enum class Scenario {
 // How long a stalled answer waits, and the pause between the bytes of a dripping one.
 const std::chrono::seconds kStallLimit(60);
 const std::chrono::milliseconds kDripInterval(500);
+// How long a slow answer waits before it goes out whole: longer than a panel's call waits for
+// a refresh, well within a download's bounds.
+const std::chrono::seconds kSlowDelay(2);
 // The size a huge answer is padded to, and the padding's byte at `index` of `length`: a
 // comment in XML and HTML, blanks after JSON (both still read as one document), zero
 // bytes after a picture, which decoders skip. Every JSON type (application/json, and the

@@ -40,6 +40,7 @@
 //   SIMDROP   Content-Length of the whole document, half of it sent, then closed
 //   SIMSTALL  accepted, never answered (the handler waits up to 60 s or shutdown)
 //   SIMDRIP   the document at one byte every 500 ms, chunked
+//   SIMSLOW   the usual document after a wait of 2 s
 //   SIMHUGE   the document padded to 20 MiB
 // Any other ID gives ordinary weather; IDs ending in 7 also carry one alert.
 // The JSON addresses take the same scenarios from the control request (/v1/search also
@@ -48,7 +49,7 @@
 //
 // Control requests (not kept in the in-memory log; the log file has them):
 //   /_control/scenario?name=NAME  NAME is normal, alert, error, na, dash, empty,
-//                                 http500, drop, stall, drip, huge, ratelimit,
+//                                 http500, drop, stall, drip, slow, huge, ratelimit,
 //                                 badjson, hostile or nulls; applies to
 //                                 every later request, whatever its ID, until
 //                                 name=normal. Without name: the current one.

@@ -121,7 +121,6 @@ typedef struct RefreshJob {
     int keepHeaders;                               // 1: an answer's headers go to `headers`
     OsHttpAnswerHeaders headers;                   // its Expires and Last-Modified
     size_t limit;                                  // an answer's largest body
-    unsigned totalMs;                              // the bound of the transfer
     OsFileLock *claim;                             // held for the whole refresh
     GrowText body;                                 // an answer's body
     int status;                                    // its HTTP status
@@ -139,10 +138,6 @@ static void FreeJob(RefreshJob *job) {
     free(job);
 }
 
-static unsigned AtMost(unsigned bound, uint64_t left) {
-    return left < bound ? (unsigned)left : bound;
-}
-
 static OsHttpRequest JobRequest(RefreshJob *job) {
     OsHttpRequest request;
     request.address = job->address;
@@ -151,9 +146,9 @@ static OsHttpRequest JobRequest(RefreshJob *job) {
     request.proxyAddress = job->proxyAddress;
     request.proxyUser = job->proxyUser;
     request.proxyPassword = job->proxyPassword;
-    request.connectTimeoutMs = AtMost(DOWNLOAD_CONNECT_MS, job->totalMs);
-    request.readTimeoutMs = AtMost(DOWNLOAD_READ_MS, job->totalMs);
-    request.totalTimeoutMs = job->totalMs;
+    request.connectTimeoutMs = DOWNLOAD_CONNECT_MS;
+    request.readTimeoutMs = DOWNLOAD_READ_MS;
+    request.totalTimeoutMs = DOWNLOAD_TOTAL_MS;
     request.ifModifiedSince = job->ifModifiedSince;
     request.answerHeaders = job->keepHeaders ? &job->headers : NULL;
     return request;
@@ -231,10 +226,11 @@ static void RunRefresh(void *context) {
     job->online = TestConnectivity(job->useProxy, job->connectivityUrl, job->offline);
     if (job->online) {
         job->whole = job->toFile ? TransferToFile(job) : TransferAnswer(job);
-        // Only a download that had its whole bound tells against the server.
+        // Every transfer has its whole bound, whoever still waits for it: a failure tells
+        // against the server.
         if (job->whole) {
             Forget(job->failed);
-        } else if (job->totalMs == DOWNLOAD_TOTAL_MS) {
+        } else {
             Remember(job->failed, OsUtcNow());
         }
     }
@@ -465,9 +461,6 @@ static enum RefreshResult Refresh(const char *target, const char *address, int t
     job->keepHeaders = keepHeaders;
     job->limit = limit;
     GrowTextInit(&job->body, limit);
-    // A file with a copy refreshes with its whole bound, whoever waits; a missing one within
-    // what the call has left, so that the call ends within its budget.
-    job->totalMs = AtMost(DOWNLOAD_TOTAL_MS, hasCopy ? UINT64_MAX : budget - CONNECTIVITY_TEST_MS);
     Remember(job->attempt, OsUtcNow());
 
     uint64_t waitMs = hasCopy ? LeftOf(&Plugin.callRefreshDeadline, REFRESH_WAIT_MS) : budget;
@@ -555,7 +548,7 @@ int FetchAnswerSince(const char *key, const char *address, const char *ifModifie
         return taken ? 0 : 1;
     }
     if (result != REFRESH_DONE) {
-        return 1;
+        return result == REFRESH_PENDING ? FETCH_PENDING : 1;
     }
     int whole = job->whole;
     if (whole) {

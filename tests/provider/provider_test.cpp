@@ -11,6 +11,7 @@
 #include "expr/current.h"
 #include "expr/forecast.h"
 #include "feed/cache.h"
+#include "feed/download.h"
 #include "feed/source.h"
 #include "feed/query.h"
 #include "images/icons.h"
@@ -394,6 +395,8 @@ TEST_F(ProviderAlerts, AlertsOnTheirWayPastTheCallsWaitLeaveTheKeptOnesShown) {
               std::string(CurrentConditionsText("<alert>", id.c_str(), "", "1")));
     EXPECT_NE(std::string::npos,
               sandbox::ReadFile(CachePath("Alerts.ALERTS.json")).find("Winter Storm Warning"));
+    // The refresh left running ends here, not in the next test or at the end of the process.
+    EXPECT_EQ(1, WaitForRefreshes(REFRESH_SHUTDOWN_WAIT_MS));
     services::SimGet("/_control/alerts?name=normal");
 }
 

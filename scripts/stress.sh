@@ -1,9 +1,12 @@
 #!/usr/bin/env bash
 # Stress across processes: several processes with several threads each call every export of
 # the module against the local weather service while its cached files keep going stale, and
-# one process is killed again and again, often in the middle of a download. Every call must
-# return within the mutex wait plus the download bound, a killed holder's mutex must pass to
-# the next waiter, and no cache file may ever be seen broken.
+# one process is killed again and again, often in the middle of a download. After the first
+# third of the run the service stalls: it accepts every request and never answers. Every call
+# must return within the mutex wait plus the download bound, a killed holder's mutex must pass
+# to the next waiter, no call may time out on the mutex (nothing holds it stuck here), no cache
+# file may ever be seen broken, and the stalled service may see at most one request per two
+# minutes for each address (its cache-busting number aside) from all processes together.
 #   stress.sh [--wine] [--feed] [SECONDS] [PROCESSES] [THREADS]
 # --wine runs the Windows module and the Windows stress program under Wine instead. The weather
 # comes through the Open-Meteo provider from the service's Open-Meteo addresses, or with --feed
@@ -75,7 +78,15 @@ for i in $(seq 1 "$processes"); do
 done
 kills=0
 end=$((SECONDS + seconds))
+stall_at=$((SECONDS + seconds / 3))
+stalled_from=
 while [ $SECONDS -lt $((end - 2)) ]; do
+  if [ -z "$stalled_from" ] && [ $SECONDS -ge $stall_at ]; then
+    # Stalled first, counted after: a request that came in between stalls, uncounted.
+    curl -fsS "http://127.0.0.1:$port/_control/scenario?name=stall" >/dev/null
+    stalled_from=$(curl -fsS "http://127.0.0.1:$port/_control/log" | wc -l)
+    stall_seconds=$((end - SECONDS))
+  fi
   run 60 >/dev/null 2>&1 &
   victim=$!
   sleep "0.$((RANDOM % 9 + 1))"
@@ -90,5 +101,18 @@ for i in "${!pids[@]}"; do
   echo "process $((i + 1)): $(cat "$work/out.$((i + 1))")"
 done
 echo "processes killed mid-run: $kills"
+# The requests that reached the stalled service, by address without the cache-busting number;
+# the connectivity test's answers are not stalled.
+allowed=$((1 + ${stall_seconds:-0} / 120))
+curl -fsS "http://127.0.0.1:$port/_control/log" | tail -n +"$((${stalled_from:-0} + 1))" |
+  sed -E 's/([?&])random=[0-9]+&?/\1/; s/[?&]$//' | grep -v -E '^GET (/|/connectivity.*)$' |
+  sort | uniq -c | sort -rn >"$work/stalled" || true
+asked=$(awk '{n += $1} END {print n + 0}' "$work/stalled")
+most=$(awk 'NR == 1 {print $1 + 0}' "$work/stalled")
+echo "the stalled service, ${stall_seconds:-0} s: $asked requests to $(wc -l <"$work/stalled") addresses, at most ${most:-0} to one (allowed $allowed)"
+if [ "${most:-0}" -gt "$allowed" ]; then
+  status=1
+  awk -v a="$allowed" '$1 > a' "$work/stalled" | head -5
+fi
 if [ $status -eq 0 ]; then echo "stress: 1 passed, 0 failed"; else echo "stress: 0 passed, 1 failed"; fi
 exit $status

@@ -13,9 +13,11 @@
 
 // ---- What every process knows: the folder "Refresh" of the cache folder --------------------
 // Beside each cache file's name: its claim (".claim"), the time of its last failed download
-// (".failed"), the body that arrives after its caller stopped waiting (".answer") and the body
-// on its way (".part"). And the time of the last offline verdict. Everything in this section
-// reads only its arguments and the files, so that a refresh may use it after shutdown.
+// (".failed"), the start of the refresh in flight (".attempt", which stays behind when its
+// process ends in the middle), the body that arrives after its caller stopped waiting
+// (".answer") and the body on its way (".part"). And the time of the last offline verdict.
+// Everything in this section reads only its arguments and the files, so that a refresh may use it
+// after shutdown.
 
 static const char kRefreshFolder[] = "Refresh";
 static const char kOfflineName[] = "Connectivity.offline";
@@ -112,13 +114,13 @@ typedef struct RefreshJob {
     char part[PATH_CAPACITY];    // where a file's body is written before it takes its place
     char aside[PATH_CAPACITY];   // where an answer waits for a call when nobody waits for it
     char failed[PATH_CAPACITY];  // the failure memory of the target
+    char attempt[PATH_CAPACITY]; // the mark of this refresh, gone when it ends
     char offline[PATH_CAPACITY]; // the offline verdict's memory, or empty
     int toFile;                  // 1: the body becomes the target; 0: it is an answer
     char ifModifiedSince[OS_HTTP_HEADER_CAPACITY]; // an answer's If-Modified-Since, or empty
     int keepHeaders;                               // 1: an answer's headers go to `headers`
     OsHttpAnswerHeaders headers;                   // its Expires and Last-Modified
     size_t limit;                                  // an answer's largest body
-    unsigned totalMs;                              // the bound of the transfer
     OsFileLock *claim;                             // held for the whole refresh
     GrowText body;                                 // an answer's body
     int status;                                    // its HTTP status
@@ -136,10 +138,6 @@ static void FreeJob(RefreshJob *job) {
     free(job);
 }
 
-static unsigned AtMost(unsigned bound, uint64_t left) {
-    return left < bound ? (unsigned)left : bound;
-}
-
 static OsHttpRequest JobRequest(RefreshJob *job) {
     OsHttpRequest request;
     request.address = job->address;
@@ -148,9 +146,9 @@ static OsHttpRequest JobRequest(RefreshJob *job) {
     request.proxyAddress = job->proxyAddress;
     request.proxyUser = job->proxyUser;
     request.proxyPassword = job->proxyPassword;
-    request.connectTimeoutMs = AtMost(DOWNLOAD_CONNECT_MS, job->totalMs);
-    request.readTimeoutMs = AtMost(DOWNLOAD_READ_MS, job->totalMs);
-    request.totalTimeoutMs = job->totalMs;
+    request.connectTimeoutMs = DOWNLOAD_CONNECT_MS;
+    request.readTimeoutMs = DOWNLOAD_READ_MS;
+    request.totalTimeoutMs = DOWNLOAD_TOTAL_MS;
     request.ifModifiedSince = job->ifModifiedSince;
     request.answerHeaders = job->keepHeaders ? &job->headers : NULL;
     return request;
@@ -230,13 +228,15 @@ static void RunRefresh(void *context) {
     job->online = TestConnectivity(job->useProxy, job->connectivityUrl, job->offline);
     if (job->online) {
         job->whole = job->toFile ? TransferToFile(job) : TransferAnswer(job);
-        // Only a download that had its whole bound tells against the server.
+        // Every transfer has its whole bound, whoever still waits for it: a failure tells
+        // against the server.
         if (job->whole) {
             Forget(job->failed);
-        } else if (job->totalMs == DOWNLOAD_TOTAL_MS) {
+        } else {
             Remember(job->failed, OsUtcNow());
         }
     }
+    Forget(job->attempt);
     int running = JOB_RUNNING;
     if (job->state.compare_exchange_strong(running, JOB_DONE)) {
         gRefreshesInFlight--;
@@ -316,6 +316,19 @@ void RememberDownloadFailure(const char *key) {
     }
 }
 
+// Callers of this process that wait to enter an export while another call runs.
+static std::atomic<int> gCallersWaiting{0};
+
+void NoteWaitingCaller(int waits) {
+    gCallersWaiting += waits ? 1 : -1;
+}
+
+// Whether a call should stop waiting for a missing file: a caller of this process waits behind
+// it, and would otherwise wait for this transfer, or time out, though it may have all it needs.
+static int CallerWaitsBehind(void) {
+    return gCallersWaiting.load() > 0;
+}
+
 // Gives the plugin mutex up while a call waits for a refresh, and takes it again after: no other
 // caller waits for somebody's transfer. The threads of this process stay out meanwhile: the
 // call's texts are theirs too.
@@ -338,17 +351,49 @@ enum RefreshResult {
     REFRESH_PENDING = 2 // it runs on; the target keeps its copy meanwhile
 };
 
+// How often a call that waits for a missing file looks whether it should stop, in ms.
+enum { MISSING_WAIT_SLICE_MS = 20 };
+
 // Waits for a claim that another holder has: a file that is missing has nothing to show
-// meanwhile. Returns the claim, or NULL when the wait ran out.
+// meanwhile. Returns the claim, or NULL when the wait ran out or a caller waits behind.
 static OsFileLock *WaitForClaim(const char *claimPath, uint64_t waitMs) {
     uint64_t end = OsMonotonicMs() + waitMs;
     for (;;) {
         OsFileLock *claim = OsFileLockTry(claimPath);
-        if (claim != NULL || OsMonotonicMs() >= end) {
+        if (claim != NULL || OsMonotonicMs() >= end || CallerWaitsBehind()) {
             return claim;
         }
-        OsSleep(25);
+        OsSleep(MISSING_WAIT_SLICE_MS);
     }
+}
+
+// Waits for the call's own refresh: a file with a copy the whole `waitMs` (REFRESH_WAIT_MS at
+// most), a missing one until `waitMs` or until a caller waits behind.
+static void WaitForOwnRefresh(OsThread *thread, uint64_t waitMs, int hasCopy) {
+    unsigned bound = waitMs > UINT32_MAX ? UINT32_MAX : (unsigned)waitMs;
+    if (hasCopy) {
+        OsThreadWait(thread, bound);
+        return;
+    }
+    uint64_t end = OsMonotonicMs() + bound;
+    while (!OsThreadWait(thread, MISSING_WAIT_SLICE_MS) && !CallerWaitsBehind()) {
+        if (OsMonotonicMs() >= end) {
+            return;
+        }
+    }
+}
+
+// Whether the last refresh of the target ended with its process, in the middle: its mark is
+// still there though nobody holds the claim. That counts as a failed download (the transfer
+// reached the server, and may have hung there), so that processes killed one after another
+// never ask a hung server more than once in the failure memory's time. Removes the mark.
+static int EndedMidRefresh(const char *attempt, const char *failed) {
+    if (!FileExists(attempt)) {
+        return 0;
+    }
+    Remember(failed, OsUtcNow());
+    Forget(attempt);
+    return 1;
 }
 
 // Starts the refresh of `target` from `address` and waits for it: at most the call's
@@ -388,18 +433,21 @@ static enum RefreshResult Refresh(const char *target, const char *address, int t
             return REFRESH_FAILED;
         }
     }
-    // With the claim: the last holder may have failed meanwhile.
-    if (FailedRecently(target)) {
-        OsFileLockRelease(claim);
-        return REFRESH_FAILED;
-    }
-
-    RefreshJob *job = (RefreshJob *)calloc(1, sizeof(RefreshJob));
+    // With the claim: the last holder may have failed meanwhile, or ended in the middle.
+    RefreshJob *job = FailedRecently(target) ? NULL : (RefreshJob *)calloc(1, sizeof(RefreshJob));
     if (job == NULL) {
         OsFileLockRelease(claim);
         return REFRESH_FAILED;
     }
     job->claim = claim;
+    if (!RefreshFilePath(target, ".part", job->part, sizeof job->part) ||
+        !RefreshFilePath(target, ".answer", job->aside, sizeof job->aside) ||
+        !RefreshFilePath(target, ".failed", job->failed, sizeof job->failed) ||
+        !RefreshFilePath(target, ".attempt", job->attempt, sizeof job->attempt) ||
+        EndedMidRefresh(job->attempt, job->failed)) {
+        FreeJob(job);
+        return REFRESH_FAILED;
+    }
     CopyText(job->address, sizeof job->address, address);
     CopyText(job->userAgent, sizeof job->userAgent, Plugin.source->userAgent);
     job->useProxy = Plugin.useProxy;
@@ -415,15 +463,7 @@ static enum RefreshResult Refresh(const char *target, const char *address, int t
     job->keepHeaders = keepHeaders;
     job->limit = limit;
     GrowTextInit(&job->body, limit);
-    // A file with a copy refreshes with its whole bound, whoever waits; a missing one within
-    // what the call has left, so that the call ends within its budget.
-    job->totalMs = AtMost(DOWNLOAD_TOTAL_MS, hasCopy ? UINT64_MAX : budget - CONNECTIVITY_TEST_MS);
-    if (!RefreshFilePath(target, ".part", job->part, sizeof job->part) ||
-        !RefreshFilePath(target, ".answer", job->aside, sizeof job->aside) ||
-        !RefreshFilePath(target, ".failed", job->failed, sizeof job->failed)) {
-        FreeJob(job);
-        return REFRESH_FAILED;
-    }
+    Remember(job->attempt, OsUtcNow());
 
     uint64_t waitMs = hasCopy ? LeftOf(&Plugin.callRefreshDeadline, REFRESH_WAIT_MS) : budget;
     gRefreshesInFlight++;
@@ -433,7 +473,7 @@ static enum RefreshResult Refresh(const char *target, const char *address, int t
         RunRefresh(job); // no thread to be had: the caller waits for it, as it always did
     } else {
         // The transfer's own bounds end it; a wait outside a call lasts until then.
-        OsThreadWait(thread, waitMs > UINT32_MAX ? UINT32_MAX : (unsigned)waitMs);
+        WaitForOwnRefresh(thread, waitMs, hasCopy);
         OsThreadRelease(thread);
     }
     RetakeMutexAfterWait();

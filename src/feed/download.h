@@ -21,8 +21,10 @@ enum {
 // narrative needs five); against a server that drips, each would take its whole bound. So all
 // downloads of one call share one budget, counted from the moment the call owns the mutex, and
 // none starts once too little of it is left for a connectivity test and a short transfer. A
-// download skipped or cut short by the budget is not remembered as failed: a later call, with a
-// budget of its own, tries it again.
+// download skipped by the budget is not remembered as failed: a later call, with a budget of its
+// own, tries it again. One that the call stops waiting for runs on with its whole bound and puts
+// its file in place for the next call; its failure is remembered as any other, so that a hung
+// server is asked once in the failure memory's time, however little the calls had left.
 enum {
     CALL_DOWNLOAD_BUDGET_MS = CONNECTIVITY_TEST_MS + DOWNLOAD_TOTAL_MS,
     CALL_DOWNLOAD_MIN_START_MS = CONNECTIVITY_TEST_MS + 1000
@@ -73,11 +75,12 @@ int FetchToFile(const char *path, const char *address);
 // `body` (started here; the caller frees it with GrowTextFree whatever the result), at most
 // `limit` bytes, and the HTTP status to *status. Returns 0 when a whole body arrived, whatever
 // its status: the caller judges it, and calls RememberDownloadFailure when it cannot use it.
-// Returns 1 when the download could not run or did not complete, FETCH_PENDING (below) when it
-// has not completed yet. `key` names the download in the
+// Returns 1 when the download could not run or did not complete, and FETCH_PENDING when it runs on
+// past the call's wait (the kept answer serves meanwhile). `key` names the download in the
 // failure memory (the file the answer is kept in): a download that failed is not tried again for
 // two minutes. It waits as FetchToFile does (a kept answer at `key` is a copy); an answer that
 // arrives after its caller stopped waiting is set aside for the next call that asks for it.
+enum { FETCH_PENDING = 2 };
 int FetchAnswer(const char *key, const char *address, struct GrowText *body, size_t limit,
                 int *status);
 
@@ -100,6 +103,12 @@ void RememberDownloadFailure(const char *key);
 // Waits at most `milliseconds` for the refreshes of this process that are still running.
 // Returns 1 when none is left.
 int WaitForRefreshes(unsigned milliseconds);
+
+// Tells the downloads that a caller of this process starts (`waits` 1) or stops (0) waiting to
+// enter an export while another call runs. A call that waits for a missing file stops waiting
+// then and leaves the refresh to finish by itself: its file is there for the next call, and the
+// caller behind it never waits for its transfer.
+void NoteWaitingCaller(int waits);
 
 // Starts the download budget of the export call that has just taken the mutex.
 void StartCallDownloads(void);

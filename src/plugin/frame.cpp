@@ -5,14 +5,18 @@
 #include "base/state.h"
 
 // The threads of this process first, then the processes: a call that gives the plugin mutex up
-// while it waits for a refresh keeps its own process's other threads out all the same. Both
+// while it waits for a refresh keeps its own process's other threads out all the same, but
+// only for a file with a copy (REFRESH_WAIT_MS): one that waits for a missing file stops
+// when a thread waits here. Both
 // waits together last at most FRAME_WAIT_MS; the clock is read only when the first one waits.
 FrameEntry EnterFrame(void) {
     unsigned left = FRAME_WAIT_MS;
     enum OsWaitResult threads = OsMutexWait(Plugin.threadsLock, 0);
     if (threads == OS_WAIT_TIMEOUT) {
         uint64_t start = OsMonotonicMs();
+        NoteWaitingCaller(1);
         threads = OsMutexWait(Plugin.threadsLock, FRAME_WAIT_MS);
+        NoteWaitingCaller(0);
         if (threads == OS_WAIT_TIMEOUT) {
             return FRAME_TIMED_OUT;
         }

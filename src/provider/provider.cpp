@@ -248,7 +248,14 @@ static int RefreshAlerts(const PlaceInfo *place, const char *alertsPath, AlertLi
     GrowText body;
     GrowTextInit(&body, 0);
     int status = 0;
-    int asked = FetchAnswer(alertsPath, address, &body, ALERTS_ANSWER_LIMIT, &status) == 0;
+    int fetch = FetchAnswer(alertsPath, address, &body, ALERTS_ANSWER_LIMIT, &status);
+    if (fetch == FETCH_PENDING) {
+        // Still on its way past the call's wait: the kept alerts serve, as between two answers;
+        // a failure is not what this is.
+        GrowTextFree(&body);
+        return KeptAlerts(source, place, alertsPath, alerts);
+    }
+    int asked = fetch == 0;
     if (asked && status >= 200 && status <= 299 &&
         source->read(GrowTextChars(&body), body.length, place, AlertClockOf(OsUtcNow()), alerts) ==
             ANSWER_WEATHER &&

@@ -159,6 +159,24 @@ TEST_F(Download, EveryRecentFailureIsRemembered) {
     EXPECT_EQ(asked + 5, services::SimRequests("/weather/local/SIMDROP?"));
 }
 
+TEST_F(Download, ARefreshWhoseProcessEndedInTheMiddleCountsAsFailed) {
+    // A process killed during its refresh leaves the refresh's mark, and no claim: the server
+    // may hang, and processes killed one after another must not ask it again and again.
+    std::string path = Cached("DL3001", "OLD", 40);
+    std::string mark = CachePath("Refresh/Weather.Current.DL3001.English.xml.attempt");
+    sandbox::MakeFolderAt(CachePath("Refresh"));
+    sandbox::WriteFile(mark, "1");
+    EXPECT_EQ("OLD", Current("DL3001", "<ut>", "</ut>"));
+    EXPECT_EQ(0, services::SimRequests("/weather/local/DL3001?"));
+    EXPECT_FALSE(sandbox::Exists(mark));
+    EXPECT_TRUE(sandbox::Exists(CachePath("Refresh/Weather.Current.DL3001.English.xml.failed")));
+    // Its two minutes on, the file is asked for again, and a refresh that ends leaves no mark.
+    AgeRefreshMemory(cache, 121);
+    EXPECT_EQ("F", Current("DL3001", "<ut>", "</ut>"));
+    EXPECT_EQ(1, services::SimRequests("/weather/local/DL3001?"));
+    EXPECT_FALSE(sandbox::Exists(mark));
+}
+
 TEST_F(Download, TheDownloadsOfOneCallShareOneBudget) {
     // A dripping server takes each download's whole bound; a call that needs several files
     // would hold its caller for all of them in turn.

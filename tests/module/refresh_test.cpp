@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <thread>
 
 #include "support/plugin_copy.h"
 #include "support/services.h"
@@ -117,6 +118,26 @@ TEST_F(Refresh, AStallingOrDrippingServiceNeverHoldsACallThatHasACopy) {
     EXPECT_LT(took, 20000);
     EXPECT_EQ(kStaleCurrent, sandbox::ReadFile(stall));
     EXPECT_EQ(kStaleCurrent, sandbox::ReadFile(drip));
+}
+
+TEST_F(Refresh, AThreadNeverWaitsBehindAnotherThreadsMissingFile) {
+    // One thread asks for a forecast that is missing, from a stalled service; another thread of
+    // the process asks for the current conditions, which have a copy, meanwhile. It must neither
+    // wait for the first one's transfer nor time out on the lock behind it.
+    PluginCopy plugin("refresh-sibling");
+    plugin.UseServiceAt(services::SimHost(), kEnglish);
+    PlaceStale(plugin, "SIMSTALL");
+    ASSERT_TRUE(plugin.Load());
+    std::string day;
+    std::thread missing([&] {
+        day = plugin.loaded.Get<Export5>("Forecast")("<high>", "SIMSTALL", "1", "English", "1");
+    });
+    sandbox::SleepMilliseconds(500);
+    long long took = 0;
+    EXPECT_EQ(kCachedText, Conditions(plugin, "SIMSTALL", &took));
+    EXPECT_LT(took, kAtOnceBoundMs);
+    missing.join();
+    EXPECT_EQ("N/A", day);
 }
 
 TEST_F(Refresh, TheFailureMemoryIsSharedAndTheNextCallAfterItShowsNewValues) {

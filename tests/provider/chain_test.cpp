@@ -229,7 +229,7 @@ TEST_F(Chain, AMetNorwayAnswerThatArrivesLateKeepsItsCacheHeaders) {
     std::string kept = sandbox::ReadFile(answer);
     // New data, which come after the call has stopped waiting: the copy serves meanwhile.
     services::SimGet("/_control/clock?advance=61");
-    Met("late");
+    Met("slow");
     MetAnswerExpired();
     DocumentsStale();
     AgeRefreshMemory(cache, 121);

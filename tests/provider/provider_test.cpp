@@ -12,6 +12,7 @@
 #include "expr/forecast.h"
 #include "plugin/expr_frame.h"
 #include "feed/cache.h"
+#include "feed/download.h"
 #include "feed/source.h"
 #include "feed/query.h"
 #include "images/icons.h"
@@ -299,6 +300,15 @@ class ProviderAlerts : public Provider {
         Provider::TearDown();
     }
     int AlertRequests() { return services::SimRequests("/alerts/active?"); }
+
+    // `expression` through the export, after the stale cache was refreshed. The export waits
+    // for a refresh only REFRESH_WAIT_MS, which a busy machine may not meet, and what it shows
+    // and asks for would then depend on the machine: so the core's query makes the refresh
+    // first (outside an export call it waits for its end), and the export reads its result.
+    std::string Refreshed(const char *expression) {
+        QueryCurrent(id.c_str(), "", "<tmp>", "</tmp>", 1);
+        return CurrentConditionsText(expression, id.c_str(), "", "1");
+    }
 };
 
 TEST_F(ProviderAlerts, AlertsComeMostSevereFirstWithThePointsPage) {
@@ -334,7 +344,7 @@ TEST_F(ProviderAlerts, AlertsComeMostSevereFirstWithThePointsPage) {
     EXPECT_EQ("Winter Storm Warning",
               std::string(QueryCurrent(id.c_str(), "Metric", "<t>", "</t>", 0)));
     Age(32);
-    CurrentConditionsText("<alert>", id.c_str(), "", "1");
+    Refreshed("<alert>");
     EXPECT_EQ(2, AlertRequests());
     EXPECT_EQ(2, Forecasts());
 }
@@ -363,7 +373,7 @@ TEST_F(ProviderAlerts, AFailingAlertServiceNeverCostsTheWeather) {
         int forecasts = Forecasts(), alerts = AlertRequests();
         std::string path = CachePath("Weather.Current.ALERTS.English.xml");
         uint64_t before = FileTime(path);
-        std::string text = CurrentConditionsText("<alert>|<temp>", id.c_str(), "", "1");
+        std::string text = Refreshed("<alert>|<temp>");
         // The refresh went through, without the alerts that could not be had.
         EXPECT_EQ(forecasts + 1, Forecasts());
         EXPECT_EQ(alerts + 1, AlertRequests());
@@ -372,6 +382,23 @@ TEST_F(ProviderAlerts, AFailingAlertServiceNeverCostsTheWeather) {
         EXPECT_EQ(std::string::npos, text.find("N/A")) << text;
         services::SimGet("/_control/alerts?name=normal");
     }
+}
+
+TEST_F(ProviderAlerts, AlertsOnTheirWayPastTheCallsWaitLeaveTheKeptOnesShown) {
+    id = "ALERTS";
+    EXPECT_EQ("Winter Storm Warning",
+              std::string(CurrentConditionsText("<alert>", id.c_str(), "", "1")));
+    // The alert service answers after the call stopped waiting for it: the call shows the
+    // alerts it has, and their kept answer stays for the next refresh.
+    services::SimGet("/_control/alerts?name=slow");
+    Age(32);
+    EXPECT_EQ("Winter Storm Warning",
+              std::string(CurrentConditionsText("<alert>", id.c_str(), "", "1")));
+    EXPECT_NE(std::string::npos,
+              sandbox::ReadFile(CachePath("Alerts.ALERTS.json")).find("Winter Storm Warning"));
+    // The refresh left running ends here, not in the next test or at the end of the process.
+    EXPECT_EQ(1, WaitForRefreshes(REFRESH_SHUTDOWN_WAIT_MS));
+    services::SimGet("/_control/alerts?name=normal");
 }
 
 // The alert services abroad, each with its request's start in the local service's log.
@@ -467,23 +494,23 @@ TEST_F(ProviderAlerts, NorwayIsAskedAtMostOnceInTenMinutes) {
     // A new forecast answer five minutes after the alerts: their kept answer serves.
     Age(32);
     SetFileAge(CachePath("Alerts.NORWAY.json"), 5 * 60);
-    std::string text = CurrentConditionsText("<alert>", id.c_str(), "", "1");
+    std::string text = Refreshed("<alert>");
     EXPECT_EQ(0u, text.find("Sn")) << text;
     EXPECT_EQ(2, Forecasts());
     EXPECT_EQ(1, services::SimRequests(kNorwayRequest));
     // A failed request counts as well: the next answer within ten minutes asks nothing.
     services::SimGet("/_control/alerts?name=http500");
     Age(32);
-    EXPECT_EQ("None", std::string(CurrentConditionsText("<alert>", id.c_str(), "", "1")));
+    EXPECT_EQ("None", Refreshed("<alert>"));
     EXPECT_EQ(2, services::SimRequests(kNorwayRequest));
     services::SimGet("/_control/alerts?name=normal");
     sandbox::RemoveTree(sandbox::Join(cache, "Refresh"));
     Age(32);
     SetFileAge(CachePath("Alerts.NORWAY.json"), 9 * 60);
-    EXPECT_EQ("None", std::string(CurrentConditionsText("<alert>", id.c_str(), "", "1")));
+    EXPECT_EQ("None", Refreshed("<alert>"));
     EXPECT_EQ(2, services::SimRequests(kNorwayRequest));
     Age(32);
-    text = CurrentConditionsText("<alert>", id.c_str(), "", "1");
+    text = Refreshed("<alert>");
     EXPECT_EQ(0u, text.find("Sn")) << text;
     EXPECT_EQ(3, services::SimRequests(kNorwayRequest));
     EXPECT_EQ(5, Forecasts());
@@ -507,7 +534,7 @@ TEST_F(ProviderAlerts, FailingServicesAbroadNeverCostTheWeather) {
             sandbox::RemoveTree(sandbox::Join(cache, "Refresh"));
             Age(32);
             int forecasts = Forecasts(), alerts = services::SimRequests(c.request);
-            std::string text = CurrentConditionsText("<alert>|<temp>", id.c_str(), "", "1");
+            std::string text = Refreshed("<alert>|<temp>");
             EXPECT_EQ(forecasts + 1, Forecasts());
             EXPECT_EQ(alerts + 1, services::SimRequests(c.request));
             // The alerts are left out; a hostile answer's words may stand, made safe.
@@ -522,7 +549,7 @@ TEST_F(ProviderAlerts, FailingServicesAbroadNeverCostTheWeather) {
         // The next answer brings the alerts back.
         sandbox::RemoveTree(sandbox::Join(cache, "Refresh"));
         Age(32);
-        EXPECT_NE("None", std::string(CurrentConditionsText("<alert>", id.c_str(), "", "1")));
+        EXPECT_NE("None", Refreshed("<alert>"));
     }
 }
 

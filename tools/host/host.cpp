@@ -11,7 +11,7 @@
 //   nimbrel-host [--module PATH] --json FUNCTION [ARG...] [--tooltip FUNCTION [ARG...]]
 //       one call (and a second one for the tooltip) as the JSON object that status bars read
 //
-// On POSIX a call and a --json call answer from a child process: see AnswerFromChild.
+// A call and a --json call answer from a detached child process: see AnswerFromChild.
 #if defined(_WIN32)
 #include <fcntl.h>
 #include <io.h>
@@ -489,7 +489,169 @@ static int RunBatch(const char *path) {
     return status;
 }
 
-#if !defined(_WIN32)
+#if defined(_WIN32)
+// The module answers from its cache at once and may leave a refresh running on a thread of its
+// own, which ends with the process. A panel that starts one process per meter waits for that
+// process, so the process it started only passes the answer on: it starts itself again as a
+// detached process (no console, a process group of its own) with the marker kChildMarker and the
+// handle of a status pipe first on its command line and a pipe for its standard output. The
+// child loads the module, makes the call, writes the answer and its exit status into the pipes
+// and lets go of them, then waits for the module's refreshes to end and exits, while its parent
+// has long returned. Returns -1 in the child, or when no child could be started (this process
+// then makes the call itself), else the child's status.
+static const char kChildMarker[] = "--answer-to-parent";
+static HANDLE gStatusPipe = NULL; // the child's end of the status pipe, or NULL
+
+// How long a child waits for the module's refreshes after its answer: their own bound (about
+// 15 s) and room for a loaded machine.
+static const DWORD kRefreshesWaitMs = 30000;
+
+// In the child: takes the marker and the status pipe's handle off the arguments.
+static void TakeChildMarker(int *argc, char ***argv) {
+    if (*argc < 3 || strcmp((*argv)[1], kChildMarker) != 0) {
+        return;
+    }
+    gStatusPipe = (HANDLE)(uintptr_t)strtoull((*argv)[2], NULL, 16);
+    (*argv)[2] = (*argv)[0];
+    *argv += 2;
+    *argc -= 2;
+}
+
+// The command line after the program's name, as this process was given it: the child reads
+// its arguments exactly as its parent did.
+static const char *ArgumentsOfCommandLine() {
+    const char *line = GetCommandLineA();
+    if (*line == '"') {
+        line = strchr(line + 1, '"');
+        line = line ? line + 1 : "";
+    } else {
+        while (*line && *line != ' ' && *line != '\t') {
+            line++;
+        }
+    }
+    return line;
+}
+
+static void CloseAll(HANDLE a, HANDLE b, HANDLE c, HANDLE d) {
+    HANDLE handles[] = {a, b, c, d};
+    for (HANDLE handle : handles) {
+        if (handle != NULL && handle != INVALID_HANDLE_VALUE) {
+            CloseHandle(handle);
+        }
+    }
+}
+
+static int AnswerFromChild() {
+    if (gStatusPipe != NULL) {
+        return -1; // this is the child
+    }
+    char self[MAX_PATH];
+    DWORD length = GetModuleFileNameA(NULL, self, sizeof self);
+    if (length == 0 || length >= sizeof self) {
+        return -1;
+    }
+    // Only the child's ends of the pipes, and a copy of this process's error output, may pass
+    // to the child: a copy of this process's own output there would keep the panel waiting.
+    SECURITY_ATTRIBUTES inherit = {sizeof inherit, NULL, TRUE};
+    HANDLE answerRead = NULL, answerWrite = NULL, statusRead = NULL, statusWrite = NULL;
+    if (!CreatePipe(&answerRead, &answerWrite, &inherit, 0)) {
+        return -1;
+    }
+    if (!CreatePipe(&statusRead, &statusWrite, &inherit, 0)) {
+        CloseAll(answerRead, answerWrite, NULL, NULL);
+        return -1;
+    }
+    SetHandleInformation(answerRead, HANDLE_FLAG_INHERIT, 0);
+    SetHandleInformation(statusRead, HANDLE_FLAG_INHERIT, 0);
+    DWORD kinds[] = {STD_INPUT_HANDLE, STD_OUTPUT_HANDLE, STD_ERROR_HANDLE};
+    for (DWORD kind : kinds) {
+        HANDLE own = GetStdHandle(kind);
+        if (own != NULL && own != INVALID_HANDLE_VALUE) {
+            SetHandleInformation(own, HANDLE_FLAG_INHERIT, 0);
+        }
+    }
+    HANDLE errors = NULL;
+    HANDLE ownErrors = GetStdHandle(STD_ERROR_HANDLE);
+    if (ownErrors != NULL && ownErrors != INVALID_HANDLE_VALUE) {
+        DuplicateHandle(GetCurrentProcess(), ownErrors, GetCurrentProcess(), &errors, 0, TRUE,
+                        DUPLICATE_SAME_ACCESS);
+    }
+    char marker[64];
+    snprintf(marker, sizeof marker, "\" %s %llx", kChildMarker,
+             (unsigned long long)(uintptr_t)statusWrite);
+    std::string commandLine = std::string("\"") + self + marker + ArgumentsOfCommandLine();
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdInput = NULL;
+    startup.hStdOutput = answerWrite;
+    startup.hStdError = errors;
+    PROCESS_INFORMATION child = {};
+    fflush(stdout);
+    fflush(stderr);
+    DWORD flags = DETACHED_PROCESS | CREATE_NEW_PROCESS_GROUP;
+    // Outside a job that ends its processes with the panel's, where the job allows it.
+    BOOL started = CreateProcessA(self, &commandLine[0], NULL, NULL, TRUE,
+                                  flags | CREATE_BREAKAWAY_FROM_JOB, NULL, NULL, &startup, &child);
+    if (!started) {
+        started = CreateProcessA(self, &commandLine[0], NULL, NULL, TRUE, flags, NULL, NULL,
+                                 &startup, &child);
+    }
+    CloseAll(answerWrite, statusWrite, errors, NULL);
+    if (!started) {
+        CloseAll(answerRead, statusRead, NULL, NULL);
+        return -1;
+    }
+    CloseAll(child.hProcess, child.hThread, NULL, NULL);
+    char buffer[4096];
+    DWORD got;
+    while (ReadFile(answerRead, buffer, sizeof buffer, &got, NULL) && got > 0) {
+        fwrite(buffer, 1, got, stdout);
+    }
+    unsigned char code = 1; // a child that ended without a word failed
+    BOOL told = ReadFile(statusRead, &code, 1, &got, NULL) && got == 1;
+    CloseAll(answerRead, statusRead, NULL, NULL);
+    fflush(stdout);
+    return told ? code : 1;
+}
+
+// In the child: the answer is out; the parent's pipes and its error output are let go of.
+static void ReleaseParent(int status) {
+    if (gStatusPipe == NULL) {
+        return;
+    }
+    fflush(stdout);
+    fflush(stderr);
+    unsigned char code = (unsigned char)status;
+    DWORD written;
+    WriteFile(gStatusPipe, &code, 1, &written, NULL);
+    CloseHandle(gStatusPipe);
+    int nothing = _open("NUL", _O_RDWR);
+    if (nothing >= 0) {
+        _dup2(nothing, _fileno(stdout)); // closes the answer pipe
+        _dup2(nothing, _fileno(stderr)); // and the copy of the parent's error output
+        _close(nothing);
+    }
+    // The handles of the standard streams may be closed above or not: they go either way.
+    SetStdHandle(STD_OUTPUT_HANDLE, NULL);
+    SetStdHandle(STD_ERROR_HANDLE, NULL);
+}
+
+// In the child, after the module was unloaded: its refresh threads each hold the module, so it
+// is gone from the process once the last has ended. The process waits for that, within their
+// bound, since their threads end with it.
+static void WaitForModuleRefreshes(const char *path) {
+    if (gStatusPipe == NULL || path[0] == '\0') {
+        return;
+    }
+    DWORD start = GetTickCount();
+    HMODULE module;
+    while (GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT, path, &module) &&
+           GetTickCount() - start < kRefreshesWaitMs) {
+        Sleep(50);
+    }
+}
+#else
 // The module answers from its cache at once and may leave a refresh running, which it finishes
 // before the process ends. A panel that starts one process per meter (conky, waybar) waits for
 // that process, so the process it started only passes the answer on: a child of its own, in a
@@ -579,6 +741,7 @@ static int Usage() {
 int main(int argc, char **argv) {
 #if defined(_WIN32)
     _setmode(_fileno(stdout), _O_BINARY);
+    TakeChildMarker(&argc, &argv);
 #endif
     std::string modulePath = DefaultModulePath();
     int next = 1;
@@ -599,7 +762,6 @@ int main(int argc, char **argv) {
     if (command == "--batch" && next + 1 != argc) {
         return Usage();
     }
-#if !defined(_WIN32)
     // --check is a person's question: it makes no refresh to leave behind, and a child that
     // outlived it would write the settings back after the person changed them.
     if (command != "--list" && command != "--info" && command != "--batch" &&
@@ -609,11 +771,8 @@ int main(int argc, char **argv) {
             return answered;
         }
     }
-#endif
     if (!LoadModule(modulePath)) {
-#if !defined(_WIN32)
         ReleaseParent(1);
-#endif
         return 1;
     }
     int status;
@@ -638,9 +797,14 @@ int main(int argc, char **argv) {
         status = Invoke(command, args, &result) ? (PrintRaw(result), 0) : kUsageStatus;
     }
     fflush(stdout);
-#if !defined(_WIN32)
     ReleaseParent(status);
-#endif
+#if defined(_WIN32)
+    char loaded[MAX_PATH] = "";
+    GetModuleFileNameA((HMODULE)gModule, loaded, sizeof loaded);
     UnloadModule();
+    WaitForModuleRefreshes(loaded);
+#else
+    UnloadModule();
+#endif
     return status;
 }

@@ -169,6 +169,10 @@ void SendCloseDelimited(int fd, const JsonAnswer &answer, Scenario scenario) {
             }
         }
         break;
+    case Scenario::Slow:
+        WaitUnlessShuttingDown(kSlowDelay);
+        SendAll(fd, head + answer.body);
+        break;
     case Scenario::Huge: {
         bool sent = SendAll(fd, head + answer.body);
         size_t length = answer.body.size() < kHugeSize ? kHugeSize - answer.body.size() : 0;

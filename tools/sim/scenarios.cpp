@@ -28,12 +28,12 @@ const ScenarioEntry kScenarios[] = {
     {Scenario::Drop, "drop", "SIMDROP"},
     {Scenario::Stall, "stall", "SIMSTALL"},
     {Scenario::Drip, "drip", "SIMDRIP"},
+    {Scenario::Slow, "slow", "SIMSLOW"},
     {Scenario::Huge, "huge", "SIMHUGE"},
     {Scenario::RateLimit, "ratelimit", "SIMRATELIMIT"},
     {Scenario::BadJson, "badjson", "SIMBADJSON"},
     {Scenario::Hostile, "hostile", "SIMHOSTILE"},
     {Scenario::Nulls, "nulls", "SIMNULLS"},
-    {Scenario::Late, "late", "SIMLATE"},
     {Scenario::Deprecated, "deprecated", "SIMDEPRECATED"},
 };
 
@@ -238,8 +238,8 @@ void DeliverWithScenario(httplib::Response &response, Scenario scenario, const s
     case Scenario::Huge:
         DeliverHuge(response, body, contentType);
         break;
-    case Scenario::Late:
-        WaitUnlessShuttingDown(kLateDelay);
+    case Scenario::Slow:
+        WaitUnlessShuttingDown(kSlowDelay);
         response.set_content(body, contentType);
         break;
     default:

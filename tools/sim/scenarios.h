@@ -19,6 +19,7 @@ enum class Scenario {
     Drop,         // Content-Length larger than the body; the connection closes early
     Stall,        // no answer at all for up to a minute
     Drip,         // the document one byte every 500 ms
+    Slow,         // the usual answer, after a wait of 2 s
     Huge,         // the document padded to 20 MiB
     // The rest change only the JSON answers (/v1/forecast, /v1/search); the feed addresses
     // answer as usual under them.
@@ -26,7 +27,6 @@ enum class Scenario {
     BadJson,   // status 200, the answer cut off in the middle
     Hostile,   // status 200, valid JSON of a shape no answer has
     Nulls,     // the usual shape with null for every weather value
-    Late,      // the whole answer, after a wait of kLateDelay
     // MET Norway's forecast alone: 203, a product about to be retired, whose answers always
     // come whole (If-Modified-Since is not honoured); every other address answers as usual.
     Deprecated,
@@ -35,8 +35,9 @@ enum class Scenario {
 // How long a stalled answer waits, and the pause between the bytes of a dripping one.
 const std::chrono::seconds kStallLimit(60);
 const std::chrono::milliseconds kDripInterval(500);
-// How long a late answer waits: past a caller's short wait, well within a download's bounds.
-const std::chrono::milliseconds kLateDelay(1000);
+// How long a slow answer waits before it goes out whole: longer than a panel's call waits for
+// a refresh, well within a download's bounds.
+const std::chrono::seconds kSlowDelay(2);
 // The size a huge answer is padded to, and the padding's byte at `index` of `length`: a
 // comment in XML and HTML, blanks after JSON (both still read as one document), zero
 // bytes after a picture, which decoders skip. Every JSON type (application/json, and the

@@ -40,8 +40,8 @@
 //   SIMDROP   Content-Length of the whole document, half of it sent, then closed
 //   SIMSTALL  accepted, never answered (the handler waits up to 60 s or shutdown)
 //   SIMDRIP   the document at one byte every 500 ms, chunked
+//   SIMSLOW   the usual document after a wait of 2 s
 //   SIMHUGE   the document padded to 20 MiB
-//   SIMLATE   the document whole, after a second
 // Any other ID gives ordinary weather; IDs ending in 7 also carry one alert.
 // The JSON addresses take the same scenarios from the control request (/v1/search also
 // by the searched name, read as an ID), and four of their own: ratelimit (429), badjson
@@ -49,9 +49,9 @@
 //
 // Control requests (not kept in the in-memory log; the log file has them):
 //   /_control/scenario?name=NAME  NAME is normal, alert, error, na, dash, empty,
-//                                 http500, drop, stall, drip, huge, ratelimit,
-//                                 badjson, hostile, nulls, late or deprecated
-//                                 (203 from the MET Norway forecast); applies to
+//                                 http500, drop, stall, drip, slow, huge, ratelimit,
+//                                 badjson, hostile, nulls or deprecated (203 from
+//                                 the MET Norway forecast); applies to
 //                                 every later request, whatever its ID, until
 //                                 name=normal. Without name: the current one.
 //   /_control/log                 the request lines kept so far, one a line

@@ -207,6 +207,12 @@ drip_size=$(wc -c <"$WORK/drip")
 [[ $rc -eq 28 && $drip_size -ge 1 && $drip_size -le 10 ]] ||
     fail "drip: curl rc $rc after $drip_size bytes"
 
+# A slow answer comes whole, after its wait.
+read -r code slow_time < <(curl -s --noproxy '*' --max-time 10 -o "$WORK/slow" \
+    -w '%{http_code} %{time_total}\n' "$BASE/weather/local/SIMSLOW?cc=*&unit=s")
+[[ $code == 200 && ${slow_time%%.*} -ge 2 ]] && grep -q "</weather>" "$WORK/slow" ||
+    fail "slow: $code after $slow_time s"
+
 # A stalled request must leave the other connections served.
 curl -s --noproxy '*' --max-time 3 -o /dev/null "$BASE/weather/local/SIMSTALL?cc=*" &
 stall_pid=$!

@@ -111,6 +111,12 @@ OsMutex *OsMutexOpen(const char *name) {
     return mutex;
 }
 
+// How long one wait for a held mutex sleeps before it looks again, in milliseconds. A release
+// wakes one sleeper; when that one is a thread of a process that is killed at that moment, or
+// one whose own wait has just run out, the wake is lost and the others would sleep out their
+// whole time beside a free mutex. Each of them looks again after a slice, and takes it then.
+enum { MUTEX_WAIT_SLICE_MS = 50 };
+
 enum OsWaitResult OsMutexWait(OsMutex *mutex, unsigned milliseconds) {
     if (mutex == NULL) {
         return OS_WAIT_FAILED;
@@ -119,12 +125,19 @@ enum OsWaitResult OsMutexWait(OsMutex *mutex, unsigned milliseconds) {
     int result = pthread_mutex_trylock(&mutex->block->mutex);
     if (result == EBUSY) {
         uint64_t end = OsMonotonicMs() + milliseconds;
-        struct timespec deadline;
-        deadline.tv_sec = (time_t)(end / 1000u);
-        deadline.tv_nsec = (long)(end % 1000u) * 1000000L;
-        do {
-            result = pthread_mutex_clocklock(&mutex->block->mutex, CLOCK_MONOTONIC, &deadline);
-        } while (result == EINTR);
+        for (;;) {
+            uint64_t now = OsMonotonicMs();
+            uint64_t until = now + MUTEX_WAIT_SLICE_MS < end ? now + MUTEX_WAIT_SLICE_MS : end;
+            struct timespec deadline;
+            deadline.tv_sec = (time_t)(until / 1000u);
+            deadline.tv_nsec = (long)(until % 1000u) * 1000000L;
+            do {
+                result = pthread_mutex_clocklock(&mutex->block->mutex, CLOCK_MONOTONIC, &deadline);
+            } while (result == EINTR);
+            if (result != ETIMEDOUT || until >= end) {
+                break;
+            }
+        }
     }
     switch (result) {
     case 0:

@@ -75,12 +75,11 @@ int FetchToFile(const char *path, const char *address);
 // `body` (started here; the caller frees it with GrowTextFree whatever the result), at most
 // `limit` bytes, and the HTTP status to *status. Returns 0 when a whole body arrived, whatever
 // its status: the caller judges it, and calls RememberDownloadFailure when it cannot use it.
-// Returns 1 when the download could not run or did not complete, and FETCH_PENDING when it runs on
-// past the call's wait (the kept answer serves meanwhile). `key` names the download in the
+// Returns 1 when the download could not run or did not complete, FETCH_PENDING (below) when it runs
+// on past the call's wait (the kept answer serves meanwhile). `key` names the download in the
 // failure memory (the file the answer is kept in): a download that failed is not tried again for
 // two minutes. It waits as FetchToFile does (a kept answer at `key` is a copy); an answer that
 // arrives after its caller stopped waiting is set aside for the next call that asks for it.
-enum { FETCH_PENDING = 2 };
 int FetchAnswer(const char *key, const char *address, struct GrowText *body, size_t limit,
                 int *status);
 

@@ -30,12 +30,10 @@ typedef enum AnswerKind (*AnswerReader)(const char *json, size_t length, void *r
 // range), which every service would refuse too; any other refusal (a variable it no longer
 // knows) is about the request, and another service may well answer it.
 static int RefusalNamesPlace(const char *reason) {
-    char lower[TEXT_CAPACITY];
-    CopyText(lower, sizeof lower, reason);
-    for (char *c = lower; *c; c++) {
-        *c = (char)(*c >= 'A' && *c <= 'Z' ? *c - 'A' + 'a' : *c);
-    }
-    return strstr(lower, "latitude") != NULL || strstr(lower, "longitude") != NULL;
+    char upper[TEXT_CAPACITY];
+    CopyText(upper, sizeof upper, reason);
+    UpperCaseAscii(upper);
+    return strstr(upper, "LATITUDE") != NULL || strstr(upper, "LONGITUDE") != NULL;
 }
 
 // A forecast answer; a refusal that is not about the place reads as unreadable: it is no answer

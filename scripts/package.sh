@@ -1,65 +1,64 @@
-#!/ usr / bin / env bash
-#Builds the two packages a user installs, and checks what they hold before it calls them done:
-#dist / nimbrel - 0.99 - win32.zip nimbrel.dll, nimbrel - host.exe, the sample nimbrel.ini
-#(CR LF), the language files in Windows - 1252, the
-#icons, README.txt
-#dist / nimbrel - 0.99 - linux - x86_64.tar.gz nimbrel.so, nimbrel - host, the sample ini,         \
-    the language
-#files in UTF - 8, the icons, README.md, the panel recipes
-#(with a picture of the conky one)
-#dist / contact - sheet.png every icon with its name, to review the set at a glance
-#It builds what the build folders lack(build / native and build / win32 are reused).Any check that
-#fails stops it with a message and exit status 1:
-#- each module exports exactly the host's functions, and the DLL imports system DLLs only;
-#- every icon name is there at 64 and at 128 pixels;
-#- every language file has every key(the Windows - 1252 ones read under Wine);
-#- the sample ini loads, and shutdown writes it back without losing a comment or a key, on
-#Linux with nimbrel.so and under Wine with nimbrel.dll;
-#- each package, unpacked on its own, gives weather and its own pictures from the local
-#service(the Linux one natively, with the calls of its conky and waybar recipes too; the
-#Windows one under Wine), and its nimbrel - host-- check finds every service and the cache.
-set - euo pipefail cd "$(dirname " $0 ")/.." root = $PWD version = 0.99 win_name =
-    nimbrel - $version -
-    win32 linux_name = nimbrel - $version - linux -
-                           x86_64
+#!/usr/bin/env bash
+# Builds the two packages a user installs, and checks what they hold before it calls them done:
+#   dist/nimbrel-0.99-win32.zip            nimbrel.dll, nimbrel-host.exe, the sample nimbrel.ini
+#                                          (CR LF), the language files in Windows-1252, the
+#                                          icons, README.txt
+#   dist/nimbrel-0.99-linux-x86_64.tar.gz  nimbrel.so, nimbrel-host, the sample ini, the language
+#                                          files in UTF-8, the icons, README.md, the panel recipes
+#                                          (with a picture of the conky one)
+#   dist/contact-sheet.png                 every icon with its name, to review the set at a glance
+# It builds what the build folders lack (build/native and build/win32 are reused). Any check that
+# fails stops it with a message and exit status 1:
+#   - each module exports exactly the host's functions, and the DLL imports system DLLs only;
+#   - every icon name is there at 64 and at 128 pixels;
+#   - every language file has every key (the Windows-1252 ones read under Wine);
+#   - the sample ini loads, and shutdown writes it back without losing a comment or a key, on
+#     Linux with nimbrel.so and under Wine with nimbrel.dll;
+#   - each package, unpacked on its own, gives weather and its own pictures from the local
+#     service (the Linux one natively, with the calls of its conky and waybar recipes too; the
+#     Windows one under Wine), and its nimbrel-host --check finds every service and the cache.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$PWD
+version=0.99
+win_name=nimbrel-$version-win32
+linux_name=nimbrel-$version-linux-x86_64
 
-                               fail(){echo "package: FAILED: $*" > &2 exit 1}
-
-                               scripts /
-                               install -
-                           deps.sh all
-#Configuring again first lets a build folder made before a target was added build it.
-                               cmake-- preset native >
-                       / dev / null cmake-- preset win32 >
-                       / dev / null cmake-- build build / native-- target nimbrel nimbrel -
-                           host nimbrel - sim nimbrel -
-                           langcheck cmake-- build build / win32-- target nimbrel nimbrel -
-                           host nimbrel - langcheck wine_run() {
-    cmake / wine - run.sh "$root/build/win32/wineprefix"
-                          "$@";
+fail() {
+  echo "package: FAILED: $*" >&2
+  exit 1
 }
 
-work = $(mktemp - d / tmp / nimbrel - package.XXXXXX)
-               cleanup(){"$root/tests/services.sh" stop "$work/service" rm - rf
-                         "$work"} trap cleanup EXIT
+scripts/install-deps.sh all
+# Configuring again first lets a build folder made before a target was added build it.
+cmake --preset native >/dev/null
+cmake --preset win32 >/dev/null
+cmake --build build/native --target nimbrel nimbrel-host nimbrel-sim nimbrel-langcheck
+cmake --build build/win32 --target nimbrel nimbrel-host nimbrel-langcheck
+wine_run() { cmake/wine-run.sh "$root/build/win32/wineprefix" "$@"; }
 
-#-- -- Contents -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- --
-                   echo "== icons and language files" scripts /
-           icons.sh "$work/icons" >
-       / dev / null python3 tools / icons / icons.py-- names >
-       "$work/icon-names.txt" scripts / languages.sh "$work/languages-windows" windows scripts /
-           languages.sh "$work/languages-linux" linux
-
-           crlf() {
-    sed 's/\r*$/\r/' "$1" > "$2";
+work=$(mktemp -d /tmp/nimbrel-package.XXXXXX)
+cleanup() {
+  "$root/tests/services.sh" stop "$work/service"
+  rm -rf "$work"
 }
+trap cleanup EXIT
 
-#Both packages lay out the pictures the same way : the 64 - pixel ones where the icon functions
-#look, the 128 - pixel ones in a folder of their own, for a folder argument or DefaultIconPath.
+# ---- Contents ----------------------------------------------------------------------------------
+echo "== icons and language files"
+scripts/icons.sh "$work/icons" >/dev/null
+python3 tools/icons/icons.py --names >"$work/icon-names.txt"
+scripts/languages.sh "$work/languages-windows" windows
+scripts/languages.sh "$work/languages-linux" linux
+
+crlf() { sed 's/\r*$/\r/' "$1" >"$2"; }
+
+# Both packages lay out the pictures the same way: the 64-pixel ones where the icon functions
+# look, the 128-pixel ones in a folder of their own, for a folder argument or DefaultIconPath.
 add_common() {
-    local dir = $1 languages = $2 mkdir - p "$dir/nimbrel.Languages"
-                                            "$dir/weather.images/128" cp
-                                            "$languages"/*.ini "$dir/nimbrel.Languages/"
+  local dir=$1 languages=$2
+  mkdir -p "$dir/nimbrel.Languages" "$dir/weather.images/128"
+  cp "$languages"/*.ini "$dir/nimbrel.Languages/"
   cp "$work/icons/64/"*.png "$dir/weather.images/"
   cp "$work/icons/128/"*.png "$dir/weather.images/128/"
 }

@@ -85,6 +85,16 @@ typedef struct MetSuffix {
 
 static const MetSuffix kMetSuffixes[] = {{"_day", 1}, {"_night", 0}, {"_polartwilight", 0}};
 
+int MetNorwayGuessOffset(double longitude, int computerOffsetSeconds) {
+    if (!(longitude >= -180.0 && longitude <= 180.0)) {
+        longitude = 0.0; // NaN or beyond the globe: the prime meridian
+    }
+    int nautical = (int)lround(longitude / 15.0) * 3600;
+    int apart = computerOffsetSeconds > nautical ? computerOffsetSeconds - nautical
+                                                 : nautical - computerOffsetSeconds;
+    return apart <= 2 * 3600 ? computerOffsetSeconds : nautical;
+}
+
 int MetSymbolWmo(const char *symbol, size_t length, int *wmo, int *isDay) {
     *wmo = MODEL_NO_CODE;
     *isDay = -1;

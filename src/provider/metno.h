@@ -35,6 +35,12 @@ typedef struct MetNorwayClock {
     char zoneAbbreviation[MODEL_ZONE_CAPACITY]; // or empty
 } MetNorwayClock;
 
+// The place's offset from UTC in seconds when no answer gave it: the computer's own
+// (`computerOffsetSeconds`) when that lies within two hours of the nautical zone of
+// `longitude` (a place in the computer's region, whose summer time the computer's clock then
+// keeps), else that nautical zone, the longitude over 15 degrees rounded (-12 to 12 hours).
+int MetNorwayGuessOffset(double longitude, int computerOffsetSeconds);
+
 // Reads an answer of `length` bytes (not necessarily zero-terminated) into `model`: each time
 // step becomes an hour (hourly ones first, six-hourly ones later), the current conditions are
 // those of the last step at or before the clock (the first step when the clock is before it),

@@ -3,6 +3,7 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include "base/calendar.h"
 #include "feed/address.h"
 #include "feed/cache.h"
 #include "feed/download.h"
@@ -10,6 +11,7 @@
 #include "base/grow_text.h"
 #include "base/state.h"
 #include "base/text.h"
+#include "platform/platform.h"
 #include "provider/alerts.h"
 #include "provider/metno.h"
 #include "provider/model.h"
@@ -373,15 +375,32 @@ static int MetAnswerFresh(const char *path, const KeptMetAnswer *kept, AlertCloc
     return CacheFileAge(path, ANSWER_AGE_LIMIT) == CACHE_FRESH;
 }
 
+// The computer's own offset from UTC in seconds, to the quarter hour (its two clocks are read
+// a moment apart), or 0 when the clock cannot be read as a date.
+static int ComputerUtcOffsetSeconds(void) {
+    OsDateTime utc, local;
+    if (!OsFileTimeToDateTime(OsUtcNow(), &utc)) {
+        return 0;
+    }
+    OsLocalNow(&local);
+    int64_t days = DaysFromCivil(local.year, local.month, local.day) -
+                   DaysFromCivil(utc.year, utc.month, utc.day);
+    int64_t minutes = days * 1440 + (local.hour - utc.hour) * 60 + (local.minute - utc.minute);
+    int64_t quarters = (minutes + (minutes >= 0 ? 7 : -7)) / 15;
+    return (int)(quarters * 15 * 60);
+}
+
 // MET Norway names no zone: the place's offset and its abbreviation are those of the last
-// Open-Meteo answer kept for the Location ID, else GMT.
+// Open-Meteo answer kept for the Location ID; without one the offset is guessed from the
+// computer's clock and the place's longitude, and named by its hours ("GMT-8", "GMT").
 static void MetClockFor(double latitude, double longitude, AlertClock now, MetNorwayClock *clock) {
     clock->utcNowMinutes = now / 60;
     clock->latitude = latitude;
     clock->longitude = longitude;
     clock->hasOffset = 1;
-    clock->utcOffsetSeconds = 0;
-    CopyText(clock->zoneAbbreviation, sizeof clock->zoneAbbreviation, "GMT");
+    clock->utcOffsetSeconds = MetNorwayGuessOffset(longitude, ComputerUtcOffsetSeconds());
+    CopyText(clock->zoneAbbreviation, sizeof clock->zoneAbbreviation,
+             clock->utcOffsetSeconds == 0 ? "GMT" : "");
     ModelWeather *openMeteo = (ModelWeather *)malloc(sizeof *openMeteo);
     char path[PATH_CAPACITY], reason[TEXT_CAPACITY];
     CopyText(path, sizeof path, CacheFilePath("OpenMeteo"));

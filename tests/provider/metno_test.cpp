@@ -141,6 +141,34 @@ TEST(MetNorwayValues, FeelsLikeFollowsHumidityAndWind) {
     EXPECT_TRUE(std::isnan(ApparentTemperature(10, 50, NAN)));
 }
 
+// A place's zone MET Norway leaves unnamed: the computer's own when the place lies in its
+// region, else the nautical zone of the longitude.
+TEST(MetNorwayValues, GuessedOffsetIsTheComputersNearItsRegionElseTheLongitudes) {
+    const int hour = 3600;
+    struct Case {
+        double longitude;
+        int computer, expected;
+    } cases[] = {
+        {-118.25, 0, -8 * hour},                   // Los Angeles seen from London
+        {-118.25, -7 * hour, -7 * hour},           // from a computer in Los Angeles, summer time
+        {-118.25, -10 * hour, -10 * hour},         // two hours apart still counts as the region
+        {-118.25, -11 * hour, -8 * hour},          // three do not
+        {139.77, -5 * hour, 9 * hour},             // Tokyo
+        {77.21, 5 * hour + 1800, 5 * hour + 1800}, // Delhi from India keeps the half hour
+        {-3.70, 2 * hour, 2 * hour},               // Madrid in summer, two hours from its meridian
+        {7.50, -6 * hour, 1 * hour},               // half a zone rounds away from zero
+        {-7.50, 6 * hour, -1 * hour},
+        {179.90, 0, 12 * hour},
+        {-179.90, 0, -12 * hour},
+        {NAN, 5 * hour, 0}, // no longitude: the prime meridian
+        {500.0, 5 * hour, 0},
+    };
+    for (const Case &c : cases) {
+        EXPECT_EQ(c.expected, MetNorwayGuessOffset(c.longitude, c.computer))
+            << c.longitude << " from " << c.computer;
+    }
+}
+
 namespace {
 
 // UTC minutes of a date and time.

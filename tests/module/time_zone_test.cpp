@@ -8,41 +8,9 @@
 
 #include "moon/moon.h"
 #include "platform/platform.h"
+#include "support/local_clock.h"
 #include "support/plugin_copy.h"
 #include "support/sandbox.h"
-
-#if defined(_WIN32)
-#include <windows.h>
-#else
-#include <time.h>
-#endif
-
-// The local hour and its distance from UTC in minutes, read from the C library or the system,
-// not through the module.
-struct LocalClock {
-    int hour;
-    int offsetMinutes;
-};
-
-static LocalClock ReadLocalClock() {
-#if defined(_WIN32)
-    SYSTEMTIME local, utc;
-    GetLocalTime(&local);
-    GetSystemTime(&utc);
-    FILETIME localTime, utcTime;
-    SystemTimeToFileTime(&local, &localTime);
-    SystemTimeToFileTime(&utc, &utcTime);
-    long long ticks =
-        (long long)(((uint64_t)localTime.dwHighDateTime << 32) | localTime.dwLowDateTime) -
-        (long long)(((uint64_t)utcTime.dwHighDateTime << 32) | utcTime.dwLowDateTime);
-    return {local.wHour, (int)((ticks + 300000000LL) / 600000000LL)};
-#else
-    time_t now = time(NULL);
-    struct tm local;
-    localtime_r(&now, &local);
-    return {local.tm_hour, (int)(local.tm_gmtoff / 60)};
-#endif
-}
 
 static bool Daytime(int hour) {
     return hour >= 1 && hour <= 13;

@@ -4,9 +4,7 @@
 // and MET Norway's answers are asked for no sooner than their Expires and only when modified.
 #include <gtest/gtest.h>
 
-#include <math.h>
 #include <stdlib.h>
-#include <time.h>
 
 #include <optional>
 #include <string>
@@ -21,6 +19,7 @@
 #include "base/text.h"
 #include "provider/provider.h"
 #include "support/core_state.h"
+#include "support/local_clock.h"
 #include "support/sandbox.h"
 #include "support/services.h"
 
@@ -174,14 +173,10 @@ TEST_F(Chain, OpenMeteoIsLeftAloneForTwoMinutesThenAskedFirstAgain) {
     EXPECT_EQ(1, MetRequests());
 }
 
-// The computer's own offset from UTC in whole hours as the C library tells it, or nothing when
-// it has a fraction.
+// The computer's own offset from UTC in whole hours, or nothing when it has a fraction.
 static std::optional<int> ComputerOffsetHours() {
-    time_t now = time(nullptr);
-    struct tm utc = *gmtime(&now);
-    utc.tm_isdst = -1;
-    long seconds = lround(difftime(now, mktime(&utc)));
-    return seconds % 3600 == 0 ? std::optional<int>(seconds / 3600) : std::nullopt;
+    int minutes = ReadLocalClock().offsetMinutes;
+    return minutes % 60 == 0 ? std::optional<int>(minutes / 60) : std::nullopt;
 }
 
 TEST_F(Chain, AZoneNeverGivenIsGuessedFromThePlacesLongitudeAndTheComputersClock) {

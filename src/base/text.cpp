@@ -104,6 +104,12 @@ static char LowerAscii(char c) {
     return (c >= 'A' && c <= 'Z') ? (char)(c - 'A' + 'a') : c;
 }
 
+void LowerCaseAscii(char *text) {
+    for (char *p = text; *p; p++) {
+        *p = LowerAscii(*p);
+    }
+}
+
 int EqualsIgnoreCase(const char *a, const char *b) {
     while (*a && LowerAscii(*a) == LowerAscii(*b)) {
         a++;

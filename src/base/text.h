@@ -28,6 +28,9 @@ int TextToInt(const char *text);
 // Upper-cases the ASCII letters a to z in place; every other byte stays.
 void UpperCaseAscii(char *text);
 
+// Lower-cases the ASCII letters A to Z in place; every other byte stays.
+void LowerCaseAscii(char *text);
+
 // Case-insensitive (ASCII) comparison of two whole texts: 1 when equal.
 int EqualsIgnoreCase(const char *a, const char *b);
 

@@ -432,16 +432,6 @@ static void HourlyFeed(const RenderContext *context, GrowText *out) {
     GrowTextAppend(out, "</weather>\n");
 }
 
-// Lower-cases a condition for the middle of a sentence.
-static void LowerCase(const char *text, char *out, size_t capacity) {
-    size_t n = 0;
-    for (; text[n] != '\0' && n + 1 < capacity; n++) {
-        char c = text[n];
-        out[n] = (c >= 'A' && c <= 'Z') ? (char)(c - 'A' + 'a') : c;
-    }
-    out[n] = '\0';
-}
-
 // The day's forecast in plain sentences: "Partly Cloudy. High 48F. Winds SW at 10 mph. Chance
 // of precipitation 20%. Tonight: rain, low 36F." A sentence whose value is missing is left out;
 // a day without any value reads "N/A". No sentence holds an apostrophe, which would move the
@@ -488,7 +478,8 @@ static void Narrative(const RenderContext *context, int d, char *out, size_t cap
     if (nightCondition != NULL || hasLow) {
         char lower[96] = "";
         if (nightCondition != NULL) {
-            LowerCase(nightCondition, lower, sizeof lower);
+            CopyText(lower, sizeof lower, nightCondition);
+            LowerCaseAscii(lower); // the condition in the middle of a sentence
         }
         FormatText(sentence, sizeof sentence, "%s: %s%s", d == 1 ? "Tonight" : "At night", lower,
                    nightCondition != NULL && hasLow ? ", " : "");

@@ -36,10 +36,13 @@ TEST(TextToInt, ReadsTheLeadingDecimalNumber) {
     EXPECT_EQ(-2147483647 - 1, TextToInt("-99999999999999999999"));
 }
 
-TEST(UpperCaseAscii, ChangesOnlyAsciiLetters) {
-    char text[] = "abc12\xe9z-";
+TEST(CaseAscii, ChangesOnlyAsciiLetters) {
+    char text[] = "abc12\xe9z-[`{@";
     UpperCaseAscii(text);
-    EXPECT_STREQ("ABC12\xe9Z-", text);
+    EXPECT_STREQ("ABC12\xe9Z-[`{@", text);
+    char lower[] = "ABC12\xc9Z-[`{@";
+    LowerCaseAscii(lower);
+    EXPECT_STREQ("abc12\xc9z-[`{@", lower);
 }
 
 TEST(ReplaceAll, SearchesAgainFromTheStart) {

@@ -72,7 +72,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     const std::string &json = f[1];
     char reason[1024];
 
-    PlaceInfo place = {12.5, -45.25, "", ""};
+    PlaceInfo place = {12.5, -45.25, "", "", ""};
     enum AnswerKind placeKind =
         ReadPlaceAnswer(json.data(), json.size(), &place, reason, sizeof reason);
     Require(strlen(place.name) < sizeof place.name && strlen(reason) < sizeof reason);

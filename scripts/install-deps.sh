@@ -8,7 +8,8 @@ want=${1:-all}
 native_packages=(build-essential cmake pkg-config libgtest-dev googletest libbenchmark-dev
                  libcurl4-openssl-dev libcpp-httplib-dev rapidjson-dev zlib1g-dev locales-all
                  faketime tinyproxy curl python3 strace valgrind clang-format clang
-                 libclang-rt-14-dev librsvg2-bin fonts-dejavu-core openssl ca-certificates)
+                 libclang-rt-14-dev librsvg2-bin fonts-dejavu-core openssl ca-certificates
+                 libhowardhinnant-date-dev tzdata)
 windows_packages=(g++-mingw-w64-i686 wine wine32:i386)
 
 sudo_if_needed() { if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi; }

@@ -175,6 +175,15 @@ size_t OsCalendarName(int item, char *out, size_t capacity);
 // daylight time is in force, else the standard name. Returns 1, or 0 when it cannot be read.
 int OsTimeZoneName(char *out, size_t capacity);
 
+// The offset from UTC (local time minus UTC, in seconds) and the abbreviation ("PDT", "+0530")
+// in force at `fileTime` (see OsUtcNow) in the zone of the time-zone database named `zone`
+// ("America/Los_Angeles"), as a weather service names a place's zone. The name is only looked
+// up, never used as a path as it stands: one that is no zone name ("../x", "/etc/x") is
+// unknown. Returns 1; 0 when the zone is unknown, its rules cannot be read, or the system has
+// no such database (Windows), and then *offsetSeconds is 0 and `abbreviation` empty.
+int OsZoneAt(const char *zone, uint64_t fileTime, int *offsetSeconds, char *abbreviation,
+             size_t capacity);
+
 // ---- Files -------------------------------------------------------------------------------
 // Every open allows other readers and writers to keep the file open meanwhile.
 

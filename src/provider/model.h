@@ -13,6 +13,7 @@ enum {
     MODEL_ZONE_CAPACITY = 16,      // the zone abbreviation, "PST" or "GMT+5:30"
     PLACE_NAME_CAPACITY = 128,     // a place name with its region
     PLACE_COUNTRY_CAPACITY = 4,    // an ISO country code, "US"
+    PLACE_ZONE_CAPACITY = 64,      // a zone of the time-zone database, "America/Los_Angeles"
     MODEL_SOURCE_CAPACITY = 32     // the name of the source of the data, "Open-Meteo"
 };
 
@@ -66,6 +67,7 @@ typedef struct PlaceInfo {
     char name[PLACE_NAME_CAPACITY];       // "Beverly Hills, California", in the plugin's text
                                           // encoding and free of the feed's marks; or empty
     char country[PLACE_COUNTRY_CAPACITY]; // ISO code in upper case, or empty when unknown
+    char zone[PLACE_ZONE_CAPACITY];       // the place's zone as the search names it, or empty
 } PlaceInfo;
 
 // Nonzero for a value that is there (not NaN).

@@ -343,7 +343,7 @@ enum AnswerKind ReadForecastAnswer(const char *json, size_t length, ModelWeather
 enum AnswerKind ReadPlaceAnswer(const char *json, size_t length, PlaceInfo *place, char *reason,
                                 size_t reasonCapacity) {
     place->latitude = place->longitude = NAN;
-    place->name[0] = place->country[0] = '\0';
+    place->name[0] = place->country[0] = place->zone[0] = '\0';
     rapidjson::Document document;
     enum AnswerKind opened = OpenAnswer(&document, json, length, reason, reasonCapacity);
     if (opened != ANSWER_WEATHER) {
@@ -366,6 +366,7 @@ enum AnswerKind ReadPlaceAnswer(const char *json, size_t length, PlaceInfo *plac
     TextIn(JsonMember(first, "name"), name, sizeof name);
     TextIn(JsonMember(first, "admin1"), region, sizeof region);
     TextIn(JsonMember(first, "country_code"), country, sizeof country);
+    TextIn(JsonMember(first, "timezone"), place->zone, sizeof place->zone);
     if (strlen(country) == 2) {
         CopyText(place->country, sizeof place->country, country);
         UpperCaseAscii(place->country);

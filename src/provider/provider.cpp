@@ -130,7 +130,7 @@ static int KeptAnswer(const char *path, const char *address, int limitMinutes, i
 // The place of the per-call Location ID: its coordinates, or the first result of a search for
 // it, which is kept for a month (and served stale while a new search fails: places stay put).
 static int ResolvePlace(PlaceInfo *place, char *reason, size_t reasonCapacity) {
-    place->name[0] = place->country[0] = '\0';
+    place->name[0] = place->country[0] = place->zone[0] = '\0';
     if (ParseCoordinateId(Plugin.callLocationId, &place->latitude, &place->longitude)) {
         return ANSWER_WEATHER;
     }
@@ -282,18 +282,20 @@ static int RefreshAlerts(const PlaceInfo *place, const char *alertsPath, AlertLi
 typedef struct ForecastService {
     const char *answerKind; // the cache kind of the kept answer
     const char *api;        // the state's field with the forecast address
-    // Reads the weather at `latitude`,`longitude` (FormatPoint's texts) into `model` from the
-    // answer kept at `answerPath`, asked for anew when it is stale. Returns ANSWER_WEATHER (with
-    // *fetched 1 when the answer is new), ANSWER_REFUSED with the service's reason about the
-    // place, ANSWER_MISSING or ANSWER_PENDING.
-    int (*weather)(const struct ForecastService *self, const char *latitude, const char *longitude,
-                   const char *answerPath, ModelWeather *model, char *reason, size_t reasonCapacity,
-                   int *fetched);
+    // Reads the weather of `place` at `latitude`,`longitude` (FormatPoint's texts of its
+    // coordinates) into `model` from the answer kept at `answerPath`, asked for anew when it is
+    // stale. Returns ANSWER_WEATHER (with *fetched 1 when the answer is new), ANSWER_REFUSED
+    // with the service's reason about the place, ANSWER_MISSING or ANSWER_PENDING.
+    int (*weather)(const struct ForecastService *self, const PlaceInfo *place, const char *latitude,
+                   const char *longitude, const char *answerPath, ModelWeather *model, char *reason,
+                   size_t reasonCapacity, int *fetched);
 } ForecastService;
 
-static int OpenMeteoWeather(const ForecastService *self, const char *latitude,
-                            const char *longitude, const char *answerPath, ModelWeather *model,
-                            char *reason, size_t reasonCapacity, int *fetched) {
+static int OpenMeteoWeather(const ForecastService *self, const PlaceInfo *place,
+                            const char *latitude, const char *longitude, const char *answerPath,
+                            ModelWeather *model, char *reason, size_t reasonCapacity,
+                            int *fetched) {
+    (void)place; // Open-Meteo finds the place's zone itself
     char address[ADDRESS_CAPACITY];
     ForecastRequestAddress(self->api, latitude, longitude, address, sizeof address);
     return KeptAnswer(answerPath, address, ANSWER_AGE_LIMIT, 0, ReadForecast, model, reason,
@@ -390,14 +392,21 @@ static int ComputerUtcOffsetSeconds(void) {
     return (int)(quarters * 15 * 60);
 }
 
-// MET Norway names no zone: the place's offset and its abbreviation are those of the last
-// Open-Meteo answer kept for the Location ID; without one the offset is guessed from the
-// computer's clock and the place's longitude, and named by its hours ("GMT-8", "GMT").
-static void MetClockFor(double latitude, double longitude, AlertClock now, MetNorwayClock *clock) {
+// MET Norway names no zone. The place's offset and abbreviation are, in this order: those of
+// the zone its place search named (`zone`, or empty), where the system converts such names, at
+// this moment; those of the last Open-Meteo answer kept for the Location ID, which may be from
+// before a change of summer time; else a guess from the computer's clock and the place's
+// longitude, named by its hours ("GMT-8", "GMT").
+static void MetClockFor(const char *zone, double latitude, double longitude, AlertClock now,
+                        MetNorwayClock *clock) {
     clock->utcNowMinutes = now / 60;
     clock->latitude = latitude;
     clock->longitude = longitude;
     clock->hasOffset = 1;
+    if (zone[0] != '\0' && OsZoneAt(zone, OsUtcNow(), &clock->utcOffsetSeconds,
+                                    clock->zoneAbbreviation, sizeof clock->zoneAbbreviation)) {
+        return;
+    }
     clock->utcOffsetSeconds = MetNorwayGuessOffset(longitude, ComputerUtcOffsetSeconds());
     CopyText(clock->zoneAbbreviation, sizeof clock->zoneAbbreviation,
              clock->utcOffsetSeconds == 0 ? "GMT" : "");
@@ -429,9 +438,10 @@ static int ReadMetAnswer(const char *path, const KeptMetAnswer *kept, const MetN
 // is a failure the memory of failed downloads backs off from (a throttling 429 or a blocking
 // 403 above all): MET Norway answers for every point of the globe, so a refusal is never the
 // place's.
-static int MetNorwayWeather(const ForecastService *self, const char *latitude,
-                            const char *longitude, const char *answerPath, ModelWeather *model,
-                            char *reason, size_t reasonCapacity, int *fetched) {
+static int MetNorwayWeather(const ForecastService *self, const PlaceInfo *place,
+                            const char *latitude, const char *longitude, const char *answerPath,
+                            ModelWeather *model, char *reason, size_t reasonCapacity,
+                            int *fetched) {
     (void)reason;
     (void)reasonCapacity;
     *fetched = 0;
@@ -444,7 +454,7 @@ static int MetNorwayWeather(const ForecastService *self, const char *latitude,
     }
     AlertClock now = AlertClockOf(OsUtcNow());
     MetNorwayClock clock;
-    MetClockFor(pointLatitude, pointLongitude, now, &clock);
+    MetClockFor(place->zone, pointLatitude, pointLongitude, now, &clock);
 
     // The kept answer is read first: it serves until its Expires, and after that a 304 says
     // it still holds. One that cannot be read is removed and asked for whole.
@@ -533,8 +543,8 @@ static int RefreshProviderDocument(const WeatherSource *self, const char *kind, 
             free(model);
             return 1;
         }
-        int answerKind = service->weather(service, latitude, longitude, answerPath, model, reason,
-                                          sizeof reason, &fetched);
+        int answerKind = service->weather(service, &place, latitude, longitude, answerPath, model,
+                                          reason, sizeof reason, &fetched);
         if (answerKind == ANSWER_MISSING || answerKind == ANSWER_PENDING) {
             free(model);
             return answerKind == ANSWER_PENDING ? SOURCE_PENDING : 1;

@@ -20,7 +20,7 @@
 #include "tests/expr/expr_fixture.h"
 #include "tests/provider/answer_fixture.h"
 
-static const PlaceInfo kDenver = {39.7392, -104.9903, "Stormhaven, Westmark", "US"};
+static const PlaceInfo kDenver = {39.7392, -104.9903, "Stormhaven, Westmark", "US", ""};
 
 // A feature of the service's answer.
 static std::string Feature(const char *severity, const char *event, const char *headline) {
@@ -86,14 +86,14 @@ TEST(Alerts, TheUnitedStatesCoverTheirPlacesAndAreAskedForThePointAlone) {
         PlaceInfo place;
         bool covered;
     } cases[] = {
-        {{51.5074, -0.1278, "London, GB", "GB"}, false},
-        {{18.4655, -66.1057, "San Juan", "PR"}, true},
-        {{48.0, -100.0, "", "CA"}, false},    // a country known outside, whatever the point
-        {{39.7392, -104.9903, "", ""}, true}, // coordinates inside the area
-        {{61.2181, -149.9003, "", ""}, true},
-        {{21.3069, -157.8583, "", ""}, true},
-        {{51.5074, -0.1278, "", ""}, false},
-        {{-33.8688, 151.2093, "", ""}, false},
+        {{51.5074, -0.1278, "London, GB", "GB", ""}, false},
+        {{18.4655, -66.1057, "San Juan", "PR", ""}, true},
+        {{48.0, -100.0, "", "CA", ""}, false},    // a country known outside, whatever the point
+        {{39.7392, -104.9903, "", "", ""}, true}, // coordinates inside the area
+        {{61.2181, -149.9003, "", "", ""}, true},
+        {{21.3069, -157.8583, "", "", ""}, true},
+        {{51.5074, -0.1278, "", "", ""}, false},
+        {{-33.8688, 151.2093, "", "", ""}, false},
     };
     for (const auto &c : cases) {
         EXPECT_EQ(c.covered, AlertSourceFor(&c.place) == &NwsAlertSource)
@@ -103,7 +103,7 @@ TEST(Alerts, TheUnitedStatesCoverTheirPlacesAndAreAskedForThePointAlone) {
     char address[256];
     ASSERT_TRUE(NwsAlertSource.address(&kDenver, address, sizeof address));
     EXPECT_STREQ("https://api.weather.gov/alerts/active?point=39.7392,-104.9903", address);
-    PlaceInfo precise = {39.739236, -104.990251, "", ""};
+    PlaceInfo precise = {39.739236, -104.990251, "", "", ""};
     ASSERT_TRUE(NwsAlertSource.address(&precise, address, sizeof address));
     EXPECT_STREQ("https://api.weather.gov/alerts/active?point=39.7392,-104.9903", address);
 }
@@ -283,30 +283,30 @@ TEST(AlertAreas, EachRegionHasItsSourceByCountryOrByBox) {
         PlaceInfo place;
         const AlertSource *source;
     } cases[] = {
-        {{43.65, -79.38, "", "CA"}, &CanadaAlertSource},
-        {{53.55, 9.99, "", "DE"}, &GermanyAlertSource},
-        {{59.91, 10.75, "", "NO"}, &NorwayAlertSource},
-        {{78.22, 15.65, "", "SJ"}, &NorwayAlertSource},
-        {{47.37, 8.55, "", "CH"}, nullptr},
-        {{48.0, -100.0, "", "US"}, &NwsAlertSource},
+        {{43.65, -79.38, "", "CA", ""}, &CanadaAlertSource},
+        {{53.55, 9.99, "", "DE", ""}, &GermanyAlertSource},
+        {{59.91, 10.75, "", "NO", ""}, &NorwayAlertSource},
+        {{78.22, 15.65, "", "SJ", ""}, &NorwayAlertSource},
+        {{47.37, 8.55, "", "CH", ""}, nullptr},
+        {{48.0, -100.0, "", "US", ""}, &NwsAlertSource},
         // Coordinates: Canada's cities near the border go to Canada, the neighbours' to the
         // United States.
-        {{43.65, -79.38, "", ""}, &CanadaAlertSource}, // Toronto
-        {{45.50, -73.57, "", ""}, &CanadaAlertSource}, // Montreal
-        {{49.28, -123.12, "", ""}, &CanadaAlertSource},
-        {{48.43, -123.37, "", ""}, &CanadaAlertSource}, // Victoria
-        {{44.65, -63.57, "", ""}, &CanadaAlertSource},  // Halifax
-        {{42.33, -83.05, "", ""}, &NwsAlertSource},     // Detroit
-        {{42.89, -78.88, "", ""}, &NwsAlertSource},     // Buffalo
-        {{47.61, -122.33, "", ""}, &NwsAlertSource},    // Seattle
-        {{46.49, -84.35, "", ""}, &NwsAlertSource},     // Sault Ste. Marie, Michigan
-        {{58.30, -134.42, "", ""}, &NwsAlertSource},    // Juneau
-        {{61.22, -149.90, "", ""}, &NwsAlertSource},
-        {{52.52, 13.40, "", ""}, &GermanyAlertSource},
-        {{69.65, 18.96, "", ""}, &NorwayAlertSource},
-        {{78.22, 15.65, "", ""}, &NorwayAlertSource},
-        {{51.51, -0.13, "", ""}, nullptr},
-        {{-33.87, 151.21, "", ""}, nullptr},
+        {{43.65, -79.38, "", "", ""}, &CanadaAlertSource}, // Toronto
+        {{45.50, -73.57, "", "", ""}, &CanadaAlertSource}, // Montreal
+        {{49.28, -123.12, "", "", ""}, &CanadaAlertSource},
+        {{48.43, -123.37, "", "", ""}, &CanadaAlertSource}, // Victoria
+        {{44.65, -63.57, "", "", ""}, &CanadaAlertSource},  // Halifax
+        {{42.33, -83.05, "", "", ""}, &NwsAlertSource},     // Detroit
+        {{42.89, -78.88, "", "", ""}, &NwsAlertSource},     // Buffalo
+        {{47.61, -122.33, "", "", ""}, &NwsAlertSource},    // Seattle
+        {{46.49, -84.35, "", "", ""}, &NwsAlertSource},     // Sault Ste. Marie, Michigan
+        {{58.30, -134.42, "", "", ""}, &NwsAlertSource},    // Juneau
+        {{61.22, -149.90, "", "", ""}, &NwsAlertSource},
+        {{52.52, 13.40, "", "", ""}, &GermanyAlertSource},
+        {{69.65, 18.96, "", "", ""}, &NorwayAlertSource},
+        {{78.22, 15.65, "", "", ""}, &NorwayAlertSource},
+        {{51.51, -0.13, "", "", ""}, nullptr},
+        {{-33.87, 151.21, "", "", ""}, nullptr},
     };
     for (const auto &c : cases) {
         EXPECT_EQ(c.source, AlertSourceFor(&c.place))
@@ -318,16 +318,16 @@ TEST(AlertAreas, EachRegionHasItsSourceByCountryOrByBox) {
     CopyText(Plugin.canadaAlertsApi, sizeof Plugin.canadaAlertsApi, CANADA_ALERTS_API);
     CopyText(Plugin.germanyAlertsApi, sizeof Plugin.germanyAlertsApi, GERMANY_ALERTS_API);
     CopyText(Plugin.norwayAlertsApi, sizeof Plugin.norwayAlertsApi, NORWAY_ALERTS_API);
-    PlaceInfo place = {45.4, -75.7, "", ""};
+    PlaceInfo place = {45.4, -75.7, "", "", ""};
     char address[512];
     ASSERT_TRUE(CanadaAlertSource.address(&place, address, sizeof address));
     EXPECT_STREQ("https://api.weather.gc.ca/collections/weather-alerts/items?f=json&lang=en"
                  "&limit=100&bbox=-76.7000,44.4000,-74.7000,46.4000",
                  address);
-    place = {89.5, 179.6, "", ""};
+    place = {89.5, 179.6, "", "", ""};
     ASSERT_TRUE(CanadaAlertSource.address(&place, address, sizeof address));
     EXPECT_NE(nullptr, strstr(address, "&bbox=178.6000,88.5000,180.0000,90.0000")) << address;
-    place = {59.913868, 10.752245, "", ""};
+    place = {59.913868, 10.752245, "", "", ""};
     ASSERT_TRUE(NorwayAlertSource.address(&place, address, sizeof address));
     EXPECT_STREQ("https://api.met.no/weatherapi/metalerts/2.0/current.json?lat=59.9139&lon=10.7522",
                  address);
@@ -358,7 +358,7 @@ static std::string CanadaFeature(const std::string &geometry, const char *name,
 }
 
 TEST(AlertAreas, CanadaKeepsTheRegionsThatHoldThePointAndHaveNotEnded) {
-    PlaceInfo place = {45.4, -75.7, "", "CA"};
+    PlaceInfo place = {45.4, -75.7, "", "CA", ""};
     std::string here = Square(45.0, -76.0, 45.8, -75.0), there = Square(46.0, -76.0, 46.5, -75.0);
     std::string json =
         "{\"type\":\"FeatureCollection\",\"features\":[" +
@@ -395,7 +395,7 @@ TEST(AlertAreas, CanadaKeepsTheRegionsThatHoldThePointAndHaveNotEnded) {
 }
 
 TEST(AlertAreas, GermanyAndNorwayByTheirOwnFields) {
-    PlaceInfo place = {53.55, 9.99, "", "DE"};
+    PlaceInfo place = {53.55, 9.99, "", "DE", ""};
     std::string json =
         "{\"alerts\":[{\"severity\":\"minor\",\"event_en\":\"frost\",\"headline_en\":null,"
         "\"expires\":\"2026-12-09T08:00:00+00:00\"},{\"severity\":\"extreme\",\"event_en\":"
@@ -436,7 +436,7 @@ TEST(AlertAreas, GermanyAndNorwayByTheirOwnFields) {
            feature("\"title\":\"Trial\",\"severity\":\"Extreme\",\"status\":\"Test\"",
                    "2026-12-09T12:00:00+00:00") +
            "]}";
-    place = {59.91, 10.75, "", "NO"};
+    place = {59.91, 10.75, "", "NO", ""};
     ASSERT_EQ(ANSWER_WEATHER,
               NorwayAlertSource.read(json.data(), json.size(), &place, kNow, &alerts));
     ASSERT_EQ(3, alerts.count);

@@ -39,7 +39,7 @@ static int Count(const std::string &document, const std::string &mark) {
 }
 
 static std::string Render(const char *kind, int metric, int days = 5, int hours = 12) {
-    PlaceInfo place = {34.05, -118.25, "", ""};
+    PlaceInfo place = {34.05, -118.25, "", "", ""};
     RenderContext context = {&gModel, &place, "34.05,-118.25", metric, days, hours, 0, nullptr};
     GrowText text;
     GrowTextInit(&text, 0);
@@ -339,12 +339,14 @@ TEST(Places, TheFirstResultNamesThePlace) {
     auto read = [&](const std::string &json) {
         return ReadPlaceAnswer(json.data(), json.size(), &place, reason, sizeof reason);
     };
-    ASSERT_EQ(ANSWER_WEATHER,
-              read("{\"results\":[{\"name\":\"Beverly Hills\",\"latitude\":34.07362,\"longitude\":"
-                   "-118.40036,\"country_code\":\"us\",\"admin1\":\"California\"},{\"name\":"
-                   "\"Other\",\"latitude\":1,\"longitude\":2}]}"));
+    ASSERT_EQ(
+        ANSWER_WEATHER,
+        read("{\"results\":[{\"name\":\"Beverly Hills\",\"latitude\":34.07362,\"longitude\":"
+             "-118.40036,\"country_code\":\"us\",\"admin1\":\"California\",\"timezone\":"
+             "\"America/Los_Angeles\"},{\"name\":\"Other\",\"latitude\":1,\"longitude\":2}]}"));
     EXPECT_STREQ("Beverly Hills, California", place.name);
     EXPECT_STREQ("US", place.country);
+    EXPECT_STREQ("America/Los_Angeles", place.zone);
     EXPECT_DOUBLE_EQ(34.07362, place.latitude);
     EXPECT_DOUBLE_EQ(-118.40036, place.longitude);
 
@@ -352,6 +354,7 @@ TEST(Places, TheFirstResultNamesThePlace) {
     ASSERT_EQ(ANSWER_WEATHER, read("{\"results\":[{\"name\":\"London\",\"latitude\":51.5,"
                                    "\"longitude\":-0.1,\"country_code\":\"GB\"}]}"));
     EXPECT_STREQ("London, GB", place.name);
+    EXPECT_STREQ("", place.zone); // none named, none kept from the answer before
     ASSERT_EQ(ANSWER_WEATHER,
               read("{\"results\":[{\"name\":\"Z\xC3\xBCrich\",\"admin1\":\"Z\xC3\xBCrich\","
                    "\"latitude\":47.4,\"longitude\":8.5,\"country_code\":\"CH\"}]}"));

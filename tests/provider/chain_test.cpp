@@ -209,6 +209,25 @@ TEST_F(Chain, AZoneNeverGivenIsGuessedFromThePlacesLongitudeAndTheComputersClock
     }
 }
 
+TEST_F(Chain, APlaceFoundBySearchHasTheZoneTheSearchNamed) {
+    // The search names America/Los_Angeles for 90210, and Open-Meteo never answered for it.
+    id = "90210";
+    OpenMeteo("http500");
+    std::string zone = Current("<timezone> <timezonegmt>");
+    ASSERT_EQ(0u, Current("<citydata>").find(kFromMet));
+#if !defined(_WIN32)
+    // Standard or summer time, whichever holds today, by the zone's own rules.
+    EXPECT_TRUE(zone == "PST GMT-8" || zone == "PDT GMT-7") << zone;
+#else
+    // Windows converts no such name: the guess from the longitude, away from the computer's
+    // own zone.
+    std::optional<int> computer = ComputerOffsetHours();
+    if (computer && std::abs(*computer + 8) > 2) {
+        EXPECT_EQ("GMT-8 GMT-8", zone);
+    }
+#endif
+}
+
 TEST_F(Chain, MetNorwayIsAskedNoSoonerThanExpiresAndThenOnlyIfModified) {
     OpenMeteo("http500");
     std::string temperature = Current("<temp>");

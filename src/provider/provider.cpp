@@ -407,18 +407,21 @@ static void MetClockFor(const char *zone, double latitude, double longitude, Ale
                                     clock->zoneAbbreviation, sizeof clock->zoneAbbreviation)) {
         return;
     }
-    clock->utcOffsetSeconds = MetNorwayGuessOffset(longitude, ComputerUtcOffsetSeconds());
-    CopyText(clock->zoneAbbreviation, sizeof clock->zoneAbbreviation,
-             clock->utcOffsetSeconds == 0 ? "GMT" : "");
     ModelWeather *openMeteo = (ModelWeather *)malloc(sizeof *openMeteo);
     char path[PATH_CAPACITY], reason[TEXT_CAPACITY];
     CopyText(path, sizeof path, CacheFilePath("OpenMeteo"));
-    if (openMeteo != NULL && path[0] != '\0' &&
+    int kept =
+        openMeteo != NULL && path[0] != '\0' &&
         ReadKeptAnswer(path, ReadForecast, openMeteo, reason, sizeof reason) == ANSWER_WEATHER &&
-        openMeteo->hasOffset) {
+        openMeteo->hasOffset;
+    if (kept) {
         clock->utcOffsetSeconds = openMeteo->utcOffsetSeconds;
         CopyText(clock->zoneAbbreviation, sizeof clock->zoneAbbreviation,
                  openMeteo->zoneAbbreviation);
+    } else {
+        clock->utcOffsetSeconds = MetNorwayGuessOffset(longitude, ComputerUtcOffsetSeconds());
+        CopyText(clock->zoneAbbreviation, sizeof clock->zoneAbbreviation,
+                 clock->utcOffsetSeconds == 0 ? "GMT" : "");
     }
     free(openMeteo);
 }

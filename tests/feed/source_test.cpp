@@ -60,22 +60,23 @@ const WeatherSource kRecordingSource = {
 int firstAnswers = 0, secondAnswers = 0;
 std::vector<std::string> chainAsked; // "first kind" or "second kind", in order
 
-int FirstMember(const WeatherSource *, const char *kind, const char *path) {
-    chainAsked.push_back(std::string("first ") + kind);
-    if (firstAnswers == 0) {
-        sandbox::WriteFile(path, "<weather><cc><t>First</t></cc></weather>");
+// A member of the chain under test called `name`: notes that it was asked, and when `answers`
+// is 0 puts its document, whose temperature reads `text`, in place.
+int Member(const char *name, const char *text, int answers, const char *kind, const char *path) {
+    chainAsked.push_back(std::string(name) + " " + kind);
+    if (answers == 0) {
+        sandbox::WriteFile(path, std::string("<weather><cc><t>") + text + "</t></cc></weather>");
         LoadFeedDocument(path, 1);
     }
-    return firstAnswers;
+    return answers;
+}
+
+int FirstMember(const WeatherSource *, const char *kind, const char *path) {
+    return Member("first", "First", firstAnswers, kind, path);
 }
 
 int SecondMember(const WeatherSource *, const char *kind, const char *path) {
-    chainAsked.push_back(std::string("second ") + kind);
-    if (secondAnswers == 0) {
-        sandbox::WriteFile(path, "<weather><cc><t>Second</t></cc></weather>");
-        LoadFeedDocument(path, 1);
-    }
-    return secondAnswers;
+    return Member("second", "Second", secondAnswers, kind, path);
 }
 
 int FirstRadar(const WeatherSource *, const char *, const char *) {

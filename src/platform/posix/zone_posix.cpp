@@ -6,6 +6,7 @@
 // the host's other threads read the local time.
 #if !defined(_WIN32)
 
+#include <stdint.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -17,9 +18,9 @@
 #include "platform/platform.h"
 
 static const uint64_t kUnixEpochFileTime = 116444736000000000ull; // 1970-01-01 00:00 UTC
-static const size_t kZoneNameLimit = 64;    // the database's longest names are near 32
-static const long kZoneFileLimit = 1 << 20; // its largest files are under 100 KiB
-static const size_t kRuleLimit = 128;       // its longest rules are near 40 bytes
+static const size_t kZoneNameLimit = 64;       // the database's longest names are near 32
+static const int64_t kZoneFileLimit = 1 << 20; // its largest files are under 100 KiB
+static const size_t kRuleLimit = 128;          // its longest rules are near 40 bytes
 
 // A name of the database: one to three parts separated by "/", each of letters, digits, "_",
 // "-" and "+", none beginning with "." or "-". Nothing else can leave the database's folder.
@@ -67,22 +68,16 @@ static int ZoneFileRule(const char *bytes, size_t length, char *out, size_t capa
 
 // The rule of zone file `path`, or 0 when it cannot be read.
 static int ReadZoneRule(const char *path, char *out, size_t capacity) {
-    FILE *file = fopen(path, "rb");
+    OsFile *file = OsFileOpenRead(path);
     if (file == NULL) {
         return 0;
     }
-    char *bytes = NULL;
-    long size = -1;
-    if (fseek(file, 0, SEEK_END) == 0) {
-        size = ftell(file);
-    }
-    if (size > 0 && size <= kZoneFileLimit && fseek(file, 0, SEEK_SET) == 0) {
-        bytes = (char *)malloc((size_t)size);
-    }
-    int read = bytes != NULL && fread(bytes, 1, (size_t)size, file) == (size_t)size &&
+    int64_t size = OsFileSize(file);
+    char *bytes = size > 0 && size <= kZoneFileLimit ? (char *)malloc((size_t)size) : NULL;
+    int read = bytes != NULL && OsFileRead(file, bytes, (size_t)size) == (size_t)size &&
                ZoneFileRule(bytes, (size_t)size, out, capacity);
     free(bytes);
-    fclose(file);
+    OsFileClose(file);
     return read;
 }
 

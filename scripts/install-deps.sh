@@ -31,8 +31,28 @@ fi
 if [ ${#missing[@]} -gt 0 ] || [ -n "${need_update:-}" ]; then
   echo "installing: ${missing[*]:-(package lists only)}"
   export DEBIAN_FRONTEND=noninteractive
-  sudo_if_needed apt-get update -q
+  # A mirror in the middle of a sync serves an index of the wrong size, and apt-get update
+  # then fails although every other index arrived: try twice more after a pause, then go on,
+  # since the packages wanted are usually in the indexes that did arrive.
+  update_log=$(mktemp)
+  for attempt in 1 2 3; do
+    if sudo_if_needed apt-get update -q 2>&1 | tee "$update_log"; then
+      break
+    fi
+    if [ "$attempt" -lt 3 ]; then
+      echo "apt-get update failed (attempt $attempt of 3); trying again in 20 s"
+      sleep 20
+    fi
+  done
   if [ ${#missing[@]} -gt 0 ]; then
-    sudo_if_needed apt-get install -y -q --no-install-recommends "${missing[@]}"
+    if ! sudo_if_needed apt-get install -y -q --no-install-recommends "${missing[@]}"; then
+      failed=$(grep -o -m 1 -E 'Failed to fetch [^ ]+' "$update_log" | sed 's/Failed to fetch //' || true)
+      if [ -n "$failed" ]; then
+        echo "install-deps: the package index $failed could not be read (a mirror in the middle of a sync); run this again later" >&2
+      fi
+      rm -f "$update_log"
+      exit 1
+    fi
   fi
+  rm -f "$update_log"
 fi

@@ -340,6 +340,32 @@ enum AnswerKind ReadForecastAnswer(const char *json, size_t length, ModelWeather
 
 // ---- The geocoding answer ------------------------------------------------------------------
 
+// An ASCII letter or digit, or a byte of a UTF-8 character.
+static int IsWordByte(char c) {
+    unsigned char u = (unsigned char)c;
+    return u >= 0x80 || (u >= '0' && u <= '9') || ((u | 0x20) >= 'a' && (u | 0x20) <= 'z');
+}
+
+// Whether the first-level region adds nothing to the place's name: it is empty, or names the
+// place again as a whole word ("Berlin" in "Land Berlin", "London" in "City of London"). Any
+// byte of a UTF-8 letter counts as part of a word.
+static int RegionNamesPlace(const char *region, const char *name) {
+    size_t nameLength = strlen(name);
+    if (region[0] == '\0') {
+        return 1;
+    }
+    if (nameLength == 0) {
+        return 0;
+    }
+    for (const char *at = strstr(region, name); at != NULL; at = strstr(at + 1, name)) {
+        char before = at == region ? ' ' : at[-1];
+        if (!IsWordByte(before) && !IsWordByte(at[nameLength])) {
+            return 1;
+        }
+    }
+    return 0;
+}
+
 enum AnswerKind ReadPlaceAnswer(const char *json, size_t length, PlaceInfo *place, char *reason,
                                 size_t reasonCapacity) {
     place->latitude = place->longitude = NAN;
@@ -371,7 +397,7 @@ enum AnswerKind ReadPlaceAnswer(const char *json, size_t length, PlaceInfo *plac
         CopyText(place->country, sizeof place->country, country);
         UpperCaseAscii(place->country);
     }
-    const char *second = (region[0] != '\0' && strcmp(region, name) != 0) ? region : place->country;
+    const char *second = RegionNamesPlace(region, name) ? place->country : region;
     if (name[0] == '\0') {
         CopyText(place->name, sizeof place->name, second);
     } else if (second[0] == '\0') {

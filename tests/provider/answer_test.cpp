@@ -359,6 +359,22 @@ TEST(Places, TheFirstResultNamesThePlace) {
               read("{\"results\":[{\"name\":\"Z\xC3\xBCrich\",\"admin1\":\"Z\xC3\xBCrich\","
                    "\"latitude\":47.4,\"longitude\":8.5,\"country_code\":\"CH\"}]}"));
     EXPECT_STREQ(OsTextIsUtf8 ? "Z\xC3\xBCrich, CH" : "Z\xFCrich, CH", place.name);
+    // A region that names the place again as a word: the country; one that merely holds its
+    // letters, or another place's name: the region.
+    struct Region {
+        const char *name, *admin1, *shown;
+    } regions[] = {{"Berlin", "Land Berlin", "Berlin, DE"},
+                   {"London", "City of London", "London, DE"},
+                   {"York", "Yorkshire", "York, Yorkshire"},
+                   {"Bern", "Bern-Mittelland", "Bern, DE"},
+                   {"Essen", "North Rhine-Westphalia", "Essen, North Rhine-Westphalia"}};
+    for (const Region &r : regions) {
+        ASSERT_EQ(ANSWER_WEATHER, read(std::string("{\"results\":[{\"name\":\"") + r.name +
+                                       "\",\"admin1\":\"" + r.admin1 +
+                                       "\",\"latitude\":52.5,\"longitude\":13.4,"
+                                       "\"country_code\":\"DE\"}]}"));
+        EXPECT_STREQ(r.shown, place.name);
+    }
     // An apostrophe becomes the typographic one, which no quoted field counts.
     ASSERT_EQ(ANSWER_WEATHER, read("{\"results\":[{\"name\":\"Val-d'Or\",\"admin1\":\"Qu\xC3\xA9"
                                    "bec\",\"latitude\":48.1,\"longitude\":-77.8}]}"));

@@ -7,18 +7,23 @@
 # to the next waiter, no call may time out on the mutex (nothing holds it stuck here), no cache
 # file may ever be seen broken, and the stalled service may see at most one request per two
 # minutes for each address (its cache-busting number aside) from all processes together.
-#   stress.sh [--wine] [--feed] [SECONDS] [PROCESSES] [THREADS]
+#   stress.sh [--wine] [--feed] [--full-disk] [SECONDS] [PROCESSES] [THREADS]
 # --wine runs the Windows module and the Windows stress program under Wine instead. The weather
 # comes through the Open-Meteo provider from the service's Open-Meteo addresses, or with --feed
-# from its feed addresses.
+# from its feed addresses. --full-disk puts the cache folder on a small disk of its own (a tmpfs,
+# which takes root) and fills that disk to its last byte where the service would stall: the
+# service stays well, and the same rules hold (at most one request per address per two minutes
+# while nothing can be kept, no broken file), and no answer kept before the disk filled is lost.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 wine=
+full_disk=
 provider=open-meteo
 while [ $# -gt 0 ]; do
   case $1 in
     --wine) wine=1; shift ;;
     --feed) provider=feed; shift ;;
+    --full-disk) full_disk=1; shift ;;
     *) break ;;
   esac
 done
@@ -46,6 +51,7 @@ cleanup() {
   # Waited for, so that no process still writes into the folders removed below.
   for p in "${pids[@]}" ${victim:-}; do kill -9 "$p" 2>/dev/null || true; wait "$p" 2>/dev/null || true; done
   tests/services.sh stop "$work/service"
+  [ -z "$full_disk" ] || umount -l "$work/temp" 2>/dev/null || true
   rm -rf "$work"
 }
 trap cleanup EXIT
@@ -53,6 +59,13 @@ trap cleanup EXIT
 tests/services.sh sim "$work/service" "$native/nimbrel-sim" >/dev/null
 port=$(cat "$work/service/sim.port")
 mkdir -p "$work/plugin" "$work/temp"
+if [ -n "$full_disk" ]; then
+  if [ -n "$wine" ] || [ "$(id -u)" -ne 0 ] || ! mount -t tmpfs -o size=4m tmpfs "$work/temp"; then
+    echo "stress: the full-disk phase takes root and the Linux module; skipped"
+    echo "stress: 0 passed, 0 failed, 1 skipped"
+    exit 0
+  fi
+fi
 cp "$build/$module" "$work/plugin/"
 cat >"$work/plugin/nimbrel.ini" <<INI
 [Service]
@@ -82,9 +95,18 @@ stall_at=$((SECONDS + seconds / 3))
 stalled_from=
 while [ $SECONDS -lt $((end - 2)) ]; do
   if [ -z "$stalled_from" ] && [ $SECONDS -ge $stall_at ]; then
-    # Stalled first, counted after: a request that came in between stalls, uncounted.
-    curl -fsS "http://127.0.0.1:$port/_control/scenario?name=stall" >/dev/null
-    stalled_from=$(curl -fsS "http://127.0.0.1:$port/_control/log" | wc -l)
+    if [ -n "$full_disk" ]; then
+      # The answers kept so far, each of which must still be there, whole, at the end.
+      (cd "$work/temp/Nimbrel" && ls OpenMeteo.*.json Place.*.json Alerts.*.json 2>/dev/null) \
+        >"$work/kept" || true
+      stalled_from=$(curl -fsS "http://127.0.0.1:$port/_control/log" | wc -l)
+      dd if=/dev/zero of="$work/temp/filler" bs=64k 2>/dev/null || true
+      dd if=/dev/zero of="$work/temp/filler" bs=1 oflag=append conv=notrunc 2>/dev/null || true
+    else
+      # Stalled first, counted after: a request that came in between stalls, uncounted.
+      curl -fsS "http://127.0.0.1:$port/_control/scenario?name=stall" >/dev/null
+      stalled_from=$(curl -fsS "http://127.0.0.1:$port/_control/log" | wc -l)
+    fi
     stall_seconds=$((end - SECONDS))
   fi
   run 60 >/dev/null 2>&1 &
@@ -109,10 +131,24 @@ curl -fsS "http://127.0.0.1:$port/_control/log" | tail -n +"$((${stalled_from:-0
   sort | uniq -c | sort -rn >"$work/stalled" || true
 asked=$(awk '{n += $1} END {print n + 0}' "$work/stalled")
 most=$(awk 'NR == 1 {print $1 + 0}' "$work/stalled")
-echo "the stalled service, ${stall_seconds:-0} s: $asked requests to $(wc -l <"$work/stalled") addresses, at most ${most:-0} to one (allowed $allowed)"
+what="the stalled service"
+[ -z "$full_disk" ] || what="the full disk"
+echo "$what, ${stall_seconds:-0} s: $asked requests to $(wc -l <"$work/stalled") addresses, at most ${most:-0} to one (allowed $allowed)"
 if [ "${most:-0}" -gt "$allowed" ]; then
   status=1
   awk -v a="$allowed" '$1 > a' "$work/stalled" | head -5
+fi
+if [ -n "$full_disk" ]; then
+  lost=0
+  while read -r name; do
+    content=$(head -c 1 "$work/temp/Nimbrel/$name" 2>/dev/null || true)
+    if [ -z "$content" ]; then
+      echo "kept answer lost on the full disk: $name"
+      lost=$((lost + 1))
+    fi
+  done <"$work/kept"
+  echo "answers kept before the disk filled: $(wc -l <"$work/kept"), lost: $lost"
+  [ "$lost" -eq 0 ] || status=1
 fi
 if [ $status -eq 0 ]; then echo "stress: 1 passed, 0 failed"; else echo "stress: 0 passed, 1 failed"; fi
 exit $status

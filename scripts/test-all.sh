@@ -3,8 +3,8 @@
 # UBSan, and the 32-bit Windows DLL under Wine; then the two packages with their checks
 # (scripts/package.sh, about half a minute); then every Linux test program under valgrind's
 # memcheck, a short run of every fuzz target, and a short stress across processes, natively
-# and under Wine, with the Open-Meteo provider and with the feed (scripts/stress.sh runs longer
-# ones by hand).
+# and under Wine, with the Open-Meteo provider and with the feed, and natively on a full disk
+# (scripts/stress.sh runs longer ones by hand).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh all
@@ -23,6 +23,8 @@ echo "=== stress, Open-Meteo provider"
 scripts/stress.sh 20 3 3 || status=1
 echo "=== stress, feed"
 scripts/stress.sh --feed 20 3 3 || status=1
+echo "=== stress, a full disk"
+scripts/stress.sh --full-disk 20 3 3 || status=1
 echo "=== stress under Wine, Open-Meteo provider"
 scripts/stress.sh --wine 20 2 3 || status=1
 echo "=== stress under Wine, feed"

@@ -58,6 +58,7 @@ typedef struct FeedDocument {
     long alert;     // the first "<swa>", or -1
     long alertEnd;  // the first "</swa>", or -1
     long lastError; // the last "<error>", or -1
+    int whole;      // 0: a markup document whose root element never closes (the file was cut)
 } FeedDocument;
 
 typedef struct PluginState {

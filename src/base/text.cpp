@@ -118,6 +118,14 @@ int EqualsIgnoreCase(const char *a, const char *b) {
     return *a == '\0' && *b == '\0';
 }
 
+int StartsWithIgnoreCase(const char *text, const char *prefix) {
+    while (*prefix && LowerAscii(*text) == LowerAscii(*prefix)) {
+        text++;
+        prefix++;
+    }
+    return *prefix == '\0';
+}
+
 // Writes text[0..at) + replacement + text[at+skip..] into text, cut to capacity less one.
 // Returns the offset just past the inserted replacement (clamped to the new length).
 static size_t SpliceAt(char *text, size_t capacity, size_t at, size_t skip,

@@ -34,6 +34,9 @@ void LowerCaseAscii(char *text);
 // Case-insensitive (ASCII) comparison of two whole texts: 1 when equal.
 int EqualsIgnoreCase(const char *a, const char *b);
 
+// Whether `text` starts with `prefix`, ASCII case aside: 1 when it does.
+int StartsWithIgnoreCase(const char *text, const char *prefix);
+
 // Replaces every occurrence of `pattern` in `text` (a buffer of `capacity` bytes) by
 // `replacement`, searching again from the start of the text after each replacement, so that
 // an occurrence formed with the neighbouring text is replaced as well. A pattern contained in

@@ -159,8 +159,52 @@ static long OffsetOf(const FeedDocument *document, const char *found) {
     return found ? (long)(found - document->bytes) : -1;
 }
 
+// Whether a document is whole: markup (a feed's XML, a page) must close its root element
+// somewhere after it opens, as every document the services send and the provider writes does.
+// A file cut short by a crash or a full disk does not; anything that is no markup (a picture,
+// JSON) counts as whole.
+static int DocumentIsWhole(const char *text, size_t length) {
+    const char *at = text;
+    const char *end = text + length;
+    // The root element: the first one after the declaration, processing instructions, comments
+    // and the document type.
+    for (;;) {
+        while (at < end && (*at == ' ' || *at == '\t' || *at == '\r' || *at == '\n')) {
+            at++;
+        }
+        if (at + 1 >= end || at[0] != '<') {
+            return at == text ? 1 : 0; // no markup at all; or markup that stops before its root
+        }
+        if (at[1] != '?' && at[1] != '!') {
+            break;
+        }
+        const char *ending = strncmp(at, "<!--", 4) == 0 ? "-->" : ">";
+        const char *close = strstr(at, ending);
+        if (close == NULL) {
+            return 0;
+        }
+        at = close + strlen(ending);
+    }
+    size_t nameLength = strcspn(at + 1, " \t\r\n/>");
+    if (nameLength == 0 || nameLength > 64) {
+        return 1; // no element name worth the look: not markup of the feed's kind
+    }
+    char closing[68];
+    FormatText(closing, sizeof closing, "</%.*s", (int)nameLength, at + 1);
+    size_t closingLength = nameLength + 2;
+    if ((size_t)(end - at) < closingLength) {
+        return 0;
+    }
+    for (const char *look = end - closingLength; look > at; look--) {
+        if (*look == '<' && StartsWithIgnoreCase(look, closing)) {
+            return 1;
+        }
+    }
+    return 0;
+}
+
 // Finds the marks of the alert section and of a service error once, for every later query.
-static void IndexDocument(FeedDocument *document) {
+static void IndexDocument(FeedDocument *document, size_t length) {
     const char *text = document->bytes;
     document->alert = OffsetOf(document, strstr(text, "<swa>"));
     document->alertEnd = OffsetOf(document, strstr(text, "</swa>"));
@@ -169,6 +213,7 @@ static void IndexDocument(FeedDocument *document) {
         last = at;
     }
     document->lastError = OffsetOf(document, last);
+    document->whole = DocumentIsWhole(text, length);
 }
 
 static void EmptyDocument(FeedDocument *document) {
@@ -360,7 +405,7 @@ enum LoadResult LoadFeedDocument(const char *path, int force) {
             slot->capacity = FEED_DOCUMENT_INITIAL;
         }
     }
-    IndexDocument(slot);
+    IndexDocument(slot, total);
     // A path too long to keep is held for this extraction only, never found again.
     if (!CopyText(slot->path, sizeof slot->path, path)) {
         slot->path[0] = '\0';
@@ -404,6 +449,15 @@ enum CacheVerdict CheckCacheFile(const char *path, int limitMinutes) {
     enum CacheVerdict verdict = Judge(path, limitMinutes, &fileTime, kept != NULL);
     if (verdict == CACHE_FRESH && (kept == NULL || kept->time != fileTime)) {
         LoadFeedDocument(path, 1);
+    }
+    return verdict;
+}
+
+enum CacheVerdict CheckCacheDocument(const char *path, int limitMinutes) {
+    enum CacheVerdict verdict = CheckCacheFile(path, limitMinutes);
+    if (verdict != CACHE_MISSING && LoadFeedDocument(path, 0) == LOAD_OK &&
+        !Plugin.document->whole) {
+        return CACHE_MISSING;
     }
     return verdict;
 }

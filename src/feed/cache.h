@@ -53,6 +53,13 @@ enum LoadResult LoadFeedDocument(const char *path, int force);
 // missing, unless its copy is kept: then its time alone is looked at, by its name.
 enum CacheVerdict CheckCacheFile(const char *path, int limitMinutes);
 
+// CheckCacheFile for a document that extraction reads (a feed, a page): one that is not whole
+// (markup whose root element never closes: a file cut by a crash or a full disk) counts as
+// missing whatever its age, so that it is refreshed at once and its values read "N/A" until
+// then, never a wrong value. One that cannot be read is judged by its time alone, and its
+// extraction reports the read error.
+enum CacheVerdict CheckCacheDocument(const char *path, int limitMinutes);
+
 // Freshness alone, as CheckCacheFile judges it, without loading anything.
 enum CacheVerdict CacheFileAge(const char *path, int limitMinutes);
 

@@ -48,25 +48,40 @@ static int MakeRefreshFolder(const char *target) {
     return OsCreateFolder(folder);
 }
 
-// Whether the memory file holds a failure of less than OFFLINE_MEMORY_TICKS ago. A time ahead
-// of the clock counts as none, as the in-memory record did.
+// Whether the memory file holds a failure of less than OFFLINE_MEMORY_TICKS ago: the time
+// written in it, or for an empty one (all that a full disk lets Remember leave) its last-write
+// time. A time ahead of the clock counts as none, as the in-memory record did.
 static int RememberedRecently(const char *memoryPath, uint64_t now) {
-    size_t length = 0;
-    char *text = memoryPath[0] ? ReadWholeFile(memoryPath, 64, &length) : NULL;
-    if (text == NULL) {
+    if (memoryPath[0] == '\0') {
         return 0;
     }
-    uint64_t time = strtoull(text, NULL, 10);
-    free(text);
+    size_t length = 0;
+    char *text = ReadWholeFile(memoryPath, 64, &length);
+    uint64_t time = 0;
+    if (text != NULL) {
+        time = strtoull(text, NULL, 10);
+        free(text);
+    } else if (!OsFileLastWriteByName(memoryPath, &time)) {
+        return 0;
+    }
     return now >= time && now - time < OFFLINE_MEMORY_TICKS;
 }
 
-static void Remember(const char *memoryPath, uint64_t now) {
+// Writes the time `now` into the memory file. Where the disk has no room for it, the file is
+// made empty instead: its last-write time is then the memory, and making an empty file takes
+// no room. Returns 1 when the memory is in place; 0 when not even that could be made (a folder
+// that cannot be written), and then nothing done now can be remembered.
+static int Remember(const char *memoryPath, uint64_t now) {
     char text[32], part[PATH_CAPACITY];
     FormatText(text, sizeof text, "%llu", (unsigned long long)now);
-    if (memoryPath[0] && FormatText(part, sizeof part, "%s.part", memoryPath)) {
-        WriteFileInPlace(memoryPath, part, text, strlen(text));
+    if (memoryPath[0] == '\0' || !FormatText(part, sizeof part, "%s.part", memoryPath)) {
+        return 0;
     }
+    if (WriteFileInPlace(memoryPath, part, text, strlen(text))) {
+        return 1;
+    }
+    OsFile *empty = OsFileCreate(memoryPath);
+    return empty != NULL && OsFileClose(empty);
 }
 
 static void Forget(const char *memoryPath) {
@@ -209,18 +224,18 @@ static int TransferAnswer(RefreshJob *job) {
 
 // An answer nobody waits for any more waits in its own file for the next call that asks for it
 // (of any process): its status, its Expires and its Last-Modified on a line each (header values
-// hold no line break), then the body.
-static void SetAnswerAside(RefreshJob *job) {
+// hold no line break), then the body. Returns 1; 0 when it could not be written.
+static int SetAnswerAside(RefreshJob *job) {
     GrowText kept;
     GrowTextInit(&kept, 0);
     char part[PATH_CAPACITY];
-    if (GrowTextFormat(&kept, "%d\n%s\n%s\n", job->status, job->headers.expires,
-                       job->headers.lastModified) &&
-        GrowTextAppendBytes(&kept, job->body.bytes, job->body.length) &&
-        FormatText(part, sizeof part, "%s.part", job->aside)) {
-        WriteFileInPlace(job->aside, part, kept.bytes, kept.length);
-    }
+    int written = GrowTextFormat(&kept, "%d\n%s\n%s\n", job->status, job->headers.expires,
+                                 job->headers.lastModified) &&
+                  GrowTextAppendBytes(&kept, job->body.bytes, job->body.length) &&
+                  FormatText(part, sizeof part, "%s.part", job->aside) &&
+                  WriteFileInPlace(job->aside, part, kept.bytes, kept.length);
     GrowTextFree(&kept);
+    return written;
 }
 
 static void RunRefresh(void *context) {
@@ -242,8 +257,10 @@ static void RunRefresh(void *context) {
         gRefreshesInFlight--;
         return; // the caller takes it from here
     }
-    if (!job->toFile && job->whole) {
-        SetAnswerAside(job);
+    if (!job->toFile && job->whole && !SetAnswerAside(job)) {
+        // An answer that cannot wait for its caller is lost: asked for again at the next call,
+        // it would be lost again, so it counts as a failure.
+        Remember(job->failed, OsUtcNow());
     }
     FreeJob(job);
     gRefreshesInFlight--;
@@ -314,6 +331,14 @@ void RememberDownloadFailure(const char *key) {
     if (MakeRefreshFolder(key) && RefreshFilePath(key, ".failed", memory, sizeof memory)) {
         Remember(memory, OsUtcNow());
     }
+}
+
+int KeepAnswer(const char *key, const char *bytes, size_t length) {
+    if (StoreFile(key, bytes, length)) {
+        return 1;
+    }
+    RememberDownloadFailure(key);
+    return 0;
 }
 
 // Callers of this process that wait to enter an export while another call runs.
@@ -463,7 +488,12 @@ static enum RefreshResult Refresh(const char *target, const char *address, int t
     job->keepHeaders = keepHeaders;
     job->limit = limit;
     GrowTextInit(&job->body, limit);
-    Remember(job->attempt, OsUtcNow());
+    // A refresh whose mark cannot be made could not remember its failure either: in a folder
+    // that cannot be written, every call would ask the server again.
+    if (!Remember(job->attempt, OsUtcNow())) {
+        FreeJob(job);
+        return REFRESH_FAILED;
+    }
 
     uint64_t waitMs = hasCopy ? LeftOf(&Plugin.callRefreshDeadline, REFRESH_WAIT_MS) : budget;
     gRefreshesInFlight++;
@@ -540,12 +570,14 @@ static int TakeAnswerSetAside(const char *key, GrowText *body, int *status,
     return taken;
 }
 
-int FetchAnswer(const char *key, const char *address, GrowText *body, size_t limit, int *status) {
-    return FetchAnswerSince(key, address, NULL, NULL, body, limit, status);
+int FetchAnswer(const char *key, const char *address, int showsCopy, GrowText *body, size_t limit,
+                int *status) {
+    return FetchAnswerSince(key, address, showsCopy, NULL, NULL, body, limit, status);
 }
 
-int FetchAnswerSince(const char *key, const char *address, const char *ifModifiedSince,
-                     OsHttpAnswerHeaders *headers, GrowText *body, size_t limit, int *status) {
+int FetchAnswerSince(const char *key, const char *address, int showsCopy,
+                     const char *ifModifiedSince, OsHttpAnswerHeaders *headers, GrowText *body,
+                     size_t limit, int *status) {
     if (headers != NULL) {
         headers->expires[0] = headers->lastModified[0] = '\0';
     }
@@ -563,8 +595,8 @@ int FetchAnswerSince(const char *key, const char *address, const char *ifModifie
         return 1;
     }
     RefreshJob *job = NULL;
-    enum RefreshResult result =
-        Refresh(key, address, 0, limit, ifModifiedSince, headers != NULL, FileExists(key), &job);
+    enum RefreshResult result = Refresh(key, address, 0, limit, ifModifiedSince, headers != NULL,
+                                        showsCopy || FileExists(key), &job);
     if (result == REFRESH_DONE && job == NULL) {
         // Another process brought the answer meanwhile: it is read as it stands.
         size_t length = 0;
@@ -608,7 +640,12 @@ int FetchToFile(const char *path, const char *address) {
     if (!whole) {
         return 1;
     }
-    LoadFeedDocument(Plugin.downloadPath, 1);
+    // A body that came whole over HTTP may still be a document cut short by its server: that
+    // is a failed download too, or every call would ask for it again.
+    if (LoadFeedDocument(Plugin.downloadPath, 1) == LOAD_OK && !Plugin.document->whole) {
+        RememberDownloadFailure(Plugin.downloadPath);
+        return 1;
+    }
     return 0;
 }
 

@@ -78,10 +78,12 @@ int FetchToFile(const char *path, const char *address);
 // Returns 1 when the download could not run or did not complete, FETCH_PENDING (below) when it runs
 // on past the call's wait (the kept answer serves meanwhile). `key` names the download in the
 // failure memory (the file the answer is kept in): a download that failed is not tried again for
-// two minutes. It waits as FetchToFile does (a kept answer at `key` is a copy); an answer that
-// arrives after its caller stopped waiting is set aside for the next call that asks for it.
-int FetchAnswer(const char *key, const char *address, struct GrowText *body, size_t limit,
-                int *status);
+// two minutes. It waits as FetchToFile does for a file with a copy when a kept answer is at `key`
+// or `showsCopy` is nonzero (the caller has a document of its own to show meanwhile, as a chain
+// of sources has whichever member it asks), else as for a missing file; an answer that arrives
+// after its caller stopped waiting is set aside for the next call that asks for it.
+int FetchAnswer(const char *key, const char *address, int showsCopy, struct GrowText *body,
+                size_t limit, int *status);
 
 // What FetchAnswer returns besides 0 and 1 when the download still runs past the call's wait,
 // or another process makes it: nothing is known against the server yet, and the answer waits
@@ -92,12 +94,18 @@ enum { FETCH_PENDING = 2 };
 // empty to ask for any), and keeping the answer's Expires and Last-Modified in `headers` (or
 // NULL; emptied first), an answer set aside for a later call included. A 304 answer returns 0
 // with its status and an empty body.
-int FetchAnswerSince(const char *key, const char *address, const char *ifModifiedSince,
-                     OsHttpAnswerHeaders *headers, struct GrowText *body, size_t limit,
-                     int *status);
+int FetchAnswerSince(const char *key, const char *address, int showsCopy,
+                     const char *ifModifiedSince, OsHttpAnswerHeaders *headers,
+                     struct GrowText *body, size_t limit, int *status);
 
 // Remembers the download named `key` as failed, as a failed FetchToFile remembers its file.
 void RememberDownloadFailure(const char *key);
+
+// Keeps an answer that FetchAnswer brought: its `length` bytes become the file `key` in one
+// step. Returns 1; 0 when they could not be stored (no room, no permission), and then the
+// download is remembered as failed, so that an answer that cannot be kept is not asked for
+// again within the failure memory's time, and the file keeps what it held.
+int KeepAnswer(const char *key, const char *bytes, size_t length);
 
 // Waits at most `milliseconds` for the refreshes of this process that are still running.
 // Returns 1 when none is left.

@@ -116,7 +116,7 @@ static const char *QueryFeed(const Feed *feed, const char *locationId, const cha
     // without case, in a spelling that names the same file.
     char path[PATH_CAPACITY];
     CopyText(path, sizeof path, CacheFilePath(feed->kind));
-    Plugin.lastVerdict = CheckCacheFile(path, feed->ageLimit);
+    Plugin.lastVerdict = CheckCacheDocument(path, feed->ageLimit);
     if (Plugin.lastVerdict != CACHE_FRESH) {
         int failed = Plugin.source->refreshDocument(Plugin.source, feed->kind, path);
         if (failed) {

@@ -62,7 +62,7 @@ const char *LocalRadarLink(const char *locationId) {
 
     int radarVerdict = CheckCacheFile(radarPath, RADAR_AGE_LIMIT);
     if (radarVerdict != CACHE_FRESH) {
-        if (CheckCacheFile(pagePath, LOCAL_PAGE_AGE_LIMIT) != CACHE_FRESH &&
+        if (CheckCacheDocument(pagePath, LOCAL_PAGE_AGE_LIMIT) != CACHE_FRESH &&
             Plugin.source->refreshDocument(Plugin.source, "Home", pagePath) != 0 &&
             radarVerdict == CACHE_MISSING) {
             return TEXT_RADAR_PAGE_FAILED;

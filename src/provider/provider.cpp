@@ -83,10 +83,13 @@ static int ReadKeptAnswer(const char *path, AnswerReader read, void *record, cha
 
 // The answer to `address`, kept in the file `path` for `limitMinutes` (a refusal only for
 // ANSWER_AGE_LIMIT) and asked for anew after that. When the new request fails, a stale answer
-// serves only where `staleServes`. Sets *fetched when the answer was fetched just now.
+// serves only where `staleServes`. Sets *fetched when the answer was fetched just now; it serves
+// the call even when it cannot be kept (no room, no permission), and is then not asked for again
+// within the failure memory's time. `showsCopy` as for FetchAnswer: the call has a document to
+// show while the request runs.
 static int KeptAnswer(const char *path, const char *address, int limitMinutes, int staleServes,
-                      AnswerReader read, void *record, char *reason, size_t reasonCapacity,
-                      int *fetched) {
+                      int showsCopy, AnswerReader read, void *record, char *reason,
+                      size_t reasonCapacity, int *fetched) {
     *fetched = 0;
     if (path[0] == '\0') {
         return ANSWER_MISSING;
@@ -107,13 +110,13 @@ static int KeptAnswer(const char *path, const char *address, int limitMinutes, i
     GrowTextInit(&body, 0);
     int status = 0;
     int fetch = address[0] != '\0'
-                    ? FetchAnswer(path, address, &body, OPEN_METEO_ANSWER_LIMIT, &status)
+                    ? FetchAnswer(path, address, showsCopy, &body, OPEN_METEO_ANSWER_LIMIT, &status)
                     : 1;
     if (fetch == 0) {
         enum AnswerKind kind =
             read(GrowTextChars(&body), body.length, record, reason, reasonCapacity);
         if (Keepable(kind, status)) {
-            StoreFile(path, body.bytes, body.length);
+            KeepAnswer(path, body.bytes, body.length);
             GrowTextFree(&body);
             *fetched = 1;
             return kind;
@@ -129,7 +132,8 @@ static int KeptAnswer(const char *path, const char *address, int limitMinutes, i
 
 // The place of the per-call Location ID: its coordinates, or the first result of a search for
 // it, which is kept for a month (and served stale while a new search fails: places stay put).
-static int ResolvePlace(PlaceInfo *place, char *reason, size_t reasonCapacity) {
+// `showsCopy` as for KeptAnswer.
+static int ResolvePlace(int showsCopy, PlaceInfo *place, char *reason, size_t reasonCapacity) {
     place->name[0] = place->country[0] = place->zone[0] = '\0';
     if (ParseCoordinateId(Plugin.callLocationId, &place->latitude, &place->longitude)) {
         return ANSWER_WEATHER;
@@ -138,7 +142,7 @@ static int ResolvePlace(PlaceInfo *place, char *reason, size_t reasonCapacity) {
     CopyText(path, sizeof path, CacheFilePath("Place"));
     PlaceRequestAddress(Plugin.geocodingApi, Plugin.callLocationId, address, sizeof address);
     int fetched = 0;
-    int kind = KeptAnswer(path, address, PLACE_AGE_LIMIT, 1, ReadPlace, place, reason,
+    int kind = KeptAnswer(path, address, PLACE_AGE_LIMIT, 1, showsCopy, ReadPlace, place, reason,
                           reasonCapacity, &fetched);
     if (kind == ANSWER_NO_PLACE) {
         CopyText(reason, reasonCapacity, TEXT_NO_PLACE);
@@ -232,9 +236,11 @@ static int KeptAlerts(const AlertSource *source, const PlaceInfo *place, const c
 // answer, and keeps the answer beside it. Where no service warns, or the request fails, the
 // place has no alerts until the next answer: an alert never costs the weather. A service that
 // asks for fewer requests is not asked again before its time: its kept answer serves, and after
-// a failure an empty file keeps the time of the request. Returns 1 with at least one alert in
-// `alerts`.
-static int RefreshAlerts(const PlaceInfo *place, const char *alertsPath, AlertList *alerts) {
+// a failure an empty file keeps the time of the request. Alerts the service has just sent are
+// shown even when their answer cannot be kept, and the kept one then stays as it was. Returns 1
+// with at least one alert in `alerts`. `showsCopy` as for FetchAnswer.
+static int RefreshAlerts(const PlaceInfo *place, const char *alertsPath, int showsCopy,
+                         AlertList *alerts) {
     const AlertSource *source = AlertSourceFor(place);
     char address[ADDRESS_CAPACITY];
     if (source == NULL || alertsPath[0] == '\0' ||
@@ -248,7 +254,7 @@ static int RefreshAlerts(const PlaceInfo *place, const char *alertsPath, AlertLi
     GrowText body;
     GrowTextInit(&body, 0);
     int status = 0;
-    int fetch = FetchAnswer(alertsPath, address, &body, ALERTS_ANSWER_LIMIT, &status);
+    int fetch = FetchAnswer(alertsPath, address, showsCopy, &body, ALERTS_ANSWER_LIMIT, &status);
     if (fetch == FETCH_PENDING) {
         // Still on its way past the call's wait: the kept alerts serve, as between two answers;
         // a failure is not what this is.
@@ -258,8 +264,8 @@ static int RefreshAlerts(const PlaceInfo *place, const char *alertsPath, AlertLi
     int asked = fetch == 0;
     if (asked && status >= 200 && status <= 299 &&
         source->read(GrowTextChars(&body), body.length, place, AlertClockOf(OsUtcNow()), alerts) ==
-            ANSWER_WEATHER &&
-        StoreFile(alertsPath, body.bytes, body.length)) {
+            ANSWER_WEATHER) {
+        KeepAnswer(alertsPath, body.bytes, body.length);
         GrowTextFree(&body);
         return alerts->count > 0;
     }
@@ -284,22 +290,23 @@ typedef struct ForecastService {
     const char *api;        // the state's field with the forecast address
     // Reads the weather of `place` at `latitude`,`longitude` (FormatPoint's texts of its
     // coordinates) into `model` from the answer kept at `answerPath`, asked for anew when it is
-    // stale. Returns ANSWER_WEATHER (with *fetched 1 when the answer is new), ANSWER_REFUSED
-    // with the service's reason about the place, ANSWER_MISSING or ANSWER_PENDING.
+    // stale (`showsCopy` as for FetchAnswer). Returns ANSWER_WEATHER (with *fetched 1 when the
+    // answer is new), ANSWER_REFUSED with the service's reason about the place, ANSWER_MISSING
+    // or ANSWER_PENDING.
     int (*weather)(const struct ForecastService *self, const PlaceInfo *place, const char *latitude,
-                   const char *longitude, const char *answerPath, ModelWeather *model, char *reason,
-                   size_t reasonCapacity, int *fetched);
+                   const char *longitude, const char *answerPath, int showsCopy,
+                   ModelWeather *model, char *reason, size_t reasonCapacity, int *fetched);
 } ForecastService;
 
 static int OpenMeteoWeather(const ForecastService *self, const PlaceInfo *place,
                             const char *latitude, const char *longitude, const char *answerPath,
-                            ModelWeather *model, char *reason, size_t reasonCapacity,
+                            int showsCopy, ModelWeather *model, char *reason, size_t reasonCapacity,
                             int *fetched) {
     (void)place; // Open-Meteo finds the place's zone itself
     char address[ADDRESS_CAPACITY];
     ForecastRequestAddress(self->api, latitude, longitude, address, sizeof address);
-    return KeptAnswer(answerPath, address, ANSWER_AGE_LIMIT, 0, ReadForecast, model, reason,
-                      reasonCapacity, fetched);
+    return KeptAnswer(answerPath, address, ANSWER_AGE_LIMIT, 0, showsCopy, ReadForecast, model,
+                      reason, reasonCapacity, fetched);
 }
 
 // MET Norway's answer is kept with its cache headers in front of it, a line each and a blank
@@ -362,7 +369,7 @@ static int StoreMetAnswer(const char *path, const OsHttpAnswerHeaders *headers, 
     int stored = GrowTextFormat(&file, "%s%s\n%s%s\n\n", kExpiresField, headers->expires,
                                 kLastModifiedField, headers->lastModified) &&
                  GrowTextAppendBytes(&file, json, length) &&
-                 StoreFile(path, file.bytes, file.length);
+                 KeepAnswer(path, file.bytes, file.length);
     GrowTextFree(&file);
     return stored;
 }
@@ -443,7 +450,7 @@ static int ReadMetAnswer(const char *path, const KeptMetAnswer *kept, const MetN
 // place's.
 static int MetNorwayWeather(const ForecastService *self, const PlaceInfo *place,
                             const char *latitude, const char *longitude, const char *answerPath,
-                            ModelWeather *model, char *reason, size_t reasonCapacity,
+                            int showsCopy, ModelWeather *model, char *reason, size_t reasonCapacity,
                             int *fetched) {
     (void)reason;
     (void)reasonCapacity;
@@ -475,9 +482,9 @@ static int MetNorwayWeather(const ForecastService *self, const PlaceInfo *place,
     GrowText body;
     int status = 0;
     OsHttpAnswerHeaders headers;
-    int fetch =
-        FetchAnswerSince(answerPath, address, keptReadable ? kept.headers.lastModified : NULL,
-                         &headers, &body, OPEN_METEO_ANSWER_LIMIT, &status);
+    int fetch = FetchAnswerSince(answerPath, address, showsCopy,
+                                 keptReadable ? kept.headers.lastModified : NULL, &headers, &body,
+                                 OPEN_METEO_ANSWER_LIMIT, &status);
     int kind = fetch == FETCH_PENDING ? ANSWER_PENDING : ANSWER_MISSING;
     if (fetch == 0 && status == 304 && keptReadable) {
         // Not modified: the kept answer (in `model` already) serves on, until the new Expires.
@@ -516,9 +523,12 @@ static const ForecastService kMetNorwayService = {"MetNorway", Plugin.metNorwayA
 static int RefreshProviderDocument(const WeatherSource *self, const char *kind, const char *path) {
     const ForecastService *service = (const ForecastService *)self->context;
     UpperCaseAscii(Plugin.callLocationId);
+    // Whatever this source asks, the call has the document's copy to show meanwhile: a chain's
+    // later member, whose own answer is not kept yet, holds the call no longer than its first.
+    int showsCopy = FileExists(path);
     char reason[TEXT_CAPACITY] = "";
     PlaceInfo place;
-    int placeKind = ResolvePlace(&place, reason, sizeof reason);
+    int placeKind = ResolvePlace(showsCopy, &place, reason, sizeof reason);
     if (placeKind == ANSWER_MISSING || placeKind == ANSWER_PENDING) {
         return placeKind == ANSWER_PENDING ? SOURCE_PENDING : 1;
     }
@@ -546,8 +556,8 @@ static int RefreshProviderDocument(const WeatherSource *self, const char *kind, 
             free(model);
             return 1;
         }
-        int answerKind = service->weather(service, &place, latitude, longitude, answerPath, model,
-                                          reason, sizeof reason, &fetched);
+        int answerKind = service->weather(service, &place, latitude, longitude, answerPath,
+                                          showsCopy, model, reason, sizeof reason, &fetched);
         if (answerKind == ANSWER_MISSING || answerKind == ANSWER_PENDING) {
             free(model);
             return answerKind == ANSWER_PENDING ? SOURCE_PENDING : 1;
@@ -556,10 +566,13 @@ static int RefreshProviderDocument(const WeatherSource *self, const char *kind, 
             free(model);
             model = NULL; // a refusal: the error document with the service's reason
         }
-        OsFileLastWrite(answerPath, &source.downloadTime);
+        if (!fetched) {
+            // A new answer arrived now, whether or not its file could be kept.
+            OsFileLastWrite(answerPath, &source.downloadTime);
+        }
     }
     if (model != NULL) {
-        hasAlerts = fetched ? RefreshAlerts(&place, alertsPath, &alerts)
+        hasAlerts = fetched ? RefreshAlerts(&place, alertsPath, showsCopy, &alerts)
                             : KeptAlerts(AlertSourceFor(&place), &place, alertsPath, &alerts);
     }
     source.model = model;
@@ -590,7 +603,8 @@ static int RefreshProviderRadar(const WeatherSource *self, const char *path, con
     if (!FormatText(key, sizeof key, "%s%cRadar.index", Plugin.cacheFolder, OsPathSeparator)) {
         return 1;
     }
-    int found = FetchAnswer(key, Plugin.radarApi, &body, RADAR_INDEX_LIMIT, &status) == 0 &&
+    int found = FetchAnswer(key, Plugin.radarApi, FileExists(path), &body, RADAR_INDEX_LIMIT,
+                            &status) == 0 &&
                 status >= 200 && status <= 299 &&
                 ReadRadarIndex(GrowTextChars(&body), body.length, Plugin.radarApi, latitude,
                                longitude, picture, sizeof picture) == ANSWER_WEATHER;
@@ -598,7 +612,16 @@ static int RefreshProviderRadar(const WeatherSource *self, const char *path, con
         RememberDownloadFailure(key);
     }
     GrowTextFree(&body);
-    return found ? FetchToFile(path, picture) : 1;
+    if (!found) {
+        return 1;
+    }
+    // A picture that cannot be had (or kept) leaves the index alone too: it would be asked again
+    // at every call only to name a picture that is not tried again yet.
+    if (FetchToFile(path, picture) != 0) {
+        RememberDownloadFailure(key);
+        return 1;
+    }
+    return 0;
 }
 
 // The address of the connectivity test for the forecast address: its scheme, host and port with

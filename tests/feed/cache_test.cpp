@@ -271,6 +271,36 @@ TEST_F(KeptDocuments, TheCopyAskedForLeastRecentlyMakesRoom) {
     EXPECT_EQ("1", Ask(Path(1)));
 }
 
+TEST_F(Cache, ADocumentCutShortCountsAsMissingWhateverItsAge) {
+    const std::string xml = "<?xml version=\"1.0\"?>\n<!-- kept -->\n<weather ver=\"2.0\">\n"
+                            "<cc><tmp>21</tmp></cc>\n</weather>\n";
+    const std::string page = "<!DOCTYPE html>\n<HTML><body>x</body></HTML>\n";
+    const std::string error = "<?xml version=\"1.0\"?>\n<error><err type=\"1\">x</err>\n</error>";
+    struct Case {
+        std::string content;
+        enum CacheVerdict fresh;
+    } cases[] = {
+        {xml, CACHE_FRESH},
+        {page, CACHE_FRESH},
+        {error, CACHE_FRESH},
+        {"\x89PNG\r\n\x1a\n picture", CACHE_FRESH}, // no markup: nothing to close
+        {xml.substr(0, xml.size() / 2), CACHE_MISSING},
+        {xml.substr(0, xml.find("</weather>") + 5), CACHE_MISSING},
+        {page.substr(0, page.size() - 9), CACHE_MISSING},
+        {"<?xml version=\"1.0\"?>\n<!-- a comment that never", CACHE_MISSING},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.content);
+        std::string path = Write("Weather.Current.CUT.English.xml", c.content);
+        ForgetCacheCheck(path.c_str());
+        EXPECT_EQ(c.fresh, CheckCacheDocument(path.c_str(), 31));
+        SetFileAge(path, 40 * 60);
+        ForgetCacheCheck(path.c_str());
+        EXPECT_EQ(c.fresh == CACHE_FRESH ? CACHE_STALE : CACHE_MISSING,
+                  CheckCacheDocument(path.c_str(), 31));
+    }
+}
+
 TEST_F(Cache, FileExistsLeavesNothingOpen) {
     std::string path = Write("x.xml", "x");
     EXPECT_EQ(1, FileExists(path.c_str()));

@@ -364,6 +364,23 @@ TEST_F(Chain, AThrottledMetNorwayBacksOffAndTheCopyServes) {
     }
 }
 
+TEST_F(Chain, AStallingMetNorwayBehindAFailingOpenMeteoHoldsTheCallNoLongerThanTheCopysWait) {
+    // MET Norway has never answered for the place, so it has no kept answer of its own; the
+    // call still has the document's copy to show, and waits for MET Norway as it would for
+    // Open-Meteo: not for the stalled server's whole read bound.
+    std::string good = Current("<temp>");
+    ASSERT_NE("N/A", good);
+    DocumentsStale();
+    SetFileAge(CachePath("OpenMeteo." + id + ".json"), 40 * 60);
+    OpenMeteo("http500");
+    Met("stall");
+    long long start = sandbox::NowMilliseconds();
+    EXPECT_EQ(good, Current("<temp>"));
+    long long took = sandbox::NowMilliseconds() - start;
+    EXPECT_LT(took, DOWNLOAD_READ_MS / 2) << took << " ms";
+    EXPECT_EQ(1, MetRequests());
+}
+
 // The terms of a panel, each with what it reads when MET Norway serves it.
 std::string TermsShowingNotAvailable(const std::string &id, const char *unit) {
     static const char *const kCurrent[] = {

@@ -199,6 +199,65 @@ TEST_F(Provider, FailingAndHostileAnswersKeepTheCache) {
     }
 }
 
+TEST_F(Provider, ADocumentCutShortIsWrittenAgainAtOnceAndNeverShowsAWrongValue) {
+    std::string high = std::string(QueryForecast(id.c_str(), "", "<hi>", "</hi>", 9));
+    std::string hour = std::string(QueryHourly(id.c_str(), "", "<tmp>", "</tmp>", 12));
+    ASSERT_NE("N/A", high);
+    ASSERT_NE("N/A", hour);
+    for (const char *kind : {"Forecast", "Hourly"}) {
+        std::string path = CachePath(kind == std::string("Forecast")
+                                         ? "Weather.Forecast." + id + ".English.5.Days.xml"
+                                         : "Weather.Hourly." + id + ".English.12.Hours.xml");
+        std::string whole = sandbox::ReadFile(path);
+        sandbox::WriteFile(path, whole.substr(0, whole.size() / 2));
+        // Fresh by its age, it is written again from the kept answer, asking nothing.
+        int asked = Forecasts();
+        EXPECT_EQ(high, std::string(QueryForecast(id.c_str(), "", "<hi>", "</hi>", 9)));
+        EXPECT_EQ(hour, std::string(QueryHourly(id.c_str(), "", "<tmp>", "</tmp>", 12)));
+        EXPECT_EQ(whole, sandbox::ReadFile(path));
+        EXPECT_EQ(asked, Forecasts());
+    }
+    // Cut, and nothing to write it from: "N/A" until the service answers again.
+    std::string path = CachePath("Weather.Hourly." + id + ".English.12.Hours.xml");
+    std::string whole = sandbox::ReadFile(path);
+    sandbox::WriteFile(path, whole.substr(0, whole.size() / 2));
+    sandbox::RemoveTree(CachePath("OpenMeteo." + id + ".json"));
+    services::SimScenario("http500");
+    EXPECT_EQ("N/A", std::string(QueryHourly(id.c_str(), "", "<tmp>", "</tmp>", 12)));
+    EXPECT_EQ("N/A", std::string(QueryHourly(id.c_str(), "", "<tmp>", "</tmp>", 1)));
+    services::SimScenario("normal");
+}
+
+TEST_F(Provider, AnAnswerThatCannotBeKeptStillShowsWhenItArrived) {
+    ASSERT_NE("N/A", Current("<tmp>", "</tmp>"));
+    std::string answer = CachePath("OpenMeteo." + id + ".json");
+    // The download time of a refresh whose answer is kept, and of one whose answer cannot be
+    // (its name is taken by a folder), made one right after the other: the same minute, not
+    // the kept file's of forty minutes ago. Asked twice where a minute turned in between.
+    for (int attempt = 0; attempt < 2; attempt++) {
+        Age(40);
+        AgeRefreshMemory(cache, 121);
+        std::string kept = Current("<tm>", "</tm>");
+        std::string keptAnswer = sandbox::ReadFile(answer);
+        Age(40);
+        sandbox::RemoveTree(answer);
+        sandbox::MakeFolderAt(answer);
+        int asked = Forecasts();
+        std::string unkept = Current("<tm>", "</tm>");
+        EXPECT_EQ(asked + 1, Forecasts());
+        // Not asked again while the answer cannot be kept.
+        Age(40);
+        Current("<tm>", "</tm>");
+        EXPECT_EQ(asked + 1, Forecasts());
+        sandbox::RemoveTree(answer);
+        sandbox::WriteFile(answer, keptAnswer);
+        if (kept == unkept || attempt == 1) {
+            EXPECT_EQ(kept, unkept);
+            break;
+        }
+    }
+}
+
 TEST_F(Provider, OneRefreshWritesEveryUnitFromOneAnswer) {
     services::SimReset();
     std::string both = CurrentConditionsText("<temp>", id.c_str(), "Both", "0");
@@ -614,4 +673,123 @@ TEST_F(ProviderAlerts, AStaleRadarPictureServesWhenTheRefreshFails) {
     id = "QUIET";
     EXPECT_STREQ("ERROR: Image Download Failed (2)", LocalRadarLink(id.c_str()));
     EXPECT_FALSE(sandbox::Exists(CachePath("Radar.QUIET.jpg")));
+}
+
+// ---- A disk that cannot take what arrives --------------------------------------------------
+
+// The cache folder on a small disk of its own, which the tests fill or make read-only.
+class ProviderOnSmallDisk : public ProviderAlerts {
+  protected:
+    void SetUp() override {
+        ProviderAlerts::SetUp();
+        if (folder.empty()) {
+            return;
+        }
+        if (!sandbox::MountSmallDisk(cache, 2048)) {
+            GTEST_SKIP() << "no small disk of its own here (it takes root on Linux)";
+        }
+        mounted = true;
+    }
+    void TearDown() override {
+        if (mounted) {
+            WaitForRefreshes(REFRESH_SHUTDOWN_WAIT_MS);
+            sandbox::UnmountSmallDisk(cache);
+        }
+        ProviderAlerts::TearDown();
+    }
+    // Calls `expression` `times` times through the export, as a panel polled each second does.
+    std::vector<std::string> Poll(const char *expression, int times) {
+        std::vector<std::string> shown;
+        for (int i = 0; i < times; i++) {
+            shown.push_back(CurrentConditionsText(expression, id.c_str(), "", "1"));
+        }
+        WaitForRefreshes(REFRESH_SHUTDOWN_WAIT_MS);
+        return shown;
+    }
+    int RadarIndexRequests() { return services::SimRequests("/public/weather-maps.json"); }
+    bool mounted = false;
+};
+
+TEST_F(ProviderOnSmallDisk, AFullDiskAsksEachServiceOnceAndKeepsTheWarningsShown) {
+    id = "ALERTS";
+    ASSERT_EQ("Winter Storm Warning", Refreshed("<alert>"));
+    std::string alertsPath = CachePath("Alerts.ALERTS.json");
+    std::string keptAlerts = sandbox::ReadFile(alertsPath);
+    ASSERT_NE(std::string::npos, keptAlerts.find("Winter Storm Warning"));
+    std::string icon = AlertIconLink(id.c_str(), "");
+    std::string filler = sandbox::FillDisk(cache);
+    Age(40);
+    services::SimReset();
+    for (const std::string &shown : Poll("<alert>|<temp>", 15)) {
+        EXPECT_EQ(0u, shown.find("Winter Storm Warning|")) << shown;
+        EXPECT_EQ(std::string::npos, shown.find("N/A")) << shown;
+    }
+    // One forecast and one alerts request, however often the panel asks: an answer that
+    // cannot be kept is a failure, remembered like any other.
+    EXPECT_EQ(1, Forecasts());
+    EXPECT_EQ(1, AlertRequests());
+    EXPECT_EQ(0, Searches());
+    // The kept answer is never given up for one that could not be stored.
+    EXPECT_EQ(keptAlerts, sandbox::ReadFile(alertsPath));
+
+    // Room again: the warnings show as before, and the next refresh keeps its answers.
+    std::remove(filler.c_str());
+    EXPECT_EQ("Winter Storm Warning",
+              std::string(CurrentConditionsText("<alert>", id.c_str(), "", "1")));
+    AgeRefreshMemory(cache, 121);
+    Age(40);
+    EXPECT_EQ("Winter Storm Warning", Refreshed("<alert>"));
+    EXPECT_EQ(2, Forecasts());
+    EXPECT_NE(std::string::npos, icon.find("%l"));
+    EXPECT_EQ(icon, AlertIconLink(id.c_str(), ""));
+}
+
+TEST_F(ProviderOnSmallDisk, AFullDiskAsksTheRadarIndexOnce) {
+    id = "ALERTS";
+    std::string picture = CachePath("Radar.ALERTS.jpg");
+    ASSERT_EQ(picture + "%l" + picture, std::string(LocalRadarLink(id.c_str())));
+    sandbox::FillDisk(cache);
+    Age(40);
+    services::SimReset();
+    for (int i = 0; i < 10; i++) {
+        EXPECT_EQ(picture + "%l" + picture, std::string(LocalRadarLink(id.c_str())));
+    }
+    WaitForRefreshes(REFRESH_SHUTDOWN_WAIT_MS);
+    EXPECT_LE(RadarIndexRequests(), 1);
+    EXPECT_LE(services::SimRequests("GET /v2/radar/"), 1);
+}
+
+TEST_F(ProviderOnSmallDisk, AReadOnlyCacheFolderAsksNothingItCouldNotKeep) {
+    id = "ALERTS";
+    std::string good = Refreshed("<alert>|<temp>");
+    ASSERT_EQ(0u, good.find("Winter Storm Warning|"));
+    Age(40);
+    ASSERT_TRUE(sandbox::MakeDiskReadOnly(cache, true));
+    services::SimReset();
+    for (const std::string &shown : Poll("<alert>|<temp>", 15)) {
+        EXPECT_EQ(good, shown);
+    }
+    EXPECT_LE(Forecasts(), 1);
+    EXPECT_LE(AlertRequests(), 1);
+    EXPECT_TRUE(sandbox::MakeDiskReadOnly(cache, false));
+}
+
+TEST_F(ProviderAlerts, AFailingRadarIndexIsAskedOnceInTheFailureMemorysTime) {
+    // With a stale picture to show, and without one.
+    id = "ALERTS";
+    std::string picture = CachePath("Radar.ALERTS.jpg");
+    ASSERT_EQ(picture + "%l" + picture, std::string(LocalRadarLink(id.c_str())));
+    Age(40);
+    for (const char *scenario : {"http500", "empty", "badjson"}) {
+        SCOPED_TRACE(scenario);
+        services::SimReset();
+        services::SimGet(std::string("/_control/radar?name=") + scenario);
+        sandbox::RemoveTree(sandbox::Join(cache, "Refresh"));
+        for (int i = 0; i < 5; i++) {
+            EXPECT_EQ(picture + "%l" + picture, std::string(LocalRadarLink("ALERTS")));
+            EXPECT_STREQ("ERROR: Image Download Failed (2)", LocalRadarLink("QUIET"));
+        }
+        EXPECT_EQ(1, services::SimRequests("/public/weather-maps.json"));
+    }
+    services::SimGet("/_control/radar?name=normal");
 }

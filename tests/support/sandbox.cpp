@@ -280,6 +280,56 @@ bool WaitForFile(const std::string &path, int milliseconds) {
     return Exists(path);
 }
 
+#if defined(_WIN32)
+bool MountSmallDisk(const std::string &, int) {
+    return false;
+}
+std::string FillDisk(const std::string &path) {
+    return Join(path, "filler");
+}
+bool MakeDiskReadOnly(const std::string &, bool) {
+    return false;
+}
+void UnmountSmallDisk(const std::string &) {}
+#else
+static int RunQuietly(const std::vector<std::string> &argv) {
+    std::string output;
+    return RunProcess(argv, "", &output);
+}
+
+bool MountSmallDisk(const std::string &path, int kilobytes) {
+    if (geteuid() != 0) {
+        return false;
+    }
+    std::filesystem::create_directories(path);
+    return RunQuietly({"/bin/mount", "-t", "tmpfs", "-o", "size=" + std::to_string(kilobytes) + "k",
+                       "tmpfs", path}) == 0;
+}
+
+std::string FillDisk(const std::string &path) {
+    std::string filler = Join(path, "filler");
+    FILE *file = fopen(filler.c_str(), "ab");
+    static const char kBlock[4096] = {0};
+    if (file != NULL) {
+        while (fwrite(kBlock, 1, sizeof kBlock, file) == sizeof kBlock && fflush(file) == 0) {
+        }
+        // The last partial block, byte by byte.
+        while (fputc(0, file) != EOF && fflush(file) == 0) {
+        }
+        fclose(file);
+    }
+    return filler;
+}
+
+bool MakeDiskReadOnly(const std::string &path, bool readOnly) {
+    return RunQuietly({"/bin/mount", "-o", readOnly ? "remount,ro" : "remount,rw", path}) == 0;
+}
+
+void UnmountSmallDisk(const std::string &path) {
+    RunQuietly({"/bin/umount", "-l", path});
+}
+#endif
+
 void SleepMilliseconds(int milliseconds) {
     std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
 }

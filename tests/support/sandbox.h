@@ -46,6 +46,17 @@ int RunProcess(const std::vector<std::string> &argv, const std::string &input, s
 // Waits until the file exists, at most `milliseconds`. Returns whether it does.
 bool WaitForFile(const std::string &path, int milliseconds);
 
+// A small disk of its own at the folder `path` (made when missing), for the tests of what a
+// full or read-only disk does: a tmpfs of `kilobytes`, which only root may mount on Linux, and
+// Windows programs cannot. Returns false where it cannot be had; the caller skips then.
+bool MountSmallDisk(const std::string &path, int kilobytes);
+// Fills the small disk at `path` to its last byte with a file of its own. Returns its name.
+std::string FillDisk(const std::string &path);
+// Makes the small disk at `path` read-only (false: writable again). Returns whether it worked.
+bool MakeDiskReadOnly(const std::string &path, bool readOnly);
+// Unmounts it; its files go with it.
+void UnmountSmallDisk(const std::string &path);
+
 void SleepMilliseconds(int milliseconds);
 // A monotonic clock for measuring how long a call took.
 long long NowMilliseconds();

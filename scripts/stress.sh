@@ -89,6 +89,11 @@ for i in $(seq 1 "$processes"); do
   run "$seconds" >"$work/out.$i" 2>&1 &
   pids+=($!)
 done
+# Fills the small disk to its last byte.
+fill_disk() {
+  dd if=/dev/zero of="$work/temp/filler" bs=64k oflag=append conv=notrunc 2>/dev/null || true
+  dd if=/dev/zero of="$work/temp/filler" bs=1 oflag=append conv=notrunc 2>/dev/null || true
+}
 kills=0
 end=$((SECONDS + seconds))
 stall_at=$((SECONDS + seconds / 3))
@@ -99,9 +104,8 @@ while [ $SECONDS -lt $((end - 2)) ]; do
       # The answers kept so far, each of which must still be there, whole, at the end.
       (cd "$work/temp/Nimbrel" && ls OpenMeteo.*.json Place.*.json Alerts.*.json 2>/dev/null) \
         >"$work/kept" || true
+      fill_disk
       stalled_from=$(curl -fsS "http://127.0.0.1:$port/_control/log" | wc -l)
-      dd if=/dev/zero of="$work/temp/filler" bs=64k 2>/dev/null || true
-      dd if=/dev/zero of="$work/temp/filler" bs=1 oflag=append conv=notrunc 2>/dev/null || true
     else
       # Stalled first, counted after: a request that came in between stalls, uncounted.
       curl -fsS "http://127.0.0.1:$port/_control/scenario?name=stall" >/dev/null
@@ -109,6 +113,8 @@ while [ $SECONDS -lt $((end - 2)) ]; do
     fi
     stall_seconds=$((end - SECONDS))
   fi
+  # What a removed file gave back is taken again: the disk stays full.
+  [ -z "$full_disk" ] || [ -z "$stalled_from" ] || fill_disk
   run 60 >/dev/null 2>&1 &
   victim=$!
   sleep "0.$((RANDOM % 9 + 1))"

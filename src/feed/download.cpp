@@ -320,7 +320,7 @@ int IsOnline(void) {
     return TestConnectivity(Plugin.useProxy, Plugin.connectivityUrl, offline);
 }
 
-static int FailedRecently(const char *target) {
+int DownloadFailedRecently(const char *target) {
     char memory[PATH_CAPACITY];
     return RefreshFilePath(target, ".failed", memory, sizeof memory) &&
            RememberedRecently(memory, OsUtcNow());
@@ -459,7 +459,8 @@ static enum RefreshResult Refresh(const char *target, const char *address, int t
         }
     }
     // With the claim: the last holder may have failed meanwhile, or ended in the middle.
-    RefreshJob *job = FailedRecently(target) ? NULL : (RefreshJob *)calloc(1, sizeof(RefreshJob));
+    RefreshJob *job =
+        DownloadFailedRecently(target) ? NULL : (RefreshJob *)calloc(1, sizeof(RefreshJob));
     if (job == NULL) {
         OsFileLockRelease(claim);
         return REFRESH_FAILED;
@@ -591,7 +592,7 @@ int FetchAnswerSince(const char *key, const char *address, int showsCopy,
     }
     GrowTextFree(body);
     GrowTextInit(body, limit);
-    if (FailedRecently(key)) {
+    if (DownloadFailedRecently(key)) {
         return 1;
     }
     RefreshJob *job = NULL;
@@ -626,7 +627,7 @@ int FetchToFile(const char *path, const char *address) {
     CopyText(Plugin.downloadAddress, sizeof Plugin.downloadAddress, address);
     CopyText(Plugin.downloadPath, sizeof Plugin.downloadPath, path);
     if (Plugin.downloadPath[0] == '\0' || Plugin.downloadAddress[0] == '\0' ||
-        FailedRecently(Plugin.downloadPath)) {
+        DownloadFailedRecently(Plugin.downloadPath)) {
         return 1;
     }
     RefreshJob *job = NULL;

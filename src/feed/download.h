@@ -101,6 +101,10 @@ int FetchAnswerSince(const char *key, const char *address, int showsCopy,
 // Remembers the download named `key` as failed, as a failed FetchToFile remembers its file.
 void RememberDownloadFailure(const char *key);
 
+// Whether the download named `key` failed (or its answer could not be kept) less than two
+// minutes ago, in any process: it is not tried again before then.
+int DownloadFailedRecently(const char *key);
+
 // Keeps an answer that FetchAnswer brought: its `length` bytes become the file `key` in one
 // step. Returns 1; 0 when they could not be stored (no room, no permission), and then the
 // download is remembered as failed, so that an answer that cannot be kept is not asked for

@@ -247,8 +247,12 @@ static int RefreshAlerts(const PlaceInfo *place, const char *alertsPath, int sho
         !source->address(place, address, sizeof address)) {
         return 0;
     }
-    if (source->requestMinutes > 0 &&
-        CacheFileAge(alertsPath, source->requestMinutes) == CACHE_FRESH) {
+    // Not asked again within its minimum interval, nor within the failure memory's time: a
+    // failed request has already dropped what it could not confirm, and an answer that could
+    // not be kept has left the kept one as it was.
+    if ((source->requestMinutes > 0 &&
+         CacheFileAge(alertsPath, source->requestMinutes) == CACHE_FRESH) ||
+        DownloadFailedRecently(alertsPath)) {
         return KeptAlerts(source, place, alertsPath, alerts);
     }
     GrowText body;

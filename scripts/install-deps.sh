@@ -44,14 +44,22 @@ if [ ${#missing[@]} -gt 0 ] || [ -n "${need_update:-}" ]; then
       sleep 20
     fi
   done
+  failed=$(grep -o -m 1 -E 'Failed to fetch [^ ]+' "$update_log" | sed 's/Failed to fetch //' || true)
   if [ ${#missing[@]} -gt 0 ]; then
-    if ! sudo_if_needed apt-get install -y -q --no-install-recommends "${missing[@]}"; then
-      failed=$(grep -o -m 1 -E 'Failed to fetch [^ ]+' "$update_log" | sed 's/Failed to fetch //' || true)
-      if [ -n "$failed" ]; then
-        echo "install-deps: the package index $failed could not be read (a mirror in the middle of a sync); run this again later" >&2
+    install=(apt-get install -y -q --no-install-recommends)
+    if ! sudo_if_needed "${install[@]}" "${missing[@]}"; then
+      # Without an update index of one architecture (the security updates of i386, say), the
+      # other's libraries are newer than any it can match, and 32-bit packages cannot be
+      # installed beside them. The release's own indexes hold versions of both: ask for those.
+      release=$(. /etc/os-release 2>/dev/null && echo "${VERSION_CODENAME:-}")
+      if [ -z "$failed" ] || [ -z "$release" ] ||
+         ! sudo_if_needed "${install[@]}" -t "$release" "${missing[@]}"; then
+        if [ -n "$failed" ]; then
+          echo "install-deps: the package index $failed could not be read (a mirror in the middle of a sync); run this again later" >&2
+        fi
+        rm -f "$update_log"
+        exit 1
       fi
-      rm -f "$update_log"
-      exit 1
     fi
   fi
   rm -f "$update_log"

@@ -8,10 +8,13 @@
 int ReplaceTerm(char *text, size_t capacity, const char *pattern, const char *replacement) {
     Plugin.work[0] = '\0';
     // A pattern that is present is replaced at least once, so the count says whether it was.
-    if (ReplaceAll(text, capacity, pattern, replacement) > 0) {
-        Plugin.tagCounter--;
+    return ReplaceAll(text, capacity, pattern, replacement) > 0;
+}
+
+void ReplaceInValue(char *text, size_t capacity, const char *pattern, const char *replacement) {
+    if (!ReplaceTerm(text, capacity, pattern, replacement)) {
+        Plugin.tagCounter++;
     }
-    return Plugin.tagCounter;
 }
 
 int CountTerms(const char *text) {

@@ -5,9 +5,16 @@
 #include <stddef.h>
 
 // Replaces every occurrence of `pattern` in `text` (a buffer of `capacity` bytes, 1024 for the
-// plugin's texts) by `replacement`, as ReplaceAll does, and counts the call off the tag
-// counter once when the pattern occurred. Returns the tag counter after the call.
+// plugin's texts) by `replacement`, as ReplaceAll does, and clears the work buffer's first
+// byte (nothing is kept in it across a replacement). Returns 1 when the pattern occurred, else
+// 0 (the text untouched). Counts nothing: the term walk keeps the early-exit counter.
 int ReplaceTerm(char *text, size_t capacity, const char *pattern, const char *replacement);
+
+// ReplaceTerm on a text that is no term of the expression (a value under formatting, the inside
+// of a tag), within an expression call. The counting rule has such a replacement that finds no
+// pattern leave the early-exit counter one higher: a counter that stands too high only delays
+// the early exit, so the walk goes on to the end of its table.
+void ReplaceInValue(char *text, size_t capacity, const char *pattern, const char *replacement);
 
 // The number of "<" characters in the text.
 int CountTerms(const char *text);

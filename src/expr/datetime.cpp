@@ -245,8 +245,7 @@ const char *FormatNarrativeStamp(char *text) {
     if (blank != NULL) {
         memmove(text, blank + 1, strlen(blank + 1) + 1);
     }
-    ReplaceTerm(text, TEXT_CAPACITY, ", at", ",");
-    Plugin.tagCounter++;
+    ReplaceInValue(text, TEXT_CAPACITY, ", at", ",");
     return text;
 }
 
@@ -286,12 +285,13 @@ const char *SystemTimeTerm(size_t tag) {
     OsDateTime now;
     OsLocalNow(&now);
     OsFormatTimePicture(&now, picture, Plugin.value, sizeof Plugin.value);
-    ReplaceTerm(expression, room, picture, "");
-    Plugin.tagCounter++;
+    ReplaceInValue(expression, room, picture, "");
     char milliseconds[8];
     FormatText(milliseconds, sizeof milliseconds, "%03d", now.milli);
-    ReplaceTerm(Plugin.value, sizeof Plugin.value, "zzz", milliseconds);
-    Plugin.tagCounter++;
-    ReplaceTerm(expression, room, "<systemtime >", Plugin.value);
+    ReplaceInValue(Plugin.value, sizeof Plugin.value, "zzz", milliseconds);
+    // The term's own replacement, which the walk leaves to this handler.
+    if (ReplaceTerm(expression, room, "<systemtime >", Plugin.value)) {
+        Plugin.tagCounter--;
+    }
     return Plugin.value;
 }

@@ -24,8 +24,12 @@ const char *SubstituteTerms(const char *expression, const Term *terms, size_t co
             continue;
         }
         const char *value = term->value(call);
-        int left = ReplaceTerm(Plugin.expression, sizeof Plugin.expression, term->text, value);
-        if (left == 0 && !(term->flags & TERM_NOT_TESTED)) {
+        // Each replacement of a term accounts for one "<" of the expression, however many
+        // times the term occurs.
+        if (ReplaceTerm(Plugin.expression, sizeof Plugin.expression, term->text, value)) {
+            Plugin.tagCounter--;
+        }
+        if (Plugin.tagCounter == 0 && !(term->flags & TERM_NOT_TESTED)) {
             break;
         }
     }

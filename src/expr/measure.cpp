@@ -160,11 +160,9 @@ const char *FormatPressure(const char *locationId, const char *unitType, const c
         return JoinBoth(Plugin.pressure);
     }
     QueryCurrent(locationId, unitType, open, close, 1);
-    ReplaceTerm(Plugin.value, sizeof Plugin.value, ",", "");
-    Plugin.tagCounter++;
+    ReplaceInValue(Plugin.value, sizeof Plugin.value, ",", "");
     if (strchr(Plugin.decimalSeparator, '.') == NULL) {
-        ReplaceTerm(Plugin.value, sizeof Plugin.value, ".", Plugin.decimalSeparator);
-        Plugin.tagCounter++;
+        ReplaceInValue(Plugin.value, sizeof Plugin.value, ".", Plugin.decimalSeparator);
     }
     if (IsOff(unitFlag)) {
         return Plugin.value;

@@ -103,16 +103,14 @@ typedef struct PluginState {
     char proxyAddress[TEXT_CAPACITY];         // "server:port" when useProxy, else empty
 
     // Paths.
-    char settingsPath[PATH_CAPACITY];       // the module path with its extension made ".ini"
-    int settingsWritable;                   // 0: no usable settings path, shutdown writes nothing
-    char languagePath[PATH_CAPACITY];       // or empty when it does not fit
-    char cacheFolder[PATH_CAPACITY];        // TEMP + "Nimbrel" (see OsCacheFolder), or empty
-    char cacheFilePath[PATH_CAPACITY];      // last cache file name built
-    char downloadPath[PATH_CAPACITY];       // file that the download in progress writes
-    char downloadAddress[ADDRESS_CAPACITY]; // address that the download in progress reads
-    char requestAddress[ADDRESS_CAPACITY];  // last feed request address built
-    char imagePath[PATH_CAPACITY];          // result of the icon functions
-    char linkText[ADDRESS_CAPACITY];        // result of the radar functions
+    char settingsPath[PATH_CAPACITY];      // the module path with its extension made ".ini"
+    int settingsWritable;                  // 0: no usable settings path, shutdown writes nothing
+    char languagePath[PATH_CAPACITY];      // or empty when it does not fit
+    char cacheFolder[PATH_CAPACITY];       // TEMP + "Nimbrel" (see OsCacheFolder), or empty
+    char cacheFilePath[PATH_CAPACITY];     // last cache file name built
+    char requestAddress[ADDRESS_CAPACITY]; // last feed request address built
+    char imagePath[PATH_CAPACITY];         // result of the icon functions
+    char linkText[ADDRESS_CAPACITY];       // result of the radar functions
 
     // Host protocol texts.
     char forecastPrompt[TEXT_CAPACITY]; // the Forecast prompt list, formatted at start-up
@@ -143,7 +141,6 @@ typedef struct PluginState {
                                    // before its first download, 0 outside a call
     uint64_t callRefreshDeadline;  // monotonic ms by which its waits for refreshes of files with
                                    // a copy end, UINT64_MAX before the first, 0 outside a call
-    int lastVerdict; // cache verdict of the query in progress: 0 fresh, 1 stale, 2 missing
 
     OsMutex *mutex;       // PluginMutex, or NULL when it could not be created
     int mutexHeld;        // 1 while the call in progress holds it

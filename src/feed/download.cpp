@@ -624,27 +624,26 @@ int FetchAnswerSince(const char *key, const char *address, int showsCopy,
 }
 
 int FetchToFile(const char *path, const char *address) {
-    CopyText(Plugin.downloadAddress, sizeof Plugin.downloadAddress, address);
-    CopyText(Plugin.downloadPath, sizeof Plugin.downloadPath, path);
-    if (Plugin.downloadPath[0] == '\0' || Plugin.downloadAddress[0] == '\0' ||
-        DownloadFailedRecently(Plugin.downloadPath)) {
+    // Copied: `path` may be the state's own cache file name, which the refresh builds anew.
+    char target[PATH_CAPACITY];
+    CopyText(target, sizeof target, path);
+    if (target[0] == '\0' || address[0] == '\0' || DownloadFailedRecently(target)) {
         return 1;
     }
     RefreshJob *job = NULL;
-    enum RefreshResult result = Refresh(Plugin.downloadPath, Plugin.downloadAddress, 1, 0, NULL, 0,
-                                        FileExists(Plugin.downloadPath), &job);
+    enum RefreshResult result = Refresh(target, address, 1, 0, NULL, 0, FileExists(target), &job);
     int whole = result == REFRESH_DONE && (job == NULL || job->whole);
     if (job != NULL) {
         FreeJob(job);
     }
-    ForgetCacheCheck(Plugin.downloadPath);
+    ForgetCacheCheck(target);
     if (!whole) {
         return 1;
     }
     // A body that came whole over HTTP may still be a document cut short by its server: that
     // is a failed download too, or every call would ask for it again.
-    if (LoadFeedDocument(Plugin.downloadPath, 1) == LOAD_OK && !Plugin.document->whole) {
-        RememberDownloadFailure(Plugin.downloadPath);
+    if (LoadFeedDocument(target, 1) == LOAD_OK && !Plugin.document->whole) {
+        RememberDownloadFailure(target);
         return 1;
     }
     return 0;

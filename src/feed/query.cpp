@@ -116,14 +116,14 @@ static const char *QueryFeed(const Feed *feed, const char *locationId, const cha
     // without case, in a spelling that names the same file.
     char path[PATH_CAPACITY];
     CopyText(path, sizeof path, CacheFilePath(feed->kind));
-    Plugin.lastVerdict = CheckCacheDocument(path, feed->ageLimit);
-    if (Plugin.lastVerdict != CACHE_FRESH) {
+    enum CacheVerdict verdict = CheckCacheDocument(path, feed->ageLimit);
+    if (verdict != CACHE_FRESH) {
         int failed = Plugin.source->refreshDocument(Plugin.source, feed->kind, path);
         if (failed) {
             if (feed == &kCurrentFeed && strcmp(open, "<l>") == 0) {
                 return SetValue("ERROR");
             }
-            if (Plugin.lastVerdict == CACHE_MISSING) {
+            if (verdict == CACHE_MISSING) {
                 return SetValue(TEXT_NOT_AVAILABLE);
             }
         }

@@ -1,6 +1,6 @@
 // The Windows backend: module, environment, folders, time, profile files, the host's registry
-// key, locale and the named mutex, each through the system's own functions (profile files that
-// begin with a UTF-8 byte-order mark excepted, see below).
+// key, locale and the named mutex, each through the system's own functions (profile files with
+// a UTF-8 byte-order mark or a NUL byte excepted, see below).
 #if defined(_WIN32)
 
 #include <windows.h>
@@ -88,34 +88,31 @@ int OsFolderExists(const char *path) {
 }
 
 // ---- Profile files -----------------------------------------------------------------------
-// The system's profile functions read a UTF-8 byte-order mark as bytes of the first line, so
+// The system's profile functions take a UTF-8 byte-order mark for bytes of the first line, so
 // that the first section of a file an editor saved as "UTF-8 with BOM" goes unseen and a write
-// to it appends a second one. Such a file is read and written here instead, with the INI text
-// the POSIX backend uses: its values are UTF-8, read into the ANSI code page and written back
-// from it, and its mark stays. Every other file goes to the system's functions.
+// to it appends a second one; and a NUL byte may end their reading of the file. Such files are
+// read and written here instead, with the INI text code the POSIX backend uses: the mark stays
+// first in the file and its values, UTF-8, are read into the ANSI code page and written back
+// from it; a NUL byte is a byte of its line. Every other file goes to the system's functions.
 
-// A file larger than this is not a settings or language file; it reads as missing.
+// A file larger than this is not a settings or language file; it goes to the system.
 static const int64_t kMaxProfileFileBytes = 4 << 20;
 
 static const char kUtf8Mark[] = "\xEF\xBB\xBF";
 enum { UTF8_MARK_LENGTH = 3 };
 
-// Whether the file begins with the UTF-8 byte-order mark.
-static int StartsWithUtf8Mark(const char *path) {
-    OsFile *file = OsFileOpenRead(path);
-    char head[UTF8_MARK_LENGTH];
-    size_t got = file != NULL ? OsFileRead(file, head, sizeof head) : 0;
-    OsFileClose(file);
-    return got == UTF8_MARK_LENGTH && memcmp(head, kUtf8Mark, UTF8_MARK_LENGTH) == 0;
+static int StartsWithUtf8Mark(const char *text, size_t length) {
+    return length >= UTF8_MARK_LENGTH && memcmp(text, kUtf8Mark, UTF8_MARK_LENGTH) == 0;
 }
 
-// Reads the whole file into a malloc'd text, zero-terminated after its *length bytes, which the
-// caller frees. Returns NULL when it is missing, unreadable or too large.
-static char *ReadProfileFile(const char *path, size_t *length) {
+// The whole file, when the module reads it itself (it begins with the mark or holds a NUL byte):
+// a malloc'd text, zero-terminated after its *length bytes, which the caller frees. Returns NULL
+// for a file the system's functions read, and for one that is missing, unreadable or too large.
+static char *TextReadHere(const char *path, size_t *length) {
     OsFile *file = OsFileOpenRead(path);
     int64_t size = file != NULL ? OsFileSize(file) : -1;
     char *bytes =
-        size >= 0 && size <= kMaxProfileFileBytes ? (char *)malloc((size_t)size + 1) : NULL;
+        size > 0 && size <= kMaxProfileFileBytes ? (char *)malloc((size_t)size + 1) : NULL;
     size_t used = 0;
     while (bytes != NULL && used < (size_t)size) {
         size_t got = OsFileRead(file, bytes + used, (size_t)size - used);
@@ -126,6 +123,10 @@ static char *ReadProfileFile(const char *path, size_t *length) {
         used += got;
     }
     OsFileClose(file);
+    if (bytes != NULL && !StartsWithUtf8Mark(bytes, used) && memchr(bytes, '\0', used) == NULL) {
+        free(bytes);
+        bytes = NULL;
+    }
     if (bytes != NULL) {
         bytes[used] = '\0';
         *length = used;
@@ -156,19 +157,21 @@ static char *Recode(UINT from, UINT to, const char *text, size_t length, size_t 
     return out;
 }
 
-// Finds the key in a file with the mark: sets *value to the value in the ANSI code page (malloc'd,
-// the caller frees it) and returns 1; 0 when the file, the section or the key is missing.
-static int FindMarked(const char *path, const char *section, const char *key, char **value,
-                      size_t *valueLength) {
-    size_t length = 0;
-    char *text = ReadProfileFile(path, &length);
+// Finds the key in a text read here: sets *value to the value in the ANSI code page (malloc'd,
+// the caller frees it) and returns 1; 0 when the section or the key is missing.
+static int FindHere(const char *text, size_t length, const char *section, const char *key,
+                    char **value, size_t *valueLength) {
     const char *found;
     size_t foundLength;
     *value = NULL;
-    if (text != NULL && IniFind(text, length, section, key, &found, &foundLength)) {
-        *value = Recode(CP_UTF8, CP_ACP, found, foundLength, valueLength);
+    if (!IniFind(text, length, section, key, &found, &foundLength)) {
+        return 0;
     }
-    free(text);
+    if (StartsWithUtf8Mark(text, length)) {
+        *value = Recode(CP_UTF8, CP_ACP, found, foundLength, valueLength);
+    } else if ((*value = (char *)malloc(foundLength + 1)) != NULL) {
+        *valueLength = IniCopyValue(found, foundLength, *value, foundLength + 1);
+    }
     return *value != NULL;
 }
 
@@ -200,47 +203,58 @@ size_t OsProfileGetString(const char *path, const char *section, const char *key
     if (capacity == 0) {
         return 0;
     }
-    if (!StartsWithUtf8Mark(path)) {
+    size_t length = 0;
+    char *text = TextReadHere(path, &length);
+    if (text == NULL) {
         return GetPrivateProfileStringA(section, key, fallback, out, ClampCapacity(capacity), path);
     }
     char *value;
-    size_t valueLength = 0;
-    if (!FindMarked(path, section, key, &value, &valueLength)) {
-        return IniCopyValue(fallback, IniTrimmedLength(fallback, strlen(fallback)), out, capacity);
+    size_t valueLength = 0, written;
+    if (FindHere(text, length, section, key, &value, &valueLength)) {
+        written = IniCopyValue(value, valueLength, out, capacity);
+        free(value);
+    } else {
+        written =
+            IniCopyValue(fallback, IniTrimmedLength(fallback, strlen(fallback)), out, capacity);
     }
-    size_t written = IniCopyValue(value, valueLength, out, capacity);
-    free(value);
+    free(text);
     return written;
 }
 
 int OsProfileGetInt(const char *path, const char *section, const char *key, int fallback) {
-    if (!StartsWithUtf8Mark(path)) {
+    size_t length = 0;
+    char *text = TextReadHere(path, &length);
+    if (text == NULL) {
         return (int)GetPrivateProfileIntA(section, key, fallback, path);
     }
     char *value;
     size_t valueLength = 0;
-    if (!FindMarked(path, section, key, &value, &valueLength)) {
-        return fallback;
+    int number = fallback;
+    if (FindHere(text, length, section, key, &value, &valueLength)) {
+        number = valueLength > 0 ? IniInteger(value) : fallback;
+        free(value);
     }
-    int number = valueLength > 0 ? IniInteger(value) : fallback;
-    free(value);
+    free(text);
     return number;
 }
 
 int OsProfileWriteString(const char *path, const char *section, const char *key,
                          const char *value) {
-    if (value == NULL || !StartsWithUtf8Mark(path)) {
+    size_t length = 0;
+    char *text = value != NULL ? TextReadHere(path, &length) : NULL;
+    if (text == NULL) {
         return WritePrivateProfileStringA(section, key, value, path) ? 1 : 0;
     }
-    size_t length = 0, utf8Length = 0, newLength = 0;
-    // It had its mark a moment ago: a file that cannot be read now is never overwritten.
-    char *text = ReadProfileFile(path, &length);
-    char *utf8 = text != NULL ? Recode(CP_ACP, CP_UTF8, value, strlen(value), &utf8Length) : NULL;
+    size_t valueLength = strlen(value), newLength = 0;
+    char *recoded = StartsWithUtf8Mark(text, length)
+                        ? Recode(CP_ACP, CP_UTF8, value, valueLength, &valueLength)
+                        : NULL;
+    const char *written = StartsWithUtf8Mark(text, length) ? recoded : value;
     char *updated =
-        utf8 != NULL ? IniWithValue(text, length, section, key, utf8, &newLength) : NULL;
+        written != NULL ? IniWithValue(text, length, section, key, written, &newLength) : NULL;
     int ok = updated != NULL && ReplaceProfileFile(path, updated, newLength);
     free(updated);
-    free(utf8);
+    free(recoded);
     free(text);
     return ok;
 }

@@ -130,9 +130,18 @@ TEST(Lifecycle, SettingsAfterRandomAndNulBytesAreReadAndTheBytesKept) {
     std::string written = sandbox::ReadFile(plugin.settings);
     ASSERT_GE(written.size(), junk.size());
     EXPECT_TRUE(written.compare(0, junk.size(), junk) == 0) << "the bytes before were changed";
-    EXPECT_EQ("7", Setting(plugin.settings, "Forecast", "MaxDays"));
-    EXPECT_EQ("ABC12", Setting(plugin.settings, "LocationID", "DefaultLocationID"));
-    EXPECT_EQ("Both", Setting(plugin.settings, "Unit", "DefaultUnit"));
+    // The keys are set in their own sections, once each (read as text: a profile reader of the
+    // system need not read past the bytes before them).
+    std::string sections = written.substr(junk.size());
+    EXPECT_EQ(0u, sections.find("\r\n[Forecast]\r\nMaxDays=7\r\n[LocationID]\r\n"
+                                "DefaultLocationID=ABC12\r\n[Unit]\r\nDefaultUnit=Both\r\n"))
+        << sections;
+    EXPECT_EQ(std::string::npos, sections.find("MaxDays", sections.find("MaxDays") + 1));
+
+    // Loaded again, the module still reads them.
+    ASSERT_TRUE(plugin.Load());
+    EXPECT_NE(std::string::npos,
+              std::string(plugin.Call1("getparam", "Forecast")).find("|day number (1 to 7)|"));
 }
 
 static size_t Occurrences(const std::string &text, const std::string &part) {

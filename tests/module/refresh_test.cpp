@@ -228,7 +228,6 @@ TEST_F(Refresh, ALoadAfterAnUnloadWhileARefreshRunsReadsTheEditedSettings) {
         last = std::string("[Unit]\nDefaultUnit=") + units[round % 2] +
                "\n[Forecast]\nMaxDays=" + std::to_string(3 + round) + "\n";
         plugin.UseServiceAt(services::SimHost(), last);
-        last = sandbox::ReadFile(plugin.settings);
         ASSERT_TRUE(plugin.Load());
         EXPECT_EQ(marks[round % 2], std::string(plugin.loaded.Get<Export4>("CurrentConditions")(
                                         "<tempunit>", "LC1001", "", "0")));
@@ -237,7 +236,9 @@ TEST_F(Refresh, ALoadAfterAnUnloadWhileARefreshRunsReadsTheEditedSettings) {
         // A refresh that stalls is left running as the host unloads the module.
         EXPECT_EQ(kCachedText, Conditions(plugin, "SIMSTALL"));
         plugin.Unload();
-        EXPECT_EQ(last, sandbox::ReadFile(plugin.settings).substr(0, last.size()));
+        // Whatever the unload wrote (nothing, while the module stays loaded), the edit stands.
+        EXPECT_NE(std::string::npos, sandbox::ReadFile(plugin.settings)
+                                         .find(std::string("DefaultUnit=") + units[round % 2]));
     }
 
     // At the process's end the module shuts down (its cleanup runs then): the user's edit since

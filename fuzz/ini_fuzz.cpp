@@ -4,7 +4,7 @@
 #include <string.h>
 
 #include "fuzz_support.h"
-#include "platform/posix/ini.h"
+#include "platform/ini_text.h"
 
 static bool IsBlank(char c) {
     return c == ' ' || c == '\t';

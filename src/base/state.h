@@ -103,8 +103,10 @@ typedef struct PluginState {
     char proxyAddress[TEXT_CAPACITY];         // "server:port" when useProxy, else empty
 
     // Paths.
-    char settingsPath[PATH_CAPACITY];      // the module path with its extension made ".ini"
-    int settingsWritable;                  // 0: no usable settings path, shutdown writes nothing
+    char settingsPath[PATH_CAPACITY]; // the module path with its extension made ".ini"
+    int settingsWritable;             // 0: no usable settings path, shutdown writes nothing
+    uint64_t settingsTime; // the settings file's last-write time when last read, 0 when missing
+    int64_t settingsSize;  // the settings file's size in bytes when last read, 0 when missing
     char languagePath[PATH_CAPACITY];      // or empty when it does not fit
     char cacheFolder[PATH_CAPACITY];       // TEMP + "Nimbrel" (see OsCacheFolder), or empty
     char cacheFilePath[PATH_CAPACITY];     // last cache file name built

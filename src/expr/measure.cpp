@@ -27,8 +27,10 @@ const char *BeaufortName(int number) {
 static int IsOff(const char *flag) {
     return strcmp(flag, "0") == 0;
 }
+// Whether a call shows both units: its unit type, or the default unit type when it gives none
+// (an empty Unit Type means the default, "Both" included).
 static int IsBoth(const char *unitType) {
-    return strcmp(unitType, "Both") == 0;
+    return strcmp(unitType[0] != '\0' ? unitType : Plugin.defaultUnit, "Both") == 0;
 }
 
 static const char *SetValue(const char *text) {

@@ -217,6 +217,11 @@ int OsFileLastWrite(const char *path, uint64_t *time);
 // still gives its time. Returns 1 on success, 0 when there is no such file.
 int OsFileLastWriteByName(const char *path, uint64_t *time);
 
+// The last-write time (see OsUtcNow) and the size in bytes of a file, from its directory entry
+// without opening it, as OsFileLastWriteByName: one look that tells whether somebody changed
+// the file since. Returns 1 on success; 0 when there is no such file, and then both are 0.
+int OsFileStamp(const char *path, uint64_t *time, int64_t *size);
+
 // Puts `from` in the place of `to` in one step where the system allows it, so that readers
 // see the old whole file or the new whole file. Returns 1 on success; on failure `to` is
 // unchanged.

@@ -3,6 +3,7 @@
 #include "feed/cache.h"
 #include "feed/download.h"
 #include "base/state.h"
+#include "plugin/lifecycle.h"
 
 // The threads of this process first, then the processes: a call that gives the plugin mutex up
 // while it waits for a refresh keeps its own process's other threads out all the same, but
@@ -38,6 +39,7 @@ FrameEntry EnterFrame(void) {
         break;
     }
     Plugin.mutexHeld = entry == FRAME_OWNED;
+    ReadChangedSettings();
     StartCallDownloads();
     StartCallCacheChecks();
     return entry;

@@ -70,6 +70,45 @@ int LanguagePathFromSettings(const char *settingsPath, const char *language, cha
     return 1;
 }
 
+// Puts a prompt list in place, writing only when the text changes: getparam hands the buffer
+// out without the lock, and a reading of unchanged settings must not touch it.
+static void SetPrompt(char *out, size_t capacity, const char *text) {
+    if (strcmp(text, out) != 0) {
+        CopyText(out, capacity, text);
+    }
+}
+
+// Reads the settings file and what follows from it (the language file path, the prompts), and
+// notes the file's time and size as they were before the reading: a change made while it reads
+// is then seen by the next look.
+static void LoadSettings(void) {
+    if (Plugin.settingsWritable) {
+        OsFileStamp(Plugin.settingsPath, &Plugin.settingsTime, &Plugin.settingsSize);
+    }
+    ReadSettings(Plugin.settingsWritable ? Plugin.settingsPath : NULL);
+    LanguagePathFromSettings(Plugin.settingsPath, Plugin.customLanguage, Plugin.languagePath,
+                             sizeof Plugin.languagePath);
+    char prompt[TEXT_CAPACITY];
+    FormatText(prompt, sizeof prompt, kForecastPrompt, Plugin.maxDays);
+    SetPrompt(Plugin.forecastPrompt, sizeof Plugin.forecastPrompt, prompt);
+    FormatText(prompt, sizeof prompt, kHourlyPrompt, Plugin.maxHours);
+    SetPrompt(Plugin.hourlyPrompt, sizeof Plugin.hourlyPrompt, prompt);
+}
+
+// Whether the settings file has the time and size it had when last read (or is still missing).
+static int SettingsFileUnchanged(void) {
+    uint64_t time = 0;
+    int64_t size = 0;
+    OsFileStamp(Plugin.settingsPath, &time, &size);
+    return time == Plugin.settingsTime && size == Plugin.settingsSize;
+}
+
+void ReadChangedSettings(void) {
+    if (Plugin.running && Plugin.settingsWritable && !SettingsFileUnchanged()) {
+        LoadSettings();
+    }
+}
+
 static void ReleaseState(void) {
     OsMutexClose(Plugin.mutex);
     Plugin.mutex = NULL;
@@ -102,17 +141,11 @@ void Startup(void *instance) {
         Plugin.settingsWritable = 0;
     }
 
-    ReadSettings(Plugin.settingsWritable ? Plugin.settingsPath : NULL);
-
-    LanguagePathFromSettings(Plugin.settingsPath, Plugin.customLanguage, Plugin.languagePath,
-                             sizeof Plugin.languagePath);
+    Plugin.forecastPrompt[0] = Plugin.hourlyPrompt[0] = '\0';
+    LoadSettings();
     ReadProxySettings();
     // Without a usable folder there is no cache: downloads then fail and say so.
     OsCacheFolder(kCacheFolderName, Plugin.cacheFolder, sizeof Plugin.cacheFolder);
-
-    FormatText(Plugin.forecastPrompt, sizeof Plugin.forecastPrompt, kForecastPrompt,
-               Plugin.maxDays);
-    FormatText(Plugin.hourlyPrompt, sizeof Plugin.hourlyPrompt, kHourlyPrompt, Plugin.maxHours);
     Plugin.running = 1;
 }
 
@@ -120,7 +153,9 @@ void Shutdown(void) {
     if (!Plugin.running) {
         return;
     }
-    if (Plugin.settingsWritable) {
+    // A file changed since it was read holds the user's edit (or another process's write-back):
+    // the values in memory are older and must not overwrite it.
+    if (Plugin.settingsWritable && SettingsFileUnchanged()) {
         WriteSettings(Plugin.settingsPath);
     }
     ReleaseState();

@@ -12,8 +12,16 @@
 // leaves a usable state. Calling it again while running first releases what the last call took.
 void Startup(void *instance);
 
-// Writes the effective settings back to the settings file and releases the state. Does nothing
-// when the module is not running.
+// Reads the settings again when the settings file's last-write time or size differs from when
+// it was last read. A refresh keeps the module loaded across the host's unload, so that the
+// next load runs no start-up: this is how the settings the user changed meanwhile still come
+// in, at the first call after. Costs one look at the file's directory entry; call it holding the
+// plugin mutex. Does nothing when the module is not running or has no settings path.
+void ReadChangedSettings(void);
+
+// Writes the effective settings back to the settings file, unless the file changed (time or
+// size) since it was last read, and releases the state. Does nothing when the module is not
+// running.
 void Shutdown(void);
 
 // Derives the settings file path from the module path: every ".dll" (the module extension)

@@ -90,6 +90,16 @@ TEST_F(ExprTest, UnitTypesAndFlags) {
     EXPECT_EQ("72" + Degree(), Conditions("<temp>", "T1", ""));
 }
 
+TEST_F(ExprTest, AnEmptyUnitTypeWithBothAsTheDefaultShowsBothUnits) {
+    CopyText(Plugin.defaultUnit, sizeof Plugin.defaultUnit, "Both");
+    Place("Current", "T1", "Both", kCurrentEnglish); // the feed answers Both in English
+    EXPECT_EQ("72" + Degree() + "F (22" + Degree() + "C)", Conditions("<temp>", "T1", ""));
+    EXPECT_EQ("10 mph (16 km/h)", Conditions("<wind>", "T1", ""));
+    EXPECT_EQ("Unlimited", Conditions("<vis>", "T1", ""));
+    // A unit type given still wins over the default.
+    EXPECT_EQ("22" + Degree(), Conditions("<temp>", "T1", "Metric"));
+}
+
 TEST_F(ExprTest, TheEarlyExitAndTheCountOfAngleBrackets) {
     Place("Current", "T2", "English",
           "<ut>F</ut><tmp>60</tmp><cc><t>Fog</t><wind><s>5</s><t>N</t></wind>"

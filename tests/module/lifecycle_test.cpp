@@ -106,6 +106,92 @@ TEST(Lifecycle, AnUnusableTempCreatesNoCacheFolderAnywhere) {
     EXPECT_TRUE(sandbox::Exists(plugin.settings));
 }
 
+// Settings after bytes the reader does not understand: a megabyte of random bytes, NUL bytes
+// among them, before the sections. They are read, and the write-back keeps every byte it does
+// not own.
+TEST(Lifecycle, SettingsAfterRandomAndNulBytesAreReadAndTheBytesKept) {
+    PluginCopy plugin("junk");
+    std::string junk(1u << 20, '\0');
+    unsigned seed = 2024;
+    for (size_t i = 0; i < junk.size(); i++) {
+        seed = seed * 1103515245u + 12345u;
+        // Every byte value, and a NUL in every few hundred bytes, but no line that could pass
+        // for a section of the settings: no '[' at all.
+        char c = (char)(seed >> 16);
+        junk[i] = c == '[' ? '\0' : c;
+    }
+    plugin.WriteSettings(junk + "\r\n[Forecast]\r\nMaxDays=7\r\n[LocationID]\r\n"
+                                "DefaultLocationID=abc12\r\n[Unit]\r\nDefaultUnit=Both\r\n");
+    ASSERT_TRUE(plugin.Load());
+    EXPECT_NE(std::string::npos,
+              std::string(plugin.Call1("getparam", "Forecast")).find("|day number (1 to 7)|"));
+    plugin.Unload();
+
+    std::string written = sandbox::ReadFile(plugin.settings);
+    ASSERT_GE(written.size(), junk.size());
+    EXPECT_TRUE(written.compare(0, junk.size(), junk) == 0) << "the bytes before were changed";
+    // The keys are set in their own sections, once each (read as text: a profile reader of the
+    // system need not read past the bytes before them).
+    std::string sections = written.substr(junk.size());
+    EXPECT_EQ(0u, sections.find("\r\n[Forecast]\r\nMaxDays=7\r\n[LocationID]\r\n"
+                                "DefaultLocationID=ABC12\r\n[Unit]\r\nDefaultUnit=Both\r\n"))
+        << sections;
+    EXPECT_EQ(std::string::npos, sections.find("MaxDays", sections.find("MaxDays") + 1));
+
+    // Loaded again, the module still reads them.
+    ASSERT_TRUE(plugin.Load());
+    EXPECT_NE(std::string::npos,
+              std::string(plugin.Call1("getparam", "Forecast")).find("|day number (1 to 7)|"));
+}
+
+static size_t Occurrences(const std::string &text, const std::string &part) {
+    size_t count = 0;
+    for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) {
+        count++;
+    }
+    return count;
+}
+
+// A file an editor saved as "UTF-8 with BOM": its first section counts, and the write-back
+// keeps the mark and adds no second section of that name.
+TEST(Lifecycle, AByteOrderMarkBeforeTheFirstSectionIsSkippedAndKept) {
+    PluginCopy plugin("bom");
+    const std::string mark = "\xEF\xBB\xBF";
+    plugin.WriteSettings(mark + "[Forecast]\r\nMaxDays=7\r\n[Unit]\r\nDefaultUnit=Both\r\n");
+    for (int round = 0; round < 2; round++) {
+        SCOPED_TRACE(round);
+        ASSERT_TRUE(plugin.Load());
+        EXPECT_NE(std::string::npos,
+                  std::string(plugin.Call1("getparam", "Forecast")).find("|day number (1 to 7)|"));
+        plugin.Unload();
+        std::string written = sandbox::ReadFile(plugin.settings);
+        EXPECT_EQ(0u, written.find(mark + "[Forecast]\r\nMaxDays=7\r\n")) << written;
+        EXPECT_EQ(1u, Occurrences(written, "[Forecast]")) << written;
+        EXPECT_EQ(1u, Occurrences(written, "MaxDays")) << written;
+        EXPECT_EQ("Both", Setting(plugin.settings, "Unit", "DefaultUnit"));
+    }
+}
+
+// The user edits the settings while the module is loaded and no call comes before the unload:
+// the values in memory are older than the file, and the write-back leaves the file alone.
+TEST(Lifecycle, AnEditWhileLoadedIsNeverOverwrittenAtShutdown) {
+    PluginCopy plugin("edit");
+    plugin.WriteSettings("[Forecast]\nMaxDays=7\n[Unit]\nDefaultUnit=English\n");
+    ASSERT_TRUE(plugin.Load());
+    const std::string edited =
+        "; changed by hand\n[Forecast]\nMaxDays=3\n[Unit]\nDefaultUnit=Metric\n";
+    plugin.WriteSettings(edited);
+    plugin.Unload();
+    EXPECT_EQ(edited, sandbox::ReadFile(plugin.settings));
+
+    // Unchanged since the last reading, the file gets the effective values as ever.
+    ASSERT_TRUE(plugin.Load());
+    plugin.Unload();
+    EXPECT_EQ("3", Setting(plugin.settings, "Forecast", "MaxDays"));
+    EXPECT_EQ("90210", Setting(plugin.settings, "LocationID", "DefaultLocationID"));
+    EXPECT_EQ(0u, sandbox::ReadFile(plugin.settings).find("; changed by hand"));
+}
+
 #if !defined(_WIN32)
 #include <sys/stat.h>
 #include <unistd.h>

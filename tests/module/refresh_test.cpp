@@ -19,6 +19,13 @@ static const char kStaleCurrent[] =
 static const char kEnglish[] = "[Unit]\nDefaultUnit=English\n";
 static const char kCachedText[] = "-7F Stale Fog";
 
+typedef void(MODULE_CALL *CleanupExport)(void);
+#if defined(_WIN32)
+static const char kCleanupExport[] = "_cleanup@0";
+#else
+static const char kCleanupExport[] = "NimbrelCleanup";
+#endif
+
 // A call's bound far above the module's own wait: only a call that waited for the network
 // comes near it.
 static const long long kAtOnceBoundMs = 3000;
@@ -201,4 +208,47 @@ TEST_F(Refresh, UnloadingWhileARefreshRunsLeavesTheModuleAndTheCacheWhole) {
     ASSERT_TRUE(plugin.Load());
     EXPECT_EQ(kCachedText, Conditions(plugin, "SIMSTALL"));
     EXPECT_STREQ("Nimbrel", plugin.Info(0));
+}
+
+// A refresh keeps the module loaded across the host's unload, so the next load runs no
+// start-up of its own. The user edits the settings in between: the next call shows them, and no
+// later shutdown writes the old ones over the edit.
+TEST_F(Refresh, ALoadAfterAnUnloadWhileARefreshRunsReadsTheEditedSettings) {
+    PluginCopy plugin("refresh-reload");
+    // A copy for each default unit: the call's probe asks the default one.
+    std::string stale = PlaceStale(plugin, "SIMSTALL");
+    std::string metric = stale.substr(0, stale.find(".English.xml")) + ".Metric.xml";
+    sandbox::WriteFile(metric, kStaleCurrent);
+    AgeFile(metric);
+    const char *const units[] = {"English", "Metric"};
+    const char *const marks[] = {"F", "C"};
+    std::string last;
+    for (int round = 0; round < 4; round++) {
+        SCOPED_TRACE(round);
+        last = std::string("[Unit]\nDefaultUnit=") + units[round % 2] +
+               "\n[Forecast]\nMaxDays=" + std::to_string(3 + round) + "\n";
+        plugin.UseServiceAt(services::SimHost(), last);
+        ASSERT_TRUE(plugin.Load());
+        EXPECT_EQ(marks[round % 2], std::string(plugin.loaded.Get<Export4>("CurrentConditions")(
+                                        "<tempunit>", "LC1001", "", "0")));
+        EXPECT_NE(std::string::npos, std::string(plugin.Call1("getparam", "Forecast"))
+                                         .find("(1 to " + std::to_string(3 + round) + ")"));
+        // A refresh that stalls is left running as the host unloads the module.
+        EXPECT_EQ(kCachedText, Conditions(plugin, "SIMSTALL"));
+        plugin.Unload();
+        // Whatever the unload wrote (nothing, while the module stays loaded), the edit stands.
+        EXPECT_NE(std::string::npos, sandbox::ReadFile(plugin.settings)
+                                         .find(std::string("DefaultUnit=") + units[round % 2]));
+    }
+
+    // At the process's end the module shuts down (its cleanup runs then): the user's edit since
+    // the last reading stays as it is.
+    ASSERT_TRUE(plugin.Load());
+    EXPECT_EQ("C", std::string(plugin.loaded.Get<Export4>("CurrentConditions")("<tempunit>",
+                                                                               "LC1001", "", "0")));
+    const std::string edited = "; by hand\n" + last + "[General]\nShowMoonPhase=0\n";
+    sandbox::WriteFile(plugin.settings, edited);
+    plugin.loaded.Get<CleanupExport>(kCleanupExport)();
+    plugin.Unload();
+    EXPECT_EQ(edited, sandbox::ReadFile(plugin.settings));
 }

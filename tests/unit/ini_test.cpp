@@ -10,7 +10,7 @@
 #include <string>
 
 #include "platform/platform.h"
-#include "platform/posix/ini.h"
+#include "platform/ini_text.h"
 #include "support/sandbox.h"
 
 static std::string Find(const std::string &text, const char *section, const char *key) {
@@ -106,11 +106,69 @@ TEST_F(IniFile, ReadsLikeTheProfileFunctions) {
     EXPECT_EQ(0, OsProfileGetInt(path.c_str(), "S", "word", 5));
     EXPECT_EQ(5, OsProfileGetInt(path.c_str(), "S", "empty", 5));
     EXPECT_EQ(5, OsProfileGetInt(path.c_str(), "S", "missing", 5));
+}
 
-    // A zero byte ends the text, as it ends every text the profile functions read.
-    sandbox::WriteFile(path, std::string("[a]\nk=1\0[b]\nk=2\n", 17));
-    EXPECT_EQ(1, OsProfileGetInt(path.c_str(), "a", "k", 5));
-    EXPECT_EQ(5, OsProfileGetInt(path.c_str(), "b", "k", 5));
+TEST_F(IniFile, AZeroByteIsAByteOfItsLineAndTheLinesAfterItAreReadAndKept) {
+    // Inside a value it ends the text read; a line of its own is a line not understood.
+    static const char kText[] = "[a]\nk=1\0tail\n\0\0\n[b]\nk=2\n";
+    const std::string text(kText, sizeof kText - 1);
+    sandbox::WriteFile(path, text);
+    char out[16];
+    OsProfileGetString(path.c_str(), "a", "k", "", out, sizeof out);
+    EXPECT_STREQ("1", out);
+    EXPECT_EQ(2, OsProfileGetInt(path.c_str(), "b", "k", 5));
+
+    // The write-back changes its own line and nothing else.
+    EXPECT_EQ(1, OsProfileWriteString(path.c_str(), "b", "k", "3"));
+    std::string expected = text;
+    expected.replace(expected.size() - 2, 1, "3");
+    EXPECT_EQ(expected, sandbox::ReadFile(path));
+}
+
+TEST_F(IniFile, SettingsAfterAMegabyteOfRandomBytesAreReadAndNeverErased) {
+    std::string junk(1u << 20, '\0');
+    unsigned seed = 12345;
+    for (char &c : junk) {
+        seed = seed * 1103515245u + 12345u;
+        c = (char)(seed >> 16);
+    }
+    const std::string settings =
+        "\n[LocationID]\nDefaultLocationID=LC1001\n[Unit]\nDefaultUnit=Metric\n";
+    sandbox::WriteFile(path, junk + settings);
+    char out[16];
+    OsProfileGetString(path.c_str(), "LocationID", "DefaultLocationID", "90210", out, sizeof out);
+    EXPECT_STREQ("LC1001", out);
+    OsProfileGetString(path.c_str(), "Unit", "DefaultUnit", "Auto", out, sizeof out);
+    EXPECT_STREQ("Metric", out);
+
+    EXPECT_EQ(1, OsProfileWriteString(path.c_str(), "Unit", "DefaultUnit", "Both"));
+    EXPECT_EQ(1, OsProfileWriteString(path.c_str(), "LocationID", "DefaultLocationID", "LC1001"));
+    std::string written = sandbox::ReadFile(path);
+    ASSERT_GE(written.size(), junk.size());
+    EXPECT_TRUE(written.compare(0, junk.size(), junk) == 0) << "the random bytes were changed";
+    OsProfileGetString(path.c_str(), "Unit", "DefaultUnit", "Auto", out, sizeof out);
+    EXPECT_STREQ("Both", out);
+    OsProfileGetString(path.c_str(), "LocationID", "DefaultLocationID", "90210", out, sizeof out);
+    EXPECT_STREQ("LC1001", out);
+}
+
+TEST_F(IniFile, AByteOrderMarkIsSkippedWhenReadingAndKeptWhenWriting) {
+    const std::string mark = "\xEF\xBB\xBF";
+    sandbox::WriteFile(path, mark + "[Unit]\r\nDefaultUnit=Metric\r\n[General]\r\nX=1\r\n");
+    char out[16];
+    OsProfileGetString(path.c_str(), "Unit", "DefaultUnit", "Auto", out, sizeof out);
+    EXPECT_STREQ("Metric", out);
+
+    // The first section's key is replaced in place: no second [Unit], the mark stays first.
+    EXPECT_EQ(1, OsProfileWriteString(path.c_str(), "Unit", "DefaultUnit", "Both"));
+    EXPECT_EQ(mark + "[Unit]\r\nDefaultUnit=Both\r\n[General]\r\nX=1\r\n", sandbox::ReadFile(path));
+
+    // A file holding the mark alone gets its first section right after it.
+    sandbox::WriteFile(path, mark);
+    EXPECT_EQ(1, OsProfileWriteString(path.c_str(), "Unit", "DefaultUnit", "Both"));
+    EXPECT_EQ(mark + "[Unit]\nDefaultUnit=Both\n", sandbox::ReadFile(path));
+    // Only a mark at the very start is one: elsewhere the bytes belong to their line.
+    EXPECT_EQ("(absent)", Find("\n" + mark + "[Unit]\nDefaultUnit=Both\n", "Unit", "DefaultUnit"));
 }
 
 TEST_F(IniFile, WriteCreatesTheFileAndKeepsOtherContent) {

@@ -118,6 +118,19 @@ int OsFileLastWriteByName(const char *path, uint64_t *time) {
     return 1;
 }
 
+int OsFileStamp(const char *path, uint64_t *time, int64_t *size) {
+    struct stat status;
+    if (stat(path, &status) != 0) {
+        *time = 0;
+        *size = 0;
+        return 0;
+    }
+    *time = ((uint64_t)status.st_mtim.tv_sec + kEpochDifferenceSeconds) * 10000000ull +
+            (uint64_t)status.st_mtim.tv_nsec / 100u;
+    *size = (int64_t)status.st_size;
+    return 1;
+}
+
 int OsFileReplace(const char *from, const char *to) {
     return rename(from, to) == 0;
 }

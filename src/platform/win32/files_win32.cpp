@@ -97,6 +97,19 @@ int OsFileLastWriteByName(const char *path, uint64_t *time) {
     return 1;
 }
 
+int OsFileStamp(const char *path, uint64_t *time, int64_t *size) {
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!GetFileAttributesExA(path, GetFileExInfoStandard, &data)) {
+        *time = 0;
+        *size = 0;
+        return 0;
+    }
+    *time =
+        ((uint64_t)data.ftLastWriteTime.dwHighDateTime << 32) | data.ftLastWriteTime.dwLowDateTime;
+    *size = (int64_t)(((uint64_t)data.nFileSizeHigh << 32) | data.nFileSizeLow);
+    return 1;
+}
+
 int OsFileReplace(const char *from, const char *to) {
     if (MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
         return 1;

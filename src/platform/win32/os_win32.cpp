@@ -1,11 +1,15 @@
 // The Windows backend: module, environment, folders, time, profile files, the host's registry
-// key, locale and the named mutex, each through the system's own functions.
+// key, locale and the named mutex, each through the system's own functions (profile files with
+// a UTF-8 byte-order mark or a NUL byte excepted, see below).
 #if defined(_WIN32)
 
 #include <windows.h>
 
+#include <stdio.h>
+#include <stdlib.h>
 #include <string.h>
 
+#include "platform/ini_text.h"
 #include "platform/platform.h"
 
 const char OsPathSeparator = '\\';
@@ -83,21 +87,176 @@ int OsFolderExists(const char *path) {
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
+// ---- Profile files -----------------------------------------------------------------------
+// The system's profile functions take a UTF-8 byte-order mark for bytes of the first line, so
+// that the first section of a file an editor saved as "UTF-8 with BOM" goes unseen and a write
+// to it appends a second one; and a NUL byte may end their reading of the file. Such files are
+// read and written here instead, with the INI text code the POSIX backend uses: the mark stays
+// first in the file and its values, UTF-8, are read into the ANSI code page and written back
+// from it; a NUL byte is a byte of its line. Every other file goes to the system's functions.
+
+// A file larger than this is not a settings or language file; it goes to the system.
+static const int64_t kMaxProfileFileBytes = 4 << 20;
+
+static const char kUtf8Mark[] = "\xEF\xBB\xBF";
+enum { UTF8_MARK_LENGTH = 3 };
+
+static int StartsWithUtf8Mark(const char *text, size_t length) {
+    return length >= UTF8_MARK_LENGTH && memcmp(text, kUtf8Mark, UTF8_MARK_LENGTH) == 0;
+}
+
+// The whole file, when the module reads it itself (it begins with the mark or holds a NUL byte):
+// a malloc'd text, zero-terminated after its *length bytes, which the caller frees. Returns NULL
+// for a file the system's functions read, and for one that is missing, unreadable or too large.
+static char *TextReadHere(const char *path, size_t *length) {
+    OsFile *file = OsFileOpenRead(path);
+    int64_t size = file != NULL ? OsFileSize(file) : -1;
+    char *bytes =
+        size > 0 && size <= kMaxProfileFileBytes ? (char *)malloc((size_t)size + 1) : NULL;
+    size_t used = 0;
+    while (bytes != NULL && used < (size_t)size) {
+        size_t got = OsFileRead(file, bytes + used, (size_t)size - used);
+        if (got == 0) {
+            free(bytes);
+            bytes = NULL;
+        }
+        used += got;
+    }
+    OsFileClose(file);
+    if (bytes != NULL && !StartsWithUtf8Mark(bytes, used) && memchr(bytes, '\0', used) == NULL) {
+        free(bytes);
+        bytes = NULL;
+    }
+    if (bytes != NULL) {
+        bytes[used] = '\0';
+        *length = used;
+    }
+    return bytes;
+}
+
+// Converts `length` bytes of code page `from` into code page `to`. Returns a malloc'd text,
+// zero-terminated after its *outLength bytes, which the caller frees; NULL on failure.
+static char *Recode(UINT from, UINT to, const char *text, size_t length, size_t *outLength) {
+    int wideLength =
+        length > 0 ? MultiByteToWideChar(from, 0, text, ClampCapacity(length), NULL, 0) : 0;
+    WCHAR *wide = (WCHAR *)malloc(((size_t)wideLength + 1) * sizeof(WCHAR));
+    if (wide == NULL || (length > 0 && wideLength == 0)) {
+        free(wide);
+        return NULL;
+    }
+    MultiByteToWideChar(from, 0, text, ClampCapacity(length), wide, wideLength);
+    int bytes =
+        wideLength > 0 ? WideCharToMultiByte(to, 0, wide, wideLength, NULL, 0, NULL, NULL) : 0;
+    char *out = (char *)malloc((size_t)bytes + 1);
+    if (out != NULL) {
+        WideCharToMultiByte(to, 0, wide, wideLength, out, bytes, NULL, NULL);
+        out[bytes] = '\0';
+        *outLength = (size_t)bytes;
+    }
+    free(wide);
+    return out;
+}
+
+// Finds the key in a text read here: sets *value to the value in the ANSI code page (malloc'd,
+// the caller frees it) and returns 1; 0 when the section or the key is missing.
+static int FindHere(const char *text, size_t length, const char *section, const char *key,
+                    char **value, size_t *valueLength) {
+    const char *found;
+    size_t foundLength;
+    *value = NULL;
+    if (!IniFind(text, length, section, key, &found, &foundLength)) {
+        return 0;
+    }
+    if (StartsWithUtf8Mark(text, length)) {
+        *value = Recode(CP_UTF8, CP_ACP, found, foundLength, valueLength);
+    } else if ((*value = (char *)malloc(foundLength + 1)) != NULL) {
+        *valueLength = IniCopyValue(found, foundLength, *value, foundLength + 1);
+    }
+    return *value != NULL;
+}
+
+// Puts `length` bytes in place as the file: written beside it first, then moved over it in one
+// step, so that an interrupted write never leaves half a file. Returns 1, or 0 with the file
+// unchanged.
+static int ReplaceProfileFile(const char *path, const char *bytes, size_t length) {
+    char temporary[MAX_PATH];
+    int fits = snprintf(temporary, sizeof temporary, "%s.%lu.tmp", path,
+                        (unsigned long)GetCurrentProcessId());
+    if (fits <= 0 || (size_t)fits >= sizeof temporary) {
+        return 0;
+    }
+    OsFile *file = OsFileCreate(temporary);
+    if (file == NULL) {
+        return 0;
+    }
+    int ok = OsFileWrite(file, bytes, length) == length;
+    ok = OsFileClose(file) && ok;
+    ok = ok && OsFileReplace(temporary, path);
+    if (!ok) {
+        OsFileDelete(temporary);
+    }
+    return ok;
+}
+
 size_t OsProfileGetString(const char *path, const char *section, const char *key,
                           const char *fallback, char *out, size_t capacity) {
     if (capacity == 0) {
         return 0;
     }
-    return GetPrivateProfileStringA(section, key, fallback, out, ClampCapacity(capacity), path);
+    size_t length = 0;
+    char *text = TextReadHere(path, &length);
+    if (text == NULL) {
+        return GetPrivateProfileStringA(section, key, fallback, out, ClampCapacity(capacity), path);
+    }
+    char *value;
+    size_t valueLength = 0, written;
+    if (FindHere(text, length, section, key, &value, &valueLength)) {
+        written = IniCopyValue(value, valueLength, out, capacity);
+        free(value);
+    } else {
+        written =
+            IniCopyValue(fallback, IniTrimmedLength(fallback, strlen(fallback)), out, capacity);
+    }
+    free(text);
+    return written;
 }
 
 int OsProfileGetInt(const char *path, const char *section, const char *key, int fallback) {
-    return (int)GetPrivateProfileIntA(section, key, fallback, path);
+    size_t length = 0;
+    char *text = TextReadHere(path, &length);
+    if (text == NULL) {
+        return (int)GetPrivateProfileIntA(section, key, fallback, path);
+    }
+    char *value;
+    size_t valueLength = 0;
+    int number = fallback;
+    if (FindHere(text, length, section, key, &value, &valueLength)) {
+        number = valueLength > 0 ? IniInteger(value) : fallback;
+        free(value);
+    }
+    free(text);
+    return number;
 }
 
 int OsProfileWriteString(const char *path, const char *section, const char *key,
                          const char *value) {
-    return WritePrivateProfileStringA(section, key, value, path) ? 1 : 0;
+    size_t length = 0;
+    char *text = value != NULL ? TextReadHere(path, &length) : NULL;
+    if (text == NULL) {
+        return WritePrivateProfileStringA(section, key, value, path) ? 1 : 0;
+    }
+    size_t valueLength = strlen(value), newLength = 0;
+    char *recoded = StartsWithUtf8Mark(text, length)
+                        ? Recode(CP_ACP, CP_UTF8, value, valueLength, &valueLength)
+                        : NULL;
+    const char *written = StartsWithUtf8Mark(text, length) ? recoded : value;
+    char *updated =
+        written != NULL ? IniWithValue(text, length, section, key, written, &newLength) : NULL;
+    int ok = updated != NULL && ReplaceProfileFile(path, updated, newLength);
+    free(updated);
+    free(recoded);
+    free(text);
+    return ok;
 }
 
 int OsHostProxyValue(const char *name, char *out, size_t capacity) {

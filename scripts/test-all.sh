@@ -9,8 +9,17 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh all
 status=0
+# The Windows tests run the DLL under 32-bit Wine, which some kernels cannot start: there the
+# DLL is still built and its exports checked, and the runs under Wine are left out, said loudly.
+wine_reason=$(cmake/wine-usable.sh 2>&1) && wine= || wine=no
 for preset in native native-asan win32; do
   echo "=== $preset"
+  if [ "$preset" = win32 ] && [ -n "$wine" ]; then
+    echo "Windows tests under Wine SKIPPED: $wine_reason"
+    { cmake --preset win32 && cmake --build --preset win32 &&
+      ctest --preset win32 -R '^(languages-write|layers|scripts|exported-symbols)$'; } || status=1
+    continue
+  fi
   cmake --workflow --preset "$preset" || status=1
 done
 echo "=== packages"
@@ -25,8 +34,12 @@ echo "=== stress, feed"
 scripts/stress.sh --feed 20 3 3 || status=1
 echo "=== stress, a full disk"
 scripts/stress.sh --full-disk 20 3 3 || status=1
-echo "=== stress under Wine, Open-Meteo provider"
-scripts/stress.sh --wine 20 2 3 || status=1
-echo "=== stress under Wine, feed"
-scripts/stress.sh --wine --feed 20 2 3 || status=1
+if [ -z "$wine" ]; then
+  echo "=== stress under Wine, Open-Meteo provider"
+  scripts/stress.sh --wine 20 2 3 || status=1
+  echo "=== stress under Wine, feed"
+  scripts/stress.sh --wine --feed 20 2 3 || status=1
+else
+  echo "=== stress under Wine SKIPPED: $wine_reason"
+fi
 exit $status

@@ -232,6 +232,7 @@ enum { OS_HTTP_HEADER_CAPACITY = 64 }; // an HTTP date is 29 characters
 typedef struct OsHttpAnswerHeaders {
     char expires[OS_HTTP_HEADER_CAPACITY];      // the Expires header as sent, or empty
     char lastModified[OS_HTTP_HEADER_CAPACITY]; // the Last-Modified header as sent, or empty
+    char date[OS_HTTP_HEADER_CAPACITY];         // the Date header (the server's clock), or empty
 } OsHttpAnswerHeaders;
 
 typedef struct OsHttpRequest {

@@ -120,6 +120,24 @@ int MetSymbolWmo(const char *symbol, size_t length, int *wmo, int *isDay) {
     return 0;
 }
 
+int MetNorwayAnswerFresh(const char *expires, const char *date, int64_t arrivedSeconds,
+                         int64_t nowSeconds) {
+    int64_t expiresSeconds = 0, dateSeconds = 0;
+    if (!ParseHttpDate(expires, &expiresSeconds) || nowSeconds < arrivedSeconds) {
+        return 0;
+    }
+    int64_t age = nowSeconds - arrivedSeconds;
+    int64_t lifetime = MET_NORWAY_LONGEST_FRESHNESS;
+    if (ParseHttpDate(date, &dateSeconds)) {
+        if (expiresSeconds - dateSeconds < lifetime) {
+            lifetime = expiresSeconds - dateSeconds;
+        }
+    } else if (nowSeconds >= expiresSeconds) {
+        return 0;
+    }
+    return age < lifetime;
+}
+
 // ---- Computed values -----------------------------------------------------------------------
 
 double ApparentTemperature(double celsius, double humidity, double windKmh) {

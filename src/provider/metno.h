@@ -41,6 +41,20 @@ typedef struct MetNorwayClock {
 // keeps), else that nautical zone, the longitude over 15 degrees rounded (-12 to 12 hours).
 int MetNorwayGuessOffset(double longitude, int computerOffsetSeconds);
 
+// The longest an answer is trusted without asking, whatever its headers say: a day.
+enum { MET_NORWAY_LONGEST_FRESHNESS = 24 * 3600 };
+
+// Whether an answer that arrived at `arrivedSeconds` may still serve at `nowSeconds` (both
+// seconds since 1970-01-01 UTC by the computer's clock) without asking the service: its
+// freshness is its Expires minus its Date, the service's clock against itself, counted from its
+// arrival and never more than a day, so that a computer's clock that runs behind or ahead of
+// the service's neither keeps an answer for long nor asks for one too often. An answer kept
+// without a Date is fresh before its Expires by the computer's clock, and at most a day from its
+// arrival; one without an Expires never. A clock that now reads before the arrival makes the
+// answer's age unknown: it is not fresh.
+int MetNorwayAnswerFresh(const char *expires, const char *date, int64_t arrivedSeconds,
+                         int64_t nowSeconds);
+
 // Reads an answer of `length` bytes (not necessarily zero-terminated) into `model`: each time
 // step becomes an hour (hourly ones first, six-hourly ones later), the current conditions are
 // those of the last step at or before the clock (the first step when the clock is before it),

@@ -303,8 +303,9 @@ static int OpenMeteoWeather(const ForecastService *self, const PlaceInfo *place,
 }
 
 // MET Norway's answer is kept with its cache headers in front of it, a line each and a blank
-// line after them, as the service asks: it is never asked for again before its Expires, and
-// then only for an answer newer than its Last-Modified.
+// line after them, as the service asks: it is not asked for again while it is fresh (its Expires
+// minus its Date, from its arrival, which is the file's last write), and then only for an answer
+// newer than its Last-Modified. Files kept before the Date was kept have no Date line.
 typedef struct KeptMetAnswer {
     OsHttpAnswerHeaders headers; // empty when the file has none
     const char *json;            // within the file's bytes
@@ -313,6 +314,7 @@ typedef struct KeptMetAnswer {
 
 static const char kExpiresField[] = "Expires: ";
 static const char kLastModifiedField[] = "Last-Modified: ";
+static const char kDateField[] = "Date: ";
 
 // The header line `field` of `text` (up to the blank line at `end`), into `out`.
 static void HeaderField(const char *text, const char *end, const char *field, char *out,
@@ -333,7 +335,7 @@ static void HeaderField(const char *text, const char *end, const char *field, ch
 // Splits a kept answer into its headers and its JSON; an answer without headers (as another
 // process may have kept it) is JSON alone.
 static void SplitMetAnswer(const char *bytes, size_t length, KeptMetAnswer *kept) {
-    kept->headers.expires[0] = kept->headers.lastModified[0] = '\0';
+    kept->headers.expires[0] = kept->headers.lastModified[0] = kept->headers.date[0] = '\0';
     kept->json = bytes;
     kept->length = length;
     if (length == 0 || bytes[0] == '{') {
@@ -351,6 +353,7 @@ static void SplitMetAnswer(const char *bytes, size_t length, KeptMetAnswer *kept
     HeaderField(bytes, blank, kExpiresField, kept->headers.expires, sizeof kept->headers.expires);
     HeaderField(bytes, blank, kLastModifiedField, kept->headers.lastModified,
                 sizeof kept->headers.lastModified);
+    HeaderField(bytes, blank, kDateField, kept->headers.date, sizeof kept->headers.date);
     kept->json = blank + 2;
     kept->length = (size_t)(bytes + length - kept->json);
 }
@@ -359,20 +362,23 @@ static int StoreMetAnswer(const char *path, const OsHttpAnswerHeaders *headers, 
                           size_t length) {
     GrowText file;
     GrowTextInit(&file, 0);
-    int stored = GrowTextFormat(&file, "%s%s\n%s%s\n\n", kExpiresField, headers->expires,
-                                kLastModifiedField, headers->lastModified) &&
-                 GrowTextAppendBytes(&file, json, length) &&
-                 StoreFile(path, file.bytes, file.length);
+    int stored =
+        GrowTextFormat(&file, "%s%s\n%s%s\n%s%s\n\n", kExpiresField, headers->expires,
+                       kLastModifiedField, headers->lastModified, kDateField, headers->date) &&
+        GrowTextAppendBytes(&file, json, length) && StoreFile(path, file.bytes, file.length);
     GrowTextFree(&file);
     return stored;
 }
 
-// Whether the kept answer may serve without asking: before its Expires, or for an answer kept
-// without one, within the age of an answer.
+// Whether the kept answer may serve without asking: while fresh by its headers, counted from
+// the file's last write, or for an answer kept without an Expires, within the age of an answer.
 static int MetAnswerFresh(const char *path, const KeptMetAnswer *kept, AlertClock now) {
     int64_t expires = 0;
+    uint64_t arrived = 0;
     if (ParseHttpDate(kept->headers.expires, &expires)) {
-        return now < expires;
+        return OsFileLastWrite(path, &arrived) &&
+               MetNorwayAnswerFresh(kept->headers.expires, kept->headers.date,
+                                    AlertClockOf(arrived), now);
     }
     return CacheFileAge(path, ANSWER_AGE_LIMIT) == CACHE_FRESH;
 }
@@ -491,7 +497,8 @@ static int MetNorwayWeather(const ForecastService *self, const PlaceInfo *place,
         SplitMetAnswer(GrowTextChars(&body), body.length, &answer);
         kind = ReadMetNorwayAnswer(answer.json, answer.length, &clock, model);
         if (kind == ANSWER_WEATHER) {
-            if (headers.expires[0] == '\0' && headers.lastModified[0] == '\0') {
+            if (headers.expires[0] == '\0' && headers.lastModified[0] == '\0' &&
+                headers.date[0] == '\0') {
                 headers = answer.headers; // kept by another process with them
             }
             StoreMetAnswer(answerPath, &headers, answer.json, answer.length);

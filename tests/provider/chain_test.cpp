@@ -17,6 +17,7 @@
 #include "plugin/expr_frame.h"
 #include "base/state.h"
 #include "base/text.h"
+#include "platform/platform.h"
 #include "provider/provider.h"
 #include "support/core_state.h"
 #include "support/local_clock.h"
@@ -238,10 +239,13 @@ TEST_F(Chain, MetNorwayIsAskedNoSoonerThanExpiresAndThenOnlyIfModified) {
     EXPECT_EQ(0u, kept.find("Expires: ")) << kept.substr(0, 200);
     EXPECT_NE(std::string::npos, kept.find("\nLast-Modified: "));
 
-    // Before its Expires the kept answer serves every refresh, whatever the file's age.
+    EXPECT_NE(std::string::npos, kept.find("\nDate: "));
+
+    // While it is fresh (its Expires minus its Date, half an hour, from its arrival) the kept
+    // answer serves every refresh.
     for (int refresh = 0; refresh < 3; refresh++) {
         DocumentsStale();
-        SetFileAge(answer, 40 * 60);
+        SetFileAge(answer, 25 * 60);
         AgeRefreshMemory(cache, 121);
         EXPECT_EQ(temperature, Current("<temp>"));
     }
@@ -273,6 +277,37 @@ TEST_F(Chain, MetNorwayIsAskedNoSoonerThanExpiresAndThenOnlyIfModified) {
     EXPECT_EQ(3, MetRequests());
     std::string newer = sandbox::ReadFile(answer);
     EXPECT_NE(json, newer.substr(newer.find("\n\n")));
+}
+
+// The answer's freshness is the service's Expires against the service's own Date, counted from
+// its arrival by the computer's clock: a computer a day behind the service neither trusts the
+// answer for a day and a half hour, nor one a day ahead asks at every refresh.
+TEST_F(Chain, MetNorwayFreshnessIsCountedByTheServicesClockFromArrival) {
+    OpenMeteo("http500");
+    std::string answer = CachePath("MetNorway." + id + ".json");
+    // The service's clock a day ahead of the computer's, then a day behind it.
+    for (int moveMinutes : {24 * 60, -48 * 60}) {
+        int aheadMinutes = moveMinutes > 0 ? moveMinutes : moveMinutes / 2;
+        services::SimGet("/_control/clock?advance=" + std::to_string(moveMinutes));
+        OsFileDelete(answer.c_str());
+        DocumentsStale();
+        AgeRefreshMemory(cache, 121);
+        int asked = MetRequests();
+        ASSERT_NE("N/A", Current("<temp>"));
+        ASSERT_EQ(asked + 1, MetRequests());
+        // Within its half hour it serves, even with the service's Expires a day in the past.
+        DocumentsStale();
+        SetFileAge(answer, 20 * 60);
+        AgeRefreshMemory(cache, 121);
+        Current("<temp>");
+        EXPECT_EQ(asked + 1, MetRequests()) << aheadMinutes;
+        // Past its half hour the service is asked, even with its Expires a day ahead.
+        DocumentsStale();
+        SetFileAge(answer, 31 * 60);
+        AgeRefreshMemory(cache, 121);
+        Current("<temp>");
+        EXPECT_EQ(asked + 2, MetRequests()) << aheadMinutes;
+    }
 }
 
 TEST_F(Chain, AMetNorwayAnswerThatArrivesLateKeepsItsCacheHeaders) {

@@ -398,19 +398,34 @@ static int ComputerUtcOffsetSeconds(void) {
     return (int)(quarters * 15 * 60);
 }
 
-// MET Norway names no zone. The place's offset and abbreviation are, in this order: those of
-// the zone its place search named (`zone`, or empty), where the system converts such names, at
-// this moment; those of the last Open-Meteo answer kept for the Location ID, which may be from
-// before a change of summer time; else a guess from the computer's clock and the place's
-// longitude, named by its hours ("GMT-8", "GMT").
+// Makes `zone` the clock's, with its offset and abbreviation now, when the system knows the
+// zone's rules. Returns 1, or 0 (and the clock unchanged) when it does not.
+static int UseZone(const char *zone, MetNorwayClock *clock) {
+    int offset = 0;
+    char abbreviation[MODEL_ZONE_CAPACITY];
+    if (!ZoneOffsetAt(zone, 0, clock->utcNowMinutes, &offset, abbreviation, sizeof abbreviation)) {
+        return 0;
+    }
+    CopyText(clock->zone, sizeof clock->zone, zone);
+    clock->utcOffsetSeconds = offset;
+    CopyText(clock->zoneAbbreviation, sizeof clock->zoneAbbreviation, abbreviation);
+    return 1;
+}
+
+// MET Norway names no zone. The place's zone is, in this order: the one its place search named
+// (`zone`, or empty), where the system knows its rules; the one the last Open-Meteo answer kept
+// for the Location ID named, or else that answer's one offset, which may be from before a change
+// of summer time; else a guess from the computer's clock and the place's longitude, named by its
+// hours ("GMT-8", "GMT"). With a zone, every time of the answer is read by its rules at its own
+// instant.
 static void MetClockFor(const char *zone, double latitude, double longitude, AlertClock now,
                         MetNorwayClock *clock) {
     clock->utcNowMinutes = now / 60;
     clock->latitude = latitude;
     clock->longitude = longitude;
     clock->hasOffset = 1;
-    if (zone[0] != '\0' && OsZoneAt(zone, OsUtcNow(), &clock->utcOffsetSeconds,
-                                    clock->zoneAbbreviation, sizeof clock->zoneAbbreviation)) {
+    clock->zone[0] = '\0';
+    if (UseZone(zone, clock)) {
         return;
     }
     ModelWeather *openMeteo = (ModelWeather *)malloc(sizeof *openMeteo);
@@ -420,11 +435,11 @@ static void MetClockFor(const char *zone, double latitude, double longitude, Ale
         openMeteo != NULL && path[0] != '\0' &&
         ReadKeptAnswer(path, ReadForecast, openMeteo, reason, sizeof reason) == ANSWER_WEATHER &&
         openMeteo->hasOffset;
-    if (kept) {
+    if (kept && !UseZone(openMeteo->zone, clock)) {
         clock->utcOffsetSeconds = openMeteo->utcOffsetSeconds;
         CopyText(clock->zoneAbbreviation, sizeof clock->zoneAbbreviation,
                  openMeteo->zoneAbbreviation);
-    } else {
+    } else if (!kept) {
         clock->utcOffsetSeconds = MetNorwayGuessOffset(longitude, ComputerUtcOffsetSeconds());
         CopyText(clock->zoneAbbreviation, sizeof clock->zoneAbbreviation,
                  clock->utcOffsetSeconds == 0 ? "GMT" : "");

@@ -337,6 +337,7 @@ MetNorwayClock LosAngelesClock() {
     clock.hasOffset = 1;
     clock.utcOffsetSeconds = -8 * 3600;
     CopyText(clock.zoneAbbreviation, sizeof clock.zoneAbbreviation, "PST");
+    clock.zone[0] = '\0';
     return clock;
 }
 

@@ -325,13 +325,14 @@ static void ReadDays(const Value *daily, const Units *units, const AnswerClock *
 }
 
 // Letters, digits and the signs of an offset ("GMT+5:30"); anything else ends the text.
-static void KeepZoneAbbreviation(const char *text, size_t length, char *out, size_t capacity) {
+static void ReadZoneAbbreviation(const Value *value, char *out, size_t capacity) {
     out[0] = '\0';
-    if (length >= capacity) {
+    if (value == NULL || !value->IsString() || value->GetStringLength() >= capacity) {
         return;
     }
+    const char *text = value->GetString();
     size_t n = 0;
-    for (; n < length; n++) {
+    for (; n < value->GetStringLength(); n++) {
         char c = text[n];
         int allowed = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
                       c == '+' || c == '-' || c == ':';
@@ -341,13 +342,6 @@ static void KeepZoneAbbreviation(const char *text, size_t length, char *out, siz
         out[n] = c;
     }
     out[n] = '\0';
-}
-
-static void ReadZoneAbbreviation(const Value *value, char *out, size_t capacity) {
-    out[0] = '\0';
-    if (value != NULL && value->IsString()) {
-        KeepZoneAbbreviation(value->GetString(), value->GetStringLength(), out, capacity);
-    }
 }
 
 enum AnswerKind ReadForecastAnswer(const char *json, size_t length, ModelWeather *model,
@@ -385,16 +379,6 @@ enum AnswerKind ReadForecastAnswer(const char *json, size_t length, ModelWeather
         if (!TimeIn(JsonMember(current, "time"), &clock, &model->current.time,
                     &model->current.utc)) {
             model->current.time = model->current.utc = MODEL_NO_TIME;
-        } else if (model->zone[0] != '\0' && model->hasOffset) {
-            // The offset and abbreviation of now by the zone's rules, which the answer's agree
-            // with but for an answer read across a change.
-            char abbreviation[MODEL_ZONE_CAPACITY];
-            ZoneOffsetAt(model->zone, model->utcOffsetSeconds, model->current.utc,
-                         &model->utcOffsetSeconds, abbreviation, sizeof abbreviation);
-            if (abbreviation[0] != '\0') {
-                KeepZoneAbbreviation(abbreviation, strlen(abbreviation), model->zoneAbbreviation,
-                                     sizeof model->zoneAbbreviation);
-            }
         }
     }
     Units hourlyUnits = UnitsOf(JsonMember(&document, "hourly_units"));

@@ -435,7 +435,10 @@ static void MetClockFor(const char *zone, double latitude, double longitude, Ale
         openMeteo != NULL && path[0] != '\0' &&
         ReadKeptAnswer(path, ReadForecast, openMeteo, reason, sizeof reason) == ANSWER_WEATHER &&
         openMeteo->hasOffset;
-    if (kept && !UseZone(openMeteo->zone, clock)) {
+    if (kept && (!UseZone(openMeteo->zone, clock) ||
+                 (clock->utcOffsetSeconds == openMeteo->utcOffsetSeconds &&
+                  openMeteo->zoneAbbreviation[0] != '\0'))) {
+        // The answer's own offset, and its name of it while that is still the offset now.
         clock->utcOffsetSeconds = openMeteo->utcOffsetSeconds;
         CopyText(clock->zoneAbbreviation, sizeof clock->zoneAbbreviation,
                  openMeteo->zoneAbbreviation);

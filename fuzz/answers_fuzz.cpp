@@ -125,11 +125,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     clock.hasOffset = options.size() > 2;
     clock.utcOffsetSeconds = options.size() > 2 ? ((unsigned char)options[2] % 27 - 12) * 3600 : 0;
     CopyText(clock.zoneAbbreviation, sizeof clock.zoneAbbreviation, "GMT");
+    // Now and then a zone whose summer time begins and ends within the answers' steps.
+    CopyText(clock.zone, sizeof clock.zone,
+             options.size() > 4 && (options[4] & 1) ? "Europe/Berlin" : "");
     if (ReadMetNorwayAnswer(json.data(), json.size(), &clock, &gModel) == ANSWER_WEATHER) {
         Require(gModel.hourCount >= 1 && gModel.hourCount <= MODEL_HOUR_CAPACITY);
         Require(gModel.dayCount >= 0 && gModel.dayCount <= MODEL_DAY_CAPACITY);
         for (int i = 1; i < gModel.hourCount; i++) {
-            Require(gModel.hours[i - 1].time < gModel.hours[i].time);
+            Require(gModel.hours[i - 1].utc < gModel.hours[i].utc);
         }
         for (int i = 1; i < gModel.dayCount; i++) {
             Require(gModel.days[i - 1].date < gModel.days[i].date);

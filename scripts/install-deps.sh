@@ -10,7 +10,8 @@ native_packages=(build-essential cmake pkg-config libgtest-dev googletest libben
                  faketime tinyproxy curl python3 strace valgrind clang-format clang
                  libclang-rt-14-dev librsvg2-bin fonts-dejavu-core openssl ca-certificates
                  libhowardhinnant-date-dev tzdata)
-windows_packages=(g++-mingw-w64-i686 wine wine32:i386)
+# unicode-cldr-core: the map of zone names to Windows zones, made into a table at build time.
+windows_packages=(g++-mingw-w64-i686 wine wine32:i386 unicode-cldr-core)
 
 sudo_if_needed() { if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi; }
 

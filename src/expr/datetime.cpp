@@ -54,6 +54,44 @@ char *FormatClockTime(char *text) {
     return text;
 }
 
+// The year of a stamp's date: its own when it has one ("12/31/26", "12/31/2026"), a two-digit
+// year taken in the century that puts it nearest `thisYear`; without one, the year that puts
+// month/day nearest today (`today`), so that a stamp of 31 December read on 1 January keeps its
+// year. Returns 0 when the text's year is no year or no such date is near.
+static int StampYear(const char *yearText, int month, int day, const OsDateTime *today) {
+    if (yearText != NULL && *yearText >= '0' && *yearText <= '9') {
+        int year = TextToInt(yearText);
+        size_t digits = strspn(yearText, "0123456789");
+        if (digits <= 2) {
+            int century = today->year - today->year % 100;
+            year += century;
+            if (year > today->year + 50) {
+                year -= 100;
+            } else if (year < today->year - 50) {
+                year += 100;
+            }
+        } else if (digits != 4) {
+            return 0;
+        }
+        return day <= DaysInMonth(year, month) ? year : 0;
+    }
+    int64_t now = DaysFromCivil(today->year, today->month, today->day);
+    int best = 0;
+    int64_t bestApart = 0;
+    for (int year = today->year - 1; year <= today->year + 1; year++) {
+        if (day > DaysInMonth(year, month)) {
+            continue;
+        }
+        int64_t apart = DaysFromCivil(year, month, day) - now;
+        apart = apart < 0 ? -apart : apart;
+        if (best == 0 || apart < bestApart) {
+            best = year;
+            bestApart = apart;
+        }
+    }
+    return bestApart <= 183 ? best : 0;
+}
+
 char *FormatMonthDay(char *text) {
     char *slash = strchr(text, '/');
     if (slash == NULL) {
@@ -61,15 +99,17 @@ char *FormatMonthDay(char *text) {
     }
     int month = TextToInt(text);
     int day = TextToInt(slash + 1);
+    const char *second = strchr(slash + 1, '/');
     OsDateTime today;
     // A day the month does not have (2/30) is no date: the feed's text stays, rather than a
     // date rolled over into the next month.
     if (!OsFileTimeToDateTime(OsUtcNow(), &today) || month < 1 || month > 12 || day < 1 ||
-        day > DaysInMonth(today.year, month)) {
+        day > 31) {
         return text;
     }
+    int year = StampYear(second != NULL ? second + 1 : NULL, month, day, &today);
     char date[TEXT_CAPACITY];
-    if (OsFormatShortDate(today.year, month, day, date, sizeof date) > 0) {
+    if (year > 0 && OsFormatShortDate(year, month, day, date, sizeof date) > 0) {
         CopyText(text, TEXT_CAPACITY, date);
     }
     return text;

@@ -9,7 +9,9 @@
 // "h:mm AM" to the locale's time without seconds. "N/A" and error texts stay.
 char *FormatClockTime(char *text);
 
-// "month/day[/year]" to the locale's short date in the current UTC year.
+// "month/day[/year]" to the locale's short date of the text's own year (a two-digit year in the
+// century nearest the current year); without a year, the year that puts the date nearest
+// today. A date that does not exist, or a year that is none, leaves the text as it came.
 char *FormatMonthDay(char *text);
 
 // Ends the stamp right after its first "AM" (else "PM"); error texts and texts without either

@@ -134,7 +134,7 @@ typedef struct RefreshJob {
     int toFile;                  // 1: the body becomes the target; 0: it is an answer
     char ifModifiedSince[OS_HTTP_HEADER_CAPACITY]; // an answer's If-Modified-Since, or empty
     int keepHeaders;                               // 1: an answer's headers go to `headers`
-    OsHttpAnswerHeaders headers;                   // its Expires and Last-Modified
+    OsHttpAnswerHeaders headers;                   // its Expires, Last-Modified and Date
     size_t limit;                                  // an answer's largest body
     OsFileLock *claim;                             // held for the whole refresh
     GrowText body;                                 // an answer's body
@@ -223,14 +223,14 @@ static int TransferAnswer(RefreshJob *job) {
 }
 
 // An answer nobody waits for any more waits in its own file for the next call that asks for it
-// (of any process): its status, its Expires and its Last-Modified on a line each (header values
-// hold no line break), then the body. Returns 1; 0 when it could not be written.
+// (of any process): its status, its Expires, its Last-Modified and its Date on a line each
+// (header values hold no line break), then the body. Returns 1; 0 when it could not be written.
 static int SetAnswerAside(RefreshJob *job) {
     GrowText kept;
     GrowTextInit(&kept, 0);
     char part[PATH_CAPACITY];
-    int written = GrowTextFormat(&kept, "%d\n%s\n%s\n", job->status, job->headers.expires,
-                                 job->headers.lastModified) &&
+    int written = GrowTextFormat(&kept, "%d\n%s\n%s\n%s\n", job->status, job->headers.expires,
+                                 job->headers.lastModified, job->headers.date) &&
                   GrowTextAppendBytes(&kept, job->body.bytes, job->body.length) &&
                   FormatText(part, sizeof part, "%s.part", job->aside) &&
                   WriteFileInPlace(job->aside, part, kept.bytes, kept.length);
@@ -540,7 +540,7 @@ static int TakeAnswerSetAside(const char *key, GrowText *body, int *status,
     size_t length = 0;
     char *text =
         RefreshFilePath(key, ".answer", aside, sizeof aside)
-            ? ReadWholeFile(aside, DOWNLOAD_BODY_LIMIT + 64 + 2 * OS_HTTP_HEADER_CAPACITY, &length)
+            ? ReadWholeFile(aside, DOWNLOAD_BODY_LIMIT + 64 + 3 * OS_HTTP_HEADER_CAPACITY, &length)
             : NULL;
     if (text == NULL) {
         return 0;
@@ -558,7 +558,8 @@ static int TakeAnswerSetAside(const char *key, GrowText *body, int *status,
     size_t start = 0;
     int taken = TakeLine(text, length, &start, statusLine, sizeof statusLine) &&
                 TakeLine(text, length, &start, kept.expires, sizeof kept.expires) &&
-                TakeLine(text, length, &start, kept.lastModified, sizeof kept.lastModified);
+                TakeLine(text, length, &start, kept.lastModified, sizeof kept.lastModified) &&
+                TakeLine(text, length, &start, kept.date, sizeof kept.date);
     if (taken) {
         *status = atoi(statusLine);
         taken = GrowTextAppendBytes(body, text + start, length - start) &&
@@ -580,7 +581,7 @@ int FetchAnswerSince(const char *key, const char *address, int showsCopy,
                      const char *ifModifiedSince, OsHttpAnswerHeaders *headers, GrowText *body,
                      size_t limit, int *status) {
     if (headers != NULL) {
-        headers->expires[0] = headers->lastModified[0] = '\0';
+        headers->expires[0] = headers->lastModified[0] = headers->date[0] = '\0';
     }
     GrowTextInit(body, limit);
     *status = 0;

@@ -91,7 +91,7 @@ int FetchAnswer(const char *key, const char *address, int showsCopy, struct Grow
 enum { FETCH_PENDING = 2 };
 
 // FetchAnswer asking only for an answer newer than `ifModifiedSince` (an HTTP date, or NULL or
-// empty to ask for any), and keeping the answer's Expires and Last-Modified in `headers` (or
+// empty to ask for any), and keeping the answer's Expires, Last-Modified and Date in `headers` (or
 // NULL; emptied first), an answer set aside for a later call included. A 304 answer returns 0
 // with its status and an empty body.
 int FetchAnswerSince(const char *key, const char *address, int showsCopy,

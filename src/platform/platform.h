@@ -179,8 +179,11 @@ int OsTimeZoneName(char *out, size_t capacity);
 // in force at `fileTime` (see OsUtcNow) in the zone of the time-zone database named `zone`
 // ("America/Los_Angeles"), as a weather service names a place's zone. The name is only looked
 // up, never used as a path as it stands: one that is no zone name ("../x", "/etc/x") is
-// unknown. Returns 1; 0 when the zone is unknown, its rules cannot be read, or the system has
-// no such database (Windows), and then *offsetSeconds is 0 and `abbreviation` empty.
+// unknown. POSIX reads the system's zone files; Windows maps the name to its own zone through
+// a table made at build time and reads that zone's rules for the instant's year, its
+// abbreviation being the zone's name shortened ("W.EDT"). Returns 1; 0 when the zone is
+// unknown, its rules cannot be read, or the build has no table of names, and then
+// *offsetSeconds is 0 and `abbreviation` empty.
 int OsZoneAt(const char *zone, uint64_t fileTime, int *offsetSeconds, char *abbreviation,
              size_t capacity);
 
@@ -237,6 +240,7 @@ enum { OS_HTTP_HEADER_CAPACITY = 64 }; // an HTTP date is 29 characters
 typedef struct OsHttpAnswerHeaders {
     char expires[OS_HTTP_HEADER_CAPACITY];      // the Expires header as sent, or empty
     char lastModified[OS_HTTP_HEADER_CAPACITY]; // the Last-Modified header as sent, or empty
+    char date[OS_HTTP_HEADER_CAPACITY];         // the Date header (the server's clock), or empty
 } OsHttpAnswerHeaders;
 
 typedef struct OsHttpRequest {

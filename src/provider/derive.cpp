@@ -14,35 +14,48 @@ static const int kTrendMinutes = 180;
 static const int kDefaultSunrise = 7 * 60;
 static const int kDefaultSunset = 19 * 60;
 
-// The place's clock at the moment of the answer: its own current time, or the download time
-// moved by the place's offset.
-static int64_t DownloadMinutesAtOffset(const RenderContext *context) {
+// The moment the answer arrived, in UTC minutes.
+static int64_t DownloadUtcMinutes(const RenderContext *context) {
     int64_t seconds = context->downloadTime > kUnixEpochFileTime
                           ? (int64_t)((context->downloadTime - kUnixEpochFileTime) / 10000000ull)
                           : 0;
-    return (seconds + context->model->utcOffsetSeconds) / 60;
+    return seconds / 60;
 }
 
 int64_t NowMinutes(const RenderContext *context) {
     if (context->model->current.time != MODEL_NO_TIME) {
         return context->model->current.time;
     }
-    return DownloadMinutesAtOffset(context);
+    return ModelLocalMinutes(context->model, DownloadUtcMinutes(context));
+}
+
+int64_t NowUtcMinutes(const RenderContext *context) {
+    if (context->model->current.utc != MODEL_NO_TIME) {
+        return context->model->current.utc;
+    }
+    return DownloadUtcMinutes(context);
 }
 
 // The place's clock when the answer arrived; without the place's offset, the answer's own now.
 int64_t DownloadMinutes(const RenderContext *context) {
-    return context->model->hasOffset ? DownloadMinutesAtOffset(context) : NowMinutes(context);
+    const ModelWeather *model = context->model;
+    return model->hasOffset || model->zone[0] != '\0'
+               ? ModelLocalMinutes(model, DownloadUtcMinutes(context))
+               : NowMinutes(context);
 }
 
-const ModelValues *FindHour(const ModelWeather *model, int64_t time) {
+int64_t CurrentHourUtc(const RenderContext *context) {
+    return NowUtcMinutes(context) - MinuteOfDay(NowMinutes(context)) % 60;
+}
+
+const ModelValues *FindHour(const ModelWeather *model, int64_t utc) {
     int low = 0, high = model->hourCount - 1;
     while (low <= high) {
         int middle = low + (high - low) / 2;
-        if (model->hours[middle].time == time) {
+        if (model->hours[middle].utc == utc) {
             return &model->hours[middle];
         }
-        if (model->hours[middle].time < time) {
+        if (model->hours[middle].utc < utc) {
             low = middle + 1;
         } else {
             high = middle - 1;
@@ -58,10 +71,6 @@ const ModelDay *FindDay(const ModelWeather *model, int64_t date) {
         }
     }
     return NULL;
-}
-
-int64_t HourStart(int64_t minutes) {
-    return DayOfMinutes(minutes) * 1440 + MinuteOfDay(minutes) / 60 * 60;
 }
 
 int64_t Today(const RenderContext *context) {
@@ -98,7 +107,7 @@ static double Either(double first, double second) {
 ModelValues CurrentValues(const RenderContext *context) {
     const ModelWeather *model = context->model;
     ModelValues now = model->current;
-    const ModelValues *hour = FindHour(model, HourStart(NowMinutes(context)));
+    const ModelValues *hour = FindHour(model, CurrentHourUtc(context));
     if (hour == NULL) {
         return now;
     }
@@ -125,7 +134,7 @@ ModelValues CurrentValues(const RenderContext *context) {
 // "rising", "falling" or "steady": the change of sea-level pressure over the last three hours,
 // or, for a forecast that holds no past hours, over the next three.
 const char *PressureTrend(const RenderContext *context, double pressureNow) {
-    int64_t hour = HourStart(NowMinutes(context));
+    int64_t hour = CurrentHourUtc(context);
     const ModelValues *before = FindHour(context->model, hour - kTrendMinutes);
     const ModelValues *after = FindHour(context->model, hour + kTrendMinutes);
     double change = NAN;

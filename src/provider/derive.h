@@ -1,6 +1,7 @@
 // Weather analysis over a forecast model's answer: the place's clock, the current values, the
-// pressure trend, and the day and night parts of the forecast days. Pure: no file, no clock,
-// no network. provider/render.h writes the feed's documents from what these give.
+// pressure trend, and the day and night parts of the forecast days. No clock and no network;
+// the only files read are the system's zone rules, through the platform. provider/render.h writes
+// the feed's documents from what these give.
 #ifndef NIMBREL_DERIVE_H
 #define NIMBREL_DERIVE_H
 
@@ -25,17 +26,21 @@ typedef struct RenderContext {
 // place's offset when the answer names no now.
 int64_t NowMinutes(const RenderContext *context);
 
+// The answer's own now as an instant (UTC minutes), or the download's when it names no now.
+int64_t NowUtcMinutes(const RenderContext *context);
+
 // The place's clock when the answer arrived; without the place's offset, the answer's own now.
 int64_t DownloadMinutes(const RenderContext *context);
 
-// The model's hour that starts at `time` (local minutes), or NULL.
-const ModelValues *FindHour(const ModelWeather *model, int64_t time);
+// The instant (UTC minutes) at which the place's current hour began: its wall clock's hour,
+// which in a zone of a half-hour offset is no whole hour of UTC.
+int64_t CurrentHourUtc(const RenderContext *context);
+
+// The model's hour that starts at the instant `utc` (UTC minutes), or NULL.
+const ModelValues *FindHour(const ModelWeather *model, int64_t utc);
 
 // The model's day of `date` (local minutes at midnight), or NULL.
 const ModelDay *FindDay(const ModelWeather *model, int64_t date);
-
-// The start of the hour that holds `minutes`.
-int64_t HourStart(int64_t minutes);
 
 // Midnight of the place's current day, in local minutes.
 int64_t Today(const RenderContext *context);

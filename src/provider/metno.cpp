@@ -120,6 +120,24 @@ int MetSymbolWmo(const char *symbol, size_t length, int *wmo, int *isDay) {
     return 0;
 }
 
+int MetNorwayAnswerFresh(const char *expires, const char *date, int64_t arrivedSeconds,
+                         int64_t nowSeconds) {
+    int64_t expiresSeconds = 0, dateSeconds = 0;
+    if (!ParseHttpDate(expires, &expiresSeconds) || nowSeconds < arrivedSeconds) {
+        return 0;
+    }
+    int64_t age = nowSeconds - arrivedSeconds;
+    int64_t lifetime = MET_NORWAY_LONGEST_FRESHNESS;
+    if (ParseHttpDate(date, &dateSeconds)) {
+        if (expiresSeconds - dateSeconds < lifetime) {
+            lifetime = expiresSeconds - dateSeconds;
+        }
+    } else if (nowSeconds >= expiresSeconds) {
+        return 0;
+    }
+    return age < lifetime;
+}
+
 // ---- Computed values -----------------------------------------------------------------------
 
 double ApparentTemperature(double celsius, double humidity, double windKmh) {
@@ -220,6 +238,15 @@ static StepExtremes ReadStep(const Value *data, int64_t utcMinutes, const MetNor
     return extremes;
 }
 
+// The place's wall clock at the instant `utcMinutes`: by its zone's rules at that instant, else
+// by the clock's one offset.
+static int64_t LocalAt(const MetNorwayClock *clock, int64_t utcMinutes) {
+    int offset = 0;
+    ZoneOffsetAt(clock->zone, clock->hasOffset ? clock->utcOffsetSeconds : 0, utcMinutes, &offset,
+                 NULL, 0);
+    return utcMinutes + offset / 60;
+}
+
 // Starts a new day of the record for a local date; returns it, or NULL when there is no room.
 static ModelDay *StartDay(ModelWeather *model, int64_t date, const MetNorwayClock *clock) {
     if (model->dayCount >= MODEL_DAY_CAPACITY) {
@@ -230,7 +257,6 @@ static ModelDay *StartDay(ModelWeather *model, int64_t date, const MetNorwayCloc
     day->high = day->low = day->precipChance = NAN;
     day->weatherCode = MODEL_NO_CODE;
     day->sunrise = day->sunset = MODEL_NO_TIME;
-    int64_t offsetMinutes = clock->utcOffsetSeconds / 60;
     // The events of the solar days around the date whose local times fall on it: far from the
     // zone's own meridian (a place whose zone is not known reads GMT) the sunset of a date's
     // solar day falls on the next local date, and the date's own is the one of the day before.
@@ -241,11 +267,13 @@ static ModelDay *StartDay(ModelWeather *model, int64_t date, const MetNorwayCloc
             SUN_RISES_AND_SETS) {
             continue;
         }
-        if (day->sunrise == MODEL_NO_TIME && DayOfMinutes(rise + offsetMinutes) * 1440 == date) {
-            day->sunrise = rise + offsetMinutes;
+        rise = LocalAt(clock, rise);
+        set = LocalAt(clock, set);
+        if (day->sunrise == MODEL_NO_TIME && DayOfMinutes(rise) * 1440 == date) {
+            day->sunrise = rise;
         }
-        if (day->sunset == MODEL_NO_TIME && DayOfMinutes(set + offsetMinutes) * 1440 == date) {
-            day->sunset = set + offsetMinutes;
+        if (day->sunset == MODEL_NO_TIME && DayOfMinutes(set) * 1440 == date) {
+            day->sunset = set;
         }
     }
     return day;
@@ -285,8 +313,9 @@ enum AnswerKind ReadMetNorwayAnswer(const char *json, size_t length, const MetNo
     model->hasOffset = clock->hasOffset;
     model->utcOffsetSeconds = clock->hasOffset ? clock->utcOffsetSeconds : 0;
     CopyText(model->zoneAbbreviation, sizeof model->zoneAbbreviation, clock->zoneAbbreviation);
+    CopyText(model->zone, sizeof model->zone, clock->zone);
 
-    int64_t offsetMinutes = model->utcOffsetSeconds / 60, last = MODEL_NO_TIME;
+    int64_t last = MODEL_NO_TIME;
     int current = -1;
     ModelDay *day = NULL;
     for (rapidjson::SizeType i = 0; i < steps->Size() && model->hourCount < MODEL_HOUR_CAPACITY;
@@ -301,7 +330,8 @@ enum AnswerKind ReadMetNorwayAnswer(const char *json, size_t length, const MetNo
         last = utc;
         ModelValues *hour = &model->hours[model->hourCount];
         ModelClearValues(hour);
-        hour->time = utc + offsetMinutes;
+        hour->time = LocalAt(clock, utc);
+        hour->utc = utc;
         StepExtremes extremes = ReadStep(data, utc, clock, hour);
         if (utc <= clock->utcNowMinutes || current < 0) {
             current = model->hourCount;

@@ -2,10 +2,11 @@
 // answer read into the provider's weather record, with what the answer lacks computed from the
 // clock and the formulas of meteorology. Nothing here touches the network or a file.
 //
-// The answer's times are UTC; the record's are the place's wall clock, by an offset the caller
-// gives (MET Norway names no zone). Where the answer has no value the record has none either:
-// visibility never, feels-like from temperature, humidity and wind, sunrise and sunset from the
-// sun's place, and the day or night of a symbol without one from the sun too.
+// The answer's times are UTC; the record's are the place's wall clock, by the rules of a zone
+// the caller names, or else by one offset the caller gives (MET Norway names no zone). Where the
+// answer has no value the record has none either: visibility never, feels-like from temperature,
+// humidity and wind, sunrise and sunset from the sun's place, and the day or night of a symbol
+// without one from the sun too.
 #ifndef NIMBREL_METNO_H
 #define NIMBREL_METNO_H
 
@@ -31,8 +32,10 @@ typedef struct MetNorwayClock {
     int64_t utcNowMinutes;                      // the clock (UTC minutes since 1970-01-01)
     double latitude, longitude;                 // the point asked about, for the sun
     int hasOffset;                              // 1 when the place's offset is known
-    int utcOffsetSeconds;                       // local time minus UTC, else 0 (GMT)
-    char zoneAbbreviation[MODEL_ZONE_CAPACITY]; // or empty
+    int utcOffsetSeconds;                       // local time minus UTC now, else 0 (GMT)
+    char zoneAbbreviation[MODEL_ZONE_CAPACITY]; // now, or empty
+    char zone[PLACE_ZONE_CAPACITY]; // the zone whose rules read each instant ("Europe/Oslo"),
+                                    // or empty: then utcOffsetSeconds reads them all
 } MetNorwayClock;
 
 // The place's offset from UTC in seconds when no answer gave it: the computer's own
@@ -40,6 +43,20 @@ typedef struct MetNorwayClock {
 // `longitude` (a place in the computer's region, whose summer time the computer's clock then
 // keeps), else that nautical zone, the longitude over 15 degrees rounded (-12 to 12 hours).
 int MetNorwayGuessOffset(double longitude, int computerOffsetSeconds);
+
+// The longest an answer is trusted without asking, whatever its headers say: a day.
+enum { MET_NORWAY_LONGEST_FRESHNESS = 24 * 3600 };
+
+// Whether an answer that arrived at `arrivedSeconds` may still serve at `nowSeconds` (both
+// seconds since 1970-01-01 UTC by the computer's clock) without asking the service: its
+// freshness is its Expires minus its Date, the service's clock against itself, counted from its
+// arrival and never more than a day, so that a computer's clock that runs behind or ahead of
+// the service's neither keeps an answer for long nor asks for one too often. An answer kept
+// without a Date is fresh before its Expires by the computer's clock, and at most a day from its
+// arrival; one without an Expires never. A clock that now reads before the arrival makes the
+// answer's age unknown: it is not fresh.
+int MetNorwayAnswerFresh(const char *expires, const char *date, int64_t arrivedSeconds,
+                         int64_t nowSeconds);
 
 // Reads an answer of `length` bytes (not necessarily zero-terminated) into `model`: each time
 // step becomes an hour (hourly ones first, six-hourly ones later), the current conditions are

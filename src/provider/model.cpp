@@ -5,13 +5,17 @@
 #include <string.h>
 
 #include "base/calendar.h"
+#include "platform/platform.h"
+
+static const uint64_t kUnixEpochFileTime = 116444736000000000ull; // 1970-01-01 00:00 UTC
+static const uint64_t kFileTicksPerMinute = 600000000ull;
 
 int ModelHas(double value) {
     return !isnan(value);
 }
 
 void ModelClearValues(ModelValues *values) {
-    values->time = MODEL_NO_TIME;
+    values->time = values->utc = MODEL_NO_TIME;
     values->temperature = values->apparent = values->dewPoint = NAN;
     values->humidity = values->precipChance = values->pressure = NAN;
     values->windSpeed = values->windDirection = values->windGust = NAN;
@@ -25,10 +29,35 @@ void ModelClear(ModelWeather *model) {
     model->latitude = model->longitude = NAN;
     model->hasOffset = 0;
     model->utcOffsetSeconds = 0;
-    model->zoneAbbreviation[0] = '\0';
+    model->zoneAbbreviation[0] = model->zone[0] = '\0';
     ModelClearValues(&model->current);
     model->hourCount = 0;
     model->dayCount = 0;
+}
+
+int ZoneOffsetAt(const char *zone, int fallbackOffsetSeconds, int64_t utcMinutes,
+                 int *offsetSeconds, char *abbreviation, size_t capacity) {
+    char ignored[MODEL_ZONE_CAPACITY];
+    if (abbreviation == NULL || capacity == 0) {
+        abbreviation = ignored;
+        capacity = sizeof ignored;
+    }
+    // Instants before 1970 or past the year 30000 are no file times the systems convert.
+    if (zone[0] != '\0' && utcMinutes >= 0 && utcMinutes < 15000000000ll &&
+        OsZoneAt(zone, kUnixEpochFileTime + (uint64_t)utcMinutes * kFileTicksPerMinute,
+                 offsetSeconds, abbreviation, capacity)) {
+        return 1;
+    }
+    *offsetSeconds = fallbackOffsetSeconds;
+    abbreviation[0] = '\0';
+    return 0;
+}
+
+int64_t ModelLocalMinutes(const ModelWeather *model, int64_t utcMinutes) {
+    int offset = 0;
+    ZoneOffsetAt(model->zone, model->hasOffset ? model->utcOffsetSeconds : 0, utcMinutes, &offset,
+                 NULL, 0);
+    return utcMinutes + offset / 60;
 }
 
 // Reads exactly `count` digits.

@@ -1,6 +1,8 @@
 // The weather of one place as the provider reads it from a forecast answer, in plain numbers
 // and one set of units, ready to be written out in the feed's vocabulary. Times are the place's
-// own wall-clock times, counted in minutes from 1970-01-01 00:00 of that clock.
+// own wall-clock times, counted in minutes from 1970-01-01 00:00 of that clock, each read with
+// the place's offset at its own instant (summer time begins and ends within an answer); the
+// instants themselves are kept beside them in UTC minutes.
 #ifndef NIMBREL_MODEL_H
 #define NIMBREL_MODEL_H
 
@@ -24,6 +26,7 @@ enum {
 // not give, or gave out of all reason, is NaN; so read them through ModelHas.
 typedef struct ModelValues {
     int64_t time;         // local minutes, or MODEL_NO_TIME
+    int64_t utc;          // the same instant in UTC minutes, or MODEL_NO_TIME
     double temperature;   // degrees Celsius
     double apparent;      // feels-like, degrees Celsius
     double dewPoint;      // degrees Celsius
@@ -52,10 +55,12 @@ typedef struct ModelWeather {
     char source[MODEL_SOURCE_CAPACITY];         // who made the data ("MET Norway"), or empty
     double latitude, longitude;                 // the model's grid point, or NaN
     int hasOffset;                              // 1 when utcOffsetSeconds was given
-    int utcOffsetSeconds;                       // local time minus UTC
-    char zoneAbbreviation[MODEL_ZONE_CAPACITY]; // or empty
-    ModelValues current;                        // time is MODEL_NO_TIME when absent
-    int hourCount;                              // hours in time order, each later than the last
+    int utcOffsetSeconds;                       // local time minus UTC at the current instant
+    char zoneAbbreviation[MODEL_ZONE_CAPACITY]; // at the current instant, or empty
+    char zone[PLACE_ZONE_CAPACITY]; // the zone whose rules read the times ("Europe/Berlin"), or
+                                    // empty: then every time is read with utcOffsetSeconds
+    ModelValues current;            // time is MODEL_NO_TIME when absent
+    int hourCount;                  // hours in UTC order, each later than the last
     ModelValues hours[MODEL_HOUR_CAPACITY];
     int dayCount; // days in date order, each later than the last
     ModelDay days[MODEL_DAY_CAPACITY];
@@ -78,6 +83,17 @@ void ModelClearValues(ModelValues *values);
 
 // Empties a weather record: no values, no hours, no days.
 void ModelClear(ModelWeather *model);
+
+// The place's offset from UTC (seconds) at the instant `utcMinutes`: by the rules of `zone` (a
+// name of the time-zone database) where the system knows them, with the abbreviation in force
+// then; else `fallbackOffsetSeconds`, with `abbreviation` empty. Returns 1 when the zone's rules
+// gave it, 0 for the fallback. `abbreviation` may be NULL (capacity 0).
+int ZoneOffsetAt(const char *zone, int fallbackOffsetSeconds, int64_t utcMinutes,
+                 int *offsetSeconds, char *abbreviation, size_t capacity);
+
+// The model's wall-clock minutes of the instant `utcMinutes`: by the rules of its zone, else by
+// its one offset (0 when it has none).
+int64_t ModelLocalMinutes(const ModelWeather *model, int64_t utcMinutes);
 
 // Reads "YYYY-MM-DDTHH:MM" (seconds allowed) or "YYYY-MM-DD" exactly, into local minutes.
 // Returns 1, or 0 for any other text or an impossible date.

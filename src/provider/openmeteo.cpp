@@ -31,7 +31,7 @@ int ForecastRequestAddress(const char *api, const char *latitude, const char *lo
                            size_t capacity) {
     if (!FormatText(out, capacity,
                     "%s%clatitude=%s&longitude=%s&current=%s&hourly=%s&daily=%s&timezone=auto&"
-                    "past_days=%d&forecast_days=%d",
+                    "timeformat=unixtime&past_days=%d&forecast_days=%d",
                     api, QuerySeparator(api), latitude, longitude, kCurrentVariables,
                     kHourlyVariables, kDailyVariables, PAST_DAYS_ASKED, FORECAST_DAYS_ASKED)) {
         out[0] = '\0';
@@ -80,14 +80,56 @@ static int WholeIn(const Value *value, int low, int high, int absent) {
     return (ModelHas(number) && number == floor(number)) ? (int)number : absent;
 }
 
-static int TimeIn(const Value *value, int64_t *minutes) {
+// An instant at which a zone's rules are read to learn whether the system knows the zone.
+static const int64_t kZoneCheckMinutes = 1000000000 / 60; // 2001-09-09
+
+// How the answer's times are read: its one offset, which labels wall-clock texts, and the zone
+// whose rules give each instant its own offset.
+typedef struct AnswerClock {
+    int offsetSeconds;              // the answer's utc_offset_seconds, or 0
+    char zone[PLACE_ZONE_CAPACITY]; // the answer's timezone, or empty
+} AnswerClock;
+
+// An instant of the answer as UTC minutes: Unix seconds (as asked for), or a wall-clock text
+// labelled with the answer's one offset (as answers kept before were).
+static int InstantIn(const Value *value, const AnswerClock *clock, int64_t *utcMinutes) {
+    if (value != NULL && value->IsNumber()) {
+        double seconds = value->GetDouble();
+        if (!(seconds >= 0 && seconds < 4e11) || seconds != floor(seconds)) {
+            return 0;
+        }
+        *utcMinutes = (int64_t)floor(seconds / 60.0);
+        return 1;
+    }
     if (value == NULL || !value->IsString() || value->GetStringLength() >= 32) {
         return 0;
     }
     char text[32];
+    int64_t local;
     memcpy(text, value->GetString(), value->GetStringLength());
     text[value->GetStringLength()] = '\0';
-    return ParseLocalTime(text, minutes);
+    if (!ParseLocalTime(text, &local)) {
+        return 0;
+    }
+    *utcMinutes = local - clock->offsetSeconds / 60;
+    return 1;
+}
+
+// The place's wall clock at an instant of the answer.
+static int64_t LocalOf(const AnswerClock *clock, int64_t utcMinutes) {
+    int offset = 0;
+    ZoneOffsetAt(clock->zone, clock->offsetSeconds, utcMinutes, &offset, NULL, 0);
+    return utcMinutes + offset / 60;
+}
+
+// An instant of the answer as the place's wall clock, and as UTC minutes.
+static int TimeIn(const Value *value, const AnswerClock *clock, int64_t *minutes,
+                  int64_t *utcMinutes) {
+    if (!InstantIn(value, clock, utcMinutes)) {
+        return 0;
+    }
+    *minutes = LocalOf(clock, *utcMinutes);
+    return 1;
 }
 
 // A string member as a bounded service text; empty when absent.
@@ -214,44 +256,52 @@ static void ReadValues(const Value *section, int index, const Units *units, Mode
     out->isDay = WholeIn(Field(section, "is_day", index), 0, 1, -1);
 }
 
-// Entry `i` of a time array, when it can be read and comes after the last entry kept (and, for
-// days, is a midnight): then it becomes the last. A series that runs backwards or repeats itself
-// keeps only what moves forward, so every later search can count on the order.
-static int LaterTime(const Value *times, rapidjson::SizeType i, int midnights, int64_t *last,
-                     int64_t *time) {
-    if (!TimeIn(&(*times)[i], time) || (midnights && MinuteOfDay(*time) != 0) ||
-        (*last != MODEL_NO_TIME && *time <= *last)) {
+// Entry `i` of a time array, when it can be read and comes after the last entry kept: then it
+// becomes the last. A series that runs backwards or repeats itself keeps only what moves
+// forward, so every later search can count on the order. Hours are instants, read by the zone;
+// days are dates, which the answer's one offset labels (their midnights, an hour off after a
+// change of summer time, are no instants of the place).
+static int LaterTime(const Value *times, rapidjson::SizeType i, const AnswerClock *clock, int dates,
+                     int64_t *last, int64_t *time, int64_t *utc) {
+    if (!InstantIn(&(*times)[i], clock, utc) || (*last != MODEL_NO_TIME && *utc <= *last)) {
         return 0;
     }
-    *last = *time;
+    *time = dates ? *utc + clock->offsetSeconds / 60 : LocalOf(clock, *utc);
+    if (dates && MinuteOfDay(*time) != 0) {
+        return 0;
+    }
+    *last = *utc;
     return 1;
 }
 
-static void ReadHours(const Value *hourly, const Units *units, ModelWeather *model) {
+static void ReadHours(const Value *hourly, const Units *units, const AnswerClock *clock,
+                      ModelWeather *model) {
     const Value *times = JsonMember(hourly, "time");
     if (times == NULL || !times->IsArray()) {
         return;
     }
-    int64_t last = MODEL_NO_TIME, time;
+    int64_t last = MODEL_NO_TIME, time, utc;
     for (rapidjson::SizeType i = 0; i < times->Size() && model->hourCount < MODEL_HOUR_CAPACITY;
          i++) {
-        if (LaterTime(times, i, 0, &last, &time)) {
+        if (LaterTime(times, i, clock, 0, &last, &time, &utc)) {
             ModelValues *hour = &model->hours[model->hourCount++];
             hour->time = time;
+            hour->utc = utc;
             ReadValues(hourly, (int)i, units, hour);
         }
     }
 }
 
-static void ReadDays(const Value *daily, const Units *units, ModelWeather *model) {
+static void ReadDays(const Value *daily, const Units *units, const AnswerClock *clock,
+                     ModelWeather *model) {
     const Value *dates = JsonMember(daily, "time");
     if (dates == NULL || !dates->IsArray()) {
         return;
     }
-    int64_t last = MODEL_NO_TIME, date;
+    int64_t last = MODEL_NO_TIME, date, utc;
     for (rapidjson::SizeType i = 0; i < dates->Size() && model->dayCount < MODEL_DAY_CAPACITY;
          i++) {
-        if (!LaterTime(dates, i, 1, &last, &date)) {
+        if (!LaterTime(dates, i, clock, 1, &last, &date, &utc)) {
             continue;
         }
         ModelDay *day = &model->days[model->dayCount++];
@@ -262,11 +312,12 @@ static void ReadDays(const Value *daily, const Units *units, ModelWeather *model
         day->precipChance = NumberIn(Field(daily, "precipitation_probability_max", index), 0, 100);
         day->weatherCode = WholeIn(Field(daily, "weather_code", index), 0, 99, MODEL_NO_CODE);
         // Sun times belong to their own date; anything else (a polar day gives none) is absent.
-        if (!TimeIn(Field(daily, "sunrise", index), &day->sunrise) ||
+        int64_t instant;
+        if (!TimeIn(Field(daily, "sunrise", index), clock, &day->sunrise, &instant) ||
             DayOfMinutes(day->sunrise) != DayOfMinutes(date)) {
             day->sunrise = MODEL_NO_TIME;
         }
-        if (!TimeIn(Field(daily, "sunset", index), &day->sunset) ||
+        if (!TimeIn(Field(daily, "sunset", index), clock, &day->sunset, &instant) ||
             DayOfMinutes(day->sunset) != DayOfMinutes(date)) {
             day->sunset = MODEL_NO_TIME;
         }
@@ -310,17 +361,28 @@ enum AnswerKind ReadForecastAnswer(const char *json, size_t length, ModelWeather
     model->utcOffsetSeconds = model->hasOffset ? offset : 0;
     ReadZoneAbbreviation(JsonMember(&document, "timezone_abbreviation"), model->zoneAbbreviation,
                          sizeof model->zoneAbbreviation);
+    AnswerClock clock;
+    clock.offsetSeconds = model->utcOffsetSeconds;
+    TextIn(JsonMember(&document, "timezone"), clock.zone, sizeof clock.zone);
+    // A zone the system cannot read leaves the answer's one offset for every time.
+    int zoneOffset = 0;
+    if (ZoneOffsetAt(clock.zone, 0, kZoneCheckMinutes, &zoneOffset, NULL, 0)) {
+        CopyText(model->zone, sizeof model->zone, clock.zone);
+    } else {
+        clock.zone[0] = '\0';
+    }
 
     const Value *current = JsonMember(&document, "current");
     if (current != NULL && current->IsObject()) {
         Units units = UnitsOf(JsonMember(&document, "current_units"));
         ReadValues(current, -1, &units, &model->current);
-        if (!TimeIn(JsonMember(current, "time"), &model->current.time)) {
-            model->current.time = MODEL_NO_TIME;
+        if (!TimeIn(JsonMember(current, "time"), &clock, &model->current.time,
+                    &model->current.utc)) {
+            model->current.time = model->current.utc = MODEL_NO_TIME;
         }
     }
     Units hourlyUnits = UnitsOf(JsonMember(&document, "hourly_units"));
-    ReadHours(JsonMember(&document, "hourly"), &hourlyUnits, model);
+    ReadHours(JsonMember(&document, "hourly"), &hourlyUnits, &clock, model);
     Units dailyUnits = UnitsOf(JsonMember(&document, "daily_units"));
     // The daily maxima and minima name their unit under their own names.
     const Value *dailyUnitsObject = JsonMember(&document, "daily_units");
@@ -328,7 +390,7 @@ enum AnswerKind ReadForecastAnswer(const char *json, size_t length, ModelWeather
     if (maximum && maximum->IsString()) {
         dailyUnits.fahrenheit = EndsWith(maximum->GetString(), maximum->GetStringLength(), "F");
     }
-    ReadDays(JsonMember(&document, "daily"), &dailyUnits, model);
+    ReadDays(JsonMember(&document, "daily"), &dailyUnits, &clock, model);
 
     // An answer without the current time, the hours or the days is not what was asked: one that
     // has them may still lack any value, which then reads "N/A".

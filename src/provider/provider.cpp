@@ -314,8 +314,9 @@ static int OpenMeteoWeather(const ForecastService *self, const PlaceInfo *place,
 }
 
 // MET Norway's answer is kept with its cache headers in front of it, a line each and a blank
-// line after them, as the service asks: it is never asked for again before its Expires, and
-// then only for an answer newer than its Last-Modified.
+// line after them, as the service asks: it is not asked for again while it is fresh (its Expires
+// minus its Date, from its arrival, which is the file's last write), and then only for an answer
+// newer than its Last-Modified. Files kept before the Date was kept have no Date line.
 typedef struct KeptMetAnswer {
     OsHttpAnswerHeaders headers; // empty when the file has none
     const char *json;            // within the file's bytes
@@ -324,6 +325,7 @@ typedef struct KeptMetAnswer {
 
 static const char kExpiresField[] = "Expires: ";
 static const char kLastModifiedField[] = "Last-Modified: ";
+static const char kDateField[] = "Date: ";
 
 // The header line `field` of `text` (up to the blank line at `end`), into `out`.
 static void HeaderField(const char *text, const char *end, const char *field, char *out,
@@ -344,7 +346,7 @@ static void HeaderField(const char *text, const char *end, const char *field, ch
 // Splits a kept answer into its headers and its JSON; an answer without headers (as another
 // process may have kept it) is JSON alone.
 static void SplitMetAnswer(const char *bytes, size_t length, KeptMetAnswer *kept) {
-    kept->headers.expires[0] = kept->headers.lastModified[0] = '\0';
+    kept->headers.expires[0] = kept->headers.lastModified[0] = kept->headers.date[0] = '\0';
     kept->json = bytes;
     kept->length = length;
     if (length == 0 || bytes[0] == '{') {
@@ -362,6 +364,7 @@ static void SplitMetAnswer(const char *bytes, size_t length, KeptMetAnswer *kept
     HeaderField(bytes, blank, kExpiresField, kept->headers.expires, sizeof kept->headers.expires);
     HeaderField(bytes, blank, kLastModifiedField, kept->headers.lastModified,
                 sizeof kept->headers.lastModified);
+    HeaderField(bytes, blank, kDateField, kept->headers.date, sizeof kept->headers.date);
     kept->json = blank + 2;
     kept->length = (size_t)(bytes + length - kept->json);
 }
@@ -370,20 +373,23 @@ static int StoreMetAnswer(const char *path, const OsHttpAnswerHeaders *headers, 
                           size_t length) {
     GrowText file;
     GrowTextInit(&file, 0);
-    int stored = GrowTextFormat(&file, "%s%s\n%s%s\n\n", kExpiresField, headers->expires,
-                                kLastModifiedField, headers->lastModified) &&
-                 GrowTextAppendBytes(&file, json, length) &&
-                 KeepAnswer(path, file.bytes, file.length);
+    int stored =
+        GrowTextFormat(&file, "%s%s\n%s%s\n%s%s\n\n", kExpiresField, headers->expires,
+                       kLastModifiedField, headers->lastModified, kDateField, headers->date) &&
+        GrowTextAppendBytes(&file, json, length) && KeepAnswer(path, file.bytes, file.length);
     GrowTextFree(&file);
     return stored;
 }
 
-// Whether the kept answer may serve without asking: before its Expires, or for an answer kept
-// without one, within the age of an answer.
+// Whether the kept answer may serve without asking: while fresh by its headers, counted from
+// the file's last write, or for an answer kept without an Expires, within the age of an answer.
 static int MetAnswerFresh(const char *path, const KeptMetAnswer *kept, AlertClock now) {
     int64_t expires = 0;
+    uint64_t arrived = 0;
     if (ParseHttpDate(kept->headers.expires, &expires)) {
-        return now < expires;
+        return OsFileLastWrite(path, &arrived) &&
+               MetNorwayAnswerFresh(kept->headers.expires, kept->headers.date,
+                                    AlertClockOf(arrived), now);
     }
     return CacheFileAge(path, ANSWER_AGE_LIMIT) == CACHE_FRESH;
 }
@@ -403,19 +409,34 @@ static int ComputerUtcOffsetSeconds(void) {
     return (int)(quarters * 15 * 60);
 }
 
-// MET Norway names no zone. The place's offset and abbreviation are, in this order: those of
-// the zone its place search named (`zone`, or empty), where the system converts such names, at
-// this moment; those of the last Open-Meteo answer kept for the Location ID, which may be from
-// before a change of summer time; else a guess from the computer's clock and the place's
-// longitude, named by its hours ("GMT-8", "GMT").
+// Makes `zone` the clock's, with its offset and abbreviation now, when the system knows the
+// zone's rules. Returns 1, or 0 (and the clock unchanged) when it does not.
+static int UseZone(const char *zone, MetNorwayClock *clock) {
+    int offset = 0;
+    char abbreviation[MODEL_ZONE_CAPACITY];
+    if (!ZoneOffsetAt(zone, 0, clock->utcNowMinutes, &offset, abbreviation, sizeof abbreviation)) {
+        return 0;
+    }
+    CopyText(clock->zone, sizeof clock->zone, zone);
+    clock->utcOffsetSeconds = offset;
+    CopyText(clock->zoneAbbreviation, sizeof clock->zoneAbbreviation, abbreviation);
+    return 1;
+}
+
+// MET Norway names no zone. The place's zone is, in this order: the one its place search named
+// (`zone`, or empty), where the system knows its rules; the one the last Open-Meteo answer kept
+// for the Location ID named, or else that answer's one offset, which may be from before a change
+// of summer time; else a guess from the computer's clock and the place's longitude, named by its
+// hours ("GMT-8", "GMT"). With a zone, every time of the answer is read by its rules at its own
+// instant.
 static void MetClockFor(const char *zone, double latitude, double longitude, AlertClock now,
                         MetNorwayClock *clock) {
     clock->utcNowMinutes = now / 60;
     clock->latitude = latitude;
     clock->longitude = longitude;
     clock->hasOffset = 1;
-    if (zone[0] != '\0' && OsZoneAt(zone, OsUtcNow(), &clock->utcOffsetSeconds,
-                                    clock->zoneAbbreviation, sizeof clock->zoneAbbreviation)) {
+    clock->zone[0] = '\0';
+    if (UseZone(zone, clock)) {
         return;
     }
     ModelWeather *openMeteo = (ModelWeather *)malloc(sizeof *openMeteo);
@@ -425,11 +446,14 @@ static void MetClockFor(const char *zone, double latitude, double longitude, Ale
         openMeteo != NULL && path[0] != '\0' &&
         ReadKeptAnswer(path, ReadForecast, openMeteo, reason, sizeof reason) == ANSWER_WEATHER &&
         openMeteo->hasOffset;
-    if (kept) {
+    if (kept && (!UseZone(openMeteo->zone, clock) ||
+                 (clock->utcOffsetSeconds == openMeteo->utcOffsetSeconds &&
+                  openMeteo->zoneAbbreviation[0] != '\0'))) {
+        // The answer's own offset, and its name of it while that is still the offset now.
         clock->utcOffsetSeconds = openMeteo->utcOffsetSeconds;
         CopyText(clock->zoneAbbreviation, sizeof clock->zoneAbbreviation,
                  openMeteo->zoneAbbreviation);
-    } else {
+    } else if (!kept) {
         clock->utcOffsetSeconds = MetNorwayGuessOffset(longitude, ComputerUtcOffsetSeconds());
         CopyText(clock->zoneAbbreviation, sizeof clock->zoneAbbreviation,
                  clock->utcOffsetSeconds == 0 ? "GMT" : "");
@@ -502,7 +526,8 @@ static int MetNorwayWeather(const ForecastService *self, const PlaceInfo *place,
         SplitMetAnswer(GrowTextChars(&body), body.length, &answer);
         kind = ReadMetNorwayAnswer(answer.json, answer.length, &clock, model);
         if (kind == ANSWER_WEATHER) {
-            if (headers.expires[0] == '\0' && headers.lastModified[0] == '\0') {
+            if (headers.expires[0] == '\0' && headers.lastModified[0] == '\0' &&
+                headers.date[0] == '\0') {
                 headers = answer.headers; // kept by another process with them
             }
             StoreMetAnswer(answerPath, &headers, answer.json, answer.length);

@@ -404,13 +404,16 @@ static void HourlyFeed(const RenderContext *context, GrowText *out) {
     LocationBlock(out, context, 0);
     Open(out, 1, "hbhf");
     Element(out, 2, "lsup", StampText(model, model->current.time, value));
-    // Hour 1 is the first whole hour after now.
-    int64_t first = HourStart(NowMinutes(context)) + 60;
+    // Hour 1 is the first whole hour after now. The hours are instants an hour apart, each
+    // named by the place's clock at it: the hour that summer time skips is never named, and the
+    // one it repeats is named twice.
+    int64_t first = CurrentHourUtc(context) + 60;
     for (int h = 1; h <= context->hours; h++) {
-        int64_t time = first + (int64_t)(h - 1) * 60;
+        int64_t utc = first + (int64_t)(h - 1) * 60;
+        int64_t time = ModelLocalMinutes(model, utc);
         FormatText(tag, sizeof tag, "hour h=\"%d\" c=\"%d\"", h - 1, MinuteOfDay(time) / 60);
         Open(out, 2, tag);
-        const ModelValues *found = FindHour(model, time);
+        const ModelValues *found = FindHour(model, utc);
         ModelValues hour;
         if (found != NULL) {
             hour = *found;

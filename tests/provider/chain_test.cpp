@@ -4,12 +4,15 @@
 // and MET Norway's answers are asked for no sooner than their Expires and only when modified.
 #include <gtest/gtest.h>
 
+#include <stdio.h>
 #include <stdlib.h>
 
 #include <optional>
 #include <string>
 #include <utility>
+#include <vector>
 
+#include "base/calendar.h"
 #include "expr/current.h"
 #include "expr/forecast.h"
 #include "feed/download.h"
@@ -17,6 +20,7 @@
 #include "plugin/expr_frame.h"
 #include "base/state.h"
 #include "base/text.h"
+#include "platform/platform.h"
 #include "provider/provider.h"
 #include "support/core_state.h"
 #include "support/local_clock.h"
@@ -238,10 +242,13 @@ TEST_F(Chain, MetNorwayIsAskedNoSoonerThanExpiresAndThenOnlyIfModified) {
     EXPECT_EQ(0u, kept.find("Expires: ")) << kept.substr(0, 200);
     EXPECT_NE(std::string::npos, kept.find("\nLast-Modified: "));
 
-    // Before its Expires the kept answer serves every refresh, whatever the file's age.
+    EXPECT_NE(std::string::npos, kept.find("\nDate: "));
+
+    // While it is fresh (its Expires minus its Date, half an hour, from its arrival) the kept
+    // answer serves every refresh.
     for (int refresh = 0; refresh < 3; refresh++) {
         DocumentsStale();
-        SetFileAge(answer, 40 * 60);
+        SetFileAge(answer, 25 * 60);
         AgeRefreshMemory(cache, 121);
         EXPECT_EQ(temperature, Current("<temp>"));
     }
@@ -273,6 +280,37 @@ TEST_F(Chain, MetNorwayIsAskedNoSoonerThanExpiresAndThenOnlyIfModified) {
     EXPECT_EQ(3, MetRequests());
     std::string newer = sandbox::ReadFile(answer);
     EXPECT_NE(json, newer.substr(newer.find("\n\n")));
+}
+
+// The answer's freshness is the service's Expires against the service's own Date, counted from
+// its arrival by the computer's clock: a computer a day behind the service neither trusts the
+// answer for a day and a half hour, nor one a day ahead asks at every refresh.
+TEST_F(Chain, MetNorwayFreshnessIsCountedByTheServicesClockFromArrival) {
+    OpenMeteo("http500");
+    std::string answer = CachePath("MetNorway." + id + ".json");
+    // The service's clock a day ahead of the computer's, then a day behind it.
+    for (int moveMinutes : {24 * 60, -48 * 60}) {
+        int aheadMinutes = moveMinutes > 0 ? moveMinutes : moveMinutes / 2;
+        services::SimGet("/_control/clock?advance=" + std::to_string(moveMinutes));
+        OsFileDelete(answer.c_str());
+        DocumentsStale();
+        AgeRefreshMemory(cache, 121);
+        int asked = MetRequests();
+        ASSERT_NE("N/A", Current("<temp>"));
+        ASSERT_EQ(asked + 1, MetRequests());
+        // Within its half hour it serves, even with the service's Expires a day in the past.
+        DocumentsStale();
+        SetFileAge(answer, 20 * 60);
+        AgeRefreshMemory(cache, 121);
+        Current("<temp>");
+        EXPECT_EQ(asked + 1, MetRequests()) << aheadMinutes;
+        // Past its half hour the service is asked, even with its Expires a day ahead.
+        DocumentsStale();
+        SetFileAge(answer, 31 * 60);
+        AgeRefreshMemory(cache, 121);
+        Current("<temp>");
+        EXPECT_EQ(asked + 2, MetRequests()) << aheadMinutes;
+    }
 }
 
 TEST_F(Chain, AMetNorwayAnswerThatArrivesLateKeepsItsCacheHeaders) {
@@ -433,3 +471,78 @@ TEST_F(Chain, AMetNorwayPanelLacksOnlyVisibility) {
 }
 
 } // namespace
+
+namespace {
+
+// The clock's instant in UTC minutes.
+int64_t NowUtcMinutes() {
+    return (int64_t)((OsUtcNow() - 116444736000000000ull) / 600000000ull);
+}
+
+int64_t UtcMinutesOf(int year, int month, int day, int hour, int minute) {
+    return DaysFromCivil(year, month, day) * 1440 + hour * 60 + minute;
+}
+
+// The hour's name as the locale writes it.
+std::string HourName(int hour) {
+    OsDateTime when = {2000, 1, 1, hour, 0, 0, 0, 6};
+    char text[64];
+    OsFormatTime(&when, OS_TIME_HOUR_ONLY, text, sizeof text);
+    return text;
+}
+
+} // namespace
+
+// Under a clock faked to the evening before a change of summer time (ctest's runs
+// summer-time-*), the next hours a panel shows are Berlin's clock at each; under any other clock
+// there is nothing to see. (MET Norway's steps across the changes are read with fixed instants
+// in zone_times_test.cpp.)
+TEST_F(Chain, TheNextHoursAcrossAChangeOfSummerTimeAreThePlacesClock) {
+    int64_t now = NowUtcMinutes();
+    std::vector<int> hours;
+    if (std::llabs(now - UtcMinutesOf(2027, 3, 27, 22, 30)) < 10) {
+        hours = {0, 1, 3, 4, 5};
+    } else if (std::llabs(now - UtcMinutesOf(2027, 10, 30, 21, 30)) < 10) {
+        hours = {0, 1, 2, 2, 3};
+    } else {
+        GTEST_SKIP() << "the clock is not faked to the evening before a change";
+    }
+    // The service's clock moved to the faked one.
+    std::string clock = services::SimGet("/_control/clock");
+    size_t at = clock.find("service clock ");
+    ASSERT_NE(std::string::npos, at) << clock;
+    int year, month, day, hour, minute;
+    ASSERT_EQ(
+        5, sscanf(clock.c_str() + at + 14, "%d-%d-%dT%d:%d", &year, &month, &day, &hour, &minute));
+    int64_t advance = now - UtcMinutesOf(year, month, day, hour, minute);
+    services::SimGet("/_control/clock?advance=" + std::to_string(advance));
+    // A point the service places in Berlin's zone.
+    id.clear();
+    for (int point = 0; point < 400 && id.empty(); point++) {
+        std::string latitude = std::to_string(40 + point / 20) + ".5";
+        std::string longitude = std::to_string(point % 20) + ".5";
+        std::string answer =
+            services::SimGet("/v1/forecast?latitude=" + latitude + "&longitude=" + longitude +
+                             "&hourly=temperature_2m&timezone=auto");
+        if (answer.find("\"Europe/Berlin\"") != std::string::npos) {
+            id = latitude + "," + longitude;
+        }
+    }
+    ASSERT_FALSE(id.empty());
+
+    auto names = [&](const char *unit) {
+        std::vector<std::string> shown;
+        for (int h = 1; h <= 5; h++) {
+            shown.push_back(
+                HourlyText("<hourname>", id.c_str(), std::to_string(h).c_str(), unit, "1"));
+        }
+        return shown;
+    };
+    std::vector<std::string> want;
+    for (int h : hours) {
+        want.push_back(HourName(h));
+    }
+    EXPECT_EQ(want, names("Metric"));
+    EXPECT_EQ(want, names("English"));
+    EXPECT_EQ(0, MetRequests());
+}

@@ -337,6 +337,7 @@ MetNorwayClock LosAngelesClock() {
     clock.hasOffset = 1;
     clock.utcOffsetSeconds = -8 * 3600;
     CopyText(clock.zoneAbbreviation, sizeof clock.zoneAbbreviation, "PST");
+    clock.zone[0] = '\0';
     return clock;
 }
 
@@ -538,4 +539,31 @@ TEST(MetNorwayValues, HttpDatesOfTheCacheHeaders) {
           "Wed, 09 Dec 2026 24:00:00 GMT", "Wed, 09 Dec 2026 01:50:00 GMT ", "0"}) {
         EXPECT_EQ(0, ParseHttpDate(wrong, &seconds)) << wrong;
     }
+}
+
+// Freshness is Expires minus Date from the arrival, by whichever clock, and at most a day.
+TEST(MetNorwayValues, FreshnessIsExpiresMinusDateFromArrival) {
+    const char *date = "Wed, 09 Dec 2026 01:50:00 GMT";
+    const char *expires = "Wed, 09 Dec 2026 02:20:00 GMT"; // half an hour later
+    int64_t service = Utc(2026, 12, 9, 1, 50) * 60;
+    // The computer's clock a day behind the service, a day ahead, and with it.
+    for (int64_t arrived : {service - 86400, service + 86400, service}) {
+        EXPECT_EQ(1, MetNorwayAnswerFresh(expires, date, arrived, arrived));
+        EXPECT_EQ(1, MetNorwayAnswerFresh(expires, date, arrived, arrived + 29 * 60 + 59));
+        EXPECT_EQ(0, MetNorwayAnswerFresh(expires, date, arrived, arrived + 30 * 60));
+        // A clock moved back past the arrival leaves the answer's age unknown.
+        EXPECT_EQ(0, MetNorwayAnswerFresh(expires, date, arrived, arrived - 60));
+    }
+    // Never more than a day, nor anything for an Expires before its Date.
+    const char *nextWeek = "Wed, 16 Dec 2026 01:50:00 GMT";
+    EXPECT_EQ(1, MetNorwayAnswerFresh(nextWeek, date, service, service + 86399));
+    EXPECT_EQ(0, MetNorwayAnswerFresh(nextWeek, date, service, service + 86400));
+    EXPECT_EQ(0, MetNorwayAnswerFresh(date, expires, service, service));
+    // Kept without a Date: before its Expires by the computer's clock, and at most a day.
+    EXPECT_EQ(1, MetNorwayAnswerFresh(expires, "", service, service + 29 * 60));
+    EXPECT_EQ(0, MetNorwayAnswerFresh(expires, "", service, service + 30 * 60));
+    EXPECT_EQ(0, MetNorwayAnswerFresh(nextWeek, "", service, service + 86400));
+    EXPECT_EQ(1, MetNorwayAnswerFresh(nextWeek, "garbled", service, service + 86399));
+    // Without an Expires, never.
+    EXPECT_EQ(0, MetNorwayAnswerFresh("", date, service, service));
 }

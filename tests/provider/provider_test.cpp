@@ -102,8 +102,9 @@ TEST_F(Provider, APlaceIsSearchedOnceAMonthAndItsAnswerServesEveryDocument) {
     EXPECT_NE(std::string::npos, city.find(" (PROV1)")) << city;
     EXPECT_EQ(1, Searches());
     EXPECT_EQ(1, Forecasts());
-    EXPECT_NE(std::string::npos,
-              services::SimLog().find("&timezone=auto&past_days=1&forecast_days=11"));
+    EXPECT_NE(
+        std::string::npos,
+        services::SimLog().find("&timezone=auto&timeformat=unixtime&past_days=1&forecast_days=11"));
 
     // Every other kind and unit of the place comes from the answer kept.
     EXPECT_EQ("C", Current("<ut>", "</ut>", "Metric"));

@@ -2,7 +2,11 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
+#include <cstdio>
 #include <string>
+
+#include "platform/platform.h"
 
 namespace {
 
@@ -275,9 +279,53 @@ long long FloorMod(long long value, long long divisor) {
     return value - FloorDiv(value, divisor) * divisor;
 }
 
-GridWeather::GridWeather(const Location &location, time_t utcNow)
-    : location_(location),
-      localNow_(static_cast<long long>(utcNow) + location.zoneOffsetHours * 3600LL) {
+namespace {
+
+struct ZoneName {
+    int offsetHours;
+    const char *name;
+};
+
+const ZoneName kZoneNames[] = {
+    {-10, "Pacific/Honolulu"},   {-9, "America/Anchorage"},
+    {-8, "America/Los_Angeles"}, {-7, "America/Denver"},
+    {-6, "America/Chicago"},     {-5, "America/New_York"},
+    {-3, "America/Sao_Paulo"},   {0, "GMT"},
+    {1, "Europe/Berlin"},        {2, "Europe/Athens"},
+    {9, "Asia/Tokyo"},           {10, "Australia/Brisbane"},
+};
+
+// The zone's offset at `utcNow` by the system's zone files (summer time included), else the
+// standard offset with the location's own abbreviation.
+void ZoneAt(const Location &location, time_t utcNow, int *offsetSeconds,
+            std::string *abbreviation) {
+    char text[32];
+    uint64_t fileTime = 116444736000000000ull + static_cast<uint64_t>(utcNow) * 10000000ull;
+    if (utcNow >= 0 && OsZoneAt(TimezoneName(location.zoneOffsetHours).c_str(), fileTime,
+                                offsetSeconds, text, sizeof text)) {
+        *abbreviation = text;
+        return;
+    }
+    *offsetSeconds = location.zoneOffsetHours * 3600;
+    *abbreviation = location.zoneAbbreviation;
+}
+
+} // namespace
+
+std::string TimezoneName(int offsetHours) {
+    for (const ZoneName &zone : kZoneNames) {
+        if (zone.offsetHours == offsetHours)
+            return zone.name;
+    }
+    // The zone database names fixed offsets with the sign turned round.
+    char name[32];
+    std::snprintf(name, sizeof name, "Etc/GMT%+d", -offsetHours);
+    return name;
+}
+
+GridWeather::GridWeather(const Location &location, time_t utcNow) : location_(location) {
+    ZoneAt(location, utcNow, &utcOffsetSeconds_, &zoneAbbreviation_);
+    localNow_ = static_cast<long long>(utcNow) + utcOffsetSeconds_;
     elevationMetres_ = std::round(Between(0, 1500, Fraction(location.seed, 0, kSaltElevation)));
     CurrentWeather current = CurrentForLocation(location);
     basePressureHpa_ = current.pressureHundredthsInch * kHpaPerHundredthInch;

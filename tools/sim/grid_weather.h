@@ -51,12 +51,19 @@ struct GridDay {
     double uvIndexMax;
 };
 
+// The zone of the database that a location's standard offset stands for ("Europe/Berlin" for
+// one hour east), as the service names it.
+std::string TimezoneName(int offsetHours);
+
 class GridWeather {
   public:
     GridWeather(const Location &location, time_t utcNow);
 
     const Location &location() const { return location_; }
-    int utcOffsetSeconds() const { return location_.zoneOffsetHours * 3600; }
+    // The offset and abbreviation of the location's zone at the clock, summer time included,
+    // as the real service has one offset for a whole answer: the one in force when it is made.
+    int utcOffsetSeconds() const { return utcOffsetSeconds_; }
+    const std::string &zoneAbbreviation() const { return zoneAbbreviation_; }
     double elevationMetres() const { return elevationMetres_; }
     // Seconds since 1970-01-01 00:00 local time.
     long long localNow() const { return localNow_; }
@@ -71,6 +78,8 @@ class GridWeather {
     double TemperatureAt(long long localHour) const;
 
     Location location_;
+    int utcOffsetSeconds_;
+    std::string zoneAbbreviation_;
     long long localNow_;
     double elevationMetres_;
     double basePressureHpa_;

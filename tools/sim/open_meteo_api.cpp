@@ -337,31 +337,6 @@ void WriteValue(JsonWriter &writer, Quantity quantity, double value, const Units
 
 // --- places and zones
 
-struct ZoneName {
-    int offsetHours;
-    const char *name;
-};
-
-const ZoneName kZoneNames[] = {
-    {-10, "Pacific/Honolulu"},   {-9, "America/Anchorage"},
-    {-8, "America/Los_Angeles"}, {-7, "America/Denver"},
-    {-6, "America/Chicago"},     {-5, "America/New_York"},
-    {-3, "America/Sao_Paulo"},   {0, "GMT"},
-    {1, "Europe/Berlin"},        {2, "Europe/Athens"},
-    {9, "Asia/Tokyo"},           {10, "Australia/Brisbane"},
-};
-
-std::string TimezoneName(int offsetHours) {
-    for (const ZoneName &zone : kZoneNames) {
-        if (zone.offsetHours == offsetHours)
-            return zone.name;
-    }
-    // The zone database names fixed offsets with the sign turned round.
-    char name[32];
-    std::snprintf(name, sizeof name, "Etc/GMT%+d", -offsetHours);
-    return name;
-}
-
 // The centre of the grid cell that holds the coordinate, as the forecast reports it.
 double CellCentre(double coordinate, double limit) {
     double centre = std::floor(coordinate / kGridStep) * kGridStep + kGridStep / 2;
@@ -641,7 +616,7 @@ std::string ForecastBody(const ForecastRequest &request, const GridWeather &grid
     writer.Key("timezone");
     writer.String(TimezoneName(grid.location().zoneOffsetHours).c_str());
     writer.Key("timezone_abbreviation");
-    writer.String(grid.location().zoneAbbreviation.c_str());
+    writer.String(grid.zoneAbbreviation().c_str());
     writer.Key("elevation");
     writer.Double(grid.elevationMetres());
 

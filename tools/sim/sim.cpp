@@ -403,13 +403,14 @@ void ServeJsonForecast(const httplib::Request &request, httplib::Response &respo
 }
 
 // /weatherapi/locationforecast/2.0/complete: MET Norway's forecast for a point, with its cache
-// headers.
+// headers and the service's clock in Date, as RFC 9111 reads Expires against.
 void ServeLocationforecast(const httplib::Request &request, httplib::Response &response) {
     Scenario scenario = GroupScenario(AddressGroup::MetNorway);
     MetNorwayAnswer answer = LocationforecastAnswer(
         request.params, request.get_header_value("User-Agent"),
         request.get_header_value("If-Modified-Since"), ServiceNow(), scenario);
     response.status = answer.status;
+    response.set_header("Date", HttpDate(ServiceNow()));
     if (!answer.expires.empty())
         response.set_header("Expires", answer.expires);
     if (!answer.lastModified.empty())

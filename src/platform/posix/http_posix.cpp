@@ -63,7 +63,7 @@ static size_t WriteBody(char *bytes, size_t size, size_t count, void *user) {
     return total;
 }
 
-// Keeps the two answer headers the caller asked for, as libcurl hands over each header line.
+// Keeps the three answer headers the caller asked for, as libcurl hands over each header line.
 static size_t KeepHeader(char *line, size_t size, size_t count, void *user) {
     OsHttpAnswerHeaders *headers = (OsHttpAnswerHeaders *)user;
     size_t length = size * count;
@@ -71,7 +71,8 @@ static size_t KeepHeader(char *line, size_t size, size_t count, void *user) {
         const char *name;
         size_t offset;
     } kKept[] = {{"expires:", offsetof(OsHttpAnswerHeaders, expires)},
-                 {"last-modified:", offsetof(OsHttpAnswerHeaders, lastModified)}};
+                 {"last-modified:", offsetof(OsHttpAnswerHeaders, lastModified)},
+                 {"date:", offsetof(OsHttpAnswerHeaders, date)}};
     if (length >= 5 && strncmp(line, "HTTP/", 5) == 0) {
         memset(headers, 0, sizeof *headers); // a redirect's answer is not the last one
     }

@@ -399,6 +399,7 @@ static enum OsHttpResult RequestOnce(HINTERNET session, const char *address, int
             if (result == OS_HTTP_COMPLETE && request->answerHeaders != NULL) {
                 AnswerHeader(url, HTTP_QUERY_EXPIRES, request->answerHeaders->expires);
                 AnswerHeader(url, HTTP_QUERY_LAST_MODIFIED, request->answerHeaders->lastModified);
+                AnswerHeader(url, HTTP_QUERY_DATE, request->answerHeaders->date);
             }
         }
         InternetCloseHandle(url);

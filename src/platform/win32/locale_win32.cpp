@@ -183,17 +183,4 @@ int OsTimeZoneName(char *out, size_t capacity) {
     return 1;
 }
 
-// Windows names its zones otherwise ("Pacific Standard Time") and has no conversion of the
-// database's names before Windows 10's own ICU, which the module cannot count on.
-int OsZoneAt(const char *zone, uint64_t fileTime, int *offsetSeconds, char *abbreviation,
-             size_t capacity) {
-    (void)zone;
-    (void)fileTime;
-    *offsetSeconds = 0;
-    if (capacity > 0) {
-        abbreviation[0] = '\0';
-    }
-    return 0;
-}
-
 #endif

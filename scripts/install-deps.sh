@@ -11,7 +11,9 @@ native_packages=(build-essential cmake pkg-config libgtest-dev googletest libben
                  libclang-rt-14-dev librsvg2-bin fonts-dejavu-core openssl ca-certificates
                  libhowardhinnant-date-dev tzdata)
 # unicode-cldr-core: the map of zone names to Windows zones, made into a table at build time.
-windows_packages=(g++-mingw-w64-i686 wine wine32:i386 unicode-cldr-core)
+# The 64-bit cross compiler and Wine test the Windows backend where 32-bit Wine cannot start.
+windows_packages=(g++-mingw-w64-i686 wine wine32:i386 unicode-cldr-core g++-mingw-w64-x86-64
+                  wine64)
 
 sudo_if_needed() { if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi; }
 

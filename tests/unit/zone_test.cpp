@@ -118,11 +118,22 @@ TEST(Zones, OnlyAReadableRuleAtTheEndOfAZoneFileCounts) {
 
 #else
 
-TEST(Zones, WindowsKnowsNoZoneOfTheDatabase) {
-    ZoneReading reading = ZoneAt("America/Los_Angeles", Noon(2026, 1, 15));
-    EXPECT_EQ(0, reading.known);
-    EXPECT_EQ(0, reading.offsetSeconds);
-    EXPECT_EQ("", reading.abbreviation);
+TEST(Zones, WindowsReadsAZoneOfTheDatabaseThroughItsOwnZoneOfThatName) {
+    // Through the map of zone names to Windows zones and the system's rules for the year.
+    ZoneReading winter = ZoneAt("America/Los_Angeles", Noon(2026, 1, 15));
+    EXPECT_EQ(1, winter.known);
+    EXPECT_EQ(-8 * 3600, winter.offsetSeconds);
+    EXPECT_EQ("PST", winter.abbreviation);
+    ZoneReading summer = ZoneAt("America/Los_Angeles", Noon(2026, 7, 15));
+    EXPECT_EQ(1, summer.known);
+    EXPECT_EQ(-7 * 3600, summer.offsetSeconds);
+    EXPECT_EQ(1, ZoneAt("Europe/Berlin", Noon(2026, 7, 15)).known);
+    EXPECT_EQ(2 * 3600, ZoneAt("Europe/Berlin", Noon(2026, 7, 15)).offsetSeconds);
+    for (const char *name : {"Nowhere/City", "", "../Europe/Berlin"}) {
+        ZoneReading reading = ZoneAt(name, Noon(2026, 1, 15));
+        EXPECT_EQ(0, reading.known) << name;
+        EXPECT_EQ(0, reading.offsetSeconds) << name;
+    }
 }
 
 #endif

@@ -175,7 +175,7 @@ void ApplyOptions(const std::string &options) {
     Plugin.maxHours = 1 + b[1] % 24;
     static const char *const kUnits[] = {"English", "Metric", "Both", "english", ""};
     CopyText(Plugin.defaultUnit, sizeof Plugin.defaultUnit, kUnits[b[2] % 5]);
-    Plugin.dayNameItem = (b[3] & 1) ? CAL_ITEM_LONG_DAY : CAL_ITEM_SHORT_DAY;
-    Plugin.monthNameItem = (b[3] & 2) ? CAL_ITEM_LONG_MONTH : CAL_ITEM_SHORT_MONTH;
+    Plugin.dayNames = (b[3] & 1) ? OS_LONG_DAY_NAMES : OS_SHORT_DAY_NAMES;
+    Plugin.monthNames = (b[3] & 2) ? OS_LONG_MONTH_NAMES : OS_SHORT_MONTH_NAMES;
     Plugin.showMoonPhase = b[4] & 1;
 }

@@ -27,14 +27,6 @@ enum {
     FEED_DOCUMENT_INITIAL = 51200 // the feed document buffer before any growth
 };
 
-// Calendar items that select short or long day and month names.
-enum {
-    CAL_ITEM_SHORT_DAY = 14,   // CAL_SABBREVDAYNAME1
-    CAL_ITEM_LONG_DAY = 7,     // CAL_SDAYNAME1
-    CAL_ITEM_SHORT_MONTH = 34, // CAL_SABBREVMONTHNAME1
-    CAL_ITEM_LONG_MONTH = 21   // CAL_SMONTHNAME1
-};
-
 enum { CACHE_CHECK_SLOTS = 8 }; // cache files whose time one export call remembers
 
 typedef struct CacheCheck {
@@ -70,8 +62,8 @@ typedef struct PluginState {
     int unitFromAuto;                          // 1: DefaultUnit read "Auto"
     int maxDays;                               // 1 to 10
     int maxHours;                              // 1 to 24
-    int dayNameItem;                           // CAL_ITEM_SHORT_DAY or CAL_ITEM_LONG_DAY
-    int monthNameItem;                         // CAL_ITEM_SHORT_MONTH or CAL_ITEM_LONG_MONTH
+    OsCalendarNames dayNames;                  // OS_SHORT_DAY_NAMES or OS_LONG_DAY_NAMES
+    OsCalendarNames monthNames;                // OS_SHORT_MONTH_NAMES or OS_LONG_MONTH_NAMES
     int showMoonPhase;                         // nonzero: night icons carry the moon phase
     char defaultIconPath[PATH_CAPACITY];       // image folder for an empty folder argument
     char customLanguage[LANGUAGE_CAPACITY];    // "None" means no language file

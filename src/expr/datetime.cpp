@@ -180,7 +180,7 @@ char *DayName(char *text, int day) {
     for (int index = 0; index < 7; index++) {
         if (strcmp(text, WeekdayEnglish(index + 1)) == 0) {
             char name[TEXT_CAPACITY];
-            if (OsCalendarName(Plugin.dayNameItem + index, name, sizeof name) > 0) {
+            if (OsCalendarName(Plugin.dayNames, index, name, sizeof name) > 0) {
                 CopyText(text, TEXT_CAPACITY, name);
             }
             return text;
@@ -194,7 +194,7 @@ char *FormatDayDate(char *text) {
     for (int index = 0; index < 12; index++) {
         if (strstr(text, MonthAbbreviation(index + 1)) != NULL) {
             char month[TEXT_CAPACITY];
-            if (OsCalendarName(Plugin.monthNameItem + index, month, sizeof month) > 0) {
+            if (OsCalendarName(Plugin.monthNames, index, month, sizeof month) > 0) {
                 FormatText(text, TEXT_CAPACITY, "%s %d", month, day);
             }
             return text;

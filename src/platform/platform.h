@@ -166,10 +166,17 @@ size_t OsFormatNumber(const char *number, char *out, size_t capacity);
 // Writes the locale's decimal separator (at most 3 characters). Returns 1, or 0 on failure.
 int OsDecimalSeparator(char *out, size_t capacity);
 
-// Writes a day or month name of the locale. `item` is a Windows calendar item: 7 to 13 the day
-// names Monday to Sunday, 14 to 20 their abbreviations, 21 to 32 the month names January to
-// December, 34 to 45 their abbreviations. Returns the length written, 0 for another item.
-size_t OsCalendarName(int item, char *out, size_t capacity);
+// The day and month names of the locale's Gregorian calendar.
+typedef enum OsCalendarNames {
+    OS_LONG_DAY_NAMES,   // Monday to Sunday
+    OS_SHORT_DAY_NAMES,  // their abbreviations
+    OS_LONG_MONTH_NAMES, // January to December
+    OS_SHORT_MONTH_NAMES // their abbreviations
+} OsCalendarNames;
+
+// Writes name `index` of the locale's `names`, counted from 0 for Monday or January. Returns
+// the length written; 0 for an index out of range or a name that cannot be had (out empty).
+size_t OsCalendarName(OsCalendarNames names, int index, char *out, size_t capacity);
 
 // Writes the name of the computer's time zone as the system gives it: the daylight name while
 // daylight time is in force, else the standard name. Returns 1, or 0 when it cannot be read.

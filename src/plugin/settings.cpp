@@ -100,10 +100,10 @@ static const WeatherSource *ProviderSource(const char *list) {
 void ReadSettings(const char *path) {
     Plugin.showMoonPhase = ReadInt(path, "General", "ShowMoonPhase", 1);
     Plugin.maxDays = ReadInt(path, "Forecast", "MaxDays", 5);
-    Plugin.dayNameItem =
-        ReadInt(path, "General", "ShortDayNames", 1) ? CAL_ITEM_SHORT_DAY : CAL_ITEM_LONG_DAY;
-    Plugin.monthNameItem =
-        ReadInt(path, "General", "ShortMonthNames", 1) ? CAL_ITEM_SHORT_MONTH : CAL_ITEM_LONG_MONTH;
+    Plugin.dayNames =
+        ReadInt(path, "General", "ShortDayNames", 1) ? OS_SHORT_DAY_NAMES : OS_LONG_DAY_NAMES;
+    Plugin.monthNames =
+        ReadInt(path, "General", "ShortMonthNames", 1) ? OS_SHORT_MONTH_NAMES : OS_LONG_MONTH_NAMES;
     if (Plugin.maxDays > 10 || Plugin.maxDays < 1) {
         Plugin.maxDays = 10;
     }
@@ -178,9 +178,9 @@ void WriteSettings(const char *path) {
     FormatText(number, sizeof number, "%d", Plugin.maxHours);
     OsProfileWriteString(path, "Hourly", "MaxHours", number);
     OsProfileWriteString(path, "General", "ShortDayNames",
-                         Plugin.dayNameItem == CAL_ITEM_SHORT_DAY ? "1" : "0");
+                         Plugin.dayNames == OS_SHORT_DAY_NAMES ? "1" : "0");
     OsProfileWriteString(path, "General", "ShortMonthNames",
-                         Plugin.monthNameItem == CAL_ITEM_SHORT_MONTH ? "1" : "0");
+                         Plugin.monthNames == OS_SHORT_MONTH_NAMES ? "1" : "0");
     OsProfileWriteString(path, "Unit", "DefaultUnit",
                          Plugin.unitFromAuto == 1 ? "Auto" : Plugin.defaultUnit);
     OsProfileWriteString(path, "LocationID", "DefaultLocationID", Plugin.defaultLocationId);

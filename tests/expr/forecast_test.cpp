@@ -96,8 +96,8 @@ TEST_F(ForecastTest, EachDayReadsItsOwnOccurrences) {
 
 TEST_F(ForecastTest, NamesDatesAndTheNarrative) {
     char tuesday[64], march[64];
-    OsCalendarName(Plugin.dayNameItem + 1, tuesday, sizeof tuesday);
-    OsCalendarName(Plugin.monthNameItem + 2, march, sizeof march);
+    OsCalendarName(Plugin.dayNames, 1, tuesday, sizeof tuesday);
+    OsCalendarName(Plugin.monthNames, 2, march, sizeof march);
     EXPECT_EQ("Today", Day("<dayname>", "1"));
     EXPECT_EQ(std::string(tuesday) + " " + march + " 5", Day("<dayname> <daydate>", "2"));
     EXPECT_EQ("Today: Sunny early.", Day("<details>", "1"));

@@ -103,13 +103,13 @@ TEST_F(ExprTest, DayAndMonthNames) {
     char text[1024] = "Wednesday";
     EXPECT_STREQ("Today", DayName(text, 1));
     char sunday[64];
-    OsCalendarName(Plugin.dayNameItem + 6, sunday, sizeof sunday);
+    OsCalendarName(Plugin.dayNames, 6, sunday, sizeof sunday);
     CopyText(text, sizeof text, "Sunday");
     EXPECT_STREQ(sunday, DayName(text, 3));
     CopyText(text, sizeof text, "Someday");
     EXPECT_STREQ("Someday", DayName(text, 2));
     char january[64];
-    OsCalendarName(Plugin.monthNameItem, january, sizeof january);
+    OsCalendarName(Plugin.monthNames, 0, january, sizeof january);
     CopyText(text, sizeof text, "Jan 3");
     EXPECT_EQ(std::string(january) + " 3", std::string(FormatDayDate(text)));
     CopyText(text, sizeof text, "N/A");

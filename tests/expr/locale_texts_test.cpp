@@ -115,10 +115,12 @@ TEST_F(ExprTest, LocalesOfOtherCodeSetsGiveTheTextsOfTheirUtf8Twins) {
         LocaleScope scope(locale);
         std::vector<std::string> all;
         char text[1024];
-        for (int item = 7; item <= 45; item++) {
-            if (item != 33) {
-                OsCalendarName(item, text, sizeof text);
-                all.push_back(text);
+        for (OsCalendarNames names :
+             {OS_LONG_DAY_NAMES, OS_SHORT_DAY_NAMES, OS_LONG_MONTH_NAMES, OS_SHORT_MONTH_NAMES}) {
+            for (int index = 0; index < 12; index++) {
+                if (OsCalendarName(names, index, text, sizeof text) > 0) {
+                    all.push_back(text);
+                }
             }
         }
         OsFormatShortDate(2005, 3, 23, text, sizeof text);

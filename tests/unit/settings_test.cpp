@@ -40,8 +40,8 @@ TEST_F(SettingsFile, MissingFileGivesEveryDefault) {
     EXPECT_EQ(1, Plugin.showMoonPhase);
     EXPECT_EQ(5, Plugin.maxDays);
     EXPECT_EQ(12, Plugin.maxHours);
-    EXPECT_EQ(CAL_ITEM_SHORT_DAY, Plugin.dayNameItem);
-    EXPECT_EQ(CAL_ITEM_SHORT_MONTH, Plugin.monthNameItem);
+    EXPECT_EQ(OS_SHORT_DAY_NAMES, Plugin.dayNames);
+    EXPECT_EQ(OS_SHORT_MONTH_NAMES, Plugin.monthNames);
     EXPECT_STREQ("90210", Plugin.defaultLocationId);
     EXPECT_EQ(LocaleUnit(), Plugin.defaultUnit);
     EXPECT_EQ(1, Plugin.unitFromAuto);
@@ -167,8 +167,8 @@ TEST_F(SettingsFile, ValuesAsWrittenAndAsWrittenBack) {
                              "[Forecast]\nMaxDays=11\n[Hourly]\nMaxHours=-3\n"
                              "[Service]\nFeedHost=127.0.0.1:8470\n");
     ReadSettings(path.c_str());
-    EXPECT_EQ(CAL_ITEM_SHORT_DAY, Plugin.dayNameItem);
-    EXPECT_EQ(CAL_ITEM_LONG_MONTH, Plugin.monthNameItem);
+    EXPECT_EQ(OS_SHORT_DAY_NAMES, Plugin.dayNames);
+    EXPECT_EQ(OS_LONG_MONTH_NAMES, Plugin.monthNames);
     EXPECT_EQ(0, Plugin.showMoonPhase);
     EXPECT_STREQ("German", Plugin.customLanguage);
     EXPECT_STREQ("D:\\Icons", Plugin.defaultIconPath);

@@ -559,18 +559,28 @@ int OsDecimalSeparator(char *out, size_t capacity) {
     return out[0] != '\0';
 }
 
-size_t OsCalendarName(int item, char *out, size_t capacity) {
+size_t OsCalendarName(OsCalendarNames names, int index, char *out, size_t capacity) {
     nl_item name;
-    // Windows counts the days from Monday, the C library from Sunday.
-    if (item >= 7 && item <= 13) {
-        name = (nl_item)(DAY_1 + (item - 7 + 1) % 7);
-    } else if (item >= 14 && item <= 20) {
-        name = (nl_item)(ABDAY_1 + (item - 14 + 1) % 7);
-    } else if (item >= 21 && item <= 32) {
-        name = (nl_item)(MON_1 + (item - 21));
-    } else if (item >= 34 && item <= 45) {
-        name = (nl_item)(ABMON_1 + (item - 34));
-    } else {
+    int days = names == OS_LONG_DAY_NAMES || names == OS_SHORT_DAY_NAMES;
+    if (index < 0 || index >= (days ? 7 : 12)) {
+        CopyOut("", out, capacity);
+        return 0;
+    }
+    // The names count from Monday; the C library's from Sunday.
+    switch (names) {
+    case OS_LONG_DAY_NAMES:
+        name = (nl_item)(DAY_1 + (index + 1) % 7);
+        break;
+    case OS_SHORT_DAY_NAMES:
+        name = (nl_item)(ABDAY_1 + (index + 1) % 7);
+        break;
+    case OS_LONG_MONTH_NAMES:
+        name = (nl_item)(MON_1 + index);
+        break;
+    case OS_SHORT_MONTH_NAMES:
+        name = (nl_item)(ABMON_1 + index);
+        break;
+    default:
         CopyOut("", out, capacity);
         return 0;
     }

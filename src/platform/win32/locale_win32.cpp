@@ -147,15 +147,19 @@ int OsDecimalSeparator(char *out, size_t capacity) {
     return 1;
 }
 
-size_t OsCalendarName(int item, char *out, size_t capacity) {
+size_t OsCalendarName(OsCalendarNames names, int index, char *out, size_t capacity) {
     if (capacity == 0) {
         return 0;
     }
-    if (!((item >= 7 && item <= 20) || (item >= 21 && item <= 32) || (item >= 34 && item <= 45))) {
+    // The first calendar item of each kind; the others follow it in order.
+    static const CALTYPE kFirst[] = {CAL_SDAYNAME1, CAL_SABBREVDAYNAME1, CAL_SMONTHNAME1,
+                                     CAL_SABBREVMONTHNAME1};
+    int count = names == OS_LONG_DAY_NAMES || names == OS_SHORT_DAY_NAMES ? 7 : 12;
+    if ((unsigned)names >= sizeof kFirst / sizeof kFirst[0] || index < 0 || index >= count) {
         out[0] = '\0';
         return 0;
     }
-    return Finish(GetCalendarInfoA(LOCALE_USER_DEFAULT, CAL_GREGORIAN, (CALTYPE)item, out,
+    return Finish(GetCalendarInfoA(LOCALE_USER_DEFAULT, CAL_GREGORIAN, kFirst[names] + index, out,
                                    ClampCapacity(capacity), NULL),
                   out, capacity);
 }

@@ -144,7 +144,8 @@ typedef struct RefreshJob {
     std::atomic<int> state; // a JobState
 } RefreshJob;
 
-// Refreshes in flight in this process, counted for shutdown.
+// Refreshes in flight in this process, counted for shutdown. Outside the state: the refresh
+// threads change it without the mutex, and after shutdown has cleared the state.
 static std::atomic<int> gRefreshesInFlight{0};
 
 static void FreeJob(RefreshJob *job) {
@@ -341,7 +342,8 @@ int KeepAnswer(const char *key, const char *bytes, size_t length) {
     return 0;
 }
 
-// Callers of this process that wait to enter an export while another call runs.
+// Callers of this process that wait to enter an export while another call runs. Outside the
+// state: the waiting callers change it without the mutex they wait for.
 static std::atomic<int> gCallersWaiting{0};
 
 void NoteWaitingCaller(int waits) {

@@ -43,7 +43,8 @@ static const WeatherSource *const kSources[] = {&OpenMeteoSource, &MetNorwaySour
 // MET Norway whenever Open-Meteo fails. A user who mistyped a name sees it written back.
 #define DEFAULT_PROVIDER_LIST "open-meteo,met-norway"
 
-// The sources made into one when Provider names more than one.
+// The sources made into one when Provider names more than one; Plugin.source points into it.
+// Outside the state, which lies below the feed layer that defines a chain.
 static SourceChain gProviderChain;
 
 // The source called `length` bytes of `name`, in any case, or NULL.

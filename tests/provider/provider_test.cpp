@@ -55,32 +55,27 @@ class Provider : public ::testing::Test {
 
     // Moves every file of the cache `minutes` into the past, as that much time going by would.
     void Age(int minutes) {
-        for (const std::string &name : Files()) {
-            std::string path = CachePath(name);
+        for (const std::string &path : Files()) {
             uint64_t time = FileTime(path);
             SetFileAge(path, (long long)((OsUtcNow() - time) / 10000000ull) + minutes * 60LL);
         }
     }
+    // The cache files of the place that exist, named as the product names them.
     std::vector<std::string> Files() {
-        std::vector<std::string> names = {"Home." + id + ".html", "Radar." + id + ".jpg",
-                                          "Alerts." + id + ".json"};
+        CopyText(Plugin.callLocationId, sizeof Plugin.callLocationId, id.c_str());
+        std::vector<std::string> paths;
+        for (const char *kind : {"Home", "Radar", "Alerts", "Place", "OpenMeteo"}) {
+            paths.push_back(CacheFilePathForUnit(kind, ""));
+        }
         for (const char *kind : {"Current", "Forecast", "Details", "Hourly"}) {
             for (const char *unit : {"English", "Metric", "Both"}) {
-                std::string name = std::string("Weather.") + kind + "." + id + "." + unit;
-                if (std::string(kind) == "Forecast") {
-                    name += ".5.Days";
-                } else if (std::string(kind) == "Hourly") {
-                    name += ".12.Hours";
-                }
-                names.push_back(name + ".xml");
+                paths.push_back(CacheFilePathForUnit(kind, unit));
             }
         }
-        names.push_back("Place." + id + ".json");
-        names.push_back("OpenMeteo." + id + ".json");
         std::vector<std::string> present;
-        for (const std::string &name : names) {
-            if (sandbox::Exists(CachePath(name))) {
-                present.push_back(name);
+        for (const std::string &path : paths) {
+            if (sandbox::Exists(path)) {
+                present.push_back(path);
             }
         }
         return present;

@@ -53,22 +53,10 @@ class RenderedFeeds : public ExprTest {
 
     static std::string Decimal(const std::string &plain) { return LocaleDecimal(plain); }
 
-    // The terms, each followed by a bar, and the values expected in their place.
-    static void Expect(const std::string &result,
-                       const std::vector<std::pair<const char *, std::string>> &cases) {
-        std::string want;
-        for (const auto &c : cases) {
-            want += c.second + "|";
-        }
-        EXPECT_EQ(want, result);
+    static void Expect(const std::string &result, const TermCases &cases) {
+        ExpectTermValues(result, cases);
     }
-    static std::string Terms(const std::vector<std::pair<const char *, std::string>> &cases) {
-        std::string expression;
-        for (const auto &c : cases) {
-            expression += std::string(c.first) + "|";
-        }
-        return expression;
-    }
+    static std::string Terms(const TermCases &cases) { return TermsOf(cases); }
 
     PlaceInfo place;
 };

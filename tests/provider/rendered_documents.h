@@ -7,6 +7,8 @@
 #include <string.h>
 
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "base/grow_text.h"
 #include "base/state.h"
@@ -44,6 +46,27 @@ inline std::string LocaleDecimal(std::string plain) {
         plain.replace(plain.find('.'), 1, separator);
     }
     return plain;
+}
+
+// Terms with the value each is expected to give.
+typedef std::vector<std::pair<const char *, std::string>> TermCases;
+
+// The terms of `cases`, each followed by a bar: one expression that asks them all.
+inline std::string TermsOf(const TermCases &cases) {
+    std::string expression;
+    for (const auto &c : cases) {
+        expression += std::string(c.first) + "|";
+    }
+    return expression;
+}
+
+// Checks that `result`, the expression of TermsOf filled in, holds the values expected.
+inline void ExpectTermValues(const std::string &result, const TermCases &cases) {
+    std::string want;
+    for (const auto &c : cases) {
+        want += c.second + "|";
+    }
+    EXPECT_EQ(want, result);
 }
 
 #endif

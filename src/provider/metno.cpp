@@ -241,10 +241,8 @@ static StepExtremes ReadStep(const Value *data, int64_t utcMinutes, const MetNor
 // The place's wall clock at the instant `utcMinutes`: by its zone's rules at that instant, else
 // by the clock's one offset.
 static int64_t LocalAt(const MetNorwayClock *clock, int64_t utcMinutes) {
-    int offset = 0;
-    ZoneOffsetAt(clock->zone, clock->hasOffset ? clock->utcOffsetSeconds : 0, utcMinutes, &offset,
-                 NULL, 0);
-    return utcMinutes + offset / 60;
+    return ZoneLocalMinutes(clock->zone, clock->hasOffset ? clock->utcOffsetSeconds : 0,
+                            utcMinutes);
 }
 
 // Starts a new day of the record for a local date; returns it, or NULL when there is no room.

@@ -53,11 +53,15 @@ int ZoneOffsetAt(const char *zone, int fallbackOffsetSeconds, int64_t utcMinutes
     return 0;
 }
 
-int64_t ModelLocalMinutes(const ModelWeather *model, int64_t utcMinutes) {
+int64_t ZoneLocalMinutes(const char *zone, int fallbackOffsetSeconds, int64_t utcMinutes) {
     int offset = 0;
-    ZoneOffsetAt(model->zone, model->hasOffset ? model->utcOffsetSeconds : 0, utcMinutes, &offset,
-                 NULL, 0);
+    ZoneOffsetAt(zone, fallbackOffsetSeconds, utcMinutes, &offset, NULL, 0);
     return utcMinutes + offset / 60;
+}
+
+int64_t ModelLocalMinutes(const ModelWeather *model, int64_t utcMinutes) {
+    return ZoneLocalMinutes(model->zone, model->hasOffset ? model->utcOffsetSeconds : 0,
+                            utcMinutes);
 }
 
 // Reads exactly `count` digits.

@@ -91,6 +91,10 @@ void ModelClear(ModelWeather *model);
 int ZoneOffsetAt(const char *zone, int fallbackOffsetSeconds, int64_t utcMinutes,
                  int *offsetSeconds, char *abbreviation, size_t capacity);
 
+// The wall-clock minutes of the instant `utcMinutes` in `zone`: by its rules where the system
+// knows them, else moved by `fallbackOffsetSeconds`.
+int64_t ZoneLocalMinutes(const char *zone, int fallbackOffsetSeconds, int64_t utcMinutes);
+
 // The model's wall-clock minutes of the instant `utcMinutes`: by the rules of its zone, else by
 // its one offset (0 when it has none).
 int64_t ModelLocalMinutes(const ModelWeather *model, int64_t utcMinutes);

@@ -117,9 +117,7 @@ static int InstantIn(const Value *value, const AnswerClock *clock, int64_t *utcM
 
 // The place's wall clock at an instant of the answer.
 static int64_t LocalOf(const AnswerClock *clock, int64_t utcMinutes) {
-    int offset = 0;
-    ZoneOffsetAt(clock->zone, clock->offsetSeconds, utcMinutes, &offset, NULL, 0);
-    return utcMinutes + offset / 60;
+    return ZoneLocalMinutes(clock->zone, clock->offsetSeconds, utcMinutes);
 }
 
 // An instant of the answer as the place's wall clock, and as UTC minutes.

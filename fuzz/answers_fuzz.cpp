@@ -43,21 +43,21 @@ static void CheckDocuments(const PlaceInfo *place, const AlertList *alerts, int 
                                  alerts};
         GrowText text;
         GrowTextInit(&text, 0);
-        Require(RenderFeedDocument("Current", &context, &text) == 1);
+        Require(RenderFeedDocument(KIND_CURRENT, &context, &text) == 1);
         int shown = alerts ? alerts->count : 0;
         Require(Count(text.bytes, "<swa>") == (shown > 0) && Count(text.bytes, "<l>") == shown &&
                 Count(text.bytes, "</swa>") == (shown > 0));
         Require(Count(text.bytes, "<t>") == 3 + shown && Count(text.bytes, "<d>") == 2 &&
                 Count(text.bytes, "<dnam>") == 1 && Count(text.bytes, "</dnam>") == 1 &&
                 Count(text.bytes, "<") == Count(text.bytes, ">"));
-        Require(RenderFeedDocument("Forecast", &context, &text) == 1);
+        Require(RenderFeedDocument(KIND_FORECAST, &context, &text) == 1);
         Require(Count(text.bytes, "<hi>") == days && Count(text.bytes, "<icon>") == 2 * days &&
                 Count(text.bytes, "<t>") == 4 * days && Count(text.bytes, " t=\"") == days &&
                 Count(text.bytes, " dt=\"") == days && Count(text.bytes, "<sunr>") == days + 1);
-        Require(RenderFeedDocument("Hourly", &context, &text) == 1);
+        Require(RenderFeedDocument(KIND_HOURLY, &context, &text) == 1);
         Require(Count(text.bytes, "<tmp>") == hours && Count(text.bytes, "<t>") == 2 * hours &&
                 Count(text.bytes, " c=\"") == hours);
-        Require(RenderFeedDocument("Details", &context, &text) == 1);
+        Require(RenderFeedDocument(KIND_DETAILS, &context, &text) == 1);
         Require(Count(text.bytes, "mpdData['narr']") == 11 && Count(text.bytes, "');") == 11 &&
                 Count(text.bytes, "'") == 164 && Count(text.bytes, "mpdNObj('") == 1);
         GrowTextFree(&text);

@@ -127,7 +127,7 @@ void ForgetDocument() {
     ForgetFeedDocuments();
 }
 
-void PlaceFeed(const char *kind, const char *locationId, const char *unitType,
+void PlaceFeed(enum DocumentKind kind, const char *locationId, const char *unitType,
                const std::string &content) {
     // The same names as the queries build: the per-call fields, cut to their capacity.
     CopyText(Plugin.callLocationId, sizeof Plugin.callLocationId,
@@ -141,17 +141,17 @@ void PlaceFeed(const char *kind, const char *locationId, const char *unitType,
 
 void PlaceAllFeeds(const char *locationId, const char *unitType, const std::string &english,
                    const std::string &metric, const std::string &details) {
-    static const char *const kKinds[] = {"Current", "Forecast", "Hourly"};
-    for (const char *kind : kKinds) {
+    static const enum DocumentKind kKinds[] = {KIND_CURRENT, KIND_FORECAST, KIND_HOURLY};
+    for (enum DocumentKind kind : kKinds) {
         PlaceFeed(kind, locationId, unitType, english);
         PlaceFeed(kind, locationId, "", english);
         PlaceFeed(kind, locationId, "English", english);
         PlaceFeed(kind, locationId, "Metric", metric);
     }
-    PlaceFeed("Details", locationId, unitType, details);
-    PlaceFeed("Details", locationId, "", details);
-    PlaceFeed("Details", locationId, "English", details);
-    PlaceFeed("Details", locationId, "Metric", details);
+    PlaceFeed(KIND_DETAILS, locationId, unitType, details);
+    PlaceFeed(KIND_DETAILS, locationId, "", details);
+    PlaceFeed(KIND_DETAILS, locationId, "English", details);
+    PlaceFeed(KIND_DETAILS, locationId, "Metric", details);
 }
 
 void UseLanguage(const std::string &content) {

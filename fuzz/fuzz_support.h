@@ -34,7 +34,7 @@ void ForgetDocument();
 // Writes `content` fresh in the cache as the file that a query of `kind` for the Location ID
 // and unit type would read (empty arguments take the defaults, as the queries do). Nothing is
 // written when the name does not fit.
-void PlaceFeed(const char *kind, const char *locationId, const char *unitType,
+void PlaceFeed(enum DocumentKind kind, const char *locationId, const char *unitType,
                const std::string &content);
 
 // Every feed an expression call may read, for the Location ID: the English document under the

@@ -40,8 +40,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
 
     CopyText(Plugin.callLocationId, sizeof Plugin.callLocationId,
              f[1][0] ? f[1].c_str() : Plugin.defaultLocationId);
-    Put(CacheFilePath("Home"), f[5], states & 3);
-    Put(CacheFilePath("Radar"), f[6], (states >> 2) & 3);
+    Put(CacheFilePath(KIND_HOME), f[5], states & 3);
+    Put(CacheFilePath(KIND_RADAR), f[6], (states >> 2) & 3);
     CheckLink(LocalRadarLink(f[1].c_str()));
 
     // Only ever a loopback address that refuses connections: nothing is downloaded.

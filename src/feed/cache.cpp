@@ -104,34 +104,20 @@ static void CountPart(int count, char *out) {
     out[1 + length] = '\0';
 }
 
-const char *CacheFilePath(const char *kind) {
+const char *CacheFilePath(enum DocumentKind kind) {
     return CacheFilePathForUnit(kind, Plugin.callUnit);
 }
 
-const char *CacheFilePathForUnit(const char *kind, const char *unit) {
+const char *CacheFilePathForUnit(enum DocumentKind kind, const char *unit) {
     char *out = Plugin.cacheFilePath;
     out[0] = '\0';
-    if (Plugin.cacheFolder[0] == '\0') {
+    const DocumentKindInfo *info = DocumentKindOf(kind);
+    if (info == NULL || Plugin.cacheFolder[0] == '\0') {
         return out;
     }
     char count[16] = "";
-    const char *prefix, *suffix;
-    int perUnit = 1; // Weather.<kind>.<id>.<unit>[.<count>]<suffix>, else <kind>.<id><suffix>
-    if (strcmp(kind, "Current") == 0 || strcmp(kind, "Details") == 0) {
-        prefix = "Weather.", suffix = ".xml";
-    } else if (strcmp(kind, "Forecast") == 0) {
-        prefix = "Weather.", suffix = ".Days.xml";
-        CountPart(Plugin.maxDays, count);
-    } else if (strcmp(kind, "Hourly") == 0) {
-        prefix = "Weather.", suffix = ".Hours.xml";
-        CountPart(Plugin.maxHours, count);
-    } else if (strcmp(kind, "Radar") == 0 || strcmp(kind, "Home") == 0) {
-        prefix = "", suffix = kind[0] == 'R' ? ".jpg" : ".html", perUnit = 0;
-    } else if (strcmp(kind, "Place") == 0 || strcmp(kind, "OpenMeteo") == 0 ||
-               strcmp(kind, "MetNorway") == 0 || strcmp(kind, "Alerts") == 0) {
-        prefix = "", suffix = ".json", perUnit = 0;
-    } else {
-        return out;
+    if (info->count != KIND_NO_COUNT) {
+        CountPart(info->count == KIND_COUNTS_DAYS ? Plugin.maxDays : Plugin.maxHours, count);
     }
     // Put together in one pass: this runs for every feed query. Every spelling of a Location ID
     // names one file (see SafeNamePart); the unit keeps its spelling. Both are escaped where they
@@ -140,15 +126,18 @@ const char *CacheFilePathForUnit(const char *kind, const char *unit) {
     size_t n = 0;
     int fits = PutText(out, PATH_CAPACITY, &n, Plugin.cacheFolder) &&
                PutText(out, PATH_CAPACITY, &n, separator) &&
-               PutText(out, PATH_CAPACITY, &n, prefix) && PutText(out, PATH_CAPACITY, &n, kind) &&
-               PutText(out, PATH_CAPACITY, &n, ".") &&
+               PutText(out, PATH_CAPACITY, &n, info->prefix) &&
+               PutText(out, PATH_CAPACITY, &n, info->name);
+    if (info->scope != KIND_SHARED) {
+        fits = fits && PutText(out, PATH_CAPACITY, &n, ".") &&
                PutNamePart(out, PATH_CAPACITY, &n, Plugin.callLocationId, !OsNamesIgnoreCase);
-    if (perUnit) {
+    }
+    if (info->scope == KIND_PER_UNIT) {
         fits = fits && PutText(out, PATH_CAPACITY, &n, ".") &&
                PutNamePart(out, PATH_CAPACITY, &n, unit, 0) &&
                PutText(out, PATH_CAPACITY, &n, count);
     }
-    fits = fits && PutText(out, PATH_CAPACITY, &n, suffix);
+    fits = fits && PutText(out, PATH_CAPACITY, &n, info->suffix);
     if (!fits) {
         out[0] = '\0';
     }

@@ -6,6 +6,7 @@
 #include <stdint.h>
 
 #include "base/state.h"
+#include "feed/kinds.h"
 
 // The largest file LoadFeedDocument holds; far above any feed, page or image.
 #define FEED_DOCUMENT_LIMIT (8u * 1024u * 1024u)
@@ -19,16 +20,14 @@ enum LoadResult {
     LOAD_NO_BYTES = 3 // nothing could be read (or the file is beyond the limit)
 };
 
-// Writes the cache file name of a feed kind ("Current", "Forecast", "Details", "Hourly",
-// "Radar", "Home"; and the provider's kept answers "Place", "OpenMeteo", "MetNorway" and
-// "Alerts") for the
-// per-call Location ID and unit type into the cache file path field and returns it. Returns the
-// field empty when the kind is unknown, there is no cache folder, or the name would not fit: such a
-// name opens nothing and creates nothing.
-const char *CacheFilePath(const char *kind);
+// Writes the cache file name of `kind` (feed/kinds.h) for the per-call Location ID and unit
+// type into the cache file path field and returns it. Returns the field empty when the kind is
+// unknown, there is no cache folder, or the name would not fit: such a name opens nothing and
+// creates nothing.
+const char *CacheFilePath(enum DocumentKind kind);
 
 // CacheFilePath for the unit type `unit` instead of the call's.
-const char *CacheFilePathForUnit(const char *kind, const char *unit);
+const char *CacheFilePathForUnit(enum DocumentKind kind, const char *unit);
 
 // Writes `text` into `out` as a piece of a file name: every byte that could leave the folder or
 // is not allowed in a Windows name as %XX, ASCII letters in upper case where the file system tells

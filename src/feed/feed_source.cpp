@@ -10,19 +10,22 @@
 typedef const char *(*AddressBuilder)(void);
 
 typedef struct FeedAddress {
-    const char *kind;
+    enum DocumentKind kind;
     AddressBuilder build;
 } FeedAddress;
 
+// The request address of each kind the feed serves.
 static const FeedAddress kFeedAddresses[] = {
-    {"Current", CurrentAddress}, {"Forecast", ForecastAddress}, {"Details", DetailsAddress},
-    {"Hourly", HourlyAddress},   {"Home", LocalPageAddress},
+    {KIND_CURRENT, CurrentAddress}, {KIND_FORECAST, ForecastAddress},
+    {KIND_DETAILS, DetailsAddress}, {KIND_HOURLY, HourlyAddress},
+    {KIND_HOME, LocalPageAddress},
 };
 
-static int RefreshFeedDocument(const WeatherSource *self, const char *kind, const char *path) {
+static int RefreshFeedDocument(const WeatherSource *self, enum DocumentKind kind,
+                               const char *path) {
     (void)self;
     for (size_t i = 0; i < sizeof kFeedAddresses / sizeof kFeedAddresses[0]; i++) {
-        if (strcmp(kFeedAddresses[i].kind, kind) == 0) {
+        if (kFeedAddresses[i].kind == kind) {
             return FetchToFile(path, kFeedAddresses[i].build());
         }
     }

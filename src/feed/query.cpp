@@ -96,17 +96,7 @@ const char *ExtractElement(const char *path, const char *open, const char *close
     return SetValueSpan(start, closing);
 }
 
-typedef struct Feed {
-    const char *kind;
-    int ageLimit;
-} Feed;
-
-static const Feed kCurrentFeed = {"Current", CURRENT_AGE_LIMIT};
-static const Feed kForecastFeed = {"Forecast", FORECAST_AGE_LIMIT};
-static const Feed kDetailsFeed = {"Details", DETAILS_AGE_LIMIT};
-static const Feed kHourlyFeed = {"Hourly", HOURLY_AGE_LIMIT};
-
-static const char *QueryFeed(const Feed *feed, const char *locationId, const char *unitType,
+static const char *QueryFeed(enum DocumentKind kind, const char *locationId, const char *unitType,
                              const char *open, const char *close, int n) {
     CopyText(Plugin.callLocationId, sizeof Plugin.callLocationId,
              locationId[0] ? locationId : Plugin.defaultLocationId);
@@ -115,12 +105,12 @@ static const char *QueryFeed(const Feed *feed, const char *locationId, const cha
     // the Location ID and the name holds it upper-cased, or where the file system matches names
     // without case, in a spelling that names the same file.
     char path[PATH_CAPACITY];
-    CopyText(path, sizeof path, CacheFilePath(feed->kind));
-    enum CacheVerdict verdict = CheckCacheDocument(path, feed->ageLimit);
+    CopyText(path, sizeof path, CacheFilePath(kind));
+    enum CacheVerdict verdict = CheckCacheDocument(path, DocumentKindOf(kind)->ageLimit);
     if (verdict != CACHE_FRESH) {
-        int failed = Plugin.source->refreshDocument(Plugin.source, feed->kind, path);
+        int failed = Plugin.source->refreshDocument(Plugin.source, kind, path);
         if (failed) {
-            if (feed == &kCurrentFeed && strcmp(open, "<l>") == 0) {
+            if (kind == KIND_CURRENT && strcmp(open, "<l>") == 0) {
                 return SetValue("ERROR");
             }
             if (verdict == CACHE_MISSING) {
@@ -138,20 +128,20 @@ static const char *OrEmpty(const char *text) {
 
 const char *QueryCurrent(const char *locationId, const char *unitType, const char *open,
                          const char *close, int n) {
-    return QueryFeed(&kCurrentFeed, OrEmpty(locationId), OrEmpty(unitType), open, close, n);
+    return QueryFeed(KIND_CURRENT, OrEmpty(locationId), OrEmpty(unitType), open, close, n);
 }
 
 const char *QueryForecast(const char *locationId, const char *unitType, const char *open,
                           const char *close, int n) {
-    return QueryFeed(&kForecastFeed, OrEmpty(locationId), OrEmpty(unitType), open, close, n);
+    return QueryFeed(KIND_FORECAST, OrEmpty(locationId), OrEmpty(unitType), open, close, n);
 }
 
 const char *QueryDetails(const char *locationId, const char *unitType, const char *open,
                          const char *close, int n) {
-    return QueryFeed(&kDetailsFeed, OrEmpty(locationId), OrEmpty(unitType), open, close, n);
+    return QueryFeed(KIND_DETAILS, OrEmpty(locationId), OrEmpty(unitType), open, close, n);
 }
 
 const char *QueryHourly(const char *locationId, const char *unitType, const char *open,
                         const char *close, int n) {
-    return QueryFeed(&kHourlyFeed, OrEmpty(locationId), OrEmpty(unitType), open, close, n);
+    return QueryFeed(KIND_HOURLY, OrEmpty(locationId), OrEmpty(unitType), open, close, n);
 }

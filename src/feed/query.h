@@ -3,19 +3,13 @@
 #ifndef NIMBREL_QUERY_H
 #define NIMBREL_QUERY_H
 
+#include "feed/kinds.h"
+
 #define TEXT_CACHE_READ_ERROR "ERROR(5): Cache read error."
 #define TEXT_TOO_FEW_MARKS "ERROR(7): problem parsing."
 #define TEXT_NO_CLOSING_MARK "ERROR(8): problem parsing."
 #define TEXT_NOT_AVAILABLE "N/A"
 #define TEXT_NO_ALERT "None"
-
-// Age limits of the feeds' cache files, in minutes.
-enum {
-    CURRENT_AGE_LIMIT = 31,
-    FORECAST_AGE_LIMIT = 125,
-    DETAILS_AGE_LIMIT = 125,
-    HOURLY_AGE_LIMIT = 31
-};
 
 // The n-th text between `open` and `close` in the file at `path` (loaded into the feed
 // document unless held already). n = 0 asks for the alert section: "None" without one,

@@ -38,6 +38,8 @@
 
 #include <stddef.h>
 
+#include "feed/kinds.h"
+
 // What "www." in the feed's alert links becomes: the feed's alerts have a web host of their own.
 // It holds "www." itself, which is why the rewrite passes through a marker.
 #define ALERT_HOST_PREFIX "www.alerts."
@@ -58,10 +60,11 @@ typedef struct WeatherSource {
     const char *alertLinkHost;
 
     // Gives the cache file `path` of `kind` new content for the call's Location ID and unit
-    // type. `kind` is a feed kind ("Current", "Forecast", "Details", "Hourly") or "Home", the
-    // local page that names the radar picture; `path` is CacheFilePath(kind) for the call.
+    // type. `kind` is one that a source writes (KIND_BY_SOURCE: the feed's documents and the
+    // local page that names the radar picture); `path` is CacheFilePath(kind) for the call.
     // Returns 0, 1 or SOURCE_PENDING as the contract above says.
-    int (*refreshDocument)(const struct WeatherSource *self, const char *kind, const char *path);
+    int (*refreshDocument)(const struct WeatherSource *self, enum DocumentKind kind,
+                           const char *path);
 
     // Gives the radar picture at `path` new content from `address`, the address that the call's
     // local page names. Returns 0 with the picture in place, 1 when it could not be had (the

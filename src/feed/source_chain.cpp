@@ -10,7 +10,8 @@ static const SourceChain *ChainOf(const WeatherSource *self) {
 
 // Every member reads the same call fields: none changes them but to upper-case the Location ID,
 // which the next one does too.
-static int RefreshChainDocument(const WeatherSource *self, const char *kind, const char *path) {
+static int RefreshChainDocument(const WeatherSource *self, enum DocumentKind kind,
+                                const char *path) {
     const SourceChain *chain = ChainOf(self);
     for (size_t i = 0; i < chain->count; i++) {
         const WeatherSource *member = chain->members[i];

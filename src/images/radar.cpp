@@ -57,13 +57,13 @@ const char *LocalRadarLink(const char *locationId) {
              (locationId != NULL && locationId[0] != '\0') ? locationId : Plugin.defaultLocationId);
     char radarPath[PATH_CAPACITY];
     char pagePath[PATH_CAPACITY];
-    CopyText(radarPath, sizeof radarPath, CacheFilePath("Radar"));
-    CopyText(pagePath, sizeof pagePath, CacheFilePath("Home"));
+    CopyText(radarPath, sizeof radarPath, CacheFilePath(KIND_RADAR));
+    CopyText(pagePath, sizeof pagePath, CacheFilePath(KIND_HOME));
 
-    int radarVerdict = CheckCacheFile(radarPath, RADAR_AGE_LIMIT);
+    int radarVerdict = CheckCacheFile(radarPath, DocumentKindOf(KIND_RADAR)->ageLimit);
     if (radarVerdict != CACHE_FRESH) {
-        if (CheckCacheDocument(pagePath, LOCAL_PAGE_AGE_LIMIT) != CACHE_FRESH &&
-            Plugin.source->refreshDocument(Plugin.source, "Home", pagePath) != 0 &&
+        if (CheckCacheDocument(pagePath, DocumentKindOf(KIND_HOME)->ageLimit) != CACHE_FRESH &&
+            Plugin.source->refreshDocument(Plugin.source, KIND_HOME, pagePath) != 0 &&
             radarVerdict == CACHE_MISSING) {
             return TEXT_RADAR_PAGE_FAILED;
         }

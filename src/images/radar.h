@@ -11,16 +11,13 @@
 #define TEXT_CUSTOM_NICKNAME_TOO_LONG "ERROR: Nickname too long"
 #define TEXT_CUSTOM_ADDRESS_TOO_LONG "ERROR: Image address too long"
 
-// Age limits in minutes: the radar image, and the local page that names it.
-enum { RADAR_AGE_LIMIT = 30, LOCAL_PAGE_AGE_LIMIT = 1440 };
-
 // The service's local page of a location names its radar image: the second "','"-separated
 // field of the text between these two marks.
 #define LOCAL_PAGE_OPEN_MARK "new mw_propsObj("
 #define LOCAL_PAGE_CLOSE_MARK "Radar"
 
-// The radar image of the Location ID (the default one when empty), cached as "Radar" for 30
-// minutes; its address is read from the local page, cached as "Home" for a day and fetched only
+// The radar image of the Location ID (the default one when empty), cached as KIND_RADAR for 30
+// minutes; its address is read from the local page, cached as KIND_HOME for a day and fetched only
 // when the image is stale or missing. A stale image or page serves when a refresh fails. A page
 // that names no image (a missing mark, too few fields, a service error, no page at all) is
 // deleted and gives TEXT_RADAR_INVALID_LOCATION. Returns the link text, "PATH%lPATH".

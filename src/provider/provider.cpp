@@ -139,7 +139,7 @@ static int ResolvePlace(int showsCopy, PlaceInfo *place, char *reason, size_t re
         return ANSWER_WEATHER;
     }
     char path[PATH_CAPACITY], address[ADDRESS_CAPACITY];
-    CopyText(path, sizeof path, CacheFilePath("Place"));
+    CopyText(path, sizeof path, CacheFilePath(KIND_PLACE_ANSWER));
     PlaceRequestAddress(Plugin.geocodingApi, Plugin.callLocationId, address, sizeof address);
     int fetched = 0;
     int kind = KeptAnswer(path, address, PLACE_AGE_LIMIT, 1, showsCopy, ReadPlace, place, reason,
@@ -170,11 +170,11 @@ typedef struct DocumentSource {
 
 // Writes the document of `kind` for the unit type `unit` into `path`. The local page needs the
 // place only.
-static int WriteDocument(const char *kind, const char *unit, const char *path,
+static int WriteDocument(enum DocumentKind kind, const char *unit, const char *path,
                          const DocumentSource *source) {
     GrowText document;
     GrowTextInit(&document, 0);
-    int local = strcmp(kind, "Home") == 0;
+    int local = kind == KIND_HOME;
     int rendered;
     if (source->model != NULL || (local && source->reason[0] == '\0')) {
         RenderContext context;
@@ -199,7 +199,6 @@ static int WriteDocument(const char *kind, const char *unit, const char *path,
 // anew from it, so that the English and Metric values of one refresh agree and no file keeps
 // older weather than its siblings.
 static void RewriteSiblings(const char *path, const DocumentSource *source) {
-    static const char *const kKinds[] = {"Current", "Forecast", "Details", "Hourly"};
     const char *const units[] = {"English", "Metric", "Both", Plugin.defaultUnit, Plugin.callUnit};
     for (size_t u = 0; u < sizeof units / sizeof units[0]; u++) {
         int seen = 0;
@@ -209,11 +208,15 @@ static void RewriteSiblings(const char *path, const DocumentSource *source) {
         if (seen) {
             continue;
         }
-        for (size_t k = 0; k < sizeof kKinds / sizeof kKinds[0]; k++) {
+        for (int k = 0; k < KIND_COUNT; k++) {
+            const DocumentKindInfo *info = DocumentKindOf((enum DocumentKind)k);
+            if (info->writer != KIND_BY_SOURCE || info->scope != KIND_PER_UNIT) {
+                continue; // the local page names the place, which no answer changes
+            }
             char sibling[PATH_CAPACITY];
-            CopyText(sibling, sizeof sibling, CacheFilePathForUnit(kKinds[k], units[u]));
+            CopyText(sibling, sizeof sibling, CacheFilePathForUnit((enum DocumentKind)k, units[u]));
             if (sibling[0] != '\0' && strcmp(sibling, path) != 0 && FileExists(sibling)) {
-                WriteDocument(kKinds[k], units[u], sibling, source);
+                WriteDocument((enum DocumentKind)k, units[u], sibling, source);
             }
         }
     }
@@ -290,8 +293,8 @@ static int RefreshAlerts(const PlaceInfo *place, const char *alertsPath, int sho
 // file of `answerKind` for the call's Location ID. Everything else (the place, the alerts, the
 // documents, the radar) is shared.
 typedef struct ForecastService {
-    const char *answerKind; // the cache kind of the kept answer
-    const char *api;        // the state's field with the forecast address
+    enum DocumentKind answerKind; // the kind of the kept answer
+    const char *api;              // the state's field with the forecast address
     // Reads the weather of `place` at `latitude`,`longitude` (FormatPoint's texts of its
     // coordinates) into `model` from the answer kept at `answerPath`, asked for anew when it is
     // stale (`showsCopy` as for FetchAnswer). Returns ANSWER_WEATHER (with *fetched 1 when the
@@ -441,7 +444,7 @@ static void MetClockFor(const char *zone, double latitude, double longitude, Ale
     }
     ModelWeather *openMeteo = (ModelWeather *)malloc(sizeof *openMeteo);
     char path[PATH_CAPACITY], reason[TEXT_CAPACITY];
-    CopyText(path, sizeof path, CacheFilePath("OpenMeteo"));
+    CopyText(path, sizeof path, CacheFilePath(KIND_OPEN_METEO_ANSWER));
     int kept =
         openMeteo != NULL && path[0] != '\0' &&
         ReadKeptAnswer(path, ReadForecast, openMeteo, reason, sizeof reason) == ANSWER_WEATHER &&
@@ -544,12 +547,13 @@ static int MetNorwayWeather(const ForecastService *self, const PlaceInfo *place,
     return kind;
 }
 
-static const ForecastService kOpenMeteoService = {"OpenMeteo", Plugin.forecastApi,
+static const ForecastService kOpenMeteoService = {KIND_OPEN_METEO_ANSWER, Plugin.forecastApi,
                                                   OpenMeteoWeather};
-static const ForecastService kMetNorwayService = {"MetNorway", Plugin.metNorwayApi,
+static const ForecastService kMetNorwayService = {KIND_MET_NORWAY_ANSWER, Plugin.metNorwayApi,
                                                   MetNorwayWeather};
 
-static int RefreshProviderDocument(const WeatherSource *self, const char *kind, const char *path) {
+static int RefreshProviderDocument(const WeatherSource *self, enum DocumentKind kind,
+                                   const char *path) {
     const ForecastService *service = (const ForecastService *)self->context;
     UpperCaseAscii(Plugin.callLocationId);
     // Whatever this source asks, the call has the document's copy to show meanwhile: a chain's
@@ -562,7 +566,7 @@ static int RefreshProviderDocument(const WeatherSource *self, const char *kind, 
         return placeKind == ANSWER_PENDING ? SOURCE_PENDING : 1;
     }
     DocumentSource source = {&place, NULL, NULL, OsUtcNow(), reason};
-    if (strcmp(kind, "Home") == 0) {
+    if (kind == KIND_HOME) {
         // The local page names the point; the radar picture's frame is chosen at its download.
         if (!WriteDocument(kind, Plugin.callUnit, path, &source)) {
             return 1;
@@ -574,7 +578,7 @@ static int RefreshProviderDocument(const WeatherSource *self, const char *kind, 
     int fetched = 0;
     char answerPath[PATH_CAPACITY], alertsPath[PATH_CAPACITY];
     CopyText(answerPath, sizeof answerPath, CacheFilePath(service->answerKind));
-    CopyText(alertsPath, sizeof alertsPath, CacheFilePath("Alerts"));
+    CopyText(alertsPath, sizeof alertsPath, CacheFilePath(KIND_ALERTS_ANSWER));
     AlertList alerts;
     int hasAlerts = 0;
     if (placeKind == ANSWER_WEATHER) {
@@ -629,7 +633,8 @@ static int RefreshProviderRadar(const WeatherSource *self, const char *path, con
     GrowText body;
     GrowTextInit(&body, 0);
     int status = 0;
-    if (!FormatText(key, sizeof key, "%s%cRadar.index", Plugin.cacheFolder, OsPathSeparator)) {
+    CopyText(key, sizeof key, CacheFilePath(KIND_RADAR_INDEX));
+    if (key[0] == '\0') {
         return 1;
     }
     int found = FetchAnswer(key, Plugin.radarApi, FileExists(path), &body, RADAR_INDEX_LIMIT,

@@ -10,10 +10,7 @@
 #ifndef NIMBREL_PROVIDER_H
 #define NIMBREL_PROVIDER_H
 
-enum {
-    ANSWER_AGE_LIMIT = 31,         // minutes a forecast answer (or a refusal) is kept fresh
-    PLACE_AGE_LIMIT = 30 * 24 * 60 // minutes a place search is kept fresh
-};
+#include "feed/kinds.h" // ANSWER_AGE_LIMIT, PLACE_AGE_LIMIT
 
 // The service's words for a name or postal code that names no place.
 #define TEXT_NO_PLACE "Invalid location provided."
@@ -28,7 +25,7 @@ struct WeatherSource;
 // from the place's forecast answer, fetched when the kept one is stale; or the service error
 // document when the place cannot be found or the service refuses. Every other cache file of the
 // Location ID is written anew from a newly fetched answer, so that the unit types of one refresh
-// agree. "Home" is the local page, which names the place's point rather than a picture; its
+// agree. KIND_HOME is the local page, which names the place's point rather than a picture; its
 // refreshRadar fetches the picture of the newest frame that the radar index lists now, centred
 // on that point, and any other address (a page of the feed, cached before) as it stands. Its
 // service answers at the root of the ForecastApi address.

@@ -563,22 +563,27 @@ static void LocalPage(const RenderContext *context, GrowText *out) {
     GrowTextAppend(out, "</h1>\n<p>Radar pictures by RainViewer.</p>\n</body>\n</html>\n");
 }
 
-int RenderFeedDocument(const char *kind, const RenderContext *context, GrowText *out) {
+typedef void (*DocumentWriter)(const RenderContext *context, GrowText *out);
+
+typedef struct KindWriterRow {
+    enum DocumentKind kind;
+    DocumentWriter write;
+} KindWriterRow;
+
+static const KindWriterRow kKindWriters[] = {
+    {KIND_CURRENT, CurrentFeed},   {KIND_FORECAST, ForecastFeed}, {KIND_HOURLY, HourlyFeed},
+    {KIND_DETAILS, NarrativePage}, {KIND_HOME, LocalPage},
+};
+
+int RenderFeedDocument(enum DocumentKind kind, const RenderContext *context, GrowText *out) {
     GrowTextFree(out);
-    if (strcmp(kind, "Current") == 0) {
-        CurrentFeed(context, out);
-    } else if (strcmp(kind, "Forecast") == 0) {
-        ForecastFeed(context, out);
-    } else if (strcmp(kind, "Hourly") == 0) {
-        HourlyFeed(context, out);
-    } else if (strcmp(kind, "Details") == 0) {
-        NarrativePage(context, out);
-    } else if (strcmp(kind, "Home") == 0) {
-        LocalPage(context, out);
-    } else {
-        return 0;
+    for (size_t i = 0; i < sizeof kKindWriters / sizeof kKindWriters[0]; i++) {
+        if (kKindWriters[i].kind == kind) {
+            kKindWriters[i].write(context, out);
+            return !out->failed;
+        }
     }
-    return !out->failed;
+    return 0;
 }
 
 int RenderServiceError(const char *reason, GrowText *out) {

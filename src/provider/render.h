@@ -17,15 +17,16 @@
 #include <stdint.h>
 
 #include "base/grow_text.h"
+#include "feed/kinds.h"
 #include "provider/derive.h"
 
-// Writes the document of a feed kind ("Current", "Forecast", "Details", "Hourly", and "Home",
-// the local page that names the place's radar picture) into `out` (emptied first). Every
+// Writes the document of a kind that a source writes (the feed's documents, and KIND_HOME, the
+// local page that names the place's radar picture) into `out` (emptied first). Every
 // element a query may count is there, with "N/A" for a value that cannot be had, so that the
 // occurrences of every day, part and hour keep their places; the Current feed holds the alert
 // section when there are alerts. The local page needs only the place. Returns 1; 0 for an
 // unknown kind or when the text could not be held (out is then incomplete).
-int RenderFeedDocument(const char *kind, const RenderContext *context, GrowText *out);
+int RenderFeedDocument(enum DocumentKind kind, const RenderContext *context, GrowText *out);
 
 // Writes the service error document with `reason` as its message (a text of the plugin's
 // encoding with no "<"). Returns 1, or 0 when the text could not be held.

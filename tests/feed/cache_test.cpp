@@ -26,7 +26,7 @@ class Cache : public ::testing::Test {
         CopyText(Plugin.callLocationId, sizeof Plugin.callLocationId, id);
         CopyText(Plugin.callUnit, sizeof Plugin.callUnit, unit);
     }
-    std::string Name(const char *kind) {
+    std::string Name(enum DocumentKind kind) {
         std::string path = CacheFilePath(kind);
         return path.empty() ? "" : path.substr(cache.size() + 1);
     }
@@ -42,25 +42,31 @@ class Cache : public ::testing::Test {
 
 TEST_F(Cache, NamesEachKind) {
     SetCall("90210", "Metric");
-    EXPECT_EQ("Weather.Current.90210.Metric.xml", Name("Current"));
-    EXPECT_EQ("Weather.Forecast.90210.Metric.5.Days.xml", Name("Forecast"));
-    EXPECT_EQ("Weather.Details.90210.Metric.xml", Name("Details"));
-    EXPECT_EQ("Weather.Hourly.90210.Metric.12.Hours.xml", Name("Hourly"));
-    EXPECT_EQ("Radar.90210.jpg", Name("Radar"));
-    EXPECT_EQ("Home.90210.html", Name("Home"));
-    EXPECT_EQ("", Name("current"));
+    EXPECT_EQ("Weather.Current.90210.Metric.xml", Name(KIND_CURRENT));
+    EXPECT_EQ("Weather.Forecast.90210.Metric.5.Days.xml", Name(KIND_FORECAST));
+    EXPECT_EQ("Weather.Details.90210.Metric.xml", Name(KIND_DETAILS));
+    EXPECT_EQ("Weather.Hourly.90210.Metric.12.Hours.xml", Name(KIND_HOURLY));
+    EXPECT_EQ("Radar.90210.jpg", Name(KIND_RADAR));
+    EXPECT_EQ("Home.90210.html", Name(KIND_HOME));
+    // The providers' kept answers keep the names of files that earlier versions kept.
+    EXPECT_EQ("Place.90210.json", Name(KIND_PLACE_ANSWER));
+    EXPECT_EQ("OpenMeteo.90210.json", Name(KIND_OPEN_METEO_ANSWER));
+    EXPECT_EQ("MetNorway.90210.json", Name(KIND_MET_NORWAY_ANSWER));
+    EXPECT_EQ("Alerts.90210.json", Name(KIND_ALERTS_ANSWER));
+    EXPECT_EQ("Radar.index", Name(KIND_RADAR_INDEX));
+    EXPECT_EQ("", Name(KIND_COUNT));
     Plugin.maxDays = 10;
     Plugin.maxHours = 24;
     SetCall("90210", "Both");
-    EXPECT_EQ("Weather.Forecast.90210.Both.10.Days.xml", Name("Forecast"));
-    EXPECT_EQ("Weather.Hourly.90210.Both.24.Hours.xml", Name("Hourly"));
+    EXPECT_EQ("Weather.Forecast.90210.Both.10.Days.xml", Name(KIND_FORECAST));
+    EXPECT_EQ("Weather.Hourly.90210.Both.24.Hours.xml", Name(KIND_HOURLY));
 }
 
 TEST_F(Cache, OneFileForEverySpellingOfALocationId) {
     // Windows matches names without case: the name keeps the caller's spelling. POSIX file
     // systems tell case apart: the name is upper-cased, so that both spellings name one file.
     SetCall("usny0996", "English");
-    std::string lower = Name("Current");
+    std::string lower = Name(KIND_CURRENT);
 #if defined(_WIN32)
     EXPECT_EQ("Weather.Current.usny0996.English.xml", lower);
 #else
@@ -68,32 +74,32 @@ TEST_F(Cache, OneFileForEverySpellingOfALocationId) {
 #endif
     Write(lower, "<tmp>1</tmp>");
     SetCall("USNY0996", "English");
-    EXPECT_EQ("Weather.Current.USNY0996.English.xml", Name("Current"));
-    EXPECT_EQ(CACHE_FRESH, CheckCacheFile(CacheFilePath("Current"), CURRENT_AGE_LIMIT));
+    EXPECT_EQ("Weather.Current.USNY0996.English.xml", Name(KIND_CURRENT));
+    EXPECT_EQ(CACHE_FRESH, CheckCacheFile(CacheFilePath(KIND_CURRENT), CURRENT_AGE_LIMIT));
     EXPECT_EQ("<tmp>1</tmp>", Held());
 }
 
 TEST_F(Cache, HostileLocationIdsStayInsideTheCacheFolder) {
     for (const char *id : {"../../etc/passwd", "..\\..\\boot", "C:evil", "a\x01z", "a%2Fb"}) {
         SetCall(id, "English");
-        std::string name = Name("Current");
+        std::string name = Name(KIND_CURRENT);
         EXPECT_EQ(std::string::npos, name.find_first_of("/\\:\x01")) << name;
         EXPECT_EQ(0u, name.find("Weather.Current.")) << name;
     }
     SetCall("../X", "../y");
-    EXPECT_EQ("Radar...%2FX.jpg", Name("Radar"));
-    EXPECT_EQ("Weather.Current...%2FX...%2Fy.xml", Name("Current"));
+    EXPECT_EQ("Radar...%2FX.jpg", Name(KIND_RADAR));
+    EXPECT_EQ("Weather.Current...%2FX...%2Fy.xml", Name(KIND_CURRENT));
 }
 
 TEST_F(Cache, ANameThatWouldNotFitIsEmpty) {
     std::string deep = sandbox::Join(cache, std::string(230, 'd'));
     CopyText(Plugin.cacheFolder, sizeof Plugin.cacheFolder, deep.c_str());
     SetCall("0123456789012345678901234567890", "English");
-    EXPECT_STREQ("", CacheFilePath("Forecast"));
-    EXPECT_EQ(CACHE_MISSING, CheckCacheFile(CacheFilePath("Forecast"), 125));
+    EXPECT_STREQ("", CacheFilePath(KIND_FORECAST));
+    EXPECT_EQ(CACHE_MISSING, CheckCacheFile(CacheFilePath(KIND_FORECAST), 125));
     Plugin.cacheFolder[0] = '\0';
     SetCall("90210", "English");
-    EXPECT_STREQ("", CacheFilePath("Current"));
+    EXPECT_STREQ("", CacheFilePath(KIND_CURRENT));
 }
 
 TEST_F(Cache, AgeInWholeMinutes) {

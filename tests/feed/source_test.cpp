@@ -25,8 +25,8 @@ struct Recorder {
 
 Recorder recorder;
 
-int RecordDocument(const WeatherSource *, const char *kind, const char *path) {
-    recorder.asked.push_back(std::string(kind) + " " + path);
+int RecordDocument(const WeatherSource *, enum DocumentKind kind, const char *path) {
+    recorder.asked.push_back(std::string(DocumentKindOf(kind)->name) + " " + path);
     if (recorder.fails) {
         return 1;
     }
@@ -62,8 +62,9 @@ std::vector<std::string> chainAsked; // "first kind" or "second kind", in order
 
 // A member of the chain under test called `name`: notes that it was asked, and when `answers`
 // is 0 puts its document, whose temperature reads `text`, in place.
-int Member(const char *name, const char *text, int answers, const char *kind, const char *path) {
-    chainAsked.push_back(std::string(name) + " " + kind);
+int Member(const char *name, const char *text, int answers, enum DocumentKind kind,
+           const char *path) {
+    chainAsked.push_back(std::string(name) + " " + DocumentKindOf(kind)->name);
     if (answers == 0) {
         sandbox::WriteFile(path, std::string("<weather><cc><t>") + text + "</t></cc></weather>");
         LoadFeedDocument(path, 1);
@@ -71,11 +72,11 @@ int Member(const char *name, const char *text, int answers, const char *kind, co
     return answers;
 }
 
-int FirstMember(const WeatherSource *, const char *kind, const char *path) {
+int FirstMember(const WeatherSource *, enum DocumentKind kind, const char *path) {
     return Member("first", "First", firstAnswers, kind, path);
 }
 
-int SecondMember(const WeatherSource *, const char *kind, const char *path) {
+int SecondMember(const WeatherSource *, enum DocumentKind kind, const char *path) {
     return Member("second", "Second", secondAnswers, kind, path);
 }
 
@@ -104,7 +105,7 @@ class Source : public ::testing::Test {
     }
     void TearDown() override { sandbox::RemoveTree(folder); }
 
-    std::string CachePath(const char *kind, const char *id, const char *unit) {
+    std::string CachePath(enum DocumentKind kind, const char *id, const char *unit) {
         CopyText(Plugin.callLocationId, sizeof Plugin.callLocationId, id);
         CopyText(Plugin.callUnit, sizeof Plugin.callUnit, unit);
         return CacheFilePath(kind);
@@ -115,7 +116,7 @@ class Source : public ::testing::Test {
 
 TEST_F(Source, AQueryAsksTheSourceOnlyForAStaleOrMissingFile) {
     recorder.document = "<weather><cc><t>Fog</t></cc></weather>";
-    std::string path = CachePath("Current", "SRC1", "Metric");
+    std::string path = CachePath(KIND_CURRENT, "SRC1", "Metric");
 
     // Missing: asked once, with the kind and the call's cache file, and its document is read.
     EXPECT_STREQ("Fog", QueryCurrent("SRC1", "Metric", "<t>", "</t>", 1));
@@ -135,13 +136,13 @@ TEST_F(Source, AQueryAsksTheSourceOnlyForAStaleOrMissingFile) {
     // Missing, and the source fails: nothing to serve.
     EXPECT_STREQ(TEXT_NOT_AVAILABLE, QueryForecast("SRC1", "Metric", "<t>", "</t>", 1));
     ASSERT_EQ(3u, recorder.asked.size());
-    EXPECT_EQ("Forecast " + CachePath("Forecast", "SRC1", "Metric"), recorder.asked[2]);
+    EXPECT_EQ("Forecast " + CachePath(KIND_FORECAST, "SRC1", "Metric"), recorder.asked[2]);
 }
 
 TEST_F(Source, TheLocalRadarAsksForThePageThenForThePictureItNames) {
     recorder.document = "<html>new mw_propsObj('SRC2','http://pictures/SRC2.gif','x',Radar";
-    std::string page = CachePath("Home", "SRC2", "");
-    std::string picture = CachePath("Radar", "SRC2", "");
+    std::string page = CachePath(KIND_HOME, "SRC2", "");
+    std::string picture = CachePath(KIND_RADAR, "SRC2", "");
     std::string link = LocalRadarLink("SRC2");
     EXPECT_EQ(picture + "%l" + picture, link);
     ASSERT_EQ(2u, recorder.asked.size());

@@ -122,10 +122,10 @@ TEST_F(AlertDocuments, TheSectionIsReadAsTheFeedsAlerts) {
     RenderContext context = {&model, &kDenver, "AL1", 0, 5, 12, 0, &alerts};
     GrowText text;
     GrowTextInit(&text, 0);
-    ASSERT_EQ(1, RenderFeedDocument("Current", &context, &text));
+    ASSERT_EQ(1, RenderFeedDocument(KIND_CURRENT, &context, &text));
     CopyText(Plugin.callLocationId, sizeof Plugin.callLocationId, "AL1");
     CopyText(Plugin.callUnit, sizeof Plugin.callUnit, "English");
-    sandbox::WriteFile(CacheFilePath("Current"), std::string(text.bytes, text.length));
+    sandbox::WriteFile(CacheFilePath(KIND_CURRENT), std::string(text.bytes, text.length));
     GrowTextFree(&text);
 
     // The first title is the alert; every other term counts its occurrences after the section.
@@ -467,7 +467,7 @@ TEST_F(AlertDocuments, EachAlertLinksItsOwnPageElseTheList) {
     RenderContext context = {&model, &kDenver, "AL3", 0, 5, 12, 0, &alerts};
     GrowText text;
     GrowTextInit(&text, 0);
-    ASSERT_EQ(1, RenderFeedDocument("Current", &context, &text));
+    ASSERT_EQ(1, RenderFeedDocument(KIND_CURRENT, &context, &text));
     std::string document(text.bytes, text.length);
     GrowTextFree(&text);
     size_t first = document.find("<l>https://www.met.no/storm</l>");

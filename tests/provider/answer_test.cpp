@@ -38,7 +38,7 @@ static int Count(const std::string &document, const std::string &mark) {
     return count;
 }
 
-static std::string Render(const char *kind, int metric, int days = 5, int hours = 12) {
+static std::string Render(enum DocumentKind kind, int metric, int days = 5, int hours = 12) {
     PlaceInfo place = {34.05, -118.25, "", "", ""};
     RenderContext context = {&gModel, &place, "34.05,-118.25", metric, days, hours, 0, nullptr};
     GrowText text;
@@ -132,14 +132,14 @@ TEST(WeatherCodes, EachCodeTakesTheClosestPictureByDayAndByNight) {
 
 TEST(Answers, DayAndNightChooseThePicture) {
     ASSERT_EQ(ANSWER_WEATHER, Read(answer::Build()));
-    EXPECT_EQ("30", Between(Render("Current", 0), "<icon>", "</icon>"));
+    EXPECT_EQ("30", Between(Render(KIND_CURRENT, 0), "<icon>", "</icon>"));
     gModel.current.isDay = 0;
-    EXPECT_EQ("29", Between(Render("Current", 0), "<icon>", "</icon>"));
+    EXPECT_EQ("29", Between(Render(KIND_CURRENT, 0), "<icon>", "</icon>"));
     // Without is_day the sun times decide: 14:15 lies between sunrise and sunset.
     gModel.current.isDay = -1;
-    EXPECT_EQ("30", Between(Render("Current", 0), "<icon>", "</icon>"));
+    EXPECT_EQ("30", Between(Render(KIND_CURRENT, 0), "<icon>", "</icon>"));
     // The night part of a forecast day shows the night picture of its worst hour (snow).
-    std::string forecast = Render("Forecast", 0);
+    std::string forecast = Render(KIND_FORECAST, 0);
     size_t day2 = forecast.find("t=\"Tuesday\"");
     ASSERT_NE(std::string::npos, day2);
     std::string night = forecast.substr(forecast.find("<part p=\"n\">", day2));
@@ -153,7 +153,7 @@ TEST(Answers, AnyUnitOfTheAnswerGivesTheSameDocuments) {
                                    ",\"current_units\":{\"temperature_2m\":\"\xC2\xB0"
                                    "F\",\"wind_speed_10m\":\"mph\",\"visibility\":\"ft\"}");
     ASSERT_EQ(ANSWER_WEATHER, Read(json));
-    std::string english = Render("Current", 0), metric = Render("Current", 1);
+    std::string english = Render(KIND_CURRENT, 0), metric = Render(KIND_CURRENT, 1);
     EXPECT_EQ("54", Between(english, "<tmp>", "</tmp>"));
     EXPECT_EQ("12", Between(metric, "<tmp>", "</tmp>"));
     EXPECT_EQ("10", Between(english, "<s>", "</s>"));
@@ -186,18 +186,18 @@ TEST(Answers, EveryWindUnitTheServiceNamesConverts) {
                  "\"wind_gusts_10m\":[%.4f]},\"daily\":{\"time\":[\"2026-12-08\"]}}",
                  c.unit, c.wind, c.gust, c.unit, c.wind, c.gust);
         ASSERT_EQ(ANSWER_WEATHER, Read(values)) << c.unit;
-        std::string current = Render("Current", 1), hourly = Render("Hourly", 1, 5, 1);
+        std::string current = Render(KIND_CURRENT, 1), hourly = Render(KIND_HOURLY, 1, 5, 1);
         EXPECT_EQ("36", Between(current, "<s>", "</s>")) << c.unit;
         EXPECT_EQ("54", Between(current, "<gust>", "</gust>")) << c.unit;
         EXPECT_EQ("36", Between(hourly, "<s>", "</s>")) << c.unit;
         EXPECT_EQ("54", Between(hourly, "<gust>", "</gust>")) << c.unit;
-        EXPECT_EQ("22", Between(Render("Current", 0), "<s>", "</s>")) << c.unit;
+        EXPECT_EQ("22", Between(Render(KIND_CURRENT, 0), "<s>", "</s>")) << c.unit;
     }
     // A unit it does not know is no number to show: the speeds read "N/A", not a guess.
     ASSERT_EQ(ANSWER_WEATHER,
               Read(WithCurrent(",\"wind_speed_10m\":10.0,\"wind_gusts_10m\":20.0",
                                ",\"current_units\":{\"wind_speed_10m\":\"furlong/fortnight\"}")));
-    std::string current = Render("Current", 1);
+    std::string current = Render(KIND_CURRENT, 1);
     EXPECT_EQ("N/A", Between(current, "<s>", "</s>"));
     EXPECT_EQ("N/A", Between(current, "<gust>", "</gust>"));
 }
@@ -218,7 +218,7 @@ TEST(Answers, WindAndVisibilityAtTheirEdges) {
                  ",\"wind_speed_10m\":%.1f,\"wind_direction_10m\":0,\"visibility\":%.2f", c.kmh,
                  c.metres);
         ASSERT_EQ(ANSWER_WEATHER, Read(WithCurrent(values))) << values;
-        std::string english = Render("Current", 0), metric = Render("Current", 1);
+        std::string english = Render(KIND_CURRENT, 0), metric = Render(KIND_CURRENT, 1);
         EXPECT_EQ(c.speed, Between(english, "<s>", "</s>")) << c.kmh;
         EXPECT_EQ(c.metricSpeed, Between(metric, "<s>", "</s>")) << c.kmh;
         EXPECT_EQ(c.direction, Between(Between(english, "<wind>", "</wind>"), "<t>", "</t>"))
@@ -298,18 +298,18 @@ TEST(Answers, HostileAnswersGiveWholeDocumentsOrNothing) {
         }
         for (int metric = 0; metric <= 1; metric++) {
             // Every day, part and hour keeps its elements, so that no occurrence moves.
-            std::string forecast = Render("Forecast", metric, 10, 24);
+            std::string forecast = Render(KIND_FORECAST, metric, 10, 24);
             EXPECT_EQ(10, Count(forecast, "<hi>"));
             EXPECT_EQ(20, Count(forecast, "<icon>"));
             EXPECT_EQ(40, Count(forecast, "<t>"));
-            std::string hourly = Render("Hourly", metric, 10, 24);
+            std::string hourly = Render(KIND_HOURLY, metric, 10, 24);
             EXPECT_EQ(24, Count(hourly, "<tmp>"));
             EXPECT_EQ(48, Count(hourly, "<t>"));
-            std::string current = Render("Current", metric);
+            std::string current = Render(KIND_CURRENT, metric);
             EXPECT_EQ(3, Count(current, "<t>"));
             EXPECT_EQ(2, Count(current, "<d>"));
             EXPECT_EQ(0, Count(current, "<b>"));
-            std::string details = Render("Details", metric);
+            std::string details = Render(KIND_DETAILS, metric);
             EXPECT_EQ(11, Count(details, "mpdData['narr']"));
             EXPECT_EQ(10 * 16 + 2 + 2, Count(details, "'"));
         }

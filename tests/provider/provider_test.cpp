@@ -64,10 +64,11 @@ class Provider : public ::testing::Test {
     std::vector<std::string> Files() {
         CopyText(Plugin.callLocationId, sizeof Plugin.callLocationId, id.c_str());
         std::vector<std::string> paths;
-        for (const char *kind : {"Home", "Radar", "Alerts", "Place", "OpenMeteo"}) {
+        for (enum DocumentKind kind : {KIND_HOME, KIND_RADAR, KIND_ALERTS_ANSWER, KIND_PLACE_ANSWER,
+                                       KIND_OPEN_METEO_ANSWER}) {
             paths.push_back(CacheFilePathForUnit(kind, ""));
         }
-        for (const char *kind : {"Current", "Forecast", "Details", "Hourly"}) {
+        for (enum DocumentKind kind : {KIND_CURRENT, KIND_FORECAST, KIND_DETAILS, KIND_HOURLY}) {
             for (const char *unit : {"English", "Metric", "Both"}) {
                 paths.push_back(CacheFilePathForUnit(kind, unit));
             }
@@ -200,10 +201,10 @@ TEST_F(Provider, ADocumentCutShortIsWrittenAgainAtOnceAndNeverShowsAWrongValue) 
     std::string hour = std::string(QueryHourly(id.c_str(), "", "<tmp>", "</tmp>", 12));
     ASSERT_NE("N/A", high);
     ASSERT_NE("N/A", hour);
-    for (const char *kind : {"Forecast", "Hourly"}) {
-        std::string path = CachePath(kind == std::string("Forecast")
-                                         ? "Weather.Forecast." + id + ".English.5.Days.xml"
-                                         : "Weather.Hourly." + id + ".English.12.Hours.xml");
+    for (enum DocumentKind kind : {KIND_FORECAST, KIND_HOURLY}) {
+        std::string path =
+            CachePath(kind == KIND_FORECAST ? "Weather.Forecast." + id + ".English.5.Days.xml"
+                                            : "Weather.Hourly." + id + ".English.12.Hours.xml");
         std::string whole = sandbox::ReadFile(path);
         sandbox::WriteFile(path, whole.substr(0, whole.size() / 2));
         // Fresh by its age, it is written again from the kept answer, asking nothing.

@@ -23,7 +23,7 @@
 inline void WriteRenderedDocuments(const ModelWeather *model, const PlaceInfo *place,
                                    const char *id, uint64_t downloadTime) {
     for (const char *unit : {"English", "Metric", "Both"}) {
-        for (const char *kind : {"Current", "Forecast", "Details", "Hourly"}) {
+        for (enum DocumentKind kind : {KIND_CURRENT, KIND_FORECAST, KIND_DETAILS, KIND_HOURLY}) {
             RenderContext context = {
                 model,          place,           id,           strcmp(unit, "Metric") == 0,
                 Plugin.maxDays, Plugin.maxHours, downloadTime, nullptr};

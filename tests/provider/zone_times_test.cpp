@@ -96,7 +96,7 @@ std::vector<int> HourNames(const ModelWeather *model, int count, uint64_t downlo
     RenderContext context = {model, &place, "BERLIN", 1, 3, count, downloadTime, nullptr};
     GrowText text;
     GrowTextInit(&text, 0);
-    EXPECT_EQ(1, RenderFeedDocument("Hourly", &context, &text));
+    EXPECT_EQ(1, RenderFeedDocument(KIND_HOURLY, &context, &text));
     std::string document(text.bytes, text.length);
     GrowTextFree(&text);
     std::vector<int> names;

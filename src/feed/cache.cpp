@@ -466,28 +466,29 @@ int PartFilePath(const char *path, const char *partName, char *out, size_t capac
     return 1;
 }
 
-int WriteFileInPlace(const char *path, const char *partPath, const char *bytes, size_t length) {
+enum Outcome WriteFileInPlace(const char *path, const char *partPath, const char *bytes,
+                              size_t length) {
     OsFile *file = OsFileCreate(partPath);
     if (file == NULL) {
-        return 0;
+        return OUTCOME_FAILED;
     }
     int written = OsFileWrite(file, bytes, length) == length;
     int closed = OsFileClose(file);
-    if (!written || !closed || !OsFileReplace(partPath, path)) {
+    if (!written || !closed || OsFileReplace(partPath, path) != OUTCOME_DONE) {
         OsFileDelete(partPath);
-        return 0;
+        return OUTCOME_FAILED;
     }
-    return 1;
+    return OUTCOME_DONE;
 }
 
-int StoreFile(const char *path, const char *bytes, size_t length) {
+enum Outcome StoreFile(const char *path, const char *bytes, size_t length) {
     char partPath[PATH_CAPACITY];
     if (!PartFilePath(path, "store.part", partPath, sizeof partPath) ||
-        !WriteFileInPlace(path, partPath, bytes, length)) {
-        return 0;
+        WriteFileInPlace(path, partPath, bytes, length) != OUTCOME_DONE) {
+        return OUTCOME_FAILED;
     }
     ForgetCacheCheck(path);
-    return 1;
+    return OUTCOME_DONE;
 }
 
 char *ReadWholeFile(const char *path, size_t limit, size_t *length) {

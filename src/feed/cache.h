@@ -68,13 +68,15 @@ int PartFilePath(const char *path, const char *partName, char *out, size_t capac
 
 // Puts `length` bytes in place as the file `path`, in one step: they go to a temporary file in
 // the same folder first, so that a reader sees the old whole file or the new whole file.
-// Returns 1; 0 when they could not be written, and then `path` is unchanged.
-int StoreFile(const char *path, const char *bytes, size_t length);
+// Returns OUTCOME_DONE; OUTCOME_FAILED when they could not be written, and then `path` is
+// unchanged.
+enum Outcome StoreFile(const char *path, const char *bytes, size_t length);
 
 // Writes `length` bytes to the temporary file `partPath` and puts it in place of `path` in one
-// step. Returns 1; 0 when that failed, and then `path` is unchanged and `partPath` gone. Reads
-// and writes nothing but the two files.
-int WriteFileInPlace(const char *path, const char *partPath, const char *bytes, size_t length);
+// step. Returns OUTCOME_DONE; OUTCOME_FAILED when that failed, and then `path` is unchanged and
+// `partPath` gone. Reads and writes nothing but the two files.
+enum Outcome WriteFileInPlace(const char *path, const char *partPath, const char *bytes,
+                              size_t length);
 
 // The whole content of a file, zero-terminated, in a heap block the caller frees; its length
 // (without the terminator) in *length. Returns NULL when the file cannot be read, is empty or is

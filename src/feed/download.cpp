@@ -77,7 +77,7 @@ static int Remember(const char *memoryPath, uint64_t now) {
     if (memoryPath[0] == '\0' || !FormatText(part, sizeof part, "%s.part", memoryPath)) {
         return 0;
     }
-    if (WriteFileInPlace(memoryPath, part, text, strlen(text))) {
+    if (WriteFileInPlace(memoryPath, part, text, strlen(text)) == OUTCOME_DONE) {
         return 1;
     }
     OsFile *empty = OsFileCreate(memoryPath);
@@ -203,7 +203,7 @@ static int TransferToFile(RefreshJob *job) {
     // success status with nothing behind it is a server that had nothing to give, not a document.
     int whole = result == OS_HTTP_COMPLETE && !target.failed && closed && target.written > 0 &&
                 status >= 200 && status <= 299;
-    if (whole && OsFileReplace(job->part, job->target)) {
+    if (whole && OsFileReplace(job->part, job->target) == OUTCOME_DONE) {
         return 1;
     }
     OsFileDelete(job->part);
@@ -234,7 +234,7 @@ static int SetAnswerAside(RefreshJob *job) {
                                  job->headers.lastModified, job->headers.date) &&
                   GrowTextAppendBytes(&kept, job->body.bytes, job->body.length) &&
                   FormatText(part, sizeof part, "%s.part", job->aside) &&
-                  WriteFileInPlace(job->aside, part, kept.bytes, kept.length);
+                  WriteFileInPlace(job->aside, part, kept.bytes, kept.length) == OUTCOME_DONE;
     GrowTextFree(&kept);
     return written;
 }
@@ -334,12 +334,12 @@ void RememberDownloadFailure(const char *key) {
     }
 }
 
-int KeepAnswer(const char *key, const char *bytes, size_t length) {
-    if (StoreFile(key, bytes, length)) {
-        return 1;
+enum Outcome KeepAnswer(const char *key, const char *bytes, size_t length) {
+    if (StoreFile(key, bytes, length) == OUTCOME_DONE) {
+        return OUTCOME_DONE;
     }
     RememberDownloadFailure(key);
-    return 0;
+    return OUTCOME_FAILED;
 }
 
 // Callers of this process that wait to enter an export while another call runs. Outside the
@@ -372,12 +372,6 @@ static void RetakeMutexAfterWait(void) {
     }
 }
 
-enum RefreshResult {
-    REFRESH_DONE = 0,   // it ended while the call waited: see job->whole
-    REFRESH_FAILED = 1, // it could not start (failed lately, offline, no budget, no claim)
-    REFRESH_PENDING = 2 // it runs on; the target keeps its copy meanwhile
-};
-
 // How often a call that waits for a missing file looks whether it should stop, in ms.
 enum { MISSING_WAIT_SLICE_MS = 20 };
 
@@ -399,11 +393,11 @@ static OsFileLock *WaitForClaim(const char *claimPath, uint64_t waitMs) {
 static void WaitForOwnRefresh(OsThread *thread, uint64_t waitMs, int hasCopy) {
     unsigned bound = waitMs > UINT32_MAX ? UINT32_MAX : (unsigned)waitMs;
     if (hasCopy) {
-        OsThreadWait(thread, bound);
+        (void)OsThreadWait(thread, bound);
         return;
     }
     uint64_t end = OsMonotonicMs() + bound;
-    while (!OsThreadWait(thread, MISSING_WAIT_SLICE_MS) && !CallerWaitsBehind()) {
+    while (OsThreadWait(thread, MISSING_WAIT_SLICE_MS) == OUTCOME_PENDING && !CallerWaitsBehind()) {
         if (OsMonotonicMs() >= end) {
             return;
         }
@@ -424,26 +418,29 @@ static int EndedMidRefresh(const char *attempt, const char *failed) {
 }
 
 // Starts the refresh of `target` from `address` and waits for it: at most the call's
-// REFRESH_WAIT_MS when `hasCopy`, else within the call's download budget. On REFRESH_DONE the
-// caller owns *done and frees it with FreeJob.
-static enum RefreshResult Refresh(const char *target, const char *address, int toFile, size_t limit,
-                                  const char *ifModifiedSince, int keepHeaders, int hasCopy,
-                                  RefreshJob **done) {
+// REFRESH_WAIT_MS when `hasCopy`, else within the call's download budget. Returns OUTCOME_DONE
+// when it ended while the call waited (whether it brought something: see the job's `whole`; the
+// caller owns *done then, or it is NULL when another process brought the target), OUTCOME_FAILED
+// when it could not start (failed lately, offline, no budget, no claim), and OUTCOME_PENDING
+// when it runs on, or another process runs it: the target keeps its copy meanwhile.
+static enum Outcome Refresh(const char *target, const char *address, int toFile, size_t limit,
+                            const char *ifModifiedSince, int keepHeaders, int hasCopy,
+                            RefreshJob **done) {
     *done = NULL;
     char claimPath[PATH_CAPACITY];
     if (!MakeRefreshFolder(target) ||
         !RefreshFilePath(target, ".claim", claimPath, sizeof claimPath)) {
-        return REFRESH_FAILED;
+        return OUTCOME_FAILED;
     }
     uint64_t budget = CallBudgetLeft();
     if (!hasCopy && budget < CALL_DOWNLOAD_MIN_START_MS) {
-        return REFRESH_FAILED;
+        return OUTCOME_FAILED;
     }
     uint64_t before = 0;
     OsFileLastWriteByName(target, &before);
     OsFileLock *claim = OsFileLockTry(claimPath);
     if (claim == NULL && hasCopy) {
-        return REFRESH_PENDING; // somebody else refreshes it: the copy serves meanwhile
+        return OUTCOME_PENDING; // somebody else refreshes it: the copy serves meanwhile
     }
     if (claim == NULL) {
         LeaveMutexForWait();
@@ -452,12 +449,12 @@ static enum RefreshResult Refresh(const char *target, const char *address, int t
         uint64_t after = 0;
         if (claim != NULL && OsFileLastWriteByName(target, &after) && after != before) {
             OsFileLockRelease(claim); // the other holder brought it
-            return REFRESH_DONE;
+            return OUTCOME_DONE;
         }
         budget = CallBudgetLeft();
         if (claim == NULL || budget < CALL_DOWNLOAD_MIN_START_MS) {
             OsFileLockRelease(claim);
-            return REFRESH_FAILED;
+            return OUTCOME_FAILED;
         }
     }
     // With the claim: the last holder may have failed meanwhile, or ended in the middle.
@@ -465,7 +462,7 @@ static enum RefreshResult Refresh(const char *target, const char *address, int t
         DownloadFailedRecently(target) ? NULL : (RefreshJob *)calloc(1, sizeof(RefreshJob));
     if (job == NULL) {
         OsFileLockRelease(claim);
-        return REFRESH_FAILED;
+        return OUTCOME_FAILED;
     }
     job->claim = claim;
     if (!RefreshFilePath(target, ".part", job->part, sizeof job->part) ||
@@ -474,7 +471,7 @@ static enum RefreshResult Refresh(const char *target, const char *address, int t
         !RefreshFilePath(target, ".attempt", job->attempt, sizeof job->attempt) ||
         EndedMidRefresh(job->attempt, job->failed)) {
         FreeJob(job);
-        return REFRESH_FAILED;
+        return OUTCOME_FAILED;
     }
     CopyText(job->address, sizeof job->address, address);
     CopyText(job->userAgent, sizeof job->userAgent, Plugin.source->userAgent);
@@ -495,7 +492,7 @@ static enum RefreshResult Refresh(const char *target, const char *address, int t
     // that cannot be written, every call would ask the server again.
     if (!Remember(job->attempt, OsUtcNow())) {
         FreeJob(job);
-        return REFRESH_FAILED;
+        return OUTCOME_FAILED;
     }
 
     uint64_t waitMs = hasCopy ? LeftOf(&Plugin.callRefreshDeadline, REFRESH_WAIT_MS) : budget;
@@ -512,10 +509,10 @@ static enum RefreshResult Refresh(const char *target, const char *address, int t
     RetakeMutexAfterWait();
     int running = JOB_RUNNING;
     if (job->state.compare_exchange_strong(running, JOB_ABANDONED)) {
-        return REFRESH_PENDING;
+        return OUTCOME_PENDING;
     }
     *done = job;
-    return job->online ? REFRESH_DONE : REFRESH_FAILED;
+    return job->online ? OUTCOME_DONE : OUTCOME_FAILED;
 }
 
 // The line of `text` (of `length` bytes) that starts at *start, without its line break, into
@@ -574,44 +571,44 @@ static int TakeAnswerSetAside(const char *key, GrowText *body, int *status,
     return taken;
 }
 
-int FetchAnswer(const char *key, const char *address, int showsCopy, GrowText *body, size_t limit,
-                int *status) {
+enum Outcome FetchAnswer(const char *key, const char *address, int showsCopy, GrowText *body,
+                         size_t limit, int *status) {
     return FetchAnswerSince(key, address, showsCopy, NULL, NULL, body, limit, status);
 }
 
-int FetchAnswerSince(const char *key, const char *address, int showsCopy,
-                     const char *ifModifiedSince, OsHttpAnswerHeaders *headers, GrowText *body,
-                     size_t limit, int *status) {
+enum Outcome FetchAnswerSince(const char *key, const char *address, int showsCopy,
+                              const char *ifModifiedSince, OsHttpAnswerHeaders *headers,
+                              GrowText *body, size_t limit, int *status) {
     if (headers != NULL) {
         headers->expires[0] = headers->lastModified[0] = headers->date[0] = '\0';
     }
     GrowTextInit(body, limit);
     *status = 0;
     if (key[0] == '\0' || address[0] == '\0') {
-        return 1;
+        return OUTCOME_FAILED;
     }
     if (TakeAnswerSetAside(key, body, status, headers)) {
-        return 0;
+        return OUTCOME_DONE;
     }
     GrowTextFree(body);
     GrowTextInit(body, limit);
     if (DownloadFailedRecently(key)) {
-        return 1;
+        return OUTCOME_FAILED;
     }
     RefreshJob *job = NULL;
-    enum RefreshResult result = Refresh(key, address, 0, limit, ifModifiedSince, headers != NULL,
-                                        showsCopy || FileExists(key), &job);
-    if (result == REFRESH_DONE && job == NULL) {
+    enum Outcome result = Refresh(key, address, 0, limit, ifModifiedSince, headers != NULL,
+                                  showsCopy || FileExists(key), &job);
+    if (result == OUTCOME_DONE && job == NULL) {
         // Another process brought the answer meanwhile: it is read as it stands.
         size_t length = 0;
         char *text = ReadWholeFile(key, limit ? limit : DOWNLOAD_BODY_LIMIT, &length);
         int taken = text != NULL && GrowTextAppendBytes(body, text, length);
         free(text);
         *status = 200;
-        return taken ? 0 : 1;
+        return taken ? OUTCOME_DONE : OUTCOME_FAILED;
     }
-    if (result != REFRESH_DONE) {
-        return result == REFRESH_PENDING ? FETCH_PENDING : 1;
+    if (result != OUTCOME_DONE) {
+        return result;
     }
     int whole = job->whole;
     if (whole) {
@@ -623,42 +620,42 @@ int FetchAnswerSince(const char *key, const char *address, int showsCopy,
         }
     }
     FreeJob(job);
-    return whole ? 0 : 1;
+    return whole ? OUTCOME_DONE : OUTCOME_FAILED;
 }
 
-int FetchToFile(const char *path, const char *address) {
+enum Outcome FetchToFile(const char *path, const char *address) {
     // Copied: `path` may be the state's own cache file name, which the refresh builds anew.
     char target[PATH_CAPACITY];
     CopyText(target, sizeof target, path);
     if (target[0] == '\0' || address[0] == '\0' || DownloadFailedRecently(target)) {
-        return 1;
+        return OUTCOME_FAILED;
     }
     RefreshJob *job = NULL;
-    enum RefreshResult result = Refresh(target, address, 1, 0, NULL, 0, FileExists(target), &job);
-    int whole = result == REFRESH_DONE && (job == NULL || job->whole);
+    enum Outcome result = Refresh(target, address, 1, 0, NULL, 0, FileExists(target), &job);
+    int whole = result == OUTCOME_DONE && (job == NULL || job->whole);
     if (job != NULL) {
         FreeJob(job);
     }
     ForgetCacheCheck(target);
     if (!whole) {
-        return 1;
+        return OUTCOME_FAILED;
     }
     // A body that came whole over HTTP may still be a document cut short by its server: that
     // is a failed download too, or every call would ask for it again.
     if (LoadFeedDocument(target, 1) == LOAD_OK && !Plugin.document->whole) {
         RememberDownloadFailure(target);
-        return 1;
+        return OUTCOME_FAILED;
     }
-    return 0;
+    return OUTCOME_DONE;
 }
 
-int WaitForRefreshes(unsigned milliseconds) {
+enum Outcome WaitForRefreshes(unsigned milliseconds) {
     uint64_t end = OsMonotonicMs() + milliseconds;
     while (gRefreshesInFlight.load() > 0) {
         if (OsMonotonicMs() >= end) {
-            return 0;
+            return OUTCOME_PENDING;
         }
         OsSleep(10);
     }
-    return 1;
+    return OUTCOME_DONE;
 }

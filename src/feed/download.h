@@ -64,39 +64,36 @@ struct GrowText;
 
 // Downloads `address` into the file `path`. The body goes to a temporary file that takes the
 // file's place only when the whole body has arrived with a success status and holds at least
-// one byte, and the new file is then loaded into the feed document. Returns 0 then; 1 when the
-// download could not run or did not complete, or is still running past the call's wait for a
-// file that has a copy: then the file at `path` keeps its content and its age (until the running
-// refresh puts the new one in place). Within an export call, a file with a copy waits at most
-// REFRESH_WAIT_MS, and a missing one fits in the call's budget (see above).
-int FetchToFile(const char *path, const char *address);
+// one byte, and the new file is then loaded into the feed document. Returns OUTCOME_DONE then;
+// OUTCOME_FAILED when the download could not run or did not complete, or is still running past
+// the call's wait for a file that has a copy: then the file at `path` keeps its content and its
+// age (until the running refresh puts the new one in place).
+// Within an export call, a file with a copy waits at most REFRESH_WAIT_MS, and a missing one fits
+// in the call's budget (see above).
+enum Outcome FetchToFile(const char *path, const char *address);
 
 // Downloads `address` into memory, for an answer its caller reads itself: the body goes to
 // `body` (started here; the caller frees it with GrowTextFree whatever the result), at most
-// `limit` bytes, and the HTTP status to *status. Returns 0 when a whole body arrived, whatever
-// its status: the caller judges it, and calls RememberDownloadFailure when it cannot use it.
-// Returns 1 when the download could not run or did not complete, FETCH_PENDING (below) when it runs
-// on past the call's wait (the kept answer serves meanwhile). `key` names the download in the
-// failure memory (the file the answer is kept in): a download that failed is not tried again for
-// two minutes. It waits as FetchToFile does for a file with a copy when a kept answer is at `key`
-// or `showsCopy` is nonzero (the caller has a document of its own to show meanwhile, as a chain
-// of sources has whichever member it asks), else as for a missing file; an answer that arrives
-// after its caller stopped waiting is set aside for the next call that asks for it.
-int FetchAnswer(const char *key, const char *address, int showsCopy, struct GrowText *body,
-                size_t limit, int *status);
-
-// What FetchAnswer returns besides 0 and 1 when the download still runs past the call's wait,
-// or another process makes it: nothing is known against the server yet, and the answer waits
-// for a later call.
-enum { FETCH_PENDING = 2 };
+// `limit` bytes, and the HTTP status to *status. Returns OUTCOME_DONE when a whole body arrived,
+// whatever its status: the caller judges it, and calls RememberDownloadFailure when it cannot use
+// it. Returns OUTCOME_FAILED when the download could not run or did not complete, and
+// OUTCOME_PENDING when it runs on past the call's wait, or another process makes it: nothing is
+// known against the server yet, and the kept answer serves meanwhile. `key` names the download in
+// the failure memory (the file the answer is kept in): a download that failed is not tried again
+// for two minutes. It waits as FetchToFile does for a file with a copy when a kept answer is at
+// `key` or `showsCopy` is nonzero (the caller has a document of its own to show meanwhile, as a
+// chain of sources has whichever member it asks), else as for a missing file; an answer that
+// arrives after its caller stopped waiting is set aside for the next call that asks for it.
+enum Outcome FetchAnswer(const char *key, const char *address, int showsCopy, struct GrowText *body,
+                         size_t limit, int *status);
 
 // FetchAnswer asking only for an answer newer than `ifModifiedSince` (an HTTP date, or NULL or
 // empty to ask for any), and keeping the answer's Expires, Last-Modified and Date in `headers` (or
-// NULL; emptied first), an answer set aside for a later call included. A 304 answer returns 0
+// NULL; emptied first), an answer set aside for a later call included. A 304 answer is done,
 // with its status and an empty body.
-int FetchAnswerSince(const char *key, const char *address, int showsCopy,
-                     const char *ifModifiedSince, OsHttpAnswerHeaders *headers,
-                     struct GrowText *body, size_t limit, int *status);
+enum Outcome FetchAnswerSince(const char *key, const char *address, int showsCopy,
+                              const char *ifModifiedSince, OsHttpAnswerHeaders *headers,
+                              struct GrowText *body, size_t limit, int *status);
 
 // Remembers the download named `key` as failed, as a failed FetchToFile remembers its file.
 void RememberDownloadFailure(const char *key);
@@ -106,14 +103,14 @@ void RememberDownloadFailure(const char *key);
 int DownloadFailedRecently(const char *key);
 
 // Keeps an answer that FetchAnswer brought: its `length` bytes become the file `key` in one
-// step. Returns 1; 0 when they could not be stored (no room, no permission), and then the
-// download is remembered as failed, so that an answer that cannot be kept is not asked for
-// again within the failure memory's time, and the file keeps what it held.
-int KeepAnswer(const char *key, const char *bytes, size_t length);
+// step. Returns OUTCOME_DONE; OUTCOME_FAILED when they could not be stored (no room, no
+// permission), and then the download is remembered as failed, so that an answer that cannot be
+// kept is not asked for again within the failure memory's time, and the file keeps what it held.
+enum Outcome KeepAnswer(const char *key, const char *bytes, size_t length);
 
 // Waits at most `milliseconds` for the refreshes of this process that are still running.
-// Returns 1 when none is left.
-int WaitForRefreshes(unsigned milliseconds);
+// Returns OUTCOME_DONE when none is left, else OUTCOME_PENDING.
+enum Outcome WaitForRefreshes(unsigned milliseconds);
 
 // Tells the downloads that a caller of this process starts (`waits` 1) or stops (0) waiting to
 // enter an export while another call runs. A call that waits for a missing file stops waiting

@@ -21,18 +21,19 @@ static const FeedAddress kFeedAddresses[] = {
     {KIND_HOME, LocalPageAddress},
 };
 
-static int RefreshFeedDocument(const WeatherSource *self, enum DocumentKind kind,
-                               const char *path) {
+static enum Outcome RefreshFeedDocument(const WeatherSource *self, enum DocumentKind kind,
+                                        const char *path) {
     (void)self;
     for (size_t i = 0; i < sizeof kFeedAddresses / sizeof kFeedAddresses[0]; i++) {
         if (kFeedAddresses[i].kind == kind) {
             return FetchToFile(path, kFeedAddresses[i].build());
         }
     }
-    return 1; // a kind the feed has no address for
+    return OUTCOME_FAILED; // a kind the feed has no address for
 }
 
-static int RefreshFeedRadar(const WeatherSource *self, const char *path, const char *address) {
+static enum Outcome RefreshFeedRadar(const WeatherSource *self, const char *path,
+                                     const char *address) {
     (void)self;
     return FetchToFile(path, address);
 }

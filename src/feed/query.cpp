@@ -108,8 +108,7 @@ static const char *QueryFeed(enum DocumentKind kind, const char *locationId, con
     CopyText(path, sizeof path, CacheFilePath(kind));
     enum CacheVerdict verdict = CheckCacheDocument(path, DocumentKindOf(kind)->ageLimit);
     if (verdict != CACHE_FRESH) {
-        int failed = Plugin.source->refreshDocument(Plugin.source, kind, path);
-        if (failed) {
+        if (Plugin.source->refreshDocument(Plugin.source, kind, path) != OUTCOME_DONE) {
             if (kind == KIND_CURRENT && strcmp(open, "<l>") == 0) {
                 return SetValue("ERROR");
             }

@@ -18,16 +18,18 @@
 //   it gives the plugin mutex up (this process's other calls stay out, so the state's fields
 //   hold) and takes it again before the refresh goes on: no other process waits for a
 //   transfer. The wait lasts at most REFRESH_WAIT_MS of the call when the file has a copy.
-// - Success (0) means the file at `path` holds a whole new document and is the feed document
+// - Done (OUTCOME_DONE) means the file at `path` holds a whole new document and is the feed
+// document
 //   (LoadFeedDocument). A document the service sent that names an error (no such place, a
 //   refusal) is a success: the extraction reports its message.
-// - Failure (1) means no document could be had within the call (no connection, a time-out, a
+// - Failed (OUTCOME_FAILED) means no document could be had within the call (no connection, a
+// time-out, a
 //   failing server, an answer that cannot be read, a download that outlasted its wait or that
 //   another process is making), and the file at `path` keeps its content and its age for now. A
 //   failure writes no document within the call, so that a caller may try another source after
 //   it. A download that outlasted its wait finishes on its own: a whole file then takes its
 //   place, and an answer waits in the cache folder for the next refresh of its kind.
-// - Pending (SOURCE_PENDING) means that the source's answer is on its way (a download that
+// - Pending (OUTCOME_PENDING) means that the source's answer is on its way (a download that
 //   outlasted the call's wait, or that another process is making): nothing is known against
 //   the service yet, the file keeps its content and its age, and the answer serves a later
 //   refresh. A caller asks no other source then.
@@ -39,13 +41,11 @@
 #include <stddef.h>
 
 #include "feed/kinds.h"
+#include "platform/platform.h"
 
 // What "www." in the feed's alert links becomes: the feed's alerts have a web host of their own.
 // It holds "www." itself, which is why the rewrite passes through a marker.
 #define ALERT_HOST_PREFIX "www.alerts."
-
-// What refreshDocument returns besides 0 (success) and 1 (failure); see the contract above.
-enum { SOURCE_PENDING = 2 };
 
 typedef struct WeatherSource {
     // The source's name in the settings ([Service] Provider), as written back at shutdown.
@@ -62,14 +62,15 @@ typedef struct WeatherSource {
     // Gives the cache file `path` of `kind` new content for the call's Location ID and unit
     // type. `kind` is one that a source writes (KIND_BY_SOURCE: the feed's documents and the
     // local page that names the radar picture); `path` is CacheFilePath(kind) for the call.
-    // Returns 0, 1 or SOURCE_PENDING as the contract above says.
-    int (*refreshDocument)(const struct WeatherSource *self, enum DocumentKind kind,
-                           const char *path);
+    // Returns an Outcome as the contract above says.
+    enum Outcome (*refreshDocument)(const struct WeatherSource *self, enum DocumentKind kind,
+                                    const char *path);
 
     // Gives the radar picture at `path` new content from `address`, the address that the call's
-    // local page names. Returns 0 with the picture in place, 1 when it could not be had (the
-    // file then keeps its content and its age).
-    int (*refreshRadar)(const struct WeatherSource *self, const char *path, const char *address);
+    // local page names. Returns OUTCOME_DONE with the picture in place, OUTCOME_FAILED when it
+    // could not be had (the file then keeps its content and its age).
+    enum Outcome (*refreshRadar)(const struct WeatherSource *self, const char *path,
+                                 const char *address);
 
     // Writes into `out` the address whose answer tells whether this source's service can be
     // reached, when the settings name none. Returns 1; 0 when the source has no address of its

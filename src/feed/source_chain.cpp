@@ -10,22 +10,23 @@ static const SourceChain *ChainOf(const WeatherSource *self) {
 
 // Every member reads the same call fields: none changes them but to upper-case the Location ID,
 // which the next one does too.
-static int RefreshChainDocument(const WeatherSource *self, enum DocumentKind kind,
-                                const char *path) {
+static enum Outcome RefreshChainDocument(const WeatherSource *self, enum DocumentKind kind,
+                                         const char *path) {
     const SourceChain *chain = ChainOf(self);
     for (size_t i = 0; i < chain->count; i++) {
         const WeatherSource *member = chain->members[i];
-        int result = member->refreshDocument(member, kind, path);
-        if (result == 0 || result == SOURCE_PENDING) {
+        enum Outcome result = member->refreshDocument(member, kind, path);
+        if (result != OUTCOME_FAILED) {
             return result;
         }
     }
-    return 1;
+    return OUTCOME_FAILED;
 }
 
 // The picture the local page names is the first member's to fetch: whichever member wrote the
 // page, it names the same point, and a second try of one picture service costs it a request.
-static int RefreshChainRadar(const WeatherSource *self, const char *path, const char *address) {
+static enum Outcome RefreshChainRadar(const WeatherSource *self, const char *path,
+                                      const char *address) {
     const WeatherSource *first = ChainOf(self)->members[0];
     return first->refreshRadar(first, path, address);
 }

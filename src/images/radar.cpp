@@ -63,7 +63,7 @@ const char *LocalRadarLink(const char *locationId) {
     int radarVerdict = CheckCacheFile(radarPath, DocumentKindOf(KIND_RADAR)->ageLimit);
     if (radarVerdict != CACHE_FRESH) {
         if (CheckCacheDocument(pagePath, DocumentKindOf(KIND_HOME)->ageLimit) != CACHE_FRESH &&
-            Plugin.source->refreshDocument(Plugin.source, KIND_HOME, pagePath) != 0 &&
+            Plugin.source->refreshDocument(Plugin.source, KIND_HOME, pagePath) != OUTCOME_DONE &&
             radarVerdict == CACHE_MISSING) {
             return TEXT_RADAR_PAGE_FAILED;
         }
@@ -73,7 +73,7 @@ const char *LocalRadarLink(const char *locationId) {
             return TEXT_RADAR_INVALID_LOCATION;
         }
         // A stale image serves when the refresh fails.
-        if (Plugin.source->refreshRadar(Plugin.source, radarPath, address) != 0 &&
+        if (Plugin.source->refreshRadar(Plugin.source, radarPath, address) != OUTCOME_DONE &&
             radarVerdict == CACHE_MISSING) {
             return TEXT_RADAR_IMAGE_FAILED;
         }
@@ -121,7 +121,8 @@ const char *CustomRadarLink(const char *nickname, const char *address, int refre
     if (strlen(path) + 2 + strlen(address) >= sizeof Plugin.linkText) {
         return TEXT_CUSTOM_ADDRESS_TOO_LONG;
     }
-    if (CheckCacheFile(path, refreshMinutes) != CACHE_FRESH && FetchToFile(path, address) != 0) {
+    if (CheckCacheFile(path, refreshMinutes) != CACHE_FRESH &&
+        FetchToFile(path, address) != OUTCOME_DONE) {
         return TEXT_CUSTOM_IMAGE_FAILED;
     }
     FormatText(Plugin.linkText, sizeof Plugin.linkText, "%s%%l%s", path, address);

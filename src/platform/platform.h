@@ -11,6 +11,14 @@
 #include <stddef.h>
 #include <stdint.h>
 
+// ---- What came of an operation --------------------------------------------------------------
+
+// The outcome of every operation that fetches, keeps, replaces or refreshes something, in every
+// layer: it is done, it failed (and what it would have changed is as it was), or it is still
+// under way and its result comes later. Functions that answer a question (does it fit, does it
+// exist) return 1 for yes instead.
+enum Outcome { OUTCOME_DONE = 0, OUTCOME_FAILED = 1, OUTCOME_PENDING = 2 };
+
 // ---- Constants of the platform -------------------------------------------------------------
 
 // The separator between folder names in a path: '\\' on Windows, '/' on POSIX.
@@ -233,9 +241,9 @@ int OsFileLastWriteByName(const char *path, uint64_t *time);
 int OsFileStamp(const char *path, uint64_t *time, int64_t *size);
 
 // Puts `from` in the place of `to` in one step where the system allows it, so that readers
-// see the old whole file or the new whole file. Returns 1 on success; on failure `to` is
-// unchanged.
-int OsFileReplace(const char *from, const char *to);
+// see the old whole file or the new whole file. Returns OUTCOME_DONE; OUTCOME_FAILED, and then
+// `to` is unchanged.
+enum Outcome OsFileReplace(const char *from, const char *to);
 
 // Deletes a file. Returns 1 when it is gone.
 int OsFileDelete(const char *path);
@@ -335,9 +343,10 @@ typedef void (*OsThreadBody)(void *context);
 // runs).
 OsThread *OsThreadStart(OsThreadBody body, void *context);
 
-// Waits at most `milliseconds` for the thread's body to return. Returns 1 when it has returned,
-// 0 when the time ran out. May be called again after 0. A NULL thread gives 1.
-int OsThreadWait(OsThread *thread, unsigned milliseconds);
+// Waits at most `milliseconds` for the thread's body to return. Returns OUTCOME_DONE when it has
+// returned, OUTCOME_PENDING when the time ran out (and it may be waited for again). A NULL
+// thread is done.
+enum Outcome OsThreadWait(OsThread *thread, unsigned milliseconds);
 
 // Releases the handle; a thread still running goes on by itself. Does nothing for NULL.
 void OsThreadRelease(OsThread *thread);

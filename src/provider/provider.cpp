@@ -109,10 +109,10 @@ static int KeptAnswer(const char *path, const char *address, int limitMinutes, i
     GrowText body;
     GrowTextInit(&body, 0);
     int status = 0;
-    int fetch = address[0] != '\0'
-                    ? FetchAnswer(path, address, showsCopy, &body, OPEN_METEO_ANSWER_LIMIT, &status)
-                    : 1;
-    if (fetch == 0) {
+    enum Outcome fetch = address[0] != '\0' ? FetchAnswer(path, address, showsCopy, &body,
+                                                          OPEN_METEO_ANSWER_LIMIT, &status)
+                                            : OUTCOME_FAILED;
+    if (fetch == OUTCOME_DONE) {
         enum AnswerKind kind =
             read(GrowTextChars(&body), body.length, record, reason, reasonCapacity);
         if (Keepable(kind, status)) {
@@ -127,7 +127,7 @@ static int KeptAnswer(const char *path, const char *address, int limitMinutes, i
     if (verdict == CACHE_STALE && staleServes) {
         return ReadKeptAnswer(path, read, record, reason, reasonCapacity);
     }
-    return fetch == FETCH_PENDING ? ANSWER_PENDING : ANSWER_MISSING;
+    return fetch == OUTCOME_PENDING ? ANSWER_PENDING : ANSWER_MISSING;
 }
 
 // The place of the per-call Location ID: its coordinates, or the first result of a search for
@@ -190,7 +190,7 @@ static int WriteDocument(enum DocumentKind kind, const char *unit, const char *p
     } else {
         rendered = RenderServiceError(source->reason, &document);
     }
-    int stored = rendered && StoreFile(path, document.bytes, document.length);
+    int stored = rendered && StoreFile(path, document.bytes, document.length) == OUTCOME_DONE;
     GrowTextFree(&document);
     return stored;
 }
@@ -261,14 +261,15 @@ static int RefreshAlerts(const PlaceInfo *place, const char *alertsPath, int sho
     GrowText body;
     GrowTextInit(&body, 0);
     int status = 0;
-    int fetch = FetchAnswer(alertsPath, address, showsCopy, &body, ALERTS_ANSWER_LIMIT, &status);
-    if (fetch == FETCH_PENDING) {
+    enum Outcome fetch =
+        FetchAnswer(alertsPath, address, showsCopy, &body, ALERTS_ANSWER_LIMIT, &status);
+    if (fetch == OUTCOME_PENDING) {
         // Still on its way past the call's wait: the kept alerts serve, as between two answers;
         // a failure is not what this is.
         GrowTextFree(&body);
         return KeptAlerts(source, place, alertsPath, alerts);
     }
-    int asked = fetch == 0;
+    int asked = fetch == OUTCOME_DONE;
     if (asked && status >= 200 && status <= 299 &&
         source->read(GrowTextChars(&body), body.length, place, AlertClockOf(OsUtcNow()), alerts) ==
             ANSWER_WEATHER) {
@@ -280,7 +281,7 @@ static int RefreshAlerts(const PlaceInfo *place, const char *alertsPath, int sho
     if (asked) {
         RememberDownloadFailure(alertsPath);
     }
-    if (source->requestMinutes == 0 || !StoreFile(alertsPath, "", 0)) {
+    if (source->requestMinutes == 0 || StoreFile(alertsPath, "", 0) != OUTCOME_DONE) {
         OsFileDelete(alertsPath);
         ForgetCacheCheck(alertsPath);
     }
@@ -379,7 +380,8 @@ static int StoreMetAnswer(const char *path, const OsHttpAnswerHeaders *headers, 
     int stored =
         GrowTextFormat(&file, "%s%s\n%s%s\n%s%s\n\n", kExpiresField, headers->expires,
                        kLastModifiedField, headers->lastModified, kDateField, headers->date) &&
-        GrowTextAppendBytes(&file, json, length) && KeepAnswer(path, file.bytes, file.length);
+        GrowTextAppendBytes(&file, json, length) &&
+        KeepAnswer(path, file.bytes, file.length) == OUTCOME_DONE;
     GrowTextFree(&file);
     return stored;
 }
@@ -513,18 +515,18 @@ static int MetNorwayWeather(const ForecastService *self, const PlaceInfo *place,
     GrowText body;
     int status = 0;
     OsHttpAnswerHeaders headers;
-    int fetch = FetchAnswerSince(answerPath, address, showsCopy,
-                                 keptReadable ? kept.headers.lastModified : NULL, &headers, &body,
-                                 OPEN_METEO_ANSWER_LIMIT, &status);
-    int kind = fetch == FETCH_PENDING ? ANSWER_PENDING : ANSWER_MISSING;
-    if (fetch == 0 && status == 304 && keptReadable) {
+    enum Outcome fetch = FetchAnswerSince(answerPath, address, showsCopy,
+                                          keptReadable ? kept.headers.lastModified : NULL, &headers,
+                                          &body, OPEN_METEO_ANSWER_LIMIT, &status);
+    int kind = fetch == OUTCOME_PENDING ? ANSWER_PENDING : ANSWER_MISSING;
+    if (fetch == OUTCOME_DONE && status == 304 && keptReadable) {
         // Not modified: the kept answer (in `model` already) serves on, until the new Expires.
         if (headers.lastModified[0] == '\0') {
             CopyText(headers.lastModified, sizeof headers.lastModified, kept.headers.lastModified);
         }
         StoreMetAnswer(answerPath, &headers, kept.json, kept.length);
         kind = ANSWER_WEATHER;
-    } else if (fetch == 0 && status >= 200 && status <= 299) {
+    } else if (fetch == OUTCOME_DONE && status >= 200 && status <= 299) {
         KeptMetAnswer answer;
         SplitMetAnswer(GrowTextChars(&body), body.length, &answer);
         kind = ReadMetNorwayAnswer(answer.json, answer.length, &clock, model);
@@ -536,9 +538,9 @@ static int MetNorwayWeather(const ForecastService *self, const PlaceInfo *place,
             StoreMetAnswer(answerPath, &headers, answer.json, answer.length);
         }
     }
-    if (fetch == 0 && kind == ANSWER_WEATHER) {
+    if (fetch == OUTCOME_DONE && kind == ANSWER_WEATHER) {
         *fetched = 1;
-    } else if (fetch == 0) {
+    } else if (fetch == OUTCOME_DONE) {
         kind = ANSWER_MISSING;
         RememberDownloadFailure(answerPath);
     }
@@ -552,8 +554,8 @@ static const ForecastService kOpenMeteoService = {KIND_OPEN_METEO_ANSWER, Plugin
 static const ForecastService kMetNorwayService = {KIND_MET_NORWAY_ANSWER, Plugin.metNorwayApi,
                                                   MetNorwayWeather};
 
-static int RefreshProviderDocument(const WeatherSource *self, enum DocumentKind kind,
-                                   const char *path) {
+static enum Outcome RefreshProviderDocument(const WeatherSource *self, enum DocumentKind kind,
+                                            const char *path) {
     const ForecastService *service = (const ForecastService *)self->context;
     UpperCaseAscii(Plugin.callLocationId);
     // Whatever this source asks, the call has the document's copy to show meanwhile: a chain's
@@ -563,16 +565,16 @@ static int RefreshProviderDocument(const WeatherSource *self, enum DocumentKind 
     PlaceInfo place;
     int placeKind = ResolvePlace(showsCopy, &place, reason, sizeof reason);
     if (placeKind == ANSWER_MISSING || placeKind == ANSWER_PENDING) {
-        return placeKind == ANSWER_PENDING ? SOURCE_PENDING : 1;
+        return placeKind == ANSWER_PENDING ? OUTCOME_PENDING : OUTCOME_FAILED;
     }
     DocumentSource source = {&place, NULL, NULL, OsUtcNow(), reason};
     if (kind == KIND_HOME) {
         // The local page names the point; the radar picture's frame is chosen at its download.
         if (!WriteDocument(kind, Plugin.callUnit, path, &source)) {
-            return 1;
+            return OUTCOME_FAILED;
         }
         LoadFeedDocument(path, 1);
-        return 0;
+        return OUTCOME_DONE;
     }
     ModelWeather *model = NULL;
     int fetched = 0;
@@ -587,13 +589,13 @@ static int RefreshProviderDocument(const WeatherSource *self, enum DocumentKind 
         if (model == NULL ||
             !FormatPoint(place.latitude, place.longitude, latitude, longitude, sizeof latitude)) {
             free(model);
-            return 1;
+            return OUTCOME_FAILED;
         }
         int answerKind = service->weather(service, &place, latitude, longitude, answerPath,
                                           showsCopy, model, reason, sizeof reason, &fetched);
         if (answerKind == ANSWER_MISSING || answerKind == ANSWER_PENDING) {
             free(model);
-            return answerKind == ANSWER_PENDING ? SOURCE_PENDING : 1;
+            return answerKind == ANSWER_PENDING ? OUTCOME_PENDING : OUTCOME_FAILED;
         }
         if (answerKind != ANSWER_WEATHER) {
             free(model);
@@ -616,13 +618,14 @@ static int RefreshProviderDocument(const WeatherSource *self, enum DocumentKind 
     }
     free(model);
     if (!written) {
-        return 1;
+        return OUTCOME_FAILED;
     }
     LoadFeedDocument(path, 1);
-    return 0;
+    return OUTCOME_DONE;
 }
 
-static int RefreshProviderRadar(const WeatherSource *self, const char *path, const char *address) {
+static enum Outcome RefreshProviderRadar(const WeatherSource *self, const char *path,
+                                         const char *address) {
     (void)self;
     double latitude, longitude;
     if (!ParseRadarPointAddress(address, &latitude, &longitude)) {
@@ -635,10 +638,10 @@ static int RefreshProviderRadar(const WeatherSource *self, const char *path, con
     int status = 0;
     CopyText(key, sizeof key, CacheFilePath(KIND_RADAR_INDEX));
     if (key[0] == '\0') {
-        return 1;
+        return OUTCOME_FAILED;
     }
     int found = FetchAnswer(key, Plugin.radarApi, FileExists(path), &body, RADAR_INDEX_LIMIT,
-                            &status) == 0 &&
+                            &status) == OUTCOME_DONE &&
                 status >= 200 && status <= 299 &&
                 ReadRadarIndex(GrowTextChars(&body), body.length, Plugin.radarApi, latitude,
                                longitude, picture, sizeof picture) == ANSWER_WEATHER;
@@ -647,15 +650,15 @@ static int RefreshProviderRadar(const WeatherSource *self, const char *path, con
     }
     GrowTextFree(&body);
     if (!found) {
-        return 1;
+        return OUTCOME_FAILED;
     }
     // A picture that cannot be had (or kept) leaves the index alone too: it would be asked again
     // at every call only to name a picture that is not tried again yet.
-    if (FetchToFile(path, picture) != 0) {
+    if (FetchToFile(path, picture) != OUTCOME_DONE) {
         RememberDownloadFailure(key);
-        return 1;
+        return OUTCOME_FAILED;
     }
-    return 0;
+    return OUTCOME_DONE;
 }
 
 // The address of the connectivity test for the forecast address: its scheme, host and port with

@@ -315,7 +315,7 @@ TEST_F(Download, AnswersKeepTheirCacheHeadersAndNotModifiedIsWhole) {
     GrowText body;
     OsHttpAnswerHeaders headers;
     int status = 0;
-    ASSERT_EQ(0, FetchAnswerSince(key.c_str(), address.c_str(), 0, NULL, &headers, &body,
+    ASSERT_EQ(OUTCOME_DONE, FetchAnswerSince(key.c_str(), address.c_str(), 0, NULL, &headers, &body,
                                   DOWNLOAD_BODY_LIMIT, &status));
     EXPECT_EQ(200, status);
     EXPECT_GT(body.length, 1000u);
@@ -324,14 +324,14 @@ TEST_F(Download, AnswersKeepTheirCacheHeadersAndNotModifiedIsWhole) {
     GrowTextFree(&body);
 
     std::string lastModified = headers.lastModified;
-    ASSERT_EQ(0, FetchAnswerSince(key.c_str(), address.c_str(), 0, lastModified.c_str(), &headers,
+    ASSERT_EQ(OUTCOME_DONE, FetchAnswerSince(key.c_str(), address.c_str(), 0, lastModified.c_str(), &headers,
                                   &body, DOWNLOAD_BODY_LIMIT, &status));
     EXPECT_EQ(304, status);
     EXPECT_EQ(0u, body.length);
     EXPECT_EQ(lastModified, std::string(headers.lastModified));
     GrowTextFree(&body);
     // A date before the answer's gets the answer again.
-    ASSERT_EQ(0, FetchAnswerSince(key.c_str(), address.c_str(), 0, "Thu, 01 Jan 2015 00:00:00 GMT",
+    ASSERT_EQ(OUTCOME_DONE, FetchAnswerSince(key.c_str(), address.c_str(), 0, "Thu, 01 Jan 2015 00:00:00 GMT",
                                   &headers, &body, DOWNLOAD_BODY_LIMIT, &status));
     EXPECT_EQ(200, status);
     GrowTextFree(&body);

@@ -25,23 +25,23 @@ struct Recorder {
 
 Recorder recorder;
 
-int RecordDocument(const WeatherSource *, enum DocumentKind kind, const char *path) {
+Outcome RecordDocument(const WeatherSource *, enum DocumentKind kind, const char *path) {
     recorder.asked.push_back(std::string(DocumentKindOf(kind)->name) + " " + path);
     if (recorder.fails) {
-        return 1;
+        return OUTCOME_FAILED;
     }
     sandbox::WriteFile(path, recorder.document);
     LoadFeedDocument(path, 1);
-    return 0;
+    return OUTCOME_DONE;
 }
 
-int RecordRadar(const WeatherSource *, const char *path, const char *address) {
+Outcome RecordRadar(const WeatherSource *, const char *path, const char *address) {
     recorder.asked.push_back(std::string("radar ") + path + " " + address);
     if (recorder.fails) {
-        return 1;
+        return OUTCOME_FAILED;
     }
     sandbox::WriteFile(path, "GIF89a");
-    return 0;
+    return OUTCOME_DONE;
 }
 
 int NoConnectivityAddress(const WeatherSource *, char *out, size_t capacity) {
@@ -56,33 +56,33 @@ const WeatherSource kRecordingSource = {
     NoPointForecast, SourceAlone,      NULL,
 };
 
-// Two members of a chain, each answering as it is told: 0, 1 or SOURCE_PENDING.
-int firstAnswers = 0, secondAnswers = 0;
+// Two members of a chain, each answering as it is told.
+Outcome firstAnswers = OUTCOME_DONE, secondAnswers = OUTCOME_DONE;
 std::vector<std::string> chainAsked; // "first kind" or "second kind", in order
 
 // A member of the chain under test called `name`: notes that it was asked, and when `answers`
-// is 0 puts its document, whose temperature reads `text`, in place.
-int Member(const char *name, const char *text, int answers, enum DocumentKind kind,
-           const char *path) {
+// is done puts its document, whose temperature reads `text`, in place.
+Outcome Member(const char *name, const char *text, Outcome answers, enum DocumentKind kind,
+               const char *path) {
     chainAsked.push_back(std::string(name) + " " + DocumentKindOf(kind)->name);
-    if (answers == 0) {
+    if (answers == OUTCOME_DONE) {
         sandbox::WriteFile(path, std::string("<weather><cc><t>") + text + "</t></cc></weather>");
         LoadFeedDocument(path, 1);
     }
     return answers;
 }
 
-int FirstMember(const WeatherSource *, enum DocumentKind kind, const char *path) {
+Outcome FirstMember(const WeatherSource *, enum DocumentKind kind, const char *path) {
     return Member("first", "First", firstAnswers, kind, path);
 }
 
-int SecondMember(const WeatherSource *, enum DocumentKind kind, const char *path) {
+Outcome SecondMember(const WeatherSource *, enum DocumentKind kind, const char *path) {
     return Member("second", "Second", secondAnswers, kind, path);
 }
 
-int FirstRadar(const WeatherSource *, const char *, const char *) {
+Outcome FirstRadar(const WeatherSource *, const char *, const char *) {
     chainAsked.push_back("first radar");
-    return 0;
+    return OUTCOME_DONE;
 }
 
 const WeatherSource kFirstMember = {
@@ -171,19 +171,19 @@ TEST_F(Source, AChainAsksItsMembersInOrderUntilOneAnswers) {
     EXPECT_EQ(&kFirstMember, MakeSourceChain(&chain, members, 1));
 
     const struct {
-        int first, second;
+        Outcome first, second;
         std::vector<std::string> asked;
         const char *value;
     } cases[] = {
         // The first member's answer wins; the second is never asked while the first answers.
-        {0, 0, {"first Current"}, "First"},
+        {OUTCOME_DONE, OUTCOME_DONE, {"first Current"}, "First"},
         // A failure hands the same refresh to the next.
-        {1, 0, {"first Current", "second Current"}, "Second"},
+        {OUTCOME_FAILED, OUTCOME_DONE, {"first Current", "second Current"}, "Second"},
         // An answer on its way ends the refresh: nobody else is asked, nothing to show yet.
-        {SOURCE_PENDING, 0, {"first Current"}, TEXT_NOT_AVAILABLE},
+        {OUTCOME_PENDING, OUTCOME_DONE, {"first Current"}, TEXT_NOT_AVAILABLE},
         // Every member failing is the chain failing.
-        {1, 1, {"first Current", "second Current"}, TEXT_NOT_AVAILABLE},
-        {1, SOURCE_PENDING, {"first Current", "second Current"}, TEXT_NOT_AVAILABLE},
+        {OUTCOME_FAILED, OUTCOME_FAILED, {"first Current", "second Current"}, TEXT_NOT_AVAILABLE},
+        {OUTCOME_FAILED, OUTCOME_PENDING, {"first Current", "second Current"}, TEXT_NOT_AVAILABLE},
     };
     int place = 0;
     for (const auto &c : cases) {
@@ -198,7 +198,8 @@ TEST_F(Source, AChainAsksItsMembersInOrderUntilOneAnswers) {
 
     // The radar picture is the first member's to fetch, whoever wrote the page.
     chainAsked.clear();
-    EXPECT_EQ(0, Plugin.source->refreshRadar(Plugin.source, "picture", "http://pictures/x.gif"));
+    EXPECT_EQ(OUTCOME_DONE,
+              Plugin.source->refreshRadar(Plugin.source, "picture", "http://pictures/x.gif"));
     EXPECT_EQ(std::vector<std::string>{"first radar"}, chainAsked);
 }
 

@@ -140,7 +140,7 @@ TEST_F(Chain, AStalledOpenMeteoServesTheCopyThenMetNorwayOnceItHasTimedOut) {
     // The answer may still come: the copy serves, and no other service is asked meanwhile.
     EXPECT_EQ(good, Current("<temp>"));
     EXPECT_EQ(0, MetRequests());
-    ASSERT_TRUE(WaitForRefreshes(REFRESH_SHUTDOWN_WAIT_MS));
+    ASSERT_EQ(OUTCOME_DONE, WaitForRefreshes(REFRESH_SHUTDOWN_WAIT_MS));
     // It timed out: the next refresh goes to MET Norway without asking Open-Meteo again.
     int openMeteo = OpenMeteoRequests();
     EXPECT_EQ(0u, Current("<citydata>").find(kFromMet));
@@ -318,7 +318,7 @@ TEST_F(Chain, AMetNorwayAnswerThatArrivesLateKeepsItsCacheHeaders) {
     AgeRefreshMemory(cache, 121);
     EXPECT_EQ(0u, Current("<citydata>").find(kFromMet));
     EXPECT_EQ(2, MetRequests());
-    ASSERT_TRUE(WaitForRefreshes(REFRESH_SHUTDOWN_WAIT_MS));
+    ASSERT_EQ(OUTCOME_DONE, WaitForRefreshes(REFRESH_SHUTDOWN_WAIT_MS));
     // The next refresh takes the answer that was set aside, with its Expires and Last-Modified,
     // and asks nothing more.
     Current("<temp>");

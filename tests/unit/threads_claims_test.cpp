@@ -29,14 +29,14 @@ TEST(Threads, WaitIsBoundedAndSeesTheBodyEnd) {
     Gate gate;
     OsThread *thread = OsThreadStart(WaitAtGate, &gate);
     ASSERT_NE(nullptr, thread);
-    EXPECT_EQ(0, OsThreadWait(thread, 50)); // the body is still waiting at the gate
-    EXPECT_EQ(0, OsThreadWait(thread, 0));
+    EXPECT_EQ(OUTCOME_PENDING, OsThreadWait(thread, 50)); // the body is still waiting at the gate
+    EXPECT_EQ(OUTCOME_PENDING, OsThreadWait(thread, 0));
     gate.open.store(1);
-    EXPECT_EQ(1, OsThreadWait(thread, 10000));
+    EXPECT_EQ(OUTCOME_DONE, OsThreadWait(thread, 10000));
     EXPECT_EQ(1, gate.ran.load());
-    EXPECT_EQ(1, OsThreadWait(thread, 0)); // and stays ended
+    EXPECT_EQ(OUTCOME_DONE, OsThreadWait(thread, 0)); // and stays ended
     OsThreadRelease(thread);
-    EXPECT_EQ(1, OsThreadWait(nullptr, 0));
+    EXPECT_EQ(OUTCOME_DONE, OsThreadWait(nullptr, 0));
 }
 
 TEST(Threads, AHandleLetGoEarlyLeavesTheThreadToFinish) {

@@ -131,8 +131,8 @@ int OsFileStamp(const char *path, uint64_t *time, int64_t *size) {
     return 1;
 }
 
-int OsFileReplace(const char *from, const char *to) {
-    return rename(from, to) == 0;
+enum Outcome OsFileReplace(const char *from, const char *to) {
+    return rename(from, to) == 0 ? OUTCOME_DONE : OUTCOME_FAILED;
 }
 
 int OsFileDelete(const char *path) {

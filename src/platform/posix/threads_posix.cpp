@@ -104,9 +104,9 @@ OsThread *OsThreadStart(OsThreadBody body, void *context) {
     return thread;
 }
 
-int OsThreadWait(OsThread *thread, unsigned milliseconds) {
+enum Outcome OsThreadWait(OsThread *thread, unsigned milliseconds) {
     if (thread == NULL) {
-        return 1;
+        return OUTCOME_DONE;
     }
     struct timespec deadline;
     clock_gettime(CLOCK_MONOTONIC, &deadline);
@@ -122,7 +122,7 @@ int OsThreadWait(OsThread *thread, unsigned milliseconds) {
     }
     int done = thread->done;
     pthread_mutex_unlock(&thread->lock);
-    return done;
+    return done ? OUTCOME_DONE : OUTCOME_PENDING;
 }
 
 void OsThreadRelease(OsThread *thread) {

@@ -110,17 +110,17 @@ int OsFileStamp(const char *path, uint64_t *time, int64_t *size) {
     return 1;
 }
 
-int OsFileReplace(const char *from, const char *to) {
+enum Outcome OsFileReplace(const char *from, const char *to) {
     if (MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-        return 1;
+        return OUTCOME_DONE;
     }
     // A reader elsewhere that holds the old file open without delete sharing blocks the
     // move; copying over it still gives it the whole new content.
     if (CopyFileA(from, to, FALSE)) {
         DeleteFileA(from);
-        return 1;
+        return OUTCOME_DONE;
     }
-    return 0;
+    return OUTCOME_FAILED;
 }
 
 int OsFileDelete(const char *path) {

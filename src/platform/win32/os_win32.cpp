@@ -191,7 +191,7 @@ static int ReplaceProfileFile(const char *path, const char *bytes, size_t length
     }
     int ok = OsFileWrite(file, bytes, length) == length;
     ok = OsFileClose(file) && ok;
-    ok = ok && OsFileReplace(temporary, path);
+    ok = ok && OsFileReplace(temporary, path) == OUTCOME_DONE;
     if (!ok) {
         OsFileDelete(temporary);
     }

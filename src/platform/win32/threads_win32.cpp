@@ -61,8 +61,10 @@ OsThread *OsThreadStart(OsThreadBody body, void *context) {
     return thread;
 }
 
-int OsThreadWait(OsThread *thread, unsigned milliseconds) {
-    return thread == NULL || WaitForSingleObject(thread->done, milliseconds) == WAIT_OBJECT_0;
+enum Outcome OsThreadWait(OsThread *thread, unsigned milliseconds) {
+    return thread == NULL || WaitForSingleObject(thread->done, milliseconds) == WAIT_OBJECT_0
+               ? OUTCOME_DONE
+               : OUTCOME_PENDING;
 }
 
 void OsThreadRelease(OsThread *thread) {

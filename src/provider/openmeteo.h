@@ -5,6 +5,7 @@
 
 #include <stddef.h>
 
+#include "feed/kept_answer.h" // AnswerKind
 #include "provider/model.h"
 
 #define OPEN_METEO_FORECAST_API "https://api.open-meteo.com/v1/forecast"
@@ -17,14 +18,6 @@ enum { FORECAST_DAYS_ASKED = 11, PAST_DAYS_ASKED = 1 };
 
 // The largest answer read: a forecast answer is some 40 KB.
 #define OPEN_METEO_ANSWER_LIMIT (2u * 1024u * 1024u)
-
-// What an answer says.
-enum AnswerKind {
-    ANSWER_WEATHER = 0,   // a forecast (ReadForecastAnswer) or a place (ReadPlaceAnswer)
-    ANSWER_NO_PLACE = 1,  // a search that found nothing
-    ANSWER_REFUSED = 2,   // the service's refusal, with its reason
-    ANSWER_UNREADABLE = 3 // no JSON object, or none of what was asked
-};
 
 // The forecast request for a place: `latitude` and `longitude` as decimal texts with a dot.
 // Returns 1 when the address fits in `out`, else 0 (out empty).

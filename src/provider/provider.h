@@ -12,9 +12,6 @@
 
 #include "feed/kinds.h" // ANSWER_AGE_LIMIT, PLACE_AGE_LIMIT
 
-// The service's words for a name or postal code that names no place.
-#define TEXT_NO_PLACE "Invalid location provided."
-
 #define PROVIDER_USER_AGENT "nimbrel/0.99"
 
 struct WeatherSource;

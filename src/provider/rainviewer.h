@@ -7,6 +7,7 @@
 
 #include <stddef.h>
 
+#include "feed/kept_answer.h" // AnswerKind
 #include "provider/model.h"
 #include "provider/openmeteo.h"
 

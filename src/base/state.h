@@ -109,19 +109,19 @@ typedef struct PluginState {
     // Host protocol texts.
     char forecastPrompt[TEXT_CAPACITY]; // the Forecast prompt list, formatted at start-up
     char hourlyPrompt[TEXT_CAPACITY];   // the Hourly prompt list, formatted at start-up
-    char buildDate[TEXT_CAPACITY];      // getinfo 4, formatted anew on each call
+    char buildDate[TEXT_CAPACITY];      // getinfo 4's answer, formatted anew on each call and
+                                        // kept for the host to read after it
 
-    // Working buffers of the expression functions.
-    char expression[TEXT_CAPACITY];       // ExpressionBuffer: the expression under substitution
-    char value[TEXT_CAPACITY];            // ValueBuffer: every feed query's result
-    char work[TEXT_CAPACITY];             // WorkBuffer: ReplaceTerm's assembly
-    char unitScratch[SCRATCH_CAPACITY];   // UnitBuffer
-    char numberScratch[SCRATCH_CAPACITY]; // NumberBuffer
-    char pressure[TEXT_CAPACITY];         // PressureBuffer
-    char decimalSeparator[SEPARATOR_CAPACITY];   // DecimalSeparator
+    // Working buffers of the expression functions, shared by the term formatters.
+    char expression[TEXT_CAPACITY];            // the expression under substitution: the export's
+                                               // answer, which the host reads after the call
+    char value[TEXT_CAPACITY];                 // every feed query's result, and the formatted term
+    char unitScratch[SCRATCH_CAPACITY];        // UnitText's result: the last unit read
+    char numberScratch[SCRATCH_CAPACITY];      // a number on its way to the locale's form
+    char decimalSeparator[SEPARATOR_CAPACITY]; // the locale's, as the last pressure read it
     char callLocationId[CALL_LOCATION_CAPACITY]; // Location ID of the call in progress
     char callUnit[UNIT_CAPACITY];                // unit type of the call in progress
-    int tagCounter;                              // TagCounter: "<" not yet accounted for
+    int tagCounter;                              // "<" of the expression not yet accounted for
 
     // The documents kept in memory, and the file times looked up in the current call.
     FeedDocument documents[FEED_DOCUMENT_SLOTS]; // free slots have an empty path

@@ -6,7 +6,6 @@
 #include "base/text.h"
 
 int ReplaceTerm(char *text, size_t capacity, const char *pattern, const char *replacement) {
-    Plugin.work[0] = '\0';
     // A pattern that is present is replaced at least once, so the count says whether it was.
     return ReplaceAll(text, capacity, pattern, replacement) > 0;
 }

@@ -5,9 +5,8 @@
 #include <stddef.h>
 
 // Replaces every occurrence of `pattern` in `text` (a buffer of `capacity` bytes, 1024 for the
-// plugin's texts) by `replacement`, as ReplaceAll does, and clears the work buffer's first
-// byte (nothing is kept in it across a replacement). Returns 1 when the pattern occurred, else
-// 0 (the text untouched). Counts nothing: the term walk keeps the early-exit counter.
+// plugin's texts) by `replacement`, as ReplaceAll does. Returns 1 when the pattern occurred,
+// else 0 (the text untouched). Counts nothing: the term walk keeps the early-exit counter.
 int ReplaceTerm(char *text, size_t capacity, const char *pattern, const char *replacement);
 
 // ReplaceTerm on a text that is no term of the expression (a value under formatting, the inside

@@ -214,8 +214,9 @@ char *CityName(char *text) {
 
 const char *GmtZoneText(const char *locationId) {
     QueryCurrent(locationId, Plugin.defaultUnit, "<zone>", "</zone>", 1);
-    CopyText(Plugin.unitScratch, sizeof Plugin.unitScratch, Plugin.value);
-    FormatText(Plugin.value, sizeof Plugin.value, "GMT%s", Plugin.unitScratch);
+    char offset[TEXT_CAPACITY];
+    CopyText(offset, sizeof offset, Plugin.value);
+    FormatText(Plugin.value, sizeof Plugin.value, "GMT%s", offset);
     return Plugin.value;
 }
 

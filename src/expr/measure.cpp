@@ -82,10 +82,11 @@ const char *FormatMeasure(const char *locationId, const char *unitType, const ch
                           const char *unitFlag, const char *open, const char *close,
                           int occurrence) {
     if (IsBoth(unitType)) {
+        char metric[TEXT_CAPACITY];
         FormatMeasure(locationId, "Metric", degreeFlag, "1", open, close, occurrence);
-        CopyText(Plugin.work, sizeof Plugin.work, Plugin.value);
+        CopyText(metric, sizeof metric, Plugin.value);
         FormatMeasure(locationId, "English", degreeFlag, "1", open, close, occurrence);
-        JoinBoth(Plugin.work);
+        JoinBoth(metric);
     } else {
         const char *unit = UnitText(locationId, unitType, unitFlag, UNIT_TEMPERATURE);
         const char *degree = DegreeSign(degreeFlag);
@@ -113,10 +114,11 @@ static const char *WithUnit(const char *locationId, const char *unitType, const 
 const char *FormatWind(const char *locationId, const char *unitType, const char *unitFlag,
                        const char *open, const char *close, int metresPerSecond) {
     if (IsBoth(unitType)) {
+        char metric[TEXT_CAPACITY];
         FormatWind(locationId, "Metric", "1", open, close, metresPerSecond);
-        CopyText(Plugin.work, sizeof Plugin.work, Plugin.value);
+        CopyText(metric, sizeof metric, Plugin.value);
         FormatWind(locationId, "English", "1", open, close, metresPerSecond);
-        return JoinBoth(Plugin.work);
+        return JoinBoth(metric);
     }
     const char *value = QueryCurrent(locationId, unitType, open, close, 1);
     if (!IsOff(unitFlag)) {
@@ -136,10 +138,11 @@ const char *FormatWind(const char *locationId, const char *unitType, const char 
 const char *FormatVisibility(const char *locationId, const char *unitType, const char *unitFlag,
                              const char *open, const char *close) {
     if (IsBoth(unitType)) {
+        char metric[TEXT_CAPACITY];
         FormatVisibility(locationId, "Metric", "1", open, close);
-        CopyText(Plugin.work, sizeof Plugin.work, Plugin.value);
+        CopyText(metric, sizeof metric, Plugin.value);
         FormatVisibility(locationId, "English", "1", open, close);
-        JoinBoth(Plugin.work);
+        JoinBoth(metric);
         if (strstr(Plugin.value, "Unlimited") != NULL) {
             SetValue("Unlimited");
         }
@@ -156,10 +159,11 @@ const char *FormatPressure(const char *locationId, const char *unitType, const c
                            const char *open, const char *close) {
     OsDecimalSeparator(Plugin.decimalSeparator, 4);
     if (IsBoth(unitType)) {
+        char metric[TEXT_CAPACITY];
         FormatPressure(locationId, "Metric", "1", open, close);
-        CopyText(Plugin.pressure, sizeof Plugin.pressure, Plugin.value);
+        CopyText(metric, sizeof metric, Plugin.value);
         FormatPressure(locationId, "English", "1", open, close);
-        return JoinBoth(Plugin.pressure);
+        return JoinBoth(metric);
     }
     QueryCurrent(locationId, unitType, open, close, 1);
     ReplaceInValue(Plugin.value, sizeof Plugin.value, ",", "");

@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "feed/kinds.h"
+
 // Fields are separated by the byte 0x1F (the ASCII unit separator). The input is cut into at
 // most `count` fields: missing ones are empty, and the last one takes the rest of the input,
 // separators and zero bytes included. A field used as a C text ends at its first zero byte.

@@ -30,10 +30,10 @@ extern const struct WeatherSource OpenMeteoSource;
 
 // MET Norway's Locationforecast (the MetNorwayApi address) in the same way: the places are
 // found, and the alerts and the radar had, as for Open-Meteo; the forecast answer is kept with
-// its Expires and Last-Modified and never asked for before its Expires, then only for a newer
-// one (a 304 keeps the kept answer). Any answer but a readable one (a 429 or 403 above all) is a
-// failure that the memory of failed downloads backs off from. The place's zone is that of the
-// last Open-Meteo answer kept for the Location ID, else GMT.
+// its cache headers and not asked for while they say it is fresh, then only for a newer one (a
+// 304 keeps the kept answer). Any answer but a readable one (a 429 or 403 above all) is a
+// failure that the memory of failed downloads backs off from. The place's zone is found as
+// zone_guess.h says.
 extern const struct WeatherSource MetNorwaySource;
 
 #endif

@@ -94,56 +94,22 @@ bool HasSuffix(const char *base) {
     return false;
 }
 
-MetNorwayAnswer TextAnswer(int status, const std::string &text) {
-    MetNorwayAnswer answer;
+Answer TextAnswer(int status, const std::string &text) {
+    Answer answer;
     answer.status = status;
     answer.contentType = kTextType;
     answer.body = text + "\n";
     return answer;
 }
 
-// A coordinate as the service takes it: a plain decimal within the limit, with at most
-// `decimals` digits after the point. Sets *tooPrecise for more digits.
+// A coordinate as the service takes it: a plain decimal within the limit. Sets *tooPrecise for
+// more than four digits after the point.
 bool ParseCoordinate(const std::string *text, double limit, double *value, bool *tooPrecise) {
-    *tooPrecise = false;
-    if (text == nullptr || text->empty() || text->size() > 32)
+    int decimals = 0;
+    if (text == nullptr || !ParseDecimal(*text, value, &decimals) || std::fabs(*value) > limit)
         return false;
-    size_t at = ((*text)[0] == '-' || (*text)[0] == '+') ? 1 : 0;
-    size_t digits = 0, fraction = 0;
-    bool point = false;
-    for (; at < text->size(); ++at) {
-        char c = (*text)[at];
-        if (std::isdigit(static_cast<unsigned char>(c))) {
-            ++digits;
-            fraction += point ? 1 : 0;
-        } else if (c == '.' && !point) {
-            point = true;
-        } else {
-            return false;
-        }
-    }
-    if (digits == 0)
-        return false;
-    *value = std::strtod(text->c_str(), nullptr);
-    if (std::fabs(*value) > limit)
-        return false;
-    *tooPrecise = fraction > 4;
+    *tooPrecise = decimals > 4;
     return true;
-}
-
-const std::string *Parameter(const QueryParameters &query, const char *name) {
-    auto found = query.find(name);
-    return found == query.end() ? nullptr : &found->second;
-}
-
-std::string UtcText(long long utcSeconds) {
-    time_t moment = static_cast<time_t>(utcSeconds);
-    std::tm broken{};
-    gmtime_r(&moment, &broken);
-    char text[80];
-    std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02dZ", broken.tm_year + 1900,
-                  broken.tm_mon + 1, broken.tm_mday, broken.tm_hour, broken.tm_min, broken.tm_sec);
-    return text;
 }
 
 // Numbers as the service writes them: one decimal, or null in the nulls scenario.
@@ -201,7 +167,7 @@ void WriteStep(JsonWriter &writer, const GridWeather &grid, long long utcHour,
     GridHour hour = grid.Hour(utcHour + offsetHours);
     writer.StartObject();
     writer.Key("time");
-    writer.String(UtcText(utcHour * 3600).c_str());
+    writer.String(IsoTime(static_cast<time_t>(utcHour * 3600), "Z").c_str());
     writer.Key("data");
     writer.StartObject();
     writer.Key("instant");
@@ -325,7 +291,7 @@ std::string ForecastBody(double latitude, double longitude, int altitude, const 
     writer.Key("meta");
     writer.StartObject();
     writer.Key("updated_at");
-    writer.String(UtcText(updated).c_str());
+    writer.String(IsoTime(updated, "Z").c_str());
     WriteUnits(writer);
     writer.EndObject();
     writer.Key("timeseries");
@@ -372,56 +338,23 @@ std::string MetSymbolForWmo(int wmoCode, bool isDay) {
     return code;
 }
 
-std::string HttpDate(time_t utc) {
-    static const char *const kDays[] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
-    static const char *const kMonths[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
-                                          "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
-    std::tm broken{};
-    gmtime_r(&utc, &broken);
-    char text[80];
-    std::snprintf(text, sizeof text, "%s, %02d %s %04d %02d:%02d:%02d GMT", kDays[broken.tm_wday],
-                  broken.tm_mday, kMonths[broken.tm_mon], broken.tm_year + 1900, broken.tm_hour,
-                  broken.tm_min, broken.tm_sec);
-    return text;
-}
+namespace {
 
-bool ParseHttpDate(const std::string &text, time_t *utc) {
-    static const char kMonths[] = "JanFebMarAprMayJunJulAugSepOctNovDec";
-    char weekday[4], month[4], zone[4], extra;
-    int day, year, hour, minute, second;
-    if (std::sscanf(text.c_str(), "%3s, %2d %3s %4d %2d:%2d:%2d %3s%c", weekday, &day, month, &year,
-                    &hour, &minute, &second, zone, &extra) != 8 ||
-        std::strcmp(zone, "GMT") != 0)
-        return false;
-    const char *found = std::strstr(kMonths, month);
-    if (found == nullptr || (found - kMonths) % 3 != 0)
-        return false;
-    std::tm broken{};
-    broken.tm_year = year - 1900;
-    broken.tm_mon = static_cast<int>((found - kMonths) / 3);
-    broken.tm_mday = day;
-    broken.tm_hour = hour;
-    broken.tm_min = minute;
-    broken.tm_sec = second;
-    *utc = timegm(&broken);
-    return true;
-}
-
-MetNorwayAnswer LocationforecastAnswer(const QueryParameters &query, const std::string &userAgent,
-                                       const std::string &ifModifiedSince, time_t utcNow,
-                                       Scenario scenario) {
+Answer LocationforecastContent(const QueryParameters &query, const std::string &userAgent,
+                               const std::string &ifModifiedSince, time_t utcNow,
+                               Scenario scenario) {
     if (userAgent.find_first_not_of(" \t") == std::string::npos)
         return TextAnswer(403, "403 Forbidden: identify your application in the User-Agent "
                                "header (see the terms of service)");
     double latitude = 0, longitude = 0;
     bool latitudeTooPrecise = false, longitudeTooPrecise = false;
-    if (!ParseCoordinate(Parameter(query, "lat"), 90, &latitude, &latitudeTooPrecise) ||
-        !ParseCoordinate(Parameter(query, "lon"), 180, &longitude, &longitudeTooPrecise))
+    if (!ParseCoordinate(QueryValue(query, "lat"), 90, &latitude, &latitudeTooPrecise) ||
+        !ParseCoordinate(QueryValue(query, "lon"), 180, &longitude, &longitudeTooPrecise))
         return TextAnswer(400, "400 Bad Request: lat and lon must be decimal degrees");
     if (latitudeTooPrecise || longitudeTooPrecise)
         return TextAnswer(403, "403 Forbidden: do not use more than 4 decimals in coordinates");
     int altitude = 0;
-    if (const std::string *text = Parameter(query, "altitude")) {
+    if (const std::string *text = QueryValue(query, "altitude")) {
         char *end = nullptr;
         long value = std::strtol(text->c_str(), &end, 10);
         if (text->empty() || *end != '\0' || value < -500 || value > 9000)
@@ -434,10 +367,10 @@ MetNorwayAnswer LocationforecastAnswer(const QueryParameters &query, const std::
         return TextAnswer(429, "429 Too Many Requests: you are being throttled");
 
     time_t updated = utcNow - utcNow % kMetNorwayUpdateSeconds;
-    MetNorwayAnswer answer;
+    Answer answer;
     answer.contentType = kJsonType;
-    answer.expires = HttpDate(utcNow + kMetNorwayExpiresSeconds);
-    answer.lastModified = HttpDate(updated);
+    answer.headers = {{"Expires", HttpDate(utcNow + kMetNorwayExpiresSeconds)},
+                      {"Last-Modified", HttpDate(updated)}};
     time_t since = 0;
     if (scenario == Scenario::Deprecated) {
         answer.status = 203;
@@ -451,9 +384,18 @@ MetNorwayAnswer LocationforecastAnswer(const QueryParameters &query, const std::
         return answer;
     }
     GridWeather grid(MakeLocation(CoordinateKey(latitude, longitude)), utcNow);
-    bool nulls = scenario == Scenario::Nulls || scenario == Scenario::NotAvailable;
-    answer.body = ForecastBody(latitude, longitude, altitude, grid, utcNow, updated, nulls);
-    if (scenario == Scenario::BadJson)
-        answer.body.resize(answer.body.size() / 2);
+    answer.body =
+        ForecastBody(latitude, longitude, altitude, grid, utcNow, updated, WantsNulls(scenario));
+    return CutUnderBadJson(answer, scenario);
+}
+
+} // namespace
+
+Answer LocationforecastAnswer(const QueryParameters &query, const std::string &userAgent,
+                              const std::string &ifModifiedSince, time_t utcNow,
+                              Scenario scenario) {
+    Answer answer = LocationforecastContent(query, userAgent, ifModifiedSince, utcNow, scenario);
+    // The service's clock in Date, as RFC 9111 reads Expires against it.
+    answer.headers.push_back({"Date", HttpDate(utcNow)});
     return answer;
 }

@@ -268,8 +268,8 @@ void WriteUnits(JsonWriter &writer) {
     writer.EndObject();
 }
 
-std::string ForecastBody(double latitude, double longitude, int altitude, const GridWeather &grid,
-                         time_t utcNow, time_t updated, bool nulls) {
+std::string ForecastBody(double latitude, double longitude, const GridWeather &grid, time_t utcNow,
+                         time_t updated, bool nulls) {
     rapidjson::StringBuffer buffer;
     JsonWriter writer(buffer);
     writer.StartObject();
@@ -283,7 +283,7 @@ std::string ForecastBody(double latitude, double longitude, int altitude, const 
     writer.StartArray();
     writer.Double(longitude);
     writer.Double(latitude);
-    writer.Int(altitude);
+    writer.Int(static_cast<int>(std::lround(grid.elevationMetres())));
     writer.EndArray();
     writer.EndObject();
     writer.Key("properties");
@@ -353,14 +353,6 @@ Answer LocationforecastContent(const QueryParameters &query, const std::string &
         return TextAnswer(400, "400 Bad Request: lat and lon must be decimal degrees");
     if (latitudeTooPrecise || longitudeTooPrecise)
         return TextAnswer(403, "403 Forbidden: do not use more than 4 decimals in coordinates");
-    int altitude = 0;
-    if (const std::string *text = QueryValue(query, "altitude")) {
-        char *end = nullptr;
-        long value = std::strtol(text->c_str(), &end, 10);
-        if (text->empty() || *end != '\0' || value < -500 || value > 9000)
-            return TextAnswer(400, "400 Bad Request: altitude must be whole metres");
-        altitude = static_cast<int>(value);
-    }
     if (scenario == Scenario::ServiceError)
         return TextAnswer(400, "400 Bad Request: simulated service error");
     if (scenario == Scenario::RateLimit)
@@ -384,8 +376,7 @@ Answer LocationforecastContent(const QueryParameters &query, const std::string &
         return answer;
     }
     GridWeather grid(MakeLocation(CoordinateKey(latitude, longitude)), utcNow);
-    answer.body =
-        ForecastBody(latitude, longitude, altitude, grid, utcNow, updated, WantsNulls(scenario));
+    answer.body = ForecastBody(latitude, longitude, grid, utcNow, updated, WantsNulls(scenario));
     return CutUnderBadJson(answer, scenario);
 }
 

@@ -178,7 +178,7 @@ Answer CanadaAlertsAnswer(const QueryParameters &query, time_t utcNow, Scenario 
     if (ScenarioAnswer(scenario, "features", &answer))
         return answer;
     const std::string *boxText = QueryValue(query, "bbox"), *limitText = QueryValue(query, "limit");
-    const std::string *format = QueryValue(query, "f"), *lang = QueryValue(query, "lang");
+    const std::string *format = QueryValue(query, "f");
     double box[4] = {-180, -90, 180, 90}, limit = 10; // the collection's own default
     int decimals = 0;
     if (boxText != nullptr && !ParseBox(*boxText, box))
@@ -188,7 +188,6 @@ Answer CanadaAlertsAnswer(const QueryParameters &query, time_t utcNow, Scenario 
         return CanadaProblem("limit value should be strictly positive: " + *limitText);
     if (format != nullptr && !format->empty() && *format != "json")
         return CanadaProblem("Invalid format: " + *format);
-    bool french = lang != nullptr && *lang == "fr";
     bool nulls = WantsNulls(scenario);
     std::string features;
     size_t matched = 0, returned = 0;
@@ -201,26 +200,27 @@ Answer CanadaAlertsAnswer(const QueryParameters &query, time_t utcNow, Scenario 
             continue;
         auto text = [&](const std::string &value) { return JsonString(value, nulls); };
         std::string ends = IsoTime(utcNow + alert.endsInMinutes * 60, "Z");
-        features += std::string(returned == 0 ? "" : ",") +
-                    FillTemplate(kCanadaFeature,
-                                 {{"ID", std::string(alert.regionId) + "-" + alert.code + "-" +
-                                             std::to_string(returned)},
-                                  {"GEOMETRY", CanadaGeometry(i)},
-                                  {"CODE", text(alert.code)},
-                                  {"TYPE", text(alert.type)},
-                                  {"NAME", text(alert.name)},
-                                  {"SHORT", text(alert.shortName)},
-                                  {"NAME_FR", text(alert.nameFr)},
-                                  {"COLOUR", text(alert.colour)},
-                                  {"COLOUR_FR", text(alert.colourFr)},
-                                  {"PROVINCE", text("ON")},
-                                  {"REGION", text(alert.region)},
-                                  {"REGION_ID", text(alert.regionId)},
-                                  {"ISSUED", text(IsoTime(utcNow - 3 * 3600, "Z"))},
-                                  {"ENDS", text(ends)},
-                                  {"STATUS", text(alert.endsInMinutes < 0 ? "ended" : "active")},
-                                  {"TEXT", text(std::string(french ? alert.nameFr : alert.name) +
-                                                " in effect for " + alert.region + ".")}});
+        features +=
+            std::string(returned == 0 ? "" : ",") +
+            FillTemplate(
+                kCanadaFeature,
+                {{"ID",
+                  std::string(alert.regionId) + "-" + alert.code + "-" + std::to_string(returned)},
+                 {"GEOMETRY", CanadaGeometry(i)},
+                 {"CODE", text(alert.code)},
+                 {"TYPE", text(alert.type)},
+                 {"NAME", text(alert.name)},
+                 {"SHORT", text(alert.shortName)},
+                 {"NAME_FR", text(alert.nameFr)},
+                 {"COLOUR", text(alert.colour)},
+                 {"COLOUR_FR", text(alert.colourFr)},
+                 {"PROVINCE", text("ON")},
+                 {"REGION", text(alert.region)},
+                 {"REGION_ID", text(alert.regionId)},
+                 {"ISSUED", text(IsoTime(utcNow - 3 * 3600, "Z"))},
+                 {"ENDS", text(ends)},
+                 {"STATUS", text(alert.endsInMinutes < 0 ? "ended" : "active")},
+                 {"TEXT", text(std::string(alert.name) + " in effect for " + alert.region + ".")}});
         ++returned;
     }
     std::string body = "{\"type\":\"FeatureCollection\",\"features\":[" + features +

@@ -757,57 +757,30 @@ std::vector<Place> PlacesNamed(const std::string &upperName) {
     return places;
 }
 
-void WritePlace(JsonWriter &writer, const Place &place, const std::string &postcode, bool nulls) {
-    auto number = [&](double value) {
-        if (nulls)
-            writer.Null();
-        else
-            writer.Double(value);
-    };
-    writer.StartObject();
-    writer.Key("id");
-    writer.Int64(place.id);
-    writer.Key("name");
-    writer.String(place.name.c_str());
-    writer.Key("latitude");
-    number(place.latitude);
-    writer.Key("longitude");
-    number(place.longitude);
-    writer.Key("elevation");
-    number(place.elevation);
-    writer.Key("feature_code");
-    writer.String("PPL");
-    writer.Key("country_code");
-    writer.String(place.countryCode.c_str());
-    if (place.admin1Id != 0) {
-        writer.Key("admin1_id");
-        writer.Int64(place.admin1Id);
-    }
-    writer.Key("timezone");
-    if (nulls)
-        writer.Null();
-    else
-        writer.String(place.timezone.c_str());
-    writer.Key("population");
-    if (nulls)
-        writer.Null();
-    else
-        writer.Int64(place.population);
-    if (!postcode.empty()) {
-        writer.Key("postcodes");
-        writer.StartArray();
-        writer.String(postcode.c_str());
-        writer.EndArray();
-    }
-    writer.Key("country_id");
-    writer.Int64(place.countryId);
-    writer.Key("country");
-    writer.String(place.country.c_str());
-    if (place.admin1Id != 0) {
-        writer.Key("admin1");
-        writer.String(place.admin1.c_str());
-    }
-    writer.EndObject();
+const char kPlace[] = R"({"id":{{ID}},"name":{{NAME}},"latitude":{{LATITUDE}},)"
+                      R"("longitude":{{LONGITUDE}},"elevation":{{ELEVATION}},"feature_code":"PPL",)"
+                      R"("country_code":{{COUNTRY_CODE}},{{ADMIN1_ID}}"timezone":{{ZONE}},)"
+                      R"("population":{{POPULATION}},{{POSTCODES}}"country_id":{{COUNTRY_ID}},)"
+                      R"("country":{{COUNTRY}}{{ADMIN1}}})";
+
+std::string PlaceText(const Place &place, const std::string &postcode, bool nulls) {
+    auto number = [&](double value) { return nulls ? std::string("null") : NumberText(value); };
+    bool admin = place.admin1Id != 0;
+    return FillTemplate(
+        kPlace,
+        {{"ID", std::to_string(place.id)},
+         {"NAME", JsonString(place.name)},
+         {"LATITUDE", number(place.latitude)},
+         {"LONGITUDE", number(place.longitude)},
+         {"ELEVATION", number(place.elevation)},
+         {"COUNTRY_CODE", JsonString(place.countryCode)},
+         {"ADMIN1_ID", admin ? "\"admin1_id\":" + std::to_string(place.admin1Id) + "," : ""},
+         {"ZONE", JsonString(place.timezone, nulls)},
+         {"POPULATION", nulls ? "null" : std::to_string(place.population)},
+         {"POSTCODES", postcode.empty() ? "" : "\"postcodes\":[" + JsonString(postcode) + "],"},
+         {"COUNTRY_ID", std::to_string(place.countryId)},
+         {"COUNTRY", JsonString(place.country)},
+         {"ADMIN1", admin ? ",\"admin1\":" + JsonString(place.admin1) : ""}});
 }
 
 // Valid JSON in a shape no search answer has: places that are no objects, members of the
@@ -868,34 +841,18 @@ Answer SearchAnswer(const QueryParameters &query, Scenario scenario) {
     std::vector<Place> places;
     if (CharacterCount(*name) >= 2 && upperName.compare(0, 7, "NOWHERE") != 0)
         places = PlacesNamed(upperName);
-    const std::string *countryCode = QueryValue(query, "countryCode");
-    if (countryCode != nullptr && !countryCode->empty()) {
-        std::string wanted = UpperAscii(*countryCode);
-        places.erase(std::remove_if(places.begin(), places.end(),
-                                    [&](const Place &p) { return p.countryCode != wanted; }),
-                     places.end());
-    }
     if (places.size() > static_cast<size_t>(count))
         places.resize(static_cast<size_t>(count));
 
-    rapidjson::StringBuffer buffer;
-    JsonWriter writer(buffer);
-    writer.StartObject();
-    if (!places.empty()) {
-        // A postcode search names the code it matched.
-        std::string postcode =
-            AllDigits(*name) && name->size() <= kMaxPostcodeLength ? *name : std::string();
-        bool nulls = WantsNulls(scenario);
-        writer.Key("results");
-        writer.StartArray();
-        for (const Place &place : places)
-            WritePlace(writer, place, postcode, nulls);
-        writer.EndArray();
-    }
-    // Nothing found is an answer without "results".
-    writer.Key("generationtime_ms");
-    writer.Double(places.empty() ? kEmptySearchGenerationMs : kSearchGenerationMs);
-    writer.EndObject();
-    return CutUnderBadJson(JsonAnswer(200, std::string(buffer.GetString(), buffer.GetSize())),
-                           scenario);
+    // Nothing found is an answer without "results". A postcode search names the code it
+    // matched.
+    std::string postcode =
+        AllDigits(*name) && name->size() <= kMaxPostcodeLength ? *name : std::string();
+    std::string results;
+    for (const Place &place : places)
+        results += (results.empty() ? "" : ",") + PlaceText(place, postcode, WantsNulls(scenario));
+    std::string body =
+        (places.empty() ? "{" : "{\"results\":[" + results + "],") + "\"generationtime_ms\":" +
+        NumberText(places.empty() ? kEmptySearchGenerationMs : kSearchGenerationMs) + "}";
+    return CutUnderBadJson(JsonAnswer(200, body), scenario);
 }

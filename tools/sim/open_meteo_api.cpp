@@ -58,20 +58,6 @@ bool ParseInteger(const std::string &text, long long *value) {
     return true;
 }
 
-// The shortest text that reads back as the value, with a decimal point: "95.0", "95.25".
-std::string NumberText(double value) {
-    char text[64] = "0";
-    for (int precision = 1; precision <= 17; ++precision) {
-        std::snprintf(text, sizeof text, "%.*g", precision, value);
-        if (std::strtod(text, nullptr) == value)
-            break;
-    }
-    std::string result = text;
-    if (result.find_first_of(".e") == std::string::npos)
-        result += ".0";
-    return result;
-}
-
 std::vector<std::string> SplitList(const std::string &text) {
     std::vector<std::string> items;
     size_t start = 0;
@@ -641,87 +627,54 @@ std::string HostileForecastBody(const ForecastRequest &request) {
 struct Place {
     long long id;
     std::string name;
-    double latitude;
-    double longitude;
-    double elevation;
+    double latitude, longitude, elevation;
     std::string countryCode;
     long long admin1Id; // 0: no first-level division
     std::string timezone;
-    long long population;
-    long long countryId;
-    std::string country;
-    std::string admin1;
+    long long population, countryId;
+    std::string country, admin1;
 };
 
-// Names that bring back places whose text needs care (accents, an apostrophe, a place with no
-// first-level division, which is also outside the alerts' coverage), and two places inside
-// it: one with alerts (odd whole latitude) and a quiet one (even).
-bool SpecialPlace(const std::string &upperName, Place *place) {
-    if (upperName == "ALERTS") {
-        *place = {7140001, "Stormhaven",     39.7392, -104.9903, 1609.0,          "US",
-                  7140000, "America/Denver", 715522,  6252001,   "United States", "Westmark"};
-        return true;
-    }
-    if (upperName == "QUIET") {
-        *place = {7150001, "Calmbrook",      40.015, -105.2705, 1655.0,          "US",
-                  7140000, "America/Denver", 108250, 6252001,   "United States", "Westmark"};
-        return true;
-    }
-    // Places of the other alert services: Canada's inside two alerts' regions, and in a hole
-    // of one; Germany's with two warnings; Norway's and Svalbard's with one alert each.
-    struct Abroad {
-        const char *key, *name;
-        double latitude, longitude, elevation;
-        const char *code, *zone, *country, *admin1;
-    };
-    static const Abroad kAbroad[] = {
-        {"CANADA", "Maplecove", 45.40, -75.70, 70.0, "CA", "America/Toronto", "Canada", "Ontario"},
-        {"CANADAQUIET", "Hollowmere", 45.62, -75.70, 80.0, "CA", "America/Toronto", "Canada",
-         "Ontario"},
-        {"GERMANY", "Elbwiesen", 53.55, 9.99, 6.0, "DE", "Europe/Berlin", "Germany", "Hamburg"},
-        {"NORWAY", "Fjordvik", 59.91, 10.75, 23.0, "NO", "Europe/Oslo", "Norway", "Oslo"},
-        {"SVALBARD", "Isfjordby", 78.22, 15.65, 8.0, "SJ", "Arctic/Longyearbyen",
-         "Svalbard and Jan Mayen", ""},
-    };
-    for (size_t i = 0; i < sizeof kAbroad / sizeof kAbroad[0]; ++i) {
-        const Abroad &a = kAbroad[i];
-        if (upperName == a.key) {
-            long long id = 7160001 + static_cast<long long>(i) * 10;
-            *place = {id,
-                      a.name,
-                      a.latitude,
-                      a.longitude,
-                      a.elevation,
-                      a.code,
-                      a.admin1[0] ? id - 1 : 0,
-                      a.zone,
-                      25000,
-                      id + 98,
-                      a.country,
-                      a.admin1};
-            return true;
-        }
-    }
-    if (upperName == "UMLAUT") {
-        *place = {7110001, "Z\u00FCrich",   47.37,  8.55,    408.0,         "CH",
-                  7110000, "Europe/Zurich", 421878, 7110099, "Switzerland", "Z\u00FCrich"};
-        return true;
-    }
-    if (upperName == "APOSTROPHE") {
-        *place = {7120001, "Val-d'Or",        48.1,  -77.78,  337.0,    "CA",
-                  7120000, "America/Toronto", 32491, 7120099, "Canada", "Qu\u00E9bec"};
-        return true;
-    }
-    if (upperName == "NOADMIN") {
-        Location location = MakeLocation(upperName);
-        std::string city = location.cityName.substr(0, location.cityName.find(", "));
-        *place = {
-            7130001,          city, 54.6, -2.97, 132.0, "GB", 0, "Europe/London", 12850, 7130099,
-            "United Kingdom", ""};
-        return true;
-    }
-    return false;
-}
+// Names that bring back recorded places: two inside the alerts' coverage, one with alerts (odd
+// whole latitude) and a quiet one (even); the places of the other alert services (Canada's
+// inside two alerts' regions and in a hole of one, Germany's with two warnings, Norway's and
+// Svalbard's with one alert each); and places whose text needs care (accents, an apostrophe,
+// no first-level division, which is also outside the alerts' coverage).
+const struct {
+    const char *name;
+    Place place;
+} kRecordedPlaces[] = {
+    {"ALERTS",
+     {7140001, "Stormhaven", 39.7392, -104.9903, 1609.0, "US", 7140000, "America/Denver", 715522,
+      6252001, "United States", "Westmark"}},
+    {"QUIET",
+     {7150001, "Calmbrook", 40.015, -105.2705, 1655.0, "US", 7140000, "America/Denver", 108250,
+      6252001, "United States", "Westmark"}},
+    {"CANADA",
+     {7160001, "Maplecove", 45.40, -75.70, 70.0, "CA", 7160000, "America/Toronto", 25000, 7160099,
+      "Canada", "Ontario"}},
+    {"CANADAQUIET",
+     {7160011, "Hollowmere", 45.62, -75.70, 80.0, "CA", 7160010, "America/Toronto", 25000, 7160109,
+      "Canada", "Ontario"}},
+    {"GERMANY",
+     {7160021, "Elbwiesen", 53.55, 9.99, 6.0, "DE", 7160020, "Europe/Berlin", 25000, 7160119,
+      "Germany", "Hamburg"}},
+    {"NORWAY",
+     {7160031, "Fjordvik", 59.91, 10.75, 23.0, "NO", 7160030, "Europe/Oslo", 25000, 7160129,
+      "Norway", "Oslo"}},
+    {"SVALBARD",
+     {7160041, "Isfjordby", 78.22, 15.65, 8.0, "SJ", 0, "Arctic/Longyearbyen", 25000, 7160139,
+      "Svalbard and Jan Mayen", ""}},
+    {"UMLAUT",
+     {7110001, "Z\u00FCrich", 47.37, 8.55, 408.0, "CH", 7110000, "Europe/Zurich", 421878, 7110099,
+      "Switzerland", "Z\u00FCrich"}},
+    {"APOSTROPHE",
+     {7120001, "Val-d'Or", 48.1, -77.78, 337.0, "CA", 7120000, "America/Toronto", 32491, 7120099,
+      "Canada", "Qu\u00E9bec"}},
+    {"NOADMIN",
+     {7130001, "Thornwick", 54.6, -2.97, 132.0, "GB", 0, "Europe/London", 12850, 7130099,
+      "United Kingdom", ""}},
+};
 
 Place OrdinaryPlace(const Location &location, const std::string &name) {
     size_t comma = location.cityName.find(", ");
@@ -745,9 +698,10 @@ Place OrdinaryPlace(const Location &location, const std::string &name) {
 // Up to three places of the name: the first from the name's own weather model, the others
 // namesakes elsewhere.
 std::vector<Place> PlacesNamed(const std::string &upperName) {
-    Place special;
-    if (SpecialPlace(upperName, &special))
-        return {special};
+    for (const auto &recorded : kRecordedPlaces) {
+        if (upperName == recorded.name)
+            return {recorded.place};
+    }
     Location location = MakeLocation(upperName);
     std::string city = location.cityName.substr(0, location.cityName.find(", "));
     std::vector<Place> places = {OrdinaryPlace(location, city)};

@@ -35,6 +35,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <functional>
 #include <pthread.h>
 #include <string>
 #include <thread>
@@ -407,41 +408,23 @@ void ServeRadarPicture(const httplib::Request &request, httplib::Response &respo
     Serve(response, scenario, RadarPictureAnswer(picture, ServiceNow(), scenario));
 }
 
-void ServeScenarioControl(const httplib::Request &request, httplib::Response &response) {
-    if (!request.has_param("name")) {
-        response.set_content(std::string("scenario ") + ScenarioName(ServiceScenario()) + "\n",
-                             "text/plain");
-        return;
-    }
-    std::string name = request.get_param_value("name");
-    Scenario scenario;
-    if (!ScenarioFromName(name, &scenario)) {
-        response.status = 400;
-        response.set_content("unknown scenario \"" + name + "\"; known: " + ScenarioNames() + "\n",
-                             "text/plain");
-        return;
-    }
-    SetServiceScenario(scenario);
-    response.set_content(std::string("scenario ") + ScenarioName(scenario) + "\n", "text/plain");
-}
-
-// /_control/alerts, /_control/radar and /_control/frames: a scenario for one group of addresses.
-void ServeGroupScenarioControl(AddressGroup group, const char *label,
-                               const httplib::Request &request, httplib::Response &response) {
-    Scenario scenario = OwnGroupScenario(group);
+// /_control/scenario sets the scenario of every address (`label` empty); /_control/alerts,
+// /_control/radar, ... one group's (`label` "alerts " and so on). Without a name, tells it.
+void ServeScenarioControl(const std::string &label, Scenario current,
+                          const std::function<void(Scenario)> &set, const httplib::Request &request,
+                          httplib::Response &response) {
     if (request.has_param("name")) {
         std::string name = request.get_param_value("name");
-        if (!ScenarioFromName(name, &scenario)) {
+        if (!ScenarioFromName(name, &current)) {
             response.status = 400;
             response.set_content("unknown scenario \"" + name + "\"; known: " + ScenarioNames() +
                                      "\n",
                                  "text/plain");
             return;
         }
-        SetGroupScenario(group, scenario);
+        set(current);
     }
-    response.set_content(std::string(label) + " scenario " + ScenarioName(scenario) + "\n",
-                         "text/plain");
+    response.set_content(label + "scenario " + ScenarioName(current) + "\n", "text/plain");
 }
 
 // A whole number of minutes: an optional sign and up to nine digits.
@@ -524,7 +507,10 @@ void SetUpRoutes(httplib::Server &server) {
     server.Get(Route(R"(/public/weather-maps\.json)"), ServeRadarIndex);
     server.Get(Route(R"(/v2/radar/([^/]+)/([^/]+)/([^/]+)/([^/]+)/([^/]+)/([^/]+)/([^/]+)\.png)"),
                ServeRadarPicture);
-    server.Get(Route("/_control/scenario"), ServeScenarioControl);
+    server.Get(Route("/_control/scenario"), [](const httplib::Request &request,
+                                               httplib::Response &response) {
+        ServeScenarioControl("", ServiceScenario(), SetServiceScenario, request, response);
+    });
     // /_control/alerts, /_control/radar, ...: a scenario for one group of addresses.
     static const struct {
         AddressGroup group;
@@ -539,7 +525,10 @@ void SetUpRoutes(httplib::Server &server) {
         const char *label = entry.label;
         server.Get(Route((std::string("/_control/") + label).c_str()),
                    [group, label](const httplib::Request &request, httplib::Response &response) {
-                       ServeGroupScenarioControl(group, label, request, response);
+                       ServeScenarioControl(
+                           std::string(label) + " ", OwnGroupScenario(group),
+                           [group](Scenario scenario) { SetGroupScenario(group, scenario); },
+                           request, response);
                    });
     }
     server.Get(Route("/_control/clock"), ServeClockControl);

@@ -141,6 +141,19 @@ std::string FillTemplate(std::string text,
     return filled;
 }
 
+std::string NumberText(double value) {
+    char text[64] = "0";
+    for (int precision = 1; precision <= 17; ++precision) {
+        std::snprintf(text, sizeof text, "%.*g", precision, value);
+        if (std::strtod(text, nullptr) == value)
+            break;
+    }
+    std::string result = text;
+    if (result.find_first_of(".e") == std::string::npos)
+        result += ".0";
+    return result;
+}
+
 std::string JsonString(const std::string &text, bool null) {
     if (null)
         return "null";

@@ -39,6 +39,9 @@ bool ParseHttpDate(const std::string &text, time_t *utc);
 // never holds "{{" outside a string, so the marks stand out in a recorded document.
 std::string FillTemplate(std::string text,
                          std::initializer_list<std::pair<const char *, std::string>> values);
+// The shortest text that reads back as the value, with a decimal point: "95.0", "95.25".
+std::string NumberText(double value);
+
 // The text as a JSON string, quotes included, or `null` when `null` is true.
 std::string JsonString(const std::string &text, bool null = false);
 // "[[[0]]]" nested `depth` deep: a member deeper than a recursive parser may go.

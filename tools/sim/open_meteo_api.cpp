@@ -44,12 +44,6 @@ size_t CharacterCount(const std::string &text) {
     return count;
 }
 
-bool AllDigits(const std::string &text) {
-    return !text.empty() && std::all_of(text.begin(), text.end(), [](char c) {
-        return std::isdigit(static_cast<unsigned char>(c)) != 0;
-    });
-}
-
 bool ParseInteger(const std::string &text, long long *value) {
     size_t at = (!text.empty() && text[0] == '-') ? 1 : 0;
     if (text.size() == at || text.size() - at > 18 || !AllDigits(text.substr(at)))
@@ -159,10 +153,6 @@ const DailyVariable kDailyVariables[] = {
      [](const GridDay &d) { return static_cast<double>(d.dominantWindDegrees); }},
     {"uv_index_max", Quantity::Uv, [](const GridDay &d) { return d.uvIndexMax; }},
 };
-
-template <typename T, size_t N> size_t CountOf(const T (&)[N]) {
-    return N;
-}
 
 const char *UnitText(Quantity quantity, const Units &units) {
     switch (quantity) {

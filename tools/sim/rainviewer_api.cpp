@@ -59,16 +59,6 @@ const char kHostileIndex[] =
     R"({"time":{{NEWEST}},"path":"../../{{LONG}} %s%n\u0001<>\""},{}],"nowcast":"none"},)"
     R"("satellite":[],"x_nested":{{DEEP}},"version":"9.9"})";
 
-bool AllDigits(const std::string &text, size_t maxLength) {
-    if (text.empty() || text.size() > maxLength)
-        return false;
-    for (char c : text) {
-        if (!std::isdigit(static_cast<unsigned char>(c)))
-            return false;
-    }
-    return true;
-}
-
 // A plain decimal with a point, as the address requires: "39.7392", "-104.99".
 bool PointedDecimal(const std::string &text, double limit, double *value) {
     std::string digits = !text.empty() && text[0] == '-' ? text.substr(1) : text;

@@ -85,12 +85,8 @@ void PrintUsage(std::FILE *to) {
 }
 
 bool ParsePort(const char *text, int *port) {
-    if (text[0] == '\0' || std::strlen(text) > 5)
+    if (!AllDigits(text, 5))
         return false;
-    for (const char *c = text; *c != '\0'; ++c) {
-        if (!std::isdigit(static_cast<unsigned char>(*c)))
-            return false;
-    }
     int value = std::atoi(text);
     if (value > 65535)
         return false;
@@ -195,8 +191,7 @@ std::string BaseUrl(const httplib::Request &request) {
     size_t colon = host.rfind(':');
     std::string name = colon == std::string::npos ? host : host.substr(0, colon);
     std::string port = colon == std::string::npos ? "" : host.substr(colon + 1);
-    if (port.empty() || port.size() > 5 ||
-        port.find_first_not_of("0123456789") != std::string::npos)
+    if (!AllDigits(port, 5))
         return fallback;
     if (name != "localhost" && !IsLoopbackAddress(name))
         return fallback;
@@ -429,9 +424,8 @@ void ServeScenarioControl(const std::string &label, Scenario current,
 
 // A whole number of minutes: an optional sign and up to nine digits.
 bool ParseMinutes(const std::string &text, long long *minutes) {
-    size_t digits = !text.empty() && (text[0] == '-' || text[0] == '+') ? 1 : 0;
-    if (text.size() == digits || text.size() - digits > 9 ||
-        text.find_first_not_of("0123456789", digits) != std::string::npos)
+    size_t sign = !text.empty() && (text[0] == '-' || text[0] == '+') ? 1 : 0;
+    if (!AllDigits(text.substr(sign), 9))
         return false;
     *minutes = std::strtoll(text.c_str(), nullptr, 10);
     return true;

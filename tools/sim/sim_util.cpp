@@ -50,6 +50,11 @@ bool ParseDecimal(const std::string &text, double *value, int *decimals) {
     return true;
 }
 
+bool AllDigits(const std::string &text, size_t maxLength) {
+    return !text.empty() && text.size() <= maxLength &&
+           text.find_first_not_of("0123456789") == std::string::npos;
+}
+
 std::string UpperAscii(std::string text) {
     for (char &c : text)
         c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));

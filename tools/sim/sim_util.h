@@ -22,6 +22,9 @@ const std::string *QueryValue(const QueryParameters &query, const char *name);
 // Returns false, leaving *value alone, for any other text.
 bool ParseDecimal(const std::string &text, double *value, int *decimals = nullptr);
 
+// Whether the text is 1 to `maxLength` ASCII digits and nothing else.
+bool AllDigits(const std::string &text, size_t maxLength = std::string::npos);
+
 std::string UpperAscii(std::string text);
 std::string LowerAscii(std::string text);
 

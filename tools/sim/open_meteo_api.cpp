@@ -3,9 +3,6 @@
 #include "grid_weather.h"
 #include "weather_model.h"
 
-#include <rapidjson/stringbuffer.h>
-#include <rapidjson/writer.h>
-
 #include <algorithm>
 #include <cctype>
 #include <cmath>
@@ -16,7 +13,6 @@
 namespace {
 
 const char *const kJsonContentType = "application/json; charset=utf-8";
-using JsonWriter = rapidjson::Writer<rapidjson::StringBuffer>;
 
 const char *const kServiceErrorReason = "Simulated service error.";
 const char *const kRateLimitReason = "Daily API request limit exceeded. Please try again tomorrow.";
@@ -68,11 +64,16 @@ std::vector<std::string> SplitList(const std::string &text) {
 
 // --- units and variables
 
-enum class SpeedUnit { Kmh, Ms, Mph, Kn };
+// The wind speed units: the parameter's value, the unit as the answers name it, and km/h in one.
+const struct SpeedUnit {
+    const char *name, *text;
+    double kmh;
+} kSpeedUnits[] = {
+    {"kmh", "km/h", 1.0}, {"ms", "m/s", 3.6}, {"mph", "mp/h", 1.609344}, {"kn", "kn", 1.852}};
 
 struct Units {
     bool fahrenheit = false;
-    SpeedUnit speed = SpeedUnit::Kmh;
+    const SpeedUnit *speed = &kSpeedUnits[0];
     bool unixTime = false;
 };
 
@@ -170,16 +171,7 @@ const char *UnitText(Quantity quantity, const Units &units) {
         // Visibility goes to feet with Fahrenheit, as the public service does.
         return units.fahrenheit ? "ft" : "m";
     case Quantity::Speed:
-        switch (units.speed) {
-        case SpeedUnit::Ms:
-            return "m/s";
-        case SpeedUnit::Mph:
-            return "mp/h"; // as the public service names it
-        case SpeedUnit::Kn:
-            return "kn";
-        default:
-            return "km/h";
-        }
+        return units.speed->text;
     case Quantity::Direction:
         return "\u00B0";
     case Quantity::Time:
@@ -202,25 +194,10 @@ double Converted(Quantity quantity, double value, const Units &units) {
     case Quantity::Visibility:
         return units.fahrenheit ? value / 0.3048 : value;
     case Quantity::Speed:
-        switch (units.speed) {
-        case SpeedUnit::Ms:
-            return value / 3.6;
-        case SpeedUnit::Mph:
-            return value / 1.609344;
-        case SpeedUnit::Kn:
-            return value / 1.852;
-        default:
-            return value;
-        }
+        return value / units.speed->kmh;
     default:
         return value;
     }
-}
-
-void WriteDecimal(JsonWriter &writer, double value, int decimals) {
-    double scale = std::pow(10.0, decimals);
-    // Adding zero turns a rounded -0.0 into 0.0.
-    writer.Double(std::round(value * scale) / scale + 0.0);
 }
 
 // --- local times
@@ -240,19 +217,21 @@ std::string LocalTimeText(long long localSeconds, bool withClock) {
 }
 
 // A local time as the caller asked: wall-clock text, or Unix seconds (UTC).
-void WriteTime(JsonWriter &writer, long long localSeconds, bool withClock, const Units &units,
-               int utcOffsetSeconds) {
+std::string TimeValue(long long localSeconds, bool withClock, const Units &units,
+                      int utcOffsetSeconds) {
     if (units.unixTime)
-        writer.Int64(localSeconds - utcOffsetSeconds);
-    else
-        writer.String(LocalTimeText(localSeconds, withClock).c_str());
+        return std::to_string(localSeconds - utcOffsetSeconds);
+    return "\"" + LocalTimeText(localSeconds, withClock) + "\"";
 }
 
-void WriteValue(JsonWriter &writer, Quantity quantity, double value, const Units &units) {
+// A value in the caller's units: whole numbers, or one decimal (adding zero turns a rounded
+// -0.0 into 0.0); null in the nulls scenario.
+std::string ValueText(Quantity quantity, double value, const Units &units, bool nulls) {
+    if (nulls)
+        return "null";
     if (IsWholeNumber(quantity))
-        writer.Int(static_cast<int>(std::lround(value)));
-    else
-        WriteDecimal(writer, Converted(quantity, value, units), 1);
+        return std::to_string(std::lround(value));
+    return NumberText(std::round(Converted(quantity, value, units) * 10.0) / 10.0 + 0.0);
 }
 
 // --- places and zones
@@ -405,15 +384,17 @@ bool ParseForecastRequest(const QueryParameters &query, ForecastRequest *request
         return false;
 
     int temperature, speed, timeFormat;
+    std::vector<const char *> speeds;
+    for (const SpeedUnit &unit : kSpeedUnits)
+        speeds.push_back(unit.name);
     if (!ParseChoice(query, "temperature_unit", {"celsius", "fahrenheit"}, "TemperatureUnit",
                      &temperature, reason) ||
-        !ParseChoice(query, "wind_speed_unit", {"kmh", "ms", "mph", "kn"}, "WindspeedUnit", &speed,
-                     reason) ||
+        !ParseChoice(query, "wind_speed_unit", speeds, "WindspeedUnit", &speed, reason) ||
         !ParseChoice(query, "timeformat", {"iso8601", "unixtime"}, "Timeformat", &timeFormat,
                      reason))
         return false;
     request->units.fahrenheit = temperature == 1;
-    request->units.speed = static_cast<SpeedUnit>(speed);
+    request->units.speed = &kSpeedUnits[speed];
     request->units.unixTime = timeFormat == 1;
 
     long long forecastDays = kDefaultForecastDays, pastDays = 0;
@@ -432,139 +413,103 @@ bool ParseForecastRequest(const QueryParameters &query, ForecastRequest *request
     return true;
 }
 
-// The hours of the hourly arrays: from local midnight past_days ago for past_days +
-// forecast_days whole days.
-void HourlyRange(const ForecastRequest &request, const GridWeather &grid, long long *first,
-                 long long *count) {
-    long long midnight = grid.todayLocalDay() * 24;
-    *first = midnight - request.pastDays * 24LL;
-    *count = (request.pastDays + request.forecastDays) * 24LL;
+// The units of a section: "time" (and "interval" for the current values), then each variable's.
+template <typename Variable, size_t N>
+std::string UnitsText(const std::vector<Requested> &requested, const Variable (&table)[N],
+                      const Units &units, bool withInterval) {
+    std::string text = std::string("{\"time\":\"") + (units.unixTime ? "unixtime" : "iso8601") +
+                       (withInterval ? "\",\"interval\":\"seconds\"" : "\"");
+    for (const Requested &variable : requested)
+        text += ",\"" + variable.name + "\":\"" + UnitText(table[variable.index].quantity, units) +
+                "\"";
+    return text + "}";
 }
 
-template <typename Variable, size_t N>
-void WriteUnits(JsonWriter &writer, const char *key, const std::vector<Requested> &requested,
-                const Variable (&table)[N], const Units &units, bool withInterval) {
-    writer.Key(key);
-    writer.StartObject();
-    writer.Key("time");
-    writer.String(units.unixTime ? "unixtime" : "iso8601");
-    if (withInterval) {
-        writer.Key("interval");
-        writer.String("seconds");
-    }
-    for (const Requested &variable : requested) {
-        writer.Key(variable.name.c_str());
-        writer.String(UnitText(table[variable.index].quantity, units));
-    }
-    writer.EndObject();
+// "[a,b,c]" of `count` texts.
+template <typename Item> std::string ArrayText(long long count, Item item) {
+    std::string text = "[";
+    for (long long i = 0; i < count; ++i)
+        text += (i == 0 ? "" : ",") + item(i);
+    return text + "]";
 }
+
+const char kForecast[] =
+    R"({"latitude":{{LATITUDE}},"longitude":{{LONGITUDE}},"generationtime_ms":{{MS}},)"
+    R"("utc_offset_seconds":{{OFFSET}},"timezone":"{{ZONE}}",)"
+    R"("timezone_abbreviation":"{{ABBREVIATION}}","elevation":{{ELEVATION}}{{SECTIONS}}})";
 
 std::string ForecastBody(const ForecastRequest &request, const GridWeather &grid, bool nulls) {
     const Units &units = request.units;
     int offset = grid.utcOffsetSeconds();
-    rapidjson::StringBuffer buffer;
-    JsonWriter writer(buffer);
-    writer.StartObject();
-    writer.Key("latitude");
-    writer.Double(CellCentre(request.latitude, 90));
-    writer.Key("longitude");
-    writer.Double(CellCentre(request.longitude, 180));
-    writer.Key("generationtime_ms");
-    writer.Double(kForecastGenerationMs);
-    writer.Key("utc_offset_seconds");
-    writer.Int(offset);
-    writer.Key("timezone");
-    writer.String(TimezoneName(grid.location().zoneOffsetHours).c_str());
-    writer.Key("timezone_abbreviation");
-    writer.String(grid.zoneAbbreviation().c_str());
-    writer.Key("elevation");
-    writer.Double(grid.elevationMetres());
-
+    std::string sections;
     if (!request.current.empty()) {
-        WriteUnits(writer, "current_units", request.current, kHourlyVariables, units, true);
         GridHour hour = grid.Hour(grid.currentLocalHour());
-        writer.Key("current");
-        writer.StartObject();
-        writer.Key("time");
-        WriteTime(writer, grid.localNow() - FloorMod(grid.localNow(), kCurrentInterval), true,
-                  units, offset);
-        writer.Key("interval");
-        writer.Int(kCurrentInterval);
+        sections +=
+            ",\"current_units\":" + UnitsText(request.current, kHourlyVariables, units, true) +
+            ",\"current\":{\"time\":" +
+            TimeValue(grid.localNow() - FloorMod(grid.localNow(), kCurrentInterval), true, units,
+                      offset) +
+            ",\"interval\":" + std::to_string(kCurrentInterval);
         for (const Requested &variable : request.current) {
             const HourlyVariable &entry = kHourlyVariables[variable.index];
-            writer.Key(variable.name.c_str());
-            if (nulls)
-                writer.Null();
-            else
-                WriteValue(writer, entry.quantity, entry.value(hour), units);
+            sections += ",\"" + variable.name +
+                        "\":" + ValueText(entry.quantity, entry.value(hour), units, nulls);
         }
-        writer.EndObject();
+        sections += "}";
     }
-
     if (!request.hourly.empty()) {
-        WriteUnits(writer, "hourly_units", request.hourly, kHourlyVariables, units, false);
-        long long first, count;
-        HourlyRange(request, grid, &first, &count);
+        // From local midnight past_days ago, for past_days + forecast_days whole days.
+        long long first = (grid.todayLocalDay() - request.pastDays) * 24LL;
+        long long count = (request.pastDays + request.forecastDays) * 24LL;
         std::vector<GridHour> hours;
-        hours.reserve(static_cast<size_t>(count));
         for (long long i = 0; i < count; ++i)
             hours.push_back(grid.Hour(first + i));
-        writer.Key("hourly");
-        writer.StartObject();
-        writer.Key("time");
-        writer.StartArray();
-        for (long long i = 0; i < count; ++i)
-            WriteTime(writer, (first + i) * 3600, true, units, offset);
-        writer.EndArray();
+        sections +=
+            ",\"hourly_units\":" + UnitsText(request.hourly, kHourlyVariables, units, false) +
+            ",\"hourly\":{\"time\":" + ArrayText(count, [&](long long i) {
+                return TimeValue((first + i) * 3600, true, units, offset);
+            });
         for (const Requested &variable : request.hourly) {
             const HourlyVariable &entry = kHourlyVariables[variable.index];
-            writer.Key(variable.name.c_str());
-            writer.StartArray();
-            for (const GridHour &hour : hours) {
-                if (nulls)
-                    writer.Null();
-                else
-                    WriteValue(writer, entry.quantity, entry.value(hour), units);
-            }
-            writer.EndArray();
+            sections +=
+                ",\"" + variable.name + "\":" + ArrayText(count, [&](long long i) {
+                    return ValueText(entry.quantity, entry.value(hours[static_cast<size_t>(i)]),
+                                     units, nulls);
+                });
         }
-        writer.EndObject();
+        sections += "}";
     }
-
     if (!request.daily.empty()) {
-        WriteUnits(writer, "daily_units", request.daily, kDailyVariables, units, false);
         long long firstDay = grid.todayLocalDay() - request.pastDays;
-        int dayCount = request.pastDays + request.forecastDays;
+        long long count = request.pastDays + request.forecastDays;
         std::vector<GridDay> days;
-        for (int i = 0; i < dayCount; ++i)
+        for (long long i = 0; i < count; ++i)
             days.push_back(grid.Day(firstDay + i));
-        writer.Key("daily");
-        writer.StartObject();
-        writer.Key("time");
-        writer.StartArray();
-        for (int i = 0; i < dayCount; ++i)
-            WriteTime(writer, (firstDay + i) * 86400, false, units, offset);
-        writer.EndArray();
+        sections += ",\"daily_units\":" + UnitsText(request.daily, kDailyVariables, units, false) +
+                    ",\"daily\":{\"time\":" + ArrayText(count, [&](long long i) {
+                        return TimeValue((firstDay + i) * 86400, false, units, offset);
+                    });
         for (const Requested &variable : request.daily) {
             const DailyVariable &entry = kDailyVariables[variable.index];
-            writer.Key(variable.name.c_str());
-            writer.StartArray();
-            for (int i = 0; i < dayCount; ++i) {
-                double value = entry.value(days[static_cast<size_t>(i)]);
-                if (nulls)
-                    writer.Null();
-                else if (entry.quantity == Quantity::Time)
-                    WriteTime(writer, (firstDay + i) * 86400 + static_cast<long long>(value) * 60,
-                              true, units, offset);
-                else
-                    WriteValue(writer, entry.quantity, value, units);
-            }
-            writer.EndArray();
+            sections +=
+                ",\"" + variable.name + "\":" + ArrayText(count, [&](long long i) {
+                    double value = entry.value(days[static_cast<size_t>(i)]);
+                    if (entry.quantity != Quantity::Time || nulls)
+                        return ValueText(entry.quantity, value, units, nulls);
+                    return TimeValue((firstDay + i) * 86400 + static_cast<long long>(value) * 60,
+                                     true, units, offset);
+                });
         }
-        writer.EndObject();
+        sections += "}";
     }
-    writer.EndObject();
-    return std::string(buffer.GetString(), buffer.GetSize());
+    return FillTemplate(kForecast, {{"LATITUDE", NumberText(CellCentre(request.latitude, 90))},
+                                    {"LONGITUDE", NumberText(CellCentre(request.longitude, 180))},
+                                    {"MS", NumberText(kForecastGenerationMs)},
+                                    {"OFFSET", std::to_string(offset)},
+                                    {"ZONE", TimezoneName(grid.location().zoneOffsetHours)},
+                                    {"ABBREVIATION", grid.zoneAbbreviation()},
+                                    {"ELEVATION", NumberText(grid.elevationMetres())},
+                                    {"SECTIONS", sections}});
 }
 
 // Mixed rubbish for the arrays of a hostile answer, taken in turn: their lengths differ.

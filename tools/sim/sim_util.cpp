@@ -147,16 +147,15 @@ std::string FillTemplate(std::string text,
 }
 
 std::string NumberText(double value) {
-    char text[64] = "0";
+    // Plain decimals within the range a JSON writer keeps them plain, else the exponent form.
+    bool plain = value == 0.0 || (std::fabs(value) >= 1e-6 && std::fabs(value) < 1e17);
+    char text[400] = "0";
     for (int precision = 1; precision <= 17; ++precision) {
-        std::snprintf(text, sizeof text, "%.*g", precision, value);
+        std::snprintf(text, sizeof text, plain ? "%.*f" : "%.*g", precision, value);
         if (std::strtod(text, nullptr) == value)
             break;
     }
-    std::string result = text;
-    if (result.find_first_of(".e") == std::string::npos)
-        result += ".0";
-    return result;
+    return text;
 }
 
 std::string JsonString(const std::string &text, bool null) {

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 
 #include "platform/platform.h"
@@ -267,6 +268,17 @@ double ApparentTemperature(double temperatureC, int humidityPercent, double wind
 }
 
 } // namespace
+
+std::string CoordinateKey(double latitude, double longitude) {
+    auto hundredths = [](double value) {
+        long long whole = std::llround(value * 100.0);
+        char text[32];
+        std::snprintf(text, sizeof text, "%s%lld.%02lld", whole < 0 ? "-" : "",
+                      std::llabs(whole) / 100, std::llabs(whole) % 100);
+        return std::string(text);
+    };
+    return hundredths(latitude) + "," + hundredths(longitude);
+}
 
 long long FloorDiv(long long value, long long divisor) {
     long long quotient = value / divisor;

@@ -14,6 +14,7 @@
 #include "weather_model.h"
 
 #include <ctime>
+#include <string>
 #include <vector>
 
 struct GridHour {
@@ -87,6 +88,10 @@ class GridWeather {
     double clearVisibilityMetres_;
     std::vector<ForecastDay> modelDays_; // the model's days 1 to kMaxForecastDays
 };
+
+// "34.10,-118.38": the coordinates to hundredths, the key of the weather at a point, so that
+// the same point always gets the same weather, whichever service's shape asks for it.
+std::string CoordinateKey(double latitude, double longitude);
 
 // Integer division and remainder that round towards minus infinity.
 long long FloorDiv(long long value, long long divisor);

@@ -3,9 +3,6 @@
 #include "grid_weather.h"
 #include "weather_model.h"
 
-#include <rapidjson/stringbuffer.h>
-#include <rapidjson/writer.h>
-
 #include <algorithm>
 #include <cctype>
 #include <cmath>
@@ -14,8 +11,6 @@
 #include <cstring>
 
 namespace {
-
-using JsonWriter = rapidjson::Writer<rapidjson::StringBuffer>;
 
 const char *const kJsonType = "application/json";
 const char *const kTextType = "text/plain; charset=utf-8";
@@ -94,72 +89,32 @@ bool HasSuffix(const char *base) {
     return false;
 }
 
-MetNorwayAnswer TextAnswer(int status, const std::string &text) {
-    MetNorwayAnswer answer;
+Answer TextAnswer(int status, const std::string &text) {
+    Answer answer;
     answer.status = status;
     answer.contentType = kTextType;
     answer.body = text + "\n";
     return answer;
 }
 
-// A coordinate as the service takes it: a plain decimal within the limit, with at most
-// `decimals` digits after the point. Sets *tooPrecise for more digits.
+// A coordinate as the service takes it: a plain decimal within the limit. Sets *tooPrecise for
+// more than four digits after the point.
 bool ParseCoordinate(const std::string *text, double limit, double *value, bool *tooPrecise) {
-    *tooPrecise = false;
-    if (text == nullptr || text->empty() || text->size() > 32)
+    int decimals = 0;
+    if (text == nullptr || !ParseDecimal(*text, value, &decimals) || std::fabs(*value) > limit)
         return false;
-    size_t at = ((*text)[0] == '-' || (*text)[0] == '+') ? 1 : 0;
-    size_t digits = 0, fraction = 0;
-    bool point = false;
-    for (; at < text->size(); ++at) {
-        char c = (*text)[at];
-        if (std::isdigit(static_cast<unsigned char>(c))) {
-            ++digits;
-            fraction += point ? 1 : 0;
-        } else if (c == '.' && !point) {
-            point = true;
-        } else {
-            return false;
-        }
-    }
-    if (digits == 0)
-        return false;
-    *value = std::strtod(text->c_str(), nullptr);
-    if (std::fabs(*value) > limit)
-        return false;
-    *tooPrecise = fraction > 4;
+    *tooPrecise = decimals > 4;
     return true;
 }
 
-const std::string *Parameter(const QueryParameters &query, const char *name) {
-    auto found = query.find(name);
-    return found == query.end() ? nullptr : &found->second;
+// An object of numbers as the service writes them: one decimal, or null in the nulls scenario.
+std::string Numbers(std::initializer_list<std::pair<const char *, double>> values, bool nulls) {
+    std::string text;
+    for (const auto &value : values)
+        text += std::string(text.empty() ? "{" : ",") + "\"" + value.first +
+                "\":" + (nulls ? "null" : NumberText(std::round(value.second * 10.0) / 10.0 + 0.0));
+    return text + "}";
 }
-
-std::string UtcText(long long utcSeconds) {
-    time_t moment = static_cast<time_t>(utcSeconds);
-    std::tm broken{};
-    gmtime_r(&moment, &broken);
-    char text[80];
-    std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02dZ", broken.tm_year + 1900,
-                  broken.tm_mon + 1, broken.tm_mday, broken.tm_hour, broken.tm_min, broken.tm_sec);
-    return text;
-}
-
-// Numbers as the service writes them: one decimal, or null in the nulls scenario.
-struct Details {
-    JsonWriter &writer;
-    bool nulls;
-    void Number(const char *key, double value, int decimals = 1) {
-        writer.Key(key);
-        if (nulls) {
-            writer.Null();
-            return;
-        }
-        double scale = std::pow(10.0, decimals);
-        writer.Double(std::round(value * scale) / scale + 0.0);
-    }
-};
 
 // The hours [first, first + count) of UTC, as the model's local hours.
 struct Period {
@@ -184,152 +139,77 @@ Period PeriodOf(const GridWeather &grid, long long firstUtcHour, int count) {
     return period;
 }
 
-void WriteSummary(JsonWriter &writer, const Period &period, bool nulls) {
-    writer.Key("summary");
-    writer.StartObject();
-    writer.Key("symbol_code");
-    if (nulls)
-        writer.Null();
-    else
-        writer.String(MetSymbolForWmo(period.worstCode, period.isDay).c_str());
-    writer.EndObject();
+// One period after a step: its summary, then the details `numbers` gives.
+std::string Next(const GridWeather &grid, long long utcHour, int hours, bool nulls,
+                 std::string (*numbers)(const Period &, bool)) {
+    Period period = PeriodOf(grid, utcHour, hours);
+    return ",\"next_" + std::to_string(hours) + "_hours\":{\"summary\":{\"symbol_code\":" +
+           JsonString(MetSymbolForWmo(period.worstCode, period.isDay), nulls) +
+           "},\"details\":" + numbers(period, nulls) + "}";
 }
 
-void WriteStep(JsonWriter &writer, const GridWeather &grid, long long utcHour,
-               long long lastUtcHour, bool hourly, bool nulls) {
-    long long offsetHours = grid.utcOffsetSeconds() / 3600;
-    GridHour hour = grid.Hour(utcHour + offsetHours);
-    writer.StartObject();
-    writer.Key("time");
-    writer.String(UtcText(utcHour * 3600).c_str());
-    writer.Key("data");
-    writer.StartObject();
-    writer.Key("instant");
-    writer.StartObject();
-    writer.Key("details");
-    writer.StartObject();
-    Details details{writer, nulls};
-    details.Number("air_pressure_at_sea_level", hour.pressureMslHpa);
-    details.Number("air_temperature", hour.temperatureC);
-    details.Number("cloud_area_fraction", hour.cloudCoverPercent);
-    details.Number("cloud_area_fraction_high", hour.cloudCoverPercent * 0.5);
-    details.Number("cloud_area_fraction_low", hour.cloudCoverPercent * 0.3);
-    details.Number("cloud_area_fraction_medium", hour.cloudCoverPercent * 0.2);
-    details.Number("dew_point_temperature", hour.dewPointC);
-    details.Number("fog_area_fraction", hour.weatherCode == 45 || hour.weatherCode == 48 ? 100 : 0);
-    details.Number("relative_humidity", hour.humidityPercent);
-    details.Number("ultraviolet_index_clear_sky", hour.uvIndex);
-    details.Number("wind_from_direction", hour.windDegrees);
-    details.Number("wind_speed", hour.windKmh / kKmhPerMs);
-    details.Number("wind_speed_of_gust", hour.gustKmh / kKmhPerMs);
-    writer.EndObject();
-    writer.EndObject();
-    if (hourly && utcHour + 1 <= lastUtcHour) {
-        Period period = PeriodOf(grid, utcHour, 1);
-        writer.Key("next_1_hours");
-        writer.StartObject();
-        WriteSummary(writer, period, nulls);
-        writer.Key("details");
-        writer.StartObject();
-        details.Number("precipitation_amount", period.precipitation);
-        details.Number("precipitation_amount_max", period.precipitation * 1.5);
-        details.Number("precipitation_amount_min", period.precipitation * 0.5);
-        details.Number("probability_of_precipitation", period.chanceMax);
-        details.Number("probability_of_thunder", period.worstCode >= 95 ? 60 : 0);
-        writer.EndObject();
-        writer.EndObject();
-    }
-    if (utcHour + 6 <= lastUtcHour) {
-        Period period = PeriodOf(grid, utcHour, 6);
-        writer.Key("next_6_hours");
-        writer.StartObject();
-        WriteSummary(writer, period, nulls);
-        writer.Key("details");
-        writer.StartObject();
-        details.Number("air_temperature_max", period.temperatureMax);
-        details.Number("air_temperature_min", period.temperatureMin);
-        details.Number("precipitation_amount", period.precipitation);
-        details.Number("precipitation_amount_max", period.precipitation * 1.5);
-        details.Number("precipitation_amount_min", period.precipitation * 0.5);
-        details.Number("probability_of_precipitation", period.chanceMax);
-        writer.EndObject();
-        writer.EndObject();
-    }
-    if (utcHour + 12 <= lastUtcHour) {
-        Period period = PeriodOf(grid, utcHour, 12);
-        writer.Key("next_12_hours");
-        writer.StartObject();
-        WriteSummary(writer, period, nulls);
-        writer.Key("details");
-        writer.StartObject();
-        details.Number("probability_of_precipitation", period.chanceMax);
-        writer.EndObject();
-        writer.EndObject();
-    }
-    writer.EndObject();
-    writer.EndObject();
+std::string Step(const GridWeather &grid, long long utcHour, long long lastUtcHour, bool hourly,
+                 bool nulls) {
+    GridHour hour = grid.Hour(utcHour + grid.utcOffsetSeconds() / 3600);
+    std::string step =
+        "{\"time\":\"" + IsoTime(static_cast<time_t>(utcHour * 3600), "Z") +
+        "\",\"data\":{\"instant\":{\"details\":" +
+        Numbers({{"air_pressure_at_sea_level", hour.pressureMslHpa},
+                 {"air_temperature", hour.temperatureC},
+                 {"cloud_area_fraction", hour.cloudCoverPercent},
+                 {"cloud_area_fraction_high", hour.cloudCoverPercent * 0.5},
+                 {"cloud_area_fraction_low", hour.cloudCoverPercent * 0.3},
+                 {"cloud_area_fraction_medium", hour.cloudCoverPercent * 0.2},
+                 {"dew_point_temperature", hour.dewPointC},
+                 {"fog_area_fraction", hour.weatherCode == 45 || hour.weatherCode == 48 ? 100 : 0},
+                 {"relative_humidity", hour.humidityPercent},
+                 {"ultraviolet_index_clear_sky", hour.uvIndex},
+                 {"wind_from_direction", hour.windDegrees},
+                 {"wind_speed", hour.windKmh / kKmhPerMs},
+                 {"wind_speed_of_gust", hour.gustKmh / kKmhPerMs}},
+                nulls) +
+        "}";
+    if (hourly && utcHour + 1 <= lastUtcHour)
+        step += Next(grid, utcHour, 1, nulls, [](const Period &p, bool n) {
+            return Numbers({{"precipitation_amount", p.precipitation},
+                            {"precipitation_amount_max", p.precipitation * 1.5},
+                            {"precipitation_amount_min", p.precipitation * 0.5},
+                            {"probability_of_precipitation", p.chanceMax},
+                            {"probability_of_thunder", p.worstCode >= 95 ? 60 : 0}},
+                           n);
+        });
+    if (utcHour + 6 <= lastUtcHour)
+        step += Next(grid, utcHour, 6, nulls, [](const Period &p, bool n) {
+            return Numbers({{"air_temperature_max", p.temperatureMax},
+                            {"air_temperature_min", p.temperatureMin},
+                            {"precipitation_amount", p.precipitation},
+                            {"precipitation_amount_max", p.precipitation * 1.5},
+                            {"precipitation_amount_min", p.precipitation * 0.5},
+                            {"probability_of_precipitation", p.chanceMax}},
+                           n);
+        });
+    if (utcHour + 12 <= lastUtcHour)
+        step += Next(grid, utcHour, 12, nulls, [](const Period &p, bool n) {
+            return Numbers({{"probability_of_precipitation", p.chanceMax}}, n);
+        });
+    return step + "}}";
 }
 
-void WriteUnits(JsonWriter &writer) {
-    static const char *const kUnits[][2] = {
-        {"air_pressure_at_sea_level", "hPa"},
-        {"air_temperature", "celsius"},
-        {"air_temperature_max", "celsius"},
-        {"air_temperature_min", "celsius"},
-        {"cloud_area_fraction", "%"},
-        {"cloud_area_fraction_high", "%"},
-        {"cloud_area_fraction_low", "%"},
-        {"cloud_area_fraction_medium", "%"},
-        {"dew_point_temperature", "celsius"},
-        {"fog_area_fraction", "%"},
-        {"precipitation_amount", "mm"},
-        {"precipitation_amount_max", "mm"},
-        {"precipitation_amount_min", "mm"},
-        {"probability_of_precipitation", "%"},
-        {"probability_of_thunder", "%"},
-        {"relative_humidity", "%"},
-        {"ultraviolet_index_clear_sky", "1"},
-        {"wind_from_direction", "degrees"},
-        {"wind_speed", "m/s"},
-        {"wind_speed_of_gust", "m/s"},
-    };
-    writer.Key("units");
-    writer.StartObject();
-    for (const auto &unit : kUnits) {
-        writer.Key(unit[0]);
-        writer.String(unit[1]);
-    }
-    writer.EndObject();
-}
+const char kForecast[] =
+    R"({"type":"Feature","geometry":{"type":"Point","coordinates":{{POINT}}},)"
+    R"("properties":{"meta":{"updated_at":"{{UPDATED}}","units":{)"
+    R"("air_pressure_at_sea_level":"hPa","air_temperature":"celsius",)"
+    R"("air_temperature_max":"celsius","air_temperature_min":"celsius",)"
+    R"("cloud_area_fraction":"%","cloud_area_fraction_high":"%","cloud_area_fraction_low":"%",)"
+    R"("cloud_area_fraction_medium":"%","dew_point_temperature":"celsius",)"
+    R"("fog_area_fraction":"%","precipitation_amount":"mm","precipitation_amount_max":"mm",)"
+    R"("precipitation_amount_min":"mm","probability_of_precipitation":"%",)"
+    R"("probability_of_thunder":"%","relative_humidity":"%","ultraviolet_index_clear_sky":"1",)"
+    R"("wind_from_direction":"degrees","wind_speed":"m/s","wind_speed_of_gust":"m/s"}},)"
+    R"("timeseries":[{{STEPS}}]}})";
 
-std::string ForecastBody(double latitude, double longitude, int altitude, const GridWeather &grid,
-                         time_t utcNow, time_t updated, bool nulls) {
-    rapidjson::StringBuffer buffer;
-    JsonWriter writer(buffer);
-    writer.StartObject();
-    writer.Key("type");
-    writer.String("Feature");
-    writer.Key("geometry");
-    writer.StartObject();
-    writer.Key("type");
-    writer.String("Point");
-    writer.Key("coordinates");
-    writer.StartArray();
-    writer.Double(longitude);
-    writer.Double(latitude);
-    writer.Int(altitude);
-    writer.EndArray();
-    writer.EndObject();
-    writer.Key("properties");
-    writer.StartObject();
-    writer.Key("meta");
-    writer.StartObject();
-    writer.Key("updated_at");
-    writer.String(UtcText(updated).c_str());
-    WriteUnits(writer);
-    writer.EndObject();
-    writer.Key("timeseries");
-    writer.StartArray();
+std::string ForecastBody(double latitude, double longitude, const GridWeather &grid, time_t utcNow,
+                         time_t updated, bool nulls) {
     long long first = static_cast<long long>(utcNow) / 3600;
     // Hourly steps up to the first six-hourly step (00, 06, 12, 18 UTC) past the reach of
     // the short-range model, then six-hourly ones; the last step holds the instant alone.
@@ -337,12 +217,14 @@ std::string ForecastBody(double latitude, double longitude, int altitude, const 
     sixHourly += (6 - sixHourly % 6) % 6;
     long long last = first + kWholeReach;
     last -= last % 6;
+    std::string steps;
     for (long long hour = first; hour <= last; hour += hour < sixHourly ? 1 : 6)
-        WriteStep(writer, grid, hour, last, hour < sixHourly - 1, nulls);
-    writer.EndArray();
-    writer.EndObject();
-    writer.EndObject();
-    return std::string(buffer.GetString(), buffer.GetSize());
+        steps += (steps.empty() ? "" : ",") + Step(grid, hour, last, hour < sixHourly - 1, nulls);
+    return FillTemplate(kForecast,
+                        {{"POINT", "[" + NumberText(longitude) + "," + NumberText(latitude) + "," +
+                                       std::to_string(std::lround(grid.elevationMetres())) + "]"},
+                         {"UPDATED", IsoTime(updated, "Z")},
+                         {"STEPS", steps}});
 }
 
 // Valid JSON of shapes no answer has: each member the wrong type in turn.
@@ -372,72 +254,31 @@ std::string MetSymbolForWmo(int wmoCode, bool isDay) {
     return code;
 }
 
-std::string HttpDate(time_t utc) {
-    static const char *const kDays[] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
-    static const char *const kMonths[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
-                                          "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
-    std::tm broken{};
-    gmtime_r(&utc, &broken);
-    char text[80];
-    std::snprintf(text, sizeof text, "%s, %02d %s %04d %02d:%02d:%02d GMT", kDays[broken.tm_wday],
-                  broken.tm_mday, kMonths[broken.tm_mon], broken.tm_year + 1900, broken.tm_hour,
-                  broken.tm_min, broken.tm_sec);
-    return text;
-}
+namespace {
 
-bool ParseHttpDate(const std::string &text, time_t *utc) {
-    static const char kMonths[] = "JanFebMarAprMayJunJulAugSepOctNovDec";
-    char weekday[4], month[4], zone[4], extra;
-    int day, year, hour, minute, second;
-    if (std::sscanf(text.c_str(), "%3s, %2d %3s %4d %2d:%2d:%2d %3s%c", weekday, &day, month, &year,
-                    &hour, &minute, &second, zone, &extra) != 8 ||
-        std::strcmp(zone, "GMT") != 0)
-        return false;
-    const char *found = std::strstr(kMonths, month);
-    if (found == nullptr || (found - kMonths) % 3 != 0)
-        return false;
-    std::tm broken{};
-    broken.tm_year = year - 1900;
-    broken.tm_mon = static_cast<int>((found - kMonths) / 3);
-    broken.tm_mday = day;
-    broken.tm_hour = hour;
-    broken.tm_min = minute;
-    broken.tm_sec = second;
-    *utc = timegm(&broken);
-    return true;
-}
-
-MetNorwayAnswer LocationforecastAnswer(const QueryParameters &query, const std::string &userAgent,
-                                       const std::string &ifModifiedSince, time_t utcNow,
-                                       Scenario scenario) {
+Answer LocationforecastContent(const QueryParameters &query, const std::string &userAgent,
+                               const std::string &ifModifiedSince, time_t utcNow,
+                               Scenario scenario) {
     if (userAgent.find_first_not_of(" \t") == std::string::npos)
         return TextAnswer(403, "403 Forbidden: identify your application in the User-Agent "
                                "header (see the terms of service)");
     double latitude = 0, longitude = 0;
     bool latitudeTooPrecise = false, longitudeTooPrecise = false;
-    if (!ParseCoordinate(Parameter(query, "lat"), 90, &latitude, &latitudeTooPrecise) ||
-        !ParseCoordinate(Parameter(query, "lon"), 180, &longitude, &longitudeTooPrecise))
+    if (!ParseCoordinate(QueryValue(query, "lat"), 90, &latitude, &latitudeTooPrecise) ||
+        !ParseCoordinate(QueryValue(query, "lon"), 180, &longitude, &longitudeTooPrecise))
         return TextAnswer(400, "400 Bad Request: lat and lon must be decimal degrees");
     if (latitudeTooPrecise || longitudeTooPrecise)
         return TextAnswer(403, "403 Forbidden: do not use more than 4 decimals in coordinates");
-    int altitude = 0;
-    if (const std::string *text = Parameter(query, "altitude")) {
-        char *end = nullptr;
-        long value = std::strtol(text->c_str(), &end, 10);
-        if (text->empty() || *end != '\0' || value < -500 || value > 9000)
-            return TextAnswer(400, "400 Bad Request: altitude must be whole metres");
-        altitude = static_cast<int>(value);
-    }
     if (scenario == Scenario::ServiceError)
         return TextAnswer(400, "400 Bad Request: simulated service error");
     if (scenario == Scenario::RateLimit)
         return TextAnswer(429, "429 Too Many Requests: you are being throttled");
 
     time_t updated = utcNow - utcNow % kMetNorwayUpdateSeconds;
-    MetNorwayAnswer answer;
+    Answer answer;
     answer.contentType = kJsonType;
-    answer.expires = HttpDate(utcNow + kMetNorwayExpiresSeconds);
-    answer.lastModified = HttpDate(updated);
+    answer.headers = {{"Expires", HttpDate(utcNow + kMetNorwayExpiresSeconds)},
+                      {"Last-Modified", HttpDate(updated)}};
     time_t since = 0;
     if (scenario == Scenario::Deprecated) {
         answer.status = 203;
@@ -451,9 +292,17 @@ MetNorwayAnswer LocationforecastAnswer(const QueryParameters &query, const std::
         return answer;
     }
     GridWeather grid(MakeLocation(CoordinateKey(latitude, longitude)), utcNow);
-    bool nulls = scenario == Scenario::Nulls || scenario == Scenario::NotAvailable;
-    answer.body = ForecastBody(latitude, longitude, altitude, grid, utcNow, updated, nulls);
-    if (scenario == Scenario::BadJson)
-        answer.body.resize(answer.body.size() / 2);
+    answer.body = ForecastBody(latitude, longitude, grid, utcNow, updated, WantsNulls(scenario));
+    return CutUnderBadJson(answer, scenario);
+}
+
+} // namespace
+
+Answer LocationforecastAnswer(const QueryParameters &query, const std::string &userAgent,
+                              const std::string &ifModifiedSince, time_t utcNow,
+                              Scenario scenario) {
+    Answer answer = LocationforecastContent(query, userAgent, ifModifiedSince, utcNow, scenario);
+    // The service's clock in Date, as RFC 9111 reads Expires against it.
+    answer.headers.push_back({"Date", HttpDate(utcNow)});
     return answer;
 }

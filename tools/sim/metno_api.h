@@ -6,33 +6,21 @@
 // 304 with no body.
 #pragma once
 
-#include "open_meteo_api.h"
 #include "scenarios.h"
+#include "sim_util.h"
 
 #include <ctime>
 #include <string>
-
-struct MetNorwayAnswer {
-    int status = 200;
-    std::string contentType;
-    std::string body;
-    std::string expires;      // the Expires header, or empty
-    std::string lastModified; // the Last-Modified header, or empty
-};
 
 // How long an answer is fresh, and how often the model's data change.
 const int kMetNorwayExpiresSeconds = 30 * 60;
 const int kMetNorwayUpdateSeconds = 60 * 60;
 
-MetNorwayAnswer LocationforecastAnswer(const QueryParameters &query, const std::string &userAgent,
-                                       const std::string &ifModifiedSince, time_t utcNow,
-                                       Scenario scenario);
+// The answer carries Date, Expires and Last-Modified headers (but for refusals, which carry
+// Date alone); a 304 has no body.
+Answer LocationforecastAnswer(const QueryParameters &query, const std::string &userAgent,
+                              const std::string &ifModifiedSince, time_t utcNow, Scenario scenario);
 
 // The MET symbol code of a WMO code by day or night ("partlycloudy_day", "rain"): the code the
 // service's answers carry for the weather model's hours.
 std::string MetSymbolForWmo(int wmoCode, bool isDay);
-
-// An HTTP date (IMF-fixdate, "Tue, 09 Dec 2026 01:30:00 GMT") and back; ParseHttpDate returns
-// false for any other text.
-std::string HttpDate(time_t utc);
-bool ParseHttpDate(const std::string &text, time_t *utc);

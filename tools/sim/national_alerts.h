@@ -11,18 +11,17 @@
 // The places and alerts are this service's own invention; tools/sim/README.md lists them.
 #pragma once
 
-#include "open_meteo_api.h"
 #include "scenarios.h"
-#include "typed_answer.h"
+#include "sim_util.h"
 
 #include <ctime>
 #include <string>
 
 // Of the scenarios, the ones that change what is said are applied here; the ones that change
 // how it is sent (empty to huge) are the caller's.
-TypedAnswer CanadaAlertsAnswer(const QueryParameters &query, time_t utcNow, Scenario scenario);
-TypedAnswer GermanyAlertsAnswer(const QueryParameters &query, time_t utcNow, Scenario scenario);
+Answer CanadaAlertsAnswer(const QueryParameters &query, time_t utcNow, Scenario scenario);
+Answer GermanyAlertsAnswer(const QueryParameters &query, time_t utcNow, Scenario scenario);
 // `userAgent` is the request's User-Agent header: MET Norway refuses requests without one that
 // names the application.
-TypedAnswer NorwayAlertsAnswer(const QueryParameters &query, const std::string &userAgent,
-                               time_t utcNow, Scenario scenario);
+Answer NorwayAlertsAnswer(const QueryParameters &query, const std::string &userAgent, time_t utcNow,
+                          Scenario scenario);

@@ -8,19 +8,14 @@
 // an even one has none. A point outside gets an empty collection.
 #pragma once
 
-#include "open_meteo_api.h"
 #include "scenarios.h"
-#include "typed_answer.h"
+#include "sim_util.h"
 
 #include <ctime>
 #include <string>
 
-extern const char *const kGeoJsonContentType;
-extern const char *const kProblemJsonContentType;
-
-// `userAgent` is the request's User-Agent header (empty when it has none); `target` the
-// request target as it arrived, from which the problem documents' correlation IDs are made.
-// Of the scenarios, the ones that change what is said are applied here; the ones that change
-// how it is sent (empty to huge) are the caller's.
-TypedAnswer ActiveAlertsAnswer(const QueryParameters &query, const std::string &userAgent,
-                               const std::string &target, time_t utcNow, Scenario scenario);
+// `userAgent` is the request's User-Agent header (empty when it has none). Of the scenarios, the
+// ones that change what is said are applied here; the ones that change how it is sent (empty to
+// huge) are the caller's.
+Answer ActiveAlertsAnswer(const QueryParameters &query, const std::string &userAgent, time_t utcNow,
+                          Scenario scenario);

@@ -1,11 +1,7 @@
 #include "open_meteo_api.h"
 
 #include "grid_weather.h"
-#include "json_text.h"
 #include "weather_model.h"
-
-#include <rapidjson/stringbuffer.h>
-#include <rapidjson/writer.h>
 
 #include <algorithm>
 #include <cctype>
@@ -14,11 +10,9 @@
 #include <cstdlib>
 #include <vector>
 
-const char *const kJsonContentType = "application/json; charset=utf-8";
-
 namespace {
 
-using JsonWriter = rapidjson::Writer<rapidjson::StringBuffer>;
+const char *const kJsonContentType = "application/json; charset=utf-8";
 
 const char *const kServiceErrorReason = "Simulated service error.";
 const char *const kRateLimitReason = "Daily API request limit exceeded. Please try again tomorrow.";
@@ -28,22 +22,13 @@ const double kEmptySearchGenerationMs = 0.1;
 const double kGridStep = 0.25;
 const int kMaxForecastDaysParameter = 16;
 const int kMaxPastDaysParameter = 92;
-const long long kMaxForecastHoursParameter = kMaxForecastDaysParameter * 24;
-const long long kMaxPastHoursParameter = kMaxPastDaysParameter * 24;
 const int kDefaultForecastDays = 7;
 const int kCurrentInterval = 900;
 const int kDefaultSearchCount = 10;
 const int kMaxSearchCount = 100;
 const size_t kMaxPostcodeLength = 10;
-// Nesting of the unknown member in hostile answers, deeper than a recursive parser may go.
-const int kHostileDepth = 3000;
 
 // --- text of the query
-
-const std::string *Parameter(const QueryParameters &query, const char *name) {
-    auto found = query.find(name);
-    return found == query.end() ? nullptr : &found->second;
-}
 
 // Characters, not bytes: "Zü" is two.
 size_t CharacterCount(const std::string &text) {
@@ -55,59 +40,12 @@ size_t CharacterCount(const std::string &text) {
     return count;
 }
 
-std::string UpperAscii(std::string text) {
-    for (char &c : text)
-        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    return text;
-}
-
-bool AllDigits(const std::string &text) {
-    return !text.empty() && std::all_of(text.begin(), text.end(), [](char c) {
-        return std::isdigit(static_cast<unsigned char>(c)) != 0;
-    });
-}
-
-// A plain decimal: optional sign, digits, at most one point. No exponent, no "nan" or "inf".
-bool ParseDecimal(const std::string &text, double *value) {
-    if (text.empty() || text.size() > 40)
-        return false;
-    size_t at = (text[0] == '-' || text[0] == '+') ? 1 : 0;
-    size_t digits = 0;
-    bool point = false;
-    for (; at < text.size(); ++at) {
-        if (std::isdigit(static_cast<unsigned char>(text[at])))
-            ++digits;
-        else if (text[at] == '.' && !point)
-            point = true;
-        else
-            return false;
-    }
-    if (digits == 0)
-        return false;
-    *value = std::strtod(text.c_str(), nullptr);
-    return std::isfinite(*value);
-}
-
 bool ParseInteger(const std::string &text, long long *value) {
     size_t at = (!text.empty() && text[0] == '-') ? 1 : 0;
     if (text.size() == at || text.size() - at > 18 || !AllDigits(text.substr(at)))
         return false;
     *value = std::strtoll(text.c_str(), nullptr, 10);
     return true;
-}
-
-// The shortest text that reads back as the value, with a decimal point: "95.0", "95.25".
-std::string NumberText(double value) {
-    char text[64] = "0";
-    for (int precision = 1; precision <= 17; ++precision) {
-        std::snprintf(text, sizeof text, "%.*g", precision, value);
-        if (std::strtod(text, nullptr) == value)
-            break;
-    }
-    std::string result = text;
-    if (result.find_first_of(".e") == std::string::npos)
-        result += ".0";
-    return result;
 }
 
 std::vector<std::string> SplitList(const std::string &text) {
@@ -126,12 +64,16 @@ std::vector<std::string> SplitList(const std::string &text) {
 
 // --- units and variables
 
-enum class SpeedUnit { Kmh, Ms, Mph, Kn };
+// The wind speed units: the parameter's value, the unit as the answers name it, and km/h in one.
+const struct SpeedUnit {
+    const char *name, *text;
+    double kmh;
+} kSpeedUnits[] = {
+    {"kmh", "km/h", 1.0}, {"ms", "m/s", 3.6}, {"mph", "mp/h", 1.609344}, {"kn", "kn", 1.852}};
 
 struct Units {
     bool fahrenheit = false;
-    SpeedUnit speed = SpeedUnit::Kmh;
-    bool inch = false;
+    const SpeedUnit *speed = &kSpeedUnits[0];
     bool unixTime = false;
 };
 
@@ -151,82 +93,67 @@ enum class Quantity {
 
 struct HourlyVariable {
     const char *name;
-    const char *legacyName; // the name older clients still send; answered under that name
     Quantity quantity;
     double (*value)(const GridHour &);
 };
 
 const HourlyVariable kHourlyVariables[] = {
-    {"temperature_2m", nullptr, Quantity::Temperature,
-     [](const GridHour &h) { return h.temperatureC; }},
-    {"relative_humidity_2m", "relativehumidity_2m", Quantity::Percent,
+    {"temperature_2m", Quantity::Temperature, [](const GridHour &h) { return h.temperatureC; }},
+    {"relative_humidity_2m", Quantity::Percent,
      [](const GridHour &h) { return static_cast<double>(h.humidityPercent); }},
-    {"dew_point_2m", "dewpoint_2m", Quantity::Temperature,
-     [](const GridHour &h) { return h.dewPointC; }},
-    {"apparent_temperature", nullptr, Quantity::Temperature,
+    {"dew_point_2m", Quantity::Temperature, [](const GridHour &h) { return h.dewPointC; }},
+    {"apparent_temperature", Quantity::Temperature,
      [](const GridHour &h) { return h.apparentTemperatureC; }},
-    {"precipitation_probability", nullptr, Quantity::Percent,
+    {"precipitation_probability", Quantity::Percent,
      [](const GridHour &h) { return static_cast<double>(h.precipitationProbabilityPercent); }},
-    {"precipitation", nullptr, Quantity::Precipitation,
-     [](const GridHour &h) { return h.precipitationMm; }},
-    {"weather_code", "weathercode", Quantity::Code,
+    {"precipitation", Quantity::Precipitation, [](const GridHour &h) { return h.precipitationMm; }},
+    {"weather_code", Quantity::Code,
      [](const GridHour &h) { return static_cast<double>(h.weatherCode); }},
-    {"cloud_cover", "cloudcover", Quantity::Percent,
+    {"cloud_cover", Quantity::Percent,
      [](const GridHour &h) { return static_cast<double>(h.cloudCoverPercent); }},
-    {"pressure_msl", nullptr, Quantity::Pressure,
-     [](const GridHour &h) { return h.pressureMslHpa; }},
-    {"surface_pressure", nullptr, Quantity::Pressure,
+    {"pressure_msl", Quantity::Pressure, [](const GridHour &h) { return h.pressureMslHpa; }},
+    {"surface_pressure", Quantity::Pressure,
      [](const GridHour &h) { return h.surfacePressureHpa; }},
-    {"visibility", nullptr, Quantity::Visibility,
-     [](const GridHour &h) { return h.visibilityMetres; }},
-    {"wind_speed_10m", "windspeed_10m", Quantity::Speed,
-     [](const GridHour &h) { return h.windKmh; }},
-    {"wind_direction_10m", "winddirection_10m", Quantity::Direction,
+    {"visibility", Quantity::Visibility, [](const GridHour &h) { return h.visibilityMetres; }},
+    {"wind_speed_10m", Quantity::Speed, [](const GridHour &h) { return h.windKmh; }},
+    {"wind_direction_10m", Quantity::Direction,
      [](const GridHour &h) { return static_cast<double>(h.windDegrees); }},
-    {"wind_gusts_10m", "windgusts_10m", Quantity::Speed,
-     [](const GridHour &h) { return h.gustKmh; }},
-    {"uv_index", nullptr, Quantity::Uv, [](const GridHour &h) { return h.uvIndex; }},
-    {"is_day", nullptr, Quantity::Flag, [](const GridHour &h) { return h.isDay ? 1.0 : 0.0; }},
+    {"wind_gusts_10m", Quantity::Speed, [](const GridHour &h) { return h.gustKmh; }},
+    {"uv_index", Quantity::Uv, [](const GridHour &h) { return h.uvIndex; }},
+    {"is_day", Quantity::Flag, [](const GridHour &h) { return h.isDay ? 1.0 : 0.0; }},
 };
 
 struct DailyVariable {
     const char *name;
-    const char *legacyName;
     Quantity quantity;
     double (*value)(const GridDay &);
 };
 
 const DailyVariable kDailyVariables[] = {
-    {"weather_code", "weathercode", Quantity::Code,
+    {"weather_code", Quantity::Code,
      [](const GridDay &d) { return static_cast<double>(d.weatherCode); }},
-    {"temperature_2m_max", nullptr, Quantity::Temperature,
+    {"temperature_2m_max", Quantity::Temperature,
      [](const GridDay &d) { return d.temperatureMaxC; }},
-    {"temperature_2m_min", nullptr, Quantity::Temperature,
+    {"temperature_2m_min", Quantity::Temperature,
      [](const GridDay &d) { return d.temperatureMinC; }},
-    {"apparent_temperature_max", nullptr, Quantity::Temperature,
+    {"apparent_temperature_max", Quantity::Temperature,
      [](const GridDay &d) { return d.apparentTemperatureMaxC; }},
-    {"apparent_temperature_min", nullptr, Quantity::Temperature,
+    {"apparent_temperature_min", Quantity::Temperature,
      [](const GridDay &d) { return d.apparentTemperatureMinC; }},
-    {"sunrise", nullptr, Quantity::Time,
+    {"sunrise", Quantity::Time,
      [](const GridDay &d) { return static_cast<double>(d.sunriseMinutes); }},
-    {"sunset", nullptr, Quantity::Time,
+    {"sunset", Quantity::Time,
      [](const GridDay &d) { return static_cast<double>(d.sunsetMinutes); }},
-    {"precipitation_probability_max", nullptr, Quantity::Percent,
+    {"precipitation_probability_max", Quantity::Percent,
      [](const GridDay &d) { return static_cast<double>(d.precipitationProbabilityMaxPercent); }},
-    {"precipitation_sum", nullptr, Quantity::Precipitation,
+    {"precipitation_sum", Quantity::Precipitation,
      [](const GridDay &d) { return d.precipitationSumMm; }},
-    {"wind_speed_10m_max", "windspeed_10m_max", Quantity::Speed,
-     [](const GridDay &d) { return d.windMaxKmh; }},
-    {"wind_gusts_10m_max", "windgusts_10m_max", Quantity::Speed,
-     [](const GridDay &d) { return d.gustMaxKmh; }},
-    {"wind_direction_10m_dominant", "winddirection_10m_dominant", Quantity::Direction,
+    {"wind_speed_10m_max", Quantity::Speed, [](const GridDay &d) { return d.windMaxKmh; }},
+    {"wind_gusts_10m_max", Quantity::Speed, [](const GridDay &d) { return d.gustMaxKmh; }},
+    {"wind_direction_10m_dominant", Quantity::Direction,
      [](const GridDay &d) { return static_cast<double>(d.dominantWindDegrees); }},
-    {"uv_index_max", nullptr, Quantity::Uv, [](const GridDay &d) { return d.uvIndexMax; }},
+    {"uv_index_max", Quantity::Uv, [](const GridDay &d) { return d.uvIndexMax; }},
 };
-
-template <typename T, size_t N> size_t CountOf(const T (&)[N]) {
-    return N;
-}
 
 const char *UnitText(Quantity quantity, const Units &units) {
     switch (quantity) {
@@ -235,7 +162,7 @@ const char *UnitText(Quantity quantity, const Units &units) {
     case Quantity::Percent:
         return "%";
     case Quantity::Precipitation:
-        return units.inch ? "inch" : "mm";
+        return "mm";
     case Quantity::Code:
         return "wmo code";
     case Quantity::Pressure:
@@ -244,16 +171,7 @@ const char *UnitText(Quantity quantity, const Units &units) {
         // Visibility goes to feet with Fahrenheit, as the public service does.
         return units.fahrenheit ? "ft" : "m";
     case Quantity::Speed:
-        switch (units.speed) {
-        case SpeedUnit::Ms:
-            return "m/s";
-        case SpeedUnit::Mph:
-            return "mp/h"; // as the public service names it
-        case SpeedUnit::Kn:
-            return "kn";
-        default:
-            return "km/h";
-        }
+        return units.speed->text;
     case Quantity::Direction:
         return "\u00B0";
     case Quantity::Time:
@@ -273,34 +191,13 @@ double Converted(Quantity quantity, double value, const Units &units) {
     switch (quantity) {
     case Quantity::Temperature:
         return units.fahrenheit ? value * 9.0 / 5.0 + 32.0 : value;
-    case Quantity::Precipitation:
-        return units.inch ? value / 25.4 : value;
     case Quantity::Visibility:
         return units.fahrenheit ? value / 0.3048 : value;
     case Quantity::Speed:
-        switch (units.speed) {
-        case SpeedUnit::Ms:
-            return value / 3.6;
-        case SpeedUnit::Mph:
-            return value / 1.609344;
-        case SpeedUnit::Kn:
-            return value / 1.852;
-        default:
-            return value;
-        }
+        return value / units.speed->kmh;
     default:
         return value;
     }
-}
-
-int DecimalsOf(Quantity quantity, const Units &units) {
-    return quantity == Quantity::Precipitation && units.inch ? 3 : 1;
-}
-
-void WriteDecimal(JsonWriter &writer, double value, int decimals) {
-    double scale = std::pow(10.0, decimals);
-    // Adding zero turns a rounded -0.0 into 0.0.
-    writer.Double(std::round(value * scale) / scale + 0.0);
 }
 
 // --- local times
@@ -320,19 +217,21 @@ std::string LocalTimeText(long long localSeconds, bool withClock) {
 }
 
 // A local time as the caller asked: wall-clock text, or Unix seconds (UTC).
-void WriteTime(JsonWriter &writer, long long localSeconds, bool withClock, const Units &units,
-               int utcOffsetSeconds) {
+std::string TimeValue(long long localSeconds, bool withClock, const Units &units,
+                      int utcOffsetSeconds) {
     if (units.unixTime)
-        writer.Int64(localSeconds - utcOffsetSeconds);
-    else
-        writer.String(LocalTimeText(localSeconds, withClock).c_str());
+        return std::to_string(localSeconds - utcOffsetSeconds);
+    return "\"" + LocalTimeText(localSeconds, withClock) + "\"";
 }
 
-void WriteValue(JsonWriter &writer, Quantity quantity, double value, const Units &units) {
+// A value in the caller's units: whole numbers, or one decimal (adding zero turns a rounded
+// -0.0 into 0.0); null in the nulls scenario.
+std::string ValueText(Quantity quantity, double value, const Units &units, bool nulls) {
+    if (nulls)
+        return "null";
     if (IsWholeNumber(quantity))
-        writer.Int(static_cast<int>(std::lround(value)));
-    else
-        WriteDecimal(writer, Converted(quantity, value, units), DecimalsOf(quantity, units));
+        return std::to_string(std::lround(value));
+    return NumberText(std::round(Converted(quantity, value, units) * 10.0) / 10.0 + 0.0);
 }
 
 // --- places and zones
@@ -344,56 +243,18 @@ double CellCentre(double coordinate, double limit) {
     return std::min(highest, std::max(-highest, centre));
 }
 
-} // namespace
-
-std::string CoordinateKey(double latitude, double longitude) {
-    auto hundredths = [](double value) {
-        long long whole = std::llround(value * 100.0);
-        char text[32];
-        std::snprintf(text, sizeof text, "%s%lld.%02lld", whole < 0 ? "-" : "",
-                      std::llabs(whole) / 100, std::llabs(whole) % 100);
-        return std::string(text);
-    };
-    return hundredths(latitude) + "," + hundredths(longitude);
-}
-
-namespace {
-
 // --- answers
 
-JsonAnswer ErrorAnswer(int status, const std::string &reason) {
-    rapidjson::StringBuffer buffer;
-    JsonWriter writer(buffer);
-    writer.StartObject();
-    writer.Key("error");
-    writer.Bool(true);
-    writer.Key("reason");
-    writer.String(reason.c_str(), static_cast<rapidjson::SizeType>(reason.size()));
-    writer.EndObject();
-    JsonAnswer answer;
+Answer JsonAnswer(int status, const std::string &body) {
+    Answer answer;
     answer.status = status;
-    answer.body = buffer.GetString();
+    answer.contentType = kJsonContentType;
+    answer.body = body;
     return answer;
 }
 
-JsonAnswer OkAnswer(const rapidjson::StringBuffer &buffer) {
-    JsonAnswer answer;
-    answer.body.assign(buffer.GetString(), buffer.GetSize());
-    return answer;
-}
-
-// The answer of a service that lost its connection to its back end half way: the first half.
-JsonAnswer CutShort(JsonAnswer answer) {
-    answer.body.resize(answer.body.size() / 2);
-    return answer;
-}
-
-void WriteDeepArrays(JsonWriter &writer, int depth) {
-    for (int i = 0; i < depth; ++i)
-        writer.StartArray();
-    writer.Int(0);
-    for (int i = 0; i < depth; ++i)
-        writer.EndArray();
+Answer ErrorAnswer(int status, const std::string &reason) {
+    return JsonAnswer(status, "{\"error\":true,\"reason\":" + JsonString(reason) + "}");
 }
 
 // --- the forecast
@@ -412,21 +273,18 @@ struct ForecastRequest {
     Units units;
     int forecastDays = kDefaultForecastDays;
     int pastDays = 0;
-    long long forecastHours = -1; // -1: not given
-    long long pastHours = -1;
 };
 
 template <typename Variable, size_t N>
 bool ParseVariables(const QueryParameters &query, const char *key, const Variable (&table)[N],
                     const char *typeName, std::vector<Requested> *requested, std::string *reason) {
-    const std::string *text = Parameter(query, key);
+    const std::string *text = QueryValue(query, key);
     if (text == nullptr)
         return true;
     for (const std::string &name : SplitList(*text)) {
         size_t index = N;
         for (size_t i = 0; i < N; ++i) {
-            if (name == table[i].name ||
-                (table[i].legacyName != nullptr && name == table[i].legacyName))
+            if (name == table[i].name)
                 index = i;
         }
         if (index == N) {
@@ -443,14 +301,9 @@ bool ParseVariables(const QueryParameters &query, const char *key, const Variabl
 }
 
 // Reads one of a few names; the first is the default when the parameter is absent.
-bool ParseChoice(const QueryParameters &query, const char *key, const char *alias,
-                 std::vector<const char *> names, const char *typeName, int *choice,
-                 std::string *reason) {
-    const std::string *text = Parameter(query, key);
-    if (text == nullptr && alias != nullptr) {
-        text = Parameter(query, alias);
-        key = alias;
-    }
+bool ParseChoice(const QueryParameters &query, const char *key, std::vector<const char *> names,
+                 const char *typeName, int *choice, std::string *reason) {
+    const std::string *text = QueryValue(query, key);
     *choice = 0;
     if (text == nullptr)
         return true;
@@ -467,7 +320,7 @@ bool ParseChoice(const QueryParameters &query, const char *key, const char *alia
 
 bool ParseCount(const QueryParameters &query, const char *key, const char *label, long long highest,
                 long long *value, std::string *reason) {
-    const std::string *text = Parameter(query, key);
+    const std::string *text = QueryValue(query, key);
     if (text == nullptr)
         return true;
     if (!ParseInteger(*text, value)) {
@@ -502,8 +355,8 @@ bool ParseCoordinate(const std::string &text, const char *key, const char *label
 
 bool ParseForecastRequest(const QueryParameters &query, ForecastRequest *request,
                           std::string *reason) {
-    const std::string *latitude = Parameter(query, "latitude");
-    const std::string *longitude = Parameter(query, "longitude");
+    const std::string *latitude = QueryValue(query, "latitude");
+    const std::string *longitude = QueryValue(query, "longitude");
     if (latitude == nullptr && longitude == nullptr) {
         *reason = "Parameter 'latitude' and 'longitude' are required.";
         return false;
@@ -530,322 +383,178 @@ bool ParseForecastRequest(const QueryParameters &query, ForecastRequest *request
                         reason))
         return false;
 
-    int temperature, speed, precipitation, timeFormat;
-    if (!ParseChoice(query, "temperature_unit", nullptr, {"celsius", "fahrenheit"},
-                     "TemperatureUnit", &temperature, reason) ||
-        !ParseChoice(query, "wind_speed_unit", "windspeed_unit", {"kmh", "ms", "mph", "kn"},
-                     "WindspeedUnit", &speed, reason) ||
-        !ParseChoice(query, "precipitation_unit", nullptr, {"mm", "inch"}, "PrecipitationUnit",
-                     &precipitation, reason) ||
-        !ParseChoice(query, "timeformat", nullptr, {"iso8601", "unixtime"}, "Timeformat",
-                     &timeFormat, reason))
+    int temperature, speed, timeFormat;
+    std::vector<const char *> speeds;
+    for (const SpeedUnit &unit : kSpeedUnits)
+        speeds.push_back(unit.name);
+    if (!ParseChoice(query, "temperature_unit", {"celsius", "fahrenheit"}, "TemperatureUnit",
+                     &temperature, reason) ||
+        !ParseChoice(query, "wind_speed_unit", speeds, "WindspeedUnit", &speed, reason) ||
+        !ParseChoice(query, "timeformat", {"iso8601", "unixtime"}, "Timeformat", &timeFormat,
+                     reason))
         return false;
     request->units.fahrenheit = temperature == 1;
-    request->units.speed = static_cast<SpeedUnit>(speed);
-    request->units.inch = precipitation == 1;
+    request->units.speed = &kSpeedUnits[speed];
     request->units.unixTime = timeFormat == 1;
 
     long long forecastDays = kDefaultForecastDays, pastDays = 0;
     if (!ParseCount(query, "forecast_days", "Forecast days", kMaxForecastDaysParameter,
                     &forecastDays, reason) ||
-        !ParseCount(query, "past_days", "Past days", kMaxPastDaysParameter, &pastDays, reason) ||
-        !ParseCount(query, "forecast_hours", "Forecast hours", kMaxForecastHoursParameter,
-                    &request->forecastHours, reason) ||
-        !ParseCount(query, "past_hours", "Past hours", kMaxPastHoursParameter, &request->pastHours,
-                    reason))
+        !ParseCount(query, "past_days", "Past days", kMaxPastDaysParameter, &pastDays, reason))
         return false;
     request->forecastDays = static_cast<int>(forecastDays);
     request->pastDays = static_cast<int>(pastDays);
 
     // Any zone name is taken as "auto": the location's own zone.
-    if (!request->daily.empty() && Parameter(query, "timezone") == nullptr) {
+    if (!request->daily.empty() && QueryValue(query, "timezone") == nullptr) {
         *reason = "Timezone is required";
         return false;
     }
     return true;
 }
 
-// The hours of the hourly arrays: from local midnight past_days ago for past_days +
-// forecast_days whole days, or, with forecast_hours or past_hours, counted from the
-// current hour.
-void HourlyRange(const ForecastRequest &request, const GridWeather &grid, long long *first,
-                 long long *count) {
-    long long now = grid.currentLocalHour();
-    long long midnight = grid.todayLocalDay() * 24;
-    long long start = request.pastHours >= 0       ? now - request.pastHours
-                      : request.forecastHours >= 0 ? now
-                                                   : midnight - request.pastDays * 24LL;
-    long long end = request.forecastHours >= 0 ? now + request.forecastHours
-                                               : midnight + request.forecastDays * 24LL;
-    *first = start;
-    *count = std::max(0LL, end - start);
+// The units of a section: "time" (and "interval" for the current values), then each variable's.
+template <typename Variable, size_t N>
+std::string UnitsText(const std::vector<Requested> &requested, const Variable (&table)[N],
+                      const Units &units, bool withInterval) {
+    std::string text = std::string("{\"time\":\"") + (units.unixTime ? "unixtime" : "iso8601") +
+                       (withInterval ? "\",\"interval\":\"seconds\"" : "\"");
+    for (const Requested &variable : requested)
+        text += ",\"" + variable.name + "\":\"" + UnitText(table[variable.index].quantity, units) +
+                "\"";
+    return text + "}";
 }
 
-template <typename Variable, size_t N>
-void WriteUnits(JsonWriter &writer, const char *key, const std::vector<Requested> &requested,
-                const Variable (&table)[N], const Units &units, bool withInterval) {
-    writer.Key(key);
-    writer.StartObject();
-    writer.Key("time");
-    writer.String(units.unixTime ? "unixtime" : "iso8601");
-    if (withInterval) {
-        writer.Key("interval");
-        writer.String("seconds");
-    }
-    for (const Requested &variable : requested) {
-        writer.Key(variable.name.c_str());
-        writer.String(UnitText(table[variable.index].quantity, units));
-    }
-    writer.EndObject();
+// "[a,b,c]" of `count` texts.
+template <typename Item> std::string ArrayText(long long count, Item item) {
+    std::string text = "[";
+    for (long long i = 0; i < count; ++i)
+        text += (i == 0 ? "" : ",") + item(i);
+    return text + "]";
 }
+
+const char kForecast[] =
+    R"({"latitude":{{LATITUDE}},"longitude":{{LONGITUDE}},"generationtime_ms":{{MS}},)"
+    R"("utc_offset_seconds":{{OFFSET}},"timezone":"{{ZONE}}",)"
+    R"("timezone_abbreviation":"{{ABBREVIATION}}","elevation":{{ELEVATION}}{{SECTIONS}}})";
 
 std::string ForecastBody(const ForecastRequest &request, const GridWeather &grid, bool nulls) {
     const Units &units = request.units;
     int offset = grid.utcOffsetSeconds();
-    rapidjson::StringBuffer buffer;
-    JsonWriter writer(buffer);
-    writer.StartObject();
-    writer.Key("latitude");
-    writer.Double(CellCentre(request.latitude, 90));
-    writer.Key("longitude");
-    writer.Double(CellCentre(request.longitude, 180));
-    writer.Key("generationtime_ms");
-    writer.Double(kForecastGenerationMs);
-    writer.Key("utc_offset_seconds");
-    writer.Int(offset);
-    writer.Key("timezone");
-    writer.String(TimezoneName(grid.location().zoneOffsetHours).c_str());
-    writer.Key("timezone_abbreviation");
-    writer.String(grid.zoneAbbreviation().c_str());
-    writer.Key("elevation");
-    writer.Double(grid.elevationMetres());
-
+    std::string sections;
     if (!request.current.empty()) {
-        WriteUnits(writer, "current_units", request.current, kHourlyVariables, units, true);
         GridHour hour = grid.Hour(grid.currentLocalHour());
-        writer.Key("current");
-        writer.StartObject();
-        writer.Key("time");
-        WriteTime(writer, grid.localNow() - FloorMod(grid.localNow(), kCurrentInterval), true,
-                  units, offset);
-        writer.Key("interval");
-        writer.Int(kCurrentInterval);
+        sections +=
+            ",\"current_units\":" + UnitsText(request.current, kHourlyVariables, units, true) +
+            ",\"current\":{\"time\":" +
+            TimeValue(grid.localNow() - FloorMod(grid.localNow(), kCurrentInterval), true, units,
+                      offset) +
+            ",\"interval\":" + std::to_string(kCurrentInterval);
         for (const Requested &variable : request.current) {
             const HourlyVariable &entry = kHourlyVariables[variable.index];
-            writer.Key(variable.name.c_str());
-            if (nulls)
-                writer.Null();
-            else
-                WriteValue(writer, entry.quantity, entry.value(hour), units);
+            sections += ",\"" + variable.name +
+                        "\":" + ValueText(entry.quantity, entry.value(hour), units, nulls);
         }
-        writer.EndObject();
+        sections += "}";
     }
-
     if (!request.hourly.empty()) {
-        WriteUnits(writer, "hourly_units", request.hourly, kHourlyVariables, units, false);
-        long long first, count;
-        HourlyRange(request, grid, &first, &count);
+        // From local midnight past_days ago, for past_days + forecast_days whole days.
+        long long first = (grid.todayLocalDay() - request.pastDays) * 24LL;
+        long long count = (request.pastDays + request.forecastDays) * 24LL;
         std::vector<GridHour> hours;
-        hours.reserve(static_cast<size_t>(count));
         for (long long i = 0; i < count; ++i)
             hours.push_back(grid.Hour(first + i));
-        writer.Key("hourly");
-        writer.StartObject();
-        writer.Key("time");
-        writer.StartArray();
-        for (long long i = 0; i < count; ++i)
-            WriteTime(writer, (first + i) * 3600, true, units, offset);
-        writer.EndArray();
+        sections +=
+            ",\"hourly_units\":" + UnitsText(request.hourly, kHourlyVariables, units, false) +
+            ",\"hourly\":{\"time\":" + ArrayText(count, [&](long long i) {
+                return TimeValue((first + i) * 3600, true, units, offset);
+            });
         for (const Requested &variable : request.hourly) {
             const HourlyVariable &entry = kHourlyVariables[variable.index];
-            writer.Key(variable.name.c_str());
-            writer.StartArray();
-            for (const GridHour &hour : hours) {
-                if (nulls)
-                    writer.Null();
-                else
-                    WriteValue(writer, entry.quantity, entry.value(hour), units);
-            }
-            writer.EndArray();
+            sections +=
+                ",\"" + variable.name + "\":" + ArrayText(count, [&](long long i) {
+                    return ValueText(entry.quantity, entry.value(hours[static_cast<size_t>(i)]),
+                                     units, nulls);
+                });
         }
-        writer.EndObject();
+        sections += "}";
     }
-
     if (!request.daily.empty()) {
-        WriteUnits(writer, "daily_units", request.daily, kDailyVariables, units, false);
         long long firstDay = grid.todayLocalDay() - request.pastDays;
-        int dayCount = request.pastDays + request.forecastDays;
+        long long count = request.pastDays + request.forecastDays;
         std::vector<GridDay> days;
-        for (int i = 0; i < dayCount; ++i)
+        for (long long i = 0; i < count; ++i)
             days.push_back(grid.Day(firstDay + i));
-        writer.Key("daily");
-        writer.StartObject();
-        writer.Key("time");
-        writer.StartArray();
-        for (int i = 0; i < dayCount; ++i)
-            WriteTime(writer, (firstDay + i) * 86400, false, units, offset);
-        writer.EndArray();
+        sections += ",\"daily_units\":" + UnitsText(request.daily, kDailyVariables, units, false) +
+                    ",\"daily\":{\"time\":" + ArrayText(count, [&](long long i) {
+                        return TimeValue((firstDay + i) * 86400, false, units, offset);
+                    });
         for (const Requested &variable : request.daily) {
             const DailyVariable &entry = kDailyVariables[variable.index];
-            writer.Key(variable.name.c_str());
-            writer.StartArray();
-            for (int i = 0; i < dayCount; ++i) {
-                double value = entry.value(days[static_cast<size_t>(i)]);
-                if (nulls)
-                    writer.Null();
-                else if (entry.quantity == Quantity::Time)
-                    WriteTime(writer, (firstDay + i) * 86400 + static_cast<long long>(value) * 60,
-                              true, units, offset);
-                else
-                    WriteValue(writer, entry.quantity, value, units);
-            }
-            writer.EndArray();
+            sections +=
+                ",\"" + variable.name + "\":" + ArrayText(count, [&](long long i) {
+                    double value = entry.value(days[static_cast<size_t>(i)]);
+                    if (entry.quantity != Quantity::Time || nulls)
+                        return ValueText(entry.quantity, value, units, nulls);
+                    return TimeValue((firstDay + i) * 86400 + static_cast<long long>(value) * 60,
+                                     true, units, offset);
+                });
         }
-        writer.EndObject();
+        sections += "}";
     }
-    writer.EndObject();
-    return std::string(buffer.GetString(), buffer.GetSize());
+    return FillTemplate(kForecast, {{"LATITUDE", NumberText(CellCentre(request.latitude, 90))},
+                                    {"LONGITUDE", NumberText(CellCentre(request.longitude, 180))},
+                                    {"MS", NumberText(kForecastGenerationMs)},
+                                    {"OFFSET", std::to_string(offset)},
+                                    {"ZONE", TimezoneName(grid.location().zoneOffsetHours)},
+                                    {"ABBREVIATION", grid.zoneAbbreviation()},
+                                    {"ELEVATION", NumberText(grid.elevationMetres())},
+                                    {"SECTIONS", sections}});
 }
 
-// Mixed rubbish for one array of a hostile answer; its length depends on the variant.
-void WriteHostileArray(JsonWriter &writer, size_t variant) {
-    switch (variant % 4) {
-    case 0:
-        writer.StartArray();
-        writer.Double(1e308);
-        writer.String("12.5");
-        writer.Null();
-        writer.Double(-1e308);
-        writer.Int64(-9223372036854775807LL - 1);
-        writer.Bool(true);
-        writer.StartObject();
-        writer.EndObject();
-        writer.StartArray();
-        writer.Double(1.5);
-        writer.EndArray();
-        writer.String("");
-        writer.Double(4.9e-324);
-        writer.Uint64(18446744073709551615ULL);
-        writer.String("NaN");
-        writer.EndArray();
-        break;
-    case 1:
-        writer.StartArray();
-        writer.Int(7);
-        writer.EndArray();
-        break;
-    case 2:
-        writer.StartArray();
-        writer.EndArray();
-        break;
-    default:
-        writer.String("not an array");
-        break;
-    }
-}
+// Mixed rubbish for the arrays of a hostile answer, taken in turn: their lengths differ.
+const char *const kHostileArrays[] = {
+    R"([1e308,"12.5",null,-1e308,-9223372036854775808,true,{},[1.5],"",4.9e-324,)"
+    R"(18446744073709551615,"NaN"])",
+    "[7]", "[]", "\"not an array\""};
 
 // Valid JSON in a shape no forecast has: wrong types everywhere, arrays that disagree in
 // length, numbers at the edge of the range, and one member nested thousands deep.
+const char kHostileForecast[] =
+    R"({"latitude":"34.125","longitude":1e308,"generationtime_ms":null,)"
+    R"("utc_offset_seconds":"-28800","timezone":42,"timezone_abbreviation":[],)"
+    R"("elevation":-1e308,"x_nested":{{DEEP}},"current_units":["\u00B0C"],)"
+    R"("current":[1,null,"2026-12-08T14:00",{"temperature_2m":"warm"}],)"
+    R"("hourly_units":{"time":8601{{HOURLY_UNITS}}},)"
+    R"("hourly":{"time":["yesterday","2026-13-45T25:61","","T","2026-12-08T00:00",)"
+    R"("99999-99-99T99:99","2026-12-08T01:00:00+99:00",1765152000,null]{{HOURLY}}},)"
+    R"("daily_units":null,"daily":{"time":"2026-12-08"{{DAILY}},)"
+    R"("sunrise":[5,"25:99",null,"2026-12-08T"]},)"
+    R"("x_garbage":{"":null,"control\u0001\u001f\n\"\\":"{{LONG}}"},"latitude":91.0})";
+
+// The hostile forecast, its arrays named as the request named its variables.
 std::string HostileForecastBody(const ForecastRequest &request) {
-    std::vector<std::string> hourly;
+    std::vector<std::string> hourly, daily;
     for (const Requested &variable : request.hourly)
         hourly.push_back(variable.name);
     if (hourly.empty())
         hourly = {"temperature_2m", "weather_code"};
-    std::vector<std::string> daily;
     for (const Requested &variable : request.daily)
         daily.push_back(variable.name);
     if (daily.empty())
         daily = {"weather_code", "temperature_2m_max", "sunrise"};
-
-    rapidjson::StringBuffer buffer;
-    JsonWriter writer(buffer);
-    writer.StartObject();
-    writer.Key("latitude");
-    writer.String("34.125");
-    writer.Key("longitude");
-    writer.Double(1e308);
-    writer.Key("generationtime_ms");
-    writer.Null();
-    writer.Key("utc_offset_seconds");
-    writer.String("-28800");
-    writer.Key("timezone");
-    writer.Int(42);
-    writer.Key("timezone_abbreviation");
-    writer.StartArray();
-    writer.EndArray();
-    writer.Key("elevation");
-    writer.Double(-1e308);
-    writer.Key("x_nested");
-    WriteDeepArrays(writer, kHostileDepth);
-    writer.Key("current_units");
-    writer.StartArray();
-    writer.String("\u00B0C");
-    writer.EndArray();
-    writer.Key("current");
-    writer.StartArray();
-    writer.Int(1);
-    writer.Null();
-    writer.String("2026-12-08T14:00");
-    writer.StartObject();
-    writer.Key("temperature_2m");
-    writer.String("warm");
-    writer.EndObject();
-    writer.EndArray();
-    writer.Key("hourly_units");
-    writer.StartObject();
-    writer.Key("time");
-    writer.Int(8601);
-    for (const std::string &name : hourly) {
-        writer.Key(name.c_str());
-        writer.Null();
-    }
-    writer.EndObject();
-    writer.Key("hourly");
-    writer.StartObject();
-    writer.Key("time");
-    writer.StartArray();
-    for (const char *text : {"yesterday", "2026-13-45T25:61", "", "T", "2026-12-08T00:00",
-                             "99999-99-99T99:99", "2026-12-08T01:00:00+99:00"})
-        writer.String(text);
-    writer.Int(1765152000);
-    writer.Null();
-    writer.EndArray();
+    std::string units, hours, days;
     for (size_t i = 0; i < hourly.size(); ++i) {
-        writer.Key(hourly[i].c_str());
-        WriteHostileArray(writer, i);
+        units += ",\"" + hourly[i] + "\":null";
+        hours += ",\"" + hourly[i] + "\":" + kHostileArrays[i % 4];
     }
-    writer.EndObject();
-    writer.Key("daily_units");
-    writer.Null();
-    writer.Key("daily");
-    writer.StartObject();
-    writer.Key("time");
-    writer.String("2026-12-08");
-    for (size_t i = 0; i < daily.size(); ++i) {
-        writer.Key(daily[i].c_str());
-        WriteHostileArray(writer, i + 1);
-    }
-    writer.Key("sunrise");
-    writer.StartArray();
-    writer.Int(5);
-    writer.String("25:99");
-    writer.Null();
-    writer.String("2026-12-08T");
-    writer.EndArray();
-    writer.EndObject();
-    writer.Key("x_garbage");
-    writer.StartObject();
-    writer.Key("");
-    writer.Null();
-    writer.Key("control\x01\x1f\n\"\\");
-    writer.String(std::string(4096, 'x').c_str());
-    writer.EndObject();
-    // A member named twice, the second time out of range.
-    writer.Key("latitude");
-    writer.Double(91.0);
-    writer.EndObject();
-    return std::string(buffer.GetString(), buffer.GetSize());
+    for (size_t i = 0; i < daily.size(); ++i)
+        days += ",\"" + daily[i] + "\":" + kHostileArrays[(i + 1) % 4];
+    return FillTemplate(kHostileForecast, {{"DEEP", DeepArrays(kHostileDepth)},
+                                           {"HOURLY_UNITS", units},
+                                           {"HOURLY", hours},
+                                           {"DAILY", days},
+                                           {"LONG", std::string(4096, 'x')}});
 }
 
 // --- the geocoding search
@@ -853,96 +562,54 @@ std::string HostileForecastBody(const ForecastRequest &request) {
 struct Place {
     long long id;
     std::string name;
-    double latitude;
-    double longitude;
-    double elevation;
+    double latitude, longitude, elevation;
     std::string countryCode;
     long long admin1Id; // 0: no first-level division
     std::string timezone;
-    long long population;
-    long long countryId;
-    std::string country;
-    std::string admin1;
+    long long population, countryId;
+    std::string country, admin1;
 };
 
-uint64_t TextHash(const std::string &text) {
-    uint64_t hash = 0xCBF29CE484222325ULL; // FNV-1a
-    for (unsigned char c : text) {
-        hash ^= c;
-        hash *= 0x100000001B3ULL;
-    }
-    return hash;
-}
-
-// Names that bring back places whose text needs care (accents, an apostrophe, a place with no
-// first-level division, which is also outside the alerts' coverage), and two places inside
-// it: one with alerts (odd whole latitude) and a quiet one (even).
-bool SpecialPlace(const std::string &upperName, Place *place) {
-    if (upperName == "ALERTS") {
-        *place = {7140001, "Stormhaven",     39.7392, -104.9903, 1609.0,          "US",
-                  7140000, "America/Denver", 715522,  6252001,   "United States", "Westmark"};
-        return true;
-    }
-    if (upperName == "QUIET") {
-        *place = {7150001, "Calmbrook",      40.015, -105.2705, 1655.0,          "US",
-                  7140000, "America/Denver", 108250, 6252001,   "United States", "Westmark"};
-        return true;
-    }
-    // Places of the other alert services: Canada's inside two alerts' regions, and in a hole
-    // of one; Germany's with two warnings; Norway's and Svalbard's with one alert each.
-    struct Abroad {
-        const char *key, *name;
-        double latitude, longitude, elevation;
-        const char *code, *zone, *country, *admin1;
-    };
-    static const Abroad kAbroad[] = {
-        {"CANADA", "Maplecove", 45.40, -75.70, 70.0, "CA", "America/Toronto", "Canada", "Ontario"},
-        {"CANADAQUIET", "Hollowmere", 45.62, -75.70, 80.0, "CA", "America/Toronto", "Canada",
-         "Ontario"},
-        {"GERMANY", "Elbwiesen", 53.55, 9.99, 6.0, "DE", "Europe/Berlin", "Germany", "Hamburg"},
-        {"NORWAY", "Fjordvik", 59.91, 10.75, 23.0, "NO", "Europe/Oslo", "Norway", "Oslo"},
-        {"SVALBARD", "Isfjordby", 78.22, 15.65, 8.0, "SJ", "Arctic/Longyearbyen",
-         "Svalbard and Jan Mayen", ""},
-    };
-    for (size_t i = 0; i < sizeof kAbroad / sizeof kAbroad[0]; ++i) {
-        const Abroad &a = kAbroad[i];
-        if (upperName == a.key) {
-            long long id = 7160001 + static_cast<long long>(i) * 10;
-            *place = {id,
-                      a.name,
-                      a.latitude,
-                      a.longitude,
-                      a.elevation,
-                      a.code,
-                      a.admin1[0] ? id - 1 : 0,
-                      a.zone,
-                      25000,
-                      id + 98,
-                      a.country,
-                      a.admin1};
-            return true;
-        }
-    }
-    if (upperName == "UMLAUT") {
-        *place = {7110001, "Z\u00FCrich",   47.37,  8.55,    408.0,         "CH",
-                  7110000, "Europe/Zurich", 421878, 7110099, "Switzerland", "Z\u00FCrich"};
-        return true;
-    }
-    if (upperName == "APOSTROPHE") {
-        *place = {7120001, "Val-d'Or",        48.1,  -77.78,  337.0,    "CA",
-                  7120000, "America/Toronto", 32491, 7120099, "Canada", "Qu\u00E9bec"};
-        return true;
-    }
-    if (upperName == "NOADMIN") {
-        Location location = MakeLocation(upperName);
-        std::string city = location.cityName.substr(0, location.cityName.find(", "));
-        *place = {
-            7130001,          city, 54.6, -2.97, 132.0, "GB", 0, "Europe/London", 12850, 7130099,
-            "United Kingdom", ""};
-        return true;
-    }
-    return false;
-}
+// Names that bring back recorded places: two inside the alerts' coverage, one with alerts (odd
+// whole latitude) and a quiet one (even); the places of the other alert services (Canada's
+// inside two alerts' regions and in a hole of one, Germany's with two warnings, Norway's and
+// Svalbard's with one alert each); and places whose text needs care (accents, an apostrophe,
+// no first-level division, which is also outside the alerts' coverage).
+const struct {
+    const char *name;
+    Place place;
+} kRecordedPlaces[] = {
+    {"ALERTS",
+     {7140001, "Stormhaven", 39.7392, -104.9903, 1609.0, "US", 7140000, "America/Denver", 715522,
+      6252001, "United States", "Westmark"}},
+    {"QUIET",
+     {7150001, "Calmbrook", 40.015, -105.2705, 1655.0, "US", 7140000, "America/Denver", 108250,
+      6252001, "United States", "Westmark"}},
+    {"CANADA",
+     {7160001, "Maplecove", 45.40, -75.70, 70.0, "CA", 7160000, "America/Toronto", 25000, 7160099,
+      "Canada", "Ontario"}},
+    {"CANADAQUIET",
+     {7160011, "Hollowmere", 45.62, -75.70, 80.0, "CA", 7160010, "America/Toronto", 25000, 7160109,
+      "Canada", "Ontario"}},
+    {"GERMANY",
+     {7160021, "Elbwiesen", 53.55, 9.99, 6.0, "DE", 7160020, "Europe/Berlin", 25000, 7160119,
+      "Germany", "Hamburg"}},
+    {"NORWAY",
+     {7160031, "Fjordvik", 59.91, 10.75, 23.0, "NO", 7160030, "Europe/Oslo", 25000, 7160129,
+      "Norway", "Oslo"}},
+    {"SVALBARD",
+     {7160041, "Isfjordby", 78.22, 15.65, 8.0, "SJ", 0, "Arctic/Longyearbyen", 25000, 7160139,
+      "Svalbard and Jan Mayen", ""}},
+    {"UMLAUT",
+     {7110001, "Z\u00FCrich", 47.37, 8.55, 408.0, "CH", 7110000, "Europe/Zurich", 421878, 7110099,
+      "Switzerland", "Z\u00FCrich"}},
+    {"APOSTROPHE",
+     {7120001, "Val-d'Or", 48.1, -77.78, 337.0, "CA", 7120000, "America/Toronto", 32491, 7120099,
+      "Canada", "Qu\u00E9bec"}},
+    {"NOADMIN",
+     {7130001, "Thornwick", 54.6, -2.97, 132.0, "GB", 0, "Europe/London", 12850, 7130099,
+      "United Kingdom", ""}},
+};
 
 Place OrdinaryPlace(const Location &location, const std::string &name) {
     size_t comma = location.cityName.find(", ");
@@ -966,9 +633,10 @@ Place OrdinaryPlace(const Location &location, const std::string &name) {
 // Up to three places of the name: the first from the name's own weather model, the others
 // namesakes elsewhere.
 std::vector<Place> PlacesNamed(const std::string &upperName) {
-    Place special;
-    if (SpecialPlace(upperName, &special))
-        return {special};
+    for (const auto &recorded : kRecordedPlaces) {
+        if (upperName == recorded.name)
+            return {recorded.place};
+    }
     Location location = MakeLocation(upperName);
     std::string city = location.cityName.substr(0, location.cityName.find(", "));
     std::vector<Place> places = {OrdinaryPlace(location, city)};
@@ -978,145 +646,46 @@ std::vector<Place> PlacesNamed(const std::string &upperName) {
     return places;
 }
 
-void WritePlace(JsonWriter &writer, const Place &place, const std::string &postcode, bool nulls) {
-    auto number = [&](double value) {
-        if (nulls)
-            writer.Null();
-        else
-            writer.Double(value);
-    };
-    writer.StartObject();
-    writer.Key("id");
-    writer.Int64(place.id);
-    writer.Key("name");
-    writer.String(place.name.c_str());
-    writer.Key("latitude");
-    number(place.latitude);
-    writer.Key("longitude");
-    number(place.longitude);
-    writer.Key("elevation");
-    number(place.elevation);
-    writer.Key("feature_code");
-    writer.String("PPL");
-    writer.Key("country_code");
-    writer.String(place.countryCode.c_str());
-    if (place.admin1Id != 0) {
-        writer.Key("admin1_id");
-        writer.Int64(place.admin1Id);
-    }
-    writer.Key("timezone");
-    if (nulls)
-        writer.Null();
-    else
-        writer.String(place.timezone.c_str());
-    writer.Key("population");
-    if (nulls)
-        writer.Null();
-    else
-        writer.Int64(place.population);
-    if (!postcode.empty()) {
-        writer.Key("postcodes");
-        writer.StartArray();
-        writer.String(postcode.c_str());
-        writer.EndArray();
-    }
-    writer.Key("country_id");
-    writer.Int64(place.countryId);
-    writer.Key("country");
-    writer.String(place.country.c_str());
-    if (place.admin1Id != 0) {
-        writer.Key("admin1");
-        writer.String(place.admin1.c_str());
-    }
-    writer.EndObject();
+const char kPlace[] = R"({"id":{{ID}},"name":{{NAME}},"latitude":{{LATITUDE}},)"
+                      R"("longitude":{{LONGITUDE}},"elevation":{{ELEVATION}},"feature_code":"PPL",)"
+                      R"("country_code":{{COUNTRY_CODE}},{{ADMIN1_ID}}"timezone":{{ZONE}},)"
+                      R"("population":{{POPULATION}},{{POSTCODES}}"country_id":{{COUNTRY_ID}},)"
+                      R"("country":{{COUNTRY}}{{ADMIN1}}})";
+
+std::string PlaceText(const Place &place, const std::string &postcode, bool nulls) {
+    auto number = [&](double value) { return nulls ? std::string("null") : NumberText(value); };
+    bool admin = place.admin1Id != 0;
+    return FillTemplate(
+        kPlace,
+        {{"ID", std::to_string(place.id)},
+         {"NAME", JsonString(place.name)},
+         {"LATITUDE", number(place.latitude)},
+         {"LONGITUDE", number(place.longitude)},
+         {"ELEVATION", number(place.elevation)},
+         {"COUNTRY_CODE", JsonString(place.countryCode)},
+         {"ADMIN1_ID", admin ? "\"admin1_id\":" + std::to_string(place.admin1Id) + "," : ""},
+         {"ZONE", JsonString(place.timezone, nulls)},
+         {"POPULATION", nulls ? "null" : std::to_string(place.population)},
+         {"POSTCODES", postcode.empty() ? "" : "\"postcodes\":[" + JsonString(postcode) + "],"},
+         {"COUNTRY_ID", std::to_string(place.countryId)},
+         {"COUNTRY", JsonString(place.country)},
+         {"ADMIN1", admin ? ",\"admin1\":" + JsonString(place.admin1) : ""}});
 }
 
-std::string HostileSearchBody() {
-    rapidjson::StringBuffer buffer;
-    JsonWriter writer(buffer);
-    writer.StartObject();
-    writer.Key("results");
-    writer.StartArray();
-    writer.String("a place");
-    writer.Int(42);
-    writer.Null();
-    writer.StartArray();
-    writer.StartArray();
-    writer.EndArray();
-    writer.EndArray();
-    writer.StartObject();
-    writer.Key("id");
-    writer.String("7");
-    writer.Key("name");
-    writer.Int(12345);
-    writer.Key("latitude");
-    writer.String("47.1");
-    writer.Key("longitude");
-    writer.Double(1e308);
-    writer.Key("elevation");
-    writer.Null();
-    writer.Key("feature_code");
-    writer.StartArray();
-    writer.EndArray();
-    writer.Key("country_code");
-    writer.StartObject();
-    writer.Key("x");
-    writer.Int(1);
-    writer.EndObject();
-    writer.Key("timezone");
-    writer.Int(-5);
-    writer.Key("population");
-    writer.Double(-1e308);
-    writer.Key("postcodes");
-    writer.String("90210");
-    writer.Key("country");
-    writer.Null();
-    writer.Key("admin1");
-    writer.StartArray();
-    writer.String("x");
-    writer.EndArray();
-    writer.EndObject();
-    writer.StartObject();
-    writer.Key("id");
-    writer.Int(-1);
-    writer.Key("name");
-    std::string longName = std::string("Long\0name\x01", 10) + std::string(4000, 'n');
-    writer.String(longName.c_str(), static_cast<rapidjson::SizeType>(longName.size()));
-    writer.Key("latitude");
-    writer.Double(-1e308);
-    writer.Key("longitude");
-    writer.Null();
-    writer.Key("timezone");
-    writer.String("Not/A_Zone");
-    writer.EndObject();
-    writer.StartObject();
-    writer.Key("id");
-    writer.Double(1e308);
-    writer.Key("name");
-    writer.String("");
-    writer.Key("latitude");
-    writer.Double(91.5);
-    writer.Key("longitude");
-    writer.Double(-181.0);
-    writer.Key("country_code");
-    writer.String("XX");
-    writer.EndObject();
-    writer.StartObject();
-    writer.Key("name");
-    writer.String("Deep");
-    writer.Key("admin1");
-    WriteDeepArrays(writer, kHostileDepth);
-    writer.EndObject();
-    writer.EndArray();
-    writer.Key("generationtime_ms");
-    writer.String("soon");
-    writer.EndObject();
-    return std::string(buffer.GetString(), buffer.GetSize());
-}
+// Valid JSON in a shape no search answer has: places that are no objects, members of the
+// wrong types, numbers at the edge of the range, a name with a NUL, one member nested
+// thousands deep.
+const char kHostileSearch[] =
+    R"({"results":["a place",42,null,[[]],{"id":"7","name":12345,"latitude":"47.1",)"
+    R"("longitude":1e308,"elevation":null,"feature_code":[],"country_code":{"x":1},)"
+    R"("timezone":-5,"population":-1e308,"postcodes":"90210","country":null,"admin1":["x"]},)"
+    R"({"id":-1,"name":"Long\u0000name\u0001{{LONG}}","latitude":-1e308,"longitude":null,)"
+    R"("timezone":"Not/A_Zone"},{"id":1e308,"name":"","latitude":91.5,"longitude":-181.0,)"
+    R"("country_code":"XX"},{"name":"Deep","admin1":{{DEEP}}}],"generationtime_ms":"soon"})";
 
 } // namespace
 
-JsonAnswer ForecastAnswer(const QueryParameters &query, time_t utcNow, Scenario scenario) {
+Answer ForecastAnswer(const QueryParameters &query, time_t utcNow, Scenario scenario) {
     if (scenario == Scenario::ServiceError)
         return ErrorAnswer(400, kServiceErrorReason);
     if (scenario == Scenario::RateLimit)
@@ -1125,76 +694,54 @@ JsonAnswer ForecastAnswer(const QueryParameters &query, time_t utcNow, Scenario 
     std::string reason;
     if (!ParseForecastRequest(query, &request, &reason))
         return ErrorAnswer(400, reason);
-    JsonAnswer answer;
-    if (scenario == Scenario::Hostile) {
-        answer.body = HostileForecastBody(request);
-        return answer;
-    }
+    if (scenario == Scenario::Hostile)
+        return JsonAnswer(200, HostileForecastBody(request));
     GridWeather grid(MakeLocation(CoordinateKey(request.latitude, request.longitude)), utcNow);
-    bool nulls = scenario == Scenario::Nulls || scenario == Scenario::NotAvailable;
-    answer.body = ForecastBody(request, grid, nulls);
-    return scenario == Scenario::BadJson ? CutShort(answer) : answer;
+    return CutUnderBadJson(JsonAnswer(200, ForecastBody(request, grid, WantsNulls(scenario))),
+                           scenario);
 }
 
 Scenario SearchScenario(const QueryParameters &query) {
-    const std::string *name = Parameter(query, "name");
+    const std::string *name = QueryValue(query, "name");
     return EffectiveScenario(name == nullptr ? std::string() : UpperAscii(*name));
 }
 
-JsonAnswer SearchAnswer(const QueryParameters &query, Scenario scenario) {
+Answer SearchAnswer(const QueryParameters &query, Scenario scenario) {
     if (scenario == Scenario::ServiceError)
         return ErrorAnswer(400, kServiceErrorReason);
     if (scenario == Scenario::RateLimit)
         return ErrorAnswer(429, kRateLimitReason);
-    const std::string *name = Parameter(query, "name");
+    const std::string *name = QueryValue(query, "name");
     if (name == nullptr)
         return ErrorAnswer(400, "Parameter 'name' is required.");
     long long count = kDefaultSearchCount;
-    const std::string *countText = Parameter(query, "count");
+    const std::string *countText = QueryValue(query, "count");
     if (countText != nullptr &&
         (!ParseInteger(*countText, &count) || count < 1 || count > kMaxSearchCount))
         return ErrorAnswer(400, "Parameter count must be between 1 and 100.");
-    const std::string *format = Parameter(query, "format");
+    const std::string *format = QueryValue(query, "format");
     if (format != nullptr && *format != "json")
         return ErrorAnswer(400, "This service answers format=json only.");
-    if (scenario == Scenario::Hostile) {
-        JsonAnswer answer;
-        answer.body = HostileSearchBody();
-        return answer;
-    }
+    if (scenario == Scenario::Hostile)
+        return JsonAnswer(200, FillTemplate(kHostileSearch, {{"LONG", std::string(4000, 'n')},
+                                                             {"DEEP", DeepArrays(kHostileDepth)}}));
 
     std::string upperName = UpperAscii(*name);
     std::vector<Place> places;
     if (CharacterCount(*name) >= 2 && upperName.compare(0, 7, "NOWHERE") != 0)
         places = PlacesNamed(upperName);
-    const std::string *countryCode = Parameter(query, "countryCode");
-    if (countryCode != nullptr && !countryCode->empty()) {
-        std::string wanted = UpperAscii(*countryCode);
-        places.erase(std::remove_if(places.begin(), places.end(),
-                                    [&](const Place &p) { return p.countryCode != wanted; }),
-                     places.end());
-    }
     if (places.size() > static_cast<size_t>(count))
         places.resize(static_cast<size_t>(count));
 
-    rapidjson::StringBuffer buffer;
-    JsonWriter writer(buffer);
-    writer.StartObject();
-    if (!places.empty()) {
-        // A postcode search names the code it matched.
-        std::string postcode =
-            AllDigits(*name) && name->size() <= kMaxPostcodeLength ? *name : std::string();
-        bool nulls = scenario == Scenario::Nulls || scenario == Scenario::NotAvailable;
-        writer.Key("results");
-        writer.StartArray();
-        for (const Place &place : places)
-            WritePlace(writer, place, postcode, nulls);
-        writer.EndArray();
-    }
-    // Nothing found is an answer without "results".
-    writer.Key("generationtime_ms");
-    writer.Double(places.empty() ? kEmptySearchGenerationMs : kSearchGenerationMs);
-    writer.EndObject();
-    JsonAnswer answer = OkAnswer(buffer);
-    return scenario == Scenario::BadJson ? CutShort(answer) : answer;
+    // Nothing found is an answer without "results". A postcode search names the code it
+    // matched.
+    std::string postcode =
+        AllDigits(*name) && name->size() <= kMaxPostcodeLength ? *name : std::string();
+    std::string results;
+    for (const Place &place : places)
+        results += (results.empty() ? "" : ",") + PlaceText(place, postcode, WantsNulls(scenario));
+    std::string body =
+        (places.empty() ? "{" : "{\"results\":[" + results + "],") + "\"generationtime_ms\":" +
+        NumberText(places.empty() ? kEmptySearchGenerationMs : kSearchGenerationMs) + "}";
+    return CutUnderBadJson(JsonAnswer(200, body), scenario);
 }

@@ -9,26 +9,12 @@
 #pragma once
 
 #include "scenarios.h"
+#include "sim_util.h"
 
 #include <ctime>
-#include <map>
-#include <string>
 
-using QueryParameters = std::multimap<std::string, std::string>;
-
-struct JsonAnswer {
-    int status = 200;
-    std::string body;
-};
-
-extern const char *const kJsonContentType;
-
-JsonAnswer ForecastAnswer(const QueryParameters &query, time_t utcNow, Scenario scenario);
-JsonAnswer SearchAnswer(const QueryParameters &query, Scenario scenario);
-
-// "34.10,-118.38": the coordinates to hundredths, the key of the weather at a point, so that
-// the same point always gets the same weather, whichever service's shape asks for it.
-std::string CoordinateKey(double latitude, double longitude);
+Answer ForecastAnswer(const QueryParameters &query, time_t utcNow, Scenario scenario);
+Answer SearchAnswer(const QueryParameters &query, Scenario scenario);
 
 // The scenario in force for a search: the control request's, or else the one the searched
 // name selects when read as a Location ID (SIM500, SIMSTALL, ...).

@@ -14,11 +14,6 @@ uint32_t Crc32(const std::string &bytes, size_t start) {
                                        static_cast<uInt>(bytes.size() - start)));
 }
 
-uint32_t Adler32(const std::string &bytes) {
-    return static_cast<uint32_t>(adler32(1L, reinterpret_cast<const Bytef *>(bytes.data()),
-                                         static_cast<uInt>(bytes.size())));
-}
-
 void AppendBigEndian32(std::string &out, uint32_t value) {
     out += static_cast<char>((value >> 24) & 0xFF);
     out += static_cast<char>((value >> 16) & 0xFF);
@@ -34,30 +29,6 @@ void AppendChunk(std::string &png, const char *type, const std::string &data) {
     AppendBigEndian32(png, Crc32(png, typeStart)); // over type and data
 }
 
-// A zlib stream made of stored (uncompressed) deflate blocks: valid for every
-// decoder, and needs no compressor.
-std::string StoredZlibStream(const std::string &raw) {
-    std::string out;
-    out += static_cast<char>(0x78); // deflate, 32 KiB window
-    out += static_cast<char>(0x01); // no preset dictionary; 0x7801 % 31 == 0
-    size_t offset = 0;
-    do {
-        size_t length = raw.size() - offset;
-        if (length > 65535)
-            length = 65535;
-        bool last = offset + length == raw.size();
-        out += static_cast<char>(last ? 1 : 0);
-        out += static_cast<char>(length & 0xFF);
-        out += static_cast<char>((length >> 8) & 0xFF);
-        out += static_cast<char>(~length & 0xFF);
-        out += static_cast<char>((~length >> 8) & 0xFF);
-        out.append(raw, offset, length);
-        offset += length;
-    } while (offset < raw.size());
-    AppendBigEndian32(out, Adler32(raw));
-    return out;
-}
-
 uint64_t NextRandom(uint64_t &state) {
     state = state * 6364136223846793005ULL + 1442695040888963407ULL;
     return state >> 33;
@@ -67,35 +38,11 @@ struct RainCell {
     double x, y, radius;
 };
 
-// Light rain green, then yellow, then red in the cell's core.
-void RainColour(double intensity, unsigned char rgb[3]) {
-    if (intensity < 0.5) {
-        rgb[0] = 40;
-        rgb[1] = static_cast<unsigned char>(140 + 120 * intensity);
-        rgb[2] = 50;
-    } else if (intensity < 0.8) {
-        rgb[0] = 230;
-        rgb[1] = 210;
-        rgb[2] = 40;
-    } else {
-        rgb[0] = 220;
-        rgb[1] = 40;
-        rgb[2] = 30;
-    }
-}
-
 } // namespace
 
 std::string RadarPicturePng(uint64_t seed, int width, int height) {
-    if (width < 1)
-        width = 1;
-    if (height < 1)
-        height = 1;
-    if (width > 1024)
-        width = 1024;
-    if (height > 1024)
-        height = 1024;
-
+    width = std::min(1024, std::max(1, width));
+    height = std::min(1024, std::max(1, height));
     uint64_t state = seed | 1;
     std::vector<RainCell> cells;
     int cellCount = 2 + static_cast<int>(NextRandom(state) % 4);
@@ -106,41 +53,29 @@ std::string RadarPicturePng(uint64_t seed, int width, int height) {
         cell.radius = 6.0 + static_cast<double>(NextRandom(state) % 18);
         cells.push_back(cell);
     }
-
-    std::string raw;
-    raw.reserve(static_cast<size_t>(height) * (1 + 3 * static_cast<size_t>(width)));
+    std::vector<uint8_t> rgba;
+    rgba.reserve(static_cast<size_t>(width) * static_cast<size_t>(height) * 4);
     for (int y = 0; y < height; ++y) {
-        raw += '\0'; // filter type None
         for (int x = 0; x < width; ++x) {
-            unsigned char rgb[3] = {34, 52, 44}; // map background
-            if (x % 16 == 0 || y % 16 == 0) {
-                rgb[0] = 64;
-                rgb[1] = 84;
-                rgb[2] = 72;
-            }
             double intensity = 0.0;
-            for (const RainCell &cell : cells) {
-                double distance = std::hypot(x - cell.x, y - cell.y);
-                if (distance < cell.radius && 1.0 - distance / cell.radius > intensity)
-                    intensity = 1.0 - distance / cell.radius;
-            }
-            if (intensity > 0.0)
-                RainColour(intensity, rgb);
-            raw.append(reinterpret_cast<const char *>(rgb), 3);
+            for (const RainCell &cell : cells)
+                intensity =
+                    std::max(intensity, 1.0 - std::hypot(x - cell.x, y - cell.y) / cell.radius);
+            // A map grid under rain: light rain green, then yellow, then red in a cell's core.
+            uint8_t grid = x % 16 == 0 || y % 16 == 0 ? 30 : 0;
+            uint8_t pixel[4] = {static_cast<uint8_t>(34 + grid), static_cast<uint8_t>(52 + grid),
+                                static_cast<uint8_t>(44 + grid), 255};
+            if (intensity >= 0.8)
+                pixel[0] = 220, pixel[1] = 40, pixel[2] = 30;
+            else if (intensity >= 0.5)
+                pixel[0] = 230, pixel[1] = 210, pixel[2] = 40;
+            else if (intensity > 0.0)
+                pixel[0] = 40, pixel[1] = static_cast<uint8_t>(140 + 120 * intensity),
+                pixel[2] = 50;
+            rgba.insert(rgba.end(), pixel, pixel + 4);
         }
     }
-
-    std::string png("\x89PNG\r\n\x1a\n", 8);
-    std::string header;
-    AppendBigEndian32(header, static_cast<uint32_t>(width));
-    AppendBigEndian32(header, static_cast<uint32_t>(height));
-    header += static_cast<char>(8); // bits per sample
-    header += static_cast<char>(2); // truecolour RGB
-    header += std::string(3, '\0'); // deflate, adaptive filtering, no interlace
-    AppendChunk(png, "IHDR", header);
-    AppendChunk(png, "IDAT", StoredZlibStream(raw));
-    AppendChunk(png, "IEND", std::string());
-    return png;
+    return RgbaPng(width, height, rgba);
 }
 
 namespace {
@@ -152,7 +87,7 @@ std::string CompressedZlibStream(const std::string &raw) {
     if (compress2(reinterpret_cast<Bytef *>(&out[0]), &length,
                   reinterpret_cast<const Bytef *>(raw.data()), static_cast<uLong>(raw.size()),
                   Z_BEST_COMPRESSION) != Z_OK)
-        return StoredZlibStream(raw);
+        return std::string();
     out.resize(length);
     return out;
 }

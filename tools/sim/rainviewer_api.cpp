@@ -1,9 +1,7 @@
 #include "rainviewer_api.h"
 
 #include "png_image.h"
-
-#include <rapidjson/stringbuffer.h>
-#include <rapidjson/writer.h>
+#include "sim_util.h"
 
 #include <cctype>
 #include <cmath>
@@ -12,157 +10,54 @@
 
 namespace {
 
-using JsonWriter = rapidjson::Writer<rapidjson::StringBuffer>;
-
 const char *const kIndexContentType = "application/json";
 const char *const kPngContentType = "image/png";
 const char *const kTextContentType = "text/plain";
 // Zoom levels above this get a picture that says so, as the public service answers them.
 const int kMaxSupportedZoom = 7;
 const int kMaxZoom = 20;
-const int kHostileDepth = 3000;
 
 time_t NewestFrame(time_t utcNow) {
     return utcNow - utcNow % kRadarFrameSeconds;
 }
 
-TypedAnswer Text(int status, const std::string &text) {
-    TypedAnswer answer;
+Answer Text(int status, const std::string &text) {
+    Answer answer;
     answer.status = status;
     answer.contentType = kTextContentType;
     answer.body = text;
     return answer;
 }
 
-TypedAnswer TooManyRequests() {
+Answer TooManyRequests() {
     return Text(429, "429 Too Many Requests\n");
 }
 
+const char kIndex[] = R"({"version":"2.0","generated":{{GENERATED}},"host":{{HOST}},)"
+                      R"("radar":{"past":[{{FRAMES}}],"nowcast":[]},"satellite":{"infrared":[]}})";
+
 std::string IndexBody(const std::string &host, time_t utcNow, bool frames, bool nulls) {
-    rapidjson::StringBuffer buffer;
-    JsonWriter writer(buffer);
-    writer.StartObject();
-    writer.Key("version");
-    writer.String("2.0");
-    writer.Key("generated");
-    if (nulls)
-        writer.Null();
-    else
-        writer.Int64(static_cast<int64_t>(utcNow));
-    writer.Key("host");
-    writer.String(host.c_str());
-    writer.Key("radar");
-    writer.StartObject();
-    writer.Key("past");
-    writer.StartArray();
     time_t newest = NewestFrame(utcNow);
+    std::string list;
     for (int i = kRadarFrameCount - 1; frames && i >= 0; --i) {
-        time_t time = newest - static_cast<time_t>(i) * kRadarFrameSeconds;
-        writer.StartObject();
-        writer.Key("time");
-        if (nulls)
-            writer.Null();
-        else
-            writer.Int64(static_cast<int64_t>(time));
-        writer.Key("path");
-        if (nulls)
-            writer.Null();
-        else
-            writer.String(("/v2/radar/" + std::to_string(time)).c_str());
-        writer.EndObject();
+        std::string time = std::to_string(newest - static_cast<time_t>(i) * kRadarFrameSeconds);
+        list += std::string(list.empty() ? "" : ",") + "{\"time\":" + (nulls ? "null" : time) +
+                ",\"path\":" + JsonString("/v2/radar/" + time, nulls) + "}";
     }
-    writer.EndArray();
-    writer.Key("nowcast");
-    writer.StartArray();
-    writer.EndArray();
-    writer.EndObject();
-    writer.Key("satellite");
-    writer.StartObject();
-    writer.Key("infrared");
-    writer.StartArray();
-    writer.EndArray();
-    writer.EndObject();
-    writer.EndObject();
-    return std::string(buffer.GetString(), buffer.GetSize());
+    return FillTemplate(kIndex, {{"GENERATED", nulls ? "null" : std::to_string(utcNow)},
+                                 {"HOST", JsonString(host)},
+                                 {"FRAMES", list}});
 }
 
 // Valid JSON in a shape no index has: frames of every type, times as text, out of range and
 // at the edge of the range, paths that are no paths, a host that is no text, one member
 // nested thousands deep, and "version" named twice.
-std::string HostileIndexBody(const std::string &host, time_t utcNow) {
-    time_t newest = NewestFrame(utcNow);
-    rapidjson::StringBuffer buffer;
-    JsonWriter writer(buffer);
-    writer.StartObject();
-    writer.Key("version");
-    writer.Double(2.0);
-    writer.Key("generated");
-    writer.String("now");
-    writer.Key("host");
-    writer.StartArray();
-    writer.String(host.c_str());
-    writer.EndArray();
-    writer.Key("radar");
-    writer.StartObject();
-    writer.Key("past");
-    writer.StartArray();
-    writer.StartObject();
-    writer.Key("time");
-    writer.String(std::to_string(newest).c_str());
-    writer.Key("path");
-    writer.String(("/v2/radar/" + std::to_string(newest)).c_str());
-    writer.EndObject();
-    writer.String("a frame");
-    writer.Null();
-    writer.StartObject();
-    writer.Key("time");
-    writer.Int(-1);
-    writer.Key("path");
-    writer.Null();
-    writer.EndObject();
-    writer.StartObject();
-    writer.Key("time");
-    writer.Double(1e308);
-    writer.Key("path");
-    writer.Int(42);
-    writer.EndObject();
-    writer.StartObject();
-    writer.Key("time");
-    writer.Int64(static_cast<int64_t>(newest));
-    std::string path = "../../" + std::string(4000, 'p') + " %s%n\x01<>\"";
-    writer.Key("path");
-    writer.String(path.c_str(), static_cast<rapidjson::SizeType>(path.size()));
-    writer.EndObject();
-    writer.StartObject();
-    writer.EndObject();
-    writer.EndArray();
-    writer.Key("nowcast");
-    writer.String("none");
-    writer.EndObject();
-    writer.Key("satellite");
-    writer.StartArray();
-    writer.EndArray();
-    writer.Key("x_nested");
-    for (int i = 0; i < kHostileDepth; ++i)
-        writer.StartArray();
-    writer.Int(0);
-    for (int i = 0; i < kHostileDepth; ++i)
-        writer.EndArray();
-    writer.Key("version");
-    writer.String("9.9");
-    writer.EndObject();
-    return std::string(buffer.GetString(), buffer.GetSize());
-}
-
-bool AllDigits(const std::string &text, size_t maxLength) {
-    if (text.empty() || text.size() > maxLength)
-        return false;
-    for (char c : text) {
-        if (!std::isdigit(static_cast<unsigned char>(c)))
-            return false;
-    }
-    return true;
-}
+const char kHostileIndex[] =
+    R"({"version":2.0,"generated":"now","host":[{{HOST}}],"radar":{"past":[)"
+    R"({"time":"{{NEWEST}}","path":"/v2/radar/{{NEWEST}}"},"a frame",null,)"
+    R"({"time":-1,"path":null},{"time":1e308,"path":42},)"
+    R"({"time":{{NEWEST}},"path":"../../{{LONG}} %s%n\u0001<>\""},{}],"nowcast":"none"},)"
+    R"("satellite":[],"x_nested":{{DEEP}},"version":"9.9"})";
 
 // A plain decimal with a point, as the address requires: "39.7392", "-104.99".
 bool PointedDecimal(const std::string &text, double limit, double *value) {
@@ -176,37 +71,30 @@ bool PointedDecimal(const std::string &text, double limit, double *value) {
 }
 
 uint64_t PictureSeed(double latitude, double longitude, int zoom) {
-    std::string key = std::to_string(std::llround(latitude * 100.0)) + "," +
-                      std::to_string(std::llround(longitude * 100.0)) + "," + std::to_string(zoom);
-    uint64_t hash = 0xCBF29CE484222325ULL; // FNV-1a
-    for (unsigned char c : key) {
-        hash ^= c;
-        hash *= 0x100000001B3ULL;
-    }
-    return hash;
+    return TextHash(std::to_string(std::llround(latitude * 100.0)) + "," +
+                    std::to_string(std::llround(longitude * 100.0)) + "," + std::to_string(zoom));
 }
 
 } // namespace
 
-TypedAnswer RadarIndexAnswer(const std::string &host, time_t utcNow, Scenario scenario) {
+Answer RadarIndexAnswer(const std::string &host, time_t utcNow, Scenario scenario) {
     if (scenario == Scenario::RateLimit)
         return TooManyRequests();
-    TypedAnswer answer;
+    Answer answer;
     answer.contentType = kIndexContentType;
     if (scenario == Scenario::Hostile) {
-        answer.body = HostileIndexBody(host, utcNow);
+        answer.body = FillTemplate(kHostileIndex, {{"HOST", JsonString(host)},
+                                                   {"NEWEST", std::to_string(NewestFrame(utcNow))},
+                                                   {"LONG", std::string(4000, 'p')},
+                                                   {"DEEP", DeepArrays(kHostileDepth)}});
         return answer;
     }
-    bool nulls = scenario == Scenario::Nulls || scenario == Scenario::NotAvailable;
     // A service without radar data lists no frames.
-    answer.body = IndexBody(host, utcNow, scenario != Scenario::ServiceError, nulls);
-    if (scenario == Scenario::BadJson)
-        answer.body.resize(answer.body.size() / 2);
-    return answer;
+    answer.body = IndexBody(host, utcNow, scenario != Scenario::ServiceError, WantsNulls(scenario));
+    return CutUnderBadJson(answer, scenario);
 }
 
-TypedAnswer RadarPictureAnswer(const RadarPictureRequest &request, time_t utcNow,
-                               Scenario scenario) {
+Answer RadarPictureAnswer(const RadarPictureRequest &request, time_t utcNow, Scenario scenario) {
     if (scenario == Scenario::RateLimit)
         return TooManyRequests();
     // Only the newest frames of the index answer; older ones, other times, and every frame of
@@ -241,7 +129,7 @@ TypedAnswer RadarPictureAnswer(const RadarPictureRequest &request, time_t utcNow
     style.smooth = options[0] == '1';
     style.snow = options[2] == '1';
 
-    TypedAnswer answer;
+    Answer answer;
     answer.contentType = kPngContentType;
     if (scenario == Scenario::Hostile)
         answer.body = OversizedPng();
@@ -250,7 +138,5 @@ TypedAnswer RadarPictureAnswer(const RadarPictureRequest &request, time_t utcNow
     else
         answer.body = RadarOverlayPng(PictureSeed(latitude, longitude, zoom),
                                       frameTime / kRadarFrameSeconds, style);
-    if (scenario == Scenario::BadJson)
-        answer.body.resize(answer.body.size() / 2);
-    return answer;
+    return CutUnderBadJson(answer, scenario);
 }

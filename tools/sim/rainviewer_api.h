@@ -5,7 +5,6 @@
 #pragma once
 
 #include "scenarios.h"
-#include "typed_answer.h"
 
 #include <ctime>
 #include <string>
@@ -19,7 +18,7 @@ const int kRadarLiveFrames = 3;
 // `host` is this service's base address, "http://127.0.0.1:PORT". Of the scenarios, the ones
 // that change what is said are applied here; the ones that change how it is sent (empty to
 // huge) are the caller's.
-TypedAnswer RadarIndexAnswer(const std::string &host, time_t utcNow, Scenario scenario);
+Answer RadarIndexAnswer(const std::string &host, time_t utcNow, Scenario scenario);
 
 // The path's parts as they arrived, LAT and LON before any conversion.
 struct RadarPictureRequest {
@@ -28,5 +27,4 @@ struct RadarPictureRequest {
 
 // 200 and a PNG; 404 (with an empty body) for a frame that expired or never was; 400 and a
 // text for parameters out of range.
-TypedAnswer RadarPictureAnswer(const RadarPictureRequest &request, time_t utcNow,
-                               Scenario scenario);
+Answer RadarPictureAnswer(const RadarPictureRequest &request, time_t utcNow, Scenario scenario);

@@ -4,6 +4,7 @@
 #include "open_meteo_api.h"
 #include "request_log.h"
 #include "scenarios.h"
+#include "sim_util.h"
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
@@ -66,63 +67,6 @@ std::string Chunk(const std::string &bytes) {
     return size + bytes + "\r\n";
 }
 
-std::string Upper(std::string text) {
-    std::transform(text.begin(), text.end(), text.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
-    return text;
-}
-
-int HexValue(char c) {
-    if (c >= '0' && c <= '9') {
-        return c - '0';
-    }
-    if (c >= 'a' && c <= 'f') {
-        return c - 'a' + 10;
-    }
-    if (c >= 'A' && c <= 'F') {
-        return c - 'A' + 10;
-    }
-    return -1;
-}
-
-// Percent-decoding of a query name or value; '+' stands for a blank.
-std::string DecodeQueryText(const std::string &text) {
-    std::string decoded;
-    for (size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '+') {
-            decoded += ' ';
-        } else if (text[i] == '%' && i + 2 < text.size() && HexValue(text[i + 1]) >= 0 &&
-                   HexValue(text[i + 2]) >= 0) {
-            decoded += static_cast<char>(HexValue(text[i + 1]) * 16 + HexValue(text[i + 2]));
-            i += 2;
-        } else {
-            decoded += text[i];
-        }
-    }
-    return decoded;
-}
-
-QueryParameters ParseQuery(const std::string &query) {
-    QueryParameters parameters;
-    size_t start = 0;
-    while (start < query.size()) {
-        size_t end = query.find('&', start);
-        if (end == std::string::npos) {
-            end = query.size();
-        }
-        std::string pair = query.substr(start, end - start);
-        size_t equals = pair.find('=');
-        if (!pair.empty()) {
-            parameters.emplace(DecodeQueryText(pair.substr(0, equals)),
-                               equals == std::string::npos
-                                   ? std::string()
-                                   : DecodeQueryText(pair.substr(equals + 1)));
-        }
-        start = end + 1;
-    }
-    return parameters;
-}
-
 const char *ReasonPhrase(int status) {
     switch (status) {
     case 200:
@@ -145,8 +89,8 @@ std::string CloseDelimitedHead(int status, const char *contentType) {
 
 // A JSON answer whose end is the closing of the connection, delivered as the scenario says.
 // With no length announced, a dropped answer reads as a whole one of half the size.
-void SendCloseDelimited(int fd, const JsonAnswer &answer, Scenario scenario) {
-    std::string head = CloseDelimitedHead(answer.status, kJsonContentType);
+void SendCloseDelimited(int fd, const Answer &answer, Scenario scenario) {
+    std::string head = CloseDelimitedHead(answer.status, answer.contentType.c_str());
     switch (scenario) {
     case Scenario::Empty:
         SendAll(fd, head);
@@ -215,22 +159,22 @@ bool ServeJson(int fd, const std::string &requestLine) {
     }
     LogRequestLine("GET " + target, true);
     QueryParameters query =
-        ParseQuery(question == std::string::npos ? std::string() : target.substr(question + 1));
+        ParseQueryText(question == std::string::npos ? std::string() : target.substr(question + 1));
     Scenario scenario = forecast ? ServiceScenario() : SearchScenario(query);
-    JsonAnswer answer =
+    Answer answer =
         forecast ? ForecastAnswer(query, g_clock(), scenario) : SearchAnswer(query, scenario);
     SendCloseDelimited(fd, answer, scenario);
     return true;
 }
 
-void Serve(int fd) {
+void ServeConnection(int fd) {
     std::string original = ReadHead(fd);
     if (ServeJson(fd, original.substr(0, original.find("\r\n")))) {
         shutdown(fd, SHUT_WR);
         close(fd);
         return;
     }
-    std::string head = Upper(original);
+    std::string head = UpperAscii(original);
     std::string line = head.substr(0, head.find("\r\n"));
     std::string body = "<weather><head><ut>F</ut></head></weather>";
     std::mt19937 random(static_cast<unsigned>(line.size() * 2654435761u));
@@ -318,7 +262,7 @@ int StartRawServer(const std::string &bindAddress, time_t (*clock)()) {
             if (fd < 0) {
                 continue;
             }
-            std::thread(Serve, fd).detach();
+            std::thread(ServeConnection, fd).detach();
         }
     }).detach();
     return ntohs(address.sin_port);

@@ -216,8 +216,24 @@ bool WaitUnlessShuttingDown(std::chrono::milliseconds duration) {
     return g_shutdownSignal.wait_for(lock, duration, [] { return g_shuttingDown.load(); });
 }
 
-void DeliverWithScenario(httplib::Response &response, Scenario scenario, const std::string &body,
-                         const std::string &contentType) {
+bool WantsNulls(Scenario scenario) {
+    return scenario == Scenario::Nulls || scenario == Scenario::NotAvailable;
+}
+
+Answer CutUnderBadJson(Answer answer, Scenario scenario) {
+    if (scenario == Scenario::BadJson && answer.status == 200)
+        answer.body.resize(answer.body.size() / 2);
+    return answer;
+}
+
+void Serve(httplib::Response &response, Scenario scenario, const Answer &answer) {
+    response.status = answer.status;
+    for (const auto &header : answer.headers)
+        response.set_header(header.first.c_str(), header.second);
+    if (answer.status == 304)
+        return;
+    const std::string &body = answer.body;
+    const std::string &contentType = answer.contentType;
     switch (scenario) {
     case Scenario::Empty:
         response.set_content("", contentType);

@@ -3,6 +3,8 @@
 
 #include <chrono>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace httplib {
 struct Response;
@@ -81,7 +83,20 @@ bool ShuttingDown();
 // Waits for the duration or until shutdown; returns true when shutting down.
 bool WaitUnlessShuttingDown(std::chrono::milliseconds duration);
 
-// Puts body into the response, delivered as the scenario says. Scenarios that
-// change content are delivered normally: the caller has built the body.
-void DeliverWithScenario(httplib::Response &response, Scenario scenario, const std::string &body,
-                         const std::string &contentType);
+// An answer built before it is delivered. Headers are set as given; a 304 goes out without a
+// body whatever the scenario.
+struct Answer {
+    int status = 200;
+    std::string contentType;
+    std::string body;
+    std::vector<std::pair<std::string, std::string>> headers;
+};
+
+// Whether the scenario fills an answer's values with null (nulls, and na on the JSON addresses).
+bool WantsNulls(Scenario scenario);
+// The answer as the scenario has it said: a successful one cut in half under badjson.
+Answer CutUnderBadJson(Answer answer, Scenario scenario);
+
+// Puts the answer into the response, delivered as the scenario says (empty to huge). Scenarios
+// that change content are delivered normally: the caller has built the body.
+void Serve(httplib::Response &response, Scenario scenario, const Answer &answer);

@@ -2,74 +2,16 @@
 //
 //   nimbrel-sim [--port N] [--log FILE] [--bind ADDRESS] [--clock YYYY-MM-DDTHH:MM]
 //
-// On start it prints one line "port N" to stdout, then serves until SIGTERM or
-// SIGINT. Only loopback addresses are accepted for --bind. --clock fixes the
-// service's clock (UTC), which moves every stamp, day name and hour of day;
-// without it the computer's clock is used.
+// On start it prints one line "port N" to stdout (and "raw-port N" for the raw listener), then
+// serves until SIGTERM or SIGINT. Only loopback addresses are accepted for --bind. --clock fixes
+// the service's clock (UTC), which moves every stamp, day name and hour of day; without it the
+// computer's clock is used. tools/sim/README.md lists every address, scenario and control
+// request.
 //
-// Addresses served (the Location ID is matched without regard to case):
-//   /weather/local/ID?cc=*&unit=s|m&par=..&key=..&random=N          current feed
-//   /weather/local/ID?dayf=N&unit=..&prod=xoap&par=..&key=..&random forecast, N days (1-10)
-//   /weather/local/ID?hbhf=N&unit=..&random=N                      hourly, N hours (1-24)
-//   /weather/mpdwcr/narrative?locid=ID&adprodname=..&channel=..    narrative page
-//   /weather/local/ID                                              local page (radar link)
-//   /images/radar/ID.png, /images/ANY                              PNG pictures
-//   /alerts/ID/N                                                   alert page
-//   / and /connectivity[/ANY]                                      "ok"
-//   /v1/forecast?latitude=..&longitude=..&hourly=..                JSON forecast
-//   /v1/search?name=..&count=..                                    JSON place search
-//   /alerts/active?point=LAT,LON                                   alerts (GeoJSON)
-//   /collections/weather-alerts/items?bbox=W,S,E,N&lang=..&limit=N Canada's alerts (GeoJSON)
-//   /alerts?lat=..&lon=..                                          Germany's alerts (JSON)
-//   /weatherapi/metalerts/2.0/current.json?lat=..&lon=..           Norway's alerts (GeoJSON)
-//   /weatherapi/locationforecast/2.0/complete?lat=..&lon=..         MET Norway forecast (JSON)
-//   /public/weather-maps.json                                      radar frames (JSON)
-//   /v2/radar/TIME/SIZE/ZOOM/LAT/LON/COLOR/OPTIONS.png             radar overlay (PNG)
-// unit=m (or "Metric") gives the metric feed; any other unit the English one.
-// A par or key other than the plugin's constants gives the service error
-// document with type 1; an ID that is not 1 to 31 letters, digits, '-', '_'
-// or '.' gives the service error document with type 2.
-//
-// Scenarios, chosen by Location ID:
-//   SIMALERT  alert section with two alerts (titles and links)
-//   SIMERROR  service error document, status 200, on every address of the ID
-//   SIMNA     "N/A" for every observed and forecast value
-//   SIMDASH   condition code "-" everywhere
-//   SIMEMPTY  empty body, status 200
-//   SIM500    web server error page, status 500
-//   SIMDROP   Content-Length of the whole document, half of it sent, then closed
-//   SIMSTALL  accepted, never answered (the handler waits up to 60 s or shutdown)
-//   SIMDRIP   the document at one byte every 500 ms, chunked
-//   SIMSLOW   the usual document after a wait of 2 s
-//   SIMHUGE   the document padded to 20 MiB
-// Any other ID gives ordinary weather; IDs ending in 7 also carry one alert.
-// The JSON addresses take the same scenarios from the control request (/v1/search also
-// by the searched name, read as an ID), and four of their own: ratelimit (429), badjson
-// (the answer cut in half), hostile (valid JSON of a wrong shape) and nulls (null values).
-//
-// Control requests (not kept in the in-memory log; the log file has them):
-//   /_control/scenario?name=NAME  NAME is normal, alert, error, na, dash, empty,
-//                                 http500, drop, stall, drip, slow, huge, ratelimit,
-//                                 badjson, hostile, nulls or deprecated (203 from
-//                                 the MET Norway forecast); applies to
-//                                 every later request, whatever its ID, until
-//                                 name=normal. Without name: the current one.
-//   /_control/log                 the request lines kept so far, one a line
-//   /_control/agents              the User-Agent headers of those requests, once each
-//   /_control/alerts?name=NAME    a scenario for the four alert addresses only; normal clears it
-//   /_control/radar?name=NAME     a scenario for the radar index and pictures only
-//   /_control/frames?name=NAME    a scenario for the radar pictures alone, over the radar one
-//   /_control/openmeteo?name=NAME a scenario for the JSON forecast (/v1/forecast) alone
-//   /_control/metno?name=NAME     a scenario for the MET Norway forecast alone
-//   /_control/clock?advance=MIN   moves the service clock by MIN minutes (may be negative)
-//                                 for every later answer; without advance: the offset
-//   /_control/reset               clears the kept lines, every scenario back to normal,
-//                                 clock offset back to 0
-//
-// Every request is logged as "METHOD TARGET", the target exactly as received,
-// to stderr and to the --log file (appended, flushed per line).
+// Every request is logged as "METHOD TARGET", the target exactly as received, to stderr and to
+// the --log file (appended, flushed per line); control requests are not kept in the in-memory
+// log that /_control/log answers.
 
-#include "raw_server.h"
 #include "feed_documents.h"
 #include "national_alerts.h"
 #include "metno_api.h"
@@ -77,8 +19,10 @@
 #include "open_meteo_api.h"
 #include "png_image.h"
 #include "rainviewer_api.h"
+#include "raw_server.h"
 #include "request_log.h"
 #include "scenarios.h"
+#include "sim_util.h"
 #include "weather_model.h"
 
 #include <httplib.h>
@@ -91,6 +35,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <functional>
 #include <pthread.h>
 #include <string>
 #include <thread>
@@ -140,12 +85,8 @@ void PrintUsage(std::FILE *to) {
 }
 
 bool ParsePort(const char *text, int *port) {
-    if (text[0] == '\0' || std::strlen(text) > 5)
+    if (!AllDigits(text, 5))
         return false;
-    for (const char *c = text; *c != '\0'; ++c) {
-        if (!std::isdigit(static_cast<unsigned char>(*c)))
-            return false;
-    }
     int value = std::atoi(text);
     if (value > 65535)
         return false;
@@ -250,8 +191,7 @@ std::string BaseUrl(const httplib::Request &request) {
     size_t colon = host.rfind(':');
     std::string name = colon == std::string::npos ? host : host.substr(0, colon);
     std::string port = colon == std::string::npos ? "" : host.substr(colon + 1);
-    if (port.empty() || port.size() > 5 ||
-        port.find_first_not_of("0123456789") != std::string::npos)
+    if (!AllDigits(port, 5))
         return fallback;
     if (name != "localhost" && !IsLoopbackAddress(name))
         return fallback;
@@ -271,9 +211,7 @@ int LeadingInt(const std::string &text, int fallback) {
 }
 
 bool IsMetricUnit(const std::string &unit) {
-    std::string lower;
-    for (char c : unit)
-        lower += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    std::string lower = LowerAscii(unit);
     return lower == "m" || lower == "metric";
 }
 
@@ -304,8 +242,15 @@ const char *const kXmlType = "text/xml";
 const char *const kHtmlType = "text/html";
 const char *const kPngType = "image/png";
 
-std::string InvalidLocationDocument() {
-    return ServiceErrorDocument('2', "Invalid location provided.");
+Answer Document(const char *contentType, const std::string &body) {
+    Answer answer;
+    answer.contentType = contentType;
+    answer.body = body;
+    return answer;
+}
+
+Answer InvalidLocation() {
+    return Document(kXmlType, ServiceErrorDocument('2', "Invalid location provided."));
 }
 
 // /weather/local/ID: the three feeds by their query, the local page without one.
@@ -314,33 +259,33 @@ void ServeWeatherLocal(const httplib::Request &request, httplib::Response &respo
     bool valid = NormalizeLocationId(request.matches[1], &id);
     Scenario scenario = valid ? EffectiveScenario(id) : ServiceScenario();
     if (!valid || scenario == Scenario::ServiceError) {
-        DeliverWithScenario(response, scenario, InvalidLocationDocument(), kXmlType);
+        Serve(response, scenario, InvalidLocation());
         return;
     }
     bool current = request.has_param("cc");
     bool forecast = request.has_param("dayf");
     bool hourly = request.has_param("hbhf");
     if ((current || forecast) && !PartnerMatches(request)) {
-        DeliverWithScenario(response, scenario, ServiceErrorDocument('1', "Invalid partner code."),
-                            kXmlType);
+        Serve(response, scenario,
+              Document(kXmlType, ServiceErrorDocument('1', "Invalid partner code.")));
         return;
     }
     Location location = MakeLocation(id);
     DocumentOptions options = OptionsFor(location, scenario, request);
     if (current)
-        DeliverWithScenario(response, scenario, CurrentFeed(location, options), kXmlType);
+        Serve(response, scenario, Document(kXmlType, CurrentFeed(location, options)));
     else if (forecast)
-        DeliverWithScenario(
-            response, scenario,
-            ForecastFeed(location, LeadingInt(request.get_param_value("dayf"), 1), options),
-            kXmlType);
+        Serve(response, scenario,
+              Document(
+                  kXmlType,
+                  ForecastFeed(location, LeadingInt(request.get_param_value("dayf"), 1), options)));
     else if (hourly)
-        DeliverWithScenario(
+        Serve(
             response, scenario,
-            HourlyFeed(location, LeadingInt(request.get_param_value("hbhf"), 1), options),
-            kXmlType);
+            Document(kXmlType, HourlyFeed(location, LeadingInt(request.get_param_value("hbhf"), 1),
+                                          options)));
     else
-        DeliverWithScenario(response, scenario, LocalPage(location, options), kHtmlType);
+        Serve(response, scenario, Document(kHtmlType, LocalPage(location, options)));
 }
 
 void ServeNarrative(const httplib::Request &request, httplib::Response &response) {
@@ -348,22 +293,20 @@ void ServeNarrative(const httplib::Request &request, httplib::Response &response
     bool valid = NormalizeLocationId(request.get_param_value("locid"), &id);
     Scenario scenario = valid ? EffectiveScenario(id) : ServiceScenario();
     if (!valid || scenario == Scenario::ServiceError) {
-        DeliverWithScenario(response, scenario, InvalidLocationDocument(), kXmlType);
+        Serve(response, scenario, InvalidLocation());
         return;
     }
     Location location = MakeLocation(id);
-    DeliverWithScenario(response, scenario,
-                        NarrativePage(location, OptionsFor(location, scenario, request)),
-                        kHtmlType);
+    Serve(response, scenario,
+          Document(kHtmlType, NarrativePage(location, OptionsFor(location, scenario, request))));
 }
 
 // A picture, or the service error document when that is the scenario.
 void DeliverPicture(httplib::Response &response, Scenario scenario, uint64_t seed) {
-    if (scenario == Scenario::ServiceError)
-        DeliverWithScenario(response, scenario, InvalidLocationDocument(), kXmlType);
-    else
-        DeliverWithScenario(response, scenario, RadarPicturePng(seed, kRadarWidth, kRadarHeight),
-                            kPngType);
+    Serve(response, scenario,
+          scenario == Scenario::ServiceError
+              ? InvalidLocation()
+              : Document(kPngType, RadarPicturePng(seed, kRadarWidth, kRadarHeight)));
 }
 
 void ServeRadarImage(const httplib::Request &request, httplib::Response &response) {
@@ -387,84 +330,63 @@ void ServeAlertPage(const httplib::Request &request, httplib::Response &response
         return;
     }
     Scenario scenario = EffectiveScenario(id);
-    std::string body = scenario == Scenario::ServiceError
-                           ? InvalidLocationDocument()
-                           : AlertPage(MakeLocation(id), LeadingInt(request.matches[2], 1));
-    DeliverWithScenario(response, scenario, body, kHtmlType);
+    Serve(
+        response, scenario,
+        scenario == Scenario::ServiceError
+            ? InvalidLocation()
+            : Document(kHtmlType, AlertPage(MakeLocation(id), LeadingInt(request.matches[2], 1))));
 }
 
-// /v1/forecast: the JSON forecast. Only the control requests' scenarios apply (the forecast's
-// own, else every address's), as the address carries no Location ID.
+// The JSON addresses. /v1/forecast follows only the control requests' scenarios (the
+// forecast's own, else every address's), as the address carries no Location ID; /v1/search
+// also the searched name read as one.
 void ServeJsonForecast(const httplib::Request &request, httplib::Response &response) {
     Scenario scenario = GroupScenario(AddressGroup::OpenMeteo);
-    JsonAnswer answer = ForecastAnswer(request.params, ServiceNow(), scenario);
-    response.status = answer.status;
-    DeliverWithScenario(response, scenario, answer.body, kJsonContentType);
+    Serve(response, scenario, ForecastAnswer(request.params, ServiceNow(), scenario));
 }
 
-// /weatherapi/locationforecast/2.0/complete: MET Norway's forecast for a point, with its cache
-// headers and the service's clock in Date, as RFC 9111 reads Expires against.
-void ServeLocationforecast(const httplib::Request &request, httplib::Response &response) {
-    Scenario scenario = GroupScenario(AddressGroup::MetNorway);
-    MetNorwayAnswer answer = LocationforecastAnswer(
-        request.params, request.get_header_value("User-Agent"),
-        request.get_header_value("If-Modified-Since"), ServiceNow(), scenario);
-    response.status = answer.status;
-    response.set_header("Date", HttpDate(ServiceNow()));
-    if (!answer.expires.empty())
-        response.set_header("Expires", answer.expires);
-    if (!answer.lastModified.empty())
-        response.set_header("Last-Modified", answer.lastModified);
-    if (answer.status != 304)
-        DeliverWithScenario(response, scenario, answer.body, answer.contentType);
-}
-
-// /v1/search: the place search, where the searched name also works as a Location ID.
 void ServeJsonSearch(const httplib::Request &request, httplib::Response &response) {
     Scenario scenario = SearchScenario(request.params);
-    JsonAnswer answer = SearchAnswer(request.params, scenario);
-    response.status = answer.status;
-    DeliverWithScenario(response, scenario, answer.body, kJsonContentType);
+    Serve(response, scenario, SearchAnswer(request.params, scenario));
 }
 
-// /alerts/active: the National Weather Service's alerts for a point.
+void ServeLocationforecast(const httplib::Request &request, httplib::Response &response) {
+    Scenario scenario = GroupScenario(AddressGroup::MetNorway);
+    Serve(response, scenario,
+          LocationforecastAnswer(request.params, request.get_header_value("User-Agent"),
+                                 request.get_header_value("If-Modified-Since"), ServiceNow(),
+                                 scenario));
+}
+
+// The alerts of the four services, under the alerts' scenario.
 void ServeActiveAlerts(const httplib::Request &request, httplib::Response &response) {
     Scenario scenario = GroupScenario(AddressGroup::Alerts);
-    TypedAnswer answer = ActiveAlertsAnswer(request.params, request.get_header_value("User-Agent"),
-                                            request.target, ServiceNow(), scenario);
-    response.status = answer.status;
-    DeliverWithScenario(response, scenario, answer.body, answer.contentType);
+    Serve(response, scenario,
+          ActiveAlertsAnswer(request.params, request.get_header_value("User-Agent"), ServiceNow(),
+                             scenario));
 }
 
-// The alerts of Canada, Germany and Norway, under the alerts' scenario.
 void ServeCanadaAlerts(const httplib::Request &request, httplib::Response &response) {
     Scenario scenario = GroupScenario(AddressGroup::Alerts);
-    TypedAnswer answer = CanadaAlertsAnswer(request.params, ServiceNow(), scenario);
-    response.status = answer.status;
-    DeliverWithScenario(response, scenario, answer.body, answer.contentType);
+    Serve(response, scenario, CanadaAlertsAnswer(request.params, ServiceNow(), scenario));
 }
 
 void ServeGermanyAlerts(const httplib::Request &request, httplib::Response &response) {
     Scenario scenario = GroupScenario(AddressGroup::Alerts);
-    TypedAnswer answer = GermanyAlertsAnswer(request.params, ServiceNow(), scenario);
-    response.status = answer.status;
-    DeliverWithScenario(response, scenario, answer.body, answer.contentType);
+    Serve(response, scenario, GermanyAlertsAnswer(request.params, ServiceNow(), scenario));
 }
 
 void ServeNorwayAlerts(const httplib::Request &request, httplib::Response &response) {
     Scenario scenario = GroupScenario(AddressGroup::Alerts);
-    TypedAnswer answer = NorwayAlertsAnswer(request.params, request.get_header_value("User-Agent"),
-                                            ServiceNow(), scenario);
-    response.status = answer.status;
-    DeliverWithScenario(response, scenario, answer.body, answer.contentType);
+    Serve(response, scenario,
+          NorwayAlertsAnswer(request.params, request.get_header_value("User-Agent"), ServiceNow(),
+                             scenario));
 }
 
 // /public/weather-maps.json: the radar frames, whose host is this service.
 void ServeRadarIndex(const httplib::Request &request, httplib::Response &response) {
     Scenario scenario = GroupScenario(AddressGroup::Radar);
-    TypedAnswer answer = RadarIndexAnswer(BaseUrl(request), ServiceNow(), scenario);
-    response.status = answer.status;
-    DeliverWithScenario(response, scenario, answer.body, answer.contentType);
+    Serve(response, scenario, RadarIndexAnswer(BaseUrl(request), ServiceNow(), scenario));
 }
 
 // /v2/radar/TIME/SIZE/ZOOM/LAT/LON/COLOR/OPTIONS.png: one frame's overlay at a point.
@@ -478,53 +400,32 @@ void ServeRadarPicture(const httplib::Request &request, httplib::Response &respo
     picture.longitude = request.matches[5];
     picture.color = request.matches[6];
     picture.options = request.matches[7];
-    TypedAnswer answer = RadarPictureAnswer(picture, ServiceNow(), scenario);
-    response.status = answer.status;
-    DeliverWithScenario(response, scenario, answer.body, answer.contentType);
+    Serve(response, scenario, RadarPictureAnswer(picture, ServiceNow(), scenario));
 }
 
-void ServeScenarioControl(const httplib::Request &request, httplib::Response &response) {
-    if (!request.has_param("name")) {
-        response.set_content(std::string("scenario ") + ScenarioName(ServiceScenario()) + "\n",
-                             "text/plain");
-        return;
-    }
-    std::string name = request.get_param_value("name");
-    Scenario scenario;
-    if (!ScenarioFromName(name, &scenario)) {
-        response.status = 400;
-        response.set_content("unknown scenario \"" + name + "\"; known: " + ScenarioNames() + "\n",
-                             "text/plain");
-        return;
-    }
-    SetServiceScenario(scenario);
-    response.set_content(std::string("scenario ") + ScenarioName(scenario) + "\n", "text/plain");
-}
-
-// /_control/alerts, /_control/radar and /_control/frames: a scenario for one group of addresses.
-void ServeGroupScenarioControl(AddressGroup group, const char *label,
-                               const httplib::Request &request, httplib::Response &response) {
-    Scenario scenario = OwnGroupScenario(group);
+// /_control/scenario sets the scenario of every address (`label` empty); /_control/alerts,
+// /_control/radar, ... one group's (`label` "alerts " and so on). Without a name, tells it.
+void ServeScenarioControl(const std::string &label, Scenario current,
+                          const std::function<void(Scenario)> &set, const httplib::Request &request,
+                          httplib::Response &response) {
     if (request.has_param("name")) {
         std::string name = request.get_param_value("name");
-        if (!ScenarioFromName(name, &scenario)) {
+        if (!ScenarioFromName(name, &current)) {
             response.status = 400;
             response.set_content("unknown scenario \"" + name + "\"; known: " + ScenarioNames() +
                                      "\n",
                                  "text/plain");
             return;
         }
-        SetGroupScenario(group, scenario);
+        set(current);
     }
-    response.set_content(std::string(label) + " scenario " + ScenarioName(scenario) + "\n",
-                         "text/plain");
+    response.set_content(label + "scenario " + ScenarioName(current) + "\n", "text/plain");
 }
 
 // A whole number of minutes: an optional sign and up to nine digits.
 bool ParseMinutes(const std::string &text, long long *minutes) {
-    size_t digits = !text.empty() && (text[0] == '-' || text[0] == '+') ? 1 : 0;
-    if (text.size() == digits || text.size() - digits > 9 ||
-        text.find_first_not_of("0123456789", digits) != std::string::npos)
+    size_t sign = !text.empty() && (text[0] == '-' || text[0] == '+') ? 1 : 0;
+    if (!AllDigits(text.substr(sign), 9))
         return false;
     *minutes = std::strtoll(text.c_str(), nullptr, 10);
     return true;
@@ -600,27 +501,30 @@ void SetUpRoutes(httplib::Server &server) {
     server.Get(Route(R"(/public/weather-maps\.json)"), ServeRadarIndex);
     server.Get(Route(R"(/v2/radar/([^/]+)/([^/]+)/([^/]+)/([^/]+)/([^/]+)/([^/]+)/([^/]+)\.png)"),
                ServeRadarPicture);
-    server.Get(Route("/_control/scenario"), ServeScenarioControl);
-    server.Get(Route("/_control/alerts"),
-               [](const httplib::Request &request, httplib::Response &response) {
-                   ServeGroupScenarioControl(AddressGroup::Alerts, "alerts", request, response);
-               });
-    server.Get(Route("/_control/radar"),
-               [](const httplib::Request &request, httplib::Response &response) {
-                   ServeGroupScenarioControl(AddressGroup::Radar, "radar", request, response);
-               });
-    server.Get(Route("/_control/frames"),
-               [](const httplib::Request &request, httplib::Response &response) {
-                   ServeGroupScenarioControl(AddressGroup::Frames, "frames", request, response);
-               });
-    server.Get(Route("/_control/openmeteo"), [](const httplib::Request &request,
-                                                httplib::Response &response) {
-        ServeGroupScenarioControl(AddressGroup::OpenMeteo, "openmeteo", request, response);
+    server.Get(Route("/_control/scenario"), [](const httplib::Request &request,
+                                               httplib::Response &response) {
+        ServeScenarioControl("", ServiceScenario(), SetServiceScenario, request, response);
     });
-    server.Get(Route("/_control/metno"),
-               [](const httplib::Request &request, httplib::Response &response) {
-                   ServeGroupScenarioControl(AddressGroup::MetNorway, "metno", request, response);
-               });
+    // /_control/alerts, /_control/radar, ...: a scenario for one group of addresses.
+    static const struct {
+        AddressGroup group;
+        const char *label;
+    } kGroups[] = {{AddressGroup::Alerts, "alerts"},
+                   {AddressGroup::Radar, "radar"},
+                   {AddressGroup::Frames, "frames"},
+                   {AddressGroup::OpenMeteo, "openmeteo"},
+                   {AddressGroup::MetNorway, "metno"}};
+    for (const auto &entry : kGroups) {
+        AddressGroup group = entry.group;
+        const char *label = entry.label;
+        server.Get(Route((std::string("/_control/") + label).c_str()),
+                   [group, label](const httplib::Request &request, httplib::Response &response) {
+                       ServeScenarioControl(
+                           std::string(label) + " ", OwnGroupScenario(group),
+                           [group](Scenario scenario) { SetGroupScenario(group, scenario); },
+                           request, response);
+                   });
+    }
     server.Get(Route("/_control/clock"), ServeClockControl);
     server.Get(Route("/_control/log"), [](const httplib::Request &, httplib::Response &response) {
         response.set_content(RequestLogText(), "text/plain");
@@ -632,11 +536,8 @@ void SetUpRoutes(httplib::Server &server) {
     server.Get(Route("/_control/reset"), [](const httplib::Request &, httplib::Response &response) {
         ClearRequestLog();
         SetServiceScenario(Scenario::Normal);
-        SetGroupScenario(AddressGroup::Alerts, Scenario::Normal);
-        SetGroupScenario(AddressGroup::Radar, Scenario::Normal);
-        SetGroupScenario(AddressGroup::Frames, Scenario::Normal);
-        SetGroupScenario(AddressGroup::OpenMeteo, Scenario::Normal);
-        SetGroupScenario(AddressGroup::MetNorway, Scenario::Normal);
+        for (const auto &entry : kGroups)
+            SetGroupScenario(entry.group, Scenario::Normal);
         g_clockOffsetSeconds.store(0);
         response.set_content("reset\n", "text/plain");
     });

@@ -145,6 +145,11 @@ static size_t SpliceAt(char *text, size_t capacity, size_t at, size_t skip,
 }
 
 int ReplaceAll(char *text, size_t capacity, const char *pattern, const char *replacement) {
+    return ReplaceAllFrom(text, capacity, 0, pattern, replacement);
+}
+
+int ReplaceAllFrom(char *text, size_t capacity, size_t from, const char *pattern,
+                   const char *replacement) {
     if (capacity == 0) {
         return 0;
     }
@@ -153,8 +158,10 @@ int ReplaceAll(char *text, size_t capacity, const char *pattern, const char *rep
     if (patternLength == 0) {
         return 0; // an empty pattern names no text to replace
     }
+    if (from > 0 && memchr(text, '\0', from) != NULL) {
+        from = strlen(text);
+    }
     int singlePass = strstr(replacement, pattern) != NULL;
-    size_t from = 0;
     while (count < kMaxReplacements) {
         char *hit = strstr(text + from, pattern);
         if (hit == NULL) {

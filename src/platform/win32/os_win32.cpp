@@ -105,10 +105,59 @@ static int StartsWithUtf8Mark(const char *text, size_t length) {
     return length >= UTF8_MARK_LENGTH && memcmp(text, kUtf8Mark, UTF8_MARK_LENGTH) == 0;
 }
 
+// The files last found to be for the system's functions, with the time and size they had before
+// that reading: while a file keeps both, a lookup goes straight to the system instead of reading
+// the whole file first only to find that again (each lookup of a language file would read it
+// twice). A file changed since is read here again. Slots are taken in turn.
+enum { SYSTEM_READ_SLOTS = 4 };
+
+typedef struct SystemRead {
+    char path[MAX_PATH]; // or empty
+    uint64_t time;       // the file's last-write time before it was read
+    int64_t size;        // its size in bytes then
+} SystemRead;
+
+static SystemRead gSystemReads[SYSTEM_READ_SLOTS];
+static int gNextSystemRead;
+static SRWLOCK gSystemReadsLock = SRWLOCK_INIT;
+
+// Whether the file at `path` was found to be for the system's functions when it had this time
+// and size.
+static int KnownSystemRead(const char *path, uint64_t time, int64_t size) {
+    int known = 0;
+    AcquireSRWLockShared(&gSystemReadsLock);
+    for (int i = 0; i < SYSTEM_READ_SLOTS && !known; i++) {
+        const SystemRead *read = &gSystemReads[i];
+        known = read->time == time && read->size == size && lstrcmpiA(read->path, path) == 0;
+    }
+    ReleaseSRWLockShared(&gSystemReadsLock);
+    return known;
+}
+
+static void NoteSystemRead(const char *path, uint64_t time, int64_t size) {
+    if (strlen(path) >= MAX_PATH) {
+        return;
+    }
+    AcquireSRWLockExclusive(&gSystemReadsLock);
+    SystemRead *read = &gSystemReads[gNextSystemRead];
+    gNextSystemRead = (gNextSystemRead + 1) % SYSTEM_READ_SLOTS;
+    strcpy(read->path, path);
+    read->time = time;
+    read->size = size;
+    ReleaseSRWLockExclusive(&gSystemReadsLock);
+}
+
 // The whole file, when the module reads it itself (it begins with the mark or holds a NUL byte):
 // a malloc'd text, zero-terminated after its *length bytes, which the caller frees. Returns NULL
 // for a file the system's functions read, and for one that is missing, unreadable or too large.
 static char *TextReadHere(const char *path, size_t *length) {
+    uint64_t stampTime = 0;
+    int64_t stampSize = 0;
+    // The look comes before the reading, so that a change made while it reads is seen next time.
+    int stamped = OsFileStamp(path, &stampTime, &stampSize);
+    if (stamped && KnownSystemRead(path, stampTime, stampSize)) {
+        return NULL;
+    }
     OsFile *file = OsFileOpenRead(path);
     int64_t size = file != NULL ? OsFileSize(file) : -1;
     char *bytes =
@@ -126,6 +175,9 @@ static char *TextReadHere(const char *path, size_t *length) {
     if (bytes != NULL && !StartsWithUtf8Mark(bytes, used) && memchr(bytes, '\0', used) == NULL) {
         free(bytes);
         bytes = NULL;
+        if (stamped) {
+            NoteSystemRead(path, stampTime, stampSize);
+        }
     }
     if (bytes != NULL) {
         bytes[used] = '\0';

@@ -161,11 +161,17 @@ int ReplaceAllFrom(char *text, size_t capacity, size_t from, const char *pattern
     if (from > 0 && memchr(text, '\0', from) != NULL) {
         from = strlen(text);
     }
-    int singlePass = strstr(replacement, pattern) != NULL;
+    int singlePass = -1; // looked at with the first occurrence: most texts hold none
     while (count < kMaxReplacements) {
-        char *hit = strstr(text + from, pattern);
+        // The term walk's caller gives the very place of the first occurrence.
+        char *hit = strncmp(text + from, pattern, patternLength) == 0
+                        ? text + from
+                        : strstr(text + from, pattern);
         if (hit == NULL) {
             break;
+        }
+        if (singlePass < 0) {
+            singlePass = strstr(replacement, pattern) != NULL;
         }
         size_t at = (size_t)(hit - text);
         size_t after = SpliceAt(text, capacity, at, patternLength, replacement);

@@ -90,14 +90,14 @@ if [ -n "$wine" ]; then
   # As scripts/test-all.sh chooses: where 32-bit Wine cannot start, the same code as a 64-bit
   # build under 64-bit Wine.
   if wine_reason=$(cmake/wine-usable.sh 2>&1); then
-    preset=win32 run=()
+    preset=win32 run=() loader=wine
   else
     echo "32-bit Wine cannot run here ($wine_reason): timing the 64-bit build under 64-bit Wine"
-    preset=win64 run=(--64)
+    preset=win64 run=(--64) loader=/usr/lib/wine/wine64
   fi
   cmake --preset "$preset" >/dev/null
   cmake --build --preset "$preset" --target nimbrel-warm-calls
-  echo "The $preset DLL under $(wine --version), warm calls through its exports:"
+  echo "The $preset DLL under $("$loader" --version), warm calls through its exports:"
   exec cmake/wine-run.sh "${run[@]}" "$PWD/build/$preset/wineprefix" \
     "build/$preset/nimbrel-warm-calls.exe" "${calls[@]}"
 fi

@@ -6,7 +6,9 @@
 #                                 (callgrind) and system calls per call (strace); then the
 #                                 requests that a whole panel of one place costs the weather
 #                                 service over an hour, against the local service
-#   bench.sh --wine [--calls N]   the Windows DLL under Wine: time per call through its exports
+#   bench.sh --wine [--calls N]   the Windows DLL under Wine: time per call through its exports;
+#                                 where 32-bit Wine cannot start (cmake/wine-usable.sh), the
+#                                 64-bit build of the same code under 64-bit Wine, and it says so
 #   bench.sh --freeze             a panel of six meters polled every 5 s for 2 minutes while the
 #                                 local service hangs and every cached file is stale: the seconds
 #                                 its thread was blocked and the worst call, the shared object
@@ -85,11 +87,19 @@ fi
 
 if [ -n "$wine" ]; then
   scripts/install-deps.sh all
-  cmake --preset win32 >/dev/null
-  cmake --build --preset win32 --target nimbrel-warm-calls
-  echo "The DLL under $(wine --version), warm calls through its exports:"
-  exec cmake/wine-run.sh "$PWD/build/win32/wineprefix" build/win32/nimbrel-warm-calls.exe \
-    "${calls[@]}"
+  # As scripts/test-all.sh chooses: where 32-bit Wine cannot start, the same code as a 64-bit
+  # build under 64-bit Wine.
+  if wine_reason=$(cmake/wine-usable.sh 2>&1); then
+    preset=win32 run=() loader=wine
+  else
+    echo "32-bit Wine cannot run here ($wine_reason): timing the 64-bit build under 64-bit Wine"
+    preset=win64 run=(--64) loader=/usr/lib/wine/wine64
+  fi
+  cmake --preset "$preset" >/dev/null
+  cmake --build --preset "$preset" --target nimbrel-warm-calls
+  echo "The $preset DLL under $("$loader" --version), warm calls through its exports:"
+  exec cmake/wine-run.sh "${run[@]}" "$PWD/build/$preset/wineprefix" \
+    "build/$preset/nimbrel-warm-calls.exe" "${calls[@]}"
 fi
 
 scripts/install-deps.sh native
@@ -106,16 +116,20 @@ for case in CurrentAllTerms/English CurrentAllTerms/Both ForecastAllTerms Hourly
     Hourly*) function=HourlyText ;;
     *) function=CurrentConditionsText ;;
   esac
+  # Divided by every call the process made (the benchmark's runs that find its number of
+  # iterations too), as the benchmark counts them; the system calls include the few of the
+  # process's start.
   out=$(mktemp)
   valgrind --tool=callgrind --callgrind-out-file="$out" "--toggle-collect=${function}*" \
-    "$bench" --benchmark_filter="^$case\$" --benchmark_min_time=0.2 2>/dev/null >"$out.txt"
-  calls=$(awk -v c="$case" '$1 == c {print $NF}' "$out.txt")
+    "$bench" --benchmark_filter="^$case\$" --benchmark_min_time=0.2 >/dev/null 2>"$out.txt"
+  calls=$(awk '/^timed calls:/ {print $3}' "$out.txt")
   total=$(callgrind_annotate "$out" 2>/dev/null | awk '/PROGRAM TOTALS/{gsub(",", "", $1); print $1}')
   strace -c -o "$out.st" "$bench" --benchmark_filter="^$case\$" --benchmark_min_time=0.2 \
-    >"$out.txt" 2>&1
-  straced=$(awk -v c="$case" '$1 == c {print $NF}' "$out.txt")
+    >/dev/null 2>"$out.txt"
+  straced=$(awk '/^timed calls:/ {print $3}' "$out.txt")
   syscalls=$(awk '$NF == "total" {print $4}' "$out.st")
-  echo "$case: $((total / calls)) instructions, $((syscalls / straced)) system calls per call"
+  awk -v c="$case" -v i="$total" -v n="$calls" -v s="$syscalls" -v m="$straced" \
+    'BEGIN {printf "%s: %d instructions, %.1f system calls per call\n", c, i / n, s / m}'
   rm -f "$out" "$out.txt" "$out.st"
 done
 

@@ -9,6 +9,11 @@
 // else 0 (the text untouched). Counts nothing: the term walk keeps the early-exit counter.
 int ReplaceTerm(char *text, size_t capacity, const char *pattern, const char *replacement);
 
+// ReplaceTerm for a text whose first occurrence of `pattern` starts at offset `at` (the term walk
+// has just found it there): the text before it is not searched again.
+int ReplaceTermAt(char *text, size_t capacity, size_t at, const char *pattern,
+                  const char *replacement);
+
 // ReplaceTerm on a text that is no term of the expression (a value under formatting, the inside
 // of a tag), within an expression call. The counting rule has such a replacement that finds no
 // pattern leave the early-exit counter one higher: a counter that stands too high only delays

@@ -145,6 +145,11 @@ static size_t SpliceAt(char *text, size_t capacity, size_t at, size_t skip,
 }
 
 int ReplaceAll(char *text, size_t capacity, const char *pattern, const char *replacement) {
+    return ReplaceAllFrom(text, capacity, 0, pattern, replacement);
+}
+
+int ReplaceAllFrom(char *text, size_t capacity, size_t from, const char *pattern,
+                   const char *replacement) {
     if (capacity == 0) {
         return 0;
     }
@@ -153,12 +158,20 @@ int ReplaceAll(char *text, size_t capacity, const char *pattern, const char *rep
     if (patternLength == 0) {
         return 0; // an empty pattern names no text to replace
     }
-    int singlePass = strstr(replacement, pattern) != NULL;
-    size_t from = 0;
+    if (from > 0 && memchr(text, '\0', from) != NULL) {
+        from = strlen(text);
+    }
+    int singlePass = -1; // looked at with the first occurrence: most texts hold none
     while (count < kMaxReplacements) {
-        char *hit = strstr(text + from, pattern);
+        // The term walk's caller gives the very place of the first occurrence.
+        char *hit = strncmp(text + from, pattern, patternLength) == 0
+                        ? text + from
+                        : strstr(text + from, pattern);
         if (hit == NULL) {
             break;
+        }
+        if (singlePass < 0) {
+            singlePass = strstr(replacement, pattern) != NULL;
         }
         size_t at = (size_t)(hit - text);
         size_t after = SpliceAt(text, capacity, at, patternLength, replacement);

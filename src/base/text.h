@@ -46,6 +46,12 @@ int StartsWithIgnoreCase(const char *text, const char *prefix);
 // replacements made.
 int ReplaceAll(char *text, size_t capacity, const char *pattern, const char *replacement);
 
+// ReplaceAll for a text whose first occurrence of `pattern` is known to start at offset `from`
+// or later (a caller that has just found it there): the same result, without searching the text
+// before it again. An offset past the end of the text is read as the end.
+int ReplaceAllFrom(char *text, size_t capacity, size_t from, const char *pattern,
+                   const char *replacement);
+
 // A Latin-1 character the plugin shows (the degree sign 0xB0 and the trend symbols 0xA1, 0xE1,
 // 0xE2, 0xF4) as a text of the platform's encoding: the byte itself in the Windows code page,
 // its UTF-8 form on POSIX. Returns a constant text; "" for any other character.

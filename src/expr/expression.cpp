@@ -23,10 +23,13 @@ const char *SubstituteTerms(const char *expression, const Term *terms, size_t co
             }
             continue;
         }
+        // The value functions leave the expression buffer alone: the term stays where it was
+        // found, with no occurrence before it.
+        size_t offset = (size_t)(at - Plugin.expression);
         const char *value = term->value(call);
         // Each replacement of a term accounts for one "<" of the expression, however many
         // times the term occurs.
-        if (ReplaceTerm(Plugin.expression, sizeof Plugin.expression, term->text, value)) {
+        if (ReplaceTermAt(Plugin.expression, sizeof Plugin.expression, offset, term->text, value)) {
             Plugin.tagCounter--;
         }
         if (Plugin.tagCounter == 0 && !(term->flags & TERM_NOT_TESTED)) {

@@ -22,7 +22,8 @@ enum TermFlags {
 
 typedef struct Term {
     const char *text; // the term, brackets included, or the prefix of a self-replacing term
-    TermValue value;  // computes the value; called only when the term is present
+    TermValue value;  // computes the value; called only when the term is present; never
+                      // writes the expression buffer
     int flags;        // TermFlags
 } Term;
 

@@ -98,6 +98,17 @@ int OsHostProxyValue(const char *name, char *out, size_t capacity);
 // Every text is formatted for the user's default locale and the Gregorian calendar. On Windows
 // texts are in the ANSI code page; on POSIX they are UTF-8.
 
+// Reads the user's locale (on POSIX the environment's LC_* and LANG variables) once for the
+// calling thread, which the locale functions below then use until OsLocaleCallEnd instead of
+// reading it again for every text they format: an export calls it as it starts, so that a
+// locale changed between two calls is seen by the next one. Without it, or after
+// OsLocaleCallEnd, each function reads the locale itself. Windows reads its user locale
+// through the system each time: both do nothing there.
+void OsLocaleCallBegin(void);
+
+// Ends what OsLocaleCallBegin began on the calling thread.
+void OsLocaleCallEnd(void);
+
 // Nonzero when texts are UTF-8 (POSIX); zero for the Windows ANSI code page, where the
 // characters 0x80 to 0xFF of Latin-1 are single bytes.
 extern const int OsTextIsUtf8;

@@ -39,6 +39,8 @@ FrameEntry EnterFrame(void) {
         break;
     }
     Plugin.mutexHeld = entry == FRAME_OWNED;
+    // Before the settings: an "Auto" unit read from a changed file asks the locale too.
+    OsLocaleCallBegin();
     ReadChangedSettings();
     StartCallDownloads();
     StartCallCacheChecks();
@@ -51,6 +53,7 @@ void LeaveFrame(FrameEntry entry) {
     }
     EndCallDownloads();
     EndCallCacheChecks();
+    OsLocaleCallEnd();
     // A call whose wait for a refresh could not take the mutex again goes on without it.
     if (Plugin.mutexHeld) {
         OsMutexRelease(Plugin.mutex);

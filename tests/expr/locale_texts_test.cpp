@@ -102,6 +102,23 @@ TEST_F(ExprTest, ClockAndHourTimesLoseTheirSecondsByWholeCharacters) {
     }
 }
 
+TEST_F(ExprTest, ALocaleChangedBetweenTwoCallsShowsInTheNext) {
+    ASSERT_TRUE(Installed("en_US.UTF-8"));
+    ASSERT_TRUE(Installed("de_DE.UTF-8"));
+    LocaleScope scope("en_US.UTF-8");
+    EXPECT_EQ("06:35 AM|30.12", Conditions("<sunrise>|<press>", "English"));
+    setenv("LC_ALL", "de_DE.UTF-8", 1);
+    EXPECT_EQ("06:35|30,12", Conditions("<sunrise>|<press>", "English"));
+    // Outside an export call the formatting functions read the environment themselves.
+    setenv("LC_ALL", "en_US.UTF-8", 1);
+    OsDateTime when = {2000, 1, 1, 13, 15, 42, 0, 6};
+    char text[64];
+    OsFormatTime(&when, OS_TIME_NO_SECONDS, text, sizeof text);
+    EXPECT_STREQ("01:15 PM", text);
+    OsDecimalSeparator(text, sizeof text);
+    EXPECT_STREQ(".", text);
+}
+
 TEST_F(ExprTest, LocalesOfOtherCodeSetsGiveTheTextsOfTheirUtf8Twins) {
     const struct {
         const char *locale, *twin;

@@ -171,6 +171,27 @@ TEST_F(IniFile, AByteOrderMarkIsSkippedWhenReadingAndKeptWhenWriting) {
     EXPECT_EQ("(absent)", Find("\n" + mark + "[Unit]\nDefaultUnit=Both\n", "Unit", "DefaultUnit"));
 }
 
+TEST_F(IniFile, EveryLookupReadsTheFileAsItIsNow) {
+    // A plain file, then the same file saved with a byte-order mark, then plain again, and a
+    // file whose NUL byte appears: each lookup reads the file as it is at that moment.
+    const std::string mark = "\xEF\xBB\xBF";
+    char out[16];
+    sandbox::WriteFile(path, "[Unit]\nDefaultUnit=Metric\n");
+    OsProfileGetString(path.c_str(), "Unit", "DefaultUnit", "Auto", out, sizeof out);
+    EXPECT_STREQ("Metric", out);
+    sandbox::WriteFile(path, mark + "[Unit]\nDefaultUnit=Both\n");
+    OsProfileGetString(path.c_str(), "Unit", "DefaultUnit", "Auto", out, sizeof out);
+    EXPECT_STREQ("Both", out);
+    sandbox::WriteFile(path, "[Unit]\nDefaultUnit=English\n");
+    OsProfileGetString(path.c_str(), "Unit", "DefaultUnit", "Auto", out, sizeof out);
+    EXPECT_STREQ("English", out);
+    EXPECT_EQ(3, OsProfileGetInt(path.c_str(), "Unit", "Missing", 3));
+    sandbox::WriteFile(path, std::string("[Unit]\nDefaultUnit=Metric\0\n[Day]\nN=4\n", 37));
+    EXPECT_EQ(4, OsProfileGetInt(path.c_str(), "Day", "N", 3));
+    sandbox::WriteFile(path, mark + "[Day]\nN=5\n");
+    EXPECT_EQ(5, OsProfileGetInt(path.c_str(), "Day", "N", 3));
+}
+
 TEST_F(IniFile, WriteCreatesTheFileAndKeepsOtherContent) {
     EXPECT_EQ(1, OsProfileWriteString(path.c_str(), "General", "ShowMoonPhase", "1"));
     EXPECT_EQ("[General]\nShowMoonPhase=1\n", sandbox::ReadFile(path));

@@ -64,6 +64,34 @@ TEST(ReplaceAll, SearchesAgainFromTheStart) {
     EXPECT_STREQ("nothing here", none);
 }
 
+TEST(ReplaceAll, FromTheFirstOccurrenceGivesTheSameText) {
+    const struct {
+        const char *text, *pattern, *replacement, *expected;
+        int count;
+        size_t capacity;
+    } cases[] = {
+        {"<temp> and <temp>", "<temp>", "72", "72 and 72", 2, 64},
+        // Formed again with the text before the first occurrence.
+        {"xaab", "ab", "b", "xb", 2, 64},
+        {"xababcc", "abc", "", "x", 2, 64},
+        // A replacement that holds the pattern, and one cut at the capacity.
+        {"a<cond>b<cond>", "<cond>", "[<cond>]", "a[<cond>]b[<cond>]", 2, 64},
+        {"abcdefghij<t>", "<t>", "0123456789", "abcdefghij01234", 1, 16},
+    };
+    for (const auto &c : cases) {
+        char text[64];
+        strcpy(text, c.text);
+        size_t first = (size_t)(strstr(text, c.pattern) - text);
+        EXPECT_EQ(c.count, ReplaceAllFrom(text, c.capacity, first, c.pattern, c.replacement))
+            << c.text;
+        EXPECT_STREQ(c.expected, text) << c.text;
+    }
+    // An offset past the end of the text finds nothing there and writes nothing past it.
+    char shortText[64] = "<t>";
+    EXPECT_EQ(0, ReplaceAllFrom(shortText, sizeof shortText, 40, "<t>", "x"));
+    EXPECT_STREQ("<t>", shortText);
+}
+
 TEST(ReplaceAll, EndsWhenTheReplacementHoldsThePattern) {
     char text[64] = "<cond> and <cond>";
     EXPECT_EQ(2, ReplaceAll(text, sizeof text, "<cond>", "[<cond>]"));

@@ -1,5 +1,7 @@
-// The seam's threads and claims: a bounded wait for a thread, a handle let go before its thread
-// ends, and claims that exclude every other holder and die with their process.
+// The seam's threads, claims and the mutex of one process: a bounded wait for a thread, a handle
+// let go before its thread ends, claims that exclude every other holder and die with their
+// process, and a process's own mutex that its owner may take again and that keeps every other
+// thread out until its last release.
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -23,7 +25,109 @@ void WaitAtGate(void *context) {
     gate->ran.store(1);
 }
 
+// A thread that tries a process's mutex: first without waiting, then with a bound.
+struct Contender {
+    OsMutex *mutex;
+    unsigned bound;
+    std::atomic<int> untimed{-1}, timed{-1}; // the OsWaitResult of each wait
+    std::atomic<int> trying{0};
+};
+
+void Contend(void *context) {
+    Contender *c = (Contender *)context;
+    c->untimed.store(OsMutexWait(c->mutex, 0));
+    if (c->untimed.load() == OS_WAIT_OWNED) {
+        OsMutexRelease(c->mutex);
+    }
+    c->trying.store(1);
+    c->timed.store(OsMutexWait(c->mutex, c->bound));
+    if (c->timed.load() == OS_WAIT_OWNED) {
+        OsMutexRelease(c->mutex);
+    }
+}
+
+// Many threads adding to one count under the mutex, with a pause inside to invite a race.
+struct Counting {
+    OsMutex *mutex;
+    int count; // guarded by the mutex
+    std::atomic<int> failures{0};
+};
+
+void CountUnderTheMutex(void *context) {
+    Counting *c = (Counting *)context;
+    for (int i = 0; i < 200; i++) {
+        if (OsMutexWait(c->mutex, 10000) != OS_WAIT_OWNED) {
+            c->failures++;
+            continue;
+        }
+        int seen = c->count;
+        if (i % 16 == 0) {
+            OsSleep(0);
+        }
+        c->count = seen + 1;
+        OsMutexRelease(c->mutex);
+    }
+}
+
 } // namespace
+
+TEST(ProcessMutex, ItsOwnerTakesItAgainAndOthersWaitForTheLastRelease) {
+    OsMutex *mutex = OsMutexOpen(NULL);
+    ASSERT_NE(nullptr, mutex);
+    ASSERT_EQ(OS_WAIT_OWNED, OsMutexWait(mutex, 0));
+    ASSERT_EQ(OS_WAIT_OWNED, OsMutexWait(mutex, 0)); // nested, as a Windows mutex allows
+
+    // One release of two leaves it owned: the other thread times out at once and at its bound.
+    OsMutexRelease(mutex);
+    Contender kept{mutex, 100};
+    OsThread *thread = OsThreadStart(Contend, &kept);
+    ASSERT_NE(nullptr, thread);
+    ASSERT_EQ(1, OsThreadWait(thread, 10000));
+    OsThreadRelease(thread);
+    EXPECT_EQ(OS_WAIT_TIMEOUT, kept.untimed.load());
+    EXPECT_EQ(OS_WAIT_TIMEOUT, kept.timed.load());
+
+    // A thread waiting with a long bound gets it as soon as the last release comes.
+    Contender waiting{mutex, 20000};
+    thread = OsThreadStart(Contend, &waiting);
+    ASSERT_NE(nullptr, thread);
+    while (!waiting.trying.load()) {
+        OsSleep(1);
+    }
+    OsSleep(50); // into its wait
+    uint64_t released = OsMonotonicMs();
+    OsMutexRelease(mutex);
+    ASSERT_EQ(1, OsThreadWait(thread, 10000));
+    OsThreadRelease(thread);
+    EXPECT_EQ(OS_WAIT_TIMEOUT, waiting.untimed.load());
+    EXPECT_EQ(OS_WAIT_OWNED, waiting.timed.load());
+    EXPECT_LT(OsMonotonicMs() - released, 5000u);
+
+    // Released by its last owner, it is free again; a release without ownership changes nothing.
+    EXPECT_EQ(OS_WAIT_OWNED, OsMutexWait(mutex, 0));
+    OsMutexRelease(mutex);
+    OsMutexRelease(mutex);
+    EXPECT_EQ(OS_WAIT_OWNED, OsMutexWait(mutex, 0));
+    OsMutexRelease(mutex);
+    OsMutexClose(mutex);
+}
+
+TEST(ProcessMutex, KeepsEveryOtherThreadOutWhileOwned) {
+    Counting counting{OsMutexOpen(NULL), 0};
+    ASSERT_NE(nullptr, counting.mutex);
+    OsThread *threads[4];
+    for (OsThread *&thread : threads) {
+        thread = OsThreadStart(CountUnderTheMutex, &counting);
+        ASSERT_NE(nullptr, thread);
+    }
+    for (OsThread *thread : threads) {
+        EXPECT_EQ(1, OsThreadWait(thread, 60000));
+        OsThreadRelease(thread);
+    }
+    EXPECT_EQ(0, counting.failures.load());
+    EXPECT_EQ(4 * 200, counting.count);
+    OsMutexClose(counting.mutex);
+}
 
 TEST(Threads, WaitIsBoundedAndSeesTheBodyEnd) {
     Gate gate;

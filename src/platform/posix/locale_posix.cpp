@@ -34,9 +34,40 @@ enum { LOCALE_SLOTS = 16, LOCALE_KEY = 512 };
 // One text of the locale: a name, a marker, one field of a time.
 enum { TEXT_PIECE_CAPACITY = 256 };
 
+// A time format is worked on in pieces, so that a field leaves together with the characters
+// that belong to it, and no character is ever cut in two.
+enum PieceKind {
+    PIECE_FIELD, // a conversion: "%M", "%OS", "%-H"
+    PIECE_BLANK, // one blank character
+    PIECE_MARK,  // one punctuation character: ":", ".", a full-width colon
+    PIECE_WORD   // one other character: a letter, an ideograph, "h"
+};
+
+typedef struct FormatPiece {
+    size_t start, length; // bytes of the UTF-8 format
+    enum PieceKind kind;
+    char field; // the conversion's letter, for PIECE_FIELD
+} FormatPiece;
+
+enum { TIME_FORMAT_CAPACITY = 256, CONVERSION_CAPACITY = 16, TIME_FORMS = 3 };
+
+// A locale with what the formatting functions read from it again and again, worked out once
+// when the locale is made: a locale's data never change while it is loaded. Never changed after
+// it is made, so that threads read it without a lock; freed only by OsReleaseCaches.
+typedef struct LocaleFacts {
+    locale_t locale;
+    char point[TEXT_PIECE_CAPACITY];       // the decimal separator, UTF-8
+    char thousands[TEXT_PIECE_CAPACITY];   // the grouping separator, UTF-8, or empty
+    char grouping[TEXT_PIECE_CAPACITY];    // the group sizes as nl_langinfo gives them, or empty
+    char am[64], pm[64];                   // the AM and PM markers, UTF-8, "AM" and "PM" when none
+    char timeFormat[TIME_FORMAT_CAPACITY]; // the locale's time format made UTF-8, spelt out
+    FormatPiece timePieces[TIME_FORMS][TIME_FORMAT_CAPACITY]; // its pieces for each OsTimeForm
+    size_t timePieceCount[TIME_FORMS];                        // how many of them are used
+} LocaleFacts;
+
 typedef struct CachedLocale {
     char key[LOCALE_KEY]; // the environment's locale variables, joined
-    locale_t locale;
+    LocaleFacts *facts;   // the locale made for them
 } CachedLocale;
 
 static CachedLocale gLocales[LOCALE_SLOTS];
@@ -44,13 +75,21 @@ static int gLocaleCount;
 static locale_t gCLocale; // for reading and rounding numbers whatever the host's locale
 static pthread_mutex_t gLocaleLock = PTHREAD_MUTEX_INITIALIZER;
 
+// The locale that OsLocaleCallBegin pinned for the calling thread's call, or NULL.
+static thread_local const LocaleFacts *tCallLocale;
+
+static void FreeFacts(LocaleFacts *facts) {
+    if (facts != NULL) {
+        freelocale(facts->locale);
+        free(facts);
+    }
+}
+
 void OsReleaseCaches(void) {
     pthread_mutex_lock(&gLocaleLock);
     for (int i = 0; i < gLocaleCount; i++) {
-        if (gLocales[i].locale != (locale_t)0) {
-            freelocale(gLocales[i].locale);
-        }
-        gLocales[i].locale = (locale_t)0;
+        FreeFacts(gLocales[i].facts);
+        gLocales[i].facts = NULL;
         gLocales[i].key[0] = '\0';
     }
     gLocaleCount = 0;
@@ -59,6 +98,7 @@ void OsReleaseCaches(void) {
         gCLocale = (locale_t)0;
     }
     pthread_mutex_unlock(&gLocaleLock);
+    tCallLocale = NULL;
     ReleaseConverters();
 }
 
@@ -72,10 +112,16 @@ static size_t AppendVariable(char *key, size_t used, size_t capacity, const char
     return used;
 }
 
-// The locale of the environment (LC_ALL, the LC_* categories, LANG); the C locale when the
-// named one is not installed. The result stays valid for the life of the process: never free
-// it. Returns (locale_t)0 only when not even the C locale can be had.
-static locale_t UserLocale(void) {
+static LocaleFacts *MakeFacts(locale_t locale);
+
+// The locale of the environment (LC_ALL, the LC_* categories, LANG), with its facts; the C
+// locale when the named one is not installed. Within a call that pinned one (OsLocaleCallBegin)
+// that one, without reading the environment again. The result stays valid for the life of the
+// process: never free it. Returns NULL only when not even the C locale can be had.
+static const LocaleFacts *UserLocale(void) {
+    if (tCallLocale != NULL) {
+        return tCallLocale;
+    }
     static const char *const kVariables[] = {"LC_ALL", "LC_TIME", "LC_NUMERIC", "LC_MEASUREMENT",
                                              "LANG"};
     char key[LOCALE_KEY];
@@ -88,27 +134,40 @@ static locale_t UserLocale(void) {
         used = AppendVariable(key, used, sizeof key, kVariables[i]);
     }
     pthread_mutex_lock(&gLocaleLock);
-    locale_t found = (locale_t)0;
-    for (int i = 0; i < gLocaleCount && found == (locale_t)0; i++) {
+    LocaleFacts *found = NULL;
+    for (int i = 0; i < gLocaleCount && found == NULL; i++) {
         if (strcmp(gLocales[i].key, key) == 0) {
-            found = gLocales[i].locale;
+            found = gLocales[i].facts;
         }
     }
-    if (found == (locale_t)0) {
-        found = newlocale(LC_ALL_MASK, "", (locale_t)0);
-        if (found == (locale_t)0) {
-            found = newlocale(LC_ALL_MASK, "C", (locale_t)0);
+    if (found == NULL) {
+        locale_t made = newlocale(LC_ALL_MASK, "", (locale_t)0);
+        if (made == (locale_t)0) {
+            made = newlocale(LC_ALL_MASK, "C", (locale_t)0);
+        }
+        found = made != (locale_t)0 ? MakeFacts(made) : NULL;
+        if (found == NULL && made != (locale_t)0) {
+            freelocale(made);
         }
         // When every slot is taken the newest locale replaces the last one; the old one stays
         // allocated (and is lost), as another thread may still be using it.
         int slot = gLocaleCount < LOCALE_SLOTS ? gLocaleCount++ : LOCALE_SLOTS - 1;
-        if (found != (locale_t)0) {
+        if (found != NULL) {
             snprintf(gLocales[slot].key, sizeof gLocales[slot].key, "%s", key);
-            gLocales[slot].locale = found;
+            gLocales[slot].facts = found;
         }
     }
     pthread_mutex_unlock(&gLocaleLock);
     return found;
+}
+
+void OsLocaleCallBegin(void) {
+    tCallLocale = NULL;
+    tCallLocale = UserLocale();
+}
+
+void OsLocaleCallEnd(void) {
+    tCallLocale = NULL;
 }
 
 static size_t CopyOut(const char *text, char *out, size_t capacity) {
@@ -141,20 +200,21 @@ static size_t LocaleText(locale_t locale, const char *text, char *out, size_t ca
 }
 
 // The user's locale, for a function that writes `out`; when there is none, `out` is left empty
-// and the result is 0.
-static locale_t LocaleOrEmpty(char *out, size_t capacity) {
-    locale_t locale = UserLocale();
-    if (locale == (locale_t)0) {
+// and the result is NULL.
+static const LocaleFacts *LocaleOrEmpty(char *out, size_t capacity) {
+    const LocaleFacts *facts = UserLocale();
+    if (facts == NULL) {
         CopyOut("", out, capacity);
     }
-    return locale;
+    return facts;
 }
 
 int OsLocaleMeasure(char *out, size_t capacity) {
-    locale_t locale = LocaleOrEmpty(out, capacity);
-    if (locale == (locale_t)0) {
+    const LocaleFacts *facts = LocaleOrEmpty(out, capacity);
+    if (facts == NULL) {
         return 0;
     }
+    locale_t locale = facts->locale;
     // glibc numbers the systems 1 (metric) and 2 (U.S.); Windows says "0" and "1".
     const char *measurement = nl_langinfo_l(_NL_MEASUREMENT_MEASUREMENT, locale);
     int metric = measurement == NULL || measurement[0] != 2;
@@ -210,10 +270,11 @@ static size_t FormatWith(const char *format, const struct tm *time, char *out, s
     if (capacity == 0) {
         return 0;
     }
-    locale_t locale = LocaleOrEmpty(out, capacity);
-    if (locale == (locale_t)0) {
+    const LocaleFacts *facts = LocaleOrEmpty(out, capacity);
+    if (facts == NULL) {
         return 0;
     }
+    locale_t locale = facts->locale;
     char text[1024];
     if (strftime_l(text, sizeof text, format, time, locale) == 0) {
         out[0] = '\0';
@@ -271,23 +332,6 @@ static void ExpandTimeFormat(const char *format, locale_t locale, char *out, siz
     }
     out[n] = '\0';
 }
-
-// A time format is worked on in pieces, so that a field leaves together with the characters
-// that belong to it, and no character is ever cut in two.
-enum PieceKind {
-    PIECE_FIELD, // a conversion: "%M", "%OS", "%-H"
-    PIECE_BLANK, // one blank character
-    PIECE_MARK,  // one punctuation character: ":", ".", a full-width colon
-    PIECE_WORD   // one other character: a letter, an ideograph, "h"
-};
-
-typedef struct FormatPiece {
-    size_t start, length; // bytes of the UTF-8 format
-    enum PieceKind kind;
-    char field; // the conversion's letter, for PIECE_FIELD
-} FormatPiece;
-
-enum { TIME_FORMAT_CAPACITY = 256, CONVERSION_CAPACITY = 16 };
 
 // Splits a UTF-8 time format into its pieces. Returns the number of pieces; a format with more
 // pieces than `capacity` is taken as far as they go.
@@ -407,51 +451,72 @@ static size_t WriteFormat(const char *format, const FormatPiece *pieces, size_t 
     return n;
 }
 
-size_t OsFormatTime(const OsDateTime *time, enum OsTimeForm form, char *out, size_t capacity) {
-    if (capacity == 0) {
-        return 0;
+// Works out the facts of a locale that the formatting functions read: its separators and
+// markers made UTF-8, and its time format split into pieces for each OsTimeForm. Returns a
+// malloc'd record that holds `locale` (FreeFacts frees both), or NULL when memory runs out.
+static LocaleFacts *MakeFacts(locale_t locale) {
+    LocaleFacts *facts = (LocaleFacts *)malloc(sizeof(LocaleFacts));
+    if (facts == NULL) {
+        return NULL;
     }
-    locale_t locale = LocaleOrEmpty(out, capacity);
-    if (locale == (locale_t)0) {
-        return 0;
+    facts->locale = locale;
+    LocaleText(locale, nl_langinfo_l(RADIXCHAR, locale), facts->point, sizeof facts->point);
+    LocaleText(locale, nl_langinfo_l(THOUSEP, locale), facts->thousands, sizeof facts->thousands);
+    const char *grouping = nl_langinfo_l(GROUPING, locale);
+    snprintf(facts->grouping, sizeof facts->grouping, "%s", grouping != NULL ? grouping : "");
+    LocaleText(locale, nl_langinfo_l(AM_STR, locale), facts->am, sizeof facts->am);
+    LocaleText(locale, nl_langinfo_l(PM_STR, locale), facts->pm, sizeof facts->pm);
+    // Locales without a marker (de_DE) still show one for "tt", as Windows does.
+    if (facts->am[0] == '\0') {
+        CopyOut("AM", facts->am, sizeof facts->am);
+    }
+    if (facts->pm[0] == '\0') {
+        CopyOut("PM", facts->pm, sizeof facts->pm);
     }
     char expanded[TIME_FORMAT_CAPACITY];
     ExpandTimeFormat(nl_langinfo_l(T_FMT, locale), locale, expanded, sizeof expanded);
     // The fields are removed from the format made UTF-8, where every character's length is
     // known; the locale's own code set may use several bytes for one character too.
-    char format[TIME_FORMAT_CAPACITY];
-    LocaleText(locale, expanded, format, sizeof format);
-    FormatPiece pieces[TIME_FORMAT_CAPACITY];
-    size_t count = SplitFormat(format, locale, pieces, TIME_FORMAT_CAPACITY);
-    if (form != OS_TIME_FULL) {
-        count = RemoveField(pieces, count, 'S');
+    LocaleText(locale, expanded, facts->timeFormat, sizeof facts->timeFormat);
+    for (int form = 0; form < TIME_FORMS; form++) {
+        FormatPiece *pieces = facts->timePieces[form];
+        size_t count = SplitFormat(facts->timeFormat, locale, pieces, TIME_FORMAT_CAPACITY);
+        if (form != OS_TIME_FULL) {
+            count = RemoveField(pieces, count, 'S');
+        }
+        if (form == OS_TIME_HOUR_ONLY) {
+            count = RemoveField(pieces, count, 'M');
+        }
+        facts->timePieceCount[form] = count;
     }
-    if (form == OS_TIME_HOUR_ONLY) {
-        count = RemoveField(pieces, count, 'M');
+    return facts;
+}
+
+size_t OsFormatTime(const OsDateTime *time, enum OsTimeForm form, char *out, size_t capacity) {
+    if (capacity == 0) {
+        return 0;
     }
+    const LocaleFacts *facts = LocaleOrEmpty(out, capacity);
+    if (facts == NULL) {
+        return 0;
+    }
+    int index = form == OS_TIME_NO_SECONDS  ? OS_TIME_NO_SECONDS
+                : form == OS_TIME_HOUR_ONLY ? OS_TIME_HOUR_ONLY
+                                            : OS_TIME_FULL;
     struct tm when;
     ToTm(time, &when);
-    return WriteFormat(format, pieces, count, &when, locale, out, capacity);
+    return WriteFormat(facts->timeFormat, facts->timePieces[index], facts->timePieceCount[index],
+                       &when, facts->locale, out, capacity);
 }
 
 size_t OsFormatTimePicture(const OsDateTime *time, const char *picture, char *out,
                            size_t capacity) {
-    locale_t locale = LocaleOrEmpty(out, capacity);
-    if (locale == (locale_t)0) {
+    const LocaleFacts *facts = LocaleOrEmpty(out, capacity);
+    if (facts == NULL) {
         return 0;
     }
-    char am[64], pm[64];
-    LocaleText(locale, nl_langinfo_l(AM_STR, locale), am, sizeof am);
-    LocaleText(locale, nl_langinfo_l(PM_STR, locale), pm, sizeof pm);
-    // Locales without a marker (de_DE) still show one for "tt", as Windows does.
-    if (am[0] == '\0') {
-        CopyOut("AM", am, sizeof am);
-    }
-    if (pm[0] == '\0') {
-        CopyOut("PM", pm, sizeof pm);
-    }
-    return FormatTimePicture(time->hour, time->minute, time->second, am, pm, picture, out,
-                             capacity);
+    return FormatTimePicture(time->hour, time->minute, time->second, facts->am, facts->pm, picture,
+                             out, capacity);
 }
 
 size_t OsFormatNumber(const char *number, char *out, size_t capacity) {
@@ -485,14 +550,13 @@ size_t OsFormatNumber(const char *number, char *out, size_t capacity) {
     snprintf(plain, sizeof plain, "%.*f", kFractionDigits, value);
     uselocale(previous);
 
-    locale_t locale = UserLocale();
-    if (locale == (locale_t)0) {
+    const LocaleFacts *facts = UserLocale();
+    if (facts == NULL) {
         return 0;
     }
-    char point[TEXT_PIECE_CAPACITY], thousands[TEXT_PIECE_CAPACITY];
-    LocaleText(locale, nl_langinfo_l(RADIXCHAR, locale), point, sizeof point);
-    LocaleText(locale, nl_langinfo_l(THOUSEP, locale), thousands, sizeof thousands);
-    const char *grouping = nl_langinfo_l(GROUPING, locale);
+    const char *point = facts->point;
+    const char *thousands = facts->thousands;
+    const char *grouping = facts->grouping;
     char result[1024];
     size_t n = 0;
     const char *digits = plain;
@@ -505,7 +569,7 @@ size_t OsFormatNumber(const char *number, char *out, size_t capacity) {
     // Group sizes from the right: each byte of `grouping` one group, the last repeated.
     int groupEnds[128];
     int groups = 0;
-    if (thousands[0] != '\0' && grouping != NULL && grouping[0] > 0) {
+    if (thousands[0] != '\0' && grouping[0] > 0) {
         int position = 0;
         const char *g = grouping;
         int size = *g;
@@ -549,13 +613,11 @@ size_t OsFormatNumber(const char *number, char *out, size_t capacity) {
 }
 
 int OsDecimalSeparator(char *out, size_t capacity) {
-    locale_t locale = LocaleOrEmpty(out, capacity);
-    if (locale == (locale_t)0) {
+    const LocaleFacts *facts = LocaleOrEmpty(out, capacity);
+    if (facts == NULL) {
         return 0;
     }
-    char separator[8];
-    LocaleText(locale, nl_langinfo_l(RADIXCHAR, locale), separator, capacity < 4 ? capacity : 4);
-    CopyOut(separator, out, capacity < 4 ? capacity : 4);
+    CopyOut(facts->point, out, capacity < 4 ? capacity : 4);
     return out[0] != '\0';
 }
 
@@ -584,11 +646,11 @@ size_t OsCalendarName(OsCalendarNames names, int index, char *out, size_t capaci
         CopyOut("", out, capacity);
         return 0;
     }
-    locale_t locale = LocaleOrEmpty(out, capacity);
-    if (locale == (locale_t)0) {
+    const LocaleFacts *facts = LocaleOrEmpty(out, capacity);
+    if (facts == NULL) {
         return 0;
     }
-    return LocaleText(locale, nl_langinfo_l(name, locale), out, capacity);
+    return LocaleText(facts->locale, nl_langinfo_l(name, facts->locale), out, capacity);
 }
 
 int OsTimeZoneName(char *out, size_t capacity) {

@@ -9,6 +9,10 @@
 
 const int OsTextIsUtf8 = 0;
 
+// The system keeps the user's locale itself; nothing is read ahead of a call.
+void OsLocaleCallBegin(void) {}
+void OsLocaleCallEnd(void) {}
+
 static int ClampCapacity(size_t capacity) {
     return capacity > 0x7fffffff ? 0x7fffffff : (int)capacity;
 }

@@ -105,10 +105,59 @@ static int StartsWithUtf8Mark(const char *text, size_t length) {
     return length >= UTF8_MARK_LENGTH && memcmp(text, kUtf8Mark, UTF8_MARK_LENGTH) == 0;
 }
 
+// The files last found to be for the system's functions, with the time and size they had before
+// that reading: while a file keeps both, a lookup goes straight to the system instead of reading
+// the whole file first only to find that again (each lookup of a language file would read it
+// twice). A file changed since is read here again. Slots are taken in turn.
+enum { SYSTEM_READ_SLOTS = 4 };
+
+typedef struct SystemRead {
+    char path[MAX_PATH]; // or empty
+    uint64_t time;       // the file's last-write time before it was read
+    int64_t size;        // its size in bytes then
+} SystemRead;
+
+static SystemRead gSystemReads[SYSTEM_READ_SLOTS];
+static int gNextSystemRead;
+static SRWLOCK gSystemReadsLock = SRWLOCK_INIT;
+
+// Whether the file at `path` was found to be for the system's functions when it had this time
+// and size.
+static int KnownSystemRead(const char *path, uint64_t time, int64_t size) {
+    int known = 0;
+    AcquireSRWLockShared(&gSystemReadsLock);
+    for (int i = 0; i < SYSTEM_READ_SLOTS && !known; i++) {
+        const SystemRead *read = &gSystemReads[i];
+        known = read->time == time && read->size == size && lstrcmpiA(read->path, path) == 0;
+    }
+    ReleaseSRWLockShared(&gSystemReadsLock);
+    return known;
+}
+
+static void NoteSystemRead(const char *path, uint64_t time, int64_t size) {
+    if (strlen(path) >= MAX_PATH) {
+        return;
+    }
+    AcquireSRWLockExclusive(&gSystemReadsLock);
+    SystemRead *read = &gSystemReads[gNextSystemRead];
+    gNextSystemRead = (gNextSystemRead + 1) % SYSTEM_READ_SLOTS;
+    strcpy(read->path, path);
+    read->time = time;
+    read->size = size;
+    ReleaseSRWLockExclusive(&gSystemReadsLock);
+}
+
 // The whole file, when the module reads it itself (it begins with the mark or holds a NUL byte):
 // a malloc'd text, zero-terminated after its *length bytes, which the caller frees. Returns NULL
 // for a file the system's functions read, and for one that is missing, unreadable or too large.
 static char *TextReadHere(const char *path, size_t *length) {
+    uint64_t stampTime = 0;
+    int64_t stampSize = 0;
+    // The look comes before the reading, so that a change made while it reads is seen next time.
+    int stamped = OsFileStamp(path, &stampTime, &stampSize);
+    if (stamped && KnownSystemRead(path, stampTime, stampSize)) {
+        return NULL;
+    }
     OsFile *file = OsFileOpenRead(path);
     int64_t size = file != NULL ? OsFileSize(file) : -1;
     char *bytes =
@@ -126,6 +175,9 @@ static char *TextReadHere(const char *path, size_t *length) {
     if (bytes != NULL && !StartsWithUtf8Mark(bytes, used) && memchr(bytes, '\0', used) == NULL) {
         free(bytes);
         bytes = NULL;
+        if (stamped) {
+            NoteSystemRead(path, stampTime, stampSize);
+        }
     }
     if (bytes != NULL) {
         bytes[used] = '\0';
@@ -282,27 +334,91 @@ int OsHostProxyValue(const char *name, char *out, size_t capacity) {
     return 1;
 }
 
+// A named mutex is the system's kernel mutex, which every process of the user shares. A mutex of
+// this process alone never needs the kernel while nobody else holds it: a wait on a kernel
+// object costs a trip to the kernel (under Wine to the Wine server) even when it is free, and
+// every export takes this one. Its owner and count of nested waits live here; a thread that
+// finds it taken sleeps on an event, which the releasing owner sets while anyone waits.
 struct OsMutex {
-    HANDLE handle;
+    HANDLE handle;         // the kernel mutex of a named one; NULL for one of this process alone
+    volatile LONG taken;   // this process's own: 1 while a thread owns it
+    volatile LONG waiters; // this process's own: threads in the slow part of a wait
+    volatile DWORD owner;  // this process's own: the owning thread's id, 0 when none
+    LONG depth;            // this process's own: the owner's waits not yet released
+    HANDLE wake;           // this process's own: auto-reset event set by a release for a waiter
 };
 
 OsMutex *OsMutexOpen(const char *name) {
-    HANDLE handle = CreateMutexA(NULL, FALSE, name);
-    if (handle == NULL) {
-        return NULL;
-    }
-    OsMutex *mutex = (OsMutex *)HeapAlloc(GetProcessHeap(), 0, sizeof(OsMutex));
+    OsMutex *mutex = (OsMutex *)HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, sizeof(OsMutex));
     if (mutex == NULL) {
-        CloseHandle(handle);
         return NULL;
     }
-    mutex->handle = handle;
+    if (name != NULL) {
+        mutex->handle = CreateMutexA(NULL, FALSE, name);
+    } else {
+        mutex->wake = CreateEventA(NULL, FALSE, FALSE, NULL);
+    }
+    if (mutex->handle == NULL && mutex->wake == NULL) {
+        HeapFree(GetProcessHeap(), 0, mutex);
+        return NULL;
+    }
     return mutex;
+}
+
+// Takes a mutex of this process for the calling thread when it is free. Returns 1 when taken.
+static int TakeLocal(OsMutex *mutex, DWORD self) {
+    if (InterlockedCompareExchange(&mutex->taken, 1, 0) != 0) {
+        return 0;
+    }
+    mutex->owner = self;
+    mutex->depth = 1;
+    return 1;
+}
+
+// OsMutexWait for a mutex of this process alone: nested waits of its owner count, as a kernel
+// mutex's do; a free mutex is taken without the kernel.
+static enum OsWaitResult WaitLocal(OsMutex *mutex, unsigned milliseconds) {
+    DWORD self = GetCurrentThreadId();
+    // Only the owner itself ever wrote its own id there.
+    if (mutex->owner == self) {
+        mutex->depth++;
+        return OS_WAIT_OWNED;
+    }
+    if (TakeLocal(mutex, self)) {
+        return OS_WAIT_OWNED;
+    }
+    if (milliseconds == 0) {
+        return OS_WAIT_TIMEOUT;
+    }
+    ULONGLONG start = GetTickCount64();
+    // Counted before the next look, so that a release after it sets the event for this thread.
+    InterlockedIncrement(&mutex->waiters);
+    enum OsWaitResult result = OS_WAIT_TIMEOUT;
+    for (;;) {
+        if (TakeLocal(mutex, self)) {
+            result = OS_WAIT_OWNED;
+            break;
+        }
+        ULONGLONG waited = GetTickCount64() - start;
+        if (milliseconds != INFINITE && waited >= milliseconds) {
+            break;
+        }
+        DWORD left = milliseconds == INFINITE ? INFINITE : (DWORD)(milliseconds - waited);
+        if (WaitForSingleObject(mutex->wake, left) == WAIT_FAILED) {
+            result = OS_WAIT_FAILED;
+            break;
+        }
+    }
+    InterlockedDecrement(&mutex->waiters);
+    return result;
 }
 
 enum OsWaitResult OsMutexWait(OsMutex *mutex, unsigned milliseconds) {
     if (mutex == NULL) {
         return OS_WAIT_FAILED;
+    }
+    if (mutex->handle == NULL) {
+        return WaitLocal(mutex, milliseconds);
     }
     switch (WaitForSingleObject(mutex->handle, milliseconds)) {
     case WAIT_OBJECT_0:
@@ -317,14 +433,27 @@ enum OsWaitResult OsMutexWait(OsMutex *mutex, unsigned milliseconds) {
 }
 
 void OsMutexRelease(OsMutex *mutex) {
-    if (mutex != NULL) {
+    if (mutex == NULL) {
+        return;
+    }
+    if (mutex->handle != NULL) {
         ReleaseMutex(mutex->handle);
+        return;
+    }
+    // As ReleaseMutex, a thread that does not own it releases nothing.
+    if (mutex->owner != GetCurrentThreadId() || --mutex->depth > 0) {
+        return;
+    }
+    mutex->owner = 0;
+    InterlockedExchange(&mutex->taken, 0);
+    if (InterlockedCompareExchange(&mutex->waiters, 0, 0) > 0) {
+        SetEvent(mutex->wake);
     }
 }
 
 void OsMutexClose(OsMutex *mutex) {
     if (mutex != NULL) {
-        CloseHandle(mutex->handle);
+        CloseHandle(mutex->handle != NULL ? mutex->handle : mutex->wake);
         HeapFree(GetProcessHeap(), 0, mutex);
     }
 }

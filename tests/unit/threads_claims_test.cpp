@@ -82,7 +82,7 @@ TEST(ProcessMutex, ItsOwnerTakesItAgainAndOthersWaitForTheLastRelease) {
     Contender kept{mutex, 100};
     OsThread *thread = OsThreadStart(Contend, &kept);
     ASSERT_NE(nullptr, thread);
-    ASSERT_EQ(1, OsThreadWait(thread, 10000));
+    ASSERT_EQ(OUTCOME_DONE, OsThreadWait(thread, 10000));
     OsThreadRelease(thread);
     EXPECT_EQ(OS_WAIT_TIMEOUT, kept.untimed.load());
     EXPECT_EQ(OS_WAIT_TIMEOUT, kept.timed.load());
@@ -97,7 +97,7 @@ TEST(ProcessMutex, ItsOwnerTakesItAgainAndOthersWaitForTheLastRelease) {
     OsSleep(50); // into its wait
     uint64_t released = OsMonotonicMs();
     OsMutexRelease(mutex);
-    ASSERT_EQ(1, OsThreadWait(thread, 10000));
+    ASSERT_EQ(OUTCOME_DONE, OsThreadWait(thread, 10000));
     OsThreadRelease(thread);
     EXPECT_EQ(OS_WAIT_TIMEOUT, waiting.untimed.load());
     EXPECT_EQ(OS_WAIT_OWNED, waiting.timed.load());
@@ -121,7 +121,7 @@ TEST(ProcessMutex, KeepsEveryOtherThreadOutWhileOwned) {
         ASSERT_NE(nullptr, thread);
     }
     for (OsThread *thread : threads) {
-        EXPECT_EQ(1, OsThreadWait(thread, 60000));
+        EXPECT_EQ(OUTCOME_DONE, OsThreadWait(thread, 60000));
         OsThreadRelease(thread);
     }
     EXPECT_EQ(0, counting.failures.load());

@@ -28,12 +28,22 @@ enum {
 };
 
 enum { CACHE_CHECK_SLOTS = 8 }; // cache files whose time one export call remembers
+enum { CACHE_NAME_SLOTS = 4 };  // cache file names one export call remembers
 
 typedef struct CacheCheck {
     char path[PATH_CAPACITY]; // a cache file looked at in this call, or empty
     int exists;               // 0: it could not be opened then
     uint64_t time;            // its last-write time then, when it exists
 } CacheCheck;
+
+// An expression with every term asks the same few files some seventy times in one call: each
+// one's name is put together once.
+typedef struct CacheName {
+    int kind;                                // its document kind (feed/kinds.h), or -1: free
+    char locationId[CALL_LOCATION_CAPACITY]; // the call's Location ID it was built for
+    char unit[UNIT_CAPACITY];                // the unit type it was built for
+    char path[PATH_CAPACITY];                // the name
+} CacheName;
 
 // A panel in Both reads the Current and the Forecast feed in English, Metric and Both, and the
 // narrative: the set holds them all, so that its warm calls read no file's content.
@@ -129,6 +139,10 @@ typedef struct PluginState {
     uint64_t documentUses;                       // loads and requests so far, for lastUse
     int cacheChecksActive;                       // 1 within an export call
     CacheCheck cacheChecks[CACHE_CHECK_SLOTS];   // file times looked up in this call
+    uint64_t cacheCheckClock;                    // the clock the call judges ages by: read at
+                                                 // its start and after each file written
+    CacheName cacheNames[CACHE_NAME_SLOTS];      // names built in this call
+    int nextCacheName;                           // the slot the next new name takes
 
     // Downloads of the call in progress (what is remembered about them lives in the cache folder).
     uint64_t callDownloadDeadline; // monotonic ms by which the call's downloads end, UINT64_MAX

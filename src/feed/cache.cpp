@@ -108,11 +108,45 @@ const char *CacheFilePath(enum DocumentKind kind) {
     return CacheFilePathForUnit(kind, Plugin.callUnit);
 }
 
+// The name built earlier in this call for the same kind, Location ID and unit type, or NULL.
+static const CacheName *KnownCacheName(enum DocumentKind kind, const char *unit) {
+    if (!Plugin.cacheChecksActive) {
+        return NULL;
+    }
+    for (int i = 0; i < CACHE_NAME_SLOTS; i++) {
+        const CacheName *name = &Plugin.cacheNames[i];
+        if (name->kind == (int)kind && strcmp(name->unit, unit) == 0 &&
+            strcmp(name->locationId, Plugin.callLocationId) == 0) {
+            return name;
+        }
+    }
+    return NULL;
+}
+
+static void RememberCacheName(enum DocumentKind kind, const char *unit, const char *path) {
+    if (!Plugin.cacheChecksActive) {
+        return;
+    }
+    CacheName *name = &Plugin.cacheNames[Plugin.nextCacheName];
+    Plugin.nextCacheName = (Plugin.nextCacheName + 1) % CACHE_NAME_SLOTS;
+    name->kind = -1;
+    if (CopyText(name->locationId, sizeof name->locationId, Plugin.callLocationId) &&
+        CopyText(name->unit, sizeof name->unit, unit) &&
+        CopyText(name->path, sizeof name->path, path)) {
+        name->kind = (int)kind;
+    }
+}
+
 const char *CacheFilePathForUnit(enum DocumentKind kind, const char *unit) {
     char *out = Plugin.cacheFilePath;
     out[0] = '\0';
     const DocumentKindInfo *info = DocumentKindOf(kind);
     if (info == NULL || Plugin.cacheFolder[0] == '\0') {
+        return out;
+    }
+    const CacheName *known = KnownCacheName(kind, unit);
+    if (known != NULL) {
+        CopyText(out, PATH_CAPACITY, known->path);
         return out;
     }
     char count[16] = "";
@@ -141,6 +175,7 @@ const char *CacheFilePathForUnit(enum DocumentKind kind, const char *unit) {
     if (!fits) {
         out[0] = '\0';
     }
+    RememberCacheName(kind, unit, out);
     return out;
 }
 
@@ -276,6 +311,12 @@ void StartCallCacheChecks(void) {
     for (int i = 0; i < CACHE_CHECK_SLOTS; i++) {
         Plugin.cacheChecks[i].path[0] = '\0';
     }
+    // Names are built anew in every call: the settings (the counts in the names, the cache
+    // folder) may have been read again since the last one.
+    for (int i = 0; i < CACHE_NAME_SLOTS; i++) {
+        Plugin.cacheNames[i].kind = -1;
+    }
+    Plugin.cacheCheckClock = OsUtcNow();
     Plugin.cacheChecksActive = 1;
 }
 
@@ -287,6 +328,7 @@ void ForgetCacheCheck(const char *path) {
     if (path[0] == '\0') {
         return;
     }
+    Plugin.cacheCheckClock = OsUtcNow(); // a file written now is judged by a clock after it
     for (int i = 0; i < CACHE_CHECK_SLOTS; i++) {
         if (EqualsIgnoreCase(Plugin.cacheChecks[i].path, path)) {
             Plugin.cacheChecks[i].path[0] = '\0';
@@ -418,7 +460,8 @@ static enum CacheVerdict Judge(const char *path, int limitMinutes, uint64_t *fil
     if (path[0] == '\0' || !CacheFileTime(path, fileTime, kept)) {
         return CACHE_MISSING;
     }
-    int64_t age = CacheAgeMinutes(*fileTime, OsUtcNow());
+    int64_t age =
+        CacheAgeMinutes(*fileTime, Plugin.cacheChecksActive ? Plugin.cacheCheckClock : OsUtcNow());
     // A file dated further ahead of the clock than the limit (the clock was set back) would
     // otherwise stay fresh until the clock caught up; it is stale like an old one.
     if (age > limitMinutes || age < -(int64_t)limitMinutes) {

@@ -123,12 +123,11 @@ typedef struct PluginState {
                                         // kept for the host to read after it
 
     // Working buffers of the expression functions, shared by the term formatters.
-    char expression[TEXT_CAPACITY];            // the expression under substitution: the export's
-                                               // answer, which the host reads after the call
-    char value[TEXT_CAPACITY];                 // every feed query's result, and the formatted term
-    char unitScratch[SCRATCH_CAPACITY];        // UnitText's result: the last unit read
-    char numberScratch[SCRATCH_CAPACITY];      // a number on its way to the locale's form
-    char decimalSeparator[SEPARATOR_CAPACITY]; // the locale's, as the last pressure read it
+    char expression[TEXT_CAPACITY];       // the expression under substitution: the export's
+                                          // answer, which the host reads after the call
+    char value[TEXT_CAPACITY];            // every feed query's result, and the formatted term
+    char unitScratch[SCRATCH_CAPACITY];   // UnitText's result: the last unit read
+    char numberScratch[SCRATCH_CAPACITY]; // a number on its way to the locale's form
     char callLocationId[CALL_LOCATION_CAPACITY]; // Location ID of the call in progress
     char callUnit[UNIT_CAPACITY];                // unit type of the call in progress
     int tagCounter;                              // "<" of the expression not yet accounted for

@@ -157,7 +157,8 @@ const char *FormatVisibility(const char *locationId, const char *unitType, const
 
 const char *FormatPressure(const char *locationId, const char *unitType, const char *unitFlag,
                            const char *open, const char *close) {
-    OsDecimalSeparator(Plugin.decimalSeparator, 4);
+    char separator[SEPARATOR_CAPACITY];
+    OsDecimalSeparator(separator, 4); // at most three characters, as the locale's are read
     if (IsBoth(unitType)) {
         char metric[TEXT_CAPACITY];
         FormatPressure(locationId, "Metric", "1", open, close);
@@ -167,8 +168,8 @@ const char *FormatPressure(const char *locationId, const char *unitType, const c
     }
     QueryCurrent(locationId, unitType, open, close, 1);
     ReplaceInValue(Plugin.value, sizeof Plugin.value, ",", "");
-    if (strchr(Plugin.decimalSeparator, '.') == NULL) {
-        ReplaceInValue(Plugin.value, sizeof Plugin.value, ".", Plugin.decimalSeparator);
+    if (strchr(separator, '.') == NULL) {
+        ReplaceInValue(Plugin.value, sizeof Plugin.value, ".", separator);
     }
     if (IsOff(unitFlag)) {
         return Plugin.value;

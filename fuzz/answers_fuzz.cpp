@@ -39,8 +39,8 @@ static void Require(bool condition) {
 
 static void CheckDocuments(const PlaceInfo *place, const AlertList *alerts, int days, int hours) {
     for (int metric = 0; metric <= 1; metric++) {
-        RenderContext context = {&gModel, place, "FUZZ", metric, days, hours, 133000000000000000ull,
-                                 alerts};
+        RenderContext context = {
+            &gModel, place, "FUZZ", metric, days, hours, 133000000000000000ull, alerts, nullptr};
         GrowText text;
         GrowTextInit(&text, 0);
         Require(RenderFeedDocument(KIND_CURRENT, &context, &text) == 1);

@@ -46,3 +46,9 @@ const char *MonthAbbreviation(int month) {
                                            "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
     return kNames[month < 1 ? 0 : month > 12 ? 11 : month - 1];
 }
+
+int64_t UnixMinutesOf(uint64_t fileTime) {
+    return fileTime > UNIX_EPOCH_FILE_TIME
+               ? (int64_t)((fileTime - UNIX_EPOCH_FILE_TIME) / FILE_TICKS_PER_MINUTE)
+               : 0;
+}

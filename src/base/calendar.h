@@ -5,6 +5,13 @@
 
 #include <stdint.h>
 
+// 1970-01-01 00:00 UTC as a file time (100-ns units since 1601-01-01), and a minute in its units.
+#define UNIX_EPOCH_FILE_TIME 116444736000000000ull
+#define FILE_TICKS_PER_MINUTE 600000000ull
+
+// Minutes since 1970-01-01 00:00 UTC of a file time, rounded down; 0 for a time before 1970.
+int64_t UnixMinutesOf(uint64_t fileTime);
+
 // The days of a month (1 to 12) in the Gregorian calendar: 28 to 31.
 int DaysInMonth(int year, int month);
 

@@ -77,6 +77,7 @@ typedef struct PluginState {
     int showMoonPhase;                         // nonzero: night icons carry the moon phase
     char defaultIconPath[PATH_CAPACITY];       // image folder for an empty folder argument
     char customLanguage[LANGUAGE_CAPACITY];    // "None" means no language file
+    int airQualityScale; // enum AirScale (base/air_scales.h): the index the air's terms show
 
     // The weather source ([Service]), read at start-up; Provider is written back, the rest not.
     const struct WeatherSource *source;      // where the weather comes from (feed/source.h)
@@ -88,6 +89,7 @@ typedef struct PluginState {
     char germanyAlertsApi[ADDRESS_CAPACITY]; // Germany's alerts address
     char norwayAlertsApi[ADDRESS_CAPACITY];  // Norway's and Svalbard's alerts address
     char radarApi[ADDRESS_CAPACITY];         // the radar frames' index
+    char airQualityApi[ADDRESS_CAPACITY];    // the air-quality service's address
     char userAgent[USER_AGENT_CAPACITY];     // User-Agent of the public services' requests
 
     // Service hosts of the feed ([Service]), read at start-up, never written back.

@@ -184,7 +184,8 @@ int ReplaceAllFrom(char *text, size_t capacity, size_t from, const char *pattern
 }
 
 const char *Latin1Text(unsigned char c) {
-    // The characters the plugin shows: the degree sign and the pressure-trend symbols.
+    // The characters the plugin shows: the degree sign, the pressure-trend symbols, and the micro
+    // sign and superscript three of µg/m³.
     switch (c) {
     case 0xB0:
         return OsTextIsUtf8 ? "\xC2\xB0" : "\xB0";
@@ -196,7 +197,48 @@ const char *Latin1Text(unsigned char c) {
         return OsTextIsUtf8 ? "\xC3\xA2" : "\xE2";
     case 0xF4:
         return OsTextIsUtf8 ? "\xC3\xB4" : "\xF4";
+    case 0xB5:
+        return OsTextIsUtf8 ? "\xC2\xB5" : "\xB5";
+    case 0xB3:
+        return OsTextIsUtf8 ? "\xC2\xB3" : "\xB3";
     default:
         return "";
     }
+}
+
+int ParseDecimal(const char *text, size_t length, double *value) {
+    size_t i = 0;
+    while (i < length && text[i] == ' ') {
+        i++;
+    }
+    while (length > i && text[length - 1] == ' ') {
+        length--;
+    }
+    int negative = 0;
+    if (i < length && (text[i] == '-' || text[i] == '+')) {
+        negative = text[i] == '-';
+        i++;
+    }
+    double number = 0, scale = 1;
+    int digits = 0, afterDot = 0;
+    for (; i < length; i++) {
+        char c = text[i];
+        if (c == '.' && !afterDot) {
+            afterDot = 1;
+            continue;
+        }
+        if (c < '0' || c > '9' || digits >= 15) {
+            return 0;
+        }
+        number = number * 10 + (c - '0');
+        if (afterDot) {
+            scale *= 10;
+        }
+        digits++;
+    }
+    if (digits == 0) {
+        return 0;
+    }
+    *value = (negative ? -number : number) / scale;
+    return 1;
 }

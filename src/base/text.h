@@ -53,8 +53,12 @@ int ReplaceAllFrom(char *text, size_t capacity, size_t from, const char *pattern
                    const char *replacement);
 
 // A Latin-1 character the plugin shows (the degree sign 0xB0 and the trend symbols 0xA1, 0xE1,
-// 0xE2, 0xF4) as a text of the platform's encoding: the byte itself in the Windows code page,
-// its UTF-8 form on POSIX. Returns a constant text; "" for any other character.
+// 0xE2, 0xF4, 0xB5, 0xB3) as a text of the platform's encoding: the byte itself in the Windows code
+// page, its UTF-8 form on POSIX. Returns a constant text; "" for any other character.
 const char *Latin1Text(unsigned char c);
+
+// Reads a plain decimal number ("-118.25", "34", "+5.5"), blanks around it allowed, whatever
+// the C library's locale says. Returns 1, or 0 for anything else.
+int ParseDecimal(const char *text, size_t length, double *value);
 
 #endif

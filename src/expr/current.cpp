@@ -2,6 +2,7 @@
 
 #include <string.h>
 
+#include "expr/air_terms.h"
 #include "expr/condition.h"
 #include "expr/datetime.h"
 #include "expr/expression.h"
@@ -41,7 +42,21 @@ static const char kHelp[] = "Use these terms in your CurrentConditions expressio
                             "<windgust> - gust speed\n"
                             "<winddir> - cardinal direction\n"
                             "<winddeg> - numeric direction\n"
-                            "<windunit> - windspeed unit";
+                            "<windunit> - windspeed unit\n"
+                            "<aqi> - air quality index\n"
+                            "<aqitext> - air quality band\n"
+                            "<aqiscale> - air quality index scale\n"
+                            "<pm25> - fine particles (PM2.5)\n"
+                            "<pm10> - particles (PM10)\n"
+                            "<o3> - ozone\n"
+                            "<no2> - nitrogen dioxide\n"
+                            "<so2> - sulphur dioxide\n"
+                            "<co> - carbon monoxide\n"
+                            "<dust> - dust\n"
+                            "<aqunit> - unit of the pollutants\n"
+                            "<pollen> - the plant with the most pollen, and its level\n"
+                            "<pollenalder>, <pollenbirch>, <pollengrass>, <pollenmugwort>, "
+                            "<pollenolive>, <pollenragweed> - each plant's pollen level";
 
 const char *CurrentTermsHelp(void) {
     return kHelp;
@@ -190,6 +205,60 @@ static const char *WindUnit(const ExpressionCall *c) {
 static const char *Alert(const ExpressionCall *c) {
     return AskDefault(c, "<t>", "</t>", 0);
 }
+static const char *AirIndex(const ExpressionCall *c) {
+    return AirIndexText(c->locationId, 0);
+}
+static const char *AirBand(const ExpressionCall *c) {
+    return AirBandText(c->locationId, 0);
+}
+static const char *AirScale(const ExpressionCall *c) {
+    return AirScaleText(c->locationId);
+}
+static const char *FineParticles(const ExpressionCall *c) {
+    return AirAmountText(c->locationId, 0, AIR_PM2_5);
+}
+static const char *Particles(const ExpressionCall *c) {
+    return AirAmountText(c->locationId, 0, AIR_PM10);
+}
+static const char *Ozone(const ExpressionCall *c) {
+    return AirAmountText(c->locationId, 0, AIR_OZONE);
+}
+static const char *NitrogenDioxide(const ExpressionCall *c) {
+    return AirAmountText(c->locationId, 0, AIR_NITROGEN_DIOXIDE);
+}
+static const char *SulphurDioxide(const ExpressionCall *c) {
+    return AirAmountText(c->locationId, 0, AIR_SULPHUR_DIOXIDE);
+}
+static const char *CarbonMonoxide(const ExpressionCall *c) {
+    return AirAmountText(c->locationId, 0, AIR_CARBON_MONOXIDE);
+}
+static const char *Dust(const ExpressionCall *c) {
+    return AirAmountText(c->locationId, 0, AIR_DUST);
+}
+static const char *AirUnit(const ExpressionCall *) {
+    return AirUnitText();
+}
+static const char *Pollen(const ExpressionCall *c) {
+    return PollenText(c->locationId, 0);
+}
+static const char *AlderPollen(const ExpressionCall *c) {
+    return PlantPollenText(c->locationId, PLANT_ALDER);
+}
+static const char *BirchPollen(const ExpressionCall *c) {
+    return PlantPollenText(c->locationId, PLANT_BIRCH);
+}
+static const char *GrassPollen(const ExpressionCall *c) {
+    return PlantPollenText(c->locationId, PLANT_GRASS);
+}
+static const char *MugwortPollen(const ExpressionCall *c) {
+    return PlantPollenText(c->locationId, PLANT_MUGWORT);
+}
+static const char *OlivePollen(const ExpressionCall *c) {
+    return PlantPollenText(c->locationId, PLANT_OLIVE);
+}
+static const char *RagweedPollen(const ExpressionCall *c) {
+    return PlantPollenText(c->locationId, PLANT_RAGWEED);
+}
 
 // In this order: a value inserted by an earlier term is searched by the later ones.
 static const Term kTerms[] = {
@@ -238,6 +307,24 @@ static const Term kTerms[] = {
     {"<winddeg>", WindDegrees, TERM_TESTED},
     {"<windunit>", WindUnit, TERM_NOT_TESTED},
     {"<alert>", Alert, TERM_NOT_TESTED},
+    {"<aqi>", AirIndex, TERM_TESTED},
+    {"<aqitext>", AirBand, TERM_TESTED},
+    {"<aqiscale>", AirScale, TERM_TESTED},
+    {"<pm25>", FineParticles, TERM_TESTED},
+    {"<pm10>", Particles, TERM_TESTED},
+    {"<o3>", Ozone, TERM_TESTED},
+    {"<no2>", NitrogenDioxide, TERM_TESTED},
+    {"<so2>", SulphurDioxide, TERM_TESTED},
+    {"<co>", CarbonMonoxide, TERM_TESTED},
+    {"<dust>", Dust, TERM_TESTED},
+    {"<aqunit>", AirUnit, TERM_TESTED},
+    {"<pollen>", Pollen, TERM_TESTED},
+    {"<pollenalder>", AlderPollen, TERM_TESTED},
+    {"<pollenbirch>", BirchPollen, TERM_TESTED},
+    {"<pollengrass>", GrassPollen, TERM_TESTED},
+    {"<pollenmugwort>", MugwortPollen, TERM_TESTED},
+    {"<pollenolive>", OlivePollen, TERM_TESTED},
+    {"<pollenragweed>", RagweedPollen, TERM_TESTED},
 };
 
 const char *FillCurrent(const char *expression, const char *locationId, const char *unitType,

@@ -2,6 +2,7 @@
 
 #include <string.h>
 
+#include "expr/air_terms.h"
 #include "expr/condition.h"
 #include "expr/datetime.h"
 #include "expr/expression.h"
@@ -28,7 +29,10 @@ static const char kForecastHelp[] =
     "windspeed for chosen day%b<windn> - windspeed for chosen day at night%b<windgust> - gust "
     "speed for chosen day%b<windgustn> - gust pseed for chosen day at night%b<winddir> - wind "
     "direction for chosen day%b<winddirn> - wind direction for chosen day at night%b<winddeg> "
-    "- in degrees%b<winddegn> - in degrees at night%b<windunit> - wind speed unit";
+    "- in degrees%b<winddegn> - in degrees at night%b<windunit> - wind speed unit%b<aqi> - "
+    "highest air quality index of chosen day%b<aqitext> - its band%b<aqiscale> - the index's "
+    "scale%b<pollen> - highest pollen "
+    "level of chosen day";
 
 static const char kHourlyHelp[] =
     "Use these terms in your Hourly Expression:%b%b"
@@ -37,7 +41,9 @@ static const char kHourlyHelp[] =
     "- name of hour (ie, 12 PM)%b<precip> - hourly precipitation chance%b<cond> - hourly "
     "condition description%b<dewpoint> - hourly dewpoint%b<humidity> - hourly humidity%b<wind> "
     "- hourly windspeed%b<windgust> - hourly gust speed%b<winddir> - hourly wind "
-    "direction%b<winddeg> - hourly wind degree%b<windunit> - windspeed unit";
+    "direction%b<winddeg> - hourly wind degree%b<windunit> - windspeed unit%b<aqi> - hourly air "
+    "quality index%b<aqitext> - its band%b<pm25> - hourly fine particles (PM2.5)%b<pollen> - "
+    "hourly pollen level";
 
 const char *ForecastTermsHelp(void) {
     return kForecastHelp;
@@ -165,6 +171,19 @@ static const char *FWindUnit(const ExpressionCall *c) {
     return AskForecast(c, 1, "<us>", "</us>", 1);
 }
 
+static const char *FAirIndex(const ExpressionCall *c) {
+    return AirIndexText(c->locationId, Day(c));
+}
+static const char *FAirBand(const ExpressionCall *c) {
+    return AirBandText(c->locationId, Day(c));
+}
+static const char *FAirScale(const ExpressionCall *c) {
+    return AirScaleText(c->locationId);
+}
+static const char *FPollen(const ExpressionCall *c) {
+    return PollenText(c->locationId, Day(c));
+}
+
 static const Term kForecastTerms[] = {
     {"<high>", High, TERM_TESTED},
     {"<low>", Low, TERM_TESTED},
@@ -197,6 +216,10 @@ static const Term kForecastTerms[] = {
     {"<winddeg>", FWindDegrees, TERM_TESTED},
     {"<winddegn>", WindDegreesNight, TERM_TESTED},
     {"<windunit>", FWindUnit, TERM_NOT_TESTED},
+    {"<aqi>", FAirIndex, TERM_TESTED},
+    {"<aqitext>", FAirBand, TERM_TESTED},
+    {"<aqiscale>", FAirScale, TERM_TESTED},
+    {"<pollen>", FPollen, TERM_TESTED},
 };
 
 const char *FillForecast(const char *expression, const char *locationId, const char *day,
@@ -327,6 +350,19 @@ static const char *HWindUnit(const ExpressionCall *c) {
     return AskHourly(c, 1, "<us>", "</us>", 1);
 }
 
+static const char *HAirIndex(const ExpressionCall *c) {
+    return AirIndexText(c->locationId, -Hour(c));
+}
+static const char *HAirBand(const ExpressionCall *c) {
+    return AirBandText(c->locationId, -Hour(c));
+}
+static const char *HFineParticles(const ExpressionCall *c) {
+    return AirAmountText(c->locationId, -Hour(c), AIR_PM2_5);
+}
+static const char *HPollen(const ExpressionCall *c) {
+    return PollenText(c->locationId, -Hour(c));
+}
+
 static const Term kHourlyTerms[] = {
     {"<update>", HUpdate, TERM_TESTED},       {"<moonvis>", HMoonVisible, TERM_TESTED},
     {"<moonphase>", HMoonPhase, TERM_TESTED}, {"<timezone>", HTimeZone, TERM_TESTED},
@@ -337,6 +373,8 @@ static const Term kHourlyTerms[] = {
     {"<humidity>", HHumidity, TERM_TESTED},   {"<wind>", HWind, TERM_TESTED},
     {"<windgust>", HGust, TERM_TESTED},       {"<winddir>", HWindDirection, TERM_TESTED},
     {"<winddeg>", HWindDegrees, TERM_TESTED}, {"<windunit>", HWindUnit, TERM_NOT_TESTED},
+    {"<aqi>", HAirIndex, TERM_TESTED},        {"<aqitext>", HAirBand, TERM_TESTED},
+    {"<pm25>", HFineParticles, TERM_TESTED},  {"<pollen>", HPollen, TERM_TESTED},
 };
 
 const char *FillHourly(const char *expression, const char *locationId, const char *hour,

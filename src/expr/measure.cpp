@@ -155,10 +155,17 @@ const char *FormatVisibility(const char *locationId, const char *unitType, const
     return WithUnit(locationId, unitType, unitFlag, UNIT_DISTANCE, value);
 }
 
-const char *FormatPressure(const char *locationId, const char *unitType, const char *unitFlag,
-                           const char *open, const char *close) {
+char *WithLocaleDecimal(char *text, size_t capacity) {
     char separator[SEPARATOR_CAPACITY];
     OsDecimalSeparator(separator, 4); // at most three characters, as the locale's are read
+    if (strchr(separator, '.') == NULL) {
+        ReplaceInValue(text, capacity, ".", separator);
+    }
+    return text;
+}
+
+const char *FormatPressure(const char *locationId, const char *unitType, const char *unitFlag,
+                           const char *open, const char *close) {
     if (IsBoth(unitType)) {
         char metric[TEXT_CAPACITY];
         FormatPressure(locationId, "Metric", "1", open, close);
@@ -168,9 +175,7 @@ const char *FormatPressure(const char *locationId, const char *unitType, const c
     }
     QueryCurrent(locationId, unitType, open, close, 1);
     ReplaceInValue(Plugin.value, sizeof Plugin.value, ",", "");
-    if (strchr(separator, '.') == NULL) {
-        ReplaceInValue(Plugin.value, sizeof Plugin.value, ".", separator);
-    }
+    WithLocaleDecimal(Plugin.value, sizeof Plugin.value);
     if (IsOff(unitFlag)) {
         return Plugin.value;
     }

@@ -4,6 +4,8 @@
 #ifndef NIMBREL_MEASURE_H
 #define NIMBREL_MEASURE_H
 
+#include <stddef.h>
+
 enum { BEAUFORT_NAME_COUNT = 13 }; // Beaufort numbers 0 to 12
 
 enum UnitKind { UNIT_SPEED, UNIT_TEMPERATURE, UNIT_PRESSURE, UNIT_DISTANCE };
@@ -41,6 +43,10 @@ const char *FormatVisibility(const char *locationId, const char *unitType, const
 // separator. Value buffer.
 const char *FormatPressure(const char *locationId, const char *unitType, const char *unitFlag,
                            const char *open, const char *close);
+
+// Puts the locale's decimal separator in place of the dot of a number written with one, in place
+// (cut to `capacity`). Returns `text`.
+char *WithLocaleDecimal(char *text, size_t capacity);
 
 // One symbol for "steady", "rising", "falling" and anything else.
 const char *PressureSymbol(const char *trend);

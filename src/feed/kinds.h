@@ -11,12 +11,14 @@ enum DocumentKind {
     KIND_HOURLY,   // the hours
     KIND_HOME,     // the local page, which names the radar picture
     KIND_RADAR,    // the radar picture
+    KIND_AIR,      // the air: its indices, pollutants and pollen, now, by day and by hour
 
     KIND_PLACE_ANSWER,      // a provider's place search
     KIND_OPEN_METEO_ANSWER, // Open-Meteo's forecast
     KIND_MET_NORWAY_ANSWER, // MET Norway's forecast, with its cache headers
     KIND_ALERTS_ANSWER,     // the national alert service's answer
     KIND_RADAR_INDEX,       // the radar index: only its failure memory is kept
+    KIND_AIR_ANSWER,        // the air-quality service's answer
 
     KIND_COUNT
 };
@@ -29,8 +31,9 @@ enum {
     HOURLY_AGE_LIMIT = 31,
     LOCAL_PAGE_AGE_LIMIT = 1440,
     RADAR_AGE_LIMIT = 30,
-    ANSWER_AGE_LIMIT = 31,         // a forecast answer (or a refusal of any answer)
-    PLACE_AGE_LIMIT = 30 * 24 * 60 // a place search: places stay put
+    ANSWER_AGE_LIMIT = 31,          // a forecast answer (or a refusal of any answer)
+    PLACE_AGE_LIMIT = 30 * 24 * 60, // a place search: places stay put
+    AIR_AGE_LIMIT = 60              // the air: its models run once or twice a day, by the hour
 };
 
 // Whose file a kind's file is.

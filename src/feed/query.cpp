@@ -144,3 +144,7 @@ const char *QueryHourly(const char *locationId, const char *unitType, const char
                         const char *close, int n) {
     return QueryFeed(KIND_HOURLY, OrEmpty(locationId), OrEmpty(unitType), open, close, n);
 }
+
+const char *QueryAir(const char *locationId, const char *open, const char *close, int n) {
+    return QueryFeed(KIND_AIR, OrEmpty(locationId), "", open, close, n);
+}

@@ -27,5 +27,7 @@ const char *QueryDetails(const char *locationId, const char *unitType, const cha
                          const char *close, int n);
 const char *QueryHourly(const char *locationId, const char *unitType, const char *open,
                         const char *close, int n);
+// The air's document, one per place whatever the unit type.
+const char *QueryAir(const char *locationId, const char *open, const char *close, int n);
 
 #endif

@@ -5,6 +5,7 @@
 #include <string.h>
 
 #include "base/terms.h"
+#include "feed/air_quality.h"
 #include "feed/cache.h"
 #include "feed/query.h"
 #include "feed/source.h"
@@ -124,6 +125,22 @@ static SearchResult FindPicture(const char *folder, const char *first, const cha
     return fits ? PICTURE_MISSING : PICTURE_TOO_LONG;
 }
 
+// The first picture of `first`, then `second`, as FindPicture searches; else the last path
+// tried, or the error texts of a folder that does not exist or a path that does not fit. Returns
+// the image path buffer or a constant text.
+static const char *PicturePath(const char *directory, const char *first, const char *second) {
+    SearchResult found = FindPicture(directory, first, second);
+    if (found == PICTURE_FOUND) {
+        return Plugin.imagePath;
+    }
+    if (!OsFolderExists(directory)) {
+        FormatText(Plugin.imagePath, sizeof Plugin.imagePath,
+                   "ERROR: Specified path (%s) does not exist.", directory);
+        return Plugin.imagePath;
+    }
+    return found == PICTURE_TOO_LONG ? TEXT_PATH_TOO_LONG : Plugin.imagePath;
+}
+
 const char *ResolveIcon(const char *locationId, const char *folder, int period, int dayNight) {
     const char *directory = IconFolder(folder);
 
@@ -152,16 +169,17 @@ const char *ResolveIcon(const char *locationId, const char *folder, int period, 
         name = "NA";
     }
 
-    SearchResult found = FindPicture(directory, name, noCondition ? NULL : code);
-    if (found == PICTURE_FOUND) {
-        return Plugin.imagePath;
+    return PicturePath(directory, name, noCondition ? NULL : code);
+}
+
+const char *AirQualityIconPath(const char *locationId, int period) {
+    enum AirScale scale = AirScaleFor(locationId);
+    int band = AirBandFor(locationId, period, scale);
+    char name[16] = "NA"; // no index, no band: the NA picture, as for a condition
+    if (band > 0) {
+        FormatText(name, sizeof name, "AQ%s%d", scale == AIR_SCALE_EUROPEAN ? "EU" : "US", band);
     }
-    if (!OsFolderExists(directory)) {
-        FormatText(Plugin.imagePath, sizeof Plugin.imagePath,
-                   "ERROR: Specified path (%s) does not exist.", directory);
-        return Plugin.imagePath;
-    }
-    return found == PICTURE_TOO_LONG ? TEXT_PATH_TOO_LONG : Plugin.imagePath;
+    return PicturePath(IconFolder(""), name, NULL);
 }
 
 const char *AlertIconLink(const char *locationId, const char *folder) {

@@ -42,6 +42,11 @@ DayPart LaterDayPart(int hour);
 // current folder is left as it is.
 const char *ResolveIcon(const char *locationId, const char *folder, int period, int dayNight);
 
+// The path of the badge of the place's air-quality band for `period` (0 now, d > 0 forecast day
+// d, -h hour h) on the place's scale, AQUS1 ... AQUS6 or AQEU1 ... AQEU6, in the DefaultIconPath
+// folder; NA where there is no index. Pictures and results as ResolveIcon's.
+const char *AirQualityIconPath(const char *locationId, int period);
+
 // The alert picture joined to the first alert's link, "PATH%lLINK", with "www." in the link
 // (and any "zzz." it held) rewritten to the source's alertLinkHost when it has one (the feed's
 // ALERT_HOST_PREFIX); other sources' links stay as they are. PATH is WEATHERALERT with the first

@@ -11,7 +11,7 @@
 static const char kFunctionList[] =
     "CurrentConditions|Forecast|Now|Later|Hourly|IconCC|IconForecast|IconNow|IconLater|"
     "IconHourly|AlertIcon|MoonIcon|LocalRadar|CustomRadar|ListCCTerms|ListForecastTerms|"
-    "ListHourlyTerms";
+    "ListHourlyTerms|AirQualityIcon";
 
 static const char kExpressionPrompts[] =
     "your weather expression|Location ID|Unit Type\nEnglish, Metric or Both|Show degree symbol|";
@@ -39,6 +39,7 @@ static const PromptEntry kPrompts[] = {
     {"LocalRadar", "Location ID|"},
     {"CustomRadar", "nickname|image url|refresh time (in minutes)|"},
     {"MoonIcon", "Path to the Images|how many days from now|"},
+    {"AirQualityIcon", "Location ID|period\n(0 now, a day number, or -hour number)|"},
 };
 
 Text NIMBREL_CALL init(void) {

@@ -37,6 +37,9 @@ NIMBREL_API Text NIMBREL_CALL IconLater(Text locationId, Text folder);
 NIMBREL_API Text NIMBREL_CALL IconHourly(Text locationId, Text hour, Text folder);
 NIMBREL_API Text NIMBREL_CALL AlertIcon(Text locationId, Text folder);
 NIMBREL_API Text NIMBREL_CALL MoonIcon(Text folder, Text daysFromNow);
+// The badge of the air-quality band of a period (0 now, d a forecast day, -h an hour) in the
+// DefaultIconPath folder, or its NA picture.
+NIMBREL_API Text NIMBREL_CALL AirQualityIcon(Text locationId, Text period);
 
 // Radar functions.
 NIMBREL_API Text NIMBREL_CALL LocalRadar(Text locationId);

@@ -76,6 +76,16 @@ Text NIMBREL_CALL MoonIcon(Text folder, Text daysFromNow) {
     return result;
 }
 
+Text NIMBREL_CALL AirQualityIcon(Text locationId, Text period) {
+    FrameEntry entry = EnterFrame();
+    if (entry == FRAME_TIMED_OUT) {
+        return ICON_TIMEOUT_TEXT;
+    }
+    const char *result = AirQualityIconPath(OrEmpty(locationId), TextToInt(OrEmpty(period)));
+    LeaveFrame(entry);
+    return result;
+}
+
 Text NIMBREL_CALL LocalRadar(Text locationId) {
     FrameEntry entry = EnterFrame();
     if (entry == FRAME_TIMED_OUT) {

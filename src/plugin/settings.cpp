@@ -2,6 +2,7 @@
 
 #include <string.h>
 
+#include "base/air_scales.h"
 #include "base/state.h"
 #include "base/text.h"
 #include "feed/source.h"
@@ -117,6 +118,10 @@ void ReadSettings(const char *path) {
     ReadString(path, "Unit", "DefaultUnit", "Auto", Plugin.defaultUnit, sizeof Plugin.defaultUnit);
     ResolveAutoUnit();
 
+    char scale[UNIT_CAPACITY];
+    ReadString(path, "Unit", "AirQualityIndex", "Auto", scale, sizeof scale);
+    Plugin.airQualityScale = AirScaleFromSetting(scale);
+
     ReadString(path, "General", "CustomLanguage", "None", Plugin.customLanguage,
                sizeof Plugin.customLanguage);
     ReadString(path, "LocationID", "DefaultLocationID", DEFAULT_LOCATION_ID,
@@ -151,6 +156,8 @@ void ReadSettings(const char *path) {
                sizeof Plugin.norwayAlertsApi);
     ReadString(path, "Service", "RadarApi", RAINVIEWER_MAPS_API, Plugin.radarApi,
                sizeof Plugin.radarApi);
+    ReadString(path, "Service", "AirQualityApi", OPEN_METEO_AIR_QUALITY_API, Plugin.airQualityApi,
+               sizeof Plugin.airQualityApi);
     // The public services ask to be told who asks: the plugin with its version, and the user's
     // contact where one is added. An empty agent would have every request refused.
     ReadString(path, "Service", "UserAgent", PROVIDER_USER_AGENT, Plugin.userAgent,
@@ -184,6 +191,8 @@ void WriteSettings(const char *path) {
                          Plugin.monthNames == OS_SHORT_MONTH_NAMES ? "1" : "0");
     OsProfileWriteString(path, "Unit", "DefaultUnit",
                          Plugin.unitFromAuto == 1 ? "Auto" : Plugin.defaultUnit);
+    OsProfileWriteString(path, "Unit", "AirQualityIndex",
+                         AirScaleSettingWord((enum AirScale)Plugin.airQualityScale));
     OsProfileWriteString(path, "LocationID", "DefaultLocationID", Plugin.defaultLocationId);
     OsProfileWriteString(path, "General", "DefaultIconPath", Plugin.defaultIconPath);
     OsProfileWriteString(path, "Service", "Provider", Plugin.source->name);

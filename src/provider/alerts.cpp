@@ -2,52 +2,17 @@
 
 #include <string.h>
 
+#include "base/calendar.h"
 #include "base/state.h"
 #include "base/text.h"
 #include "provider/geojson.h"
 #include "provider/json.h"
+#include "provider/region.h"
 #include "provider/service_text.h"
 
 using rapidjson::Value;
 
-static const uint64_t kUnixEpochFileTime = 116444736000000000ull; // 1970-01-01 00:00 UTC
-
 // ---- Regions -------------------------------------------------------------------------------
-
-typedef struct Box {
-    double south, north, west, east;
-} Box;
-
-// Where a source warns: the geocoding's country codes, and for a place known only by its
-// coordinates, boxes around the country.
-typedef struct Region {
-    const char *const *countries;
-    size_t countryCount;
-    const Box *boxes;
-    size_t boxCount;
-} Region;
-
-#define REGION(countries, boxes)                                                                   \
-    { countries, sizeof countries / sizeof countries[0], boxes, sizeof boxes / sizeof boxes[0] }
-
-static int RegionCovers(const Region *region, const PlaceInfo *place) {
-    if (place->country[0] != '\0') {
-        for (size_t i = 0; i < region->countryCount; i++) {
-            if (strcmp(place->country, region->countries[i]) == 0) {
-                return 1;
-            }
-        }
-        return 0;
-    }
-    for (size_t i = 0; i < region->boxCount; i++) {
-        const Box *box = &region->boxes[i];
-        if (place->latitude >= box->south && place->latitude <= box->north &&
-            place->longitude >= box->west && place->longitude <= box->east) {
-            return 1;
-        }
-    }
-    return 0;
-}
 
 // The area the National Weather Service warns for: the contiguous states, Alaska, Hawaii and
 // Puerto Rico, roughly; a point of a neighbour that falls inside only costs an empty answer.
@@ -111,8 +76,8 @@ static int CoversNorway(const PlaceInfo *place) {
 // ---- Times ---------------------------------------------------------------------------------
 
 AlertClock AlertClockOf(uint64_t fileTime) {
-    return fileTime > kUnixEpochFileTime
-               ? (AlertClock)((fileTime - kUnixEpochFileTime) / 10000000ull)
+    return fileTime > UNIX_EPOCH_FILE_TIME
+               ? (AlertClock)((fileTime - UNIX_EPOCH_FILE_TIME) / 10000000ull)
                : 0;
 }
 

@@ -50,10 +50,10 @@ const ProviderAnswer PlaceAnswer = {
         0,                       // keepsHeaders
         NULL,                    // headersFresh
     },
-    FEED_DOCUMENT_KINDS | KindBit(KIND_HOME), // feeds
-    1,                                        // needed
-    0,                                        // isForecast
-    0,                                        // followsWeather
+    FEED_DOCUMENT_KINDS | KindBit(KIND_HOME) | KindBit(KIND_AIR), // feeds
+    1,                                                            // needed
+    0,                                                            // isForecast
+    0,                                                            // followsWeather
     PreparePlace,
     ReadPlace,
     NULL,
@@ -208,6 +208,57 @@ const ProviderAnswer RadarIndexAnswer = {
     PrepareRadarIndex,
     ReadIndex,
     NULL,
+};
+
+// ---- The air -------------------------------------------------------------------------------
+
+// Asked only for the air's own document, which only the air's terms and badge read: a panel that
+// shows none of them never asks the service.
+static enum AnswerStep PrepareAirQuality(AnswerSet *set, KeptAnswerRule *rule, char *address,
+                                         size_t capacity) {
+    (void)rule;
+    char latitude[32], longitude[32];
+    if (!FormatPoint(set->place.latitude, set->place.longitude, latitude, longitude,
+                     sizeof latitude)) {
+        return STEP_NONE;
+    }
+    AirQualityRequestAddress(Plugin.airQualityApi, latitude, longitude, address, capacity);
+    return STEP_ASK;
+}
+
+static enum AnswerKind ReadAir(const char *bytes, size_t length, void *record, char *reason,
+                               size_t reasonCapacity) {
+    AnswerSet *set = (AnswerSet *)record;
+    enum AnswerKind kind = ReadAirQualityAnswer(bytes, length, &set->air, reason, reasonCapacity);
+    set->hasAir = kind == ANSWER_WEATHER;
+    return kind;
+}
+
+static void DiscardAir(AnswerSet *set) {
+    set->hasAir = 0;
+}
+
+const ProviderAnswer AirQualityAnswer = {
+    {
+        KIND_AIR_ANSWER,         // kind: kept for an hour
+        OPEN_METEO_ANSWER_LIMIT, // limit
+        1,                       // keepsCopy
+        ANSWER_AGE_LIMIT,        // refusalMinutes
+        0,                       // minimumMinutes
+        0,                       // staleServes: the air's document keeps serving meanwhile, and
+                                 // stays stale, so the service is asked again once the failure
+                                 // is forgotten
+        0,                       // failureDrops
+        0,                       // keepsHeaders
+        NULL,                    // headersFresh
+    },
+    KindBit(KIND_AIR), // feeds
+    1,                 // needed
+    0,                 // isForecast
+    0,                 // followsWeather
+    PrepareAirQuality,
+    ReadAir,
+    DiscardAir,
 };
 
 // ---- The walk --------------------------------------------------------------------------------

@@ -26,6 +26,8 @@ typedef struct AnswerSet {
     AlertList alerts;                    // the place's active alerts (count 0: none)
     MetNorwayClock clock;                // how MET Norway's times read at the place
     char radarPicture[ADDRESS_CAPACITY]; // the picture the radar index names, or empty
+    AirQualityRecord air;                // the air; valid when hasAir
+    int hasAir;                          // 1 when an air-quality answer was read
     char reason[TEXT_CAPACITY];          // a refusal's reason, or empty
 } AnswerSet;
 
@@ -66,6 +68,7 @@ extern const ProviderAnswer OpenMeteoAnswer;
 extern const ProviderAnswer MetNorwayAnswer;
 extern const ProviderAnswer AlertsAnswer;
 extern const ProviderAnswer RadarIndexAnswer;
+extern const ProviderAnswer AirQualityAnswer;
 
 // Empties the set for a refresh of the call's Location ID.
 void StartAnswerSet(AnswerSet *set);

@@ -5,7 +5,6 @@
 #include "base/calendar.h"
 #include "provider/wmo.h"
 
-static const uint64_t kUnixEpochFileTime = 116444736000000000ull; // 1970-01-01 00:00 UTC
 static const double kPi = 3.14159265358979323846;
 static const double kSteadyWithinHpa = 1.0; // change over three hours that is no trend
 static const int kTrendMinutes = 180;
@@ -16,8 +15,8 @@ static const int kDefaultSunset = 19 * 60;
 
 // The moment the answer arrived, in UTC minutes.
 static int64_t DownloadUtcMinutes(const RenderContext *context) {
-    int64_t seconds = context->downloadTime > kUnixEpochFileTime
-                          ? (int64_t)((context->downloadTime - kUnixEpochFileTime) / 10000000ull)
+    int64_t seconds = context->downloadTime > UNIX_EPOCH_FILE_TIME
+                          ? (int64_t)((context->downloadTime - UNIX_EPOCH_FILE_TIME) / 10000000ull)
                           : 0;
     return seconds / 60;
 }

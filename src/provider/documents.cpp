@@ -21,7 +21,7 @@ int WriteDocument(enum DocumentKind kind, const char *unit, const char *path,
     GrowTextInit(&document, 0);
     int local = kind == KIND_HOME;
     int rendered;
-    if (set->hasWeather || (local && set->reason[0] == '\0')) {
+    if (set->hasWeather || set->hasAir || (local && set->reason[0] == '\0')) {
         RenderContext context;
         context.model = set->hasWeather ? &set->model : NULL;
         context.place = &set->place;
@@ -31,6 +31,7 @@ int WriteDocument(enum DocumentKind kind, const char *unit, const char *path,
         context.hours = Plugin.maxHours;
         context.downloadTime = set->downloadTime;
         context.alerts = set->hasWeather && set->alerts.count > 0 ? &set->alerts : NULL;
+        context.air = set->hasAir ? &set->air : NULL;
         rendered = RenderFeedDocument(kind, &context, &document);
     } else {
         rendered = RenderServiceError(set->reason, &document);

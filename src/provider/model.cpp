@@ -7,9 +7,6 @@
 #include "base/calendar.h"
 #include "platform/platform.h"
 
-static const uint64_t kUnixEpochFileTime = 116444736000000000ull; // 1970-01-01 00:00 UTC
-static const uint64_t kFileTicksPerMinute = 600000000ull;
-
 int ModelHas(double value) {
     return !isnan(value);
 }
@@ -44,7 +41,7 @@ int ZoneOffsetAt(const char *zone, int fallbackOffsetSeconds, int64_t utcMinutes
     }
     // Instants before 1970 or past the year 30000 are no file times the systems convert.
     if (zone[0] != '\0' && utcMinutes >= 0 && utcMinutes < 15000000000ll &&
-        OsZoneAt(zone, kUnixEpochFileTime + (uint64_t)utcMinutes * kFileTicksPerMinute,
+        OsZoneAt(zone, UNIX_EPOCH_FILE_TIME + (uint64_t)utcMinutes * FILE_TICKS_PER_MINUTE,
                  offsetSeconds, abbreviation, capacity)) {
         return 1;
     }
@@ -158,43 +155,6 @@ int FormatPoint(double latitude, double longitude, char *latitudeText, char *lon
                 size_t capacity) {
     return FormatFixed(latitude, 4, latitudeText, capacity) &&
            FormatFixed(longitude, 4, longitudeText, capacity);
-}
-
-int ParseDecimal(const char *text, size_t length, double *value) {
-    size_t i = 0;
-    while (i < length && text[i] == ' ') {
-        i++;
-    }
-    while (length > i && text[length - 1] == ' ') {
-        length--;
-    }
-    int negative = 0;
-    if (i < length && (text[i] == '-' || text[i] == '+')) {
-        negative = text[i] == '-';
-        i++;
-    }
-    double number = 0, scale = 1;
-    int digits = 0, afterDot = 0;
-    for (; i < length; i++) {
-        char c = text[i];
-        if (c == '.' && !afterDot) {
-            afterDot = 1;
-            continue;
-        }
-        if (c < '0' || c > '9' || digits >= 15) {
-            return 0;
-        }
-        number = number * 10 + (c - '0');
-        if (afterDot) {
-            scale *= 10;
-        }
-        digits++;
-    }
-    if (digits == 0) {
-        return 0;
-    }
-    *value = (negative ? -number : number) / scale;
-    return 1;
 }
 
 int RoundToInt(double value) {

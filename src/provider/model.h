@@ -9,6 +9,9 @@
 #include <stddef.h>
 #include <stdint.h>
 
+#include "base/air_scales.h"
+#include "base/text.h"
+
 enum {
     MODEL_HOUR_CAPACITY = 24 * 18, // hourly steps kept (past days and forecast days)
     MODEL_DAY_CAPACITY = 18,       // daily steps kept
@@ -66,6 +69,19 @@ typedef struct ModelWeather {
     ModelDay days[MODEL_DAY_CAPACITY];
 } ModelWeather;
 
+// The air of one place as an air-quality answer gives it: its current values and its hours, in
+// the answer's own units (indices, and µg/m³ or grains/m³), each NaN where the answer had none;
+// indexed by enum AirValue (base/air_scales.h).
+enum { AIR_HOUR_CAPACITY = 24 * 7 }; // the service answers for up to seven days
+
+typedef struct AirQualityRecord {
+    int utcOffsetSeconds;            // the place's offset from UTC when the answer was made
+    double current[AIR_VALUE_COUNT]; // the current hour's values
+    int64_t firstHourUtc;            // UTC minutes at which hours[0] begins
+    int hourCount;                   // hours kept, one an hour from firstHourUtc on
+    float hours[AIR_HOUR_CAPACITY][AIR_VALUE_COUNT];
+} AirQualityRecord;
+
 // Where the weather is for: a place found by name, or coordinates given as the Location ID.
 typedef struct PlaceInfo {
     double latitude, longitude;           // degrees
@@ -121,10 +137,6 @@ int FormatFixed(double value, int decimals, char *out, size_t capacity);
 // in a buffer of `capacity` bytes. Returns 1, or 0 when a coordinate is no number.
 int FormatPoint(double latitude, double longitude, char *latitudeText, char *longitudeText,
                 size_t capacity);
-
-// Reads a plain decimal number ("-118.25", "34", "+5.5"), blanks around it allowed, whatever
-// the C library's locale says. Returns 1, or 0 for anything else.
-int ParseDecimal(const char *text, size_t length, double *value);
 
 // The nearest whole number, half away from zero; the value must be finite and within +-1e9.
 int RoundToInt(double value);

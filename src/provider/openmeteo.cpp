@@ -40,6 +40,28 @@ int ForecastRequestAddress(const char *api, const char *latitude, const char *lo
     return 1;
 }
 
+// The air-quality variables, in the order of enum AirValue.
+static const char *const kAirVariables[AIR_VALUE_COUNT] = {
+    "us_aqi",           "european_aqi",    "pm2_5",           "pm10",         "ozone",
+    "nitrogen_dioxide", "sulphur_dioxide", "carbon_monoxide", "dust",         "alder_pollen",
+    "birch_pollen",     "grass_pollen",    "mugwort_pollen",  "olive_pollen", "ragweed_pollen"};
+#define AIR_VARIABLE_LIST                                                                          \
+    "us_aqi,european_aqi,pm2_5,pm10,ozone,nitrogen_dioxide,sulphur_dioxide,carbon_monoxide,dust,"  \
+    "alder_pollen,birch_pollen,grass_pollen,mugwort_pollen,olive_pollen,ragweed_pollen"
+
+int AirQualityRequestAddress(const char *api, const char *latitude, const char *longitude,
+                             char *out, size_t capacity) {
+    if (!FormatText(out, capacity,
+                    "%s%clatitude=%s&longitude=%s&current=" AIR_VARIABLE_LIST
+                    "&hourly=" AIR_VARIABLE_LIST
+                    "&forecast_days=5&timezone=auto&timeformat=unixtime",
+                    api, QuerySeparator(api), latitude, longitude)) {
+        out[0] = '\0';
+        return 0;
+    }
+    return 1;
+}
+
 int PlaceRequestAddress(const char *api, const char *name, char *out, size_t capacity) {
     char encoded[256];
     if (!PercentEncode(name, encoded, sizeof encoded) ||
@@ -396,6 +418,64 @@ enum AnswerKind ReadForecastAnswer(const char *json, size_t length, ModelWeather
         return ANSWER_UNREADABLE;
     }
     return ANSWER_WEATHER;
+}
+
+// ---- The air-quality answer ---------------------------------------------------------------
+
+// The largest value of any air-quality variable taken as real: indices run far past their scale
+// in smoke, and carbon monoxide is counted in thousands of µg/m³.
+static const double kAirHighest = 1e6;
+
+enum AnswerKind ReadAirQualityAnswer(const char *json, size_t length, AirQualityRecord *air,
+                                     char *reason, size_t reasonCapacity) {
+    memset(air, 0, sizeof *air);
+    for (int v = 0; v < AIR_VALUE_COUNT; v++) {
+        air->current[v] = NAN;
+    }
+    rapidjson::Document document;
+    enum AnswerKind opened = OpenAnswer(&document, json, length, reason, reasonCapacity);
+    if (opened != ANSWER_WEATHER) {
+        return opened;
+    }
+    air->utcOffsetSeconds =
+        WholeIn(JsonMember(&document, "utc_offset_seconds"), -18 * 3600, 18 * 3600, 0);
+    AnswerClock clock;
+    clock.offsetSeconds = air->utcOffsetSeconds;
+    clock.zone[0] = '\0';
+    const Value *current = JsonMember(&document, "current");
+    int64_t currentUtc;
+    int hasCurrent = InstantIn(JsonMember(current, "time"), &clock, &currentUtc);
+    for (int v = 0; hasCurrent && v < AIR_VALUE_COUNT; v++) {
+        air->current[v] = NumberIn(Field(current, kAirVariables[v], -1), 0, kAirHighest);
+    }
+    const Value *hourly = JsonMember(&document, "hourly");
+    const Value *times = JsonMember(hourly, "time");
+    if (times != NULL && times->IsArray() && times->Size() > 0 &&
+        InstantIn(&(*times)[0], &clock, &air->firstHourUtc)) {
+        for (rapidjson::SizeType i = 0; i < times->Size(); i++) {
+            int64_t utc;
+            if (!InstantIn(&(*times)[i], &clock, &utc) || utc < air->firstHourUtc ||
+                (utc - air->firstHourUtc) % 60 != 0 ||
+                (utc - air->firstHourUtc) / 60 >= AIR_HOUR_CAPACITY) {
+                continue;
+            }
+            int h = (int)((utc - air->firstHourUtc) / 60);
+            for (int v = 0; v < AIR_VALUE_COUNT; v++) {
+                air->hours[h][v] =
+                    (float)NumberIn(Field(hourly, kAirVariables[v], (int)i), 0, kAirHighest);
+            }
+            // Hours the answer skipped stay absent.
+            for (int gap = air->hourCount; gap < h; gap++) {
+                for (int v = 0; v < AIR_VALUE_COUNT; v++) {
+                    air->hours[gap][v] = NAN;
+                }
+            }
+            if (h >= air->hourCount) {
+                air->hourCount = h + 1;
+            }
+        }
+    }
+    return hasCurrent || air->hourCount > 0 ? ANSWER_WEATHER : ANSWER_UNREADABLE;
 }
 
 // ---- The geocoding answer ------------------------------------------------------------------

@@ -11,6 +11,7 @@
 #define OPEN_METEO_FORECAST_API "https://api.open-meteo.com/v1/forecast"
 #define OPEN_METEO_SOURCE_NAME "Open-Meteo"
 #define OPEN_METEO_GEOCODING_API "https://geocoding-api.open-meteo.com/v1/search"
+#define OPEN_METEO_AIR_QUALITY_API "https://air-quality-api.open-meteo.com/v1/air-quality"
 
 // Days asked for: today and ten more, so that the night of a tenth forecast day has its
 // morning; and one day back, so that today's past hours and the pressure trend are there.
@@ -34,6 +35,19 @@ int PlaceRequestAddress(const char *api, const char *name, char *out, size_t cap
 // no JSON object or lacks the current time, every hour or every day.
 enum AnswerKind ReadForecastAnswer(const char *json, size_t length, ModelWeather *model,
                                    char *reason, size_t reasonCapacity);
+
+// The air-quality request for a place, for the current and hourly values of both indices, the
+// pollutants and the six pollens over five days, times in Unix seconds with the place's offset.
+// Returns 1 when it fits, else 0 (out empty).
+int AirQualityRequestAddress(const char *api, const char *latitude, const char *longitude,
+                             char *out, size_t capacity);
+
+// Reads an air-quality answer into `air`. Values out of all reason (a negative count) count as
+// absent, and so do hours that are not whole hours after the first. Returns ANSWER_WEATHER with
+// `air` filled (it may lack any value), ANSWER_REFUSED with the reason, or ANSWER_UNREADABLE
+// when the text is no JSON object or has neither current values nor hours.
+enum AnswerKind ReadAirQualityAnswer(const char *json, size_t length, AirQualityRecord *air,
+                                     char *reason, size_t reasonCapacity);
 
 // Reads a geocoding answer: ANSWER_WEATHER with the first result in `place` (its name with
 // its region, or its country when it has no region), ANSWER_NO_PLACE when there is no result

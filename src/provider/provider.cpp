@@ -22,10 +22,10 @@ typedef struct ProviderService {
     size_t count;
 } ProviderService;
 
-static const ProviderAnswer *const kOpenMeteoAnswers[] = {&PlaceAnswer, &OpenMeteoAnswer,
-                                                          &AlertsAnswer, &RadarIndexAnswer};
-static const ProviderAnswer *const kMetNorwayAnswers[] = {&PlaceAnswer, &MetNorwayAnswer,
-                                                          &AlertsAnswer, &RadarIndexAnswer};
+static const ProviderAnswer *const kOpenMeteoAnswers[] = {
+    &PlaceAnswer, &OpenMeteoAnswer, &AlertsAnswer, &RadarIndexAnswer, &AirQualityAnswer};
+static const ProviderAnswer *const kMetNorwayAnswers[] = {
+    &PlaceAnswer, &MetNorwayAnswer, &AlertsAnswer, &RadarIndexAnswer, &AirQualityAnswer};
 
 static const ProviderService kOpenMeteoService = {
     Plugin.forecastApi, kOpenMeteoAnswers, sizeof kOpenMeteoAnswers / sizeof kOpenMeteoAnswers[0]};

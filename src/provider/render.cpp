@@ -7,6 +7,7 @@
 #include "base/vocabulary.h"
 #include "base/calendar.h"
 #include "base/text.h"
+#include "provider/air_document.h"
 #include "provider/derive.h"
 #include "provider/rainviewer.h"
 #include "provider/wmo.h"
@@ -572,7 +573,7 @@ typedef struct KindWriterRow {
 
 static const KindWriterRow kKindWriters[] = {
     {KIND_CURRENT, CurrentFeed},   {KIND_FORECAST, ForecastFeed}, {KIND_HOURLY, HourlyFeed},
-    {KIND_DETAILS, NarrativePage}, {KIND_HOME, LocalPage},
+    {KIND_DETAILS, NarrativePage}, {KIND_HOME, LocalPage},        {KIND_AIR, AirDocument},
 };
 
 int RenderFeedDocument(enum DocumentKind kind, const RenderContext *context, GrowText *out) {

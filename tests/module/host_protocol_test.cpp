@@ -13,7 +13,7 @@
 static const char kFunctionList[] =
     "CurrentConditions|Forecast|Now|Later|Hourly|IconCC|IconForecast|IconNow|IconLater|"
     "IconHourly|AlertIcon|MoonIcon|LocalRadar|CustomRadar|ListCCTerms|ListForecastTerms|"
-    "ListHourlyTerms";
+    "ListHourlyTerms|AirQualityIcon";
 
 class HostProtocol : public ::testing::Test {
   protected:
@@ -24,10 +24,10 @@ class HostProtocol : public ::testing::Test {
     PluginCopy plugin{"protocol"};
 };
 
-TEST_F(HostProtocol, InitListsTheSeventeenFunctions) {
+TEST_F(HostProtocol, InitListsTheEighteenFunctions) {
     std::string list = plugin.Call0("init");
     EXPECT_EQ(kFunctionList, list);
-    EXPECT_EQ(16, std::count(list.begin(), list.end(), '|'));
+    EXPECT_EQ(17, std::count(list.begin(), list.end(), '|'));
     EXPECT_NE('|', list.back());
 }
 
@@ -53,6 +53,7 @@ TEST_F(HostProtocol, GetparamGivesEachPromptList) {
         {"LocalRadar", "Location ID|"},
         {"CustomRadar", "nickname|image url|refresh time (in minutes)|"},
         {"MoonIcon", "Path to the Images|how many days from now|"},
+        {"AirQualityIcon", "Location ID|period\n(0 now, a day number, or -hour number)|"},
         // No prompts: the term lists, the protocol itself, and names it does not list.
         {"ListCCTerms", ""},
         {"ListForecastTerms", ""},

@@ -26,7 +26,8 @@ inline void WriteRenderedDocuments(const ModelWeather *model, const PlaceInfo *p
         for (enum DocumentKind kind : {KIND_CURRENT, KIND_FORECAST, KIND_DETAILS, KIND_HOURLY}) {
             RenderContext context = {
                 model,          place,           id,           strcmp(unit, "Metric") == 0,
-                Plugin.maxDays, Plugin.maxHours, downloadTime, nullptr};
+                Plugin.maxDays, Plugin.maxHours, downloadTime, nullptr,
+                nullptr};
             GrowText text;
             GrowTextInit(&text, 0);
             ASSERT_EQ(1, RenderFeedDocument(kind, &context, &text)) << kind;

@@ -25,8 +25,15 @@ import icons  # noqa: E402  the generator, for its palette and where it puts the
 import png_reader  # noqa: E402
 
 NIGHT_CODES = (27, 29, 31, 33, 45, 46, 47)
+# The air-quality badges: each index's six bands, best first, in the colour its agency gives
+# the band (the US EPA's, the EEA's).
+BAND_COLOURS = {
+    "AQUS": ("#00E400", "#FFFF00", "#FF7E00", "#FF0000", "#8F3F97", "#7E0023"),
+    "AQEU": ("#50F0E6", "#50CCAA", "#F0E641", "#FF5050", "#960032", "#7D2181"),
+}
+BADGES = ["%s%d" % (scale, band) for scale in BAND_COLOURS for band in range(1, 7)]
 REQUIRED = ([str(c) for c in range(48)] + ["NA", "WEATHERALERT"] +
-            ["%d_%d" % (c, k) for c in NIGHT_CODES for k in range(1, 9)])
+            ["%d_%d" % (c, k) for c in NIGHT_CODES for k in range(1, 9)] + BADGES)
 
 # What each condition code means; codes of one meaning may share a picture, codes of different
 # meanings may not.
@@ -101,6 +108,55 @@ def moon_light(rows, size, spot):
             dark[half] += 1
     share = [lit[h] / (lit[h] + dark[h]) if lit[h] + dark[h] else 0.0 for h in (0, 1)]
     return lit, dark, share
+
+
+def contrast_ratio(a, b):
+    """WCAG's contrast ratio of two (r, g, b) colours."""
+    def luminance(rgb):
+        linear = [c / 12.92 if c <= 0.04045 else ((c + 0.055) / 1.055) ** 2.4
+                  for c in (v / 255 for v in rgb)]
+        return 0.2126 * linear[0] + 0.7152 * linear[1] + 0.0722 * linear[2]
+    high, low = sorted((luminance(a), luminance(b)), reverse=True)
+    return (high + 0.05) / (low + 0.05)
+
+
+def marks(rows, fill, tolerance=40):
+    """The separate marks drawn on a badge: groups of opaque pixels, touching side by side,
+    that are clearly not the fill and not its rim (far from the fill and from its darker
+    shades). Returns each group's size and mean colour, largest first."""
+    fill = hex_rgb(fill)
+    size = len(rows)
+
+    def is_mark(x, y):
+        r, g, b, a = rows[y][4 * x:4 * x + 4]
+        if a < 250:
+            return False
+        # The rim and the fill's anti-aliased edge are the fill scaled towards black.
+        for shade in (1.0, 0.8, 0.65, 0.5):
+            if all(abs(p - q * shade) <= tolerance for p, q in zip((r, g, b), fill)):
+                return False
+        return True
+
+    seen = set()
+    groups = []
+    for y in range(size):
+        for x in range(size):
+            if (x, y) in seen or not is_mark(x, y):
+                continue
+            stack, members = [(x, y)], []
+            seen.add((x, y))
+            while stack:
+                px, py = stack.pop()
+                members.append((px, py))
+                for nx, ny in ((px + 1, py), (px - 1, py), (px, py + 1), (px, py - 1)):
+                    if 0 <= nx < size and 0 <= ny < size and (nx, ny) not in seen and \
+                            is_mark(nx, ny):
+                        seen.add((nx, ny))
+                        stack.append((nx, ny))
+            colour = tuple(sum(rows[py][4 * px + c] for px, py in members) / len(members)
+                           for c in range(3))
+            groups.append((len(members), colour))
+    return sorted(groups, reverse=True)
 
 
 def differing_pixels(a, b):
@@ -250,6 +306,54 @@ class IconSet(unittest.TestCase):
             for code in range(48):
                 self.assertGreater(differing_pixels(self.image(special, 64),
                                                     self.image(str(code), 64)), 30)
+
+    def test_air_quality_badges_show_their_band(self):
+        for name, size in itertools.product(BADGES, (64, 128)):
+            with self.subTest(name=name, size=size):
+                rows = self.image(name, size)
+                fill = BAND_COLOURS[name[:4]][int(name[4:]) - 1]
+                opaque = sum(1 for row in rows for a in row[3::4] if a > 128)
+                self.assertGreater(count_colour(rows, fill), 0.6 * opaque,
+                                   "the band's colour fills most of the badge")
+                # The band's number as separate marks, each big enough to see (a pip of 3 px
+                # across at 64 px would be one), and no crumbs.
+                found = marks(rows, fill)
+                big = [g for g in found if g[0] >= (size / 64) ** 2 * 25]
+                self.assertEqual(len(big), int(name[4:]), "one mark per band step: %s" % found)
+                self.assertLessEqual(sum(g[0] for g in found) - sum(g[0] for g in big),
+                                     (size / 64) ** 2 * 20, "stray marks: %s" % found)
+                # WCAG asks 3:1 of a graphic's parts against what is next to them.
+                for _, colour in big:
+                    self.assertGreaterEqual(contrast_ratio(colour, hex_rgb(fill)), 3.0,
+                                            "the mark reads on the band's colour")
+
+    def test_light_and_dark_bands_take_marks_of_their_own(self):
+        # Yellow cannot take a white mark nor the darkest red a black one: both kinds occur.
+        shades = set()
+        for name in BADGES:
+            fill = BAND_COLOURS[name[:4]][int(name[4:]) - 1]
+            _, colour = marks(self.image(name), fill)[0]
+            shades.add("light" if sum(colour) > 3 * 128 else "dark")
+        self.assertEqual(shades, {"light", "dark"})
+
+    def test_the_two_scales_badges_differ_in_shape(self):
+        # The US badge is a disc: nothing drawn beyond its rim. The European shield fills the
+        # frame's upper corners, which the disc leaves empty.
+        for band in range(1, 7):
+            for size in (64, 128):
+                us, eu = self.image("AQUS%d" % band, size), self.image("AQEU%d" % band, size)
+                k = size / 64
+                outside = [(x, y) for x, y, _, _, _, a in pixels(us)
+                           if a > 0 and math.hypot((x + 0.5) / k - 32, (y + 0.5) / k - 32) > 29]
+                self.assertEqual(outside, [], "AQUS%d at %d is round" % (band, size))
+                for x, y in ((10, 9), (54, 9)):
+                    self.assertEqual(us[int(y * k)][4 * int(x * k) + 3], 0)
+                    self.assertEqual(eu[int(y * k)][4 * int(x * k) + 3], 255,
+                                     "AQEU%d at %d has square shoulders" % (band, size))
+                self.assertGreater(differing_pixels(us, eu), 300 * k * k)
+        for a, b in itertools.combinations(BADGES, 2):
+            self.assertGreater(differing_pixels(self.image(a, 64), self.image(b, 64)), 100,
+                               "%s and %s look alike" % (a, b))
 
     def test_contact_sheet(self):
         width, height, rows = png_reader.read(os.path.join(self.out, "contact-sheet.png"))

@@ -33,8 +33,9 @@ class ConkyLayout(unittest.TestCase):
     def test_the_shipped_recipe_keeps_pictures_and_texts_apart(self):
         conf = read("conky.conf")
         self.assertEqual(package_tool.conky_layout_faults(conf), [])
-        # Every picture of the recipe is checked: the current one and three forecast days.
-        self.assertEqual(len(re.findall(r"-i \d+ -s \d+x\d+", conf)), 4)
+        # Every picture of the recipe is checked: the current one, the air-quality badge and
+        # three forecast days.
+        self.assertEqual(len(re.findall(r"-i \d+ -s \d+x\d+", conf)), 5)
 
     def test_pictures_that_meet_a_text_are_found(self):
         faults = {

@@ -2,9 +2,10 @@
 """The plugin's icon set, drawn as SVG from a few shared shapes.
 
 Every picture the icon functions look up in the image folder is composed here: the condition
-codes 0 to 47, NA, WEATHERALERT, and the night codes with the moon of each phase (27_1 ... 47_8;
-31_1 ... 31_8 are also the moon pictures). The style block below holds the palette and the line
-weights; every shape reads them, so one change there restyles the whole set.
+codes 0 to 47, NA, WEATHERALERT, the night codes with the moon of each phase (27_1 ... 47_8;
+31_1 ... 31_8 are also the moon pictures), and the air-quality badges of the US index (AQUS1 ...
+AQUS6) and the European one (AQEU1 ... AQEU6). The style block below holds the palette and the
+line weights; every shape reads them, so one change there restyles the whole set.
 
     icons.py --names               every picture name, one per line
     icons.py --svg DIR             writes DIR/NAME.svg for every name
@@ -58,6 +59,16 @@ PALETTE = {
     "alert_edge": "#c77800",
     "mark": "#3b3f45",
     "na": "#8593a2",
+    "badge_mark_dark": "#1b1e22",
+    "badge_mark_light": "#ffffff",
+}
+
+# The air-quality bands of each index, best first, in the colours their agencies publish: the
+# US EPA's for the US AQI, the EEA's for the European AQI. A badge's number is its band's
+# place here, 1 to 6.
+AIR_QUALITY_BANDS = {
+    "AQUS": ("#00e400", "#ffff00", "#ff7e00", "#ff0000", "#8f3f97", "#7e0023"),
+    "AQEU": ("#50f0e6", "#50ccaa", "#f0e641", "#ff5050", "#960032", "#7d2181"),
 }
 
 # Where the moon sits (centre x, centre y, radius): alone in the clear night and moon pictures,
@@ -380,6 +391,66 @@ def na_mark(cx, cy, r):
                fmt(LINE)))
 
 
+def relative_luminance(colour):
+    """WCAG's relative luminance of a #rrggbb colour, 0 for black to 1 for white."""
+    channels = [int(colour[i:i + 2], 16) / 255 for i in (1, 3, 5)]
+    linear = [c / 12.92 if c <= 0.04045 else ((c + 0.055) / 1.055) ** 2.4 for c in channels]
+    return 0.2126 * linear[0] + 0.7152 * linear[1] + 0.0722 * linear[2]
+
+
+def contrast_ratio(a, b):
+    """WCAG's contrast ratio of two #rrggbb colours, 1 to 21."""
+    high, low = sorted((relative_luminance(a), relative_luminance(b)), reverse=True)
+    return (high + 0.05) / (low + 0.05)
+
+
+def badge_mark_colour(fill):
+    """The mark that reads best on a badge of this fill: dark on light colours, light on dark."""
+    dark, light = PALETTE["badge_mark_dark"], PALETTE["badge_mark_light"]
+    return dark if contrast_ratio(fill, dark) >= contrast_ratio(fill, light) else light
+
+
+def darker(colour, share):
+    """The colour mixed with black: share 0 keeps it, 1 is black."""
+    return "#" + "".join("%02x" % round(int(colour[i:i + 2], 16) * (1 - share)) for i in (1, 3, 5))
+
+
+# Where the pips of a band stand, as on a die, in steps of the pip spacing from the centre.
+PIPS = {
+    1: [(0, 0)],
+    2: [(-1, -1), (1, 1)],
+    3: [(-1, -1), (0, 0), (1, 1)],
+    4: [(-1, -1), (1, -1), (-1, 1), (1, 1)],
+    5: [(-1, -1), (1, -1), (0, 0), (-1, 1), (1, 1)],
+    6: [(-0.85, -1.2), (-0.85, 0), (-0.85, 1.2), (0.85, -1.2), (0.85, 0), (0.85, 1.2)],
+}
+
+
+def pips(cx, cy, band, colour, step=10.0, r=4.2):
+    """The band's number as a die shows it: 1 to 6 round pips around (cx, cy)."""
+    return "".join('<circle cx="%s" cy="%s" r="%s" fill="%s"/>'
+                   % (pts(cx + dx * step), pts(cy + dy * step), fmt(r), colour)
+                   for dx, dy in PIPS[band])
+
+
+def air_quality_badge(scale, band):
+    """The badge of one air-quality band: a disc for the US index, a shield for the European
+    one, in the band's colour with a slightly darker rim, and the band's number as die pips in
+    the mark colour that reads on it. The panel writes the band's name itself."""
+    fill = AIR_QUALITY_BANDS[scale][band - 1]
+    rim = darker(fill, 0.35)
+    mark = badge_mark_colour(fill)
+    if scale == "AQUS":
+        body = ('<circle cx="32" cy="32" r="27" fill="%s" stroke="%s" stroke-width="%s"/>'
+                % (fill, rim, fmt(EDGE)))
+        return body + pips(32, 32, band, mark)
+    # A shield: a flat top with rounded corners, straight sides, and a point at the foot.
+    path = ("M 13 5 L 51 5 Q 57 5 57 11 L 57 34 Q 57 50 32 60 Q 7 50 7 34 L 7 11 Q 7 5 13 5 Z")
+    body = ('<path d="%s" fill="%s" stroke="%s" stroke-width="%s" stroke-linejoin="round"/>'
+            % (path, fill, rim, fmt(EDGE)))
+    return body + pips(32, 29, band, mark, step=9.5)
+
+
 # ---- Compositions ------------------------------------------------------------------------------
 
 def night_moon(phase, spot):
@@ -626,8 +697,13 @@ PICTURES = {
 
 
 def composition(name):
-    """The SVG body of one picture, by name: a code, a code with a phase, NA or WEATHERALERT.
-    Raises KeyError or ValueError for a name that is none of them."""
+    """The SVG body of one picture, by name: a code, a code with a phase, NA, WEATHERALERT or an
+    air-quality badge. Raises KeyError or ValueError for a name that is none of them."""
+    if name[:4] in AIR_QUALITY_BANDS:
+        band = int(name[4:])
+        if not 1 <= band <= len(AIR_QUALITY_BANDS[name[:4]]):
+            raise KeyError(name)
+        return air_quality_badge(name[:4], band)
     if name == "NA":
         return na_mark(32, 32, 24)
     if name == "WEATHERALERT":
@@ -643,6 +719,8 @@ def names():
     """Every picture name the icon functions may ask for."""
     out = [str(code) for code in range(48)] + ["NA", "WEATHERALERT"]
     out += ["%d_%d" % (code, k) for code in NIGHT_CODES for k in PHASES]
+    out += ["%s%d" % (scale, band) for scale, colours in AIR_QUALITY_BANDS.items()
+            for band in range(1, len(colours) + 1)]
     return out
 
 

@@ -1,5 +1,6 @@
 #include "language_keys.h"
 
+#include "base/air_scales.h"
 #include "base/text.h"
 #include "base/vocabulary.h"
 #include "expr/measure.h"
@@ -60,5 +61,24 @@ int LanguageKeyAt(int index, LanguageKey *out) {
         out->capacity = MOON_NAME_CAPACITY;
         return 1;
     }
-    return 0;
+    index -= MOON_PHASE_COUNT;
+    // The air's words: both scales' bands, the scales' names, the pollen levels and the plants.
+    // A word both scales or the pollen use ("Good", "Moderate") is one key, checked each time.
+    const char *air = NULL;
+    if (index < AIR_BAND_COUNT) {
+        air = AirBandName(AIR_SCALE_US, index + 1);
+    } else if ((index -= AIR_BAND_COUNT) < AIR_BAND_COUNT) {
+        air = AirBandName(AIR_SCALE_EUROPEAN, index + 1);
+    } else if ((index -= AIR_BAND_COUNT) < 2) {
+        air = AirScaleName(index == 0 ? AIR_SCALE_US : AIR_SCALE_EUROPEAN);
+    } else if ((index -= 2) < POLLEN_LEVEL_COUNT) {
+        air = PollenLevelName(index);
+    } else if ((index -= POLLEN_LEVEL_COUNT) < PLANT_COUNT) {
+        air = PlantName((enum Plant)index);
+    }
+    if (air == NULL) {
+        return 0;
+    }
+    PlainKey(out, "AirQuality", air, TRANSLATION_CAPACITY);
+    return 1;
 }

@@ -395,8 +395,10 @@ struct Place {
 // Names that bring back recorded places: two inside the alerts' coverage, one with alerts (odd
 // whole latitude) and a quiet one (even); the places of the other alert services (Canada's
 // inside two alerts' regions and in a hole of one, Germany's with two warnings, Norway's and
-// Svalbard's with one alert each); and places whose text needs care (accents, an apostrophe,
-// no first-level division, which is also outside the alerts' coverage).
+// Svalbard's with one alert each); places whose air the air-quality answers record
+// (air_quality_api.cpp: clean, smoky and hazardous air, spring pollen in Europe and its band
+// edges, polluted air far away); and places whose text needs care (accents, an apostrophe, no
+// first-level division, which is also outside the alerts' coverage).
 const struct {
     const char *name;
     Place place;
@@ -422,6 +424,24 @@ const struct {
     {"SVALBARD",
      {7160041, "Isfjordby", 78.22, 15.65, 8.0, "SJ", 0, "Arctic/Longyearbyen", 25000, 7160139,
       "Svalbard and Jan Mayen", ""}},
+    {"CLEANAIR",
+     {7170001, "Brightwater", 44.65, -63.57, 25.0, "CA", 7170000, "America/Halifax", 25000, 7160099,
+      "Canada", "Nova Scotia"}},
+    {"SMOKE",
+     {7170011, "Emberfield", 38.58, -121.49, 9.0, "US", 7170010, "America/Los_Angeles", 25000,
+      6252001, "United States", "California"}},
+    {"SMOKEHAZARD",
+     {7170021, "Cinderpeak", 40.76, -111.89, 1288.0, "US", 7170020, "America/Denver", 25000,
+      6252001, "United States", "Utah"}},
+    {"SPRING",
+     {7170031, "Lindenau", 48.21, 16.37, 171.0, "AT", 7170030, "Europe/Vienna", 25000, 7170039,
+      "Austria", "Vienna"}},
+    {"SPRINGEDGE",
+     {7170041, "Weidenhof", 48.31, 16.47, 165.0, "AT", 7170040, "Europe/Vienna", 25000, 7170039,
+      "Austria", "Lower Austria"}},
+    {"FARAWAY",
+     {7170051, "Lotusgate", 28.61, 77.21, 216.0, "IN", 7170050, "Asia/Kolkata", 25000, 7170059,
+      "India", "Delhi"}},
     {"UMLAUT",
      {7110001, "Z\u00FCrich", 47.37, 8.55, 408.0, "CH", 7110000, "Europe/Zurich", 421878, 7110099,
       "Switzerland", "Z\u00FCrich"}},

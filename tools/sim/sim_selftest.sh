@@ -462,6 +462,13 @@ curl -s --noproxy '*' --max-time 5 --http1.0 -D "$WORK/raw.head" -o "$WORK/raw.j
 grep -qi '^content-length' "$WORK/raw.head" && fail "raw JSON answer announces a length"
 grep -qi '^connection: close' "$WORK/raw.head" || fail "raw JSON answer without Connection: close"
 cmp -s "$WORK/raw.json" "$WORK/metric.json" || fail "raw forecast differs from the HTTP port's"
+AIR_TARGET="/v1/air-quality?latitude=48.21&longitude=16.37&current=us_aqi,birch_pollen"
+AIR_TARGET+="&hourly=european_aqi,grass_pollen&timezone=auto"
+curl -s --noproxy '*' --max-time 5 --http1.0 -D "$WORK/raw_air.head" -o "$WORK/raw_air.json" \
+    "http://127.0.0.1:$RAW_PORT$AIR_TARGET"
+grep -qi '^content-length' "$WORK/raw_air.head" && fail "raw air-quality answer announces a length"
+[[ -s $WORK/raw_air.json && $(cat "$WORK/raw_air.json") == "$(fetch "$AIR_TARGET")" ]] ||
+    fail "raw air-quality answer differs from the HTTP port's"
 raw_error=$(json_status "/v1/forecast?latitude=95&longitude=1" "$RAW_PORT")
 [[ $raw_error == "400 Latitude"* ]] || fail "raw latitude 95: $raw_error"
 grep -qxF "GET /v1/forecast?latitude=95&longitude=1" "$WORK/sim.log" ||

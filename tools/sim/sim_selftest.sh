@@ -792,9 +792,15 @@ check(all(edge["current"][p] == 0.0 for p in POLLEN) and
       b'"birch_pollen":0.0' in edge_bytes, "SPRINGEDGE's pollen")
 
 # Outside Europe: no pollen at all, the global cell; smoke beyond the top of the scales.
-for name, lat, lon, us in (("CLEANAIR", 44.65, -63.57, 12), ("SMOKE", 38.58, -121.49, 342),
-                           ("SMOKEHAZARD", 40.76, -111.89, 557), ("FARAWAY", 28.61, 77.21, 168)):
+# The zones the README gives for the recorded places: the forecast model's, not the search's.
+check((spring["timezone"], edge["timezone"]) == ("GMT", "America/Anchorage"), "SPRING zones")
+for name, lat, lon, us, zone in (
+        ("CLEANAIR", 44.65, -63.57, 12, "Europe/Athens"),
+        ("SMOKE", 38.58, -121.49, 342, "Pacific/Honolulu"),
+        ("SMOKEHAZARD", 40.76, -111.89, 557, "America/Denver"),
+        ("FARAWAY", 28.61, 77.21, 168, "GMT")):
     d, _ = air(lat, lon)
+    check(d["timezone"] == zone, "%s: zone %s" % (name, d["timezone"]))
     check(d["current"]["us_aqi"] == us and all(d["current"][p] is None for p in POLLEN) and
           all(v is None for p in POLLEN for v in d["hourly"][p]) and
           all(v is not None for v in d["hourly"]["us_aqi"]), "%s: %s" % (name, d["current"]))

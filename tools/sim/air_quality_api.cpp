@@ -39,6 +39,9 @@ const int kPollenPeakHour = 13;
 // The days a place's peaks are given for; later days repeat the last one.
 const int kPeakDays = 5;
 
+// The salts of a derived point's values, one per variable, clear of the hourly weather's.
+const uint64_t kFirstSalt = 100;
+
 enum class Kind { UsIndex, EuropeanIndex, Concentration, Pollen };
 
 struct AirVariable {
@@ -168,12 +171,6 @@ bool InEurope(double latitude, double longitude) {
            longitude <= kEuropeEast;
 }
 
-// A fraction from 0 up to 1 of the point's seed, the day and the variable.
-double Fraction(uint64_t seed, int day, size_t variable) {
-    uint64_t hash = TextHash(std::to_string(day) + "/" + std::to_string(variable), seed);
-    return static_cast<double>(hash >> 11) / 9007199254740992.0;
-}
-
 // Mostly clean air of the point's own: indices in the good bands or just above, modest pollen
 // inside Europe's box (some plants not in flower at all).
 PointAir DerivedAir(uint64_t seed, bool europe) {
@@ -185,7 +182,7 @@ PointAir DerivedAir(uint64_t seed, bool europe) {
     PointAir air{};
     for (int day = 0; day < kPeakDays; ++day) {
         for (size_t v = 0; v < kVariableCount; ++v) {
-            double fraction = Fraction(seed, day, v);
+            double fraction = SeededFraction(seed, day, kFirstSalt + v);
             double peak;
             if (v < kFirstPollen)
                 peak = ranges[v].low + (ranges[v].high - ranges[v].low) * fraction;

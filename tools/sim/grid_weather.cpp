@@ -280,6 +280,10 @@ std::string CoordinateKey(double latitude, double longitude) {
     return hundredths(latitude) + "," + hundredths(longitude);
 }
 
+double SeededFraction(uint64_t seed, long long moment, uint64_t salt) {
+    return Fraction(seed, moment, salt);
+}
+
 long long FloorDiv(long long value, long long divisor) {
     long long quotient = value / divisor;
     if ((value % divisor != 0) && ((value < 0) != (divisor < 0)))

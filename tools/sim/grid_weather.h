@@ -13,6 +13,7 @@
 
 #include "weather_model.h"
 
+#include <cstdint>
 #include <ctime>
 #include <string>
 #include <vector>
@@ -92,6 +93,11 @@ class GridWeather {
 // "34.10,-118.38": the coordinates to hundredths, the key of the weather at a point, so that
 // the same point always gets the same weather, whichever service's shape asks for it.
 std::string CoordinateKey(double latitude, double longitude);
+
+// A fraction from 0 up to (not including) 1, fixed by a location's seed, a moment (an hour, a
+// day) and a salt that tells kinds of value apart, so that they do not repeat one another.
+// Salts below 100 are the hourly weather's.
+double SeededFraction(uint64_t seed, long long moment, uint64_t salt);
 
 // Integer division and remainder that round towards minus infinity.
 long long FloorDiv(long long value, long long divisor);

@@ -1,5 +1,7 @@
 #include "open_meteo_api.h"
 
+#include "open_meteo_common.h"
+
 #include "grid_weather.h"
 #include "weather_model.h"
 
@@ -12,9 +14,6 @@
 
 namespace {
 
-const char *const kJsonContentType = "application/json; charset=utf-8";
-
-const char *const kServiceErrorReason = "Simulated service error.";
 const char *const kRateLimitReason = "Daily API request limit exceeded. Please try again tomorrow.";
 const double kForecastGenerationMs = 0.05;
 const double kSearchGenerationMs = 0.3;
@@ -38,28 +37,6 @@ size_t CharacterCount(const std::string &text) {
         at += length == 0 ? 1 : length;
     }
     return count;
-}
-
-bool ParseInteger(const std::string &text, long long *value) {
-    size_t at = (!text.empty() && text[0] == '-') ? 1 : 0;
-    if (text.size() == at || text.size() - at > 18 || !AllDigits(text.substr(at)))
-        return false;
-    *value = std::strtoll(text.c_str(), nullptr, 10);
-    return true;
-}
-
-std::vector<std::string> SplitList(const std::string &text) {
-    std::vector<std::string> items;
-    size_t start = 0;
-    while (start <= text.size()) {
-        size_t comma = text.find(',', start);
-        if (comma == std::string::npos)
-            comma = text.size();
-        if (comma > start)
-            items.push_back(text.substr(start, comma - start));
-        start = comma + 1;
-    }
-    return items;
 }
 
 // --- units and variables
@@ -200,30 +177,6 @@ double Converted(Quantity quantity, double value, const Units &units) {
     }
 }
 
-// --- local times
-
-std::string LocalTimeText(long long localSeconds, bool withClock) {
-    time_t moment = static_cast<time_t>(localSeconds);
-    std::tm broken{};
-    gmtime_r(&moment, &broken);
-    char text[64];
-    if (withClock)
-        std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d", broken.tm_year + 1900,
-                      broken.tm_mon + 1, broken.tm_mday, broken.tm_hour, broken.tm_min);
-    else
-        std::snprintf(text, sizeof text, "%04d-%02d-%02d", broken.tm_year + 1900, broken.tm_mon + 1,
-                      broken.tm_mday);
-    return text;
-}
-
-// A local time as the caller asked: wall-clock text, or Unix seconds (UTC).
-std::string TimeValue(long long localSeconds, bool withClock, const Units &units,
-                      int utcOffsetSeconds) {
-    if (units.unixTime)
-        return std::to_string(localSeconds - utcOffsetSeconds);
-    return "\"" + LocalTimeText(localSeconds, withClock) + "\"";
-}
-
 // A value in the caller's units: whole numbers, or one decimal (adding zero turns a rounded
 // -0.0 into 0.0); null in the nulls scenario.
 std::string ValueText(Quantity quantity, double value, const Units &units, bool nulls) {
@@ -236,33 +189,7 @@ std::string ValueText(Quantity quantity, double value, const Units &units, bool 
 
 // --- places and zones
 
-// The centre of the grid cell that holds the coordinate, as the forecast reports it.
-double CellCentre(double coordinate, double limit) {
-    double centre = std::floor(coordinate / kGridStep) * kGridStep + kGridStep / 2;
-    double highest = limit - kGridStep / 2;
-    return std::min(highest, std::max(-highest, centre));
-}
-
-// --- answers
-
-Answer JsonAnswer(int status, const std::string &body) {
-    Answer answer;
-    answer.status = status;
-    answer.contentType = kJsonContentType;
-    answer.body = body;
-    return answer;
-}
-
-Answer ErrorAnswer(int status, const std::string &reason) {
-    return JsonAnswer(status, "{\"error\":true,\"reason\":" + JsonString(reason) + "}");
-}
-
 // --- the forecast
-
-struct Requested {
-    std::string name; // as the caller spelled it
-    size_t index;     // into the variable table
-};
 
 struct ForecastRequest {
     double latitude = 0.0;
@@ -278,101 +205,15 @@ struct ForecastRequest {
 template <typename Variable, size_t N>
 bool ParseVariables(const QueryParameters &query, const char *key, const Variable (&table)[N],
                     const char *typeName, std::vector<Requested> *requested, std::string *reason) {
-    const std::string *text = QueryValue(query, key);
-    if (text == nullptr)
-        return true;
-    for (const std::string &name : SplitList(*text)) {
-        size_t index = N;
-        for (size_t i = 0; i < N; ++i) {
-            if (name == table[i].name)
-                index = i;
-        }
-        if (index == N) {
-            *reason = std::string("Cannot initialize ") + typeName + " from invalid String value " +
-                      EchoText(name) + " for key " + key;
-            return false;
-        }
-        bool repeated = std::any_of(requested->begin(), requested->end(),
-                                    [&](const Requested &r) { return r.name == name; });
-        if (!repeated)
-            requested->push_back({name, index});
-    }
-    return true;
-}
-
-// Reads one of a few names; the first is the default when the parameter is absent.
-bool ParseChoice(const QueryParameters &query, const char *key, std::vector<const char *> names,
-                 const char *typeName, int *choice, std::string *reason) {
-    const std::string *text = QueryValue(query, key);
-    *choice = 0;
-    if (text == nullptr)
-        return true;
-    for (size_t i = 0; i < names.size(); ++i) {
-        if (*text == names[i]) {
-            *choice = static_cast<int>(i);
-            return true;
-        }
-    }
-    *reason = std::string("Cannot initialize ") + typeName + " from invalid String value " +
-              EchoText(*text) + " for key " + key;
-    return false;
-}
-
-bool ParseCount(const QueryParameters &query, const char *key, const char *label, long long highest,
-                long long *value, std::string *reason) {
-    const std::string *text = QueryValue(query, key);
-    if (text == nullptr)
-        return true;
-    if (!ParseInteger(*text, value)) {
-        *reason = std::string("Value of type 'Int' required for key '") + key + "'.";
-        return false;
-    }
-    if (*value < 0 || *value > highest) {
-        *reason = std::string(label) + " is invalid. Allowed range 0 to " +
-                  std::to_string(highest) + ". Given " + std::to_string(*value) + ".";
-        return false;
-    }
-    return true;
-}
-
-bool ParseCoordinate(const std::string &text, const char *key, const char *label, double limit,
-                     double *value, std::string *reason) {
-    if (!ParseDecimal(text, value)) {
-        *reason = std::string("Data corrupted at path '") + key + "'. '" + EchoText(text) +
-                  "' is not a number.";
-        return false;
-    }
-    if (*value < -limit || *value > limit) {
-        char range[64];
-        std::snprintf(range, sizeof range,
-                      " must be in range of -%d to %d\u00B0. Given: ", static_cast<int>(limit),
-                      static_cast<int>(limit));
-        *reason = std::string(label) + range + NumberText(*value) + ".";
-        return false;
-    }
-    return true;
+    std::vector<const char *> names;
+    for (const Variable &variable : table)
+        names.push_back(variable.name);
+    return ParseVariableList(query, key, names, typeName, true, requested, reason);
 }
 
 bool ParseForecastRequest(const QueryParameters &query, ForecastRequest *request,
                           std::string *reason) {
-    const std::string *latitude = QueryValue(query, "latitude");
-    const std::string *longitude = QueryValue(query, "longitude");
-    if (latitude == nullptr && longitude == nullptr) {
-        *reason = "Parameter 'latitude' and 'longitude' are required.";
-        return false;
-    }
-    size_t latitudes = latitude == nullptr ? 0 : SplitList(*latitude).size();
-    size_t longitudes = longitude == nullptr ? 0 : SplitList(*longitude).size();
-    if (latitudes != longitudes) {
-        *reason = "Parameter 'latitude' and 'longitude' must have the same number of elements";
-        return false;
-    }
-    if (latitudes > 1) {
-        *reason = "This service answers one location per request.";
-        return false;
-    }
-    if (!ParseCoordinate(*latitude, "latitude", "Latitude", 90, &request->latitude, reason) ||
-        !ParseCoordinate(*longitude, "longitude", "Longitude", 180, &request->longitude, reason))
+    if (!ParseCoordinates(query, &request->latitude, &request->longitude, reason))
         return false;
 
     if (!ParseVariables(query, "current", kHourlyVariables, "WeatherVariable", &request->current,
@@ -415,28 +256,13 @@ bool ParseForecastRequest(const QueryParameters &query, ForecastRequest *request
 
 // The units of a section: "time" (and "interval" for the current values), then each variable's.
 template <typename Variable, size_t N>
-std::string UnitsText(const std::vector<Requested> &requested, const Variable (&table)[N],
-                      const Units &units, bool withInterval) {
-    std::string text = std::string("{\"time\":\"") + (units.unixTime ? "unixtime" : "iso8601") +
-                       (withInterval ? "\",\"interval\":\"seconds\"" : "\"");
+std::string SectionUnits(const std::vector<Requested> &requested, const Variable (&table)[N],
+                         const Units &units, bool withInterval) {
+    std::vector<std::pair<std::string, std::string>> variableUnits;
     for (const Requested &variable : requested)
-        text += ",\"" + variable.name + "\":\"" + UnitText(table[variable.index].quantity, units) +
-                "\"";
-    return text + "}";
+        variableUnits.emplace_back(variable.name, UnitText(table[variable.index].quantity, units));
+    return UnitsText(units.unixTime, withInterval, variableUnits);
 }
-
-// "[a,b,c]" of `count` texts.
-template <typename Item> std::string ArrayText(long long count, Item item) {
-    std::string text = "[";
-    for (long long i = 0; i < count; ++i)
-        text += (i == 0 ? "" : ",") + item(i);
-    return text + "]";
-}
-
-const char kForecast[] =
-    R"({"latitude":{{LATITUDE}},"longitude":{{LONGITUDE}},"generationtime_ms":{{MS}},)"
-    R"("utc_offset_seconds":{{OFFSET}},"timezone":"{{ZONE}}",)"
-    R"("timezone_abbreviation":"{{ABBREVIATION}}","elevation":{{ELEVATION}}{{SECTIONS}}})";
 
 std::string ForecastBody(const ForecastRequest &request, const GridWeather &grid, bool nulls) {
     const Units &units = request.units;
@@ -445,10 +271,10 @@ std::string ForecastBody(const ForecastRequest &request, const GridWeather &grid
     if (!request.current.empty()) {
         GridHour hour = grid.Hour(grid.currentLocalHour());
         sections +=
-            ",\"current_units\":" + UnitsText(request.current, kHourlyVariables, units, true) +
+            ",\"current_units\":" + SectionUnits(request.current, kHourlyVariables, units, true) +
             ",\"current\":{\"time\":" +
-            TimeValue(grid.localNow() - FloorMod(grid.localNow(), kCurrentInterval), true, units,
-                      offset) +
+            TimeValue(grid.localNow() - FloorMod(grid.localNow(), kCurrentInterval), true,
+                      units.unixTime, offset) +
             ",\"interval\":" + std::to_string(kCurrentInterval);
         for (const Requested &variable : request.current) {
             const HourlyVariable &entry = kHourlyVariables[variable.index];
@@ -465,9 +291,9 @@ std::string ForecastBody(const ForecastRequest &request, const GridWeather &grid
         for (long long i = 0; i < count; ++i)
             hours.push_back(grid.Hour(first + i));
         sections +=
-            ",\"hourly_units\":" + UnitsText(request.hourly, kHourlyVariables, units, false) +
+            ",\"hourly_units\":" + SectionUnits(request.hourly, kHourlyVariables, units, false) +
             ",\"hourly\":{\"time\":" + ArrayText(count, [&](long long i) {
-                return TimeValue((first + i) * 3600, true, units, offset);
+                return TimeValue((first + i) * 3600, true, units.unixTime, offset);
             });
         for (const Requested &variable : request.hourly) {
             const HourlyVariable &entry = kHourlyVariables[variable.index];
@@ -485,10 +311,11 @@ std::string ForecastBody(const ForecastRequest &request, const GridWeather &grid
         std::vector<GridDay> days;
         for (long long i = 0; i < count; ++i)
             days.push_back(grid.Day(firstDay + i));
-        sections += ",\"daily_units\":" + UnitsText(request.daily, kDailyVariables, units, false) +
-                    ",\"daily\":{\"time\":" + ArrayText(count, [&](long long i) {
-                        return TimeValue((firstDay + i) * 86400, false, units, offset);
-                    });
+        sections +=
+            ",\"daily_units\":" + SectionUnits(request.daily, kDailyVariables, units, false) +
+            ",\"daily\":{\"time\":" + ArrayText(count, [&](long long i) {
+                return TimeValue((firstDay + i) * 86400, false, units.unixTime, offset);
+            });
         for (const Requested &variable : request.daily) {
             const DailyVariable &entry = kDailyVariables[variable.index];
             sections +=
@@ -497,26 +324,21 @@ std::string ForecastBody(const ForecastRequest &request, const GridWeather &grid
                     if (entry.quantity != Quantity::Time || nulls)
                         return ValueText(entry.quantity, value, units, nulls);
                     return TimeValue((firstDay + i) * 86400 + static_cast<long long>(value) * 60,
-                                     true, units, offset);
+                                     true, units.unixTime, offset);
                 });
         }
         sections += "}";
     }
-    return FillTemplate(kForecast, {{"LATITUDE", NumberText(CellCentre(request.latitude, 90))},
-                                    {"LONGITUDE", NumberText(CellCentre(request.longitude, 180))},
-                                    {"MS", NumberText(kForecastGenerationMs)},
-                                    {"OFFSET", std::to_string(offset)},
-                                    {"ZONE", TimezoneName(grid.location().zoneOffsetHours)},
-                                    {"ABBREVIATION", grid.zoneAbbreviation()},
-                                    {"ELEVATION", NumberText(grid.elevationMetres())},
-                                    {"SECTIONS", sections}});
+    PointHeader header;
+    header.latitude = CellCentre(request.latitude, 90, kGridStep);
+    header.longitude = CellCentre(request.longitude, 180, kGridStep);
+    header.generationMs = kForecastGenerationMs;
+    header.utcOffsetSeconds = offset;
+    header.timezone = TimezoneName(grid.location().zoneOffsetHours);
+    header.abbreviation = grid.zoneAbbreviation();
+    header.elevationMetres = grid.elevationMetres();
+    return PointAnswerBody(header, sections);
 }
-
-// Mixed rubbish for the arrays of a hostile answer, taken in turn: their lengths differ.
-const char *const kHostileArrays[] = {
-    R"([1e308,"12.5",null,-1e308,-9223372036854775808,true,{},[1.5],"",4.9e-324,)"
-    R"(18446744073709551615,"NaN"])",
-    "[7]", "[]", "\"not an array\""};
 
 // Valid JSON in a shape no forecast has: wrong types everywhere, arrays that disagree in
 // length, numbers at the edge of the range, and one member nested thousands deep.
@@ -546,10 +368,10 @@ std::string HostileForecastBody(const ForecastRequest &request) {
     std::string units, hours, days;
     for (size_t i = 0; i < hourly.size(); ++i) {
         units += ",\"" + hourly[i] + "\":null";
-        hours += ",\"" + hourly[i] + "\":" + kHostileArrays[i % 4];
+        hours += ",\"" + hourly[i] + "\":" + kHostileArrays[i % kHostileArrayCount];
     }
     for (size_t i = 0; i < daily.size(); ++i)
-        days += ",\"" + daily[i] + "\":" + kHostileArrays[(i + 1) % 4];
+        days += ",\"" + daily[i] + "\":" + kHostileArrays[(i + 1) % kHostileArrayCount];
     return FillTemplate(kHostileForecast, {{"DEEP", DeepArrays(kHostileDepth)},
                                            {"HOURLY_UNITS", units},
                                            {"HOURLY", hours},
@@ -573,8 +395,10 @@ struct Place {
 // Names that bring back recorded places: two inside the alerts' coverage, one with alerts (odd
 // whole latitude) and a quiet one (even); the places of the other alert services (Canada's
 // inside two alerts' regions and in a hole of one, Germany's with two warnings, Norway's and
-// Svalbard's with one alert each); and places whose text needs care (accents, an apostrophe,
-// no first-level division, which is also outside the alerts' coverage).
+// Svalbard's with one alert each); places whose air the air-quality answers record
+// (air_quality_api.cpp: clean, smoky and hazardous air, spring pollen in Europe and its band
+// edges, polluted air far away); and places whose text needs care (accents, an apostrophe, no
+// first-level division, which is also outside the alerts' coverage).
 const struct {
     const char *name;
     Place place;
@@ -600,6 +424,24 @@ const struct {
     {"SVALBARD",
      {7160041, "Isfjordby", 78.22, 15.65, 8.0, "SJ", 0, "Arctic/Longyearbyen", 25000, 7160139,
       "Svalbard and Jan Mayen", ""}},
+    {"CLEANAIR",
+     {7170001, "Brightwater", 44.65, -63.57, 25.0, "CA", 7170000, "America/Halifax", 25000, 7160099,
+      "Canada", "Nova Scotia"}},
+    {"SMOKE",
+     {7170011, "Emberfield", 38.58, -121.49, 9.0, "US", 7170010, "America/Los_Angeles", 25000,
+      6252001, "United States", "California"}},
+    {"SMOKEHAZARD",
+     {7170021, "Cinderpeak", 40.76, -111.89, 1288.0, "US", 7170020, "America/Denver", 25000,
+      6252001, "United States", "Utah"}},
+    {"SPRING",
+     {7170031, "Lindenau", 48.21, 16.37, 171.0, "AT", 7170030, "Europe/Vienna", 25000, 7170039,
+      "Austria", "Vienna"}},
+    {"SPRINGEDGE",
+     {7170041, "Weidenhof", 48.31, 16.47, 165.0, "AT", 7170040, "Europe/Vienna", 25000, 7170039,
+      "Austria", "Lower Austria"}},
+    {"FARAWAY",
+     {7170051, "Lotusgate", 28.61, 77.21, 216.0, "IN", 7170050, "Asia/Kolkata", 25000, 7170059,
+      "India", "Delhi"}},
     {"UMLAUT",
      {7110001, "Z\u00FCrich", 47.37, 8.55, 408.0, "CH", 7110000, "Europe/Zurich", 421878, 7110099,
       "Switzerland", "Z\u00FCrich"}},

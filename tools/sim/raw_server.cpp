@@ -1,5 +1,6 @@
 #include "raw_server.h"
 
+#include "air_quality_api.h"
 #include "feed_documents.h"
 #include "open_meteo_api.h"
 #include "request_log.h"
@@ -136,8 +137,8 @@ void SendCloseDelimited(int fd, const Answer &answer, Scenario scenario) {
     }
 }
 
-// "GET /v1/forecast?... HTTP/1.0" and "GET /v1/search?...": the HTTP port's JSON answers,
-// logged as that port logs them. Returns false for any other request line.
+// "GET /v1/forecast?... HTTP/1.0", "GET /v1/search?..." and "GET /v1/air-quality?...": the HTTP
+// port's JSON answers, logged as that port logs them. Returns false for any other request line.
 bool ServeJson(int fd, const std::string &requestLine) {
     size_t methodEnd = requestLine.find(' ');
     if (methodEnd == std::string::npos || requestLine.compare(0, methodEnd, "GET") != 0) {
@@ -154,15 +155,19 @@ bool ServeJson(int fd, const std::string &requestLine) {
         path = slash == std::string::npos ? "/" : path.substr(slash);
     }
     bool forecast = path == "/v1/forecast";
-    if (!forecast && path != "/v1/search") {
+    bool airQuality = path == "/v1/air-quality";
+    if (!forecast && !airQuality && path != "/v1/search") {
         return false;
     }
     LogRequestLine("GET " + target, true);
     QueryParameters query =
         ParseQueryText(question == std::string::npos ? std::string() : target.substr(question + 1));
-    Scenario scenario = forecast ? ServiceScenario() : SearchScenario(query);
-    Answer answer =
-        forecast ? ForecastAnswer(query, g_clock(), scenario) : SearchAnswer(query, scenario);
+    Scenario scenario = forecast     ? ServiceScenario()
+                        : airQuality ? GroupScenario(AddressGroup::AirQuality)
+                                     : SearchScenario(query);
+    Answer answer = forecast     ? ForecastAnswer(query, g_clock(), scenario)
+                    : airQuality ? AirQualityAnswer(query, g_clock(), scenario)
+                                 : SearchAnswer(query, scenario);
     SendCloseDelimited(fd, answer, scenario);
     return true;
 }

@@ -40,11 +40,10 @@ const ScenarioEntry kScenarios[] = {
 const size_t kHugePiece = 64u * 1024u;
 
 std::atomic<int> g_serviceScenario(static_cast<int>(Scenario::Normal));
-std::atomic<int> g_groupScenarios[kAddressGroupCount] = {{static_cast<int>(Scenario::Normal)},
-                                                         {static_cast<int>(Scenario::Normal)},
-                                                         {static_cast<int>(Scenario::Normal)},
-                                                         {static_cast<int>(Scenario::Normal)},
-                                                         {static_cast<int>(Scenario::Normal)}};
+std::atomic<int> g_groupScenarios[kAddressGroupCount] = {
+    {static_cast<int>(Scenario::Normal)}, {static_cast<int>(Scenario::Normal)},
+    {static_cast<int>(Scenario::Normal)}, {static_cast<int>(Scenario::Normal)},
+    {static_cast<int>(Scenario::Normal)}, {static_cast<int>(Scenario::Normal)}};
 std::atomic<bool> g_shuttingDown(false);
 std::mutex g_shutdownMutex;
 std::condition_variable g_shutdownSignal;

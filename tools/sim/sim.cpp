@@ -12,6 +12,7 @@
 // the --log file (appended, flushed per line); control requests are not kept in the in-memory
 // log that /_control/log answers.
 
+#include "air_quality_api.h"
 #include "feed_documents.h"
 #include "national_alerts.h"
 #include "metno_api.h"
@@ -345,6 +346,13 @@ void ServeJsonForecast(const httplib::Request &request, httplib::Response &respo
     Serve(response, scenario, ForecastAnswer(request.params, ServiceNow(), scenario));
 }
 
+// /v1/air-quality: under the air quality's own scenario, else every address's, so that it can
+// fail while the forecast answers.
+void ServeAirQuality(const httplib::Request &request, httplib::Response &response) {
+    Scenario scenario = GroupScenario(AddressGroup::AirQuality);
+    Serve(response, scenario, AirQualityAnswer(request.params, ServiceNow(), scenario));
+}
+
 void ServeJsonSearch(const httplib::Request &request, httplib::Response &response) {
     Scenario scenario = SearchScenario(request.params);
     Serve(response, scenario, SearchAnswer(request.params, scenario));
@@ -497,6 +505,7 @@ void SetUpRoutes(httplib::Server &server) {
     server.Get(Route(R"(/alerts/([^/]+)/([0-9]+))"), ServeAlertPage);
     server.Get(Route("/v1/forecast"), ServeJsonForecast);
     server.Get(Route("/v1/search"), ServeJsonSearch);
+    server.Get(Route("/v1/air-quality"), ServeAirQuality);
     server.Get(Route("/weatherapi/locationforecast/2.0/complete"), ServeLocationforecast);
     server.Get(Route(R"(/public/weather-maps\.json)"), ServeRadarIndex);
     server.Get(Route(R"(/v2/radar/([^/]+)/([^/]+)/([^/]+)/([^/]+)/([^/]+)/([^/]+)/([^/]+)\.png)"),
@@ -509,11 +518,9 @@ void SetUpRoutes(httplib::Server &server) {
     static const struct {
         AddressGroup group;
         const char *label;
-    } kGroups[] = {{AddressGroup::Alerts, "alerts"},
-                   {AddressGroup::Radar, "radar"},
-                   {AddressGroup::Frames, "frames"},
-                   {AddressGroup::OpenMeteo, "openmeteo"},
-                   {AddressGroup::MetNorway, "metno"}};
+    } kGroups[] = {{AddressGroup::Alerts, "alerts"},   {AddressGroup::Radar, "radar"},
+                   {AddressGroup::Frames, "frames"},   {AddressGroup::OpenMeteo, "openmeteo"},
+                   {AddressGroup::MetNorway, "metno"}, {AddressGroup::AirQuality, "airquality"}};
     for (const auto &entry : kGroups) {
         AddressGroup group = entry.group;
         const char *label = entry.label;

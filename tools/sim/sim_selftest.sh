@@ -462,6 +462,13 @@ curl -s --noproxy '*' --max-time 5 --http1.0 -D "$WORK/raw.head" -o "$WORK/raw.j
 grep -qi '^content-length' "$WORK/raw.head" && fail "raw JSON answer announces a length"
 grep -qi '^connection: close' "$WORK/raw.head" || fail "raw JSON answer without Connection: close"
 cmp -s "$WORK/raw.json" "$WORK/metric.json" || fail "raw forecast differs from the HTTP port's"
+AIR_TARGET="/v1/air-quality?latitude=48.21&longitude=16.37&current=us_aqi,birch_pollen"
+AIR_TARGET+="&hourly=european_aqi,grass_pollen&timezone=auto"
+curl -s --noproxy '*' --max-time 5 --http1.0 -D "$WORK/raw_air.head" -o "$WORK/raw_air.json" \
+    "http://127.0.0.1:$RAW_PORT$AIR_TARGET"
+grep -qi '^content-length' "$WORK/raw_air.head" && fail "raw air-quality answer announces a length"
+[[ -s $WORK/raw_air.json && $(cat "$WORK/raw_air.json") == "$(fetch "$AIR_TARGET")" ]] ||
+    fail "raw air-quality answer differs from the HTTP port's"
 raw_error=$(json_status "/v1/forecast?latitude=95&longitude=1" "$RAW_PORT")
 [[ $raw_error == "400 Latitude"* ]] || fail "raw latitude 95: $raw_error"
 grep -qxF "GET /v1/forecast?latitude=95&longitude=1" "$WORK/sim.log" ||
@@ -687,6 +694,208 @@ met_code=$(curl -s --noproxy '*' -A selftest/1 -o /dev/null -w '%{http_code}' "$
 [[ $met_code == 429 ]] || fail "metno scenario: $met_code"
 fetch "/_control/metno?name=normal" >/dev/null
 
+# --- air quality and pollen (/v1/air-quality)
+# Prints one line per broken rule; nothing when the answers hold.
+cat >"$WORK/air_check.py" <<'EOF'
+import datetime, json, sys, urllib.error, urllib.request
+
+base = sys.argv[1]
+opener = urllib.request.build_opener(urllib.request.ProxyHandler({}))
+problems = []
+def check(ok, text):
+    if not ok:
+        problems.append(text)
+
+def get(target):
+    try:
+        with opener.open(base + target, timeout=5) as reply:
+            return reply.status, reply.read()
+    except urllib.error.HTTPError as error:
+        return error.code, error.read()
+
+def answer(target):
+    status, body = get(target)
+    check(status == 200, "%s: status %d" % (target, status))
+    return json.loads(body), body
+
+POLLEN = ["alder_pollen", "birch_pollen", "grass_pollen", "mugwort_pollen", "olive_pollen",
+          "ragweed_pollen"]
+CURRENT = ["european_aqi", "us_aqi", "pm2_5", "pm10", "ozone", "nitrogen_dioxide",
+           "sulphur_dioxide", "carbon_monoxide", "dust"] + POLLEN
+HOURLY = ["european_aqi", "us_aqi", "pm2_5", "pm10"] + POLLEN
+ASKED = "current=%s&hourly=%s" % (",".join(CURRENT), ",".join(HOURLY))
+def air(lat, lon, extra="&forecast_days=5&timezone=auto&timeformat=unixtime"):
+    return answer("/v1/air-quality?latitude=%s&longitude=%s&%s%s" % (lat, lon, ASKED, extra))
+def day_max(d, name, day):
+    return max(v for v in d["hourly"][name][24 * day:24 * day + 24] if v is not None)
+
+# The plugin's own request at SPRING: shape, order, units and their bytes, times, values.
+spring, spring_bytes = air(48.21, 16.37)
+check(list(spring) == ["latitude", "longitude", "generationtime_ms", "utc_offset_seconds",
+      "timezone", "timezone_abbreviation", "elevation", "current_units", "current",
+      "hourly_units", "hourly"], "members: %s" % list(spring))
+check((spring["latitude"], spring["longitude"]) == (48.25, 16.35), "European cell %s %s" %
+      (spring["latitude"], spring["longitude"]))
+check(list(spring["current"]) == ["time", "interval"] + CURRENT, "current order")
+check(list(spring["current_units"]) == ["time", "interval"] + CURRENT, "current units order")
+check(list(spring["hourly"]) == ["time"] + HOURLY, "hourly order")
+units = spring["hourly_units"]
+check(units["time"] == "unixtime" and units["european_aqi"] == "EAQI" and
+      units["us_aqi"] == "USAQI" and units["pm2_5"] == "\u03bcg/m\u00b3" and
+      all(units[p] == "grains/m\u00b3" for p in POLLEN), "units %s" % units)
+check(b'"pm2_5":"\xce\xbcg/m\xc2\xb3"' in spring_bytes and b"\xc2\xb5" not in spring_bytes,
+      "the micro sign is not U+03BC")
+check(b'"us_aqi":51,' in spring_bytes and b'"pm2_5":5.6,' in spring_bytes and
+      b'"carbon_monoxide":180.0,' in spring_bytes, "indices whole, concentrations 1 decimal")
+offset = spring["utc_offset_seconds"]
+now = datetime.datetime(2026, 12, 8, 9, 53, tzinfo=datetime.timezone.utc)
+hour = int(now.timestamp()) // 3600 * 3600
+midnight = (int(now.timestamp()) + offset) // 86400 * 86400 - offset
+check(spring["current"]["time"] == hour and spring["current"]["interval"] == 3600,
+      "current time %s" % spring["current"]["time"])
+check(spring["hourly"]["time"] == [midnight + 3600 * i for i in range(120)], "hourly times")
+check(all(len(v) == 120 for v in spring["hourly"].values()), "hourly arrays are not 120 long")
+expected = {"european_aqi": 21, "us_aqi": 51, "pm2_5": 5.6, "pm10": 9.8, "ozone": 61.0,
+            "nitrogen_dioxide": 14.0, "sulphur_dioxide": 1.2, "carbon_monoxide": 180.0,
+            "dust": 0.4, "alder_pollen": 0.0, "birch_pollen": 150.0, "grass_pollen": 12.0,
+            "mugwort_pollen": 0.0, "olive_pollen": 0.0, "ragweed_pollen": 0.0}
+check(all(spring["current"][n] == v for n, v in expected.items()), "SPRING now %s" % spring["current"])
+h = spring["hourly"]
+check([day_max(spring, "us_aqi", k) for k in range(5)] == [60, 120, 160, 210, 320] and
+      [day_max(spring, "european_aqi", k) for k in range(5)] == [30, 45, 62, 85, 110],
+      "SPRING daily peaks")
+check(h["us_aqi"][:3] == [30, 32, 34] and h["us_aqi"][15] == 60 and h["us_aqi"][23] == 44,
+      "SPRING's hours on day 0: %s" % h["us_aqi"][:24])
+check([h["birch_pollen"][24 * k + 13] for k in range(4)] == [150.0, 520.0, 90.0, 40.0] and
+      h["birch_pollen"][12] == 75.0 and h["grass_pollen"][72] == 1.3 and
+      h["birch_pollen"][96] == 12.5 and h["pm2_5"][15] == 6.0 and h["pm2_5"][0] == 3.0,
+      "SPRING's pollen and particles")
+check(all(h[p][i] is not None for p in POLLEN for i in range(97)) and
+      all(h[p][i] is None for p in POLLEN for i in range(97, 120)) and
+      all(v is not None for i in range(120) for v in (h["us_aqi"][i], h["pm10"][i])),
+      "pollen must end after hour 97, indices not")
+same, _ = air(48.21, 16.37)
+check(same == spring, "the same request gave another answer")
+iso, _ = air(48.21, 16.37, "&timezone=auto")
+check(iso["hourly"]["time"][0] == datetime.datetime.fromtimestamp(midnight + offset,
+      datetime.timezone.utc).strftime("%Y-%m-%dT%H:%M") and iso["hourly_units"]["time"] == "iso8601"
+      and iso["hourly"]["us_aqi"] == h["us_aqi"], "iso8601 answer")
+
+# SPRINGEDGE: on the bands' edges, every plant at 0.
+edge, edge_bytes = air(48.31, 16.47)
+check([day_max(edge, "us_aqi", k) for k in range(5)] == [50, 100, 150, 200, 300] and
+      [day_max(edge, "european_aqi", k) for k in range(5)] == [20, 40, 60, 80, 100] and
+      edge["current"]["us_aqi"] == 50 and edge["current"]["european_aqi"] == 20,
+      "SPRINGEDGE's edges")
+check(all(edge["current"][p] == 0.0 for p in POLLEN) and
+      all(edge["hourly"][p][i] == 0.0 for p in POLLEN for i in range(97)) and
+      b'"birch_pollen":0.0' in edge_bytes, "SPRINGEDGE's pollen")
+
+# Outside Europe: no pollen at all, the global cell; smoke beyond the top of the scales.
+# The zones the README gives for the recorded places: the forecast model's, not the search's.
+check((spring["timezone"], edge["timezone"]) == ("GMT", "America/Anchorage"), "SPRING zones")
+for name, lat, lon, us, zone in (
+        ("CLEANAIR", 44.65, -63.57, 12, "Europe/Athens"),
+        ("SMOKE", 38.58, -121.49, 342, "Pacific/Honolulu"),
+        ("SMOKEHAZARD", 40.76, -111.89, 557, "America/Denver"),
+        ("FARAWAY", 28.61, 77.21, 168, "GMT")):
+    d, _ = air(lat, lon)
+    check(d["timezone"] == zone, "%s: zone %s" % (name, d["timezone"]))
+    check(d["current"]["us_aqi"] == us and all(d["current"][p] is None for p in POLLEN) and
+          all(v is None for p in POLLEN for v in d["hourly"][p]) and
+          all(v is not None for v in d["hourly"]["us_aqi"]), "%s: %s" % (name, d["current"]))
+    check(round(d["latitude"] / 0.4 - 0.5, 6).is_integer(), "%s: global cell %s" % (name, d["latitude"]))
+    if name == "SMOKE":
+        check(min(day_max(d, "us_aqi", k) for k in range(5)) > 300, "SMOKE's peaks")
+    if name == "SMOKEHAZARD":
+        check(min(day_max(d, "us_aqi", k) for k in range(5)) > 500 and
+              d["current"]["pm2_5"] == 380.2, "SMOKEHAZARD's peaks")
+    if name == "CLEANAIR":
+        forecast, _ = answer("/v1/forecast?latitude=44.65&longitude=-63.57&timezone=auto")
+        check(d["timezone"] == forecast["timezone"] and d["utc_offset_seconds"] ==
+              forecast["utc_offset_seconds"] and d["elevation"] == forecast["elevation"],
+              "the forecast's zone %s %s" % (forecast["timezone"], d["timezone"]))
+        # Without a zone the answer is in GMT, with the same values at the same instants.
+        gmt, _ = air(lat, lon, "&timeformat=unixtime")
+        check(gmt["timezone"] == "GMT" and gmt["utc_offset_seconds"] == 0 and
+              gmt["hourly"]["time"][0] % 86400 == 0, "GMT answer %s" % gmt["timezone"])
+        by_time = dict(zip(d["hourly"]["time"], d["hourly"]["us_aqi"]))
+        check(all(by_time.get(t, v) == v for t, v in zip(gmt["hourly"]["time"],
+              gmt["hourly"]["us_aqi"])), "values move with the zone")
+
+# Seven days: everything is null after hour 121. Ordinary points: modest, current is the hour.
+week, _ = air(50.5, 8.5, "&forecast_days=7&timezone=auto&timeformat=unixtime")
+wh = week["hourly"]
+check(len(wh["time"]) == 168 and all(v is None for n in HOURLY for v in wh[n][121:]) and
+      all(v is not None for v in wh["us_aqi"][:121]), "seven days")
+check(0 < max(v for p in POLLEN for v in wh[p][:97]) <= 30 and
+      max(wh["us_aqi"][:121]) <= 55, "ordinary air in Europe")
+at = wh["time"].index(week["current"]["time"])
+check(all(week["current"][n] == wh[n][at] for n in HOURLY), "ordinary current is not its hour")
+other, _ = air(-33.9, 151.2)
+check(all(v is None for p in POLLEN for v in other["hourly"][p]) and
+      round(other["longitude"] / 0.4 - 0.5, 6).is_integer(), "ordinary air outside Europe")
+search, _ = answer("/v1/search?name=spring")
+check([(r["name"], r["latitude"], r["longitude"]) for r in search["results"]] ==
+      [("Lindenau", 48.21, 16.37)], "search SPRING %s" % search)
+
+# Errors.
+for target, status, reason in (
+        ("latitude=1&longitude=2&hourly=us_aqi,pm25", 400,
+         "Cannot initialize AirQualityVariable from invalid String value pm25"),
+        ("latitude=95&longitude=1", 400, "Latitude must be in range of -90 to 90\u00b0. Given: 95.0."),
+        ("hourly=us_aqi", 400, "Parameter 'latitude' and 'longitude' are required."),
+        ("latitude=1", 400, "Parameter 'latitude' and 'longitude' must have the same number of elements"),
+        ("latitude=1&longitude=2&forecast_days=8", 400,
+         "Forecast days is invalid. Allowed range 0 to 7. Given 8."),
+        ("latitude=1&longitude=2&timeformat=epoch", 400, None)):
+    got, body = get("/v1/air-quality?" + target)
+    d = json.loads(body)
+    check(got == status and d["error"] is True and (reason is None or d["reason"] == reason),
+          "%s: %d %s" % (target, got, body[:200]))
+
+# The air quality's own scenarios: the forecast answers meanwhile.
+small = "/v1/air-quality?latitude=1&longitude=2&current=us_aqi,pm2_5&hourly=us_aqi&forecast_days=1"
+def scenario(name):
+    get("/_control/airquality?name=" + name)
+    return get(small)
+got, body = scenario("http500")
+check(got == 500 and get("/v1/forecast?latitude=1&longitude=2")[0] == 200, "http500 %d" % got)
+got, body = scenario("ratelimit")
+check(got == 429 and json.loads(body) == {"error": True, "reason":
+      "Hourly API request limit exceeded. Please try again in the next hour."}, "ratelimit %s" % body)
+got, body = scenario("error")
+check(got == 400 and json.loads(body)["error"] is True, "error %d" % got)
+got, body = scenario("badjson")
+try:
+    json.loads(body)
+    check(False, "badjson parses")
+except ValueError:
+    check(got == 200, "badjson %d" % got)
+got, body = scenario("nulls")
+d = json.loads(body)
+check(got == 200 and d["current"]["us_aqi"] is None and d["current"]["pm2_5"] is None and
+      set(d["hourly"]["us_aqi"]) == {None} and len(d["hourly"]["time"]) == 24, "nulls")
+got, body = scenario("empty")
+check(got == 200 and body == b"", "empty")
+got, body = scenario("hostile")
+sys.setrecursionlimit(20000)
+d = json.loads(body)
+check(got == 200 and isinstance(d["current"], list) and d["latitude"] == 91.0 and
+      len(d["hourly"]["us_aqi"]) != len(d["hourly"]["time"]), "hostile")
+get("/_control/airquality?name=normal")
+get("/_control/scenario?name=ratelimit")
+check(get(small)[0] == 429, "the global scenario does not reach air quality")
+get("/_control/scenario?name=normal")
+check(get(small)[0] == 200, "normal again")
+print("\n".join(problems[:10]))
+EOF
+problems=$("$PYTHON" "$WORK/air_check.py" "$BASE" 2>&1)
+[[ -z $problems ]] || fail "air quality: $problems"
+grep -qF "GET /v1/air-quality?latitude=48.21&longitude=16.37&current=" <<<"$(fetch /_control/log)" ||
+    fail "air-quality requests are not logged"
+expect_contains "air quality scenario" "$(fetch "/_control/airquality")" "airquality scenario normal"
+
 # --- the clock moves on at run time
 expect_contains "clock" "$(fetch "/_control/clock?advance=30")" "clock offset 30 minutes"
 fetch "/_control/radar?name=normal" >/dev/null
@@ -709,6 +918,10 @@ fetch "/_control/reset" >/dev/null
 expect_contains "reset clock" "$(fetch "/_control/clock")" "clock offset 0 minutes"
 [[ $(fetch "/_control/alerts") == "alerts scenario normal" ]] || fail "reset left the alerts scenario"
 [[ $(fetch "/_control/frames") == "frames scenario normal" ]] || fail "reset left the frames scenario"
+fetch "/_control/airquality?name=stall" >/dev/null
+fetch "/_control/reset" >/dev/null
+[[ $(fetch "/_control/airquality") == "airquality scenario normal" ]] ||
+    fail "reset left the air-quality scenario"
 [[ $(picture newest.png $NEWEST 256/7) == 200 ]] || fail "reset did not restore the frames"
 
 # --- control requests and the request log

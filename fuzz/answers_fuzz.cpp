@@ -4,7 +4,9 @@
 // Beyond the sanitizers, every document must keep the layout the feed queries count on:
 // each day, part and hour with its elements, the narrative with its quoted fields, and no text
 // of the answer that opens or closes an element.
-// MET Norway's answer is read too, against a clock and an offset the options give.
+// MET Norway's answer is read too, against a clock and an offset the options give, and an
+// air-quality answer is read and written as the air's document, one element of each kind for
+// every hour and every local day.
 // Fields: options (forecast days, hours, the place's offset in hours, the clock), answer.
 #include <stdlib.h>
 #include <string.h>
@@ -21,6 +23,7 @@
 #include "provider/render.h"
 
 static ModelWeather gModel;
+static AirQualityRecord gAir;
 
 static int Count(const char *text, const char *mark) {
     int count = 0;
@@ -139,6 +142,25 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
         }
         CheckDocuments(&place, NULL, days, hours);
     }
+
+    if (ReadAirQualityAnswer(json.data(), json.size(), &gAir, reason, sizeof reason) ==
+        ANSWER_WEATHER) {
+        Require(gAir.hourCount >= 0 && gAir.hourCount <= AIR_HOUR_CAPACITY);
+        RenderContext context = {NULL, &place, "FUZZ", 1, days, hours, 133000000000000000ull,
+                                 NULL, &gAir};
+        GrowText text;
+        GrowTextInit(&text, 0);
+        Require(RenderFeedDocument(KIND_AIR, &context, &text) == 1);
+        int dayCount = Count(text.bytes, "<day>");
+        Require(Count(text.bytes, "<hour>") == gAir.hourCount &&
+                Count(text.bytes, "<hus>") == gAir.hourCount &&
+                Count(text.bytes, "<hpollen>") == gAir.hourCount &&
+                Count(text.bytes, "<dus>") == dayCount && dayCount <= gAir.hourCount &&
+                Count(text.bytes, "<now>") == 1 && Count(text.bytes, "<birch>") == 1 &&
+                Count(text.bytes, "<") == Count(text.bytes, ">"));
+        GrowTextFree(&text);
+    }
+    Require(strlen(reason) < sizeof reason && strpbrk(reason, "<>") == NULL);
 
     enum AnswerKind kind =
         ReadForecastAnswer(json.data(), json.size(), &gModel, reason, sizeof reason);

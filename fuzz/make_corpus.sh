@@ -249,5 +249,15 @@ for scenario in normal hostile nulls; do
     answer_seed '\x04\x0b\x00' "$NORWAY"
 done
 fetch "/_control/reset" >/dev/null
+# Air-quality answers as the plugin asks for them: in Europe with pollen, outside it, and hostile.
+AIR='current=us_aqi,european_aqi,pm2_5,pm10,ozone,nitrogen_dioxide,sulphur_dioxide,carbon_monoxide,dust,alder_pollen,birch_pollen,grass_pollen,mugwort_pollen,olive_pollen,ragweed_pollen'
+AIR+="&hourly=${AIR#current=}&forecast_days=5&timezone=auto&timeformat=unixtime"
+answer_seed '\x04\x0b' "/v1/air-quality?latitude=48.2100&longitude=16.3700&$AIR"
+answer_seed '\x04\x0b' "/v1/air-quality?latitude=28.6100&longitude=77.2100&$AIR"
+for scenario in hostile nulls badjson; do
+    fetch "/_control/airquality?name=$scenario" >/dev/null
+    answer_seed '\x04\x0b' "/v1/air-quality?latitude=48.2100&longitude=16.3700&$AIR"
+done
+fetch "/_control/reset" >/dev/null
 
 echo "seeds written: $n"

@@ -32,6 +32,7 @@ ForecastApi=http://$host/v1/forecast
 GeocodingApi=http://$host/v1/search
 AlertsApi=http://$host/alerts/active
 RadarApi=http://$host/public/weather-maps.json
+AirQualityApi=http://$host/v1/air-quality
 FeedHost=$host
 NarrativeHost=$host
 PageHost=$host
@@ -86,6 +87,15 @@ call "Moon icon in 7 days" MoonIcon "" 7
 call "Local radar" LocalRadar ""
 call "Local radar of the place with alerts" LocalRadar ALERTS
 call "Custom radar" CustomRadar sat "http://$host/images/sat.png" 10
+air='<aqi> <aqitext> (<aqiscale>), PM2.5 <pm25> <aqunit>, PM10 <pm10>, O3 <o3>, NO2 <no2>, SO2 <so2>, CO <co>, dust <dust>'
+air+='%bpollen <pollen>: alder <pollenalder>, birch <pollenbirch>, grass <pollengrass>, mugwort <pollenmugwort>, olive <pollenolive>, ragweed <pollenragweed>'
+call "Air in European spring" CurrentConditions "<city>: $air" SPRING "" 1
+call "Air outside Europe" CurrentConditions "<city>: $air" FARAWAY "" 1
+call "Air in wildfire smoke" CurrentConditions '<city>: <aqi> <aqitext> (<aqiscale>)' SMOKE "" 1
+for day in 1 2 3; do call "Air, day $day" Forecast '<dayname>: <aqi> <aqitext>, pollen <pollen>' SPRING "$day" "" 1; done
+call "Air, hour 3" Hourly '<hourname>: <aqi> <aqitext>, PM2.5 <pm25>, pollen <pollen>' SPRING 3 "" 1
+call "Air badge now" AirQualityIcon SPRING 0
+call "Air badge of the smoke" AirQualityIcon SMOKE 0
 call "Invalid day" Forecast '<high>' "" 9 "" 1
 
 batch="$demo/calls.txt"
@@ -117,7 +127,8 @@ python3 tools/panel/panel.py "$demo/panel-results.txt" "$shown/panel.png"
 echo
 echo "== The weather service answered $(wc -l <"$demo/service/sim.log") requests" \
   "($(grep -c '/v1/forecast?' "$demo/service/sim.log") forecasts, $(grep -c '/v1/search?' "$demo/service/sim.log") place searches," \
-  "$(grep -c '/alerts/active?' "$demo/service/sim.log") alert requests, $(grep -c '/v2/radar/' "$demo/service/sim.log") radar pictures); the cache holds:"
+  "$(grep -c '/alerts/active?' "$demo/service/sim.log") alert requests, $(grep -c '/v2/radar/' "$demo/service/sim.log") radar pictures," \
+  "$(grep -c '/v1/air-quality?' "$demo/service/sim.log") air-quality answers); the cache holds:"
 ls "$demo/temp/Nimbrel"
 echo
 echo "== What a person sees"

@@ -174,7 +174,11 @@ sed -i "s|^ForecastApi=.*|ForecastApi=$service/v1/forecast|
         s|^GeocodingApi=.*|GeocodingApi=$service/v1/search|
         s|^AlertsApi=.*|AlertsApi=$service/alerts/active|
         s|^RadarApi=.*|RadarApi=$service/public/weather-maps.json|
+        s|^AirQualityApi=.*|AirQualityApi=$service/v1/air-quality|
+        s|^DefaultLocationID=.*|DefaultLocationID=SPRING|
         s|^DefaultIconPath=.*|DefaultIconPath=$linux/weather.images|" "$linux/nimbrel.ini"
+# SPRING is a place of the local service in Europe, in pollen season: every value of the recipes,
+# pollen included, is there to show. Outside Europe the pollen reads "N/A".
 # From another folder, as a panel runs it, with the environment of a fresh login. Every process
 # of the user shares the module's lock, so an answer that another program's long call kept
 # waiting past the lock's time-out is asked again, as a panel would at its next update.
@@ -214,6 +218,7 @@ if [ -n "$wine_ok" ]; then
           s|^GeocodingApi=.*|GeocodingApi=$service/v1/search\r|
           s|^AlertsApi=.*|AlertsApi=$service/alerts/active\r|
           s|^RadarApi=.*|RadarApi=$service/public/weather-maps.json\r|
+          s|^AirQualityApi=.*|AirQualityApi=$service/v1/air-quality\r|
           s|^DefaultIconPath=.*|DefaultIconPath=Z:$win/weather.images\r|" "$win/nimbrel.ini"
   printf 'CurrentConditions\t<temp><tempunit> <cond>\t\tMetric\t1\nIconCC\t\t\n' >"$work/win-calls.txt"
   wine_run "$win/nimbrel-host.exe" --batch "$work/win-calls.txt" >"$work/win-results.txt" ||

@@ -9,6 +9,7 @@
 #include "feed/source.h"
 #include "plugin/settings.h"
 #include "provider/provider.h"
+#include "base/air_scales.h"
 #include "base/state.h"
 #include "support/sandbox.h"
 
@@ -203,6 +204,26 @@ TEST_F(SettingsFile, AutoIsWrittenBackAsAuto) {
     EXPECT_STREQ("Both", Plugin.defaultUnit);
     WriteSettings(path.c_str());
     EXPECT_EQ("Both", Read("Unit", "DefaultUnit"));
+}
+
+TEST_F(SettingsFile, TheAirQualityIndexIsReadWithoutCaseAndWrittenBackByItsWord) {
+    const struct {
+        const char *written;
+        int scale;
+        const char *back;
+    } cases[] = {{"european", AIR_SCALE_EUROPEAN, "European"},
+                 {"US", AIR_SCALE_US, "US"},
+                 {"Auto", AIR_SCALE_AUTO, "Auto"},
+                 {"EAQI", AIR_SCALE_AUTO, "Auto"}, // unknown: Auto
+                 {NULL, AIR_SCALE_AUTO, "Auto"}};  // missing: Auto
+    for (const auto &c : cases) {
+        sandbox::WriteFile(path, c.written ? std::string("[Unit]\nAirQualityIndex=") + c.written
+                                           : std::string("[Unit]\nDefaultUnit=Metric\n"));
+        ReadSettings(path.c_str());
+        EXPECT_EQ(c.scale, Plugin.airQualityScale) << (c.written ? c.written : "(none)");
+        WriteSettings(path.c_str());
+        EXPECT_EQ(c.back, Read("Unit", "AirQualityIndex"));
+    }
 }
 
 TEST_F(SettingsFile, LongValuesAreCutToTheirFields) {

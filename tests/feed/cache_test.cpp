@@ -54,6 +54,9 @@ TEST_F(Cache, NamesEachKind) {
     EXPECT_EQ("MetNorway.90210.json", Name(KIND_MET_NORWAY_ANSWER));
     EXPECT_EQ("Alerts.90210.json", Name(KIND_ALERTS_ANSWER));
     EXPECT_EQ("Radar.index", Name(KIND_RADAR_INDEX));
+    // The air is one document and one answer per place, whatever the unit type.
+    EXPECT_EQ("Air.90210.xml", Name(KIND_AIR));
+    EXPECT_EQ("AirQuality.90210.json", Name(KIND_AIR_ANSWER));
     EXPECT_EQ("", Name(KIND_COUNT));
     Plugin.maxDays = 10;
     Plugin.maxHours = 24;

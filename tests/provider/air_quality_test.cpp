@@ -4,6 +4,7 @@
 // with one, one per failure memory when the service fails, which never costs the weather.
 #include <gtest/gtest.h>
 
+#include <math.h>
 #include <stdlib.h>
 #include <string.h>
 
@@ -233,4 +234,90 @@ TEST_F(AirQuality, AKeptAnswerServesWhileTheServiceFailsAndTheFeedSourceHasNoAir
     Plugin.source = &FeedSource;
     EXPECT_EQ("N/A N/A", Now("<aqi> <pollen>", "FEEDPLACE"));
     EXPECT_EQ(2, AirRequests());
+}
+
+// ---- The reader and the document, offline --------------------------------------------------
+
+#include "provider/air_document.h"
+#include "provider/openmeteo.h"
+
+static enum AnswerKind ReadAir(const std::string &json, AirQualityRecord *air,
+                               std::string *reason = nullptr) {
+    char text[256];
+    enum AnswerKind kind = ReadAirQualityAnswer(json.data(), json.size(), air, text, sizeof text);
+    if (reason != nullptr) {
+        *reason = text;
+    }
+    return kind;
+}
+
+TEST(AirQualityAnswer, ValuesNullsGapsAndRefusalsAreReadAsTheyStand) {
+    static AirQualityRecord air;
+    // 2026-12-09 00:00 UTC is 1796688000; an hour skipped, a negative count and a null.
+    std::string json =
+        R"({"utc_offset_seconds":3600,"current":{"time":1796720400,"interval":3600,)"
+        R"("us_aqi":51,"european_aqi":21,"pm2_5":5.6,"birch_pollen":150.0,"grass_pollen":null},)"
+        R"("hourly":{"time":[1796688000,1796691600,1796698800],"us_aqi":[10,-4,30],)"
+        R"("birch_pollen":[0.0,1.5,null]}})";
+    ASSERT_EQ(ANSWER_WEATHER, ReadAir(json, &air));
+    EXPECT_EQ(60, air.utcOffsetSeconds / 60);
+    EXPECT_EQ(51, air.current[AIR_US_INDEX]);
+    EXPECT_DOUBLE_EQ(5.6, air.current[AIR_PM2_5]);
+    EXPECT_TRUE(isnan(air.current[AIR_FIRST_POLLEN + PLANT_GRASS]));
+    EXPECT_TRUE(isnan(air.current[AIR_DUST])); // not in the answer
+    EXPECT_EQ(1796688000 / 60, air.firstHourUtc);
+    ASSERT_EQ(4, air.hourCount);
+    EXPECT_EQ(10, air.hours[0][AIR_US_INDEX]);
+    EXPECT_TRUE(isnan(air.hours[1][AIR_US_INDEX])); // a negative index is no index
+    EXPECT_TRUE(isnan(air.hours[2][AIR_US_INDEX])); // the hour the answer skipped
+    EXPECT_EQ(30, air.hours[3][AIR_US_INDEX]);
+
+    std::string reason;
+    EXPECT_EQ(
+        ANSWER_REFUSED,
+        ReadAir(R"({"error":true,"reason":"Hourly API request limit exceeded."})", &air, &reason));
+    EXPECT_EQ("Hourly API request limit exceeded.", reason);
+    // A body cut in the middle, and valid JSON with neither current values nor hours.
+    EXPECT_EQ(ANSWER_UNREADABLE, ReadAir(json.substr(0, json.size() / 2), &air));
+    EXPECT_EQ(ANSWER_UNREADABLE, ReadAir(R"({"latitude":48.2,"hourly":{"time":[]}})", &air));
+}
+
+TEST(AirQualityAnswer, TheDocumentsDaysAreThePlacesLocalDays) {
+    static AirQualityRecord air;
+    // 48 hours from 2026-12-09 00:00 UTC at an offset of -9 hours: the place's midnight is at
+    // 09:00 UTC, so the first local day holds only the first 9 hours; each day's highest index
+    // is that of its own hours.
+    std::string times, us, birch;
+    for (int h = 0; h < 48; h++) {
+        times += (h ? "," : "") + std::to_string(1796688000 + 3600 * h);
+        us += (h ? "," : "") + std::to_string(h < 15 ? 40 + h : h < 39 ? 90 - (h - 15) : 5);
+        birch += (h ? "," : "") + std::string(h == 20 ? "120.0" : "0.0");
+    }
+    std::string json = R"({"utc_offset_seconds":-32400,"current":{"time":1796688000,"us_aqi":7},)"
+                       R"("hourly":{"time":[)" +
+                       times + R"(],"us_aqi":[)" + us + R"(],"birch_pollen":[)" + birch + "]}}";
+    ASSERT_EQ(ANSWER_WEATHER, ReadAir(json, &air));
+    PlaceInfo place = {48.21, 16.37, "", "AT", ""};
+    RenderContext context = {nullptr, &place, "T", 1, 5, 12, 0, nullptr, &air};
+    GrowText text;
+    GrowTextInit(&text, 0);
+    AirDocument(&context, &text);
+    std::string document(text.bytes, text.length);
+    GrowTextFree(&text);
+    EXPECT_NE(std::string::npos, document.find("<europe>1</europe>"));
+    EXPECT_NE(std::string::npos, document.find("<offset>-540</offset>"));
+    // Local days: 9 hours (highest 48), 24 hours (highest 90), then 15 hours (72).
+    EXPECT_NE(std::string::npos, document.find("<day><dus>48</dus>")) << document;
+    EXPECT_NE(std::string::npos, document.find("<day><dus>90</dus>")) << document;
+    EXPECT_NE(std::string::npos, document.find("<day><dus>72</dus>")) << document;
+    // The second day's pollen: birch at 120 is High (level 4, plant 1); the first day's none.
+    EXPECT_NE(std::string::npos, document.find("<dus>48</dus><deu></deu><dpollen>0 ")) << document;
+    EXPECT_NE(std::string::npos, document.find("<dus>90</dus><deu></deu><dpollen>4 1</dpollen>"))
+        << document;
+    size_t hours = 0;
+    for (size_t at = document.find("<hour>"); at != std::string::npos;
+         at = document.find("<hour>", at + 1)) {
+        hours++;
+    }
+    EXPECT_EQ(48u, hours);
 }

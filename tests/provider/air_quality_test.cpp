@@ -97,6 +97,18 @@ TEST_F(AirQuality, TheCurrentTermsShowTheAirOnThePlacesScale) {
     EXPECT_EQ("12 Good", Now("<aqi> <aqitext>", "CLEANAIR"));
 }
 
+TEST_F(AirQuality, BandsPlantsAndLevelsAreTranslatedThroughTheLanguageFile) {
+    std::string file = sandbox::Join(folder, "Elvish.ini");
+    sandbox::WriteFile(file, "[AirQuality]\nfair=Akzeptabel\nBirch=Birke\nHigh=Hoch\n"
+                             "European AQI=Europaeischer AQI\nNone=Keine\n");
+    CopyText(Plugin.customLanguage, sizeof Plugin.customLanguage, "Elvish");
+    CopyText(Plugin.languagePath, sizeof Plugin.languagePath, file.c_str());
+    EXPECT_EQ("Akzeptabel (Europaeischer AQI) Birke: Hoch Hoch",
+              Now("<aqitext> (<aqiscale>) <pollen> <pollenbirch>", "SPRING"));
+    // A word the file lacks stays in English.
+    EXPECT_EQ("Keine Low", Now("<pollenalder> <pollengrass>", "SPRING"));
+}
+
 TEST_F(AirQuality, TheSettingChoosesTheScaleWhateverThePlace) {
     Plugin.airQualityScale = AIR_SCALE_US;
     EXPECT_EQ("51 Moderate US AQI", Now("<aqi> <aqitext> <aqiscale>", "SPRING"));

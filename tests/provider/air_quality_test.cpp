@@ -232,6 +232,15 @@ TEST_F(AirQuality, AFailingServiceIsAskedOncePerFailureAndNeverCostsTheWeather) 
         }
         EXPECT_EQ(1, AirRequests());
         EXPECT_EQ(1, Forecasts());
+        // Two minutes on, the failure is forgotten and the service asked again, once.
+        std::string memory = sandbox::Join(sandbox::Join(cache, "Refresh"),
+                                           std::string("AirQuality.") + c[1] + ".json.failed");
+        ASSERT_TRUE(sandbox::Exists(memory)) << memory;
+        // The memory holds the failure's time (a file time).
+        sandbox::WriteFile(memory, std::to_string(OsUtcNow() - 121ull * 10000000ull));
+        Now("<aqi>", c[1]);
+        Now("<aqi>", c[1]);
+        EXPECT_EQ(2, AirRequests());
     }
 }
 

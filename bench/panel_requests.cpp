@@ -8,7 +8,10 @@
 // behind it, as the default Provider list has it: the failure memory and MET Norway's kept
 // Expires are moved back a minute at each look too, as they hold times of their own.
 //
-//   nimbrel-panel-requests HOST:PORT [MINUTES] [LOCATION_ID] [openmeteo-down]
+// With "air" the panel shows the air too: every air-quality term now, by day and by hour, and the
+// air's badge.
+//
+//   nimbrel-panel-requests HOST:PORT [MINUTES] [LOCATION_ID] [openmeteo-down] [air]
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -48,6 +51,12 @@ static const char kHourlyTerms[] = "<update><timezone><download><temp><tempunit>
                                    "<precip><cond><dewpoint><humidity><wind><winddir><winddeg>"
                                    "<windunit>";
 
+static const char kAirCurrentTerms[] =
+    "<aqi><aqitext><aqiscale><pm25><pm10><o3><no2><so2><co><dust><aqunit><pollen><pollenalder>"
+    "<pollenbirch><pollengrass><pollenmugwort><pollenolive><pollenragweed>";
+static const char kAirDayTerms[] = "<aqi><aqitext><pollen>";
+static const char kAirHourTerms[] = "<aqi><aqitext><pm25><pollen>";
+
 static int Collect(void *context, const char *bytes, size_t count) {
     ((std::string *)context)->append(bytes, count);
     return 1;
@@ -71,8 +80,16 @@ static int Lines(const std::string &log, const char *needle) {
 }
 
 // One look at the panel.
-static long Look(const char *id) {
+static long Look(const char *id, bool air) {
     long calls = 0;
+    if (air) {
+        CurrentConditionsText(kAirCurrentTerms, id, "", "1");
+        ForecastText(kAirDayTerms, id, "1", "", "1");
+        ForecastText(kAirDayTerms, id, "3", "", "1");
+        HourlyText(kAirHourTerms, id, "2", "", "1");
+        AirQualityIconPath(id, 0);
+        calls += 5;
+    }
     for (const char *unit : {"English", "Metric", "Both"}) {
         CurrentConditionsText(kCurrentTerms, id, unit, "1");
         for (int day = 1; day <= Plugin.maxDays; day++) {
@@ -139,7 +156,11 @@ int main(int argc, char **argv) {
     std::string base = std::string("http://") + argv[1];
     int minutes = argc > 2 ? atoi(argv[2]) : 60;
     const char *id = argc > 3 ? argv[3] : "90210";
-    bool openMeteoDown = argc > 4 && strcmp(argv[4], "openmeteo-down") == 0;
+    bool openMeteoDown = false, air = false;
+    for (int i = 4; i < argc; i++) {
+        openMeteoDown = openMeteoDown || strcmp(argv[i], "openmeteo-down") == 0;
+        air = air || strcmp(argv[i], "air") == 0;
+    }
 
     char pattern[] = "/tmp/nimbrel-panel-XXXXXX";
     std::string folder = mkdtemp(pattern);
@@ -151,6 +172,7 @@ int main(int argc, char **argv) {
     CopyText(Plugin.geocodingApi, sizeof Plugin.geocodingApi, (base + "/v1/search").c_str());
     CopyText(Plugin.alertsApi, sizeof Plugin.alertsApi, (base + "/alerts/active").c_str());
     CopyText(Plugin.radarApi, sizeof Plugin.radarApi, (base + "/public/weather-maps.json").c_str());
+    CopyText(Plugin.airQualityApi, sizeof Plugin.airQualityApi, (base + "/v1/air-quality").c_str());
     CopyText(Plugin.connectivityUrl, sizeof Plugin.connectivityUrl, (base + "/").c_str());
     CopyText(Plugin.metNorwayApi, sizeof Plugin.metNorwayApi,
              (base + "/weatherapi/locationforecast/2.0/complete").c_str());
@@ -162,7 +184,7 @@ int main(int argc, char **argv) {
     long calls = 0;
     auto started = std::chrono::steady_clock::now();
     for (int minute = 0; minute <= minutes; minute++) {
-        calls += Look(id);
+        calls += Look(id, air);
         std::error_code error;
         for (const auto &entry : fs::directory_iterator(folder, error)) {
             fs::last_write_time(entry.path(), entry.last_write_time() - std::chrono::minutes(1),
@@ -176,12 +198,12 @@ int main(int argc, char **argv) {
     std::string log = Get(base + "/_control/log");
     printf("%s (weather from %s%s): %ld export calls over %d minutes (%.1f s): %d forecast "
            "requests, %d MET Norway requests, %d place searches, %d alert requests, %d radar "
-           "indexes, %d radar pictures, %d requests in all\n",
+           "indexes, %d radar pictures, %d air-quality requests, %d requests in all\n",
            id, Plugin.source->name, openMeteoDown ? ", Open-Meteo down" : "", calls, minutes,
            seconds, Lines(log, "/v1/forecast?"),
            Lines(log, "/weatherapi/locationforecast/2.0/complete?"), Lines(log, "/v1/search?"),
            Lines(log, "/alerts/active?"), Lines(log, "/public/weather-maps.json"),
-           Lines(log, "/v2/radar/"), Lines(log, "GET "));
+           Lines(log, "/v2/radar/"), Lines(log, "/v1/air-quality?"), Lines(log, "GET "));
     fs::remove_all(folder);
     return 0;
 }

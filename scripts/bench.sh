@@ -144,3 +144,7 @@ done
 for id in 90210 34.0901,-118.4065; do
   build/native/nimbrel-panel-requests "127.0.0.1:$(cat "$state/sim.port")" 60 "$id" openmeteo-down
 done
+# The same panel with the air's terms and badge, in Europe and outside it.
+for id in SPRING 90210; do
+  build/native/nimbrel-panel-requests "127.0.0.1:$(cat "$state/sim.port")" 60 "$id" air
+done

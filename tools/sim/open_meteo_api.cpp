@@ -423,6 +423,8 @@ const char kHostileForecast[] =
     R"("utc_offset_seconds":"-28800","timezone":42,"timezone_abbreviation":[],)"
     R"("elevation":-1e308,"x_nested":{{DEEP}},"current_units":["\u00B0C"],)"
     R"("current":[1,null,"2026-12-08T14:00",{"temperature_2m":"warm"}],)"
+    R"("minutely_15_units":7,"minutely_15":{"time":[null,"2026-12-08T10:07",-900,1e308])"
+    R"({{MINUTELY}}},)"
     R"("hourly_units":{"time":8601{{HOURLY_UNITS}}},)"
     R"("hourly":{"time":["yesterday","2026-13-45T25:61","","T","2026-12-08T00:00",)"
     R"("99999-99-99T99:99","2026-12-08T01:00:00+99:00",1765152000,null]{{HOURLY}}},)"
@@ -432,16 +434,22 @@ const char kHostileForecast[] =
 
 // The hostile forecast, its arrays named as the request named its variables.
 std::string HostileForecastBody(const ForecastRequest &request) {
-    std::vector<std::string> hourly, daily;
+    std::vector<std::string> hourly, minutely, daily;
     for (const Requested &variable : request.hourly)
         hourly.push_back(variable.name);
     if (hourly.empty())
         hourly = {"temperature_2m", "weather_code"};
+    for (const Requested &variable : request.minutely15)
+        minutely.push_back(variable.name);
+    if (minutely.empty())
+        minutely = {"precipitation", "snowfall"};
     for (const Requested &variable : request.daily)
         daily.push_back(variable.name);
     if (daily.empty())
         daily = {"weather_code", "temperature_2m_max", "sunrise"};
-    std::string units, hours, days;
+    std::string units, hours, quarters, days;
+    for (size_t i = 0; i < minutely.size(); ++i)
+        quarters += ",\"" + minutely[i] + "\":" + kHostileArrays[(i + 2) % kHostileArrayCount];
     for (size_t i = 0; i < hourly.size(); ++i) {
         units += ",\"" + hourly[i] + "\":null";
         hours += ",\"" + hourly[i] + "\":" + kHostileArrays[i % kHostileArrayCount];
@@ -451,6 +459,7 @@ std::string HostileForecastBody(const ForecastRequest &request) {
     return FillTemplate(kHostileForecast, {{"DEEP", DeepArrays(kHostileDepth)},
                                            {"HOURLY_UNITS", units},
                                            {"HOURLY", hours},
+                                           {"MINUTELY", quarters},
                                            {"DAILY", days},
                                            {"LONG", std::string(4096, 'x')}});
 }

@@ -1136,6 +1136,12 @@ for target, agent, want in ((NOWCAST % ("59.92", "10.74"), "", 403), (NOWCAST % 
 def scenario(group, name):
     get("/_control/%s?name=%s" % (group, name))
 small = NOWCAST % ("59.92", "10.74")
+scenario("openmeteo", "hostile")
+sys.setrecursionlimit(20000)
+d = answer("/v1/forecast?latitude=1&longitude=2&minutely_15=rain&hourly=rain")
+check(d["minutely_15_units"] == 7 and len(d["minutely_15"]["rain"]) != len(d["minutely_15"]["time"]),
+      "hostile quarters")
+scenario("openmeteo", "normal")
 scenario("nowcast", "ratelimit")
 check(get(small)[0] == 429 and get("/weatherapi/locationforecast/2.0/complete?lat=59.92&lon=10.74")[0] == 200,
       "the nowcast's own scenario")

@@ -257,6 +257,14 @@ int CloudCoverFor(int code, double fraction) {
     return static_cast<int>(std::lround(Between(low, high, fraction)));
 }
 
+// Puts the amounts, to a tenth, into the hour (or quarter).
+void SetAmounts(GridHour *hour, const PrecipitationAmounts &amounts) {
+    hour->precipitationMm = Tenths(amounts.precipitationMm);
+    hour->rainMm = Tenths(amounts.rainMm);
+    hour->showersMm = Tenths(amounts.showersMm);
+    hour->snowfallCm = Tenths(amounts.snowfallCm);
+}
+
 // Relative humidity from temperature and dew point (Magnus formula).
 int HumidityFor(double temperatureC, double dewPointC) {
     double ratio = std::exp(17.625 * dewPointC / (243.04 + dewPointC)) /
@@ -448,7 +456,7 @@ GridHour GridWeather::Hour(long long localHour) const {
         hour.weatherCode = WmoCodeForAmounts(hour.rainMm, hour.precipitationMm - hour.rainMm,
                                              sample.code < 50 ? sample.code : 3);
     }
-    hour.cloudCoverPercent = CloudCoverFor(sample.code, fraction(kSaltCloud));
+    hour.cloudCoverPercent = CloudCoverFor(hour.weatherCode, fraction(kSaltCloud));
 
     // The part's gap between temperature and dew point, so that the air stays as moist as
     // the model has it at any temperature.
@@ -556,13 +564,6 @@ GridDay GridWeather::Day(long long localDay) const {
     double dominant = std::atan2(east, north) * 180.0 / kPi;
     day.dominantWindDegrees = static_cast<int>(FloorMod(std::lround(dominant), 360));
     return day;
-}
-
-void GridWeather::SetAmounts(GridHour *hour, const PrecipitationAmounts &amounts) const {
-    hour->precipitationMm = Tenths(amounts.precipitationMm);
-    hour->rainMm = Tenths(amounts.rainMm);
-    hour->showersMm = Tenths(amounts.showersMm);
-    hour->snowfallCm = Tenths(amounts.snowfallCm);
 }
 
 PrecipitationAmounts GridWeather::RecordedQuarter(long long localQuarter) const {

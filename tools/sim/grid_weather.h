@@ -103,7 +103,6 @@ class GridWeather {
     double TemperatureAt(long long localHour) const;
     // The hour's amounts as the recorded place's four quarters add them up.
     PrecipitationAmounts RecordedQuarter(long long localQuarter) const;
-    void SetAmounts(GridHour *hour, const PrecipitationAmounts &amounts) const;
 
     Location location_;
     time_t utcNow_;

@@ -409,7 +409,7 @@ Answer AirQualityAnswer(const QueryParameters &query, time_t utcNow, Scenario sc
         return ErrorAnswer(400, reason);
     if (scenario == Scenario::Hostile)
         return JsonAnswer(200, HostileAirBody(request));
-    GridWeather grid(MakeLocation(CoordinateKey(request.latitude, request.longitude)), utcNow);
+    GridWeather grid(request.latitude, request.longitude, utcNow);
     return CutUnderBadJson(JsonAnswer(200, AirBody(request, grid, utcNow, WantsNulls(scenario))),
                            scenario);
 }

@@ -36,7 +36,12 @@ enum Salt : uint64_t {
     kSaltGust,
     kSaltChance,
     kSaltUvPeak,
+    kSaltQuarter,
 };
+
+const int kQuarterSeconds = 900;
+// A recorded place's hours swing this far either side of its mean, warmest at three.
+const double kRecordedSwingC = 1.0;
 
 // splitmix64, keyed by the location, the hour (or day) and the kind of value.
 uint64_t Mix(uint64_t seed, long long moment, uint64_t salt) {
@@ -252,6 +257,14 @@ int CloudCoverFor(int code, double fraction) {
     return static_cast<int>(std::lround(Between(low, high, fraction)));
 }
 
+// Puts the amounts, to a tenth, into the hour (or quarter).
+void SetAmounts(GridHour *hour, const PrecipitationAmounts &amounts) {
+    hour->precipitationMm = Tenths(amounts.precipitationMm);
+    hour->rainMm = Tenths(amounts.rainMm);
+    hour->showersMm = Tenths(amounts.showersMm);
+    hour->snowfallCm = Tenths(amounts.snowfallCm);
+}
+
 // Relative humidity from temperature and dew point (Magnus formula).
 int HumidityFor(double temperatureC, double dewPointC) {
     double ratio = std::exp(17.625 * dewPointC / (243.04 + dewPointC)) /
@@ -339,7 +352,14 @@ std::string TimezoneName(int offsetHours) {
     return name;
 }
 
-GridWeather::GridWeather(const Location &location, time_t utcNow) : location_(location) {
+GridWeather::GridWeather(double latitude, double longitude, time_t utcNow)
+    : location_(MakeLocation(CoordinateKey(latitude, longitude))), utcNow_(utcNow) {
+    recorded_ = RecordedPrecipitationAt(location_.id);
+    if (recorded_ != nullptr)
+        location_.zoneOffsetHours = recorded_->zoneOffsetHours;
+    const Location &location = location_;
+    realQuarterHours_ = RealQuarterHours(std::round(latitude * 100.0) / 100.0,
+                                         std::round(longitude * 100.0) / 100.0);
     ZoneAt(location, utcNow, &utcOffsetSeconds_, &zoneAbbreviation_);
     localNow_ = static_cast<long long>(utcNow) + utcOffsetSeconds_;
     elevationMetres_ = std::round(Between(0, 1500, Fraction(location.seed, 0, kSaltElevation)));
@@ -362,6 +382,10 @@ long long GridWeather::currentLocalHour() const {
 
 long long GridWeather::todayLocalDay() const {
     return FloorDiv(localNow_, 86400);
+}
+
+long long GridWeather::currentLocalQuarter() const {
+    return localNow_ - FloorMod(localNow_, kQuarterSeconds);
 }
 
 const ForecastDay &GridWeather::ModelDay(long long localDay) const {
@@ -406,14 +430,33 @@ GridHour GridWeather::Hour(long long localHour) const {
                                 : minute >= forecast.sunsetMinutes ? forecast.nightPart
                                                                    : ModelDay(day - 1).nightPart;
 
-    hour.temperatureC = TemperatureAt(localHour);
+    hour.temperatureC =
+        recorded_ == nullptr
+            ? TemperatureAt(localHour)
+            : recorded_->temperatureC +
+                  kRecordedSwingC * std::cos(2.0 * kPi * (minute - kWarmestMinute) / 1440.0);
     Sample sample =
         SampleSky(SkyOf(part.conditionCode), hour.temperatureC, fraction(kSaltCode),
                   fraction(kSaltAmount), fraction(kSaltVisibility), clearVisibilityMetres_);
     hour.weatherCode = sample.code;
-    hour.precipitationMm = sample.precipitationMm;
     hour.visibilityMetres = sample.visibilityMetres;
-    hour.cloudCoverPercent = CloudCoverFor(sample.code, fraction(kSaltCloud));
+    if (recorded_ == nullptr) {
+        SetAmounts(&hour, SplitByCode(sample.code, sample.precipitationMm));
+    } else {
+        // A recorded place's hour is the sum of its four quarters, its code what they hold.
+        PrecipitationAmounts amounts;
+        for (long long end = localHour * 3600 - 3 * kQuarterSeconds; end <= localHour * 3600;
+             end += kQuarterSeconds) {
+            PrecipitationAmounts quarter = RecordedQuarter(end);
+            amounts.precipitationMm += quarter.precipitationMm;
+            amounts.rainMm += quarter.rainMm;
+            amounts.snowfallCm += quarter.snowfallCm;
+        }
+        SetAmounts(&hour, amounts);
+        hour.weatherCode = WmoCodeForAmounts(hour.rainMm, hour.precipitationMm - hour.rainMm,
+                                             sample.code < 50 ? sample.code : 3);
+    }
+    hour.cloudCoverPercent = CloudCoverFor(hour.weatherCode, fraction(kSaltCloud));
 
     // The part's gap between temperature and dew point, so that the air stays as moist as
     // the model has it at any temperature.
@@ -424,7 +467,9 @@ GridHour GridWeather::Hour(long long localHour) const {
     int chance = part.precipChancePercent +
                  static_cast<int>(std::lround((fraction(kSaltChance) - 0.5) * 10.0));
     if (hour.precipitationMm > 0.0)
-        chance = std::max(chance, 30);
+        chance = std::max(chance, recorded_ != nullptr ? 70 : 30);
+    else if (recorded_ != nullptr)
+        chance = std::min(chance, 10);
     hour.precipitationProbabilityPercent = std::min(100, std::max(0, chance));
 
     if (part.windMph == 0)
@@ -474,6 +519,10 @@ GridDay GridWeather::Day(long long localDay) const {
     day.weatherCode = 0;
     day.precipitationProbabilityMaxPercent = 0;
     day.precipitationSumMm = 0.0;
+    day.rainSumMm = 0.0;
+    day.showersSumMm = 0.0;
+    day.snowfallSumCm = 0.0;
+    day.precipitationHours = 0;
     day.windMaxKmh = 0.0;
     day.gustMaxKmh = 0.0;
     day.uvIndexMax = 0.0;
@@ -484,6 +533,11 @@ GridDay GridWeather::Day(long long localDay) const {
         // day's low on its way to a colder night.
         day.temperatureMaxC = std::max(day.temperatureMaxC, hour.temperatureC);
         day.temperatureMinC = std::min(day.temperatureMinC, hour.temperatureC);
+        if (i == 0 && recorded_ != nullptr) {
+            // A recorded place's temperatures are its own, not the model's.
+            day.temperatureMaxC = hour.temperatureC;
+            day.temperatureMinC = hour.temperatureC;
+        }
         if (i == 0) {
             day.apparentTemperatureMaxC = hour.apparentTemperatureC;
             day.apparentTemperatureMinC = hour.apparentTemperatureC;
@@ -496,6 +550,10 @@ GridDay GridWeather::Day(long long localDay) const {
         day.precipitationProbabilityMaxPercent =
             std::max(day.precipitationProbabilityMaxPercent, hour.precipitationProbabilityPercent);
         day.precipitationSumMm += hour.precipitationMm;
+        day.rainSumMm += hour.rainMm;
+        day.showersSumMm += hour.showersMm;
+        day.snowfallSumCm += hour.snowfallCm;
+        day.precipitationHours += hour.precipitationMm > 0.0 ? 1 : 0;
         day.windMaxKmh = std::max(day.windMaxKmh, hour.windKmh);
         day.gustMaxKmh = std::max(day.gustMaxKmh, hour.gustKmh);
         day.uvIndexMax = std::max(day.uvIndexMax, hour.uvIndex);
@@ -506,4 +564,72 @@ GridDay GridWeather::Day(long long localDay) const {
     double dominant = std::atan2(east, north) * 180.0 / kPi;
     day.dominantWindDegrees = static_cast<int>(FloorMod(std::lround(dominant), 360));
     return day;
+}
+
+PrecipitationAmounts GridWeather::RecordedQuarter(long long localQuarter) const {
+    long long end = localQuarter - utcOffsetSeconds_;
+    return RecordedAmounts(*recorded_, utcNow_, end - kQuarterSeconds, end);
+}
+
+GridHour GridWeather::Quarter(long long localQuarter) const {
+    GridHour quarter = Hour(FloorDiv(localQuarter, 3600));
+    long long hourIndex = FloorDiv(localQuarter + 3600 - 1, 3600);
+    bool real =
+        realQuarterHours_ > 0 && localQuarter - currentLocalQuarter() < realQuarterHours_ * 3600LL;
+    PrecipitationAmounts amounts;
+    if (real && recorded_ != nullptr) {
+        amounts = RecordedQuarter(localQuarter);
+    } else {
+        GridHour hour = Hour(hourIndex);
+        if (real) {
+            // The hour's tenths of a millimetre dealt out to its quarters by seeded weights,
+            // the largest remainders first, so that the quarters add up to the hour.
+            long long tenths = std::llround(hour.precipitationMm * 10.0);
+            double weights[4], total = 0.0;
+            for (int i = 0; i < 4; ++i) {
+                double fraction = Fraction(location_.seed, hourIndex * 4 + i, kSaltQuarter);
+                weights[i] = 0.05 + fraction * fraction;
+                total += weights[i];
+            }
+            long long shares[4], dealt = 0;
+            double remainders[4];
+            for (int i = 0; i < 4; ++i) {
+                double exact = tenths * weights[i] / total;
+                shares[i] = static_cast<long long>(std::floor(exact));
+                remainders[i] = exact - shares[i];
+                dealt += shares[i];
+            }
+            for (; dealt < tenths; ++dealt) {
+                int largest =
+                    static_cast<int>(std::max_element(remainders, remainders + 4) - remainders);
+                ++shares[largest];
+                remainders[largest] = -1.0;
+            }
+            int index = static_cast<int>(
+                FloorMod(localQuarter / kQuarterSeconds - 1, static_cast<long long>(4)));
+            amounts = SplitByCode(hour.weatherCode, shares[index] / 10.0);
+        } else {
+            amounts.precipitationMm = hour.precipitationMm * 0.25;
+            amounts.rainMm = hour.rainMm * 0.25;
+            amounts.showersMm = hour.showersMm * 0.25;
+            amounts.snowfallCm = hour.snowfallCm * 0.25;
+        }
+    }
+    SetAmounts(&quarter, amounts);
+    if (recorded_ != nullptr)
+        quarter.weatherCode = WmoCodeForAmounts(4.0 * quarter.rainMm,
+                                                4.0 * (quarter.precipitationMm - quarter.rainMm),
+                                                quarter.weatherCode < 50 ? quarter.weatherCode : 3);
+    return quarter;
+}
+
+PrecipitationRate GridWeather::RateAt(long long utcSecond) const {
+    if (recorded_ != nullptr)
+        return RecordedRateAt(*recorded_, utcNow_, utcSecond);
+    long long local = utcSecond + utcOffsetSeconds_;
+    GridHour quarter = Quarter(local - FloorMod(local, kQuarterSeconds) + kQuarterSeconds);
+    PrecipitationRate rate;
+    rate.rainMmPerHour = 4.0 * (quarter.rainMm + quarter.showersMm);
+    rate.snowWaterMmPerHour = 4.0 * (quarter.precipitationMm - quarter.rainMm - quarter.showersMm);
+    return rate;
 }

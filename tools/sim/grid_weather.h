@@ -11,6 +11,7 @@
 // past the model's last one reuse the model's days in turn, so any hour has weather.
 #pragma once
 
+#include "precipitation.h"
 #include "weather_model.h"
 
 #include <cstdint>
@@ -24,7 +25,10 @@ struct GridHour {
     double apparentTemperatureC;
     int humidityPercent;
     int precipitationProbabilityPercent;
-    double precipitationMm;
+    double precipitationMm; // of the hour before the hour's time, as rain, showers and snow water
+    double rainMm;
+    double showersMm;
+    double snowfallCm;
     int weatherCode; // WMO code
     int cloudCoverPercent;
     double pressureMslHpa;
@@ -47,6 +51,10 @@ struct GridDay {
     int weatherCode; // the most severe code of the day's hours
     int precipitationProbabilityMaxPercent;
     double precipitationSumMm;
+    double rainSumMm;
+    double showersSumMm;
+    double snowfallSumCm;
+    int precipitationHours; // hours with any precipitation
     double windMaxKmh;
     double gustMaxKmh;
     int dominantWindDegrees;
@@ -59,7 +67,9 @@ std::string TimezoneName(int offsetHours);
 
 class GridWeather {
   public:
-    GridWeather(const Location &location, time_t utcNow);
+    // The weather at the point (its coordinates to hundredths choose it) with the service clock
+    // at `utcNow`.
+    GridWeather(double latitude, double longitude, time_t utcNow);
 
     const Location &location() const { return location_; }
     // The offset and abbreviation of the location's zone at the clock, summer time included,
@@ -71,15 +81,33 @@ class GridWeather {
     long long localNow() const { return localNow_; }
     long long currentLocalHour() const;
     long long todayLocalDay() const;
+    // The current 15-minute boundary at or before the clock, in local seconds.
+    long long currentLocalQuarter() const;
 
+    // Hour h is the hour that ends at local second h * 3600: its amounts are those of the hour
+    // before, as the service sums them backwards.
     GridHour Hour(long long localHour) const;
     GridDay Day(long long localDay) const;
+    // The 15 minutes that end at local second `localQuarter` (a multiple of 900): the amounts of
+    // those 15 minutes, every other value the hour's at or before the quarter's time. Inside the
+    // 15-minute areas (and their horizon) the amounts vary within the hour and add up to it;
+    // elsewhere each quarter is a quarter of its hour's amount, as the service interpolates.
+    GridHour Quarter(long long localQuarter) const;
+    // The rain and snow water falling at the UTC instant, in mm/h, as a radar nowcast sees it.
+    PrecipitationRate RateAt(long long utcSecond) const;
+    // The recorded place the point is, or null.
+    const RecordedPrecipitation *recorded() const { return recorded_; }
 
   private:
     const ForecastDay &ModelDay(long long localDay) const;
     double TemperatureAt(long long localHour) const;
+    // The hour's amounts as the recorded place's four quarters add them up.
+    PrecipitationAmounts RecordedQuarter(long long localQuarter) const;
 
     Location location_;
+    time_t utcNow_;
+    const RecordedPrecipitation *recorded_; // or null
+    int realQuarterHours_; // hours of real 15-minute data past the current boundary, 0 for none
     int utcOffsetSeconds_;
     std::string zoneAbbreviation_;
     long long localNow_;

@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <vector>
 
 namespace {
 
@@ -127,7 +128,8 @@ Period PeriodOf(const GridWeather &grid, long long firstUtcHour, int count) {
     Period period;
     long long offsetHours = grid.utcOffsetSeconds() / 3600;
     for (int i = 0; i < count; ++i) {
-        GridHour hour = grid.Hour(firstUtcHour + i + offsetHours);
+        // Hour h holds what fell in the hour before h, so the period's first hour is the next.
+        GridHour hour = grid.Hour(firstUtcHour + i + 1 + offsetHours);
         period.temperatureMax = std::max(period.temperatureMax, hour.temperatureC);
         period.temperatureMin = std::min(period.temperatureMin, hour.temperatureC);
         period.precipitation += hour.precipitationMm;
@@ -256,43 +258,170 @@ std::string MetSymbolForWmo(int wmoCode, bool isDay) {
 
 namespace {
 
+// Refuses a request as the service does before it looks at the product: no User-Agent (403),
+// coordinates that are no decimal degrees (400) or carry more than four decimals (403), then the
+// error (400) and rate-limit (429) scenarios. Returns true with the refusal in *refusal, else
+// false with the coordinates read.
+bool Refuse(const QueryParameters &query, const std::string &userAgent, Scenario scenario,
+            double *latitude, double *longitude, Answer *refusal) {
+    bool latitudeTooPrecise = false, longitudeTooPrecise = false;
+    if (userAgent.find_first_not_of(" \t") == std::string::npos)
+        *refusal = TextAnswer(403, "403 Forbidden: identify your application in the User-Agent "
+                                   "header (see the terms of service)");
+    else if (!ParseCoordinate(QueryValue(query, "lat"), 90, latitude, &latitudeTooPrecise) ||
+             !ParseCoordinate(QueryValue(query, "lon"), 180, longitude, &longitudeTooPrecise))
+        *refusal = TextAnswer(400, "400 Bad Request: lat and lon must be decimal degrees");
+    else if (latitudeTooPrecise || longitudeTooPrecise)
+        *refusal = TextAnswer(403, "403 Forbidden: do not use more than 4 decimals in coordinates");
+    else if (scenario == Scenario::ServiceError)
+        *refusal = TextAnswer(400, "400 Bad Request: simulated service error");
+    else if (scenario == Scenario::RateLimit)
+        *refusal = TextAnswer(429, "429 Too Many Requests: you are being throttled");
+    else
+        return false;
+    return true;
+}
+
+// A JSON answer of data last changed at `updated`, fresh until `expires`, with its cache
+// headers: 203 under the deprecated scenario (whose answers always come whole), else 304 with no
+// body when If-Modified-Since is that change or later. Returns true for the 304.
+bool NotModified(time_t updated, time_t expires, const std::string &ifModifiedSince,
+                 Scenario scenario, Answer *answer) {
+    answer->contentType = kJsonType;
+    answer->headers = {{"Expires", HttpDate(expires)}, {"Last-Modified", HttpDate(updated)}};
+    time_t since = 0;
+    if (scenario == Scenario::Deprecated) {
+        answer->status = 203;
+        return false;
+    }
+    if (!ifModifiedSince.empty() && ParseHttpDate(ifModifiedSince, &since) && since >= updated) {
+        answer->status = 304;
+        return true;
+    }
+    return false;
+}
+
+// The answer with the service's clock in Date, as RFC 9111 reads Expires against it.
+Answer Dated(Answer answer, time_t utcNow) {
+    answer.headers.push_back({"Date", HttpDate(utcNow)});
+    return answer;
+}
+
 Answer LocationforecastContent(const QueryParameters &query, const std::string &userAgent,
                                const std::string &ifModifiedSince, time_t utcNow,
                                Scenario scenario) {
-    if (userAgent.find_first_not_of(" \t") == std::string::npos)
-        return TextAnswer(403, "403 Forbidden: identify your application in the User-Agent "
-                               "header (see the terms of service)");
     double latitude = 0, longitude = 0;
-    bool latitudeTooPrecise = false, longitudeTooPrecise = false;
-    if (!ParseCoordinate(QueryValue(query, "lat"), 90, &latitude, &latitudeTooPrecise) ||
-        !ParseCoordinate(QueryValue(query, "lon"), 180, &longitude, &longitudeTooPrecise))
-        return TextAnswer(400, "400 Bad Request: lat and lon must be decimal degrees");
-    if (latitudeTooPrecise || longitudeTooPrecise)
-        return TextAnswer(403, "403 Forbidden: do not use more than 4 decimals in coordinates");
-    if (scenario == Scenario::ServiceError)
-        return TextAnswer(400, "400 Bad Request: simulated service error");
-    if (scenario == Scenario::RateLimit)
-        return TextAnswer(429, "429 Too Many Requests: you are being throttled");
-
-    time_t updated = utcNow - utcNow % kMetNorwayUpdateSeconds;
     Answer answer;
-    answer.contentType = kJsonType;
-    answer.headers = {{"Expires", HttpDate(utcNow + kMetNorwayExpiresSeconds)},
-                      {"Last-Modified", HttpDate(updated)}};
-    time_t since = 0;
-    if (scenario == Scenario::Deprecated) {
-        answer.status = 203;
-    } else if (!ifModifiedSince.empty() && ParseHttpDate(ifModifiedSince, &since) &&
-               since >= updated) {
-        answer.status = 304;
+    if (Refuse(query, userAgent, scenario, &latitude, &longitude, &answer))
         return answer;
-    }
+    time_t updated = utcNow - utcNow % kMetNorwayUpdateSeconds;
+    if (NotModified(updated, utcNow + kMetNorwayExpiresSeconds, ifModifiedSince, scenario, &answer))
+        return answer;
     if (scenario == Scenario::Hostile) {
         answer.body = HostileBody();
         return answer;
     }
-    GridWeather grid(MakeLocation(CoordinateKey(latitude, longitude)), utcNow);
+    GridWeather grid(latitude, longitude, utcNow);
     answer.body = ForecastBody(latitude, longitude, grid, utcNow, updated, WantsNulls(scenario));
+    return CutUnderBadJson(answer, scenario);
+}
+
+// --- the nowcast
+
+// Where the nowcast answers (Norway, Sweden, Finland and Denmark as a box), and the model
+// area around it, where points outside the nowcast's get 422; farther away, 404. Edges inside.
+const struct Box {
+    double south, north, west, east;
+    bool Holds(double latitude, double longitude) const {
+        return latitude >= south && latitude <= north && longitude >= west && longitude <= east;
+    }
+} kNowcastArea = {54.5, 71.5, 4.0, 31.5}, kModelArea = {49.0, 76.0, -18.0, 55.0};
+
+const int kNowcastStepSeconds = 5 * 60;
+const int kNowcastSteps = 25; // two hours from the first
+const int kStepsInHour = 12;
+
+const char kNowcast[] =
+    R"({"type":"Feature","geometry":{"type":"Point","coordinates":{{POINT}}},)"
+    R"("properties":{"meta":{"updated_at":"{{UPDATED}}","units":{"air_temperature":"celsius",)"
+    R"("precipitation_amount":"mm","precipitation_rate":"mm/h","relative_humidity":"%",)"
+    R"("wind_from_direction":"degrees","wind_speed":"m/s","wind_speed_of_gust":"m/s"},)"
+    R"("radar_coverage":"{{COVERAGE}}"},"timeseries":[{{STEPS}}]}})";
+
+// Steps every 5 minutes from `first` (UTC): the first with the current hour's weather and the
+// next hour's summary, the others the precipitation rate alone. The rate is given only where
+// the radar covers the point.
+std::string NowcastBody(double latitude, double longitude, const GridWeather &grid, time_t first,
+                        bool radar, bool nulls) {
+    GridHour hour = grid.Hour(grid.currentLocalHour());
+    std::vector<PrecipitationRate> rates;
+    double rainMm = 0.0, snowWaterMm = 0.0;
+    for (int step = 0; step < kNowcastSteps; ++step) {
+        rates.push_back(grid.RateAt(first + static_cast<long long>(step) * kNowcastStepSeconds));
+        if (step < kStepsInHour) {
+            rainMm += rates.back().rainMmPerHour * kNowcastStepSeconds / 3600.0;
+            snowWaterMm += rates.back().snowWaterMmPerHour * kNowcastStepSeconds / 3600.0;
+        }
+    }
+    auto totalRate = [&](int step) {
+        return rates[static_cast<size_t>(step)].rainMmPerHour +
+               rates[static_cast<size_t>(step)].snowWaterMmPerHour;
+    };
+    int code = WmoCodeForAmounts(rainMm, snowWaterMm, hour.weatherCode < 50 ? hour.weatherCode : 3);
+    std::string details = radar ? Numbers({{"air_temperature", hour.temperatureC},
+                                           {"precipitation_rate", totalRate(0)},
+                                           {"relative_humidity", hour.humidityPercent},
+                                           {"wind_from_direction", hour.windDegrees},
+                                           {"wind_speed", hour.windKmh / kKmhPerMs},
+                                           {"wind_speed_of_gust", hour.gustKmh / kKmhPerMs}},
+                                          nulls)
+                                : Numbers({{"air_temperature", hour.temperatureC},
+                                           {"relative_humidity", hour.humidityPercent},
+                                           {"wind_from_direction", hour.windDegrees},
+                                           {"wind_speed", hour.windKmh / kKmhPerMs},
+                                           {"wind_speed_of_gust", hour.gustKmh / kKmhPerMs}},
+                                          nulls);
+    std::string steps =
+        "{\"time\":\"" + IsoTime(first, "Z") + "\",\"data\":{\"instant\":{\"details\":" + details +
+        "},\"next_1_hours\":{\"summary\":{\"symbol_code\":" +
+        JsonString(MetSymbolForWmo(code, hour.isDay), nulls) +
+        "},\"details\":" + Numbers({{"precipitation_amount", rainMm + snowWaterMm}}, nulls) + "}}}";
+    for (int step = 1; step < kNowcastSteps; ++step)
+        steps += ",{\"time\":\"" + IsoTime(first + step * kNowcastStepSeconds, "Z") +
+                 "\",\"data\":{\"instant\":{\"details\":" +
+                 (radar ? Numbers({{"precipitation_rate", totalRate(step)}}, nulls) : "{}") + "}}}";
+    const RecordedPrecipitation *recorded = grid.recorded();
+    return FillTemplate(kNowcast,
+                        {{"POINT", "[" + NumberText(longitude) + "," + NumberText(latitude) + "," +
+                                       std::to_string(std::lround(grid.elevationMetres())) + "]"},
+                         {"UPDATED", IsoTime(first, "Z")},
+                         {"COVERAGE", recorded != nullptr ? recorded->radarCoverage : "ok"},
+                         {"STEPS", steps}});
+}
+
+Answer NowcastContent(const QueryParameters &query, const std::string &userAgent,
+                      const std::string &ifModifiedSince, time_t utcNow, Scenario scenario) {
+    double latitude = 0, longitude = 0;
+    Answer answer;
+    if (Refuse(query, userAgent, scenario, &latitude, &longitude, &answer))
+        return answer;
+    if (!kModelArea.Holds(latitude, longitude))
+        return TextAnswer(404, "404 Not Found: the location is outside the model area");
+    if (!kNowcastArea.Holds(latitude, longitude))
+        return TextAnswer(422, "422 Unprocessable Entity: the location is outside the "
+                               "nowcast's area (Norway, Sweden, Finland, Denmark)");
+    time_t updated = utcNow - utcNow % kNowcastStepSeconds;
+    if (NotModified(updated, utcNow + kMetNorwayNowcastExpiresSeconds, ifModifiedSince, scenario,
+                    &answer))
+        return answer;
+    if (scenario == Scenario::Hostile) {
+        answer.body = HostileBody();
+        return answer;
+    }
+    GridWeather grid(latitude, longitude, utcNow);
+    const RecordedPrecipitation *recorded = grid.recorded();
+    bool radar = recorded == nullptr || std::strcmp(recorded->radarCoverage, "ok") == 0;
+    answer.body = NowcastBody(latitude, longitude, grid, updated, radar, WantsNulls(scenario));
     return CutUnderBadJson(answer, scenario);
 }
 
@@ -301,8 +430,11 @@ Answer LocationforecastContent(const QueryParameters &query, const std::string &
 Answer LocationforecastAnswer(const QueryParameters &query, const std::string &userAgent,
                               const std::string &ifModifiedSince, time_t utcNow,
                               Scenario scenario) {
-    Answer answer = LocationforecastContent(query, userAgent, ifModifiedSince, utcNow, scenario);
-    // The service's clock in Date, as RFC 9111 reads Expires against it.
-    answer.headers.push_back({"Date", HttpDate(utcNow)});
-    return answer;
+    return Dated(LocationforecastContent(query, userAgent, ifModifiedSince, utcNow, scenario),
+                 utcNow);
+}
+
+Answer NowcastAnswer(const QueryParameters &query, const std::string &userAgent,
+                     const std::string &ifModifiedSince, time_t utcNow, Scenario scenario) {
+    return Dated(NowcastContent(query, userAgent, ifModifiedSince, utcNow, scenario), utcNow);
 }

@@ -23,6 +23,13 @@ const int kMaxForecastDaysParameter = 16;
 const int kMaxPastDaysParameter = 92;
 const int kDefaultForecastDays = 7;
 const int kCurrentInterval = 900;
+const int kQuarterSeconds = 900;
+// Without forecast_minutely_15, the 15-minute steps cover this many whole local days.
+const int kDefaultMinutelyDays = 3;
+const long long kMaxForecastQuarters = 16 * 96;
+const long long kMaxPastQuarters = 92 * 96;
+const double kMmPerInch = 25.4;
+const double kCmPerInch = 2.54;
 const int kDefaultSearchCount = 10;
 const int kMaxSearchCount = 100;
 const size_t kMaxPostcodeLength = 10;
@@ -51,13 +58,16 @@ const struct SpeedUnit {
 struct Units {
     bool fahrenheit = false;
     const SpeedUnit *speed = &kSpeedUnits[0];
+    bool inch = false; // precipitation_unit=inch: millimetres and centimetres as inches
     bool unixTime = false;
 };
 
 enum class Quantity {
     Temperature,
     Percent,
-    Precipitation,
+    Precipitation, // mm
+    Snowfall,      // cm
+    Hours,
     Code,
     Pressure,
     Visibility,
@@ -84,6 +94,9 @@ const HourlyVariable kHourlyVariables[] = {
     {"precipitation_probability", Quantity::Percent,
      [](const GridHour &h) { return static_cast<double>(h.precipitationProbabilityPercent); }},
     {"precipitation", Quantity::Precipitation, [](const GridHour &h) { return h.precipitationMm; }},
+    {"rain", Quantity::Precipitation, [](const GridHour &h) { return h.rainMm; }},
+    {"showers", Quantity::Precipitation, [](const GridHour &h) { return h.showersMm; }},
+    {"snowfall", Quantity::Snowfall, [](const GridHour &h) { return h.snowfallCm; }},
     {"weather_code", Quantity::Code,
      [](const GridHour &h) { return static_cast<double>(h.weatherCode); }},
     {"cloud_cover", Quantity::Percent,
@@ -125,6 +138,11 @@ const DailyVariable kDailyVariables[] = {
      [](const GridDay &d) { return static_cast<double>(d.precipitationProbabilityMaxPercent); }},
     {"precipitation_sum", Quantity::Precipitation,
      [](const GridDay &d) { return d.precipitationSumMm; }},
+    {"rain_sum", Quantity::Precipitation, [](const GridDay &d) { return d.rainSumMm; }},
+    {"showers_sum", Quantity::Precipitation, [](const GridDay &d) { return d.showersSumMm; }},
+    {"snowfall_sum", Quantity::Snowfall, [](const GridDay &d) { return d.snowfallSumCm; }},
+    {"precipitation_hours", Quantity::Hours,
+     [](const GridDay &d) { return static_cast<double>(d.precipitationHours); }},
     {"wind_speed_10m_max", Quantity::Speed, [](const GridDay &d) { return d.windMaxKmh; }},
     {"wind_gusts_10m_max", Quantity::Speed, [](const GridDay &d) { return d.gustMaxKmh; }},
     {"wind_direction_10m_dominant", Quantity::Direction,
@@ -139,7 +157,11 @@ const char *UnitText(Quantity quantity, const Units &units) {
     case Quantity::Percent:
         return "%";
     case Quantity::Precipitation:
-        return "mm";
+        return units.inch ? "inch" : "mm";
+    case Quantity::Snowfall:
+        return units.inch ? "inch" : "cm";
+    case Quantity::Hours:
+        return "h";
     case Quantity::Code:
         return "wmo code";
     case Quantity::Pressure:
@@ -172,19 +194,26 @@ double Converted(Quantity quantity, double value, const Units &units) {
         return units.fahrenheit ? value / 0.3048 : value;
     case Quantity::Speed:
         return value / units.speed->kmh;
+    case Quantity::Precipitation:
+        return units.inch ? value / kMmPerInch : value;
+    case Quantity::Snowfall:
+        return units.inch ? value / kCmPerInch : value;
     default:
         return value;
     }
 }
 
-// A value in the caller's units: whole numbers, or one decimal (adding zero turns a rounded
-// -0.0 into 0.0); null in the nulls scenario.
+// A value in the caller's units: whole numbers, inches with three decimals, the rest with one
+// (adding zero turns a rounded -0.0 into 0.0); null in the nulls scenario.
 std::string ValueText(Quantity quantity, double value, const Units &units, bool nulls) {
     if (nulls)
         return "null";
     if (IsWholeNumber(quantity))
         return std::to_string(std::lround(value));
-    return NumberText(std::round(Converted(quantity, value, units) * 10.0) / 10.0 + 0.0);
+    bool inches =
+        units.inch && (quantity == Quantity::Precipitation || quantity == Quantity::Snowfall);
+    double scale = inches ? 1000.0 : 10.0;
+    return NumberText(std::round(Converted(quantity, value, units) * scale) / scale + 0.0);
 }
 
 // --- places and zones
@@ -196,10 +225,14 @@ struct ForecastRequest {
     double longitude = 0.0;
     std::vector<Requested> current;
     std::vector<Requested> hourly;
+    std::vector<Requested> minutely15;
     std::vector<Requested> daily;
     Units units;
     int forecastDays = kDefaultForecastDays;
+    bool forecastDaysGiven = false;
     int pastDays = 0;
+    long long forecastQuarters = -1; // forecast_minutely_15, or -1 when absent
+    long long pastQuarters = 0;
 };
 
 template <typename Variable, size_t N>
@@ -220,30 +253,40 @@ bool ParseForecastRequest(const QueryParameters &query, ForecastRequest *request
                         reason) ||
         !ParseVariables(query, "hourly", kHourlyVariables, "WeatherVariable", &request->hourly,
                         reason) ||
+        !ParseVariables(query, "minutely_15", kHourlyVariables, "WeatherVariable",
+                        &request->minutely15, reason) ||
         !ParseVariables(query, "daily", kDailyVariables, "DailyWeatherVariable", &request->daily,
                         reason))
         return false;
 
-    int temperature, speed, timeFormat;
+    int temperature, speed, precipitation, timeFormat;
     std::vector<const char *> speeds;
     for (const SpeedUnit &unit : kSpeedUnits)
         speeds.push_back(unit.name);
     if (!ParseChoice(query, "temperature_unit", {"celsius", "fahrenheit"}, "TemperatureUnit",
                      &temperature, reason) ||
         !ParseChoice(query, "wind_speed_unit", speeds, "WindspeedUnit", &speed, reason) ||
+        !ParseChoice(query, "precipitation_unit", {"mm", "inch"}, "PrecipitationUnit",
+                     &precipitation, reason) ||
         !ParseChoice(query, "timeformat", {"iso8601", "unixtime"}, "Timeformat", &timeFormat,
                      reason))
         return false;
     request->units.fahrenheit = temperature == 1;
     request->units.speed = &kSpeedUnits[speed];
+    request->units.inch = precipitation == 1;
     request->units.unixTime = timeFormat == 1;
 
     long long forecastDays = kDefaultForecastDays, pastDays = 0;
     if (!ParseCount(query, "forecast_days", "Forecast days", kMaxForecastDaysParameter,
                     &forecastDays, reason) ||
-        !ParseCount(query, "past_days", "Past days", kMaxPastDaysParameter, &pastDays, reason))
+        !ParseCount(query, "past_days", "Past days", kMaxPastDaysParameter, &pastDays, reason) ||
+        !ParseCount(query, "forecast_minutely_15", "Forecast minutely 15", kMaxForecastQuarters,
+                    &request->forecastQuarters, reason) ||
+        !ParseCount(query, "past_minutely_15", "Past minutely 15", kMaxPastQuarters,
+                    &request->pastQuarters, reason))
         return false;
     request->forecastDays = static_cast<int>(forecastDays);
+    request->forecastDaysGiven = QueryValue(query, "forecast_days") != nullptr;
     request->pastDays = static_cast<int>(pastDays);
 
     // Any zone name is taken as "auto": the location's own zone.
@@ -269,17 +312,50 @@ std::string ForecastBody(const ForecastRequest &request, const GridWeather &grid
     int offset = grid.utcOffsetSeconds();
     std::string sections;
     if (!request.current.empty()) {
-        GridHour hour = grid.Hour(grid.currentLocalHour());
+        // The current values are 15-minute ones: the amounts of the 15 minutes up to the
+        // current boundary.
+        GridHour hour = grid.Quarter(grid.currentLocalQuarter());
         sections +=
             ",\"current_units\":" + SectionUnits(request.current, kHourlyVariables, units, true) +
             ",\"current\":{\"time\":" +
-            TimeValue(grid.localNow() - FloorMod(grid.localNow(), kCurrentInterval), true,
-                      units.unixTime, offset) +
+            TimeValue(grid.currentLocalQuarter(), true, units.unixTime, offset) +
             ",\"interval\":" + std::to_string(kCurrentInterval);
         for (const Requested &variable : request.current) {
             const HourlyVariable &entry = kHourlyVariables[variable.index];
             sections += ",\"" + variable.name +
                         "\":" + ValueText(entry.quantity, entry.value(hour), units, nulls);
+        }
+        sections += "}";
+    }
+    if (!request.minutely15.empty()) {
+        // forecast_minutely_15 steps from the current boundary; without it whole local days
+        // from midnight (forecast_days of them, else three). past_minutely_15 steps go before.
+        long long first, count;
+        if (request.forecastQuarters >= 0) {
+            first = grid.currentLocalQuarter();
+            count = request.forecastQuarters;
+        } else {
+            int days = request.forecastDaysGiven ? request.forecastDays : kDefaultMinutelyDays;
+            first = (grid.todayLocalDay() - request.pastDays) * 86400LL;
+            count = (request.pastDays + days) * 96LL;
+        }
+        first -= request.pastQuarters * kQuarterSeconds;
+        count += request.pastQuarters;
+        std::vector<GridHour> quarters;
+        for (long long i = 0; i < count; ++i)
+            quarters.push_back(grid.Quarter(first + i * kQuarterSeconds));
+        sections += ",\"minutely_15_units\":" +
+                    SectionUnits(request.minutely15, kHourlyVariables, units, false) +
+                    ",\"minutely_15\":{\"time\":" + ArrayText(count, [&](long long i) {
+                        return TimeValue(first + i * kQuarterSeconds, true, units.unixTime, offset);
+                    });
+        for (const Requested &variable : request.minutely15) {
+            const HourlyVariable &entry = kHourlyVariables[variable.index];
+            sections +=
+                ",\"" + variable.name + "\":" + ArrayText(count, [&](long long i) {
+                    return ValueText(entry.quantity, entry.value(quarters[static_cast<size_t>(i)]),
+                                     units, nulls);
+                });
         }
         sections += "}";
     }
@@ -347,6 +423,8 @@ const char kHostileForecast[] =
     R"("utc_offset_seconds":"-28800","timezone":42,"timezone_abbreviation":[],)"
     R"("elevation":-1e308,"x_nested":{{DEEP}},"current_units":["\u00B0C"],)"
     R"("current":[1,null,"2026-12-08T14:00",{"temperature_2m":"warm"}],)"
+    R"("minutely_15_units":7,"minutely_15":{"time":[null,"2026-12-08T10:07",-900,1e308])"
+    R"({{MINUTELY}}},)"
     R"("hourly_units":{"time":8601{{HOURLY_UNITS}}},)"
     R"("hourly":{"time":["yesterday","2026-13-45T25:61","","T","2026-12-08T00:00",)"
     R"("99999-99-99T99:99","2026-12-08T01:00:00+99:00",1765152000,null]{{HOURLY}}},)"
@@ -356,16 +434,22 @@ const char kHostileForecast[] =
 
 // The hostile forecast, its arrays named as the request named its variables.
 std::string HostileForecastBody(const ForecastRequest &request) {
-    std::vector<std::string> hourly, daily;
+    std::vector<std::string> hourly, minutely, daily;
     for (const Requested &variable : request.hourly)
         hourly.push_back(variable.name);
     if (hourly.empty())
         hourly = {"temperature_2m", "weather_code"};
+    for (const Requested &variable : request.minutely15)
+        minutely.push_back(variable.name);
+    if (minutely.empty())
+        minutely = {"precipitation", "snowfall"};
     for (const Requested &variable : request.daily)
         daily.push_back(variable.name);
     if (daily.empty())
         daily = {"weather_code", "temperature_2m_max", "sunrise"};
-    std::string units, hours, days;
+    std::string units, hours, quarters, days;
+    for (size_t i = 0; i < minutely.size(); ++i)
+        quarters += ",\"" + minutely[i] + "\":" + kHostileArrays[(i + 2) % kHostileArrayCount];
     for (size_t i = 0; i < hourly.size(); ++i) {
         units += ",\"" + hourly[i] + "\":null";
         hours += ",\"" + hourly[i] + "\":" + kHostileArrays[i % kHostileArrayCount];
@@ -375,6 +459,7 @@ std::string HostileForecastBody(const ForecastRequest &request) {
     return FillTemplate(kHostileForecast, {{"DEEP", DeepArrays(kHostileDepth)},
                                            {"HOURLY_UNITS", units},
                                            {"HOURLY", hours},
+                                           {"MINUTELY", quarters},
                                            {"DAILY", days},
                                            {"LONG", std::string(4096, 'x')}});
 }
@@ -397,7 +482,10 @@ struct Place {
 // inside two alerts' regions and in a hole of one, Germany's with two warnings, Norway's and
 // Svalbard's with one alert each); places whose air the air-quality answers record
 // (air_quality_api.cpp: clean, smoky and hazardous air, spring pollen in Europe and its band
-// edges, polluted air far away); and places whose text needs care (accents, an apostrophe, no
+// edges, polluted air far away); places whose precipitation is timed against the service
+// clock (precipitation.h: rain that starts, stops, goes on, snow, sleet, a dry spell, inside the
+// 15-minute areas and outside them, and the Nordic places of the nowcast with each radar
+// coverage); and places whose text needs care (accents, an apostrophe, no
 // first-level division, which is also outside the alerts' coverage).
 const struct {
     const char *name;
@@ -442,6 +530,48 @@ const struct {
     {"FARAWAY",
      {7170051, "Lotusgate", 28.61, 77.21, 216.0, "IN", 7170050, "Asia/Kolkata", 25000, 7170059,
       "India", "Delhi"}},
+    {"RAINSOON",
+     {7180001, "Regenfeld", 52.52, 13.40, 34.0, "DE", 7180000, "Europe/Berlin", 25000, 7180099,
+      "Germany", "Berlin"}},
+    {"RAINSTOP",
+     {7180011, "Trockenau", 52.45, 13.30, 40.0, "DE", 7180000, "Europe/Berlin", 25000, 7180099,
+      "Germany", "Berlin"}},
+    {"RAINALL",
+     {7180021, "Nassheide", 52.40, 13.05, 35.0, "DE", 7180020, "Europe/Berlin", 25000, 7180099,
+      "Germany", "Brandenburg"}},
+    {"DRYSPELL",
+     {7180031, "Sonnwald", 52.60, 13.50, 55.0, "DE", 7180000, "Europe/Berlin", 25000, 7180099,
+      "Germany", "Berlin"}},
+    {"SNOWSOON",
+     {7180041, "Flockental", 52.35, 13.60, 45.0, "DE", 7180020, "Europe/Berlin", 25000, 7180099,
+      "Germany", "Brandenburg"}},
+    {"SLEETNOW",
+     {7180051, "Graupelhof", 52.65, 13.20, 50.0, "DE", 7180020, "Europe/Berlin", 25000, 7180099,
+      "Germany", "Brandenburg"}},
+    {"DENVERRAIN",
+     {7180061, "Cloudridge", 39.75, -104.98, 1600.0, "US", 7140000, "America/Denver", 25000,
+      6252001, "United States", "Westmark"}},
+    {"TOKYORAIN",
+     {7180071, "Amefuri", 35.68, 139.69, 40.0, "JP", 7180070, "Asia/Tokyo", 25000, 7180079, "Japan",
+      "Tokyo"}},
+    {"OSLORAIN",
+     {7180081, "Regnvik", 59.92, 10.74, 20.0, "NO", 7160030, "Europe/Oslo", 25000, 7160129,
+      "Norway", "Oslo"}},
+    {"OSLOSTOP",
+     {7180091, "Opphold", 59.93, 10.80, 60.0, "NO", 7160030, "Europe/Oslo", 25000, 7160129,
+      "Norway", "Oslo"}},
+    {"OSLODRY",
+     {7180101, "Solvika", 59.89, 10.70, 10.0, "NO", 7160030, "Europe/Oslo", 25000, 7160129,
+      "Norway", "Oslo"}},
+    {"OSLOSNOW",
+     {7180111, "Fonnhaug", 59.95, 10.71, 150.0, "NO", 7160030, "Europe/Oslo", 25000, 7160129,
+      "Norway", "Oslo"}},
+    {"RADAROUT",
+     {7180121, "Regnkobing", 55.68, 12.57, 10.0, "DK", 7180120, "Europe/Copenhagen", 25000, 7180129,
+      "Denmark", "Capital Region"}},
+    {"NOCOVER",
+     {7180131, "Tunturila", 69.50, 27.00, 90.0, "FI", 7180130, "Europe/Helsinki", 25000, 7180139,
+      "Finland", "Lapland"}},
     {"UMLAUT",
      {7110001, "Z\u00FCrich", 47.37, 8.55, 408.0, "CH", 7110000, "Europe/Zurich", 421878, 7110099,
       "Switzerland", "Z\u00FCrich"}},
@@ -538,7 +668,7 @@ Answer ForecastAnswer(const QueryParameters &query, time_t utcNow, Scenario scen
         return ErrorAnswer(400, reason);
     if (scenario == Scenario::Hostile)
         return JsonAnswer(200, HostileForecastBody(request));
-    GridWeather grid(MakeLocation(CoordinateKey(request.latitude, request.longitude)), utcNow);
+    GridWeather grid(request.latitude, request.longitude, utcNow);
     return CutUnderBadJson(JsonAnswer(200, ForecastBody(request, grid, WantsNulls(scenario))),
                            scenario);
 }

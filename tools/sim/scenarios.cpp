@@ -43,7 +43,8 @@ std::atomic<int> g_serviceScenario(static_cast<int>(Scenario::Normal));
 std::atomic<int> g_groupScenarios[kAddressGroupCount] = {
     {static_cast<int>(Scenario::Normal)}, {static_cast<int>(Scenario::Normal)},
     {static_cast<int>(Scenario::Normal)}, {static_cast<int>(Scenario::Normal)},
-    {static_cast<int>(Scenario::Normal)}, {static_cast<int>(Scenario::Normal)}};
+    {static_cast<int>(Scenario::Normal)}, {static_cast<int>(Scenario::Normal)},
+    {static_cast<int>(Scenario::Normal)}};
 std::atomic<bool> g_shuttingDown(false);
 std::mutex g_shutdownMutex;
 std::condition_variable g_shutdownSignal;

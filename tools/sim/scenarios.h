@@ -64,13 +64,15 @@ Scenario ServiceScenario();
 Scenario EffectiveScenario(const std::string &upperCasedId);
 
 // Addresses that can be given a scenario of their own (/_control/alerts, /_control/radar,
-// /_control/frames, /_control/openmeteo, /_control/metno, /_control/airquality), so that one
+// /_control/frames, /_control/openmeteo, /_control/metno, /_control/airquality,
+// /_control/nowcast), so that one
 // service fails while the others keep working. Normal clears it. Frames are the radar pictures
 // alone: a test can let the index answer and the picture fail. OpenMeteo is the JSON forecast
 // alone (the place search keeps answering), MetNorway the Locationforecast answers, AirQuality
-// the air-quality answers (the forecast keeps answering).
-enum class AddressGroup { Alerts, Radar, Frames, OpenMeteo, MetNorway, AirQuality };
-const int kAddressGroupCount = 6;
+// the air-quality answers (the forecast keeps answering), Nowcast MET Norway's nowcast answers
+// (its Locationforecast keeps answering).
+enum class AddressGroup { Alerts, Radar, Frames, OpenMeteo, MetNorway, AirQuality, Nowcast };
+const int kAddressGroupCount = 7;
 void SetGroupScenario(AddressGroup group, Scenario scenario);
 // The group's own scenario, Normal when it has none.
 Scenario OwnGroupScenario(AddressGroup group);

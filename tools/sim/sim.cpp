@@ -366,6 +366,14 @@ void ServeLocationforecast(const httplib::Request &request, httplib::Response &r
                                  scenario));
 }
 
+// /weatherapi/nowcast/2.0/complete: under the nowcast's own scenario, else every address's.
+void ServeNowcast(const httplib::Request &request, httplib::Response &response) {
+    Scenario scenario = GroupScenario(AddressGroup::Nowcast);
+    Serve(response, scenario,
+          NowcastAnswer(request.params, request.get_header_value("User-Agent"),
+                        request.get_header_value("If-Modified-Since"), ServiceNow(), scenario));
+}
+
 // The alerts of the four services, under the alerts' scenario.
 void ServeActiveAlerts(const httplib::Request &request, httplib::Response &response) {
     Scenario scenario = GroupScenario(AddressGroup::Alerts);
@@ -507,6 +515,7 @@ void SetUpRoutes(httplib::Server &server) {
     server.Get(Route("/v1/search"), ServeJsonSearch);
     server.Get(Route("/v1/air-quality"), ServeAirQuality);
     server.Get(Route("/weatherapi/locationforecast/2.0/complete"), ServeLocationforecast);
+    server.Get(Route("/weatherapi/nowcast/2.0/complete"), ServeNowcast);
     server.Get(Route(R"(/public/weather-maps\.json)"), ServeRadarIndex);
     server.Get(Route(R"(/v2/radar/([^/]+)/([^/]+)/([^/]+)/([^/]+)/([^/]+)/([^/]+)/([^/]+)\.png)"),
                ServeRadarPicture);
@@ -520,7 +529,8 @@ void SetUpRoutes(httplib::Server &server) {
         const char *label;
     } kGroups[] = {{AddressGroup::Alerts, "alerts"},   {AddressGroup::Radar, "radar"},
                    {AddressGroup::Frames, "frames"},   {AddressGroup::OpenMeteo, "openmeteo"},
-                   {AddressGroup::MetNorway, "metno"}, {AddressGroup::AirQuality, "airquality"}};
+                   {AddressGroup::MetNorway, "metno"}, {AddressGroup::AirQuality, "airquality"},
+                   {AddressGroup::Nowcast, "nowcast"}};
     for (const auto &entry : kGroups) {
         AddressGroup group = entry.group;
         const char *label = entry.label;

@@ -272,7 +272,9 @@ first = (now - datetime.timedelta(days=1)).strftime("%Y-%m-%d")
 check(hourly["time"][0] == first + "T00:00" and daily["time"][0] == first,
       "first hour %s, first day %s" % (hourly["time"][0], daily["time"][0]))
 at = hourly["time"].index(now.strftime("%Y-%m-%dT%H:00"))
-check(all(current[n] == hourly[n][at] for n in hourly_names), "current differs from its hour")
+# Amounts are the 15 minutes' up to the current boundary, every other value the hour's.
+check(all(current[n] == hourly[n][at] for n in hourly_names if n != "precipitation"),
+      "current differs from its hour")
 
 units = metric["hourly_units"]
 check(units["temperature_2m"] == "\u00b0C" and units["visibility"] == "m" and
@@ -895,6 +897,293 @@ problems=$("$PYTHON" "$WORK/air_check.py" "$BASE" 2>&1)
 grep -qF "GET /v1/air-quality?latitude=48.21&longitude=16.37&current=" <<<"$(fetch /_control/log)" ||
     fail "air-quality requests are not logged"
 expect_contains "air quality scenario" "$(fetch "/_control/airquality")" "airquality scenario normal"
+
+# --- precipitation amounts, 15-minute steps and MET Norway's nowcast
+# Prints one line per broken rule; nothing when the answers hold. The clock is 09:53 UTC: the
+# current 15-minute boundary is 09:45, the nowcast's first step 09:50, the hour 09:00.
+cat >"$WORK/rain_check.py" <<'EOF'
+import datetime, json, math, sys, urllib.error, urllib.request
+
+base = sys.argv[1]
+opener = urllib.request.build_opener(urllib.request.ProxyHandler({}))
+problems = []
+def check(ok, text):
+    if not ok:
+        problems.append(text)
+
+def get(target, headers=None):
+    request = urllib.request.Request(base + target, headers=headers or {"User-Agent": "selftest/1"})
+    try:
+        with opener.open(request, timeout=5) as reply:
+            return reply.status, reply.read(), reply.headers
+    except urllib.error.HTTPError as error:
+        return error.code, error.read(), error.headers
+
+def answer(target):
+    status, body, _ = get(target)
+    check(status == 200, "%s: status %d" % (target, status))
+    return json.loads(body) if status == 200 else {}
+
+def r(x, places=1):  # halves away from zero, as the service rounds
+    return math.floor(x * 10 ** places + 0.5 + 1e-9) / 10 ** places
+
+NOW = int(datetime.datetime(2026, 12, 8, 9, 53, tzinfo=datetime.timezone.utc).timestamp())
+B = NOW - NOW % 900
+AMOUNTS = "precipitation,rain,snowfall"
+
+# The README's timelines: coordinates, anchor minutes, inside a 15-minute area, spells
+# (from, to, rain mm/h, snow water mm/h).
+PLACES = {
+    "RAINSOON": ("52.52", "13.40", 15, True, [(45, 90, 1.2, 0), (90, 135, 3.6, 0), (135, 165, 2.4, 0)]),
+    "RAINSTOP": ("52.45", "13.30", 15, True, [(-120, 0, 3.6, 0), (0, 60, 1.2, 0)]),
+    "RAINALL": ("52.40", "13.05", 15, True, [(-60, 60, 2.4, 0), (60, 180, 4.8, 0), (180, 240, 1.2, 0)]),
+    "DRYSPELL": ("52.60", "13.50", 15, True, []),
+    "SNOWSOON": ("52.35", "13.60", 15, True, [(30, 210, 0, 2.4)]),
+    "SLEETNOW": ("52.65", "13.20", 15, True, [(-90, 45, 1.2, 1.2)]),
+    "DENVERRAIN": ("39.75", "-104.98", 15, True, [(30, 150, 2.4, 0)]),
+    "TOKYORAIN": ("35.68", "139.69", 60, False, [(120, 300, 2.4, 0)]),
+    "OSLORAIN": ("59.92", "10.74", 5, False, [(20, 140, 2.4, 0)]),
+    "OSLOSTOP": ("59.93", "10.80", 5, False, [(-60, 35, 3.6, 0)]),
+    "OSLODRY": ("59.89", "10.70", 5, False, []),
+    "OSLOSNOW": ("59.95", "10.71", 5, False, [(10, 130, 0, 2.4)]),
+    "RADAROUT": ("55.68", "12.57", 5, True, [(-30, 90, 2.4, 0)]),
+    "NOCOVER": ("69.50", "27.00", 5, False, [(30, 150, 1.2, 0)]),
+}
+
+def rate(place, slot):
+    _, _, anchor, _, spells = PLACES[place]
+    minute = (slot - (NOW - NOW % (anchor * 60))) // 60
+    rain = sum(s[2] for s in spells if s[0] <= minute < s[1])
+    snow = sum(s[3] for s in spells if s[0] <= minute < s[1])
+    return rain, snow
+
+def timeline_quarter(place, end):  # (precipitation, rain, snowfall) of the 15 minutes to `end`
+    rain = r(sum(rate(place, s)[0] for s in range(end - 900, end, 300)) / 12)
+    snow = r(sum(rate(place, s)[1] for s in range(end - 900, end, 300)) / 12)
+    return (r(rain + snow), rain, r(snow * 0.7))
+
+def hour_amounts(place, end):
+    quarters = [timeline_quarter(place, q) for q in range(end - 2700, end + 1, 900)]
+    return tuple(r(sum(q[i] for q in quarters)) for i in range(3))
+
+def forecast(lat, lon, extra):
+    return answer("/v1/forecast?latitude=%s&longitude=%s&timeformat=unixtime%s" % (lat, lon, extra))
+
+# Each place: its quarters from 2 hours back to 6 hours on, its hours, current and codes.
+ASK = ("&current=%s,weather_code,temperature_2m&minutely_15=%s&past_minutely_15=8"
+       "&forecast_minutely_15=24&hourly=%s,showers,weather_code&forecast_days=2" % (AMOUNTS, AMOUNTS, AMOUNTS))
+for place, (lat, lon, anchor, real, spells) in PLACES.items():
+    search = answer("/v1/search?name=" + place.lower())
+    found = search.get("results", [{}])[0]
+    check((str("%.2f" % found.get("latitude", 0)), str("%.2f" % found.get("longitude", 0))) == (lat, lon),
+          "%s: search found %s" % (place, found))
+    d = forecast(lat, lon, ASK)
+    m, h, c = d["minutely_15"], d["hourly"], d["current"]
+    check(m["time"] == list(range(B - 8 * 900, B + 24 * 900, 900)), "%s: quarter times" % place)
+    check(c["time"] == B and c["interval"] == 900, "%s: current time %s" % (place, c["time"]))
+    hours = dict(zip(h["time"], zip(h["precipitation"], h["rain"], h["snowfall"], h["weather_code"],
+                                    h["showers"])))
+    for i, end in enumerate(m["time"]):
+        got = (m["precipitation"][i], m["rain"][i], m["snowfall"][i])
+        hour = -(-end // 3600) * 3600
+        if real:
+            want = timeline_quarter(place, end)
+        else:
+            want = tuple(r(x / 4) for x in hour_amounts(place, hour))
+        check(got == want, "%s: quarter to %s: %s, expected %s" % (place, end, got, want))
+        if end == B:
+            check((c["precipitation"], c["rain"], c["snowfall"]) == got, "%s: current %s" % (place, c))
+    for end, (p, rain, snow, code, showers) in hours.items():
+        check((p, rain, snow) == hour_amounts(place, end) and showers == 0.0,
+              "%s: hour to %s: %s" % (place, end, (p, rain, snow)))
+        wet_code = code in (61, 63, 65) if rain and not snow else code in (71, 73, 75) if snow and not rain \
+            else code in (66, 67) if rain and snow else code < 50
+        check(wet_code, "%s: hour to %s has code %d for %s" % (place, end, code, (p, rain, snow)))
+    wet_now = c["precipitation"] > 0
+    check((c["weather_code"] >= 50) == wet_now, "%s: current code %d" % (place, c["weather_code"]))
+    if "SNOW" in place:
+        check(c["temperature_2m"] < 0, "%s: not freezing" % place)
+
+# The sentences a test can rely on, spelled out.
+def wet_quarters(place):
+    d = forecast(*PLACES[place][:2], "&minutely_15=precipitation&forecast_minutely_15=24")
+    return [(t - B) // 60 for t, p in zip(d["minutely_15"]["time"], d["minutely_15"]["precipitation"]) if p > 0]
+check(wet_quarters("RAINSOON") == list(range(60, 166, 15)), "RAINSOON %s" % wet_quarters("RAINSOON"))
+check(wet_quarters("RAINSTOP") == [0, 15, 30, 45, 60], "RAINSTOP %s" % wet_quarters("RAINSTOP"))
+check(wet_quarters("RAINALL")[:13] == list(range(0, 181, 15)), "RAINALL %s" % wet_quarters("RAINALL"))
+check(wet_quarters("DRYSPELL") == [], "DRYSPELL")
+check(wet_quarters("SLEETNOW") == [0, 15, 30, 45], "SLEETNOW %s" % wet_quarters("SLEETNOW"))
+check(wet_quarters("DENVERRAIN")[0] == 45, "DENVERRAIN %s" % wet_quarters("DENVERRAIN"))
+dry = forecast("52.60", "13.50", "&hourly=precipitation,snowfall&forecast_days=3")
+check(set(dry["hourly"]["precipitation"]) == {0.0}, "DRYSPELL has precipitation")
+tokyo = forecast("35.68", "139.69", "&hourly=precipitation&forecast_days=2&timezone=auto")
+th = dict(zip(tokyo["hourly"]["time"], tokyo["hourly"]["precipitation"]))
+H = NOW - NOW % 3600
+check([th[H + k * 3600] for k in range(1, 7)] == [0.0, 0.0, 2.4, 2.4, 2.4, 0.0] and
+      tokyo["timezone"] == "Asia/Tokyo", "TOKYORAIN hours %s" % [th[H + k * 3600] for k in range(7)])
+
+# Units: inches for all four with three decimals, the same weather.
+mm = forecast("52.35", "13.60", "&hourly=precipitation,rain,showers,snowfall&forecast_days=1")
+inch = forecast("52.35", "13.60", "&hourly=precipitation,rain,showers,snowfall&forecast_days=1"
+                "&precipitation_unit=inch")
+check(mm["hourly_units"] == {"time": "unixtime", "precipitation": "mm", "rain": "mm",
+      "showers": "mm", "snowfall": "cm"}, "units %s" % mm["hourly_units"])
+check(all(inch["hourly_units"][n] == "inch" for n in ("precipitation", "rain", "showers", "snowfall")),
+      "inch units %s" % inch["hourly_units"])
+check(inch["hourly"]["precipitation"] == [r(x / 25.4, 3) for x in mm["hourly"]["precipitation"]] and
+      inch["hourly"]["snowfall"] == [r(x / 2.54, 3) for x in mm["hourly"]["snowfall"]] and
+      max(mm["hourly"]["snowfall"]) > 0, "inch values")
+status, body, _ = get("/v1/forecast?latitude=1&longitude=2&precipitation_unit=cm")
+check(status == 400 and b"PrecipitationUnit" in body, "precipitation_unit=cm: %d" % status)
+status, body, _ = get("/v1/forecast?latitude=1&longitude=2&minutely_15=precipitation&forecast_minutely_15=1537")
+check(status == 400, "1537 quarters: %d" % status)
+
+# The default range: whole local days from midnight, three of them, or forecast_days.
+d = answer("/v1/forecast?latitude=-33.9&longitude=151.2&minutely_15=precipitation,temperature_2m"
+           "&hourly=precipitation&timezone=auto&forecast_days=3&timeformat=iso8601")
+check(list(d)[7:] == ["minutely_15_units", "minutely_15", "hourly_units", "hourly"], "sections %s" % list(d))
+check(d["minutely_15_units"] == {"time": "iso8601", "precipitation": "mm", "temperature_2m": "\u00b0C"},
+      "quarter units %s" % d["minutely_15_units"])
+mt = d["minutely_15"]["time"]
+check(len(mt) == 288 and mt[0] == d["hourly"]["time"][0] and mt[1][11:] == "00:15", "default quarters %s" % mt[:2])
+check(len(answer("/v1/forecast?latitude=1&longitude=2&minutely_15=rain&forecast_days=1")["minutely_15"]["rain"]) == 96,
+      "forecast_days=1 gives other than 96 quarters")
+# Outside the areas each quarter is a quarter of its hour.
+hp = dict(zip(d["hourly"]["time"], d["hourly"]["precipitation"]))
+def hour_label(t):
+    x = datetime.datetime.fromisoformat(t)
+    x = x.replace(minute=0) + datetime.timedelta(hours=1) if x.minute else x
+    return x.strftime("%Y-%m-%dT%H:%M")
+pairs = [(p, hp.get(hour_label(t))) for t, p in zip(mt, d["minutely_15"]["precipitation"])]
+check(all(hour is None or p == r(hour / 4) for p, hour in pairs) and any(p for p, _ in pairs),
+      "quarters outside the areas: %s" % pairs[:8])
+# Inside (ICON-D2, HRRR) they add up to the hour and vary within it, up to the model's horizon.
+for lat, lon, horizon in (("50.1", "8.7", 48), ("40.0", "-100.0", 18), ("47.5", "2.0", 48)):
+    d = forecast(lat, lon, "&minutely_15=precipitation&forecast_minutely_15=%d&hourly=precipitation&forecast_days=5"
+                 % (4 * (horizon + 12)))
+    hp = dict(zip(d["hourly"]["time"], d["hourly"]["precipitation"]))
+    quarters = dict(zip(d["minutely_15"]["time"], d["minutely_15"]["precipitation"]))
+    uneven = 0
+    for end in [t for t in hp if B + 3600 <= t <= B + horizon * 3600 - 3600]:
+        four = [quarters[q] for q in range(end - 2700, end + 1, 900)]
+        check(r(sum(four)) == hp[end], "%s,%s: quarters %s for hour %s" % (lat, lon, four, hp[end]))
+        uneven += len(set(four)) > 1
+    check(uneven >= 3, "%s,%s: quarters never vary within an hour" % (lat, lon))
+    for end in [t for t in hp if B + horizon * 3600 + 3600 <= t <= B + (horizon + 11) * 3600]:
+        check(all(quarters[q] == r(hp[end] / 4) for q in range(end - 2700, end + 1, 900)),
+              "%s,%s: past the horizon, hour %s" % (lat, lon, end))
+
+# MET Norway's nowcast.
+NOWCAST = "/weatherapi/nowcast/2.0/complete?lat=%s&lon=%s"
+N5 = NOW - NOW % 300
+def nowcast(place):
+    lat, lon = PLACES[place][:2]
+    return answer(NOWCAST % (lat, lon))
+for place in ("OSLORAIN", "OSLOSTOP", "OSLODRY", "OSLOSNOW", "RADAROUT", "NOCOVER"):
+    d = nowcast(place)
+    lat, lon = PLACES[place][:2]
+    meta, steps = d["properties"]["meta"], d["properties"]["timeseries"]
+    coverage = {"RADAROUT": "temporarily unavailable", "NOCOVER": "no coverage"}.get(place, "ok")
+    check(d["type"] == "Feature" and d["geometry"]["coordinates"][:2] == [float(lon), float(lat)] and
+          isinstance(d["geometry"]["coordinates"][2], int), "%s geometry" % place)
+    check(meta["updated_at"] == "2026-12-08T09:50:00Z" and meta["radar_coverage"] == coverage and
+          meta["units"]["precipitation_rate"] == "mm/h" and meta["units"]["precipitation_amount"] == "mm",
+          "%s meta %s" % (place, meta))
+    times = [datetime.datetime.fromisoformat(s["time"].replace("Z", "+00:00")).timestamp() for s in steps]
+    check(times == list(range(N5, N5 + 121 * 60, 300)) and steps[0]["time"].endswith("Z"), "%s steps" % place)
+    first = steps[0]["data"]
+    check(set(first["instant"]["details"]) >= {"air_temperature", "relative_humidity", "wind_speed",
+          "wind_from_direction", "wind_speed_of_gust"}, "%s first step %s" % (place, first))
+    rates = [s["data"]["instant"]["details"].get("precipitation_rate") for s in steps]
+    if coverage == "ok":
+        check(rates == [sum(rate(place, t)) for t in range(N5, N5 + 121 * 60, 300)],
+              "%s rates %s" % (place, rates))
+        check(all(list(s["data"]["instant"]["details"]) == ["precipitation_rate"] and
+                  list(s["data"]) == ["instant"] for s in steps[1:]), "%s later steps" % place)
+    else:
+        check(rates == [None] * 25, "%s has rates without radar" % place)
+    amount = r(sum(sum(rate(place, t)) for t in range(N5, N5 + 3600, 300)) / 12)
+    check(first["next_1_hours"]["details"]["precipitation_amount"] == amount,
+          "%s next hour %s, expected %s" % (place, first["next_1_hours"], amount))
+    # The Open-Meteo answer at the same point has the same rain in its hours.
+    f = forecast(lat, lon, "&hourly=precipitation&forecast_days=2")
+    hp = dict(zip(f["hourly"]["time"], f["hourly"]["precipitation"]))
+    check(hp[H + 7200] == r(sum(sum(rate(place, t)) for t in range(H + 3600, H + 7200, 300)) / 12),
+          "%s: the forecast's hour %s disagrees" % (place, hp[H + 7200]))
+snow = nowcast("OSLOSNOW")["properties"]["timeseries"][0]["data"]
+check(snow["instant"]["details"]["air_temperature"] < 0 and
+      snow["next_1_hours"]["summary"]["symbol_code"] == "snow", "OSLOSNOW %s" % snow)
+check(nowcast("OSLORAIN")["properties"]["timeseries"][0]["data"]["next_1_hours"]["summary"]["symbol_code"]
+      in ("lightrain", "rain"), "OSLORAIN symbol")
+check([x > 0 for x in [s["data"]["instant"]["details"]["precipitation_rate"]
+       for s in nowcast("OSLOSTOP")["properties"]["timeseries"]]] == [True] * 7 + [False] * 18, "OSLOSTOP")
+
+# The service's rules: headers, 304, refusals, areas.
+status, body, headers = get(NOWCAST % ("59.92", "10.74"))
+check(headers["Last-Modified"] == "Tue, 08 Dec 2026 09:50:00 GMT" and
+      headers["Expires"] == "Tue, 08 Dec 2026 09:58:00 GMT" and headers["Date"] == "Tue, 08 Dec 2026 09:53:00 GMT",
+      "nowcast headers %s" % dict(headers))
+for since, want in ((headers["Last-Modified"], 304), ("Tue, 08 Dec 2026 09:45:00 GMT", 200)):
+    status, body, _ = get(NOWCAST % ("59.92", "10.74"), {"User-Agent": "selftest/1", "If-Modified-Since": since})
+    check(status == want and (want == 200 or body == b""), "If-Modified-Since %s: %d" % (since, status))
+for target, agent, want in ((NOWCAST % ("59.92", "10.74"), "", 403), (NOWCAST % ("59.92001", "10.74"), "t/1", 403),
+                            (NOWCAST % ("north", "10.74"), "t/1", 400), (NOWCAST % ("53.55", "9.99"), "t/1", 422),
+                            (NOWCAST % ("40.0", "0.0"), "t/1", 404), (NOWCAST % ("78.2", "15.6"), "t/1", 404)):
+    status, _, _ = get(target, {"User-Agent": agent})
+    check(status == want, "%s with agent %r: %d, expected %d" % (target, agent, status, want))
+
+# The nowcast fails alone, and under every address's scenario.
+def scenario(group, name):
+    get("/_control/%s?name=%s" % (group, name))
+small = NOWCAST % ("59.92", "10.74")
+scenario("openmeteo", "hostile")
+sys.setrecursionlimit(20000)
+d = answer("/v1/forecast?latitude=1&longitude=2&minutely_15=rain&hourly=rain")
+check(d["minutely_15_units"] == 7 and len(d["minutely_15"]["rain"]) != len(d["minutely_15"]["time"]),
+      "hostile quarters")
+scenario("openmeteo", "normal")
+scenario("nowcast", "ratelimit")
+check(get(small)[0] == 429 and get("/weatherapi/locationforecast/2.0/complete?lat=59.92&lon=10.74")[0] == 200,
+      "the nowcast's own scenario")
+scenario("nowcast", "badjson")
+status, body, _ = get(small)
+try:
+    json.loads(body)
+    check(False, "badjson parses")
+except ValueError:
+    check(status == 200, "badjson %d" % status)
+scenario("nowcast", "nulls")
+d = json.loads(get(small)[1])
+check(d["properties"]["timeseries"][1]["data"]["instant"]["details"]["precipitation_rate"] is None, "nulls")
+scenario("nowcast", "normal")
+scenario("metno", "http500")
+check(get(small)[0] == 200, "the Locationforecast's scenario reaches the nowcast")
+scenario("metno", "normal")
+scenario("scenario", "http500")
+check(get(small)[0] == 500, "every address's scenario does not reach the nowcast")
+scenario("scenario", "normal")
+
+# The Locationforecast's next hour is the forecast's hour after the step.
+met = answer("/weatherapi/locationforecast/2.0/complete?lat=52.40&lon=13.05")
+f = forecast("52.40", "13.05", "&hourly=precipitation&forecast_days=2")
+hp = dict(zip(f["hourly"]["time"], f["hourly"]["precipitation"]))
+for step in met["properties"]["timeseries"][:4]:
+    t = datetime.datetime.fromisoformat(step["time"].replace("Z", "+00:00")).timestamp()
+    check(step["data"]["next_1_hours"]["details"]["precipitation_amount"] == hp[t + 3600],
+          "Locationforecast's next hour at %s" % step["time"])
+print("\n".join(problems[:12]))
+EOF
+problems=$("$PYTHON" "$WORK/rain_check.py" "$BASE" 2>&1)
+[[ -z $problems ]] || fail "precipitation: $problems"
+# Later the timelines move with the clock: RAINSOON's rain still begins 45 minutes on.
+fetch "/_control/clock?advance=20" >/dev/null
+answer_check "RAINSOON after 20 minutes" \
+    "/v1/forecast?latitude=52.52&longitude=13.40&minutely_15=precipitation&forecast_minutely_15=6&timeformat=unixtime" \
+    'd["minutely_15"]["precipitation"] == [0.0, 0.0, 0.0, 0.0, 0.3, 0.3] and d["minutely_15"]["time"][0] == 1796723100 + 900' \
+    >"$WORK/problems"
+[[ ! -s $WORK/problems ]] || fail "$(cat "$WORK/problems")"
+fetch "/_control/clock?advance=-20" >/dev/null
+expect_contains "nowcast scenario" "$(fetch "/_control/nowcast")" "nowcast scenario normal"
 
 # --- the clock moves on at run time
 expect_contains "clock" "$(fetch "/_control/clock?advance=30")" "clock offset 30 minutes"

@@ -43,6 +43,8 @@ static const char kHelp[] = "Use these terms in your CurrentConditions expressio
                             "<winddir> - cardinal direction\n"
                             "<winddeg> - numeric direction\n"
                             "<windunit> - windspeed unit\n"
+                            "<precipamount> - precipitation of the past hour\n"
+                            "<precipunit> - precipitation unit\n"
                             "<aqi> - air quality index\n"
                             "<aqitext> - air quality band\n"
                             "<aqiscale> - air quality index scale\n"
@@ -205,6 +207,12 @@ static const char *WindUnit(const ExpressionCall *c) {
 static const char *Alert(const ExpressionCall *c) {
     return AskDefault(c, "<t>", "</t>", 0);
 }
+static const char *PrecipAmount(const ExpressionCall *c) {
+    return FormatAmount(c->locationId, c->unitType, UNIT_PRECIPITATION, "<pa>", "</pa>", 0);
+}
+static const char *PrecipUnit(const ExpressionCall *c) {
+    return AskCall(c, "<ur>", "</ur>");
+}
 static const char *AirIndex(const ExpressionCall *c) {
     return AirIndexText(c->locationId, 0);
 }
@@ -307,6 +315,8 @@ static const Term kTerms[] = {
     {"<winddeg>", WindDegrees, TERM_TESTED},
     {"<windunit>", WindUnit, TERM_NOT_TESTED},
     {"<alert>", Alert, TERM_NOT_TESTED},
+    {"<precipamount>", PrecipAmount, TERM_TESTED},
+    {"<precipunit>", PrecipUnit, TERM_TESTED},
     {"<aqi>", AirIndex, TERM_TESTED},
     {"<aqitext>", AirBand, TERM_TESTED},
     {"<aqiscale>", AirScale, TERM_TESTED},

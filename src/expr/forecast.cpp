@@ -29,7 +29,9 @@ static const char kForecastHelp[] =
     "windspeed for chosen day%b<windn> - windspeed for chosen day at night%b<windgust> - gust "
     "speed for chosen day%b<windgustn> - gust pseed for chosen day at night%b<winddir> - wind "
     "direction for chosen day%b<winddirn> - wind direction for chosen day at night%b<winddeg> "
-    "- in degrees%b<winddegn> - in degrees at night%b<windunit> - wind speed unit%b<aqi> - "
+    "- in degrees%b<winddegn> - in degrees at night%b<windunit> - wind speed unit%b"
+    "<precipamount> - precipitation of chosen day%b<precipamountn> - at night%b<snowamount> - "
+    "snowfall of chosen day%b<snowamountn> - at night%b<aqi> - "
     "highest air quality index of chosen day%b<aqitext> - its band%b<aqiscale> - the index's "
     "scale%b<pollen> - highest pollen "
     "level of chosen day";
@@ -41,7 +43,8 @@ static const char kHourlyHelp[] =
     "- name of hour (ie, 12 PM)%b<precip> - hourly precipitation chance%b<cond> - hourly "
     "condition description%b<dewpoint> - hourly dewpoint%b<humidity> - hourly humidity%b<wind> "
     "- hourly windspeed%b<windgust> - hourly gust speed%b<winddir> - hourly wind "
-    "direction%b<winddeg> - hourly wind degree%b<windunit> - windspeed unit%b<aqi> - hourly air "
+    "direction%b<winddeg> - hourly wind degree%b<windunit> - windspeed unit%b<precipamount> - "
+    "hourly precipitation%b<snowamount> - hourly snowfall%b<aqi> - hourly air "
     "quality index%b<aqitext> - its band%b<pm25> - hourly fine particles (PM2.5)%b<pollen> - "
     "hourly pollen level";
 
@@ -171,6 +174,24 @@ static const char *FWindUnit(const ExpressionCall *c) {
     return AskForecast(c, 1, "<us>", "</us>", 1);
 }
 
+// Day d's day part is the Forecast feed's part 2d - 1, its night part 2d.
+static const char *PartAmount(const ExpressionCall *c, enum UnitKind kind, int night) {
+    const char *open = kind == UNIT_SNOW ? "<sa>" : "<pa>";
+    const char *close = kind == UNIT_SNOW ? "</sa>" : "</pa>";
+    return FormatAmount(c->locationId, c->unitType, kind, open, close, 2 * Day(c) - 1 + night);
+}
+static const char *FPrecipAmount(const ExpressionCall *c) {
+    return PartAmount(c, UNIT_PRECIPITATION, 0);
+}
+static const char *PrecipAmountNight(const ExpressionCall *c) {
+    return PartAmount(c, UNIT_PRECIPITATION, 1);
+}
+static const char *FSnowAmount(const ExpressionCall *c) {
+    return PartAmount(c, UNIT_SNOW, 0);
+}
+static const char *SnowAmountNight(const ExpressionCall *c) {
+    return PartAmount(c, UNIT_SNOW, 1);
+}
 static const char *FAirIndex(const ExpressionCall *c) {
     return AirIndexText(c->locationId, Day(c));
 }
@@ -216,6 +237,10 @@ static const Term kForecastTerms[] = {
     {"<winddeg>", FWindDegrees, TERM_TESTED},
     {"<winddegn>", WindDegreesNight, TERM_TESTED},
     {"<windunit>", FWindUnit, TERM_NOT_TESTED},
+    {"<precipamount>", FPrecipAmount, TERM_TESTED},
+    {"<precipamountn>", PrecipAmountNight, TERM_TESTED},
+    {"<snowamount>", FSnowAmount, TERM_TESTED},
+    {"<snowamountn>", SnowAmountNight, TERM_TESTED},
     {"<aqi>", FAirIndex, TERM_TESTED},
     {"<aqitext>", FAirBand, TERM_TESTED},
     {"<aqiscale>", FAirScale, TERM_TESTED},
@@ -252,10 +277,16 @@ void ChoosePeriod(int hour, int later, int *day, int *night) {
 // Day terms become their night forms; each night form ends in "n>", so none contains the term
 // it replaces.
 static void RewriteForNight(void) {
-    static const char *const kNightForms[][2] = {
-        {"<temp>", "<low>"},         {"<precip>", "<precipn>"},  {"<humidity>", "<humidityn>"},
-        {"<cond>", "<condn>"},       {"<wind>", "<windn>"},      {"<windgust>", "<windgustn>"},
-        {"<winddir>", "<winddirn>"}, {"<winddeg>", "<winddegn>"}};
+    static const char *const kNightForms[][2] = {{"<temp>", "<low>"},
+                                                 {"<precip>", "<precipn>"},
+                                                 {"<humidity>", "<humidityn>"},
+                                                 {"<cond>", "<condn>"},
+                                                 {"<wind>", "<windn>"},
+                                                 {"<windgust>", "<windgustn>"},
+                                                 {"<winddir>", "<winddirn>"},
+                                                 {"<winddeg>", "<winddegn>"},
+                                                 {"<precipamount>", "<precipamountn>"},
+                                                 {"<snowamount>", "<snowamountn>"}};
     for (size_t i = 0; i < sizeof kNightForms / sizeof kNightForms[0]; i++) {
         ReplaceTerm(Plugin.expression, sizeof Plugin.expression, kNightForms[i][0],
                     kNightForms[i][1]);
@@ -350,6 +381,12 @@ static const char *HWindUnit(const ExpressionCall *c) {
     return AskHourly(c, 1, "<us>", "</us>", 1);
 }
 
+static const char *HPrecipAmount(const ExpressionCall *c) {
+    return FormatAmount(c->locationId, c->unitType, UNIT_PRECIPITATION, "<pa>", "</pa>", -Hour(c));
+}
+static const char *HSnowAmount(const ExpressionCall *c) {
+    return FormatAmount(c->locationId, c->unitType, UNIT_SNOW, "<sa>", "</sa>", -Hour(c));
+}
 static const char *HAirIndex(const ExpressionCall *c) {
     return AirIndexText(c->locationId, -Hour(c));
 }
@@ -364,17 +401,30 @@ static const char *HPollen(const ExpressionCall *c) {
 }
 
 static const Term kHourlyTerms[] = {
-    {"<update>", HUpdate, TERM_TESTED},       {"<moonvis>", HMoonVisible, TERM_TESTED},
-    {"<moonphase>", HMoonPhase, TERM_TESTED}, {"<timezone>", HTimeZone, TERM_TESTED},
-    {"<download>", HDownload, TERM_TESTED},   {"<temp>", HTemperature, TERM_TESTED},
-    {"<tempunit>", HTempUnit, TERM_TESTED},   {"<feel>", HFeelsLike, TERM_TESTED},
-    {"<hourname>", HourName, TERM_TESTED},    {"<precip>", HPrecip, TERM_TESTED},
-    {"<cond>", HCondition, TERM_TESTED},      {"<dewpoint>", HDewPoint, TERM_TESTED},
-    {"<humidity>", HHumidity, TERM_TESTED},   {"<wind>", HWind, TERM_TESTED},
-    {"<windgust>", HGust, TERM_TESTED},       {"<winddir>", HWindDirection, TERM_TESTED},
-    {"<winddeg>", HWindDegrees, TERM_TESTED}, {"<windunit>", HWindUnit, TERM_NOT_TESTED},
-    {"<aqi>", HAirIndex, TERM_TESTED},        {"<aqitext>", HAirBand, TERM_TESTED},
-    {"<pm25>", HFineParticles, TERM_TESTED},  {"<pollen>", HPollen, TERM_TESTED},
+    {"<update>", HUpdate, TERM_TESTED},
+    {"<moonvis>", HMoonVisible, TERM_TESTED},
+    {"<moonphase>", HMoonPhase, TERM_TESTED},
+    {"<timezone>", HTimeZone, TERM_TESTED},
+    {"<download>", HDownload, TERM_TESTED},
+    {"<temp>", HTemperature, TERM_TESTED},
+    {"<tempunit>", HTempUnit, TERM_TESTED},
+    {"<feel>", HFeelsLike, TERM_TESTED},
+    {"<hourname>", HourName, TERM_TESTED},
+    {"<precip>", HPrecip, TERM_TESTED},
+    {"<cond>", HCondition, TERM_TESTED},
+    {"<dewpoint>", HDewPoint, TERM_TESTED},
+    {"<humidity>", HHumidity, TERM_TESTED},
+    {"<wind>", HWind, TERM_TESTED},
+    {"<windgust>", HGust, TERM_TESTED},
+    {"<winddir>", HWindDirection, TERM_TESTED},
+    {"<winddeg>", HWindDegrees, TERM_TESTED},
+    {"<windunit>", HWindUnit, TERM_NOT_TESTED},
+    {"<precipamount>", HPrecipAmount, TERM_TESTED},
+    {"<snowamount>", HSnowAmount, TERM_TESTED},
+    {"<aqi>", HAirIndex, TERM_TESTED},
+    {"<aqitext>", HAirBand, TERM_TESTED},
+    {"<pm25>", HFineParticles, TERM_TESTED},
+    {"<pollen>", HPollen, TERM_TESTED},
 };
 
 const char *FillHourly(const char *expression, const char *locationId, const char *hour,

@@ -54,8 +54,9 @@ const char *DegreeSign(const char *degreeFlag) {
 
 const char *UnitText(const char *locationId, const char *unitType, const char *unitFlag,
                      enum UnitKind kind) {
-    static const char *const kMarks[][2] = {
-        {"<us>", "</us>"}, {"<ut>", "</ut>"}, {"<up>", "</up>"}, {"<ud>", "</ud>"}};
+    static const char *const kMarks[][2] = {{"<us>", "</us>"}, {"<ut>", "</ut>"},
+                                            {"<up>", "</up>"}, {"<ud>", "</ud>"},
+                                            {"<ur>", "</ur>"}, {"<usn>", "</usn>"}};
     if (IsOff(unitFlag)) {
         return "";
     }
@@ -109,6 +110,26 @@ static const char *WithUnit(const char *locationId, const char *unitType, const 
     char joined[TEXT_CAPACITY];
     FormatText(joined, sizeof joined, "%s %s", number, unit);
     return SetValue(joined);
+}
+
+const char *FormatAmount(const char *locationId, const char *unitType, enum UnitKind kind,
+                         const char *open, const char *close, int occurrence) {
+    if (IsBoth(unitType)) {
+        char metric[TEXT_CAPACITY];
+        FormatAmount(locationId, "Metric", kind, open, close, occurrence);
+        if (strcmp(Plugin.value, "N/A") != 0) {
+            WithUnit(locationId, "Metric", "1", kind, Plugin.value);
+        }
+        CopyText(metric, sizeof metric, Plugin.value);
+        FormatAmount(locationId, "English", kind, open, close, occurrence);
+        if (strcmp(Plugin.value, "N/A") != 0 && strcmp(metric, "N/A") != 0) {
+            WithUnit(locationId, "English", "1", kind, Plugin.value);
+            return JoinBoth(metric);
+        }
+        return SetValue("N/A");
+    }
+    QueryByOccurrence(locationId, unitType, open, close, occurrence);
+    return WithLocaleDecimal(Plugin.value, sizeof Plugin.value);
 }
 
 const char *FormatWind(const char *locationId, const char *unitType, const char *unitFlag,

@@ -8,7 +8,14 @@
 
 enum { BEAUFORT_NAME_COUNT = 13 }; // Beaufort numbers 0 to 12
 
-enum UnitKind { UNIT_SPEED, UNIT_TEMPERATURE, UNIT_PRESSURE, UNIT_DISTANCE };
+enum UnitKind {
+    UNIT_SPEED,
+    UNIT_TEMPERATURE,
+    UNIT_PRESSURE,
+    UNIT_DISTANCE,
+    UNIT_PRECIPITATION,
+    UNIT_SNOW
+};
 
 // The built-in name of Beaufort number 0 to 12 ("Calm" to "Hurricane"), which is also its key in
 // the language file's "Wind" section; a number outside is held at the nearer end. Returns a
@@ -43,6 +50,13 @@ const char *FormatVisibility(const char *locationId, const char *unitType, const
 // separator. Value buffer.
 const char *FormatPressure(const char *locationId, const char *unitType, const char *unitFlag,
                            const char *open, const char *close);
+
+// An amount of precipitation (UNIT_PRECIPITATION) or snow (UNIT_SNOW) of an occurrence (0 the
+// Current feed, n > 0 the Forecast feed's n-th part, n < 0 hour -n), with the locale's decimal
+// separator: the number alone, or in Both "0.12 in (3.0 mm)". "N/A" where the feed has none.
+// Value buffer.
+const char *FormatAmount(const char *locationId, const char *unitType, enum UnitKind kind,
+                         const char *open, const char *close, int occurrence);
 
 // Puts the locale's decimal separator in place of the dot of a number written with one, in place
 // (cut to `capacity`). Returns `text`.

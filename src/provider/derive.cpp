@@ -121,6 +121,8 @@ ModelValues CurrentValues(const RenderContext *context) {
     now.windGust = Either(now.windGust, hour->windGust);
     now.visibility = Either(now.visibility, hour->visibility);
     now.uvIndex = Either(now.uvIndex, hour->uvIndex);
+    now.precipitation = Either(now.precipitation, hour->precipitation);
+    now.snowfall = Either(now.snowfall, hour->snowfall);
     if (now.weatherCode == MODEL_NO_CODE) {
         now.weatherCode = hour->weatherCode;
     }
@@ -156,7 +158,7 @@ static void AggregatePart(const ModelWeather *model, int64_t start, int64_t end,
     double humiditySum = 0, speedSum = 0, east = 0, north = 0;
     int humidityCount = 0, speedCount = 0, directionCount = 0;
     part->weatherCode = MODEL_NO_CODE;
-    part->precipChance = part->windGust = NAN;
+    part->precipChance = part->windGust = part->precipitation = part->snowfall = NAN;
     for (int i = 0; i < model->hourCount; i++) {
         const ModelValues *hour = &model->hours[i];
         if (hour->time < start || hour->time >= end) {
@@ -172,6 +174,13 @@ static void AggregatePart(const ModelWeather *model, int64_t start, int64_t end,
         if (ModelHas(hour->windGust) &&
             (!ModelHas(part->windGust) || hour->windGust > part->windGust)) {
             part->windGust = hour->windGust;
+        }
+        if (ModelHas(hour->precipitation)) {
+            part->precipitation =
+                (ModelHas(part->precipitation) ? part->precipitation : 0) + hour->precipitation;
+        }
+        if (ModelHas(hour->snowfall)) {
+            part->snowfall = (ModelHas(part->snowfall) ? part->snowfall : 0) + hour->snowfall;
         }
         if (ModelHas(hour->humidity)) {
             humiditySum += hour->humidity;

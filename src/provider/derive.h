@@ -69,6 +69,8 @@ typedef struct PartWeather {
     double windSpeed;     // the mean
     double windDirection; // the mean direction, weighted by speed
     double windGust;      // the highest
+    double precipitation; // mm, the sum of the hours that give one, or NaN
+    double snowfall;      // cm, likewise
 } PartWeather;
 
 // The day part (sunrise to sunset) or the night part (sunset to the next sunrise) of a date.

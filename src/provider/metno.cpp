@@ -228,6 +228,9 @@ static StepExtremes ReadStep(const Value *data, int64_t utcMinutes, const MetNor
     PeriodSymbol(period, &hour->weatherCode, &isDay);
     hour->precipChance =
         Detail(JsonMember(period, "details"), "probability_of_precipitation", 0, 100);
+    // Only an hour's own period says how much falls in that hour; the service gives no snow.
+    hour->precipitation = Detail(JsonMember(nextHour, "details"), "precipitation_amount", 0, 1000);
+    hour->snowfall = NAN;
     hour->isDay = isDay >= 0 ? isDay : SunIsUp(utcMinutes, clock->latitude, clock->longitude);
 
     StepExtremes extremes;

@@ -17,6 +17,7 @@ void ModelClearValues(ModelValues *values) {
     values->humidity = values->precipChance = values->pressure = NAN;
     values->windSpeed = values->windDirection = values->windGust = NAN;
     values->visibility = values->uvIndex = NAN;
+    values->precipitation = values->snowfall = NAN;
     values->weatherCode = MODEL_NO_CODE;
     values->isDay = -1;
 }

@@ -41,6 +41,9 @@ typedef struct ModelValues {
     double windGust;      // km/h
     double visibility;    // metres
     double uvIndex;       // index
+    double precipitation; // mm in the hour the service gives at `time` (rain, showers and
+                          // snow's water together): Open-Meteo's hour before, MET Norway's next
+    double snowfall;      // cm of snow in that hour
     int weatherCode;      // WMO code 0 to 99, or MODEL_NO_CODE
     int isDay;            // 1 daylight, 0 night, -1 unknown
 } ModelValues;

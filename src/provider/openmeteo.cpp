@@ -17,8 +17,8 @@ static const char kCurrentVariables[] =
     "pressure_msl,wind_speed_10m,wind_direction_10m,wind_gusts_10m,visibility,uv_index";
 static const char kHourlyVariables[] =
     "temperature_2m,relative_humidity_2m,apparent_temperature,dew_point_2m,"
-    "precipitation_probability,weather_code,is_day,pressure_msl,wind_speed_10m,"
-    "wind_direction_10m,wind_gusts_10m";
+    "precipitation_probability,precipitation,snowfall,weather_code,is_day,pressure_msl,"
+    "wind_speed_10m,wind_direction_10m,wind_gusts_10m";
 static const char kDailyVariables[] =
     "weather_code,temperature_2m_max,temperature_2m_min,sunrise,sunset,"
     "precipitation_probability_max";
@@ -192,9 +192,11 @@ static enum AnswerKind OpenAnswer(rapidjson::Document *document, const char *jso
 
 // Factors to the model's units from the units an answer names.
 typedef struct Units {
-    int fahrenheit;          // temperatures in degrees Fahrenheit
-    double speedToKmh;       // wind speeds
-    double distanceToMetres; // visibility
+    int fahrenheit;           // temperatures in degrees Fahrenheit
+    double speedToKmh;        // wind speeds
+    double distanceToMetres;  // visibility
+    double precipitationToMm; // precipitation amounts
+    double snowfallToCm;      // snowfall
 } Units;
 
 static int EndsWith(const char *text, size_t length, const char *suffix) {
@@ -202,8 +204,24 @@ static int EndsWith(const char *text, size_t length, const char *suffix) {
     return length >= n && memcmp(text + length - n, suffix, n) == 0;
 }
 
+// The factor from the unit `unit` names to `base`: 1 for `base` itself or no unit at all, the
+// inch's in `base` for "inch"; NaN for any other unit.
+static double LengthFactor(const Value *unit, const char *base, double absent) {
+    if (unit == NULL || !unit->IsString()) {
+        return absent;
+    }
+    const char *text = unit->GetString();
+    if (strcmp(text, base) == 0) {
+        return 1.0;
+    }
+    if (strcmp(text, "inch") == 0) {
+        return strcmp(base, "mm") == 0 ? 25.4 : 2.54;
+    }
+    return NAN;
+}
+
 static Units UnitsOf(const Value *units) {
-    Units result = {0, 1.0, 1.0};
+    Units result = {0, 1.0, 1.0, 1.0, 1.0};
     const Value *temperature = JsonMember(units, "temperature_2m");
     if (temperature && temperature->IsString()) {
         result.fahrenheit = EndsWith(temperature->GetString(), temperature->GetStringLength(), "F");
@@ -228,6 +246,10 @@ static Units UnitsOf(const Value *units) {
             }
         }
     }
+    // Amounts in the service's default units (mm, and cm of snow), or inches as asked; a unit
+    // it does not know gives no amounts rather than wrong ones.
+    result.precipitationToMm = LengthFactor(JsonMember(units, "precipitation"), "mm", 1.0);
+    result.snowfallToCm = LengthFactor(JsonMember(units, "snowfall"), "cm", 1.0);
     const Value *distance = JsonMember(units, "visibility");
     if (distance && distance->IsString()) {
         const char *text = distance->GetString();
@@ -272,6 +294,10 @@ static void ReadValues(const Value *section, int index, const Units *units, Mode
     out->visibility =
         Scaled(NumberIn(Field(section, "visibility", index), 0, 1e7), units->distanceToMetres, 1e6);
     out->uvIndex = NumberIn(Field(section, "uv_index", index), 0, 30);
+    out->precipitation = Scaled(NumberIn(Field(section, "precipitation", index), 0, 1000),
+                                units->precipitationToMm, 1000);
+    out->snowfall =
+        Scaled(NumberIn(Field(section, "snowfall", index), 0, 1000), units->snowfallToCm, 1000);
     out->weatherCode = WholeIn(Field(section, "weather_code", index), 0, 99, MODEL_NO_CODE);
     out->isDay = WholeIn(Field(section, "is_day", index), 0, 1, -1);
 }

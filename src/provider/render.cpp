@@ -18,6 +18,7 @@ static const char kNoIcon[] = "-"; // the feed's "no picture for this period"
 static const double kKmhPerMph = 1.609344;
 static const double kMetresPerMile = 1609.344;
 static const double kInchesPerHpa = 0.02953;
+static const double kMmPerInch = 25.4;
 static const double kCalmBelowKmh = 1.0;
 static const int kNarrativeDays = 10; // the narrative page always holds ten days
 
@@ -30,6 +31,24 @@ static const char *Whole(double value, char *out) {
         return kNotAvailable;
     }
     FormatText(out, VALUE_CAPACITY, "%d", RoundToInt(value));
+    return out;
+}
+
+// Precipitation as the feed writes it: inches with two decimals, or millimetres with one.
+static const char *PrecipitationText(double mm, int metric, char *out) {
+    if (!ModelHas(mm)) {
+        return kNotAvailable;
+    }
+    FormatFixed(metric ? mm : mm / kMmPerInch, metric ? 1 : 2, out, VALUE_CAPACITY);
+    return out;
+}
+
+// Snow: inches or centimetres, with one decimal.
+static const char *SnowText(double cm, int metric, char *out) {
+    if (!ModelHas(cm)) {
+        return kNotAvailable;
+    }
+    FormatFixed(metric ? cm : cm * 10.0 / kMmPerInch, 1, out, VALUE_CAPACITY);
     return out;
 }
 
@@ -221,6 +240,7 @@ static void UnitsHead(GrowText *out, int metric) {
     Element(out, 2, "us", metric ? "km/h" : "mph");
     Element(out, 2, "up", metric ? "mb" : "in");
     Element(out, 2, "ur", metric ? "mm" : "in");
+    Element(out, 2, "usn", metric ? "cm" : "in");
     Close(out, 1, "head");
 }
 
@@ -346,6 +366,7 @@ static void CurrentFeed(const RenderContext *context, GrowText *out) {
     Element(out, 3, "t", UvBand(now.uvIndex));
     Close(out, 2, "uv");
     Element(out, 2, "dewp", TemperatureText(now.dewPoint, metric, value));
+    Element(out, 2, "pa", PrecipitationText(now.precipitation, metric, value));
     Close(out, 1, "cc");
     GrowTextAppend(out, "</weather>\n");
 }
@@ -360,6 +381,8 @@ static void PartBlock(GrowText *out, const char *name, const PartWeather *part, 
     WindBlock(out, 4, part->windSpeed, part->windGust, part->windDirection, metric);
     Element(out, 4, "ppcp", Whole(part->precipChance, value));
     Element(out, 4, "hmid", Whole(part->humidity, value));
+    Element(out, 4, "pa", PrecipitationText(part->precipitation, metric, value));
+    Element(out, 4, "sa", SnowText(part->snowfall, metric, value));
     Close(out, 3, "part");
 }
 
@@ -430,6 +453,8 @@ static void HourlyFeed(const RenderContext *context, GrowText *out) {
         Element(out, 3, "ppcp", Whole(hour.precipChance, value));
         Element(out, 3, "hmid", Whole(hour.humidity, value));
         Element(out, 3, "dewp", TemperatureText(hour.dewPoint, metric, value));
+        Element(out, 3, "pa", PrecipitationText(hour.precipitation, metric, value));
+        Element(out, 3, "sa", SnowText(hour.snowfall, metric, value));
         Close(out, 2, "hour");
     }
     Close(out, 1, "hbhf");

@@ -278,6 +278,9 @@ void Period(Writer &w, const char *name, const std::string &symbol, double chanc
         w.EndObject();
     w.Key("details"), w.StartObject();
     w.Key("probability_of_precipitation"), w.Double(chance);
+    if (strcmp(name, "next_1_hours") == 0) {
+        w.Key("precipitation_amount"), w.Double(chance / 100.0); // a tenth of a mm per 10%
+    }
     if (high == high) {
         w.Key("air_temperature_max"), w.Double(high);
         w.Key("air_temperature_min"), w.Double(low);
@@ -355,6 +358,11 @@ TEST(MetNorwayAnswer, StepsBecomeHoursAndLocalDays) {
     EXPECT_EQ(kFirstStep - 480, model.current.time); // 14:00 at the place
     EXPECT_EQ(9, model.dayCount); // 8 to 16 December; the fencepost begins no day
     EXPECT_STREQ("MET Norway", model.source);
+    // An hourly step's own hour gives its amount; a six-hourly step and snow give none.
+    EXPECT_DOUBLE_EQ(0.07, model.hours[1].precipitation);
+    EXPECT_DOUBLE_EQ(0.49, model.hours[7].precipitation);
+    EXPECT_TRUE(std::isnan(model.hours[70].precipitation));
+    EXPECT_TRUE(std::isnan(model.hours[1].snowfall));
     // A step past the clock does not become the current one; before the first step, it does.
     clock.utcNowMinutes = kFirstStep + 90;
     ReadMetNorwayAnswer(json.data(), json.size(), &clock, &model);

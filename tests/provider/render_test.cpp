@@ -287,3 +287,74 @@ TEST_F(RenderedFeeds, AMissingVariableBlanksOnlyItsOwnTerms) {
         }
     }
 }
+
+// An answer whose every hour brings `mm` of precipitation and `cm` of snow.
+static std::string SteadyPrecipitation(double mm, double cm, const char *unit = nullptr) {
+    rapidjson::Document document;
+    document.Parse(answer::Build().c_str());
+    auto &allocator = document.GetAllocator();
+    rapidjson::Value &hourly = document["hourly"];
+    rapidjson::Value rain(rapidjson::kArrayType), snow(rapidjson::kArrayType);
+    for (rapidjson::SizeType i = 0; i < hourly["time"].Size(); i++) {
+        rain.PushBack(mm, allocator);
+        snow.PushBack(cm, allocator);
+    }
+    hourly.AddMember("precipitation", rain, allocator);
+    hourly.AddMember("snowfall", snow, allocator);
+    if (unit != nullptr) {
+        document["hourly_units"].AddMember("precipitation", rapidjson::StringRef(unit), allocator);
+        document["hourly_units"].AddMember("snowfall", rapidjson::StringRef(unit), allocator);
+    }
+    rapidjson::StringBuffer buffer;
+    rapidjson::Writer<rapidjson::StringBuffer> writer(buffer);
+    document.Accept(writer);
+    return buffer.GetString();
+}
+
+TEST_F(RenderedFeeds, AmountsAreTheHoursAndThePartsSumsInEveryUnitType) {
+    PlaceAnswer(SteadyPrecipitation(0.5, 1.0));
+    // Day 1 by day is 10 hours (07:00 to 16:00): 5.0 mm and 10 cm; by night 14 hours.
+    EXPECT_EQ("0" + Decimal(".20") + "|0" + Decimal(".28") + "|3" + Decimal(".9") + "|5" +
+                  Decimal(".5"),
+              std::string(ForecastText("<precipamount>|<precipamountn>|<snowamount>|<snowamountn>",
+                                       "OM1", "1", "English", "1")));
+    EXPECT_EQ("5" + Decimal(".0") + "|7" + Decimal(".0") + "|10" + Decimal(".0"),
+              std::string(ForecastText("<precipamount>|<precipamountn>|<snowamount>", "OM1", "1",
+                                       "Metric", "1")));
+    EXPECT_EQ("0" + Decimal(".20") + " in (5" + Decimal(".0") + " mm)|3" + Decimal(".9") +
+                  " in (10" + Decimal(".0") + " cm)",
+              std::string(ForecastText("<precipamount>|<snowamount>", "OM1", "1", "Both", "1")));
+    // Now and Later show the part they show: tonight at 21:00.
+    EXPECT_EQ("0" + Decimal(".28"),
+              std::string(NowOrLaterText("<precipamount>", "OM1", "English", "1", 0, 21)));
+    // An hour, and the past hour of the current conditions with its unit.
+    EXPECT_EQ("0" + Decimal(".02") + "|0" + Decimal(".4"),
+              std::string(HourlyText("<precipamount>|<snowamount>", "OM1", "1", "English", "1")));
+    EXPECT_EQ("0" + Decimal(".5") + "|1" + Decimal(".0"),
+              std::string(HourlyText("<precipamount>|<snowamount>", "OM1", "1", "Metric", "1")));
+    EXPECT_EQ(
+        "0" + Decimal(".02") + " in",
+        std::string(CurrentConditionsText("<precipamount> <precipunit>", "OM1", "English", "1")));
+    EXPECT_EQ(
+        "0" + Decimal(".5") + " mm",
+        std::string(CurrentConditionsText("<precipamount> <precipunit>", "OM1", "Metric", "1")));
+    // Beyond the answer's hours there is nothing to add up.
+    EXPECT_EQ("N/A|N/A", std::string(ForecastText("<precipamount>|<snowamountn>", "OM1", "4",
+                                                  "English", "1")));
+}
+
+TEST_F(RenderedFeeds, AmountsAreReadInTheAnswersOwnUnitAndMissingOnesBlankOnlyThemselves) {
+    // 0.02 inch an hour is 0.508 mm; snow in inches too.
+    PlaceAnswer(SteadyPrecipitation(0.02, 0.4, "inch"));
+    EXPECT_EQ("0" + Decimal(".5") + "|1" + Decimal(".0"),
+              std::string(HourlyText("<precipamount>|<snowamount>", "OM1", "1", "Metric", "1")));
+    // A unit the reader does not know gives no amounts rather than wrong ones.
+    PlaceAnswer(SteadyPrecipitation(2.0, 1.0, "furlong"));
+    EXPECT_EQ("N/A|N/A",
+              std::string(HourlyText("<precipamount>|<snowamount>", "OM1", "1", "Metric", "1")));
+    // Without the variables, only the amounts read "N/A".
+    PlaceAnswer(answer::Build());
+    EXPECT_EQ("N/A|N/A|8", std::string(HourlyText("<precipamount>|<snowamount>|<wind>", "OM1", "1",
+                                                  "English", "1")));
+    EXPECT_EQ("N/A", std::string(CurrentConditionsText("<precipamount>", "OM1", "Both", "1")));
+}

@@ -87,6 +87,12 @@ call "Moon icon in 7 days" MoonIcon "" 7
 call "Local radar" LocalRadar ""
 call "Local radar of the place with alerts" LocalRadar ALERTS
 call "Custom radar" CustomRadar sat "http://$host/images/sat.png" 10
+for unit in English Metric; do
+  call "Precipitation amounts, $unit" CurrentConditions "<city>: past hour <precipamount> <precipunit>" RAINALL "$unit" 1
+done
+call "Precipitation amounts, Both" CurrentConditions "<city>: past hour <precipamount>" RAINALL Both 1
+call "Precipitation amounts by day and night" Forecast '<dayname>: <precipamount> / <precipamountn>, snow <snowamount> / <snowamountn>' TOKYORAIN 1 Both 1
+call "Precipitation amounts by hour" Hourly '<hourname>: <precipamount>, snow <snowamount>' SNOWSOON 2 Metric 1
 air='<aqi> <aqitext> (<aqiscale>), PM2.5 <pm25> <aqunit>, PM10 <pm10>, O3 <o3>, NO2 <no2>, SO2 <so2>, CO <co>, dust <dust>'
 air+='%bpollen <pollen>: alder <pollenalder>, birch <pollenbirch>, grass <pollengrass>, mugwort <pollenmugwort>, olive <pollenolive>, ragweed <pollenragweed>'
 call "Air in European spring" CurrentConditions "<city>: $air" SPRING "" 1

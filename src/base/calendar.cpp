@@ -47,6 +47,10 @@ const char *MonthAbbreviation(int month) {
     return kNames[month < 1 ? 0 : month > 12 ? 11 : month - 1];
 }
 
+int64_t FloorDivide(int64_t value, int64_t divisor) {
+    return value >= 0 ? value / divisor : -((-value + divisor - 1) / divisor);
+}
+
 int64_t UnixMinutesOf(uint64_t fileTime) {
     return fileTime > UNIX_EPOCH_FILE_TIME
                ? (int64_t)((fileTime - UNIX_EPOCH_FILE_TIME) / FILE_TICKS_PER_MINUTE)

@@ -9,6 +9,10 @@
 #define UNIX_EPOCH_FILE_TIME 116444736000000000ull
 #define FILE_TICKS_PER_MINUTE 600000000ull
 
+// `value` divided by `divisor` (> 0), rounded towards minus infinity: the day or hour a count of
+// minutes before 1970 falls in, as well as after.
+int64_t FloorDivide(int64_t value, int64_t divisor);
+
 // Minutes since 1970-01-01 00:00 UTC of a file time, rounded down; 0 for a time before 1970.
 int64_t UnixMinutesOf(uint64_t fileTime);
 

@@ -24,10 +24,6 @@ static long long HeadNumber(const char *locationId, const char *name, int *found
     return *found ? number : 0;
 }
 
-static long long FloorDivide(long long value, long long divisor) {
-    return value >= 0 ? value / divisor : -((-value + divisor - 1) / divisor);
-}
-
 // The occurrence (1 on) of the element of `period` in the document: 1 for now; the day's or the
 // hour's place counted from the answer's first at the call's clock. 0 when the period comes
 // before the answer's first or the head cannot be read.

@@ -50,8 +50,7 @@ static double Higher(double a, double b) {
 
 // The local day (days since 1970-01-01) in which hour `hour` of the answer begins.
 static int64_t LocalDayOf(const AirQualityRecord *air, int hour) {
-    int64_t local = air->firstHourUtc + 60 * (int64_t)hour + air->utcOffsetSeconds / 60;
-    return local >= 0 ? local / 1440 : -((-local + 1439) / 1440);
+    return DayOfMinutes(air->firstHourUtc + 60 * (int64_t)hour + air->utcOffsetSeconds / 60);
 }
 
 static void Days(const AirQualityRecord *air, GrowText *out) {

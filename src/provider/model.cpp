@@ -121,7 +121,7 @@ int ParseHttpDate(const char *text, int64_t *seconds) {
 }
 
 int64_t DayOfMinutes(int64_t minutes) {
-    return minutes >= 0 ? minutes / 1440 : -((-minutes + 1439) / 1440);
+    return FloorDivide(minutes, 1440);
 }
 
 int MinuteOfDay(int64_t minutes) {

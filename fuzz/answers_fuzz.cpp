@@ -43,7 +43,8 @@ static void Require(bool condition) {
 static void CheckDocuments(const PlaceInfo *place, const AlertList *alerts, int days, int hours) {
     for (int metric = 0; metric <= 1; metric++) {
         RenderContext context = {
-            &gModel, place, "FUZZ", metric, days, hours, 133000000000000000ull, alerts, nullptr};
+            &gModel, place,   "FUZZ", metric, days, hours, 133000000000000000ull,
+            alerts,  nullptr, nullptr};
         GrowText text;
         GrowTextInit(&text, 0);
         Require(RenderFeedDocument(KIND_CURRENT, &context, &text) == 1);
@@ -147,7 +148,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
         ANSWER_WEATHER) {
         Require(gAir.hourCount >= 0 && gAir.hourCount <= AIR_HOUR_CAPACITY);
         RenderContext context = {NULL, &place, "FUZZ", 1, days, hours, 133000000000000000ull,
-                                 NULL, &gAir};
+                                 NULL, &gAir,  NULL};
         GrowText text;
         GrowTextInit(&text, 0);
         Require(RenderFeedDocument(KIND_AIR, &context, &text) == 1);

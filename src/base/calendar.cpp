@@ -1,4 +1,5 @@
 #include "base/calendar.h"
+#include "base/text.h"
 
 int DaysInMonth(int year, int month) {
     static const int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
@@ -49,6 +50,13 @@ const char *MonthAbbreviation(int month) {
 
 int64_t FloorDivide(int64_t value, int64_t divisor) {
     return value >= 0 ? value / divisor : -((-value + divisor - 1) / divisor);
+}
+
+int FeedClockText(int64_t localMinutes, char *out, size_t capacity) {
+    int minute = (int)(localMinutes - FloorDivide(localMinutes, 1440) * 1440);
+    int hour = minute / 60;
+    return FormatText(out, capacity, "%d:%02d %s", hour % 12 == 0 ? 12 : hour % 12, minute % 60,
+                      hour < 12 ? "AM" : "PM");
 }
 
 int64_t UnixMinutesOf(uint64_t fileTime) {

@@ -3,6 +3,7 @@
 #ifndef NIMBREL_CALENDAR_H
 #define NIMBREL_CALENDAR_H
 
+#include <stddef.h>
 #include <stdint.h>
 
 // 1970-01-01 00:00 UTC as a file time (100-ns units since 1601-01-01), and a minute in its units.
@@ -12,6 +13,10 @@
 // `value` divided by `divisor` (> 0), rounded towards minus infinity: the day or hour a count of
 // minutes before 1970 falls in, as well as after.
 int64_t FloorDivide(int64_t value, int64_t divisor);
+
+// The time of day of `localMinutes` (minutes since 1970-01-01 00:00 of a wall clock) as the
+// feed's documents write times: "7:12 AM", "12:05 PM". Returns 1 when it fit in `out`.
+int FeedClockText(int64_t localMinutes, char *out, size_t capacity);
 
 // Minutes since 1970-01-01 00:00 UTC of a file time, rounded down; 0 for a time before 1970.
 int64_t UnixMinutesOf(uint64_t fileTime);

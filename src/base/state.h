@@ -83,6 +83,7 @@ typedef struct PluginState {
     const struct WeatherSource *source;      // where the weather comes from (feed/source.h)
     char forecastApi[ADDRESS_CAPACITY];      // the provider's forecast address
     char metNorwayApi[ADDRESS_CAPACITY];     // MET Norway's forecast address
+    char metNowcastApi[ADDRESS_CAPACITY];    // MET Norway's nowcast address
     char geocodingApi[ADDRESS_CAPACITY];     // the provider's place search address
     char alertsApi[ADDRESS_CAPACITY];        // the United States' alerts address
     char canadaAlertsApi[ADDRESS_CAPACITY];  // Canada's alerts collection

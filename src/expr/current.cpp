@@ -4,6 +4,7 @@
 
 #include "expr/air_terms.h"
 #include "expr/condition.h"
+#include "expr/nowcast_terms.h"
 #include "expr/datetime.h"
 #include "expr/expression.h"
 #include "expr/measure.h"
@@ -45,6 +46,8 @@ static const char kHelp[] = "Use these terms in your CurrentConditions expressio
                             "<windunit> - windspeed unit\n"
                             "<precipamount> - precipitation of the past hour\n"
                             "<precipunit> - precipitation unit\n"
+                            "<nowcast> - what rain or snow does in the next two hours\n"
+                            "<nowcastmin> - minutes until it starts or stops\n"
                             "<aqi> - air quality index\n"
                             "<aqitext> - air quality band\n"
                             "<aqiscale> - air quality index scale\n"
@@ -213,6 +216,12 @@ static const char *PrecipAmount(const ExpressionCall *c) {
 static const char *PrecipUnit(const ExpressionCall *c) {
     return AskCall(c, "<ur>", "</ur>");
 }
+static const char *Nowcast(const ExpressionCall *c) {
+    return NowcastText(c->locationId);
+}
+static const char *NowcastMinutes(const ExpressionCall *c) {
+    return NowcastMinutesText(c->locationId);
+}
 static const char *AirIndex(const ExpressionCall *c) {
     return AirIndexText(c->locationId, 0);
 }
@@ -317,6 +326,8 @@ static const Term kTerms[] = {
     {"<alert>", Alert, TERM_NOT_TESTED},
     {"<precipamount>", PrecipAmount, TERM_TESTED},
     {"<precipunit>", PrecipUnit, TERM_TESTED},
+    {"<nowcast>", Nowcast, TERM_TESTED},
+    {"<nowcastmin>", NowcastMinutes, TERM_TESTED},
     {"<aqi>", AirIndex, TERM_TESTED},
     {"<aqitext>", AirBand, TERM_TESTED},
     {"<aqiscale>", AirScale, TERM_TESTED},

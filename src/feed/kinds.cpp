@@ -15,12 +15,14 @@ static const DocumentKindInfo kDocumentKinds[KIND_COUNT] = {
     {"Home", "", ".html", KIND_PER_PLACE, KIND_NO_COUNT, LOCAL_PAGE_AGE_LIMIT, KIND_BY_SOURCE},
     {"Radar", "", ".jpg", KIND_PER_PLACE, KIND_NO_COUNT, RADAR_AGE_LIMIT, KIND_BY_PICTURE},
     {"Air", "", ".xml", KIND_PER_PLACE, KIND_NO_COUNT, AIR_AGE_LIMIT, KIND_BY_SOURCE},
+    {"Nowcast", "", ".xml", KIND_PER_PLACE, KIND_NO_COUNT, NOWCAST_AGE_LIMIT, KIND_BY_SOURCE},
     {"Place", "", ".json", KIND_PER_PLACE, KIND_NO_COUNT, PLACE_AGE_LIMIT, KIND_BY_ANSWER},
     {"OpenMeteo", "", ".json", KIND_PER_PLACE, KIND_NO_COUNT, ANSWER_AGE_LIMIT, KIND_BY_ANSWER},
     {"MetNorway", "", ".json", KIND_PER_PLACE, KIND_NO_COUNT, ANSWER_AGE_LIMIT, KIND_BY_ANSWER},
     {"Alerts", "", ".json", KIND_PER_PLACE, KIND_NO_COUNT, 0, KIND_BY_ANSWER},
     {"Radar", "", ".index", KIND_SHARED, KIND_NO_COUNT, 0, KIND_BY_ANSWER},
     {"AirQuality", "", ".json", KIND_PER_PLACE, KIND_NO_COUNT, AIR_AGE_LIMIT, KIND_BY_ANSWER},
+    {"MetNowcast", "", ".json", KIND_PER_PLACE, KIND_NO_COUNT, NOWCAST_AGE_LIMIT, KIND_BY_ANSWER},
 };
 
 const DocumentKindInfo *DocumentKindOf(enum DocumentKind kind) {

@@ -12,6 +12,7 @@ enum DocumentKind {
     KIND_HOME,     // the local page, which names the radar picture
     KIND_RADAR,    // the radar picture
     KIND_AIR,      // the air: its indices, pollutants and pollen, now, by day and by hour
+    KIND_NOWCAST,  // the precipitation of the next hours, in the finest steps the place has
 
     KIND_PLACE_ANSWER,      // a provider's place search
     KIND_OPEN_METEO_ANSWER, // Open-Meteo's forecast
@@ -19,6 +20,7 @@ enum DocumentKind {
     KIND_ALERTS_ANSWER,     // the national alert service's answer
     KIND_RADAR_INDEX,       // the radar index: only its failure memory is kept
     KIND_AIR_ANSWER,        // the air-quality service's answer
+    KIND_NOWCAST_ANSWER,    // MET Norway's nowcast, with its cache headers
 
     KIND_COUNT
 };
@@ -33,7 +35,8 @@ enum {
     RADAR_AGE_LIMIT = 30,
     ANSWER_AGE_LIMIT = 31,          // a forecast answer (or a refusal of any answer)
     PLACE_AGE_LIMIT = 30 * 24 * 60, // a place search: places stay put
-    AIR_AGE_LIMIT = 60              // the air: its models run once or twice a day, by the hour
+    AIR_AGE_LIMIT = 60,             // the air: its models run once or twice a day, by the hour
+    NOWCAST_AGE_LIMIT = 5           // the nowcast: radar steps are five minutes apart
 };
 
 // Whose file a kind's file is.

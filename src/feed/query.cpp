@@ -148,3 +148,7 @@ const char *QueryHourly(const char *locationId, const char *unitType, const char
 const char *QueryAir(const char *locationId, const char *open, const char *close, int n) {
     return QueryFeed(KIND_AIR, OrEmpty(locationId), "", open, close, n);
 }
+
+const char *QueryNowcast(const char *locationId, const char *open, const char *close, int n) {
+    return QueryFeed(KIND_NOWCAST, OrEmpty(locationId), "", open, close, n);
+}

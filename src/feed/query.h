@@ -29,5 +29,7 @@ const char *QueryHourly(const char *locationId, const char *unitType, const char
                         const char *close, int n);
 // The air's document, one per place whatever the unit type.
 const char *QueryAir(const char *locationId, const char *open, const char *close, int n);
+// The nowcast's document, one per place likewise.
+const char *QueryNowcast(const char *locationId, const char *open, const char *close, int n);
 
 #endif

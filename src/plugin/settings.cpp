@@ -144,6 +144,8 @@ void ReadSettings(const char *path) {
                sizeof Plugin.forecastApi);
     ReadString(path, "Service", "MetNorwayApi", MET_NORWAY_FORECAST_API, Plugin.metNorwayApi,
                sizeof Plugin.metNorwayApi);
+    ReadString(path, "Service", "MetNowcastApi", MET_NORWAY_NOWCAST_API, Plugin.metNowcastApi,
+               sizeof Plugin.metNowcastApi);
     ReadString(path, "Service", "GeocodingApi", OPEN_METEO_GEOCODING_API, Plugin.geocodingApi,
                sizeof Plugin.geocodingApi);
     ReadString(path, "Service", "AlertsApi", NWS_ALERTS_API, Plugin.alertsApi,

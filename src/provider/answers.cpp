@@ -5,6 +5,7 @@
 #include "base/text.h"
 #include "provider/openmeteo.h"
 #include "provider/rainviewer.h"
+#include "provider/region.h"
 
 void StartAnswerSet(AnswerSet *set) {
     memset(set, 0, sizeof *set);
@@ -50,10 +51,10 @@ const ProviderAnswer PlaceAnswer = {
         0,                       // keepsHeaders
         NULL,                    // headersFresh
     },
-    FEED_DOCUMENT_KINDS | KindBit(KIND_HOME) | KindBit(KIND_AIR), // feeds
-    1,                                                            // needed
-    0,                                                            // isForecast
-    0,                                                            // followsWeather
+    FORECAST_KINDS | KindBit(KIND_HOME) | KindBit(KIND_AIR), // feeds
+    1,                                                       // needed
+    0,                                                       // isForecast
+    0,                                                       // followsWeather
     PreparePlace,
     ReadPlace,
     NULL,
@@ -93,7 +94,10 @@ static enum AnswerStep PrepareOpenMeteo(AnswerSet *set, KeptAnswerRule *rule, ch
         return STEP_NONE;
     }
     // Open-Meteo finds the place's zone itself.
-    ForecastRequestAddress(Plugin.forecastApi, latitude, longitude, address, capacity);
+    ForecastRequestAddress(
+        Plugin.forecastApi, latitude, longitude,
+        BoxesCover(&QuarterHourRegion, set->place.latitude, set->place.longitude), address,
+        capacity);
     return STEP_ASK;
 }
 
@@ -109,10 +113,10 @@ const ProviderAnswer OpenMeteoAnswer = {
         0,                       // keepsHeaders
         NULL,                    // headersFresh
     },
-    FEED_DOCUMENT_KINDS, // feeds
-    1,                   // needed
-    1,                   // isForecast
-    0,                   // followsWeather
+    FORECAST_KINDS, // feeds
+    1,              // needed
+    1,              // isForecast
+    0,              // followsWeather
     PrepareOpenMeteo,
     ReadOpenMeteo,
     NULL,

@@ -28,6 +28,8 @@ typedef struct AnswerSet {
     char radarPicture[ADDRESS_CAPACITY]; // the picture the radar index names, or empty
     AirQualityRecord air;                // the air; valid when hasAir
     int hasAir;                          // 1 when an air-quality answer was read
+    NowcastRecord nowcast;               // MET Norway's nowcast; valid when hasNowcast
+    int hasNowcast;                      // 1 when a nowcast answer was read
     char reason[TEXT_CAPACITY];          // a refusal's reason, or empty
 } AnswerSet;
 
@@ -63,12 +65,17 @@ typedef struct ProviderAnswer {
 #define FEED_DOCUMENT_KINDS                                                                        \
     (KindBit(KIND_CURRENT) | KindBit(KIND_FORECAST) | KindBit(KIND_DETAILS) | KindBit(KIND_HOURLY))
 
+// The kinds a forecast feeds: the feed's documents, and the nowcast, whose hourly steps (and
+// where the place has them, 15-minute ones) come from it.
+#define FORECAST_KINDS (FEED_DOCUMENT_KINDS | KindBit(KIND_NOWCAST))
+
 extern const ProviderAnswer PlaceAnswer;
 extern const ProviderAnswer OpenMeteoAnswer;
 extern const ProviderAnswer MetNorwayAnswer;
 extern const ProviderAnswer AlertsAnswer;
 extern const ProviderAnswer RadarIndexAnswer;
 extern const ProviderAnswer AirQualityAnswer;
+extern const ProviderAnswer MetNowcastAnswer;
 
 // Empties the set for a refresh of the call's Location ID.
 void StartAnswerSet(AnswerSet *set);

@@ -8,19 +8,21 @@
 #include <stdint.h>
 
 #include "provider/alerts.h"
+#include "provider/metno.h"
 #include "provider/model.h"
 
 // One answer and what its documents are written for.
 typedef struct RenderContext {
-    const ModelWeather *model;   // the weather; any value may be absent
-    const PlaceInfo *place;      // the place's coordinates and name (the name may be empty)
-    const char *locationId;      // the Location ID, upper-cased, as the cache names it
-    int metric;                  // 1: metric units; 0: English
-    int days;                    // forecast days to write, 1 to 10
-    int hours;                   // hours to write, 1 to 24
-    uint64_t downloadTime;       // file time (UTC) at which the answer arrived
-    const AlertList *alerts;     // the place's active alerts, or NULL
-    const AirQualityRecord *air; // the place's air, or NULL
+    const ModelWeather *model;    // the weather; any value may be absent
+    const PlaceInfo *place;       // the place's coordinates and name (the name may be empty)
+    const char *locationId;       // the Location ID, upper-cased, as the cache names it
+    int metric;                   // 1: metric units; 0: English
+    int days;                     // forecast days to write, 1 to 10
+    int hours;                    // hours to write, 1 to 24
+    uint64_t downloadTime;        // file time (UTC) at which the answer arrived
+    const AlertList *alerts;      // the place's active alerts, or NULL
+    const AirQualityRecord *air;  // the place's air, or NULL
+    const NowcastRecord *nowcast; // MET Norway's nowcast with radar rates, or NULL
 } RenderContext;
 
 // The place's clock (local minutes) at the answer's own now, or at the download moved by the

@@ -32,6 +32,7 @@ int WriteDocument(enum DocumentKind kind, const char *unit, const char *path,
         context.downloadTime = set->downloadTime;
         context.alerts = set->hasWeather && set->alerts.count > 0 ? &set->alerts : NULL;
         context.air = set->hasAir ? &set->air : NULL;
+        context.nowcast = set->hasNowcast ? &set->nowcast : NULL;
         rendered = RenderFeedDocument(kind, &context, &document);
     } else {
         rendered = RenderServiceError(set->reason, &document);

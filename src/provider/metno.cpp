@@ -353,3 +353,51 @@ enum AnswerKind ReadMetNorwayAnswer(const char *json, size_t length, const MetNo
     model->current = model->hours[current];
     return ANSWER_WEATHER;
 }
+
+// ---- The nowcast ---------------------------------------------------------------------------
+
+// The kind of the precipitation a symbol names ("lightsnow", "sleetshowers_day", "rain").
+static enum PrecipKind SymbolKind(const Value *symbol) {
+    if (symbol == NULL || !symbol->IsString()) {
+        return PRECIP_RAIN;
+    }
+    const char *text = symbol->GetString();
+    return strstr(text, "sleet") != NULL  ? PRECIP_SLEET
+           : strstr(text, "snow") != NULL ? PRECIP_SNOW
+                                          : PRECIP_RAIN;
+}
+
+enum AnswerKind ReadMetNowcastAnswer(const char *json, size_t length, NowcastRecord *nowcast) {
+    memset(nowcast, 0, sizeof *nowcast);
+    nowcast->kind = PRECIP_RAIN;
+    rapidjson::Document document;
+    if (!JsonParseObject(&document, json, length)) {
+        return ANSWER_UNREADABLE;
+    }
+    const Value *properties = JsonMember(&document, "properties");
+    const Value *steps = JsonMember(properties, "timeseries");
+    if (steps == NULL || !steps->IsArray()) {
+        return ANSWER_UNREADABLE;
+    }
+    const Value *coverage = JsonMember(JsonMember(properties, "meta"), "radar_coverage");
+    nowcast->radarCovers =
+        coverage != NULL && coverage->IsString() && strcmp(coverage->GetString(), "ok") == 0;
+    for (rapidjson::SizeType i = 0; i < steps->Size() && nowcast->count < NOWCAST_STEP_CAPACITY;
+         i++) {
+        const Value *data = JsonMember(&(*steps)[i], "data");
+        int64_t utc;
+        if (!UtcTimeIn(JsonMember(&(*steps)[i], "time"), &utc) ||
+            (nowcast->count > 0 && utc <= nowcast->utc[nowcast->count - 1])) {
+            continue;
+        }
+        if (nowcast->count == 0) {
+            nowcast->kind = SymbolKind(
+                JsonMember(JsonMember(JsonMember(data, "next_1_hours"), "summary"), "symbol_code"));
+        }
+        nowcast->utc[nowcast->count] = utc;
+        nowcast->rate[nowcast->count] = Detail(JsonMember(JsonMember(data, "instant"), "details"),
+                                               "precipitation_rate", 0, 500);
+        nowcast->count++;
+    }
+    return nowcast->count > 0 ? ANSWER_WEATHER : ANSWER_UNREADABLE;
+}

@@ -13,6 +13,7 @@
 #include <stddef.h>
 #include <stdint.h>
 
+#include "feed/nowcast.h"
 #include "provider/model.h"
 #include "provider/openmeteo.h"
 
@@ -79,5 +80,23 @@ int MetSymbolWmo(const char *symbol, size_t length, int *wmo, int *isDay);
 // radiation term, as Open-Meteo computes it with the sun's term left out: from the temperature
 // (Celsius), the relative humidity (percent) and the wind at 10 m (km/h). NaN when a value is.
 double ApparentTemperature(double celsius, double humidity, double windKmh);
+
+#define MET_NORWAY_NOWCAST_API "https://api.met.no/weatherapi/nowcast/2.0/complete"
+
+// MET Norway's nowcast of a point: the radar's precipitation rate every five minutes for about
+// two hours, where the radar covers the point.
+enum { NOWCAST_STEP_CAPACITY = 32 };
+
+typedef struct NowcastRecord {
+    int radarCovers;                    // 1: coverage "ok": the rates are the radar's
+    enum PrecipKind kind;               // of the first hour's precipitation; rain when unsaid
+    int count;                          // steps, each later than the last
+    int64_t utc[NOWCAST_STEP_CAPACITY]; // step starts, UTC minutes
+    double rate[NOWCAST_STEP_CAPACITY]; // mm/h, NaN where absent
+} NowcastRecord;
+
+// Reads a nowcast answer. Returns ANSWER_WEATHER with `nowcast` filled (it may lack rates: no
+// radar), or ANSWER_UNREADABLE for a text that is no nowcast.
+enum AnswerKind ReadMetNowcastAnswer(const char *json, size_t length, NowcastRecord *nowcast);
 
 #endif

@@ -11,6 +11,7 @@
 #include "provider/answers.h"
 #include "provider/model.h"
 #include "provider/openmeteo.h"
+#include "provider/region.h"
 #include "provider/zone_guess.h"
 
 static int MetHeadersFresh(const OsHttpAnswerHeaders *headers, uint64_t arrived, uint64_t now) {
@@ -60,11 +61,63 @@ const ProviderAnswer MetNorwayAnswer = {
         1,                       // keepsHeaders
         MetHeadersFresh,         // headersFresh
     },
-    FEED_DOCUMENT_KINDS, // feeds
-    1,                   // needed
-    1,                   // isForecast
-    0,                   // followsWeather
+    FORECAST_KINDS, // feeds
+    1,              // needed
+    1,              // isForecast
+    0,              // followsWeather
     PrepareMetNorway,
     ReadMetNorway,
     NULL,
+};
+
+// ---- The nowcast ---------------------------------------------------------------------------
+
+// Asked only for the nowcast's document, which only the nowcast's terms and the precipitation
+// graph read, and only where its radar covers: Norway, Sweden, Finland and Denmark.
+static enum AnswerStep PrepareMetNowcast(AnswerSet *set, KeptAnswerRule *rule, char *address,
+                                         size_t capacity) {
+    (void)rule;
+    char latitude[32], longitude[32];
+    if (!RegionCovers(&NordicRegion, &set->place) ||
+        !FormatPoint(set->place.latitude, set->place.longitude, latitude, longitude,
+                     sizeof latitude) ||
+        !MetNorwayRequestAddress(Plugin.metNowcastApi, latitude, longitude, address, capacity)) {
+        return STEP_NONE;
+    }
+    return STEP_ASK;
+}
+
+static enum AnswerKind ReadMetNowcast(const char *bytes, size_t length, void *record, char *reason,
+                                      size_t reasonCapacity) {
+    (void)reason;
+    (void)reasonCapacity;
+    AnswerSet *set = (AnswerSet *)record;
+    enum AnswerKind kind = ReadMetNowcastAnswer(bytes, length, &set->nowcast);
+    set->hasNowcast = kind == ANSWER_WEATHER && set->nowcast.radarCovers;
+    return kind;
+}
+
+static void DiscardMetNowcast(AnswerSet *set) {
+    set->hasNowcast = 0;
+}
+
+const ProviderAnswer MetNowcastAnswer = {
+    {
+        KIND_NOWCAST_ANSWER,     // kind
+        OPEN_METEO_ANSWER_LIMIT, // limit
+        1,                       // keepsCopy
+        0,                       // refusalMinutes
+        NOWCAST_AGE_LIMIT,       // minimumMinutes: at most one request a place every 5 minutes
+        0,                       // staleServes: a stale nowcast says nothing of now
+        1,                       // failureDrops: the forecast's steps serve instead
+        1,                       // keepsHeaders: its Expires, and If-Modified-Since
+        MetHeadersFresh,         // headersFresh
+    },
+    KindBit(KIND_NOWCAST), // feeds
+    0,                     // needed: without it the forecast's steps serve
+    0,                     // isForecast
+    0,                     // followsWeather
+    PrepareMetNowcast,
+    ReadMetNowcast,
+    DiscardMetNowcast,
 };

@@ -31,6 +31,8 @@ void ModelClear(ModelWeather *model) {
     ModelClearValues(&model->current);
     model->hourCount = 0;
     model->dayCount = 0;
+    model->amountsPrecede = 0;
+    model->quarterCount = 0;
 }
 
 int ZoneOffsetAt(const char *zone, int fallbackOffsetSeconds, int64_t utcMinutes,

@@ -19,7 +19,8 @@ enum {
     PLACE_NAME_CAPACITY = 128,     // a place name with its region
     PLACE_COUNTRY_CAPACITY = 4,    // an ISO country code, "US"
     PLACE_ZONE_CAPACITY = 64,      // a zone of the time-zone database, "America/Los_Angeles"
-    MODEL_SOURCE_CAPACITY = 32     // the name of the source of the data, "Open-Meteo"
+    MODEL_SOURCE_CAPACITY = 32,    // the name of the source of the data, "Open-Meteo"
+    MODEL_QUARTER_CAPACITY = 12    // 15-minute steps kept: the next two hours and a little more
 };
 
 #define MODEL_NO_TIME INT64_MIN
@@ -57,6 +58,13 @@ typedef struct ModelDay {
     int64_t sunset;      // local minutes, or MODEL_NO_TIME
 } ModelDay;
 
+// A 15-minute step of precipitation, from a model that has real ones.
+typedef struct ModelQuarter {
+    int64_t utc;          // UTC minutes at which the quarter begins
+    double precipitation; // mm fallen in it, or NaN
+    double snowfall;      // cm of snow fallen in it, or NaN
+} ModelQuarter;
+
 typedef struct ModelWeather {
     char source[MODEL_SOURCE_CAPACITY];         // who made the data ("MET Norway"), or empty
     double latitude, longitude;                 // the model's grid point, or NaN
@@ -70,6 +78,10 @@ typedef struct ModelWeather {
     ModelValues hours[MODEL_HOUR_CAPACITY];
     int dayCount; // days in date order, each later than the last
     ModelDay days[MODEL_DAY_CAPACITY];
+    int amountsPrecede; // 1: an hour's amounts are of the hour before its time (Open-Meteo's);
+                        // 0: of the hour after it (MET Norway's)
+    int quarterCount;   // 15-minute steps in UTC order; 0 where the place has none
+    ModelQuarter quarters[MODEL_QUARTER_CAPACITY];
 } ModelWeather;
 
 // The air of one place as an air-quality answer gives it: its current values and its hours, in

@@ -27,13 +27,15 @@ static char QuerySeparator(const char *api) {
     return strchr(api, '?') ? '&' : '?';
 }
 
-int ForecastRequestAddress(const char *api, const char *latitude, const char *longitude, char *out,
-                           size_t capacity) {
+int ForecastRequestAddress(const char *api, const char *latitude, const char *longitude,
+                           int quarters, char *out, size_t capacity) {
+    // Nine quarters: the one in progress and the eight of the next two hours.
     if (!FormatText(out, capacity,
                     "%s%clatitude=%s&longitude=%s&current=%s&hourly=%s&daily=%s&timezone=auto&"
-                    "timeformat=unixtime&past_days=%d&forecast_days=%d",
+                    "timeformat=unixtime&past_days=%d&forecast_days=%d%s",
                     api, QuerySeparator(api), latitude, longitude, kCurrentVariables,
-                    kHourlyVariables, kDailyVariables, PAST_DAYS_ASKED, FORECAST_DAYS_ASKED)) {
+                    kHourlyVariables, kDailyVariables, PAST_DAYS_ASKED, FORECAST_DAYS_ASKED,
+                    quarters ? "&minutely_15=precipitation,snowfall&forecast_minutely_15=9" : "")) {
         out[0] = '\0';
         return 0;
     }
@@ -371,6 +373,30 @@ static void ReadDays(const Value *daily, const Units *units, const AnswerClock *
 }
 
 // Letters, digits and the signs of an offset ("GMT+5:30"); anything else ends the text.
+// The 15-minute steps, each labelled with the end of the quarter its amounts fell in.
+static void ReadQuarters(const Value *section, const Value *unitsSection, const AnswerClock *clock,
+                         ModelWeather *model) {
+    const Value *times = JsonMember(section, "time");
+    if (times == NULL || !times->IsArray()) {
+        return;
+    }
+    Units units = UnitsOf(unitsSection);
+    for (rapidjson::SizeType i = 0; i < times->Size(); i++) {
+        int64_t end;
+        if (model->quarterCount >= MODEL_QUARTER_CAPACITY ||
+            !InstantIn(&(*times)[i], clock, &end) ||
+            (model->quarterCount > 0 && end - 15 <= model->quarters[model->quarterCount - 1].utc)) {
+            continue;
+        }
+        ModelQuarter *quarter = &model->quarters[model->quarterCount++];
+        quarter->utc = end - 15;
+        quarter->precipitation = Scaled(NumberIn(Field(section, "precipitation", (int)i), 0, 1000),
+                                        units.precipitationToMm, 1000);
+        quarter->snowfall =
+            Scaled(NumberIn(Field(section, "snowfall", (int)i), 0, 1000), units.snowfallToCm, 1000);
+    }
+}
+
 static void ReadZoneAbbreviation(const Value *value, char *out, size_t capacity) {
     out[0] = '\0';
     if (value == NULL || !value->IsString() || value->GetStringLength() >= capacity) {
@@ -437,6 +463,9 @@ enum AnswerKind ReadForecastAnswer(const char *json, size_t length, ModelWeather
         dailyUnits.fahrenheit = EndsWith(maximum->GetString(), maximum->GetStringLength(), "F");
     }
     ReadDays(JsonMember(&document, "daily"), &dailyUnits, &clock, model);
+    model->amountsPrecede = 1;
+    ReadQuarters(JsonMember(&document, "minutely_15"), JsonMember(&document, "minutely_15_units"),
+                 &clock, model);
 
     // An answer without the current time, the hours or the days is not what was asked: one that
     // has them may still lack any value, which then reads "N/A".

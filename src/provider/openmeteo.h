@@ -20,10 +20,12 @@ enum { FORECAST_DAYS_ASKED = 11, PAST_DAYS_ASKED = 1 };
 // The largest answer read: a forecast answer is some 40 KB.
 #define OPEN_METEO_ANSWER_LIMIT (2u * 1024u * 1024u)
 
-// The forecast request for a place: `latitude` and `longitude` as decimal texts with a dot.
-// Returns 1 when the address fits in `out`, else 0 (out empty).
-int ForecastRequestAddress(const char *api, const char *latitude, const char *longitude, char *out,
-                           size_t capacity);
+// The forecast request for a place: `latitude` and `longitude` as decimal texts with a dot;
+// with `quarters`, the 15-minute precipitation of the next two hours too (for a place where the
+// service has real 15-minute data). Returns 1 when the address fits in `out`, else 0 (out
+// empty).
+int ForecastRequestAddress(const char *api, const char *latitude, const char *longitude,
+                           int quarters, char *out, size_t capacity);
 
 // The search for a place name or postal code. Returns 1 when it fits, else 0 (out empty).
 int PlaceRequestAddress(const char *api, const char *name, char *out, size_t capacity);

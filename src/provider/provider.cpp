@@ -22,10 +22,12 @@ typedef struct ProviderService {
     size_t count;
 } ProviderService;
 
-static const ProviderAnswer *const kOpenMeteoAnswers[] = {
-    &PlaceAnswer, &OpenMeteoAnswer, &AlertsAnswer, &RadarIndexAnswer, &AirQualityAnswer};
-static const ProviderAnswer *const kMetNorwayAnswers[] = {
-    &PlaceAnswer, &MetNorwayAnswer, &AlertsAnswer, &RadarIndexAnswer, &AirQualityAnswer};
+static const ProviderAnswer *const kOpenMeteoAnswers[] = {&PlaceAnswer,      &OpenMeteoAnswer,
+                                                          &AlertsAnswer,     &RadarIndexAnswer,
+                                                          &AirQualityAnswer, &MetNowcastAnswer};
+static const ProviderAnswer *const kMetNorwayAnswers[] = {&PlaceAnswer,      &MetNorwayAnswer,
+                                                          &AlertsAnswer,     &RadarIndexAnswer,
+                                                          &AirQualityAnswer, &MetNowcastAnswer};
 
 static const ProviderService kOpenMeteoService = {
     Plugin.forecastApi, kOpenMeteoAnswers, sizeof kOpenMeteoAnswers / sizeof kOpenMeteoAnswers[0]};
@@ -84,7 +86,7 @@ static int ServiceRootAddress(const WeatherSource *self, char *out, size_t capac
 static int OpenMeteoPointAddress(const WeatherSource *self, const char *latitude,
                                  const char *longitude, char *out, size_t capacity) {
     (void)self;
-    return ForecastRequestAddress(Plugin.forecastApi, latitude, longitude, out, capacity);
+    return ForecastRequestAddress(Plugin.forecastApi, latitude, longitude, 0, out, capacity);
 }
 
 static int MetNorwayPointAddress(const WeatherSource *self, const char *latitude,

@@ -11,10 +11,14 @@ int RegionCovers(const Region *region, const PlaceInfo *place) {
         }
         return 0;
     }
+    return BoxesCover(region, place->latitude, place->longitude);
+}
+
+int BoxesCover(const Region *region, double latitude, double longitude) {
     for (size_t i = 0; i < region->boxCount; i++) {
         const Box *box = &region->boxes[i];
-        if (place->latitude >= box->south && place->latitude <= box->north &&
-            place->longitude >= box->west && place->longitude <= box->east) {
+        if (latitude >= box->south && latitude <= box->north && longitude >= box->west &&
+            longitude <= box->east) {
             return 1;
         }
     }
@@ -45,3 +49,19 @@ static const Box kEuropeBoxes[] = {
 };
 
 const Region EuropeRegion = REGION(kEuropeCountries, kEuropeBoxes);
+
+static const char *const kNoCountries[] = {""};
+static const Box kQuarterHourBoxes[] = {
+    {21.0, 53.0, -134.0, -60.0}, // HRRR
+    {43.0, 58.0, -4.0, 20.0},    // ICON-D2
+    {41.0, 52.0, -5.5, 10.0},    // AROME France
+};
+const Region QuarterHourRegion = REGION(kNoCountries, kQuarterHourBoxes);
+
+static const char *const kNordicCountries[] = {"NO", "SE", "FI", "DK"};
+static const Box kNordicBoxes[] = {
+    {57.95, 71.2, 4.5, 31.2}, // Norway's mainland, Sweden and Finland
+    {54.8, 57.8, 8.0, 12.7},  // Denmark
+    {55.3, 57.95, 12.7, 19.0} // southern Sweden
+};
+const Region NordicRegion = REGION(kNordicCountries, kNordicBoxes);

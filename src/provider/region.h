@@ -26,8 +26,19 @@ typedef struct Region {
 // else by its coordinates in one of the boxes.
 int RegionCovers(const Region *region, const PlaceInfo *place);
 
+// Whether one of the region's boxes holds the point, whatever its country.
+int BoxesCover(const Region *region, double latitude, double longitude);
+
 // Europe, as the European air-quality index speaks for it: the member countries of the
 // European Environment Agency and their neighbours on the continent.
 extern const Region EuropeRegion;
+
+// Where the forecast has real 15-minute precipitation: the areas of NOAA's HRRR (the contiguous
+// United States), DWD's ICON-D2 (Germany and its neighbours) and Météo-France's AROME (France).
+// By boxes alone: a model covers land and sea whatever the country.
+extern const Region QuarterHourRegion;
+
+// Where MET Norway's nowcast has radar: Norway, Sweden, Finland and Denmark.
+extern const Region NordicRegion;
 
 #endif

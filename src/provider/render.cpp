@@ -141,10 +141,7 @@ static const char *ClockText(int64_t minutes, char *out) {
     if (minutes == MODEL_NO_TIME) {
         return kNotAvailable;
     }
-    int minute = MinuteOfDay(minutes);
-    int hour = minute / 60;
-    FormatText(out, VALUE_CAPACITY, "%d:%02d %s", hour % 12 == 0 ? 12 : hour % 12, minute % 60,
-               hour < 12 ? "AM" : "PM");
+    FeedClockText(minutes, out, VALUE_CAPACITY);
     return out;
 }
 
@@ -589,6 +586,83 @@ static void LocalPage(const RenderContext *context, GrowText *out) {
     GrowTextAppend(out, "</h1>\n<p>Radar pictures by RainViewer.</p>\n</body>\n</html>\n");
 }
 
+// ---- The nowcast ---------------------------------------------------------------------------
+
+// The kind of what falls: snow where its water is nearly all of it, sleet where there is some
+// snow, rain otherwise; none where nothing falls.
+static enum PrecipKind KindOfAmounts(double mm, double snowCm) {
+    double snowMm = ModelHas(snowCm) ? snowCm * 10.0 / 7.0 : 0;
+    if (!ModelHas(mm) || mm <= 0) {
+        return snowMm > 0 ? PRECIP_SNOW : PRECIP_NONE;
+    }
+    return snowMm >= 0.9 * mm ? PRECIP_SNOW : snowMm > 0 ? PRECIP_SLEET : PRECIP_RAIN;
+}
+
+// One step as the nowcast's document keeps it: " RATE,KIND" (mm/h, enum PrecipKind; "-" for an
+// unknown rate).
+static void Step(GrowText *out, double rate, enum PrecipKind kind) {
+    char number[VALUE_CAPACITY] = "-";
+    if (ModelHas(rate)) {
+        FormatFixed(rate, 2, number, sizeof number);
+    }
+    GrowTextFormat(out, " %s,%d", number,
+                   ModelHas(rate) && rate >= PRECIP_WET_RATE ? (int)kind : 0);
+}
+
+// The steps of the next two hours and more in the finest the place has: the radar's five
+// minutes, or the model's real quarter hours. Empty where it has neither.
+static void FineSteps(const RenderContext *context, GrowText *out) {
+    const NowcastRecord *radar = context->nowcast;
+    const ModelWeather *model = context->model;
+    GrowTextAppend(out, " <fine>");
+    if (radar != NULL && radar->count > 0) {
+        GrowTextFormat(out, "5 %lld", (long long)radar->utc[0]);
+        for (int i = 0; i < radar->count; i++) {
+            // A gap in the radar's steps ends what it can say.
+            if (i > 0 && radar->utc[i] != radar->utc[0] + 5 * (int64_t)i) {
+                break;
+            }
+            Step(out, radar->rate[i], radar->kind);
+        }
+    } else if (model->quarterCount > 0) {
+        GrowTextFormat(out, "15 %lld", (long long)model->quarters[0].utc);
+        for (int i = 0; i < model->quarterCount; i++) {
+            const ModelQuarter *quarter = &model->quarters[i];
+            if (quarter->utc != model->quarters[0].utc + 15 * (int64_t)i) {
+                break;
+            }
+            double rate = ModelHas(quarter->precipitation) ? quarter->precipitation * 4 : NAN;
+            Step(out, rate, KindOfAmounts(quarter->precipitation, quarter->snowfall));
+        }
+    }
+    GrowTextAppend(out, "</fine>\n");
+}
+
+// A day of hourly steps from the hour in progress, each with what falls within it.
+static void HourlySteps(const RenderContext *context, GrowText *out) {
+    const ModelWeather *model = context->model;
+    int64_t first = CurrentHourUtc(context);
+    GrowTextFormat(out, " <hourly>60 %lld", (long long)first);
+    for (int h = 0; h < 25; h++) {
+        // An amount of the hour before its time (Open-Meteo's) is the next hour's.
+        const ModelValues *hour =
+            FindHour(model, first + 60 * (int64_t)(h + (model->amountsPrecede ? 1 : 0)));
+        double mm = hour != NULL ? hour->precipitation : NAN;
+        Step(out, mm, KindOfAmounts(mm, hour != NULL ? hour->snowfall : NAN));
+    }
+    GrowTextAppend(out, "</hourly>\n");
+}
+
+static void NowcastDocument(const RenderContext *context, GrowText *out) {
+    int64_t now = NowUtcMinutes(context);
+    GrowTextAppend(out, "<?xml version=\"1.0\"?>\n<nowcast ver=\"1\">\n");
+    GrowTextFormat(out, " <offset>%lld</offset>\n",
+                   (long long)(ModelLocalMinutes(context->model, now) - now));
+    FineSteps(context, out);
+    HourlySteps(context, out);
+    GrowTextAppend(out, "</nowcast>\n");
+}
+
 typedef void (*DocumentWriter)(const RenderContext *context, GrowText *out);
 
 typedef struct KindWriterRow {
@@ -597,8 +671,9 @@ typedef struct KindWriterRow {
 } KindWriterRow;
 
 static const KindWriterRow kKindWriters[] = {
-    {KIND_CURRENT, CurrentFeed},   {KIND_FORECAST, ForecastFeed}, {KIND_HOURLY, HourlyFeed},
-    {KIND_DETAILS, NarrativePage}, {KIND_HOME, LocalPage},        {KIND_AIR, AirDocument},
+    {KIND_CURRENT, CurrentFeed},     {KIND_FORECAST, ForecastFeed}, {KIND_HOURLY, HourlyFeed},
+    {KIND_DETAILS, NarrativePage},   {KIND_HOME, LocalPage},        {KIND_AIR, AirDocument},
+    {KIND_NOWCAST, NowcastDocument},
 };
 
 int RenderFeedDocument(enum DocumentKind kind, const RenderContext *context, GrowText *out) {

@@ -319,7 +319,7 @@ TEST(AirQualityAnswer, TheDocumentsDaysAreThePlacesLocalDays) {
                        times + R"(],"us_aqi":[)" + us + R"(],"birch_pollen":[)" + birch + "]}}";
     ASSERT_EQ(ANSWER_WEATHER, ReadAir(json, &air));
     PlaceInfo place = {48.21, 16.37, "", "AT", ""};
-    RenderContext context = {nullptr, &place, "T", 1, 5, 12, 0, nullptr, &air};
+    RenderContext context = {nullptr, &place, "T", 1, 5, 12, 0, nullptr, &air, nullptr};
     GrowText text;
     GrowTextInit(&text, 0);
     AirDocument(&context, &text);

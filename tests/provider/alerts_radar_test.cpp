@@ -119,7 +119,7 @@ TEST_F(AlertDocuments, TheSectionIsReadAsTheFeedsAlerts) {
     AlertList alerts = {2,
                         {{3, "Winter Storm Warning", ""}, {2, "Wind Advisory until 6 PM", ""}},
                         "https://forecast.weather.gov/MapClick.php?lat=39.7392&lon=-104.9903"};
-    RenderContext context = {&model, &kDenver, "AL1", 0, 5, 12, 0, &alerts, nullptr};
+    RenderContext context = {&model, &kDenver, "AL1", 0, 5, 12, 0, &alerts, nullptr, nullptr};
     GrowText text;
     GrowTextInit(&text, 0);
     ASSERT_EQ(1, RenderFeedDocument(KIND_CURRENT, &context, &text));
@@ -464,7 +464,7 @@ TEST_F(AlertDocuments, EachAlertLinksItsOwnPageElseTheList) {
               ReadForecastAnswer(json.data(), json.size(), &model, reason, sizeof reason));
     AlertList alerts = {
         2, {{3, "Storm", "https://www.met.no/storm"}, {2, "Snow", ""}}, "https://www.met.no/all"};
-    RenderContext context = {&model, &kDenver, "AL3", 0, 5, 12, 0, &alerts, nullptr};
+    RenderContext context = {&model, &kDenver, "AL3", 0, 5, 12, 0, &alerts, nullptr, nullptr};
     GrowText text;
     GrowTextInit(&text, 0);
     ASSERT_EQ(1, RenderFeedDocument(KIND_CURRENT, &context, &text));

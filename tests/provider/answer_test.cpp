@@ -40,8 +40,8 @@ static int Count(const std::string &document, const std::string &mark) {
 
 static std::string Render(enum DocumentKind kind, int metric, int days = 5, int hours = 12) {
     PlaceInfo place = {34.05, -118.25, "", "", ""};
-    RenderContext context = {&gModel, &place, "34.05,-118.25", metric, days,
-                             hours,   0,      nullptr,         nullptr};
+    RenderContext context = {&gModel, &place, "34.05,-118.25", metric,  days,
+                             hours,   0,      nullptr,         nullptr, nullptr};
     GrowText text;
     GrowTextInit(&text, 0);
     EXPECT_EQ(1, RenderFeedDocument(kind, &context, &text)) << kind;

@@ -27,7 +27,7 @@ inline void WriteRenderedDocuments(const ModelWeather *model, const PlaceInfo *p
             RenderContext context = {
                 model,          place,           id,           strcmp(unit, "Metric") == 0,
                 Plugin.maxDays, Plugin.maxHours, downloadTime, nullptr,
-                nullptr};
+                nullptr,        nullptr};
             GrowText text;
             GrowTextInit(&text, 0);
             ASSERT_EQ(1, RenderFeedDocument(kind, &context, &text)) << kind;

@@ -93,7 +93,8 @@ std::vector<int> HourNames(const ModelWeather *model, int count, uint64_t downlo
     PlaceInfo place = {};
     place.latitude = kBerlinLatitude;
     place.longitude = kBerlinLongitude;
-    RenderContext context = {model, &place, "BERLIN", 1, 3, count, downloadTime, nullptr, nullptr};
+    RenderContext context = {model, &place,       "BERLIN", 1,       3,
+                             count, downloadTime, nullptr,  nullptr, nullptr};
     GrowText text;
     GrowTextInit(&text, 0);
     EXPECT_EQ(1, RenderFeedDocument(KIND_HOURLY, &context, &text));

@@ -4,6 +4,7 @@
 #include "base/text.h"
 #include "base/vocabulary.h"
 #include "expr/measure.h"
+#include "expr/nowcast_terms.h"
 #include "moon/moon.h"
 
 // Fills one key of a section whose keys are the English texts themselves.
@@ -76,9 +77,17 @@ int LanguageKeyAt(int index, LanguageKey *out) {
     } else if ((index -= POLLEN_LEVEL_COUNT) < PLANT_COUNT) {
         air = PlantName((enum Plant)index);
     }
-    if (air == NULL) {
-        return 0;
+    if (air != NULL) {
+        PlainKey(out, "AirQuality", air, TRANSLATION_CAPACITY);
+        return 1;
     }
-    PlainKey(out, "AirQuality", air, TRANSLATION_CAPACITY);
-    return 1;
+    index -= PLANT_COUNT;
+    // The nowcast's sentences.
+    if (NowcastKeyAt(index, out->key, sizeof out->key)) {
+        out->section = "Nowcast";
+        out->english = out->key;
+        out->capacity = TRANSLATION_CAPACITY;
+        return 1;
+    }
+    return 0;
 }

@@ -41,14 +41,20 @@ static Nowcast Outlook(const char *locationId) {
     if (count == 0 || isnan(steps[0].rate)) {
         return result;
     }
-    result.hourly = steps[0].minutes == 60;
     int wetNow = IsWet(&steps[0]);
-    for (int i = 1; i < count; i++) {
-        if (isnan(steps[i].rate)) {
-            count = i; // nothing is known past an unknown step
-            break;
-        }
+    result.kind = steps[0].kind;
+    // An hour says no minute: rain in this hour is rain from its start, on.
+    if (steps[0].minutes == 60 && wetNow) {
+        result.hourly = 1;
+        result.outlook = OUTLOOK_LIKELY;
+        result.at = steps[0].startUtc;
+        return result;
+    }
+    int i = 1;
+    for (; i < count && !isnan(steps[i].rate); i++) {
         if (IsWet(&steps[i]) != wetNow) {
+            // A change found in an hourly step is worded by the hour.
+            result.hourly = steps[i].minutes == 60;
             result.at = steps[i].startUtc;
             result.kind = wetNow ? steps[0].kind : steps[i].kind;
             result.outlook = wetNow ? (result.hourly ? OUTLOOK_UNTIL : OUTLOOK_STOPS)
@@ -56,7 +62,12 @@ static Nowcast Outlook(const char *locationId) {
             return result;
         }
     }
-    result.kind = steps[0].kind;
+    // No change: said only of steps that reach two hours on; nothing is known past an unknown
+    // step.
+    const PrecipStep *last = &steps[i - 1];
+    if (last->startUtc + last->minutes < UnixMinutesOf(OsUtcNow()) + 120) {
+        return result; // OUTLOOK_UNKNOWN
+    }
     result.outlook = wetNow ? OUTLOOK_CONTINUES : OUTLOOK_DRY;
     return result;
 }

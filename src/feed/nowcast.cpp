@@ -55,15 +55,23 @@ static int ReadSteps(const char *text, int64_t now, int64_t until, PrecipStep *s
 
 int PrecipTimeline(const char *locationId, int hours, PrecipStep *steps, int capacity) {
     int64_t now = UnixMinutesOf(OsUtcNow());
+    int count = 0;
+    int64_t from = now;
     if (hours <= 2) {
         const char *fine = QueryNowcast(locationId, "<fine>", "</fine>", 1);
-        int count = ReadSteps(fine, now, now + 120, steps, capacity);
+        count = ReadSteps(fine, now, now + 120, steps, capacity);
         if (count > 0) {
-            return count;
+            // Where the fine steps end before two hours are out (a kept answer that has aged),
+            // the hours go on from there.
+            from = steps[count - 1].startUtc + steps[count - 1].minutes;
         }
     }
+    int64_t until = now + 60 * (int64_t)(hours <= 2 ? 2 : hours);
+    if (from >= until) {
+        return count;
+    }
     const char *hourly = QueryNowcast(locationId, "<hourly>", "</hourly>", 1);
-    return ReadSteps(hourly, now, now + 60 * (int64_t)(hours <= 2 ? 2 : hours), steps, capacity);
+    return count + ReadSteps(hourly, from, until, steps + count, capacity - count);
 }
 
 uint64_t PrecipTimelineStamp(const char *locationId) {

@@ -22,8 +22,9 @@ enum { PRECIP_STEP_CAPACITY = 64 };
 #define PRECIP_WET_RATE 0.1
 
 // The place's precipitation from the step that holds now on: for `hours` of 2 the nowcast's own
-// steps (5 or 15 minutes where the place has them, else hourly), for 3 to 24 hourly steps.
-// Returns the count written (at most `capacity`); 0 when there is no data.
+// steps (5 or 15 minutes where the place has them, then hourly ones where they end before the
+// two hours do), for 3 to 24 hourly steps. Returns the count written (at most `capacity`); 0
+// when there is no data.
 int PrecipTimeline(const char *locationId, int hours, PrecipStep *steps, int capacity);
 
 // When the timeline's data last changed (a file time), 0 when there are none: the graph is

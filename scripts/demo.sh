@@ -33,6 +33,7 @@ GeocodingApi=http://$host/v1/search
 AlertsApi=http://$host/alerts/active
 RadarApi=http://$host/public/weather-maps.json
 AirQualityApi=http://$host/v1/air-quality
+MetNowcastApi=http://$host/weatherapi/nowcast/2.0/complete
 FeedHost=$host
 NarrativeHost=$host
 PageHost=$host
@@ -93,6 +94,9 @@ done
 call "Precipitation amounts, Both" CurrentConditions "<city>: past hour <precipamount>" RAINALL Both 1
 call "Precipitation amounts by day and night" Forecast '<dayname>: <precipamount> / <precipamountn>, snow <snowamount> / <snowamountn>' TOKYORAIN 1 Both 1
 call "Precipitation amounts by hour" Hourly '<hourname>: <precipamount>, snow <snowamount>' SNOWSOON 2 Metric 1
+for id in RAINSOON RAINSTOP SNOWSOON DENVERRAIN TOKYORAIN OSLORAIN DRYSPELL; do
+  call "Nowcast at $id" CurrentConditions "<city>: <nowcast> (<nowcastmin> min)" "$id" "" 1
+done
 air='<aqi> <aqitext> (<aqiscale>), PM2.5 <pm25> <aqunit>, PM10 <pm10>, O3 <o3>, NO2 <no2>, SO2 <so2>, CO <co>, dust <dust>'
 air+='%bpollen <pollen>: alder <pollenalder>, birch <pollenbirch>, grass <pollengrass>, mugwort <pollenmugwort>, olive <pollenolive>, ragweed <pollenragweed>'
 call "Air in European spring" CurrentConditions "<city>: $air" SPRING "" 1

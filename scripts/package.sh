@@ -175,6 +175,7 @@ sed -i "s|^ForecastApi=.*|ForecastApi=$service/v1/forecast|
         s|^AlertsApi=.*|AlertsApi=$service/alerts/active|
         s|^RadarApi=.*|RadarApi=$service/public/weather-maps.json|
         s|^AirQualityApi=.*|AirQualityApi=$service/v1/air-quality|
+        s|^MetNowcastApi=.*|MetNowcastApi=$service/weatherapi/nowcast/2.0/complete|
         s|^DefaultLocationID=.*|DefaultLocationID=SPRING|
         s|^DefaultIconPath=.*|DefaultIconPath=$linux/weather.images|" "$linux/nimbrel.ini"
 # SPRING is a place of the local service in Europe, in pollen season: every value of the recipes,
@@ -219,6 +220,7 @@ if [ -n "$wine_ok" ]; then
           s|^AlertsApi=.*|AlertsApi=$service/alerts/active\r|
           s|^RadarApi=.*|RadarApi=$service/public/weather-maps.json\r|
           s|^AirQualityApi=.*|AirQualityApi=$service/v1/air-quality\r|
+          s|^MetNowcastApi=.*|MetNowcastApi=$service/weatherapi/nowcast/2.0/complete\r|
           s|^DefaultIconPath=.*|DefaultIconPath=Z:$win/weather.images\r|" "$win/nimbrel.ini"
   printf 'CurrentConditions\t<temp><tempunit> <cond>\t\tMetric\t1\nIconCC\t\t\n' >"$work/win-calls.txt"
   wine_run "$win/nimbrel-host.exe" --batch "$work/win-calls.txt" >"$work/win-results.txt" ||

@@ -4,6 +4,7 @@
 
 #include "expr/air_terms.h"
 #include "expr/condition.h"
+#include "expr/nowcast_terms.h"
 #include "expr/datetime.h"
 #include "expr/expression.h"
 #include "expr/measure.h"
@@ -33,7 +34,8 @@ static const char kForecastHelp[] =
     "<precipamount> - precipitation of chosen day%b<precipamountn> - at night%b<snowamount> - "
     "snowfall of chosen day%b<snowamountn> - at night%b<aqi> - "
     "highest air quality index of chosen day%b<aqitext> - its band%b<aqiscale> - the index's "
-    "scale%b<pollen> - highest pollen "
+    "scale%b<nowcast> - the next two hours' precipitation, as in CurrentConditions%b<pollen> - "
+    "highest pollen "
     "level of chosen day";
 
 static const char kHourlyHelp[] =
@@ -198,6 +200,9 @@ static const char *FAirIndex(const ExpressionCall *c) {
 static const char *FAirBand(const ExpressionCall *c) {
     return AirBandText(c->locationId, Day(c));
 }
+static const char *FNowcast(const ExpressionCall *c) {
+    return NowcastText(c->locationId);
+}
 static const char *FAirScale(const ExpressionCall *c) {
     return AirScaleText(c->locationId);
 }
@@ -244,6 +249,7 @@ static const Term kForecastTerms[] = {
     {"<aqi>", FAirIndex, TERM_TESTED},
     {"<aqitext>", FAirBand, TERM_TESTED},
     {"<aqiscale>", FAirScale, TERM_TESTED},
+    {"<nowcast>", FNowcast, TERM_TESTED},
     {"<pollen>", FPollen, TERM_TESTED},
 };
 

@@ -201,7 +201,7 @@ TEST_F(ForecastTest, TheClockChoosesThePeriod) {
 TEST_F(ForecastTest, TheHelpTexts) {
     std::string forecast = ForecastTermsHelp();
     EXPECT_EQ(0u, forecast.find("Use these terms in your Forecast Expression:\n\n<high> - high "));
-    EXPECT_EQ(28 + 4, (int)std::count(forecast.begin(), forecast.end(), '<'));
+    EXPECT_EQ(28 + 5, (int)std::count(forecast.begin(), forecast.end(), '<'));
     std::string hourly = HourlyTermsHelp();
     EXPECT_EQ(0u, hourly.find("Use these terms in your Hourly Expression:%b%b<update> - "));
     EXPECT_EQ(std::string::npos, hourly.find('\n'));

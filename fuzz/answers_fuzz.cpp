@@ -4,7 +4,8 @@
 // Beyond the sanitizers, every document must keep the layout the feed queries count on:
 // each day, part and hour with its elements, the narrative with its quoted fields, and no text
 // of the answer that opens or closes an element.
-// MET Norway's answer is read too, against a clock and an offset the options give, and an
+// MET Norway's forecast is read too, against a clock and an offset the options give, its nowcast
+// into the nowcast's document, and an
 // air-quality answer is read and written as the air's document, one element of each kind for
 // every hour and every local day.
 // Fields: options (forecast days, hours, the place's offset in hours, the clock), answer.
@@ -24,6 +25,8 @@
 
 static ModelWeather gModel;
 static AirQualityRecord gAir;
+static NowcastRecord gNowcast;
+static const NowcastRecord *gRadar; // gNowcast when the answer read as a nowcast, else NULL
 
 static int Count(const char *text, const char *mark) {
     int count = 0;
@@ -44,7 +47,7 @@ static void CheckDocuments(const PlaceInfo *place, const AlertList *alerts, int 
     for (int metric = 0; metric <= 1; metric++) {
         RenderContext context = {
             &gModel, place,   "FUZZ", metric, days, hours, 133000000000000000ull,
-            alerts,  nullptr, nullptr};
+            alerts,  nullptr, gRadar};
         GrowText text;
         GrowTextInit(&text, 0);
         Require(RenderFeedDocument(KIND_CURRENT, &context, &text) == 1);
@@ -61,6 +64,10 @@ static void CheckDocuments(const PlaceInfo *place, const AlertList *alerts, int 
         Require(RenderFeedDocument(KIND_HOURLY, &context, &text) == 1);
         Require(Count(text.bytes, "<tmp>") == hours && Count(text.bytes, "<t>") == 2 * hours &&
                 Count(text.bytes, " c=\"") == hours);
+        Require(RenderFeedDocument(KIND_NOWCAST, &context, &text) == 1);
+        Require(Count(text.bytes, "<fine>") == 1 && Count(text.bytes, "</fine>") == 1 &&
+                Count(text.bytes, "<hourly>60 ") == 1 && Count(text.bytes, ",") >= 25 &&
+                Count(text.bytes, "<") == Count(text.bytes, ">"));
         Require(RenderFeedDocument(KIND_DETAILS, &context, &text) == 1);
         Require(Count(text.bytes, "mpdData['narr']") == 11 && Count(text.bytes, "');") == 11 &&
                 Count(text.bytes, "'") == 164 && Count(text.bytes, "mpdNObj('") == 1);
@@ -121,6 +128,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     } else {
         Require(picture[0] == '\0');
     }
+
+    gRadar = ReadMetNowcastAnswer(json.data(), json.size(), &gNowcast) == ANSWER_WEATHER ? &gNowcast
+                                                                                         : NULL;
+    Require(gNowcast.count >= 0 && gNowcast.count <= NOWCAST_STEP_CAPACITY);
 
     MetNorwayClock clock;
     clock.utcNowMinutes = 29442600 + (options.size() > 3 ? (unsigned char)options[3] * 360 : 0);

@@ -259,5 +259,9 @@ for scenario in hostile nulls badjson; do
     answer_seed '\x04\x0b' "/v1/air-quality?latitude=48.2100&longitude=16.3700&$AIR"
 done
 fetch "/_control/reset" >/dev/null
+# MET Norway's nowcast (radar, and none), and a forecast with 15-minute steps.
+answer_seed '\x04\x0b' "/weatherapi/nowcast/2.0/complete?lat=59.9200&lon=10.7400"
+answer_seed '\x04\x0b' "/weatherapi/nowcast/2.0/complete?lat=55.6800&lon=12.5700"
+answer_seed '\x04\x0b' "/v1/forecast?latitude=52.5200&longitude=13.4000&current=temperature_2m,weather_code&hourly=temperature_2m,precipitation,snowfall,weather_code&daily=weather_code&timezone=auto&timeformat=unixtime&past_days=1&forecast_days=3&minutely_15=precipitation,snowfall&forecast_minutely_15=9"
 
 echo "seeds written: $n"

@@ -9,7 +9,7 @@ native_packages=(build-essential cmake pkg-config libgtest-dev googletest libben
                  libcurl4-openssl-dev libcpp-httplib-dev rapidjson-dev zlib1g-dev locales-all
                  faketime tinyproxy curl python3 strace valgrind clang-format clang
                  libclang-rt-14-dev librsvg2-bin fonts-dejavu-core openssl ca-certificates
-                 libhowardhinnant-date-dev tzdata)
+                 libhowardhinnant-date-dev libstb-dev tzdata)
 # unicode-cldr-core: the map of zone names to Windows zones, made into a table at build time.
 # The 64-bit cross compiler and Wine test the Windows backend where 32-bit Wine cannot start.
 windows_packages=(g++-mingw-w64-i686 wine wine32:i386 unicode-cldr-core g++-mingw-w64-x86-64

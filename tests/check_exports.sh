@@ -4,7 +4,7 @@
 set -euo pipefail
 module=$1
 expected="AlertIcon CurrentConditions CustomRadar Forecast Hourly IconCC IconForecast IconHourly
-IconLater IconNow AirQualityIcon ListCCTerms ListForecastTerms ListHourlyTerms LocalRadar MoonIcon Now Later
+IconLater IconNow AirQualityIcon PrecipitationGraph ListCCTerms ListForecastTerms ListHourlyTerms LocalRadar MoonIcon Now Later
 getinfo getparam init"
 case "$module" in
   *.dll)

@@ -182,6 +182,10 @@ const char *AirQualityIconPath(const char *locationId, int period) {
     return PicturePath(IconFolder(""), name, NULL);
 }
 
+const char *NoDataIconPath(void) {
+    return PicturePath(IconFolder(""), "NA", NULL);
+}
+
 const char *AlertIconLink(const char *locationId, const char *folder) {
     const char *link = QueryCurrent(locationId ? locationId : "", "", "<l>", "</l>", 1);
     if (strstr(link, "ERROR") != NULL) {

@@ -47,6 +47,10 @@ const char *ResolveIcon(const char *locationId, const char *folder, int period, 
 // folder; NA where there is no index. Pictures and results as ResolveIcon's.
 const char *AirQualityIconPath(const char *locationId, int period);
 
+// The NA picture of the DefaultIconPath folder, for a picture of data a place does not have.
+// Pictures and results as ResolveIcon's.
+const char *NoDataIconPath(void);
+
 // The alert picture joined to the first alert's link, "PATH%lLINK", with "www." in the link
 // (and any "zzz." it held) rewritten to the source's alertLinkHost when it has one (the feed's
 // ALERT_HOST_PREFIX); other sources' links stay as they are. PATH is WEATHERALERT with the first

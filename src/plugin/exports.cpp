@@ -11,7 +11,7 @@
 static const char kFunctionList[] =
     "CurrentConditions|Forecast|Now|Later|Hourly|IconCC|IconForecast|IconNow|IconLater|"
     "IconHourly|AlertIcon|MoonIcon|LocalRadar|CustomRadar|ListCCTerms|ListForecastTerms|"
-    "ListHourlyTerms|AirQualityIcon";
+    "ListHourlyTerms|AirQualityIcon|PrecipitationGraph";
 
 static const char kExpressionPrompts[] =
     "your weather expression|Location ID|Unit Type\nEnglish, Metric or Both|Show degree symbol|";
@@ -40,6 +40,7 @@ static const PromptEntry kPrompts[] = {
     {"CustomRadar", "nickname|image url|refresh time (in minutes)|"},
     {"MoonIcon", "Path to the Images|how many days from now|"},
     {"AirQualityIcon", "Location ID|period\n(0 now, a day number, or -hour number)|"},
+    {"PrecipitationGraph", "Location ID|hours\n(2 for the nowcast, 3 to 24)|"},
 };
 
 Text NIMBREL_CALL init(void) {

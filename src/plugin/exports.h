@@ -40,6 +40,10 @@ NIMBREL_API Text NIMBREL_CALL MoonIcon(Text folder, Text daysFromNow);
 // The badge of the air-quality band of a period (0 now, d a forecast day, -h an hour) in the
 // DefaultIconPath folder, or its NA picture.
 NIMBREL_API Text NIMBREL_CALL AirQualityIcon(Text locationId, Text period);
+// The path of a 240 x 60 PNG of the place's precipitation over the next hours (2 for the
+// nowcast's own steps, 3 to 24 hourly; others held to that range), drawn in the cache folder;
+// the NA picture where the place has no data.
+NIMBREL_API Text NIMBREL_CALL PrecipitationGraph(Text locationId, Text hours);
 
 // Radar functions.
 NIMBREL_API Text NIMBREL_CALL LocalRadar(Text locationId);

@@ -3,7 +3,9 @@
 #include <limits.h>
 #include <stdint.h>
 
+#include "feed/nowcast.h"
 #include "images/icons.h"
+#include "images/precip_graph.h"
 #include "images/radar.h"
 #include "platform/platform.h"
 #include "plugin/exports.h"
@@ -82,6 +84,17 @@ Text NIMBREL_CALL AirQualityIcon(Text locationId, Text period) {
         return ICON_TIMEOUT_TEXT;
     }
     const char *result = AirQualityIconPath(OrEmpty(locationId), TextToInt(OrEmpty(period)));
+    LeaveFrame(entry);
+    return result;
+}
+
+Text NIMBREL_CALL PrecipitationGraph(Text locationId, Text hours) {
+    static const PrecipTimelineReader kNowcast = {PrecipTimeline, PrecipTimelineStamp};
+    FrameEntry entry = EnterFrame();
+    if (entry == FRAME_TIMED_OUT) {
+        return ICON_TIMEOUT_TEXT;
+    }
+    const char *result = PrecipGraphPath(OrEmpty(locationId), TextToInt(OrEmpty(hours)), &kNowcast);
     LeaveFrame(entry);
     return result;
 }

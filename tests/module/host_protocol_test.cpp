@@ -13,7 +13,7 @@
 static const char kFunctionList[] =
     "CurrentConditions|Forecast|Now|Later|Hourly|IconCC|IconForecast|IconNow|IconLater|"
     "IconHourly|AlertIcon|MoonIcon|LocalRadar|CustomRadar|ListCCTerms|ListForecastTerms|"
-    "ListHourlyTerms|AirQualityIcon";
+    "ListHourlyTerms|AirQualityIcon|PrecipitationGraph";
 
 class HostProtocol : public ::testing::Test {
   protected:
@@ -24,10 +24,10 @@ class HostProtocol : public ::testing::Test {
     PluginCopy plugin{"protocol"};
 };
 
-TEST_F(HostProtocol, InitListsTheEighteenFunctions) {
+TEST_F(HostProtocol, InitListsTheNineteenFunctions) {
     std::string list = plugin.Call0("init");
     EXPECT_EQ(kFunctionList, list);
-    EXPECT_EQ(17, std::count(list.begin(), list.end(), '|'));
+    EXPECT_EQ(18, std::count(list.begin(), list.end(), '|'));
     EXPECT_NE('|', list.back());
 }
 
@@ -54,6 +54,7 @@ TEST_F(HostProtocol, GetparamGivesEachPromptList) {
         {"CustomRadar", "nickname|image url|refresh time (in minutes)|"},
         {"MoonIcon", "Path to the Images|how many days from now|"},
         {"AirQualityIcon", "Location ID|period\n(0 now, a day number, or -hour number)|"},
+        {"PrecipitationGraph", "Location ID|hours\n(2 for the nowcast, 3 to 24)|"},
         // No prompts: the term lists, the protocol itself, and names it does not list.
         {"ListCCTerms", ""},
         {"ListForecastTerms", ""},
@@ -119,6 +120,8 @@ TEST_F(HostProtocol, EveryExportAnswersWithATextWhateverItsArguments) {
                                                                {"MoonIcon", 2},
                                                                {"LocalRadar", 1},
                                                                {"CustomRadar", 3},
+                                                               {"AirQualityIcon", 2},
+                                                               {"PrecipitationGraph", 2},
                                                                {"ListCCTerms", 0},
                                                                {"ListForecastTerms", 0},
                                                                {"ListHourlyTerms", 0}};

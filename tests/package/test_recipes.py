@@ -35,7 +35,7 @@ class ConkyLayout(unittest.TestCase):
         self.assertEqual(package_tool.conky_layout_faults(conf), [])
         # Every picture of the recipe is checked: the current one, the air-quality badge and
         # three forecast days.
-        self.assertEqual(len(re.findall(r"-i \d+ -s \d+x\d+", conf)), 5)
+        self.assertEqual(len(re.findall(r"-i \d+ -s \d+x\d+", conf)), 6)
 
     def test_pictures_that_meet_a_text_are_found(self):
         faults = {

@@ -133,6 +133,11 @@ now+='%bsun <sunrise> to <sunset>, moon <moon>'
 (cd "$demo/plugin" && TEMP="$demo/temp" ./nimbrel-host --batch "$demo/panel-calls.txt") \
   >"$demo/panel-results.txt"
 python3 tools/panel/panel.py "$demo/panel-results.txt" "$shown/panel.png"
+# The precipitation graph of a shower about to start, of snow on its way and of a dry spell.
+for id in RAINSOON SNOWSOON DRYSPELL; do
+  graph=$(cd "$demo/plugin" && TEMP="$demo/temp" ./nimbrel-host PrecipitationGraph "$id" 2)
+  cp "$graph" "$shown/graph-$id.png"
+done
 
 echo
 echo "== The weather service answered $(wc -l <"$demo/service/sim.log") requests" \
@@ -144,3 +149,4 @@ echo
 echo "== What a person sees"
 echo "the panel:           $PWD/$shown/panel.png"
 echo "every icon by name:  $PWD/$shown/contact-sheet.png"
+echo "precipitation graphs: $PWD/$shown/graph-RAINSOON.png, graph-SNOWSOON.png, graph-DRYSPELL.png"

@@ -178,6 +178,36 @@ TEST_F(Nowcast, AFailingRadarFallsBackAndNeverCostsTheWeather) {
     EXPECT_EQ(1, NowcastRequests());
 }
 
+TEST_F(Nowcast, AnAnswerTwentyFiveMinutesOldStillReadsRight) {
+    // The same rain, as an answer made 25 minutes earlier gives it: its steps begin 25 minutes
+    // earlier, and the rain 45 minutes after its own quarter hour, 20 minutes after this one.
+    for (int attempt = 0; attempt < 3; attempt++) {
+        int64_t before = NowMinutes();
+        Now("<nowcast>", "RAINSOON");
+        std::string path = sandbox::Join(cache, "Nowcast.RAINSOON.xml");
+        std::string document = sandbox::ReadFile(path);
+        size_t at = document.find("<fine>15 ");
+        ASSERT_NE(std::string::npos, at) << document;
+        long long start = atoll(document.c_str() + at + 9);
+        document.replace(at + 9, std::to_string(start).size(), std::to_string(start - 25));
+        sandbox::WriteFile(path, document);
+        std::string sentence = Now("<nowcast>", "RAINSOON");
+        std::string minutes = Now("<nowcastmin>", "RAINSOON");
+        int64_t after = NowMinutes();
+        if (Anchor(before, 15) != Anchor(after, 15)) {
+            SetFileAge(path, 10 * 60); // written anew from the kept answer on the next try
+            continue;
+        }
+        int64_t rain = Anchor(before, 15) + 20;
+        EXPECT_EQ(At("Rain starting around", "RAINSOON", rain), sentence);
+        EXPECT_TRUE(minutes == std::to_string(rain - after) ||
+                    minutes == std::to_string(rain - before))
+            << minutes;
+        return;
+    }
+    FAIL() << "the clock kept crossing a step";
+}
+
 TEST_F(Nowcast, AKeptTimelineIsReadAgainstTheClock) {
     // An answer that came an hour ago: its rain "starting" 45 minutes after its quarter hour
     // began a quarter of an hour ago, and stops an hour and a quarter from now.

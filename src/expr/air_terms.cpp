@@ -46,7 +46,8 @@ const char *AirBandText(const char *locationId, int period) {
     if (text != NULL && strncmp(text, "ERROR", 5) == 0) {
         return text;
     }
-    return TranslatedWord(AirBandName(scale, AirBandFor(locationId, period, scale)));
+    // The index just read is the band's: no second look at the document.
+    return TranslatedWord(AirBandName(scale, AirBandOf(text, scale)));
 }
 
 const char *AirScaleText(const char *locationId) {

@@ -81,12 +81,16 @@ static int ParseNumber(const char *text, double *value) {
     return ParseDecimal(text, strlen(text), value);
 }
 
-int AirBandFor(const char *locationId, int period, enum AirScale scale) {
-    const char *text =
-        AirText(locationId, period,
-                AirValueWord(scale == AIR_SCALE_EUROPEAN ? AIR_EUROPEAN_INDEX : AIR_US_INDEX));
+int AirBandOf(const char *indexText, enum AirScale scale) {
     double index;
-    return text != NULL && ParseNumber(text, &index) ? AirBand(scale, index) : 0;
+    return indexText != NULL && ParseNumber(indexText, &index) ? AirBand(scale, index) : 0;
+}
+
+int AirBandFor(const char *locationId, int period, enum AirScale scale) {
+    return AirBandOf(
+        AirText(locationId, period,
+                AirValueWord(scale == AIR_SCALE_EUROPEAN ? AIR_EUROPEAN_INDEX : AIR_US_INDEX)),
+        scale);
 }
 
 int AirPollenFor(const char *locationId, int period, int *plant) {

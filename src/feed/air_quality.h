@@ -19,6 +19,10 @@ const char *AirText(const char *locationId, int period, const char *word);
 // index for a place in Europe and the US index elsewhere.
 enum AirScale AirScaleFor(const char *locationId);
 
+// The band, 1 to 6, of an index as AirText gives it (NULL, a number, or an error text) on
+// `scale`; 0 when it is no index.
+int AirBandOf(const char *indexText, enum AirScale scale);
+
 // The band, 1 to 6, of the place's index for `period` on `scale`; 0 when there is no index.
 int AirBandFor(const char *locationId, int period, enum AirScale scale);
 

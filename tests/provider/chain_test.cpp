@@ -433,7 +433,9 @@ std::string TermsShowingNotAvailable(const std::string &id, const char *unit) {
             missing += std::string("current ") + term + " ";
         }
     }
-    for (const char *day : {"1", "3", "7"}) {
+    // Day 1's day part lies behind the answer's first hour once the sun has set there, and its
+    // averages then read N/A whatever the source; the days ahead show what MET Norway lacks.
+    for (const char *day : {"2", "3", "7"}) {
         for (const char *term : kForecast) {
             if (std::string(ForecastText(term, id.c_str(), day, unit, "1")).find("N/A") !=
                 std::string::npos) {

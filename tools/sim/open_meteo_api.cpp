@@ -485,7 +485,9 @@ struct Place {
 // edges, polluted air far away); places whose precipitation is timed against the service
 // clock (precipitation.h: rain that starts, stops, goes on, snow, sleet, a dry spell, inside the
 // 15-minute areas and outside them, and the Nordic places of the nowcast with each radar
-// coverage); and places whose text needs care (accents, an apostrophe, no
+// coverage); the cities of MeteoAlarm's feeds (meteoalarm_feeds.cpp: Warsaw, Madrid and Paris
+// inside coded regions, London and Zurich inside polygons, Athens with no warning); and places
+// whose text needs care (accents, an apostrophe, no
 // first-level division, which is also outside the alerts' coverage).
 const struct {
     const char *name;
@@ -572,6 +574,24 @@ const struct {
     {"NOCOVER",
      {7180131, "Tunturila", 69.50, 27.00, 90.0, "FI", 7180130, "Europe/Helsinki", 25000, 7180139,
       "Finland", "Lapland"}},
+    {"WARSAW",
+     {7190001, "Warszawa", 52.23, 21.01, 100.0, "PL", 7190000, "Europe/Warsaw", 1860281, 7190099,
+      "Poland", "Masovia"}},
+    {"PARIS",
+     {7190011, "Paris", 48.86, 2.35, 42.0, "FR", 7190010, "Europe/Paris", 2138551, 7190109,
+      "France", "\u00CEle-de-France"}},
+    {"LONDON",
+     {7190021, "London", 51.51, -0.13, 25.0, "GB", 7190020, "Europe/London", 8961989, 7190119,
+      "United Kingdom", "England"}},
+    {"ZURICH",
+     {7190031, "Z\u00FCrich", 47.37, 8.55, 408.0, "CH", 7110000, "Europe/Zurich", 421878, 7110099,
+      "Switzerland", "Z\u00FCrich"}},
+    {"MADRID",
+     {7190041, "Madrid", 40.42, -3.70, 667.0, "ES", 7190040, "Europe/Madrid", 3255944, 7190139,
+      "Spain", "Madrid"}},
+    {"ATHENS",
+     {7190051, "Athens", 37.98, 23.73, 70.0, "GR", 7190050, "Europe/Athens", 664046, 7190149,
+      "Greece", "Attica"}},
     {"UMLAUT",
      {7110001, "Z\u00FCrich", 47.37, 8.55, 408.0, "CH", 7110000, "Europe/Zurich", 421878, 7110099,
       "Switzerland", "Z\u00FCrich"}},

@@ -44,7 +44,7 @@ std::atomic<int> g_groupScenarios[kAddressGroupCount] = {
     {static_cast<int>(Scenario::Normal)}, {static_cast<int>(Scenario::Normal)},
     {static_cast<int>(Scenario::Normal)}, {static_cast<int>(Scenario::Normal)},
     {static_cast<int>(Scenario::Normal)}, {static_cast<int>(Scenario::Normal)},
-    {static_cast<int>(Scenario::Normal)}};
+    {static_cast<int>(Scenario::Normal)}, {static_cast<int>(Scenario::Normal)}};
 std::atomic<bool> g_shuttingDown(false);
 std::mutex g_shutdownMutex;
 std::condition_variable g_shutdownSignal;
@@ -114,6 +114,10 @@ void DeliverStall(httplib::Response &response, const std::string &contentType) {
 
 Padding PaddingFor(const std::string &contentType) {
     std::string mediaType = contentType.substr(0, contentType.find(';'));
+    if (mediaType == "application/xml" ||
+        (mediaType.compare(0, 12, "application/") == 0 && mediaType.size() >= 4 &&
+         mediaType.compare(mediaType.size() - 4, 4, "+xml") == 0))
+        return Padding::Comment;
     if (mediaType == "application/json" ||
         (mediaType.compare(0, 12, "application/") == 0 && mediaType.size() >= 5 &&
          mediaType.compare(mediaType.size() - 5, 5, "+json") == 0))
@@ -196,7 +200,11 @@ Scenario GroupScenario(AddressGroup group) {
     Scenario own = OwnGroupScenario(group);
     if (own != Scenario::Normal)
         return own;
-    return group == AddressGroup::Frames ? GroupScenario(AddressGroup::Radar) : ServiceScenario();
+    if (group == AddressGroup::Frames)
+        return GroupScenario(AddressGroup::Radar);
+    if (group == AddressGroup::MeteoAlarm)
+        return GroupScenario(AddressGroup::Alerts);
+    return ServiceScenario();
 }
 
 void BeginShutdown() {

@@ -43,7 +43,8 @@ const std::chrono::seconds kSlowDelay(2);
 // The size a huge answer is padded to, and the padding's byte at `index` of `length`: a
 // comment in XML and HTML, blanks after JSON (both still read as one document), zero
 // bytes after a picture, which decoders skip. Every JSON type (application/json, and the
-// "+json" ones such as application/geo+json) is padded with blanks.
+// "+json" ones such as application/geo+json) is padded with blanks, every XML type
+// (application/xml and the "+xml" ones such as application/atom+xml) with a comment.
 const size_t kHugeSize = 20u * 1024u * 1024u;
 enum class Padding { Zeros, Comment, Blanks };
 Padding PaddingFor(const std::string &contentType);
@@ -65,19 +66,29 @@ Scenario EffectiveScenario(const std::string &upperCasedId);
 
 // Addresses that can be given a scenario of their own (/_control/alerts, /_control/radar,
 // /_control/frames, /_control/openmeteo, /_control/metno, /_control/airquality,
-// /_control/nowcast), so that one
+// /_control/nowcast, /_control/meteoalarm), so that one
 // service fails while the others keep working. Normal clears it. Frames are the radar pictures
 // alone: a test can let the index answer and the picture fail. OpenMeteo is the JSON forecast
 // alone (the place search keeps answering), MetNorway the Locationforecast answers, AirQuality
 // the air-quality answers (the forecast keeps answering), Nowcast MET Norway's nowcast answers
-// (its Locationforecast keeps answering).
-enum class AddressGroup { Alerts, Radar, Frames, OpenMeteo, MetNorway, AirQuality, Nowcast };
-const int kAddressGroupCount = 7;
+// (its Locationforecast keeps answering), MeteoAlarm the European warnings' Atom feeds alone
+// (the other alert services keep answering, while the alerts' scenario reaches these feeds too).
+enum class AddressGroup {
+    Alerts,
+    Radar,
+    Frames,
+    OpenMeteo,
+    MetNorway,
+    AirQuality,
+    Nowcast,
+    MeteoAlarm
+};
+const int kAddressGroupCount = 8;
 void SetGroupScenario(AddressGroup group, Scenario scenario);
 // The group's own scenario, Normal when it has none.
 Scenario OwnGroupScenario(AddressGroup group);
-// The scenario in force for the group's addresses: its own, else (for frames) the radar's, else
-// the control request's.
+// The scenario in force for the group's addresses: its own, else (for frames) the radar's or (for
+// MeteoAlarm) the alerts', else the control request's.
 Scenario GroupScenario(AddressGroup group);
 
 // Shutdown wakes every handler that waits, so the server can stop at once.

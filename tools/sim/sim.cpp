@@ -15,6 +15,7 @@
 #include "air_quality_api.h"
 #include "feed_documents.h"
 #include "national_alerts.h"
+#include "meteoalarm_feeds.h"
 #include "metno_api.h"
 #include "nws_alerts.h"
 #include "open_meteo_api.h"
@@ -399,6 +400,13 @@ void ServeNorwayAlerts(const httplib::Request &request, httplib::Response &respo
                              scenario));
 }
 
+// /feeds/meteoalarm-legacy-atom-SLUG: one European country's warnings, under their own
+// scenario, else the alerts', else every address's.
+void ServeMeteoalarmFeed(const httplib::Request &request, httplib::Response &response) {
+    Scenario scenario = GroupScenario(AddressGroup::MeteoAlarm);
+    Serve(response, scenario, MeteoalarmFeedAnswer(request.matches[1], ServiceNow(), scenario));
+}
+
 // /public/weather-maps.json: the radar frames, whose host is this service.
 void ServeRadarIndex(const httplib::Request &request, httplib::Response &response) {
     Scenario scenario = GroupScenario(AddressGroup::Radar);
@@ -511,6 +519,7 @@ void SetUpRoutes(httplib::Server &server) {
     server.Get(Route("/collections/weather-alerts/items"), ServeCanadaAlerts);
     server.Get(Route(R"(/weatherapi/metalerts/2\.0/current\.json)"), ServeNorwayAlerts);
     server.Get(Route(R"(/alerts/([^/]+)/([0-9]+))"), ServeAlertPage);
+    server.Get(Route("/feeds/meteoalarm-legacy-atom-([^/]*)"), ServeMeteoalarmFeed);
     server.Get(Route("/v1/forecast"), ServeJsonForecast);
     server.Get(Route("/v1/search"), ServeJsonSearch);
     server.Get(Route("/v1/air-quality"), ServeAirQuality);
@@ -530,7 +539,7 @@ void SetUpRoutes(httplib::Server &server) {
     } kGroups[] = {{AddressGroup::Alerts, "alerts"},   {AddressGroup::Radar, "radar"},
                    {AddressGroup::Frames, "frames"},   {AddressGroup::OpenMeteo, "openmeteo"},
                    {AddressGroup::MetNorway, "metno"}, {AddressGroup::AirQuality, "airquality"},
-                   {AddressGroup::Nowcast, "nowcast"}};
+                   {AddressGroup::Nowcast, "nowcast"}, {AddressGroup::MeteoAlarm, "meteoalarm"}};
     for (const auto &entry : kGroups) {
         AddressGroup group = entry.group;
         const char *label = entry.label;

@@ -592,6 +592,185 @@ problems=$(
 )
 [[ -z $problems ]] || fail "$problems"
 
+# --- Europe's warnings, one Atom feed per country, in the shape of MeteoAlarm's legacy feeds
+FEEDS="/feeds/meteoalarm-legacy-atom-"
+SLUGS="andorra austria belgium bosnia-herzegovina bulgaria croatia cyprus czechia denmark estonia
+finland france germany greece hungary iceland ireland israel italy latvia lithuania luxembourg
+malta moldova montenegro netherlands norway poland portugal republic-of-north-macedonia romania
+serbia slovakia slovenia spain sweden switzerland ukraine united-kingdom"
+mkdir -p "$WORK/feeds"
+# answer_check, each broken rule counted as a failure.
+feed_answer_check() {
+    local problem
+    problem=$(answer_check "$@")
+    [[ -z $problem ]] || fail "$problem"
+}
+for slug in $SLUGS; do
+    curl -s --noproxy '*' --max-time 5 -o "$WORK/feeds/$slug.xml" \
+        -w '%{http_code} %{content_type}\n' "$BASE$FEEDS$slug" >"$WORK/feeds/$slug.status"
+done
+# Prints one line per broken rule; nothing when the feeds hold. The service clock is
+# 2026-12-08T09:53 UTC plus the minutes given.
+cat >"$WORK/meteoalarm_check.py" <<'EOF'
+import datetime, os, sys, xml.etree.ElementTree as ET
+
+folder, minutes = sys.argv[1], int(sys.argv[2])
+now = datetime.datetime(2026, 12, 8, 9, 53, tzinfo=datetime.timezone.utc)
+now += datetime.timedelta(minutes=minutes)
+A, CAP = "{http://www.w3.org/2005/Atom}", "{urn:oasis:names:tc:emergency:cap:1.2}"
+problems = []
+def check(ok, text):
+    if not ok:
+        problems.append(text)
+
+def entries(slug):
+    root = ET.parse(os.path.join(folder, slug + ".xml")).getroot()
+    check(root.tag == A + "feed" and root.find(A + "id").text.endswith("-atom-" + slug),
+          "%s: feed id" % slug)
+    check("CC BY 4.0" in root.find(A + "rights").text, "%s: rights" % slug)
+    found = []
+    for entry in root.findall(A + "entry"):
+        e = {name: entry.findtext(CAP + name) for name in ("identifier", "severity", "event",
+             "message_type", "status", "areaDesc", "polygon", "sent", "onset", "effective",
+             "expires")}
+        e["title"], e["id"] = entry.findtext(A + "title"), entry.findtext(A + "id")
+        # The geocode's children carry no prefix: they stand in Atom's namespace.
+        e["code"] = entry.findtext(CAP + "geocode/" + A + "value")
+        e["scheme"] = entry.findtext(CAP + "geocode/" + A + "valueName")
+        e["links"] = {(l.get("rel"), l.get("type")): l.get("href") for l in entry.findall(A + "link")}
+        for name in ("sent", "onset", "effective", "expires"):
+            e[name] = datetime.datetime.fromisoformat(e[name])
+        e["published"] = datetime.datetime.fromisoformat(
+            entry.findtext(A + "published").replace("Z", "+00:00"))
+        found.append(e)
+    return found
+
+def inside(polygon, lat, lon):
+    ring = [tuple(map(float, p.split(","))) for p in polygon.split()]
+    check(ring[0] == ring[-1] and all(abs(a) <= 90 for a, _ in ring),
+          "polygon not closed or not lat,lon: " + polygon)
+    hit = False
+    for (a1, o1), (a2, o2) in zip(ring, ring[1:]):
+        if (a1 > lat) != (a2 > lat) and lon < (o2 - o1) * (lat - a1) / (a2 - a1) + o1:
+            hit = not hit
+    return hit
+
+hour = datetime.timedelta(hours=1)
+regions = {"poland": "PL", "spain": "ES", "france": "FR", "united-kingdom": "UK",
+           "switzerland": "CH", "greece": "GR"}
+for slug in sys.argv[3].split():
+    status = open(os.path.join(folder, slug + ".status")).read().split()
+    check(status == ["200", "application/atom+xml;", "charset=utf-8"], "%s: %s" % (slug, status))
+    E = entries(slug)
+    if slug not in regions:
+        check(E == [], "%s: quiet feed has %d entries" % (slug, len(E)))
+    for e in E:
+        check(e["links"][("related", None)].endswith("?region=" + regions[slug]),
+              "%s: related link %s" % (slug, e["links"][("related", None)]))
+        check(e["id"].startswith(e["links"][(None, "application/cap+xml")] + "?index_info="),
+              "%s: entry id %s" % (slug, e["id"]))
+        check(e["onset"] == e["effective"] and e["published"] == e["sent"], slug + ": times")
+        if e["identifier"].endswith(".X1"):
+            check(e["expires"] == now - hour and e["onset"] == now - 14 * hour,
+                  "expired entry: %s" % e["expires"])
+        else:
+            check(e["expires"] == now + 10 * hour and e["onset"] == now - 2 * hour,
+                  "%s %s: %s to %s" % (slug, e["identifier"], e["onset"], e["expires"]))
+
+E = entries("poland")
+check([(e["identifier"][-2:], e["severity"], e["message_type"], e["status"]) for e in E] ==
+      [("W1", "Severe", "Alert", "Actual")] * 3 + [("W2", "Moderate", "Alert", "Actual"),
+       ("G1", "Minor", "Alert", "Actual"), ("X1", "Extreme", "Alert", "Actual"),
+       ("C1", "Severe", "Cancel", "Actual"), ("U1", "Severe", "Update", "Actual"),
+       ("F1", "Extreme", "Alert", "Actual"), ("E1", "Extreme", "Alert", "Exercise")],
+      "Poland's entries: %s" % [(e["identifier"], e["severity"]) for e in E])
+check([(e["code"], e["event"], e["id"].partition("?")[2]) for e in E[:3]] ==
+      [("PL1465", "Orange wind warning", "index_info=0&index_area=0&index_geocode=0"),
+       ("PL1465", "Silny wiatr", "index_info=1&index_area=0&index_geocode=0"),
+       ("PL1432", "Orange wind warning", "index_info=0&index_area=1&index_geocode=0")],
+      "Poland's first alert: %s" % [(e["code"], e["event"], e["id"]) for e in E[:3]])
+check(E[0]["title"] == E[1]["title"] == "Orange Wind Warning issued for Poland - Warszawa",
+      "titles are English in every language")
+check([e["code"] for e in E].count("PL1465") == 8 and E[8]["code"] == "PL2261"
+      and E[8]["title"].endswith("Gda\u0144sk") and E[0]["scheme"] == "EMMA_ID", "Warsaw's codes")
+E = entries("spain")
+check([(e["code"], e["severity"]) for e in E] == [("ES219", "Moderate"), ("ES107", "Severe")],
+      "Spain's entries")
+E = entries("france")
+check([(e["scheme"], e["code"], e["severity"]) for e in E] ==
+      [("NUTS3", "FR101", "Severe"), ("NUTS3", "FR104", "Moderate")], "France's entries")
+E = entries("united-kingdom")
+check([e["identifier"] for e in E] == ["2.49.0.0.826.0.UK.R1"] * 2 + ["2.49.0.0.826.0.UK.S1"]
+      and all(e["code"] is None for e in E), "the United Kingdom's entries")
+check(E[0]["title"] == "Yellow Rain\n Warning issued for United Kingdom - London & South East England"
+      and E[2]["title"].startswith("Orange Wind\n Warning"), "UK titles: %r" % E[0]["title"])
+check([inside(e["polygon"], 51.51, -0.13) for e in E] == [True, False, False], "London's polygons")
+check(inside(E[2]["polygon"], 55.86, -4.25), "Glasgow's polygon")
+E = entries("switzerland")
+check(len(E) == 1 and E[0]["title"] == "Orange Thunderstorm Warning issued for Switzerland - Z\u00fcrich"
+      and inside(E[0]["polygon"], 47.37, 8.55) and E[0]["severity"] == "Severe", "Zurich's entry")
+E = entries("greece")
+check([(e["code"], e["severity"]) for e in E] == [("GR011", "Minor")], "Athens's entry")
+print("\n".join(problems))
+EOF
+problems=$("$PYTHON" "$WORK/meteoalarm_check.py" "$WORK/feeds" 0 "$SLUGS" 2>&1)
+[[ -z $problems ]] || fail "$problems"
+feed_answer_check "unknown country" "${FEEDS}atlantis" 's == 404 and t.startswith("text/plain")'
+feed_answer_check "country in capitals" "${FEEDS}Poland" 's == 404'
+feed_answer_check "European cities" "/v1/search?name=warsaw" \
+    '[(r["name"], r["country_code"], r["latitude"], r["longitude"], r["timezone"])
+      for r in d["results"]] == [("Warszawa", "PL", 52.23, 21.01, "Europe/Warsaw")]'
+for name in PARIS:FR:48.86:2.35 LONDON:GB:51.51:-0.13 ZURICH:CH:47.37:8.55 \
+    MADRID:ES:40.42:-3.7 ATHENS:GR:37.98:23.73; do
+    IFS=: read -r city code lat lon <<<"$name"
+    feed_answer_check "$city" "/v1/search?name=$city" \
+        '[(r["country_code"], r["latitude"], r["longitude"]) for r in d["results"]] ==
+         [("'"$code"'", '"$lat"', '"$lon"')]'
+done
+# The times follow the service clock.
+fetch "/_control/clock?advance=90" >/dev/null
+for slug in poland united-kingdom; do
+    curl -s --noproxy '*' --max-time 5 -o "$WORK/feeds/$slug.xml" \
+        -w '%{http_code} %{content_type}\n' "$BASE$FEEDS$slug" >"$WORK/feeds/$slug.status"
+done
+problems=$("$PYTHON" "$WORK/meteoalarm_check.py" "$WORK/feeds" 90 "poland united-kingdom" 2>&1)
+[[ -z $problems ]] || fail "after 90 minutes: $problems"
+fetch "/_control/clock?advance=-90" >/dev/null
+# The feeds' own scenario fails them alone; the alerts' reaches them too.
+expect_contains "meteoalarm scenario" "$(fetch "/_control/meteoalarm?name=http500")" \
+    "meteoalarm scenario http500"
+feed_answer_check "feed failing" "${FEEDS}poland" 's == 500'
+feed_answer_check "NWS beside failing feeds" "$ACTIVE$ALERTS_POINT" 's == 200 and len(F) == 2'
+feed_answer_check "forecast beside failing feeds" "/v1/forecast?latitude=1&longitude=2" 's == 200'
+fetch "/_control/meteoalarm?name=ratelimit" >/dev/null
+feed_answer_check "feed rate limit" "${FEEDS}poland" 's == 429'
+fetch "/_control/meteoalarm?name=badjson" >/dev/null
+feed=$(fetch "${FEEDS}poland")
+[[ $feed == "<?xml"* && $feed != *"</feed>"* ]] || fail "badjson did not cut the feed"
+fetch "/_control/meteoalarm?name=nulls" >/dev/null
+expect_count "nulls feed" "$(fetch "${FEEDS}poland")" "<cap:expires></cap:expires>" 10
+fetch "/_control/meteoalarm?name=hostile" >/dev/null
+feed=$(fetch "${FEEDS}spain")
+expect_contains "hostile feed" "$feed" '<!ENTITY lol9 "&lol8;'
+expect_contains "hostile feed" "$feed" "<cap:expires>javascript:alert(1)</cap:expires>"
+fetch "/_control/meteoalarm?name=huge" >/dev/null
+size=$(curl -s --noproxy '*' --max-time 10 -o "$WORK/huge.xml" -w '%{size_download}' "$BASE${FEEDS}spain")
+[[ $size -eq 20971520 && $(tail -c 4 "$WORK/huge.xml") == "-->" ]] ||
+    fail "huge feed: $size bytes, ending $(tail -c 4 "$WORK/huge.xml" | od -c | head -1)"
+fetch "/_control/meteoalarm?name=normal" >/dev/null
+fetch "/_control/alerts?name=http500" >/dev/null
+feed_answer_check "feeds under the alerts' scenario" "${FEEDS}poland" 's == 500'
+fetch "/_control/alerts?name=normal" >/dev/null
+feed_answer_check "feeds again" "${FEEDS}poland" 's == 200'
+fetch "/_control/meteoalarm?name=stall" >/dev/null
+fetch "/_control/reset" >/dev/null
+[[ $(fetch "/_control/meteoalarm") == "meteoalarm scenario normal" ]] ||
+    fail "reset left the meteoalarm scenario"
+fetch "${FEEDS}poland" >/dev/null
+fetch "${FEEDS}poland" >/dev/null
+[[ $(grep -cxF "GET ${FEEDS}poland" <<<"$(fetch "/_control/log")") -eq 2 ]] ||
+    fail "the request log does not count the feed's requests"
+
 # --- radar frames (/public/weather-maps.json) and pictures (/v2/radar/...), as RainViewer's
 # 2026-12-08T09:50 UTC, the service clock rounded down to ten minutes.
 NEWEST=1796723400

@@ -57,7 +57,8 @@ int FindPlaceCodes(const unsigned char *bytes, size_t length, double latitude, d
 
 // FindPlaceCodes over the regions file at RegionsFilePath, whose bytes stay loaded in
 // Plugin.regionsBytes and are read again when the file's size or time changes. Returns 1 with the
-// codes, 0 (out empty) when there is no readable, whole regions file.
+// codes, 0 (out empty) when there is no readable, whole regions file. It changes the module-wide
+// state: call it within an export call, as every reader of the cache is.
 int PlaceCodesFromFile(double latitude, double longitude, PlaceCodes *out);
 
 // Frees the regions file's bytes kept in memory; the next PlaceCodesFromFile reads it again.

@@ -1,6 +1,7 @@
 // The warning regions search over an arbitrary regions file, at points inside, outside, on the
 // edges and corners of the seed's made-up regions, and off the earth.
 // The input is the whole file; every point is asked of it.
+#include <stdint.h>
 #include <stdlib.h>
 #include <string.h>
 
@@ -23,8 +24,8 @@ static void CheckCodes(const PlaceCodes &codes) {
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
-    static const double points[][2] = {{10.5, 10.5}, {11.0, 11.0}, {10.0, 10.0}, {12.0, 12.0},
-                                       {10.5, 20.5}, {11.0, 13.0}, {10.5, 30.7}, {0.0, 0.0},
+    static const double points[][2] = {{10.5, 10.5},    {11.0, 11.0},  {10.0, 10.0}, {12.0, 12.0},
+                                       {10.5, 20.5},    {11.0, 13.0},  {10.5, 30.7}, {0.0, 0.0},
                                        {-90.0, -180.0}, {90.0, 180.0}, {95.0, 0.0}};
     // A block of the input's exact size, so that any read past its end is seen.
     std::vector<unsigned char> bytes(data, data + size);

@@ -264,4 +264,10 @@ answer_seed '\x04\x0b' "/weatherapi/nowcast/2.0/complete?lat=59.9200&lon=10.7400
 answer_seed '\x04\x0b' "/weatherapi/nowcast/2.0/complete?lat=55.6800&lon=12.5700"
 answer_seed '\x04\x0b' "/v1/forecast?latitude=52.5200&longitude=13.4000&current=temperature_2m,weather_code&hourly=temperature_2m,precipitation,snowfall,weather_code&daily=weather_code&timezone=auto&timeformat=unixtime&past_days=1&forecast_days=3&minutely_15=precipitation,snowfall&forecast_minutely_15=9"
 
+# The regions search: the test suite's made-up regions, packed by the build's tool.
+mkdir -p "$OUT/regions"
+python3 tools/regions/pack_regions.py tests/provider/regions/test-regions.geojson \
+    tests/provider/regions/test-aliases.tsv "$OUT/regions/made-up-regions" >/dev/null 2>&1
+n=$((n + 1))
+
 echo "seeds written: $n"

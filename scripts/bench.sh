@@ -3,7 +3,8 @@
 #
 #   bench.sh [--calls N]          natively: time per call of the core (Google Benchmark) and
 #                                 through the module's exports, instructions per call
-#                                 (callgrind) and system calls per call (strace); then the
+#                                 (callgrind) and system calls per call (strace); the search
+#                                 for a place's warning regions (loaded and cold); then the
 #                                 requests that a whole panel of one place costs the weather
 #                                 service over an hour, against the local service
 #   bench.sh --wine [--calls N]   the Windows DLL under Wine: time per call through its exports;
@@ -105,9 +106,15 @@ fi
 scripts/install-deps.sh native
 cmake --preset native >/dev/null
 cmake --build --preset native --target nimbrel-bench nimbrel-warm-calls nimbrel-panel-requests \
-  nimbrel-sim
+  nimbrel-sim nimbrel-regions-bench
 bench=build/native/nimbrel-bench
 "$bench"
+if [ -f build/native/nimbrel.Regions ]; then
+  echo "The warning regions of a place, from the packed MeteoAlarm regions:"
+  build/native/nimbrel-regions-bench
+else
+  echo "The warning regions' timing SKIPPED: the build had no MeteoAlarm regions"
+fi
 echo "The shared object, warm calls through its exports:"
 build/native/nimbrel-warm-calls "${calls[@]}"
 for case in CurrentAllTerms/English CurrentAllTerms/Both ForecastAllTerms HourlyAllTerms; do

@@ -3,6 +3,8 @@
 #   dist/nimbrel-0.99-win32.zip            nimbrel.dll, nimbrel-host.exe, the sample nimbrel.ini
 #                                          (CR LF), the language files in Windows-1252, the
 #                                          icons, README.txt
+#                                          (each with nimbrel.Regions and REGIONS-NOTICE.md where
+#                                          its build had MeteoAlarm's regions)
 #   dist/nimbrel-0.99-linux-x86_64.tar.gz  nimbrel.so, nimbrel-host, the sample ini, the language
 #                                          files in UTF-8, the icons, README.md, the panel recipes
 #                                          (with a picture of the conky one)
@@ -12,6 +14,8 @@
 #   - each module exports exactly the host's functions, and the DLL imports system DLLs only;
 #   - every icon name is there at 64 and at 128 pixels;
 #   - every language file has every key (the Windows-1252 ones read under Wine);
+#   - each package holds its build's nimbrel.Regions and REGIONS-NOTICE.md, or neither where the
+#     build had no MeteoAlarm regions;
 #   - the sample ini loads, and shutdown writes it back without losing a comment or a key, on
 #     Linux with nimbrel.so and under Wine with nimbrel.dll;
 #   - each package, unpacked on its own, gives weather and its own pictures from the local
@@ -86,6 +90,19 @@ cp package/linux/conky.conf package/linux/conky.png package/linux/waybar-config.
   package/linux/waybar-style.css "$linux/recipes/"
 add_common "$linux" "$work/languages-linux"
 
+# MeteoAlarm's warning regions go beside the settings, with their notice, where the build made
+# them (the data is not part of the sources; see NIMBREL_METEOALARM_DIR).
+add_regions() {
+  local dir=$1 build=$2 notice=$3
+  if [ -f "$build/nimbrel.Regions" ]; then
+    cp "$build/nimbrel.Regions" "$dir/"
+    cp "$notice" "$dir/REGIONS-NOTICE.md"
+  fi
+}
+crlf package/REGIONS-NOTICE.md "$work/REGIONS-NOTICE.md"
+add_regions "$win" build/win32 "$work/REGIONS-NOTICE.md"
+add_regions "$linux" build/native package/REGIONS-NOTICE.md
+
 mkdir -p dist
 rm -f "dist/$win_name.zip" "dist/$linux_name.tar.gz"
 python3 tools/package/package_tool.py zip "dist/$win_name.zip" "$win"
@@ -103,6 +120,23 @@ linux=$work/unpacked/$linux_name
 echo "== exports and imports"
 tests/check_exports.sh "$win/nimbrel.dll" | grep -v passed || fail "nimbrel.dll"
 tests/check_exports.sh "$linux/nimbrel.so" | grep -v passed || fail "nimbrel.so"
+
+echo "== warning regions"
+check_regions() {
+  local dir=$1 build=$2
+  if [ -f "$build/nimbrel.Regions" ]; then
+    cmp -s "$dir/nimbrel.Regions" "$build/nimbrel.Regions" ||
+      fail "$dir: nimbrel.Regions is not the one $build made"
+    [ -s "$dir/REGIONS-NOTICE.md" ] || fail "$dir: nimbrel.Regions without REGIONS-NOTICE.md"
+    echo "regions: $(stat -c %s "$dir/nimbrel.Regions") bytes in $(basename "$dir")"
+  else
+    [ ! -e "$dir/nimbrel.Regions" ] && [ ! -e "$dir/REGIONS-NOTICE.md" ] ||
+      fail "$dir: regions or their notice without a regions file from $build"
+    echo "regions: none in $(basename "$dir") (the build had no MeteoAlarm regions)"
+  fi
+}
+check_regions "$win" build/win32
+check_regions "$linux" build/native
 
 echo "== icons"
 python3 tools/package/package_tool.py images "$win/weather.images" "$work/icon-names.txt"

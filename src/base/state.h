@@ -152,6 +152,12 @@ typedef struct PluginState {
     uint64_t callRefreshDeadline;  // monotonic ms by which its waits for refreshes of files with
                                    // a copy end, UINT64_MAX before the first, 0 outside a call
 
+    // The warning regions file (provider/warning_regions.h), kept in memory once read.
+    unsigned char *regionsBytes; // its whole content plus a zero byte; heap, or NULL
+    size_t regionsLength;        // bytes of regionsBytes without the zero byte
+    uint64_t regionsTime;        // the file's last-write time when read, 0 when not loaded
+    int64_t regionsSize;         // the file's size in bytes when read, 0 when not loaded
+
     OsMutex *mutex;       // PluginMutex, or NULL when it could not be created
     int mutexHeld;        // 1 while the call in progress holds it
     OsMutex *threadsLock; // this process's own: one export at a time, also while a call waits

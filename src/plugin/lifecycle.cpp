@@ -5,6 +5,7 @@
 #include <time.h>
 
 #include "feed/cache.h"
+#include "provider/warning_regions.h"
 #include "plugin/proxy.h"
 #include "plugin/settings.h"
 #include "base/state.h"
@@ -115,6 +116,7 @@ static void ReleaseState(void) {
     OsMutexClose(Plugin.threadsLock);
     Plugin.threadsLock = NULL;
     FreeFeedDocuments();
+    FreeWarningRegions();
 }
 
 void Startup(void *instance) {

@@ -171,6 +171,8 @@ int main(int argc, char **argv) {
     CopyText(Plugin.forecastApi, sizeof Plugin.forecastApi, (base + "/v1/forecast").c_str());
     CopyText(Plugin.geocodingApi, sizeof Plugin.geocodingApi, (base + "/v1/search").c_str());
     CopyText(Plugin.alertsApi, sizeof Plugin.alertsApi, (base + "/alerts/active").c_str());
+    CopyText(Plugin.meteoAlarmApi, sizeof Plugin.meteoAlarmApi,
+             (base + "/feeds/meteoalarm-legacy-atom-").c_str());
     CopyText(Plugin.radarApi, sizeof Plugin.radarApi, (base + "/public/weather-maps.json").c_str());
     CopyText(Plugin.airQualityApi, sizeof Plugin.airQualityApi, (base + "/v1/air-quality").c_str());
     CopyText(Plugin.connectivityUrl, sizeof Plugin.connectivityUrl, (base + "/").c_str());

@@ -31,6 +31,7 @@ Provider=open-meteo
 ForecastApi=http://$host/v1/forecast
 GeocodingApi=http://$host/v1/search
 AlertsApi=http://$host/alerts/active
+MeteoAlarmApi=http://$host/feeds/meteoalarm-legacy-atom-
 RadarApi=http://$host/public/weather-maps.json
 AirQualityApi=http://$host/v1/air-quality
 MetNowcastApi=http://$host/weatherapi/nowcast/2.0/complete

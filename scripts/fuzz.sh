@@ -22,7 +22,7 @@ fi
 targets=("$@")
 if [ ${#targets[@]} -eq 0 ]; then
     targets=(extract current forecast hourly now_later ini language time_picture replace icons
-             radar answers regions)
+             radar answers regions atom)
 fi
 
 if ! command -v clang++ >/dev/null || ! ls /usr/lib/llvm-*/lib/clang/*/lib/linux/libclang_rt.fuzzer-x86_64.a >/dev/null 2>&1; then

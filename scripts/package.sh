@@ -207,6 +207,7 @@ sed -i "s|^ForecastApi=.*|ForecastApi=$service/v1/forecast|
         s|^MetNorwayApi=.*|MetNorwayApi=$service/weatherapi/locationforecast/2.0/complete|
         s|^GeocodingApi=.*|GeocodingApi=$service/v1/search|
         s|^AlertsApi=.*|AlertsApi=$service/alerts/active|
+        s|^MeteoAlarmApi=.*|MeteoAlarmApi=$service/feeds/meteoalarm-legacy-atom-|
         s|^RadarApi=.*|RadarApi=$service/public/weather-maps.json|
         s|^AirQualityApi=.*|AirQualityApi=$service/v1/air-quality|
         s|^MetNowcastApi=.*|MetNowcastApi=$service/weatherapi/nowcast/2.0/complete|
@@ -252,6 +253,7 @@ if [ -n "$wine_ok" ]; then
           s|^MetNorwayApi=.*|MetNorwayApi=$service/weatherapi/locationforecast/2.0/complete\r|
           s|^GeocodingApi=.*|GeocodingApi=$service/v1/search\r|
           s|^AlertsApi=.*|AlertsApi=$service/alerts/active\r|
+          s|^MeteoAlarmApi=.*|MeteoAlarmApi=$service/feeds/meteoalarm-legacy-atom-\r|
           s|^RadarApi=.*|RadarApi=$service/public/weather-maps.json\r|
           s|^AirQualityApi=.*|AirQualityApi=$service/v1/air-quality\r|
           s|^MetNowcastApi=.*|MetNowcastApi=$service/weatherapi/nowcast/2.0/complete\r|

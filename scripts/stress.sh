@@ -73,6 +73,7 @@ Provider=$provider
 ForecastApi=http://127.0.0.1:$port/v1/forecast
 GeocodingApi=http://127.0.0.1:$port/v1/search
 AlertsApi=http://127.0.0.1:$port/alerts/active
+MeteoAlarmApi=http://127.0.0.1:$port/feeds/meteoalarm-legacy-atom-
 RadarApi=http://127.0.0.1:$port/public/weather-maps.json
 FeedHost=127.0.0.1:$port
 NarrativeHost=127.0.0.1:$port

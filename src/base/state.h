@@ -27,6 +27,16 @@ enum {
     FEED_DOCUMENT_INITIAL = 51200 // the feed document buffer before any growth
 };
 
+// A place's codes in the warning regions, found once for its point.
+enum { REGION_MEMO_SLOTS = 8, REGION_CODES_TEXT_CAPACITY = 768 };
+
+typedef struct RegionCodesMemo {
+    int used;                               // 0: a free slot
+    double latitude, longitude;             // the point, degrees
+    char country[4];                        // ISO code of the regions that hold it, or empty
+    char codes[REGION_CODES_TEXT_CAPACITY]; // " SCHEME:VALUE SCHEME:VALUE ", or " " for none
+} RegionCodesMemo;
+
 enum { CACHE_CHECK_SLOTS = 8 }; // cache files whose time one export call remembers
 enum { CACHE_NAME_SLOTS = 4 };  // cache file names one export call remembers
 
@@ -91,6 +101,7 @@ typedef struct PluginState {
     char norwayAlertsApi[ADDRESS_CAPACITY];  // Norway's and Svalbard's alerts address
     char radarApi[ADDRESS_CAPACITY];         // the radar frames' index
     char airQualityApi[ADDRESS_CAPACITY];    // the air-quality service's address
+    char meteoAlarmApi[ADDRESS_CAPACITY];    // MeteoAlarm's feeds, before a country's name
     char userAgent[USER_AGENT_CAPACITY];     // User-Agent of the public services' requests
 
     // Service hosts of the feed ([Service]), read at start-up, never written back.
@@ -145,6 +156,10 @@ typedef struct PluginState {
                                                  // its start and after each file written
     CacheName cacheNames[CACHE_NAME_SLOTS];      // names built in this call
     int nextCacheName;                           // the slot the next new name takes
+
+    // The warning regions of the places asked for (see provider/meteoalarm.h).
+    RegionCodesMemo regionCodes[REGION_MEMO_SLOTS]; // places whose codes were found, or free
+    int nextRegionCodes;                            // the slot the next place takes
 
     // Downloads of the call in progress (what is remembered about them lives in the cache folder).
     uint64_t callDownloadDeadline; // monotonic ms by which the call's downloads end, UINT64_MAX

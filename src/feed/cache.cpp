@@ -141,7 +141,7 @@ const char *CacheFilePathForUnit(enum DocumentKind kind, const char *unit) {
     char *out = Plugin.cacheFilePath;
     out[0] = '\0';
     const DocumentKindInfo *info = DocumentKindOf(kind);
-    if (info == NULL || Plugin.cacheFolder[0] == '\0') {
+    if (info == NULL || info->scope == KIND_PER_KEY || Plugin.cacheFolder[0] == '\0') {
         return out;
     }
     const CacheName *known = KnownCacheName(kind, unit);
@@ -176,6 +176,27 @@ const char *CacheFilePathForUnit(enum DocumentKind kind, const char *unit) {
         out[0] = '\0';
     }
     RememberCacheName(kind, unit, out);
+    return out;
+}
+
+const char *CacheFilePathForKey(enum DocumentKind kind, const char *key) {
+    char *out = Plugin.cacheFilePath;
+    out[0] = '\0';
+    const DocumentKindInfo *info = DocumentKindOf(kind);
+    if (info == NULL || info->scope != KIND_PER_KEY || key == NULL || key[0] == '\0' ||
+        Plugin.cacheFolder[0] == '\0') {
+        return out;
+    }
+    char separator[2] = {OsPathSeparator, '\0'};
+    size_t n = 0;
+    if (!PutText(out, PATH_CAPACITY, &n, Plugin.cacheFolder) ||
+        !PutText(out, PATH_CAPACITY, &n, separator) ||
+        !PutText(out, PATH_CAPACITY, &n, info->prefix) ||
+        !PutText(out, PATH_CAPACITY, &n, info->name) || !PutText(out, PATH_CAPACITY, &n, ".") ||
+        !PutNamePart(out, PATH_CAPACITY, &n, key, !OsNamesIgnoreCase) ||
+        !PutText(out, PATH_CAPACITY, &n, info->suffix)) {
+        out[0] = '\0';
+    }
     return out;
 }
 

@@ -29,6 +29,11 @@ const char *CacheFilePath(enum DocumentKind kind);
 // CacheFilePath for the unit type `unit` instead of the call's.
 const char *CacheFilePathForUnit(enum DocumentKind kind, const char *unit);
 
+// The cache file name of a kind kept per key (KIND_PER_KEY), for the key `key` (a country's
+// name), in the cache file path field as CacheFilePath writes it. Returns the field empty for
+// another kind, an empty key, no cache folder, or a name that does not fit.
+const char *CacheFilePathForKey(enum DocumentKind kind, const char *key);
+
 // Writes `text` into `out` as a piece of a file name: every byte that could leave the folder or
 // is not allowed in a Windows name as %XX, ASCII letters in upper case where the file system tells
 // case apart (as written where it does not), and every other character as it is. Returns 1 when

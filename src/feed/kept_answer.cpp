@@ -174,6 +174,12 @@ static void DropCopy(const KeptAnswerRule *rule, const char *path) {
     }
 }
 
+// The file of a rule's answer: the call's Location ID's, or its key's.
+static const char *RuleFilePath(const KeptAnswerRule *rule) {
+    return rule->key != NULL ? CacheFilePathForKey(rule->kind, rule->key)
+                             : CacheFilePath(rule->kind);
+}
+
 enum Outcome KeepAndRefresh(const KeptAnswerRule *rule, const char *address, int showsCopy,
                             AnswerReader read, void *record, char *reason, size_t reasonCapacity,
                             KeptAnswerResult *result) {
@@ -181,7 +187,7 @@ enum Outcome KeepAndRefresh(const KeptAnswerRule *rule, const char *address, int
     result->isNew = 0;
     result->arrived = 0;
     char path[PATH_CAPACITY];
-    CopyText(path, sizeof path, CacheFilePath(rule->kind));
+    CopyText(path, sizeof path, RuleFilePath(rule));
     if (path[0] == '\0') {
         return OUTCOME_FAILED;
     }
@@ -275,7 +281,7 @@ enum Outcome ReadKeptCopy(const KeptAnswerRule *rule, AnswerReader read, void *r
     result->isNew = 0;
     result->arrived = 0;
     char path[PATH_CAPACITY];
-    CopyText(path, sizeof path, CacheFilePath(rule->kind));
+    CopyText(path, sizeof path, RuleFilePath(rule));
     KeptCopy copy;
     memset(&copy, 0, sizeof copy);
     enum Outcome outcome = path[0] != '\0'

@@ -43,6 +43,8 @@ typedef struct KeptAnswerRule {
     // `now` (file times) without asking, 0 when it may not, -1 when its headers say nothing of
     // it (no Expires that can be read): then its age decides, as for an answer without headers.
     int (*headersFresh)(const OsHttpAnswerHeaders *headers, uint64_t arrived, uint64_t now);
+    const char *key; // for a kind kept per key: the key that names its file (an answer that
+                     // serves every place of a country); NULL for the call's Location ID
 } KeptAnswerRule;
 
 typedef struct KeptAnswerResult {

@@ -23,6 +23,7 @@ static const DocumentKindInfo kDocumentKinds[KIND_COUNT] = {
     {"Radar", "", ".index", KIND_SHARED, KIND_NO_COUNT, 0, KIND_BY_ANSWER},
     {"AirQuality", "", ".json", KIND_PER_PLACE, KIND_NO_COUNT, AIR_AGE_LIMIT, KIND_BY_ANSWER},
     {"MetNowcast", "", ".json", KIND_PER_PLACE, KIND_NO_COUNT, NOWCAST_AGE_LIMIT, KIND_BY_ANSWER},
+    {"Warnings", "", ".xml", KIND_PER_KEY, KIND_NO_COUNT, COUNTRY_ALERTS_AGE_LIMIT, KIND_BY_ANSWER},
 };
 
 const DocumentKindInfo *DocumentKindOf(enum DocumentKind kind) {

@@ -14,13 +14,14 @@ enum DocumentKind {
     KIND_AIR,      // the air: its indices, pollutants and pollen, now, by day and by hour
     KIND_NOWCAST,  // the precipitation of the next hours, in the finest steps the place has
 
-    KIND_PLACE_ANSWER,      // a provider's place search
-    KIND_OPEN_METEO_ANSWER, // Open-Meteo's forecast
-    KIND_MET_NORWAY_ANSWER, // MET Norway's forecast, with its cache headers
-    KIND_ALERTS_ANSWER,     // the national alert service's answer
-    KIND_RADAR_INDEX,       // the radar index: only its failure memory is kept
-    KIND_AIR_ANSWER,        // the air-quality service's answer
-    KIND_NOWCAST_ANSWER,    // MET Norway's nowcast, with its cache headers
+    KIND_PLACE_ANSWER,          // a provider's place search
+    KIND_OPEN_METEO_ANSWER,     // Open-Meteo's forecast
+    KIND_MET_NORWAY_ANSWER,     // MET Norway's forecast, with its cache headers
+    KIND_ALERTS_ANSWER,         // the national alert service's answer
+    KIND_RADAR_INDEX,           // the radar index: only its failure memory is kept
+    KIND_AIR_ANSWER,            // the air-quality service's answer
+    KIND_NOWCAST_ANSWER,        // MET Norway's nowcast, with its cache headers
+    KIND_COUNTRY_ALERTS_ANSWER, // a country's warnings, one answer for every place in it
 
     KIND_COUNT
 };
@@ -36,7 +37,8 @@ enum {
     ANSWER_AGE_LIMIT = 31,          // a forecast answer (or a refusal of any answer)
     PLACE_AGE_LIMIT = 30 * 24 * 60, // a place search: places stay put
     AIR_AGE_LIMIT = 60,             // the air: its models run once or twice a day, by the hour
-    NOWCAST_AGE_LIMIT = 5           // the nowcast: radar steps are five minutes apart
+    NOWCAST_AGE_LIMIT = 5,          // the nowcast: radar steps are five minutes apart
+    COUNTRY_ALERTS_AGE_LIMIT = 30   // a country's warnings: its feed is rebuilt every half hour
 };
 
 // Whose file a kind's file is.
@@ -44,7 +46,9 @@ enum KindScope {
     KIND_PER_UNIT,  // one per Location ID and unit type:
                     // Weather.<kind>.<id>.<unit>[.<count>]<suffix>
     KIND_PER_PLACE, // one per Location ID, whatever the unit type: <kind>.<id><suffix>
-    KIND_SHARED     // one for every place: <kind><suffix>
+    KIND_SHARED,    // one for every place: <kind><suffix>
+    KIND_PER_KEY    // one per key its answer names for the place (a country):
+                    // <kind>.<key><suffix>
 };
 
 // The setting whose value is part of the file's name, as the feed is asked for that many.

@@ -7,6 +7,7 @@
 #include "base/text.h"
 #include "feed/source.h"
 #include "provider/alerts.h"
+#include "provider/meteoalarm.h"
 #include "provider/metno.h"
 #include "provider/openmeteo.h"
 #include "provider/provider.h"
@@ -158,6 +159,8 @@ void ReadSettings(const char *path) {
                sizeof Plugin.norwayAlertsApi);
     ReadString(path, "Service", "RadarApi", RAINVIEWER_MAPS_API, Plugin.radarApi,
                sizeof Plugin.radarApi);
+    ReadString(path, "Service", "MeteoAlarmApi", METEOALARM_API, Plugin.meteoAlarmApi,
+               sizeof Plugin.meteoAlarmApi);
     ReadString(path, "Service", "AirQualityApi", OPEN_METEO_AIR_QUALITY_API, Plugin.airQualityApi,
                sizeof Plugin.airQualityApi);
     // The public services ask to be told who asks: the plugin with its version, and the user's

@@ -167,15 +167,11 @@ static size_t HostPartLength(const char *address) {
     return scheme == NULL ? 0 : (size_t)(scheme + 3 - address) + strcspn(scheme + 3, "/?#");
 }
 
-// A link of the service to a page a person can open: an http or https address of printable
-// characters that cannot leave the feed's element, on another host than the API `api` (whose
-// addresses show raw data). Returns 1 with it in `out`, else 0 (out empty).
-static int WebPageLink(const Value *link, const char *api, char *out, size_t capacity) {
+int AlertPageLink(const char *text, const char *api, char *out, size_t capacity) {
     out[0] = '\0';
-    if (link == NULL || !link->IsString() || link->GetStringLength() >= capacity) {
+    if (strlen(text) >= capacity) {
         return 0;
     }
-    const char *text = link->GetString();
     if (strncmp(text, "https://", 8) != 0 && strncmp(text, "http://", 7) != 0) {
         return 0;
     }
@@ -192,9 +188,16 @@ static int WebPageLink(const Value *link, const char *api, char *out, size_t cap
     return 1;
 }
 
-// Keeps the most severe alerts, each after those at least as severe: the service's order
-// among equals.
-static void Insert(AlertList *alerts, const AlertInfo *alert) {
+// AlertPageLink of a JSON member, which may be missing or no text.
+static int WebPageLink(const Value *link, const char *api, char *out, size_t capacity) {
+    if (link == NULL || !link->IsString()) {
+        out[0] = '\0';
+        return 0;
+    }
+    return AlertPageLink(link->GetString(), api, out, capacity);
+}
+
+void InsertAlert(AlertList *alerts, const AlertInfo *alert) {
     int at = alerts->count;
     while (at > 0 && alerts->alerts[at - 1].severity < alert->severity) {
         at--;
@@ -223,7 +226,7 @@ static void AddAlert(AlertList *alerts, const Value *title, int severity, const 
     }
     alert.severity = severity;
     CopyText(alert.link, sizeof alert.link, link ? link : "");
-    Insert(alerts, &alert);
+    InsertAlert(alerts, &alert);
 }
 
 // Parses an answer that is an object with the array `member`. Returns it, or NULL.
@@ -279,7 +282,11 @@ static enum AnswerKind NwsRead(const char *json, size_t length, const PlaceInfo 
 }
 
 const AlertSource NwsAlertSource = {"the United States (National Weather Service)",
-                                    CoversUnitedStates, NwsAddress, NwsRead, 0};
+                                    CoversUnitedStates,
+                                    NwsAddress,
+                                    NwsRead,
+                                    0,
+                                    NULL};
 
 // ---- Canada --------------------------------------------------------------------------------
 
@@ -369,7 +376,11 @@ static enum AnswerKind CanadaRead(const char *json, size_t length, const PlaceIn
 }
 
 const AlertSource CanadaAlertSource = {"Canada (Environment and Climate Change Canada)",
-                                       CoversCanada, CanadaAddress, CanadaRead, 0};
+                                       CoversCanada,
+                                       CanadaAddress,
+                                       CanadaRead,
+                                       0,
+                                       NULL};
 
 // ---- Germany and Norway: asked by the point ------------------------------------------------
 
@@ -411,7 +422,11 @@ static enum AnswerKind GermanyRead(const char *json, size_t length, const PlaceI
 }
 
 const AlertSource GermanyAlertSource = {"Germany (Deutscher Wetterdienst, through Bright Sky)",
-                                        CoversGermany, GermanyAddress, GermanyRead, 0};
+                                        CoversGermany,
+                                        GermanyAddress,
+                                        GermanyRead,
+                                        0,
+                                        NULL};
 
 // MET Norway asks for no more than one poll of its alerts every ten minutes.
 enum { NORWAY_REQUEST_MINUTES = 10 };
@@ -467,19 +482,9 @@ static enum AnswerKind NorwayRead(const char *json, size_t length, const PlaceIn
     return ANSWER_WEATHER;
 }
 
-const AlertSource NorwayAlertSource = {"Norway and Svalbard (MET Norway)", CoversNorway,
-                                       NorwayAddress, NorwayRead, NORWAY_REQUEST_MINUTES};
-
-// Canada before the United States: its boxes keep clear of the border, which the United
-// States' boxes do not.
-static const AlertSource *const kAlertSources[] = {&CanadaAlertSource, &NwsAlertSource,
-                                                   &GermanyAlertSource, &NorwayAlertSource};
-
-const AlertSource *AlertSourceFor(const PlaceInfo *place) {
-    for (size_t i = 0; i < sizeof kAlertSources / sizeof kAlertSources[0]; i++) {
-        if (kAlertSources[i]->covers(place)) {
-            return kAlertSources[i];
-        }
-    }
-    return NULL;
-}
+const AlertSource NorwayAlertSource = {"Norway and Svalbard (MET Norway)",
+                                       CoversNorway,
+                                       NorwayAddress,
+                                       NorwayRead,
+                                       NORWAY_REQUEST_MINUTES,
+                                       NULL};

@@ -56,10 +56,11 @@ typedef struct AlertSource {
     // The fewest minutes between two requests for one place, as the service asks; 0 for none
     // beyond the forecast's own.
     int requestMinutes;
+    // For a service whose answer serves every place of a country: the key the place's answer
+    // is kept under (the country's name in the service's address; a text of the source's own),
+    // which the reader filters for the place. NULL where the answer is the place's own.
+    const char *(*countryKey)(const PlaceInfo *place);
 } AlertSource;
-
-// The source of the place's region, or NULL where no source has alerts.
-const AlertSource *AlertSourceFor(const PlaceInfo *place);
 
 // The clock of AlertSource.read for a file time (see OsUtcNow).
 AlertClock AlertClockOf(uint64_t fileTime);
@@ -67,6 +68,15 @@ AlertClock AlertClockOf(uint64_t fileTime);
 // Reads a time as the services write it, "YYYY-MM-DDTHH:MM[:SS[.fraction]]" with "Z" or an
 // offset ("+01:00", "+0100"), into *seconds since 1970 UTC. Returns 1, or 0 for any other text.
 int ParseServiceTime(const char *text, AlertClock *seconds);
+
+// A link of a service to a page a person can open: an http or https address of printable
+// characters that cannot leave the feed's element, on another host than the API `api` (whose
+// addresses show raw data). Returns 1 with it in `out`, else 0 (out empty).
+int AlertPageLink(const char *text, const char *api, char *out, size_t capacity);
+
+// Adds `alert` to the list, after every alert at least as severe (the service's order among
+// equals); an alert less severe than a full list's last is left out.
+void InsertAlert(AlertList *alerts, const AlertInfo *alert);
 
 // The United States' source, reading the National Weather Service's GeoJSON answers.
 extern const AlertSource NwsAlertSource;

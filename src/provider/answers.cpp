@@ -3,6 +3,7 @@
 #include <string.h>
 
 #include "base/text.h"
+#include "provider/alert_sources.h"
 #include "provider/openmeteo.h"
 #include "provider/rainviewer.h"
 #include "provider/region.h"
@@ -50,6 +51,7 @@ const ProviderAnswer PlaceAnswer = {
         0,                       // failureDrops
         0,                       // keepsHeaders
         NULL,                    // headersFresh
+        NULL,                    // key: the call's Location ID
     },
     FORECAST_KINDS | KindBit(KIND_HOME) | KindBit(KIND_AIR), // feeds
     1,                                                       // needed
@@ -112,6 +114,7 @@ const ProviderAnswer OpenMeteoAnswer = {
         0,                       // failureDrops
         0,                       // keepsHeaders
         NULL,                    // headersFresh
+        NULL,                    // key: the call's Location ID
     },
     FORECAST_KINDS, // feeds
     1,              // needed
@@ -135,6 +138,13 @@ static enum AnswerStep PrepareAlerts(AnswerSet *set, KeptAnswerRule *rule, char 
         return STEP_NONE;
     }
     rule->minimumMinutes = set->alertSource->requestMinutes;
+    if (set->alertSource->countryKey != NULL) {
+        // One answer for the whole country, kept under its name. Its reader leaves out what has
+        // ended by the clock, so a failed request keeps it.
+        rule->kind = KIND_COUNTRY_ALERTS_ANSWER;
+        rule->key = set->alertSource->countryKey(&set->place);
+        rule->failureDrops = 0;
+    }
     return STEP_ASK;
 }
 
@@ -163,6 +173,7 @@ const ProviderAnswer AlertsAnswer = {
         1,                   // failureDrops: kept alerts may be over by now
         0,                   // keepsHeaders
         NULL,                // headersFresh
+        NULL,                // key: the call's Location ID, or the country's (PrepareAlerts)
     },
     FEED_DOCUMENT_KINDS, // feeds
     0,                   // needed: an alert never costs the weather
@@ -204,6 +215,7 @@ const ProviderAnswer RadarIndexAnswer = {
         0,                 // failureDrops
         0,                 // keepsHeaders
         NULL,              // headersFresh
+        NULL,              // key: the call's Location ID
     },
     KindBit(KIND_RADAR), // feeds
     1,                   // needed
@@ -255,6 +267,7 @@ const ProviderAnswer AirQualityAnswer = {
         0,                       // failureDrops
         0,                       // keepsHeaders
         NULL,                    // headersFresh
+        NULL,                    // key: the call's Location ID
     },
     KindBit(KIND_AIR), // feeds
     1,                 // needed

@@ -2,6 +2,8 @@
 
 #include <string.h>
 
+#include "provider/region.h"
+
 using rapidjson::Value;
 
 // Ray casting towards growing longitude: the point is inside when it crosses the ring's edges an
@@ -19,13 +21,9 @@ static int RingContains(const Value &ring, double latitude, double longitude) {
             b.Size() < 2 || !b[0].IsNumber() || !b[1].IsNumber()) {
             return -1;
         }
-        double aLon = a[0].GetDouble(), aLat = a[1].GetDouble();
-        double bLon = b[0].GetDouble(), bLat = b[1].GetDouble();
-        if ((aLat > latitude) != (bLat > latitude)) {
-            double crossing = aLon + (latitude - aLat) * (bLon - aLon) / (bLat - aLat);
-            if (longitude < crossing) {
-                inside = !inside;
-            }
+        if (RayCrossesEdge(a[1].GetDouble(), a[0].GetDouble(), b[1].GetDouble(), b[0].GetDouble(),
+                           latitude, longitude)) {
+            inside = !inside;
         }
     }
     return inside;

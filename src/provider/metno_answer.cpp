@@ -60,6 +60,7 @@ const ProviderAnswer MetNorwayAnswer = {
         0,                       // failureDrops
         1,                       // keepsHeaders
         MetHeadersFresh,         // headersFresh
+        NULL,                    // key: the call's Location ID
     },
     FORECAST_KINDS, // feeds
     1,              // needed
@@ -112,6 +113,7 @@ const ProviderAnswer MetNowcastAnswer = {
         1,                       // failureDrops: the forecast's steps serve instead
         1,                       // keepsHeaders: its Expires, and If-Modified-Since
         MetHeadersFresh,         // headersFresh
+        NULL,                    // key: the call's Location ID
     },
     KindBit(KIND_NOWCAST), // feeds
     0,                     // needed: without it the forecast's steps serve

@@ -25,6 +25,16 @@ int BoxesCover(const Region *region, double latitude, double longitude) {
     return 0;
 }
 
+int RayCrossesEdge(double aLatitude, double aLongitude, double bLatitude, double bLongitude,
+                   double latitude, double longitude) {
+    if ((aLatitude > latitude) == (bLatitude > latitude)) {
+        return 0;
+    }
+    double crossing =
+        aLongitude + (latitude - aLatitude) * (bLongitude - aLongitude) / (bLatitude - aLatitude);
+    return longitude < crossing;
+}
+
 static const char *const kEuropeCountries[] = {
     "AD", "AL", "AT", "AX", "BA", "BE", "BG", "BY", "CH", "CY", "CZ", "DE", "DK", "EE",
     "ES", "FI", "FO", "FR", "GB", "GG", "GI", "GR", "HR", "HU", "IE", "IM", "IS", "IT",

@@ -29,6 +29,12 @@ int RegionCovers(const Region *region, const PlaceInfo *place);
 // Whether one of the region's boxes holds the point, whatever its country.
 int BoxesCover(const Region *region, double latitude, double longitude);
 
+// Whether a ray from the point towards growing longitude crosses the edge from a to b (degrees):
+// a point is inside a ring whose edges it crosses an odd number of times. An edge along the
+// ray's latitude never counts, so that each vertex is counted once.
+int RayCrossesEdge(double aLatitude, double aLongitude, double bLatitude, double bLongitude,
+                   double latitude, double longitude);
+
 // Europe, as the European air-quality index speaks for it: the member countries of the
 // European Environment Agency and their neighbours on the continent.
 extern const Region EuropeRegion;

@@ -7,6 +7,7 @@
 #include "base/state.h"
 #include "base/text.h"
 #include "feed/cache.h"
+#include "provider/region.h"
 #include "platform/platform.h"
 
 // The layout of the file (see the header): sizes of its header and records in bytes.
@@ -103,7 +104,7 @@ static int RingsHold(const RegionsFile *file, const unsigned char *region, doubl
         for (uint32_t i = 0; i < count; i++) {
             const unsigned char *point = points + (size_t)i * POINT_SIZE;
             double y1 = ReadI32(point), x1 = ReadI32(point + 4);
-            if ((y1 > y) != (y0 > y) && x < x0 + (x1 - x0) * (y - y0) / (y1 - y0)) {
+            if (RayCrossesEdge(y0, x0, y1, x1, y, x)) {
                 inside = !inside;
             }
             y0 = y1;
@@ -213,6 +214,7 @@ int RegionsFilePath(char *out, size_t capacity) {
 }
 
 void FreeWarningRegions(void) {
+    memset(Plugin.regionCodes, 0, sizeof Plugin.regionCodes);
     free(Plugin.regionsBytes);
     Plugin.regionsBytes = NULL;
     Plugin.regionsLength = 0;
@@ -220,8 +222,7 @@ void FreeWarningRegions(void) {
     Plugin.regionsSize = 0;
 }
 
-int PlaceCodesFromFile(double latitude, double longitude, PlaceCodes *out) {
-    memset(out, 0, sizeof *out);
+int WarningRegionsLoaded(void) {
     char path[PATH_CAPACITY];
     uint64_t time = 0;
     int64_t size = 0;
@@ -241,5 +242,11 @@ int PlaceCodesFromFile(double latitude, double longitude, PlaceCodes *out) {
         Plugin.regionsTime = time;
         Plugin.regionsSize = size;
     }
-    return FindPlaceCodes(Plugin.regionsBytes, Plugin.regionsLength, latitude, longitude, out);
+    return 1;
+}
+
+int PlaceCodesFromFile(double latitude, double longitude, PlaceCodes *out) {
+    memset(out, 0, sizeof *out);
+    return WarningRegionsLoaded() &&
+           FindPlaceCodes(Plugin.regionsBytes, Plugin.regionsLength, latitude, longitude, out);
 }

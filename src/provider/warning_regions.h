@@ -61,7 +61,14 @@ int FindPlaceCodes(const unsigned char *bytes, size_t length, double latitude, d
 // state: call it within an export call, as every reader of the cache is.
 int PlaceCodesFromFile(double latitude, double longitude, PlaceCodes *out);
 
-// Frees the regions file's bytes kept in memory; the next PlaceCodesFromFile reads it again.
+// Loads the regions file at RegionsFilePath into Plugin.regionsBytes unless the bytes held are
+// its current ones (same size and time); a file read anew forgets the places' codes found in the
+// old one (Plugin.regionCodes). Returns 1 when a file's bytes are held, 0 when there is none
+// that can be read (nothing is held then).
+int WarningRegionsLoaded(void);
+
+// Frees the regions file's bytes kept in memory, and the places' codes found in them; the next
+// PlaceCodesFromFile reads it again.
 void FreeWarningRegions(void);
 
 #endif

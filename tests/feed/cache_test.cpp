@@ -58,6 +58,19 @@ TEST_F(Cache, NamesEachKind) {
     EXPECT_EQ("Air.90210.xml", Name(KIND_AIR));
     EXPECT_EQ("AirQuality.90210.json", Name(KIND_AIR_ANSWER));
     EXPECT_EQ("", Name(KIND_COUNT));
+    // A country's warnings are one answer for all its places: named by the key, never by the
+    // call's Location ID, and a key cannot leave the folder.
+    EXPECT_EQ("", Name(KIND_COUNTRY_ALERTS_ANSWER));
+    std::string byKey = CacheFilePathForKey(KIND_COUNTRY_ALERTS_ANSWER, "united-kingdom");
+    EXPECT_EQ(sandbox::Join(cache, OsNamesIgnoreCase ? "Warnings.united-kingdom.xml"
+                                                     : "Warnings.UNITED-KINGDOM.xml"),
+              byKey);
+    byKey = CacheFilePathForKey(KIND_COUNTRY_ALERTS_ANSWER, "../x");
+    EXPECT_EQ(std::string::npos, byKey.find("../")) << byKey;
+    EXPECT_STREQ("", CacheFilePathForKey(KIND_COUNTRY_ALERTS_ANSWER, ""));
+    EXPECT_STREQ("", CacheFilePathForKey(KIND_ALERTS_ANSWER, "poland"));
+    EXPECT_STREQ("",
+                 CacheFilePathForKey(KIND_COUNTRY_ALERTS_ANSWER, std::string(300, 'a').c_str()));
     Plugin.maxDays = 10;
     Plugin.maxHours = 24;
     SetCall("90210", "Both");

@@ -280,8 +280,8 @@ class HostToolCheck : public HostTool {
         return "[LocationID]\nDefaultLocationID=" + id + "\n[Service]\n" + more +
                "ForecastApi=" + base + "/v1/forecast\nMetNorwayApi=" + base +
                "/weatherapi/locationforecast/2.0/complete\nGeocodingApi=" + base +
-               "/v1/search\nAlertsApi=" + base + "/alerts/active\nRadarApi=" + base +
-               "/public/weather-maps.json\n";
+               "/v1/search\nAlertsApi=" + base + "/alerts/active\nMeteoAlarmApi=" + base +
+               "/feeds/meteoalarm-legacy-atom-\nRadarApi=" + base + "/public/weather-maps.json\n";
     }
     // The lines of one service's report: from "NAME: " to the next service.
     static std::string Section(const std::string &out, const std::string &name) {

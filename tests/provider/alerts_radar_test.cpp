@@ -13,7 +13,9 @@
 #include "feed/source.h"
 #include "images/icons.h"
 #include "base/state.h"
+#include "provider/alert_sources.h"
 #include "provider/alerts.h"
+#include "provider/meteoalarm.h"
 #include "provider/provider.h"
 #include "provider/rainviewer.h"
 #include "provider/render.h"
@@ -287,7 +289,8 @@ TEST(AlertAreas, EachRegionHasItsSourceByCountryOrByBox) {
         {{53.55, 9.99, "", "DE", ""}, &GermanyAlertSource},
         {{59.91, 10.75, "", "NO", ""}, &NorwayAlertSource},
         {{78.22, 15.65, "", "SJ", ""}, &NorwayAlertSource},
-        {{47.37, 8.55, "", "CH", ""}, nullptr},
+        {{47.37, 8.55, "", "CH", ""}, &MeteoAlarmAlertSource},
+        {{-33.87, 151.21, "", "AU", ""}, nullptr},
         {{48.0, -100.0, "", "US", ""}, &NwsAlertSource},
         // Coordinates: Canada's cities near the border go to Canada, the neighbours' to the
         // United States.
@@ -305,7 +308,7 @@ TEST(AlertAreas, EachRegionHasItsSourceByCountryOrByBox) {
         {{52.52, 13.40, "", "", ""}, &GermanyAlertSource},
         {{69.65, 18.96, "", "", ""}, &NorwayAlertSource},
         {{78.22, 15.65, "", "", ""}, &NorwayAlertSource},
-        {{51.51, -0.13, "", "", ""}, nullptr},
+        {{51.51, -0.13, "", "", ""}, &MeteoAlarmBoxesSource}, // by its box, without the regions
         {{-33.87, 151.21, "", "", ""}, nullptr},
     };
     for (const auto &c : cases) {

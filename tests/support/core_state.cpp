@@ -55,6 +55,9 @@ void ResetCoreState(const std::string &cacheFolder, const std::string &hostPort)
     CopyText(Plugin.pageHost, sizeof Plugin.pageHost, hostPort.c_str());
     std::string url = "http://" + hostPort + "/";
     CopyText(Plugin.connectivityUrl, sizeof Plugin.connectivityUrl, url.c_str());
+    // The European warnings of every place a test names in Europe come from the local service.
+    std::string feeds = url + "feeds/meteoalarm-legacy-atom-";
+    CopyText(Plugin.meteoAlarmApi, sizeof Plugin.meteoAlarmApi, feeds.c_str());
     Plugin.callLocationId[0] = Plugin.callUnit[0] = '\0';
 }
 

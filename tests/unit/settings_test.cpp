@@ -63,18 +63,22 @@ TEST_F(SettingsFile, MissingFileGivesEveryDefault) {
     EXPECT_STREQ("https://api.brightsky.dev/alerts", Plugin.germanyAlertsApi);
     EXPECT_STREQ("https://api.met.no/weatherapi/metalerts/2.0/current.json",
                  Plugin.norwayAlertsApi);
+    EXPECT_STREQ("https://feeds.meteoalarm.org/feeds/meteoalarm-legacy-atom-",
+                 Plugin.meteoAlarmApi);
 }
 
 TEST_F(SettingsFile, EachAlertServiceHasItsOwnAddress) {
     sandbox::WriteFile(path, "[Service]\nAlertsApi=http://127.0.0.1:1/us\n"
                              "CanadaAlertsApi=http://127.0.0.1:1/ca\n"
                              "GermanyAlertsApi=http://127.0.0.1:1/de\n"
-                             "NorwayAlertsApi=http://127.0.0.1:1/no\n");
+                             "NorwayAlertsApi=http://127.0.0.1:1/no\n"
+                             "MeteoAlarmApi=http://127.0.0.1:1/feeds/atom-\n");
     ReadSettings(path.c_str());
     EXPECT_STREQ("http://127.0.0.1:1/us", Plugin.alertsApi);
     EXPECT_STREQ("http://127.0.0.1:1/ca", Plugin.canadaAlertsApi);
     EXPECT_STREQ("http://127.0.0.1:1/de", Plugin.germanyAlertsApi);
     EXPECT_STREQ("http://127.0.0.1:1/no", Plugin.norwayAlertsApi);
+    EXPECT_STREQ("http://127.0.0.1:1/feeds/atom-", Plugin.meteoAlarmApi);
 }
 
 TEST_F(SettingsFile, TheProviderListItsSourcesAndItsConnectivityTest) {

@@ -19,6 +19,7 @@
 #include "plugin/settings.h"
 #include "base/state.h"
 #include "base/text.h"
+#include "provider/alert_sources.h"
 #include "provider/alerts.h"
 #include "provider/openmeteo.h"
 #include "provider/provider.h"

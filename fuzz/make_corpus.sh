@@ -50,7 +50,7 @@ printf '<weather><head><ut>F</ut></head><cc><empty></empty><open>no close</cc>' 
 printf '<b><b>x</b></b>' >"$D/edge.nested"
 
 rm -rf "$OUT"
-mkdir -p "$OUT"/{extract,current,forecast,hourly,now_later,ini,language,time_picture,replace,icons,radar,answers}
+mkdir -p "$OUT"/{extract,current,forecast,hourly,now_later,ini,language,time_picture,replace,icons,radar,answers,atom}
 n=0
 seed() { # target, then the fields; the last one is a file
     local target=$1
@@ -263,6 +263,25 @@ fetch "/_control/reset" >/dev/null
 answer_seed '\x04\x0b' "/weatherapi/nowcast/2.0/complete?lat=59.9200&lon=10.7400"
 answer_seed '\x04\x0b' "/weatherapi/nowcast/2.0/complete?lat=55.6800&lon=12.5700"
 answer_seed '\x04\x0b' "/v1/forecast?latitude=52.5200&longitude=13.4000&current=temperature_2m,weather_code&hourly=temperature_2m,precipitation,snowfall,weather_code&daily=weather_code&timezone=auto&timeformat=unixtime&past_days=1&forecast_days=3&minutely_15=precipitation,snowfall&forecast_minutely_15=9"
+
+# MeteoAlarm's feeds, ordinary and hostile, each read for the place's codes and a point near it:
+# Warsaw's EMMA_ID, Paris's NUTS3 code, London's polygon; the fields are the codes, the point's
+# two bytes (0x80 is the seeds' own point, Warsaw's) and the feed.
+mkdir -p "$OUT/atom"
+atom_seed() {
+    n=$((n + 1))
+    { printf '%s' "$1"; printf '\x1f'; printf "$2"; printf '\x1f'; fetch "$3"; } >"$OUT/atom/seed-$n"
+}
+for scenario in normal nulls; do
+    fetch "/_control/meteoalarm?name=$scenario" >/dev/null
+    atom_seed 'EMMA_ID:PL1465' '\x80\x80' /feeds/meteoalarm-legacy-atom-poland
+    atom_seed 'EMMA_ID:FR067 EMMA_ID:FR101 NUTS3:FR101' '\x80\x80' /feeds/meteoalarm-legacy-atom-france
+    atom_seed '' '\x01\x01' /feeds/meteoalarm-legacy-atom-united-kingdom
+done
+# The hostile feed is the same for every country: one seed of it.
+fetch "/_control/meteoalarm?name=hostile" >/dev/null
+atom_seed 'EMMA_ID:PL1465' '\x80\x80' /feeds/meteoalarm-legacy-atom-poland
+fetch "/_control/reset" >/dev/null
 
 # The regions search: the test suite's made-up regions, packed by the build's tool.
 mkdir -p "$OUT/regions"

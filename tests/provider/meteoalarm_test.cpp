@@ -323,6 +323,7 @@ class Warnings : public ::testing::Test {
         // The module reads the regions from beside itself: here, the build's.
         std::string settings = sandbox::Join(sandbox::BuildFolder(), "nimbrel.ini");
         CopyText(Plugin.settingsPath, sizeof Plugin.settingsPath, settings.c_str());
+        Plugin.settingsWritable = 1; // a module path was found
         haveRegions = sandbox::Exists(sandbox::Join(sandbox::BuildFolder(), "nimbrel.Regions"));
         FreeWarningRegions();
         memset(Plugin.regionCodes, 0, sizeof Plugin.regionCodes);
@@ -332,6 +333,7 @@ class Warnings : public ::testing::Test {
         if (!folder.empty()) {
             services::SimGet("/_control/reset");
             Plugin.settingsPath[0] = '\0';
+            Plugin.settingsWritable = 0;
             FreeWarningRegions();
             sandbox::RemoveTree(folder);
         }

@@ -25,6 +25,8 @@ host="127.0.0.1:$(cat "$demo/service/sim.port")"
 # The module as a user installs it: its settings file beside it, pointing at the service.
 mkdir -p "$demo/plugin" "$demo/temp"
 cp "$build/nimbrel.so" "$build/nimbrel-host" "$demo/plugin/"
+# Europe's warning regions lie beside the module where the build had them.
+if [ -f "$build/nimbrel.Regions" ]; then cp "$build/nimbrel.Regions" "$demo/plugin/"; fi
 cat >"$demo/plugin/nimbrel.ini" <<INI
 [Service]
 Provider=open-meteo
@@ -85,6 +87,10 @@ call "Icon Now / Later" IconNow "" ""
 call "Icon Later" IconLater "" ""
 call "Icon hour 3" IconHourly "" 3 ""
 call "Alert icon" AlertIcon ALERTS ""
+for id in WARSAW PARIS LONDON ZURICH; do
+  call "Europe's warnings at $id" CurrentConditions '<city>: <alert>' "$id" "" 1
+done
+call "Alert icon in Europe" AlertIcon LONDON ""
 call "Moon icon in 7 days" MoonIcon "" 7
 call "Local radar" LocalRadar ""
 call "Local radar of the place with alerts" LocalRadar ALERTS
@@ -143,7 +149,7 @@ done
 echo
 echo "== The weather service answered $(wc -l <"$demo/service/sim.log") requests" \
   "($(grep -c '/v1/forecast?' "$demo/service/sim.log") forecasts, $(grep -c '/v1/search?' "$demo/service/sim.log") place searches," \
-  "$(grep -c '/alerts/active?' "$demo/service/sim.log") alert requests, $(grep -c '/v2/radar/' "$demo/service/sim.log") radar pictures," \
+  "$(grep -c '/alerts/active?' "$demo/service/sim.log") alert requests, $(grep -c '/feeds/meteoalarm-legacy-atom-' "$demo/service/sim.log") European feeds, $(grep -c '/v2/radar/' "$demo/service/sim.log") radar pictures," \
   "$(grep -c '/v1/air-quality?' "$demo/service/sim.log") air-quality answers); the cache holds:"
 ls "$demo/temp/Nimbrel"
 echo

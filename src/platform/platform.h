@@ -125,6 +125,10 @@ extern const int OsTextIsUtf8;
 // surrogate or a code point above U+10FFFF is its whole length of OS_NOT_A_CHARACTER.
 size_t OsUtf8Decode(const char *text, size_t left, uint32_t *codePoint);
 
+// Encodes the code point `codePoint` (at most U+10FFFF) as UTF-8 into `out`, which holds four
+// bytes. Returns the number of bytes written, 1 to 4.
+size_t OsUtf8Encode(uint32_t codePoint, char out[4]);
+
 // How many of the first `length` bytes of a UTF-8 text fit into `room` bytes without cutting a
 // character in two: `length` when it fits, else `room` moved back to the start of the character
 // it would cut. Only the bytes before `room` are read.

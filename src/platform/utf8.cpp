@@ -37,6 +37,29 @@ size_t OsUtf8Decode(const char *bytes, size_t left, uint32_t *codePoint) {
     return length;
 }
 
+size_t OsUtf8Encode(uint32_t codePoint, char out[4]) {
+    if (codePoint < 0x80) {
+        out[0] = (char)codePoint;
+        return 1;
+    }
+    if (codePoint < 0x800) {
+        out[0] = (char)(0xC0 | (codePoint >> 6));
+        out[1] = (char)(0x80 | (codePoint & 0x3F));
+        return 2;
+    }
+    if (codePoint < 0x10000) {
+        out[0] = (char)(0xE0 | (codePoint >> 12));
+        out[1] = (char)(0x80 | ((codePoint >> 6) & 0x3F));
+        out[2] = (char)(0x80 | (codePoint & 0x3F));
+        return 3;
+    }
+    out[0] = (char)(0xF0 | (codePoint >> 18));
+    out[1] = (char)(0x80 | ((codePoint >> 12) & 0x3F));
+    out[2] = (char)(0x80 | ((codePoint >> 6) & 0x3F));
+    out[3] = (char)(0x80 | (codePoint & 0x3F));
+    return 4;
+}
+
 size_t OsUtf8FitLength(const char *text, size_t length, size_t room) {
     if (length <= room) {
         return length;

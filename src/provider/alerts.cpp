@@ -131,7 +131,7 @@ int ParseServiceTime(const char *text, AlertClock *seconds) {
 
 // ---- Reading alerts ------------------------------------------------------------------------
 
-static int SeverityRank(const char *severity) {
+int AlertSeverityRank(const char *severity) {
     static const char *const kRanks[] = {"Minor", "Moderate", "Severe", "Extreme"};
     for (int i = 0; i < 4; i++) {
         if (EqualsIgnoreCase(severity, kRanks[i])) {
@@ -142,7 +142,7 @@ static int SeverityRank(const char *severity) {
 }
 
 static int SeverityOf(const Value *severity) {
-    return severity != NULL && severity->IsString() ? SeverityRank(severity->GetString()) : 0;
+    return severity != NULL && severity->IsString() ? AlertSeverityRank(severity->GetString()) : 0;
 }
 
 // The first of two members that is a text with words, or NULL.

@@ -74,6 +74,10 @@ int ParseServiceTime(const char *text, AlertClock *seconds);
 // addresses show raw data). Returns 1 with it in `out`, else 0 (out empty).
 int AlertPageLink(const char *text, const char *api, char *out, size_t capacity);
 
+// The rank of a CAP severity word, whatever its case: 4 Extreme, 3 Severe, 2 Moderate, 1 Minor;
+// 0 for any other text.
+int AlertSeverityRank(const char *severity);
+
 // Adds `alert` to the list, after every alert at least as severe (the service's order among
 // equals); an alert less severe than a full list's last is left out.
 void InsertAlert(AlertList *alerts, const AlertInfo *alert);

@@ -6,6 +6,7 @@
 
 #include "base/state.h"
 #include "base/text.h"
+#include "platform/platform.h"
 #include "provider/region.h"
 #include "provider/service_text.h"
 #include "provider/warning_regions.h"
@@ -258,26 +259,7 @@ static unsigned long EntityCharacter(const char *name, size_t length) {
 // Appends a character as UTF-8. Returns 0 when it does not fit.
 static int PutCharacter(char *out, size_t capacity, size_t *n, unsigned long c) {
     char bytes[4];
-    size_t count;
-    if (c < 0x80) {
-        bytes[0] = (char)c;
-        count = 1;
-    } else if (c < 0x800) {
-        bytes[0] = (char)(0xC0 | (c >> 6));
-        bytes[1] = (char)(0x80 | (c & 0x3F));
-        count = 2;
-    } else if (c < 0x10000) {
-        bytes[0] = (char)(0xE0 | (c >> 12));
-        bytes[1] = (char)(0x80 | ((c >> 6) & 0x3F));
-        bytes[2] = (char)(0x80 | (c & 0x3F));
-        count = 3;
-    } else {
-        bytes[0] = (char)(0xF0 | (c >> 18));
-        bytes[1] = (char)(0x80 | ((c >> 12) & 0x3F));
-        bytes[2] = (char)(0x80 | ((c >> 6) & 0x3F));
-        bytes[3] = (char)(0x80 | (c & 0x3F));
-        count = 4;
-    }
+    size_t count = OsUtf8Encode((uint32_t)c, bytes);
     if (*n + count >= capacity) {
         return 0;
     }
@@ -460,16 +442,6 @@ static uint64_t IdentifierHash(const char *text) {
     return hash;
 }
 
-static int SeverityRank(const char *severity) {
-    static const char *const kRanks[] = {"Minor", "Moderate", "Severe", "Extreme"};
-    for (int i = 0; i < 4; i++) {
-        if (EqualsIgnoreCase(severity, kRanks[i])) {
-            return i + 1;
-        }
-    }
-    return 0;
-}
-
 // The element's text, of a length that an identifier, a time or a word has.
 static void ShortText(const Span *entry, const char *name, char *out, size_t capacity) {
     XmlText(FirstContent(entry, name), out, capacity);
@@ -531,7 +503,7 @@ enum AnswerKind ReadMeteoAlarmFeed(const char *atom, size_t length, const PlaceI
             continue;
         }
         ShortText(&entry, "cap:severity", word, sizeof word);
-        int severity = SeverityRank(word);
+        int severity = AlertSeverityRank(word);
         if (severity == 1) {
             continue; // green: no warning
         }

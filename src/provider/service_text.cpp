@@ -27,29 +27,13 @@ static unsigned char WindowsByte(uint32_t codePoint) {
 
 // Writes one character in the plugin's encoding. Returns 0 when it does not fit.
 static int PutCharacter(uint32_t codePoint, char *out, size_t capacity, size_t *n) {
-    unsigned char bytes[4];
+    char bytes[4];
     size_t count;
     if (!OsTextIsUtf8) {
-        bytes[0] = WindowsByte(codePoint);
+        bytes[0] = (char)WindowsByte(codePoint);
         count = 1;
-    } else if (codePoint < 0x80) {
-        bytes[0] = (unsigned char)codePoint;
-        count = 1;
-    } else if (codePoint < 0x800) {
-        bytes[0] = (unsigned char)(0xC0 | (codePoint >> 6));
-        bytes[1] = (unsigned char)(0x80 | (codePoint & 0x3F));
-        count = 2;
-    } else if (codePoint < 0x10000) {
-        bytes[0] = (unsigned char)(0xE0 | (codePoint >> 12));
-        bytes[1] = (unsigned char)(0x80 | ((codePoint >> 6) & 0x3F));
-        bytes[2] = (unsigned char)(0x80 | (codePoint & 0x3F));
-        count = 3;
     } else {
-        bytes[0] = (unsigned char)(0xF0 | (codePoint >> 18));
-        bytes[1] = (unsigned char)(0x80 | ((codePoint >> 12) & 0x3F));
-        bytes[2] = (unsigned char)(0x80 | ((codePoint >> 6) & 0x3F));
-        bytes[3] = (unsigned char)(0x80 | (codePoint & 0x3F));
-        count = 4;
+        count = OsUtf8Encode(codePoint, bytes);
     }
     if (*n + count >= capacity) {
         return 0;
